@@ -1,0 +1,60 @@
+// The stand-in's Windows API: the few Win32 calls the mod makes itself, with their Windows
+// names, types and flag values, implemented on the stand-in's own platform. On Windows the
+// mod includes the real <windows.h> instead, so nothing here may differ in shape from it.
+#pragma once
+
+#include <cstdint>
+
+#ifndef UE4SS_API
+#if defined(_WIN32)
+#if defined(RC_UE_BUILDING_HOST)
+#define UE4SS_API __declspec(dllexport)
+#else
+#define UE4SS_API __declspec(dllimport)
+#endif
+#else
+#define UE4SS_API __attribute__((visibility("default")))
+#endif
+#endif
+
+using BOOL = int;
+using DWORD = std::uint32_t;
+using WCHAR = wchar_t;
+using LPWSTR = WCHAR*;
+using LPCWSTR = const WCHAR*;
+struct HINSTANCE__;
+using HINSTANCE = HINSTANCE__*;
+using HMODULE = HINSTANCE;
+
+#ifndef TRUE
+#define TRUE 1
+#endif
+#ifndef FALSE
+#define FALSE 0
+#endif
+
+#define GET_MODULE_HANDLE_EX_FLAG_PIN 0x00000001
+#define GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT 0x00000002
+#define GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS 0x00000004
+
+#define MOVEFILE_REPLACE_EXISTING 0x00000001
+#define MOVEFILE_WRITE_THROUGH 0x00000008
+
+extern "C"
+{
+    // With GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, lpModuleName is any address inside the
+    // module wanted; otherwise only a null name (the running program) is supported. Module
+    // reference counts are never changed here, so every flag combination behaves as if
+    // GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT were given.
+    UE4SS_API BOOL GetModuleHandleExW(DWORD dwFlags, LPCWSTR lpModuleName, HMODULE* phModule);
+
+    // The module's absolute path. Like Windows: returns the length without the terminator;
+    // a buffer too small gets the truncated, terminated path and the result nSize; 0 on failure.
+    UE4SS_API DWORD GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize);
+
+    // Supports MOVEFILE_REPLACE_EXISTING and MOVEFILE_WRITE_THROUGH; like Windows, a move
+    // never replaces a directory and never crosses file systems.
+    UE4SS_API BOOL MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD dwFlags);
+
+    UE4SS_API BOOL DeleteFileW(LPCWSTR lpFileName);
+}
