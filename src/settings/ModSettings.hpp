@@ -14,6 +14,11 @@ namespace Orv
         float max;
 
         // NaN fails both comparisons, so it is never inside a range.
+        [[nodiscard]] constexpr bool Contains(float value) const
+        {
+            return value >= min && value <= max;
+        }
+
         [[nodiscard]] constexpr bool Contains(double value) const
         {
             return value >= static_cast<double>(min) && value <= static_cast<double>(max);
