@@ -1,0 +1,234 @@
+// Reading the text of state.ini: validation, key matching, older keys, the clamps and the
+// rules that decide whether the file gets rewritten.
+#include "SettingsTestSupport.hpp"
+
+#include "settings/SettingsFile.hpp"
+
+#include <cmath>
+#include <sstream>
+
+namespace
+{
+    using namespace OrvTest;
+    using Orv::ModSettings;
+    using Orv::SettingsReadResult;
+
+    struct ReadOutcome
+    {
+        ModSettings settings;
+        SettingsReadResult result;
+    };
+
+    ReadOutcome Read(const std::string& text)
+    {
+        std::istringstream in(text);
+        ReadOutcome outcome{};
+        outcome.result = Orv::ReadSettingsText(outcome.settings, in);
+        return outcome;
+    }
+
+    // The complete default file with extra lines after it, so that only those lines decide.
+    ReadOutcome ReadWith(const std::string& extraLines)
+    {
+        return Read(kDefaultFile + extraLines);
+    }
+
+    TEST(SettingsFormat, DefaultRecordGivesTheListedFileByteForByte)
+    {
+        EXPECT_EQ(Orv::FormatSettingsText(Orv::DefaultSettings()), kDefaultFile);
+    }
+
+    TEST(SettingsFormat, NumbersUseSixSignificantDigits)
+    {
+        ModSettings settings;
+        settings.PositionX = 0.8571428;
+        settings.PositionY = 0.00001;
+        const auto text = Orv::FormatSettingsText(settings);
+        EXPECT_NE(text.find("\r\nPositionX=0.857143\r\n"), std::string::npos);
+        EXPECT_NE(text.find("\r\nPositionY=1e-05\r\n"), std::string::npos);
+    }
+
+    TEST(SettingsRead, CompleteFileNeedsNoRewriteAndWrittenFileReadsBack)
+    {
+        EXPECT_EQ(Read(kDefaultFile).result, SettingsReadResult::Complete);
+
+        ModSettings changed;
+        changed.PositionX = 0.25;
+        changed.Zoom = 3000.0f;
+        changed.Circular = false;
+        changed.IndoorCheckInterval = 0.05f;
+        changed.MarkerOpacity = 0.1f;
+        const auto back = Read(Orv::FormatSettingsText(changed));
+        EXPECT_EQ(back.result, SettingsReadResult::Complete);
+        EXPECT_EQ(back.settings, changed);
+    }
+
+    TEST(SettingsRead, MissingLinesThatForceARewrite)
+    {
+        for (const char* key : {"Circular", "DayBrightness", "NightBrightness", "CaptureFPS", "MarkerFPS",
+                                "RenderScale", "IndoorCameraEnabled", "AiIconScale", "IndoorZoom",
+                                "DungeonCeilingOffset"})
+            EXPECT_EQ(Read(DefaultFileWithout(key)).result, SettingsReadResult::NeedsRewrite) << key;
+        for (const char* key : {"PositionX", "PositionY", "Size", "Zoom", "BrightnessTrim", "HidePlayer",
+                                "HideWeather", "Shadows", "ShowAi", "ShowResources", "ShowQuests", "ShowPois"})
+            EXPECT_EQ(Read(DefaultFileWithout(key)).result, SettingsReadResult::Complete) << key;
+    }
+
+    TEST(SettingsRead, ThirteenCountedLinesMayIncludeRepeats)
+    {
+        // IndoorZoom missing but DungeonZoom twice: thirteen lines, so nothing to repair.
+        const auto outcome = Read(DefaultFileWithout("IndoorZoom") + "DungeonZoom=3000\r\n");
+        EXPECT_EQ(outcome.result, SettingsReadResult::Complete);
+        EXPECT_EQ(outcome.settings.IndoorZoom, 3500.0f);
+        EXPECT_EQ(outcome.settings.DungeonZoom, 3000.0f);
+    }
+
+    TEST(SettingsRead, ValuesMustBeTheWholeRestOfTheLine)
+    {
+        EXPECT_EQ(ReadWith("Zoom= 3000\r\n").settings.Zoom, 3000.0f);
+        EXPECT_EQ(ReadWith("Zoom=3e3\n").settings.Zoom, 3000.0f);
+        EXPECT_EQ(ReadWith("Zoom= 3000\n").result, SettingsReadResult::Complete);
+        for (const char* bad : {"Zoom=3000 \r\n", "Zoom=\r\n", "Zoom=3000;wide\r\n", "Zoom=abc\r\n",
+                                "Zoom=3000\tx\r\n", "Zoom=1e999\r\n"})
+        {
+            const auto outcome = ReadWith(std::string("Zoom=3000\r\n") + bad);
+            EXPECT_EQ(outcome.settings.Zoom, 3000.0f) << bad;
+            EXPECT_EQ(outcome.result, SettingsReadResult::NeedsRewrite) << bad;
+        }
+        // A NUL inside the value ends the C string, not the line.
+        EXPECT_EQ(ReadWith(std::string("Zoom=3000\0x\r\n", 13)).result, SettingsReadResult::NeedsRewrite);
+    }
+
+    TEST(SettingsRead, BooleanWords)
+    {
+        EXPECT_FALSE(ReadWith("Circular=0\r\n").settings.Circular);
+        EXPECT_FALSE(ReadWith("Circular=False\r\n").settings.Circular);
+        EXPECT_TRUE(ReadWith("Shadows=true\r\n").settings.Shadows);
+        for (const char* bad : {"Circular=yes\r\n", "Circular=TRUE\r\n", "Circular=1 \r\n", "Circular=01\r\n"})
+        {
+            const auto outcome = ReadWith(std::string("Circular=0\r\n") + bad);
+            EXPECT_FALSE(outcome.settings.Circular) << bad;
+            EXPECT_EQ(outcome.result, SettingsReadResult::NeedsRewrite) << bad;
+        }
+    }
+
+    TEST(SettingsRead, KeysMatchExactlyAtTheLineStart)
+    {
+        for (const char* ignored : {"zoom=3000\r\n", " Zoom=3000\r\n", "Zoom =3000\r\n", "[Zoom=3000]\r\n",
+                                    "; Zoom=3000\r\n", "ZoomLevel=3000\r\n", "Zoom\r\n"})
+        {
+            const auto outcome = ReadWith(ignored);
+            EXPECT_EQ(outcome.settings.Zoom, 8000.0f) << ignored;
+            EXPECT_EQ(outcome.result, SettingsReadResult::Complete) << ignored;
+        }
+        // Sections do not scope keys; a key before any header counts.
+        EXPECT_EQ(Read("Size=300\r\n" + kDefaultFile + "[Elsewhere]\r\nSize=200\r\n").settings.Size, 200.0f);
+    }
+
+    TEST(SettingsRead, LastValidOccurrenceWins)
+    {
+        const auto outcome = ReadWith("Size=300\r\nSize=200\r\nSize=9999\r\n");
+        EXPECT_EQ(outcome.settings.Size, 200.0f);
+        EXPECT_EQ(outcome.result, SettingsReadResult::NeedsRewrite);
+    }
+
+    TEST(SettingsRead, OutOfRangeIsRejectedNotClamped)
+    {
+        EXPECT_EQ(ReadWith("Zoom=1200\r\n").settings.Zoom, 8000.0f);
+        EXPECT_EQ(ReadWith("Zoom=1500\r\n").settings.Zoom, 1500.0f);
+        EXPECT_EQ(ReadWith("IndoorCheckInterval=0.05\r\n").settings.IndoorCheckInterval, 0.05f);
+        EXPECT_EQ(ReadWith("IndoorCheckInterval=0.04\r\n").settings.IndoorCheckInterval, 0.15f);
+        EXPECT_EQ(ReadWith("MarkerOpacity=0.1\r\n").settings.MarkerOpacity, 0.1f);
+        EXPECT_EQ(ReadWith("Zoom=1200\r\n").result, SettingsReadResult::NeedsRewrite);
+
+        EXPECT_EQ(ReadWith("PositionX=1.5\r\n").settings.PositionX, -1.0);
+        EXPECT_EQ(ReadWith("PositionX=-0.5\r\n").settings.PositionX, -1.0);
+        EXPECT_EQ(ReadWith("PositionX=0.5\r\nPositionX=-1\r\n").settings.PositionX, -1.0);
+        EXPECT_EQ(ReadWith("PositionX=-1\r\n").result, SettingsReadResult::Complete);
+        EXPECT_EQ(ReadWith("PositionY=1\r\n").settings.PositionY, 1.0);
+    }
+
+    TEST(SettingsRead, NanAndInfinityAreNeverInRange)
+    {
+        for (const char* value : {"nan", "NAN(123)", "inf", "-infinity"})
+        {
+            for (const char* key : {"PositionX", "Zoom", "IndoorShelterThreshold", "Brightness",
+                                    "IndoorAutoZoomSteps", "DungeonBrightness"})
+            {
+                const auto outcome = ReadWith(std::string(key) + "=" + value + "\r\n");
+                EXPECT_EQ(outcome.settings, Orv::DefaultSettings()) << key << "=" << value;
+                EXPECT_EQ(outcome.result, SettingsReadResult::NeedsRewrite) << key << "=" << value;
+            }
+        }
+    }
+
+    TEST(SettingsRead, OlderKeysAreConvertedAndClamped)
+    {
+        EXPECT_EQ(ReadWith("IndoorAutoZoomSteps=4\r\n").settings.IndoorZoom, 3500.0f);
+        EXPECT_EQ(ReadWith("IndoorAutoZoomSteps=20\r\n").settings.IndoorZoom, 8000.0f);
+        EXPECT_EQ(ReadWith("IndoorAutoZoomSteps=-5\r\n").settings.IndoorZoom, 1500.0f);
+        EXPECT_EQ(ReadWith("IndoorAutoZoomSteps=1e30\r\n").settings.IndoorZoom, 8000.0f);
+        EXPECT_EQ(ReadWith("DungeonZoomStepsFromClosest=2\r\n").settings.DungeonZoom, 2500.0f);
+        EXPECT_EQ(ReadWith("DungeonAutoZoomSteps=3\r\n").settings.DungeonZoom, 3000.0f);
+        EXPECT_EQ(ReadWith("DungeonBrightness=1\r\n").settings.DungeonBrightnessV2, 1.5f);
+        EXPECT_EQ(ReadWith("DungeonBrightnessBoost=1\r\n").settings.DungeonBrightnessV2, 0.5f);
+        EXPECT_EQ(ReadWith("DungeonBrightnessBoost=0.2\r\n").settings.DungeonBrightnessV2, 0.0f);
+        // A current key after the older one still wins: lines apply in file order.
+        EXPECT_EQ(Read("DungeonBrightness=3\r\n" + kDefaultFile).settings.DungeonBrightnessV2, 1.5f);
+
+        for (const char* line : {"IndoorAutoZoomSteps=4\r\n", "DungeonBrightness=1\r\n", "IndoorClipHeight=50\r\n",
+                                 "IndoorRoofClipping=1\r\n", "DungeonAutoZoomSteps=x\r\n"})
+            EXPECT_EQ(ReadWith(line).result, SettingsReadResult::NeedsRewrite) << line;
+        EXPECT_EQ(ReadWith("DungeonAutoZoomSteps=x\r\n").settings.DungeonZoom, 2500.0f);
+    }
+
+    TEST(SettingsRead, OlderBrightnessIsTakenAsIsWithoutRewrite)
+    {
+        auto outcome = ReadWith("Brightness=1\r\n");
+        EXPECT_EQ(outcome.settings.BrightnessTrim, 1.0f);
+        EXPECT_EQ(outcome.result, SettingsReadResult::Complete);
+        outcome = ReadWith("Brightness=7\r\n");
+        EXPECT_EQ(outcome.settings.BrightnessTrim, 0.0f);
+        EXPECT_EQ(outcome.result, SettingsReadResult::NeedsRewrite);
+    }
+
+    TEST(SettingsRead, LineEnds)
+    {
+        // LF only, CR LF, and one stray CR more are all the same line.
+        EXPECT_EQ(Read("Zoom=3000\nSize=300").settings.Size, 300.0f);
+        EXPECT_EQ(Read("Zoom=3000\r\r\n").settings.Zoom, 3000.0f);
+        EXPECT_EQ(Read("Zoom=3000\r\r\r\n").settings.Zoom, 8000.0f);
+        EXPECT_EQ(Read("Zoom=3000\r").settings.Zoom, 3000.0f);
+    }
+
+    TEST(SettingsRead, BytesAbove127DoNotEndTheFile)
+    {
+        const auto outcome = Read("; caf\xE9 \xFF\xFE\r\n" + kDefaultFile + "Zoom=3000\r\n");
+        EXPECT_EQ(outcome.settings.Zoom, 3000.0f);
+        EXPECT_EQ(outcome.result, SettingsReadResult::Complete);
+    }
+
+    TEST(SettingsRead, Utf16TextMatchesNoKey)
+    {
+        std::string utf16 = "\xFF\xFE";
+        for (char c : "Zoom=3000\r\nSize=300\r\n" + kDefaultFile)
+        {
+            utf16.push_back(c);
+            utf16.push_back('\0');
+        }
+        const auto outcome = Read(utf16);
+        EXPECT_EQ(outcome.settings, Orv::DefaultSettings());
+        EXPECT_EQ(outcome.result, SettingsReadResult::NeedsRewrite);
+    }
+
+    TEST(SettingsRead, VeryLongLinesAndManyLines)
+    {
+        EXPECT_EQ(ReadWith("Zoom=" + std::string(1 << 20, '3') + "\r\n").result, SettingsReadResult::NeedsRewrite);
+        EXPECT_EQ(ReadWith("Zoom=" + std::string(1 << 20, '0') + "3000\r\n").settings.Zoom, 3000.0f);
+        EXPECT_EQ(ReadWith("; " + std::string(1 << 22, 'x') + "\r\nZoom=2000\r\n").settings.Zoom, 2000.0f);
+
+        std::string many;
+        for (int i = 0; i < 10000; ++i) many += "Size=" + std::to_string(160 + i % 500) + "\r\n";
+        EXPECT_EQ(ReadWith(many).settings.Size, 160.0f + 9999 % 500);
+    }
+}

@@ -1,0 +1,78 @@
+// Shared pieces of the settings tests: a private temporary folder per test, whole-file
+// reads and writes, and the file as it must be written with every default.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include <unistd.h>
+
+namespace OrvTest
+{
+    namespace fs = std::filesystem;
+
+    inline const std::string kDefaultFile =
+        "[Layout]\r\nPositionX=-1\r\nPositionY=-1\r\nSize=280\r\nCircular=1\r\n\r\n"
+        "[Map]\r\nZoom=8000\r\nBrightnessTrim=0\r\nDayBrightness=0.5\r\nNightBrightness=2.5\r\n"
+        "HidePlayer=1\r\nHideWeather=1\r\nShadows=0\r\nShowAi=1\r\n\r\n"
+        "ShowResources=1\r\nShowQuests=1\r\nShowPois=1\r\n\r\n"
+        "[Markers]\r\nAiIconScale=1\r\nPoiIconScale=1\r\nMarkerOpacity=1\r\n\r\n"
+        "[IndoorCamera]\r\nIndoorCameraEnabled=1\r\nIndoorCheckInterval=0.15\r\nIndoorCeilingOffset=40\r\n"
+        "IndoorTransitionSpeed=8\r\nIndoorFallbackHeight=350\r\nIndoorRoofTraceDistance=2000\r\n"
+        "IndoorShelterThreshold=0.5\r\nIndoorZoom=3500\r\n\r\n"
+        "[Dungeon]\r\nDungeonZoom=2500\r\nDungeonBrightnessV2=1.5\r\nDungeonCeilingOffset=200\r\n\r\n"
+        "[Performance]\r\nCaptureFPS=60\r\nMarkerFPS=60\r\nRenderScale=4\r\n";
+
+    // The default file without the line that starts with `key=`.
+    inline std::string DefaultFileWithout(const std::string& key)
+    {
+        std::string text = kDefaultFile;
+        const auto at = text.find("\n" + key + "=") + 1;
+        text.erase(at, text.find('\n', at) + 1 - at);
+        return text;
+    }
+
+    inline std::string ReadBytes(const fs::path& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream bytes;
+        if (in) bytes << in.rdbuf();
+        return std::move(bytes).str();
+    }
+
+    inline void WriteBytes(const fs::path& path, const std::string& bytes)
+    {
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    }
+
+    // Each test works in a folder of its own, named after the test and the process, so tests
+    // run in parallel never meet; the folder goes when the test ends.
+    class TempFolderTest : public ::testing::Test
+    {
+    protected:
+        void SetUp() override
+        {
+            const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+            folder = fs::temp_directory_path() /
+                     ("orvanta-" + std::string(info->test_suite_name()) + "-" + info->name() + "-" +
+                      std::to_string(getpid()));
+            fs::remove_all(folder);
+            fs::create_directories(folder);
+        }
+
+        void TearDown() override
+        {
+            std::error_code ignored;
+            fs::remove_all(folder, ignored);
+        }
+
+        fs::path StateFile() const { return folder / "state.ini"; }
+        fs::path TempFile() const { return folder / "state.ini.tmp"; }
+
+        fs::path folder;
+    };
+}
