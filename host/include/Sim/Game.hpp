@@ -1,0 +1,24 @@
+// The game's script surface as the stand-in engine knows it: the engine classes and the
+// game's own ("Umbrafel", "MinimapPlugin") with the functions a mod hooks and calls.
+#pragma once
+
+#include <Sim/Types.hpp>
+
+#include <string>
+#include <vector>
+
+namespace Sim
+{
+struct GameOptions
+{
+    // Function paths this game build lacks ("/Script/Module.Class:Function").
+    std::vector<std::wstring> missingFunctions;
+};
+
+// Defines every class of the default game on the running engine.
+UE4SS_API void DefineDefaultGame(const GameOptions& options = {});
+
+// Takes a function out of its class, as a game build without it would be: neither its
+// class's function chain nor a path lookup finds it any more.
+UE4SS_API bool RemoveFunction(StringViewType path);
+} // namespace Sim

@@ -1,0 +1,156 @@
+// Declaring the game's and the engine's classes, structs and enums as data: a property is a
+// name and a type, a function is a name, its parameters and a small native body. The engine
+// lays the members out as the real one does (alignment, shared bool bytes, version-sized
+// vectors) and builds the reflection objects a mod walks.
+#pragma once
+
+#include <Sim/Engine.hpp>
+
+#include <functional>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace Sim
+{
+enum class Kind
+{
+    Bool,     // a whole byte
+    Bitfield, // one bit; consecutive bitfields share a byte
+    Byte,
+    Int8,
+    Int16,
+    Int,
+    Int64,
+    UInt16,
+    UInt32,
+    UInt64,
+    Float,
+    Double,
+    Name,
+    Object,
+    ObjectPtr,
+    Class,
+    Struct,
+    Enum, // an enum with an underlying byte
+};
+
+struct Type
+{
+    Kind kind = Kind::Int;
+    std::wstring path; // struct, class or enum path where the kind needs one
+    int32 arrayDim = 1;
+};
+
+inline Type Bool() { return {Kind::Bool, {}}; }
+inline Type Bitfield() { return {Kind::Bitfield, {}}; }
+inline Type Byte() { return {Kind::Byte, {}}; }
+inline Type Int() { return {Kind::Int, {}}; }
+inline Type Int64() { return {Kind::Int64, {}}; }
+inline Type UInt16() { return {Kind::UInt16, {}}; }
+inline Type UInt32() { return {Kind::UInt32, {}}; }
+inline Type UInt64() { return {Kind::UInt64, {}}; }
+inline Type Float() { return {Kind::Float, {}}; }
+inline Type Double() { return {Kind::Double, {}}; }
+inline Type Name() { return {Kind::Name, {}}; }
+inline Type Object(std::wstring classPath = L"/Script/CoreUObject.Object") { return {Kind::Object, std::move(classPath)}; }
+inline Type ObjectPtr(std::wstring classPath = L"/Script/CoreUObject.Object") { return {Kind::ObjectPtr, std::move(classPath)}; }
+inline Type ClassRef(std::wstring metaClassPath = L"/Script/CoreUObject.Object") { return {Kind::Class, std::move(metaClassPath)}; }
+inline Type Struct(std::wstring structPath) { return {Kind::Struct, std::move(structPath)}; }
+inline Type Enum(std::wstring enumPath) { return {Kind::Enum, std::move(enumPath)}; }
+
+struct PropertyDef
+{
+    std::wstring name;
+    Type type;
+    uint64 flags = 0;
+};
+
+// A native body reads its arguments and writes its results through the call's parameter block.
+class UE4SS_API Call
+{
+  public:
+    Call(UObject* self, FFrame& frame) : self_(self), frame_(frame) {}
+
+    UObject* Self() const { return self_; }
+    UFunction* Function() const { return frame_.Node; }
+    uint8* Locals() const { return frame_.Locals(); }
+    // The parameter's property; null if the function has no parameter of that name.
+    FProperty* Param(StringViewType name) const;
+    template <typename T> T& Get(StringViewType name) const { return *static_cast<T*>(ParamAddress(name)); }
+    bool GetBool(StringViewType name) const;
+    void SetBool(StringViewType name, bool value) const;
+    void* ParamAddress(StringViewType name) const;
+
+  private:
+    UObject* self_;
+    FFrame& frame_;
+};
+
+using NativeFunction = std::function<void(Call&)>;
+
+struct ParamDef
+{
+    std::wstring name;
+    Type type;
+    uint64 flags = CPF_Parm;
+};
+
+inline ParamDef In(std::wstring name, Type type) { return {std::move(name), std::move(type), CPF_Parm}; }
+inline ParamDef Out(std::wstring name, Type type) { return {std::move(name), std::move(type), CPF_Parm | CPF_OutParm}; }
+inline ParamDef Return(Type type) { return {L"ReturnValue", std::move(type), CPF_Parm | CPF_OutParm | CPF_ReturnParm}; }
+
+struct FunctionDef
+{
+    std::wstring name;
+    std::vector<ParamDef> params;
+    NativeFunction native;
+    uint32 flags = FUNC_Native | FUNC_Public | FUNC_BlueprintCallable;
+};
+
+struct ClassDef
+{
+    std::wstring path;                      // "/Script/Module.Name"
+    std::wstring super = L"/Script/CoreUObject.Object";
+    std::vector<PropertyDef> properties;
+    std::vector<FunctionDef> functions;
+    std::vector<std::wstring> interfaces;   // interface class paths
+    EClassCastFlags castFlags = CASTCLASS_None;
+    bool isInterface = false;
+};
+
+struct StructDef
+{
+    std::wstring path;
+    std::wstring super;
+    std::vector<PropertyDef> properties;
+};
+
+struct EnumDef
+{
+    std::wstring path;
+    std::vector<std::pair<std::wstring, int64>> names;
+};
+
+// Each returns the existing type when the path is already defined with the same kind.
+UE4SS_API UClass* DefineClass(const ClassDef& def);
+UE4SS_API UScriptStruct* DefineStruct(const StructDef& def);
+UE4SS_API UEnum* DefineEnum(const EnumDef& def);
+
+// Adds a function to a class that is already defined (a later game build, or a test's fixture).
+UE4SS_API UFunction* AddFunction(UClass* cls, const FunctionDef& def);
+// Inserts a non-function field into a class's function chain, as the engine's chains may hold.
+UE4SS_API void AddNonFunctionChild(UClass* cls, StringViewType name);
+
+UE4SS_API UFunction* FindFunctionByPath(StringViewType path);
+UE4SS_API FProperty* FindPropertyUncounted(const UStruct* owner, StringViewType name);
+
+// Calls a script function the way the engine's script VM would, so its hooks fire. The
+// parameter block is built from the function's parameters; fill lets the caller write
+// arguments into it before the call.
+UE4SS_API void CallScriptFunction(UObject* target, UFunction* function,
+                                  const std::function<void(uint8* parms)>& fill = {});
+UE4SS_API void CallScriptFunction(UObject* target, StringViewType functionName,
+                                  const std::function<void(uint8* parms)>& fill = {});
+} // namespace Sim

@@ -1,0 +1,84 @@
+// FField: the base of properties (not objects). Each field's class is an FFieldClass whose
+// name ("BoolProperty", "StructProperty", ...) is how code tells property layouts apart.
+#pragma once
+
+#include <Unreal/NameTypes.hpp>
+#include <Unreal/UObject.hpp>
+
+namespace RC::Unreal
+{
+class UE4SS_API FFieldClass
+{
+  public:
+    FFieldClass(const CharType* name, uint64 castFlags, FFieldClass* superClass);
+    FFieldClass(const FFieldClass&) = delete;
+    FFieldClass& operator=(const FFieldClass&) = delete;
+
+    FName GetFName() const { return Name; }
+    StringType GetName() const { return Name.ToString(); }
+    uint64 GetCastFlags() const { return CastFlags; }
+    FFieldClass* GetSuperClass() const { return SuperClass; }
+    bool IsChildOf(const FFieldClass* other) const;
+
+  private:
+    FName Name;
+    uint64 CastFlags;
+    FFieldClass* SuperClass;
+};
+
+class UE4SS_API FFieldClassVariant
+{
+  public:
+    explicit FFieldClassVariant(FFieldClass* fieldClass) : Field(fieldClass) {}
+
+    StringType GetName() const;
+    FName GetFName() const;
+    FFieldClass* ToFieldClass() const { return Field; }
+    bool operator==(const FFieldClassVariant& other) const { return Field == other.Field; }
+
+  private:
+    FFieldClass* Field;
+};
+
+class UE4SS_API FFieldVariant
+{
+  public:
+    FFieldVariant() = default;
+    explicit FFieldVariant(FField* field) : Field(field) {}
+    explicit FFieldVariant(UObject* object) : Object(object), bIsUObject(true) {}
+
+    bool IsUObject() const { return bIsUObject; }
+    FField* ToField() const { return bIsUObject ? nullptr : Field; }
+    UObject* ToUObject() const { return bIsUObject ? Object : nullptr; }
+
+  private:
+    FField* Field = nullptr;
+    UObject* Object = nullptr;
+    bool bIsUObject = false;
+};
+
+class UE4SS_API FField
+{
+  public:
+    FField() = default;
+    FField(const FField&) = delete;
+    FField& operator=(const FField&) = delete;
+    virtual ~FField();
+
+    FFieldClassVariant GetClass() const { return FFieldClassVariant(ClassPrivate); }
+    FField* GetNext() const { return Next; }
+    FName GetFName() const { return NamePrivate; }
+    StringType GetName() const { return NamePrivate.ToString(); }
+    FFieldVariant GetOwnerVariant() const { return Owner; }
+    bool IsA(const FFieldClass* fieldClass) const;
+
+  protected:
+    FFieldClass* ClassPrivate = nullptr;
+    FFieldVariant Owner;
+    FField* Next = nullptr;
+    FName NamePrivate;
+    EObjectFlags FlagsPrivate = RF_NoFlags;
+
+    friend struct ::Sim::Detail::EngineAccess;
+};
+} // namespace RC::Unreal

@@ -1,0 +1,559 @@
+// The simulated engine's object system: the object array with slot reuse, the pooled object
+// memory, construction and death of objects, the path index, garbage collection, frames and
+// the loader's hook and tick registries.
+#include "Sim/EngineState.hpp"
+
+#include <Unreal/UClass.hpp>
+#include <Unreal/UFunction.hpp>
+#include <Unreal/UnrealVersion.hpp>
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <stdexcept>
+
+namespace Sim::Detail
+{
+EngineState& State()
+{
+    static EngineState state;
+    return state;
+}
+
+void* ObjectPool::Allocate(std::size_t size)
+{
+    auto& released = released_[size];
+    if (released.size() > kQuarantine)
+    {
+        void* reused = released.front();
+        released.pop_front();
+        return reused;
+    }
+    blocks_.push_back(std::make_unique<unsigned char[]>(size));
+    return blocks_.back().get();
+}
+
+void ObjectPool::Release(void* memory, std::size_t size) { released_[size].push_back(memory); }
+
+void ObjectPool::FreeAll()
+{
+    released_.clear();
+    blocks_.clear();
+}
+
+std::wstring PackageOf(StringViewType path)
+{
+    auto dot = path.find(L'.');
+    return std::wstring(dot == StringViewType::npos ? path : path.substr(0, dot));
+}
+
+std::wstring ShortName(StringViewType path)
+{
+    auto cut = path.find_last_of(L".:");
+    return std::wstring(cut == StringViewType::npos ? path : path.substr(cut + 1));
+}
+
+FUObjectItem* EngineAccess::Item(int32 index)
+{
+    auto& s = State();
+    if (index < 0 || index >= s.numItems)
+    {
+        return nullptr;
+    }
+    return &s.itemChunks[static_cast<std::size_t>(index / EngineState::kItemsPerChunk)]
+                        [static_cast<std::size_t>(index % EngineState::kItemsPerChunk)];
+}
+
+namespace
+{
+int32 TakeSlot()
+{
+    auto& s = State();
+    if (!s.freeIndices.empty())
+    {
+        int32 index = s.freeIndices.back();
+        s.freeIndices.pop_back();
+        return index;
+    }
+    if (s.numItems % EngineState::kItemsPerChunk == 0)
+    {
+        s.itemChunks.push_back(std::make_unique<FUObjectItem[]>(EngineState::kItemsPerChunk));
+    }
+    s.allocationSize.push_back(0);
+    return s.numItems++;
+}
+
+ClassInfo& InfoOf(const UClass* cls)
+{
+    auto& s = State();
+    for (const UClass* c = cls; c != nullptr; c = static_cast<const UClass*>(c->GetSuperStruct()))
+    {
+        auto found = s.classInfo.find(c);
+        if (found != s.classInfo.end() && found->second.construct != nullptr)
+        {
+            return found->second;
+        }
+    }
+    throw std::logic_error("stand-in engine: class without a native constructor");
+}
+
+template <typename T> UObject* ConstructNative(void* memory) { return new (memory) T(); }
+} // namespace
+
+UObject* EngineAccess::Construct(UClass* cls, UObject* outer, FName name, EObjectFlags flags)
+{
+    auto& s = State();
+    auto& info = InfoOf(cls);
+    std::size_t size = std::max<std::size_t>(info.nativeSize, static_cast<std::size_t>(cls->GetPropertiesSize()));
+    size = (size + 15) & ~std::size_t{15};
+    void* memory = s.pool.Allocate(size);
+    std::memset(memory, 0, size);
+    UObject* object = info.construct(memory);
+
+    if (name.IsNone())
+    {
+        auto& counter = s.classInfo[cls].nextNameNumber;
+        name = FName(cls->GetName() + L"_" + std::to_wstring(counter++));
+    }
+    int32 index = TakeSlot();
+    object->ObjectFlags = flags;
+    object->InternalIndex = index;
+    object->ClassPrivate = cls;
+    object->NamePrivate = name;
+    object->OuterPrivate = outer;
+    auto* item = Item(index);
+    item->Object = object;
+    item->Flags = 0;
+    ++item->SerialNumber;
+    s.allocationSize[static_cast<std::size_t>(index)] = size;
+
+    InitializeStruct(cls, object);
+    s.byPath[object->GetPathName()] = object;
+    return object;
+}
+
+void EngineAccess::Destroy(UObject* object)
+{
+    auto& s = State();
+    auto* item = object ? object->GetObjectItem() : nullptr;
+    if (item == nullptr || item->Object != object)
+    {
+        return;
+    }
+    object->ObjectFlags = object->ObjectFlags | RF_BeginDestroyed;
+    DestroyStruct(object->ClassPrivate, object);
+    object->ObjectFlags = object->ObjectFlags | RF_FinishDestroyed;
+    auto path = s.byPath.find(object->GetPathName());
+    if (path != s.byPath.end() && path->second == object)
+    {
+        s.byPath.erase(path);
+    }
+    s.garbageRoots.erase(object);
+    int32 index = object->InternalIndex;
+    item->Object = nullptr;
+    item->Flags = 0;
+    s.freeIndices.push_back(index);
+    s.pool.Release(object, s.allocationSize[static_cast<std::size_t>(index)]);
+}
+
+UPackage* EngineAccess::Package(StringViewType name)
+{
+    auto& s = State();
+    if (auto found = s.byPath.find(std::wstring(name)); found != s.byPath.end())
+    {
+        return static_cast<UPackage*>(found->second);
+    }
+    auto* package = static_cast<UPackage*>(Construct(s.packageClass, nullptr, FName(name), RF_Public));
+    package->GetObjectItem()->SetRootSet();
+    return package;
+}
+
+UClass* EngineAccess::MakeClass(StringViewType path, UClass* super, NativeConstructor construct, std::size_t nativeSize,
+                                EClassCastFlags castFlags)
+{
+    auto& s = State();
+    auto* package = Package(PackageOf(path));
+    auto* cls = static_cast<UClass*>(Construct(s.classClass, package, FName(ShortName(path)), RF_Public | RF_MarkAsNative));
+    cls->SuperStruct = super;
+    cls->ClassCastFlags = castFlags | (super ? super->ClassCastFlags : CASTCLASS_None);
+    cls->PropertiesSize = super ? super->PropertiesSize : static_cast<int32>(nativeSize);
+    cls->MinAlignment = super ? super->MinAlignment : 8;
+    if (construct != nullptr)
+    {
+        s.classInfo[cls].construct = construct;
+        s.classInfo[cls].nativeSize = nativeSize;
+        cls->PropertiesSize = std::max(cls->PropertiesSize, static_cast<int32>(nativeSize));
+    }
+    cls->GetObjectItem()->SetRootSet();
+    return cls;
+}
+
+void EngineAccess::Bootstrap()
+{
+    auto& s = State();
+    // The class of classes is its own class: build it by hand, then everything else through it.
+    void* memory = s.pool.Allocate((sizeof(UClass) + 15) & ~std::size_t{15});
+    std::memset(memory, 0, sizeof(UClass));
+    auto* classClass = new (memory) UClass();
+    int32 index = TakeSlot();
+    classClass->InternalIndex = index;
+    classClass->ClassPrivate = classClass;
+    classClass->NamePrivate = FName(L"Class");
+    classClass->ObjectFlags = RF_Public | RF_MarkAsNative;
+    classClass->PropertiesSize = static_cast<int32>(sizeof(UClass));
+    classClass->ClassCastFlags = CASTCLASS_UField | CASTCLASS_UStruct | CASTCLASS_UClass;
+    Item(index)->Object = classClass;
+    ++Item(index)->SerialNumber;
+    s.allocationSize[static_cast<std::size_t>(index)] = (sizeof(UClass) + 15) & ~std::size_t{15};
+    s.classClass = classClass;
+    s.classInfo[classClass] = {&ConstructNative<UClass>, sizeof(UClass), 0};
+    // The package class too, since every other class needs a package as its outer; both get
+    // their package once it exists.
+    memory = s.pool.Allocate((sizeof(UClass) + 15) & ~std::size_t{15});
+    std::memset(memory, 0, sizeof(UClass));
+    auto* packageClass = new (memory) UClass();
+    index = TakeSlot();
+    packageClass->InternalIndex = index;
+    packageClass->ClassPrivate = classClass;
+    packageClass->NamePrivate = FName(L"Package");
+    packageClass->ObjectFlags = RF_Public | RF_MarkAsNative;
+    packageClass->PropertiesSize = static_cast<int32>(sizeof(UPackage));
+    packageClass->ClassCastFlags = CASTCLASS_UPackage;
+    Item(index)->Object = packageClass;
+    ++Item(index)->SerialNumber;
+    s.allocationSize[static_cast<std::size_t>(index)] = (sizeof(UClass) + 15) & ~std::size_t{15};
+    s.packageClass = packageClass;
+    s.classInfo[packageClass] = {&ConstructNative<UPackage>, sizeof(UPackage), 0};
+
+    auto* core = Package(L"/Script/CoreUObject");
+    classClass->OuterPrivate = core;
+    packageClass->OuterPrivate = core;
+    classClass->GetObjectItem()->SetRootSet();
+    packageClass->GetObjectItem()->SetRootSet();
+    s.byPath[classClass->GetPathName()] = classClass;
+    s.byPath[packageClass->GetPathName()] = packageClass;
+
+    s.objectClass = MakeClass(L"/Script/CoreUObject.Object", nullptr, &ConstructNative<UObject>, sizeof(UObject),
+                              CASTCLASS_None);
+    packageClass->SuperStruct = s.objectClass;
+    s.fieldClass = MakeClass(L"/Script/CoreUObject.Field", s.objectClass, &ConstructNative<UField>, sizeof(UField),
+                             CASTCLASS_UField);
+    s.structClass = MakeClass(L"/Script/CoreUObject.Struct", s.fieldClass, &ConstructNative<UStruct>, sizeof(UStruct),
+                              CASTCLASS_UStruct);
+    classClass->SuperStruct = s.structClass;
+    s.scriptStructClass = MakeClass(L"/Script/CoreUObject.ScriptStruct", s.structClass, &ConstructNative<UScriptStruct>,
+                                    sizeof(UScriptStruct), CASTCLASS_UScriptStruct);
+    s.functionClass = MakeClass(L"/Script/CoreUObject.Function", s.structClass, &ConstructNative<UFunction>,
+                                sizeof(UFunction), CASTCLASS_UFunction);
+    s.enumClass = MakeClass(L"/Script/CoreUObject.Enum", s.fieldClass, &ConstructNative<UEnum>, sizeof(UEnum),
+                            CASTCLASS_UEnum);
+    s.interfaceClass = MakeClass(L"/Script/CoreUObject.Interface", s.objectClass, nullptr, 0, CASTCLASS_None);
+}
+
+void EngineAccess::TearDown()
+{
+    auto& s = State();
+    // Values of instances are destroyed while every type still stands; then the C++ parts of
+    // all live objects run down, and only then does the memory go.
+    for (int32 index = 0; index < s.numItems; ++index)
+    {
+        auto* object = Item(index)->Object;
+        if (object != nullptr && !object->ClassPrivate->HasAnyCastFlags(CASTCLASS_UField | CASTCLASS_UPackage))
+        {
+            DestroyStruct(object->ClassPrivate, object);
+        }
+    }
+    for (int32 index = 0; index < s.numItems; ++index)
+    {
+        if (auto* object = Item(index)->Object)
+        {
+            object->~UObject();
+        }
+    }
+    s.ownedFields.clear();
+    s.functionStates.clear();
+    s.itemChunks.clear();
+    s.numItems = 0;
+    s.freeIndices.clear();
+    s.allocationSize.clear();
+    s.pool.FreeAll();
+    s.byPath.clear();
+    s.classInfo.clear();
+    s.garbageRoots.clear();
+    s.ticks.clear();
+    s.refuseTicks = false;
+    s.frame = 0;
+    s.objectClass = s.fieldClass = s.structClass = s.scriptStructClass = s.classClass = nullptr;
+    s.functionClass = s.enumClass = s.packageClass = s.interfaceClass = nullptr;
+    s.running = false;
+}
+
+void EngineAccess::InitializeStruct(const UStruct* layout, void* dest)
+{
+    for (const UStruct* s = layout; s != nullptr; s = s->SuperStruct)
+    {
+        for (FField* f = s->ChildProperties; f != nullptr; f = f->Next)
+        {
+            auto* p = static_cast<FProperty*>(f);
+            p->InitializeValueInternal(p->ContainerPtrToValuePtr(dest));
+        }
+    }
+}
+
+void EngineAccess::DestroyStruct(const UStruct* layout, void* dest)
+{
+    for (const UStruct* s = layout; s != nullptr; s = s->SuperStruct)
+    {
+        for (FField* f = s->ChildProperties; f != nullptr; f = f->Next)
+        {
+            auto* p = static_cast<FProperty*>(f);
+            p->DestroyValueInternal(p->ContainerPtrToValuePtr(dest));
+        }
+    }
+}
+
+void EngineAccess::CopyStruct(const UStruct* layout, void* dest, const void* src)
+{
+    for (const UStruct* s = layout; s != nullptr; s = s->SuperStruct)
+    {
+        for (FField* f = s->ChildProperties; f != nullptr; f = f->Next)
+        {
+            auto* p = static_cast<FProperty*>(f);
+            p->CopyValuesInternal(p->ContainerPtrToValuePtr(dest), p->ContainerPtrToValuePtr(src), p->ArrayDim);
+        }
+    }
+}
+
+void EngineAccess::CollectReferences(const UStruct* layout, const void* container, std::vector<UObject*>& out)
+{
+    for (const UStruct* s = layout; s != nullptr; s = s->SuperStruct)
+    {
+        for (FField* f = s->ChildProperties; f != nullptr; f = f->Next)
+        {
+            auto* p = static_cast<FProperty*>(f);
+            for (int32 i = 0; i < p->ArrayDim; ++i)
+            {
+                const void* value = p->ContainerPtrToValuePtr(container, i);
+                if (auto* objectProperty = dynamic_cast<FObjectPropertyBase*>(p))
+                {
+                    if (auto* referenced = objectProperty->GetObjectPropertyValue(value))
+                    {
+                        out.push_back(referenced);
+                    }
+                }
+                else if (auto* structProperty = dynamic_cast<FStructProperty*>(p))
+                {
+                    CollectReferences(structProperty->GetStruct(), value, out);
+                }
+            }
+        }
+    }
+}
+} // namespace Sim::Detail
+
+namespace Sim
+{
+using namespace Detail;
+
+HostCounters& Counters() { return State().counters; }
+void ResetCounters() { State().counters = {}; }
+
+void ResetEngine(const EngineOptions& options)
+{
+    auto& s = State();
+    if (s.running)
+    {
+        EngineAccess::TearDown();
+    }
+    s.options = options;
+    RC::Unreal::Version::Major = options.VersionMajor;
+    RC::Unreal::Version::Minor = options.VersionMinor;
+    EngineAccess::Bootstrap();
+    s.running = true;
+    void DefineCoreTypes();
+    DefineCoreTypes();
+    s.counters = {};
+}
+
+bool EngineRunning() { return State().running; }
+
+void TickEngine(float deltaSeconds)
+{
+    auto& s = State();
+    ++s.frame;
+    // Callbacks may register or unregister others while they run: walk a snapshot of ids.
+    std::vector<Hook::GlobalCallbackId> ids;
+    ids.reserve(s.ticks.size());
+    for (auto& tick : s.ticks)
+    {
+        ids.push_back(tick.id);
+    }
+    for (auto id : ids)
+    {
+        auto found = std::find_if(s.ticks.begin(), s.ticks.end(), [id](const TickCallback& t) { return t.id == id; });
+        if (found == s.ticks.end())
+        {
+            continue;
+        }
+        auto callback = found->callback;
+        Hook::TCallbackIterationData<void> data;
+        callback(data, nullptr, deltaSeconds, false);
+    }
+}
+
+uint64 FrameNumber() { return State().frame; }
+
+UObject* NewObject(UClass* cls, UObject* outer, StringViewType name, EObjectFlags flags)
+{
+    if (cls == nullptr)
+    {
+        return nullptr;
+    }
+    return EngineAccess::Construct(cls, outer, name.empty() ? FName() : FName(name), flags);
+}
+
+UObject* FindObjectByPath(StringViewType path)
+{
+    auto& s = State();
+    auto found = s.byPath.find(std::wstring(path));
+    return found == s.byPath.end() ? nullptr : found->second;
+}
+
+UClass* FindClass(StringViewType path)
+{
+    auto* object = FindObjectByPath(path);
+    return object != nullptr && object->IsA(State().classClass) ? static_cast<UClass*>(object) : nullptr;
+}
+
+void MarkPendingKill(UObject* object)
+{
+    if (auto* item = object ? object->GetObjectItem() : nullptr; item && item->Object == object)
+    {
+        item->Flags |= static_cast<int32>(EInternalObjectFlags::PendingKill);
+    }
+}
+
+void BeginDestroy(UObject* object)
+{
+    if (object != nullptr)
+    {
+        EngineAccess::RaiseFlags(object, RF_BeginDestroyed);
+    }
+}
+
+void DestroyObject(UObject* object) { EngineAccess::Destroy(object); }
+
+std::size_t LiveObjectCount()
+{
+    auto& s = State();
+    std::size_t count = 0;
+    for (int32 index = 0; index < s.numItems; ++index)
+    {
+        count += EngineAccess::Item(index)->Object != nullptr ? 1 : 0;
+    }
+    return count;
+}
+
+void AddGarbageRoot(UObject* object) { State().garbageRoots.insert(object); }
+void RemoveGarbageRoot(UObject* object) { State().garbageRoots.erase(object); }
+
+std::size_t CollectGarbage(bool purge)
+{
+    auto& s = State();
+    std::vector<bool> marked(static_cast<std::size_t>(s.numItems), false);
+    std::vector<UObject*> work;
+    auto mark = [&](UObject* object) {
+        auto* item = object ? object->GetObjectItem() : nullptr;
+        if (item == nullptr || item->Object != object || item->IsPendingKill())
+        {
+            return;
+        }
+        auto index = static_cast<std::size_t>(object->GetInternalIndex());
+        if (!marked[index])
+        {
+            marked[index] = true;
+            work.push_back(object);
+        }
+    };
+    for (int32 index = 0; index < s.numItems; ++index)
+    {
+        auto* item = EngineAccess::Item(index);
+        if (item->Object != nullptr && item->IsRootSet())
+        {
+            marked[static_cast<std::size_t>(index)] = true;
+            work.push_back(item->Object);
+        }
+    }
+    for (auto* root : s.garbageRoots)
+    {
+        mark(root);
+    }
+    std::vector<UObject*> references;
+    while (!work.empty())
+    {
+        UObject* object = work.back();
+        work.pop_back();
+        mark(object->GetClassPrivate());
+        mark(object->GetOuter());
+        references.clear();
+        EngineAccess::CollectReferences(object->GetClassPrivate(), object, references);
+        for (auto* referenced : references)
+        {
+            mark(referenced);
+        }
+    }
+    std::size_t unreachable = 0;
+    for (int32 index = 0; index < s.numItems; ++index)
+    {
+        auto* item = EngineAccess::Item(index);
+        if (item->Object != nullptr && !marked[static_cast<std::size_t>(index)] && !item->IsUnreachable())
+        {
+            item->Flags |= static_cast<int32>(EInternalObjectFlags::Unreachable);
+            ++unreachable;
+        }
+    }
+    if (purge)
+    {
+        PurgeGarbage();
+    }
+    return unreachable;
+}
+
+std::size_t PurgeGarbage()
+{
+    auto& s = State();
+    std::size_t purged = 0;
+    for (int32 index = 0; index < s.numItems; ++index)
+    {
+        auto* item = EngineAccess::Item(index);
+        if (item->Object != nullptr && item->IsUnreachable())
+        {
+            EngineAccess::Destroy(item->Object);
+            ++purged;
+        }
+    }
+    return purged;
+}
+
+void RefuseHooksOn(UFunction* function, bool refuse)
+{
+    if (auto* state = function ? EngineAccess::StateOf(function) : nullptr)
+    {
+        state->refuseHooks = refuse;
+    }
+}
+
+void RefuseTickCallbacks(bool refuse) { State().refuseTicks = refuse; }
+
+std::size_t ScriptHookCount()
+{
+    std::size_t count = 0;
+    for (auto& state : State().functionStates)
+    {
+        count += state->hooks.size();
+    }
+    return count;
+}
+
+std::size_t TickCallbackCount() { return State().ticks.size(); }
+} // namespace Sim

@@ -1,0 +1,478 @@
+// Declared types become reflection objects: properties laid out as the engine lays them out,
+// functions with parameter blocks and native bodies, class default objects, interfaces.
+#include "Sim/EngineState.hpp"
+
+#include <Unreal/UClass.hpp>
+#include <Unreal/UFunction.hpp>
+#include <Unreal/UnrealVersion.hpp>
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+
+namespace Sim::Detail
+{
+namespace
+{
+int32 AlignUp(int32 value, int32 alignment) { return (value + alignment - 1) / alignment * alignment; }
+
+std::runtime_error DefinitionError(const std::wstring& what, const std::wstring& path)
+{
+    std::string text = "stand-in engine: ";
+    for (wchar_t c : what + L" " + path)
+    {
+        text.push_back(c < 128 ? static_cast<char>(c) : '?');
+    }
+    return std::runtime_error(text);
+}
+
+template <typename T> T* Own(std::unique_ptr<T> field)
+{
+    T* raw = field.get();
+    State().ownedFields.push_back(std::move(field));
+    return raw;
+}
+} // namespace
+
+FProperty* EngineAccess::MakeProperty(UStruct* owner, const std::wstring& name, const Type& type, uint64 flags)
+{
+    std::unique_ptr<FProperty> made;
+    FFieldClass* fieldClass = nullptr;
+    int32 size = 0;
+    int32 alignment = 1;
+    auto numeric = [&](auto property, FFieldClass* cls, int32 bytes) {
+        made = std::move(property);
+        fieldClass = cls;
+        size = bytes;
+        alignment = bytes;
+    };
+    switch (type.kind)
+    {
+    case Kind::Bool:
+    case Kind::Bitfield:
+        numeric(std::make_unique<FBoolProperty>(), FBoolProperty::StaticClass(), 1);
+        break;
+    case Kind::Byte: numeric(std::make_unique<FByteProperty>(), FByteProperty::StaticClass(), 1); break;
+    case Kind::Int8: numeric(std::make_unique<FInt8Property>(), FInt8Property::StaticClass(), 1); break;
+    case Kind::Int16: numeric(std::make_unique<FInt16Property>(), FInt16Property::StaticClass(), 2); break;
+    case Kind::Int: numeric(std::make_unique<FIntProperty>(), FIntProperty::StaticClass(), 4); break;
+    case Kind::Int64: numeric(std::make_unique<FInt64Property>(), FInt64Property::StaticClass(), 8); break;
+    case Kind::UInt16: numeric(std::make_unique<FUInt16Property>(), FUInt16Property::StaticClass(), 2); break;
+    case Kind::UInt32: numeric(std::make_unique<FUInt32Property>(), FUInt32Property::StaticClass(), 4); break;
+    case Kind::UInt64: numeric(std::make_unique<FUInt64Property>(), FUInt64Property::StaticClass(), 8); break;
+    case Kind::Float: numeric(std::make_unique<FFloatProperty>(), FFloatProperty::StaticClass(), 4); break;
+    case Kind::Double: numeric(std::make_unique<FDoubleProperty>(), FDoubleProperty::StaticClass(), 8); break;
+    case Kind::Name:
+        made = std::make_unique<FNameProperty>();
+        fieldClass = FNameProperty::StaticClass();
+        size = sizeof(FName);
+        alignment = 4;
+        break;
+    case Kind::Object:
+    case Kind::ObjectPtr:
+    case Kind::Class: {
+        std::unique_ptr<FObjectPropertyBase> object;
+        if (type.kind == Kind::Class)
+        {
+            auto cls = std::make_unique<FClassProperty>();
+            cls->MetaClass = FindClass(type.path);
+            fieldClass = FClassProperty::StaticClass();
+            object = std::move(cls);
+        }
+        else if (type.kind == Kind::ObjectPtr)
+        {
+            object = std::make_unique<FObjectPtrProperty>();
+            fieldClass = FObjectPtrProperty::StaticClass();
+        }
+        else
+        {
+            object = std::make_unique<FObjectProperty>();
+            fieldClass = FObjectProperty::StaticClass();
+        }
+        object->PropertyClass = type.kind == Kind::Class ? State().classClass : FindClass(type.path);
+        made = std::move(object);
+        size = 8;
+        alignment = 8;
+        break;
+    }
+    case Kind::Struct: {
+        auto* found = FindObjectByPath(type.path);
+        if (found == nullptr || !found->IsA(State().scriptStructClass))
+        {
+            throw DefinitionError(L"unknown struct", type.path);
+        }
+        auto property = std::make_unique<FStructProperty>();
+        property->Struct = static_cast<UScriptStruct*>(found);
+        size = property->Struct->GetPropertiesSize();
+        alignment = property->Struct->GetMinAlignment();
+        fieldClass = FStructProperty::StaticClass();
+        made = std::move(property);
+        break;
+    }
+    case Kind::Enum: {
+        auto* found = FindObjectByPath(type.path);
+        auto property = std::make_unique<FEnumProperty>();
+        property->Enum = found != nullptr && found->IsA(State().enumClass) ? static_cast<UEnum*>(found) : nullptr;
+        auto underlying = std::make_unique<FByteProperty>();
+        underlying->ClassPrivate = FByteProperty::StaticClass();
+        underlying->NamePrivate = FName(L"UnderlyingType");
+        underlying->ElementSize = 1;
+        underlying->MinAlignment = 1;
+        underlying->Owner = FFieldVariant(static_cast<FField*>(property.get()));
+        property->UnderlyingProp = Own(std::move(underlying));
+        fieldClass = FEnumProperty::StaticClass();
+        size = 1;
+        alignment = 1;
+        made = std::move(property);
+        break;
+    }
+    }
+    made->ClassPrivate = fieldClass;
+    made->NamePrivate = FName(name);
+    made->Owner = FFieldVariant(static_cast<UObject*>(owner));
+    made->ElementSize = size;
+    made->ArrayDim = type.arrayDim;
+    made->MinAlignment = alignment;
+    made->PropertyFlags = static_cast<EPropertyFlags>(flags);
+    return Own(std::move(made));
+}
+
+void EngineAccess::LayOut(UStruct* owner, const std::vector<PropertyDef>& props, bool padToAlignment, uint64 extraFlags)
+{
+    int32 offset = owner->PropertiesSize;
+    int32 minAlignment = owner->MinAlignment;
+    FField** link = &owner->ChildProperties;
+    while (*link != nullptr)
+    {
+        link = &(*link)->Next;
+    }
+    FBoolProperty* lastBitfield = nullptr;
+    for (const auto& def : props)
+    {
+        FProperty* property = MakeProperty(owner, def.name, def.type, def.flags | extraFlags);
+        if (def.type.kind == Kind::Bitfield)
+        {
+            auto* bit = static_cast<FBoolProperty*>(property);
+            if (lastBitfield != nullptr && lastBitfield->FieldMask != 0x80)
+            {
+                bit->Offset_Internal = lastBitfield->Offset_Internal;
+                bit->ByteMask = bit->FieldMask = static_cast<uint8>(lastBitfield->FieldMask << 1);
+            }
+            else
+            {
+                bit->Offset_Internal = offset;
+                bit->ByteMask = bit->FieldMask = 0x01;
+                offset += 1;
+            }
+            lastBitfield = bit;
+        }
+        else
+        {
+            lastBitfield = nullptr;
+            offset = AlignUp(offset, property->MinAlignment);
+            property->Offset_Internal = offset;
+            offset += property->ElementSize * property->ArrayDim;
+        }
+        minAlignment = std::max(minAlignment, property->MinAlignment);
+        *link = property;
+        link = &property->Next;
+    }
+    owner->MinAlignment = minAlignment;
+    owner->PropertiesSize = padToAlignment ? AlignUp(offset, minAlignment) : offset;
+}
+
+void EngineAccess::AppendChild(UClass* cls, UField* field)
+{
+    UField** link = &cls->Children;
+    while (*link != nullptr)
+    {
+        link = &(*link)->Next;
+    }
+    *link = field;
+}
+
+void EngineAccess::UnlinkChild(UClass* cls, UField* field)
+{
+    for (UField** link = &cls->Children; *link != nullptr; link = &(*link)->Next)
+    {
+        if (*link == field)
+        {
+            *link = field->Next;
+            field->Next = nullptr;
+            return;
+        }
+    }
+}
+
+UFunction* EngineAccess::MakeFunction(UClass* cls, const FunctionDef& def)
+{
+    auto& s = State();
+    auto* function = static_cast<UFunction*>(Construct(s.functionClass, cls, FName(def.name), RF_Public | RF_MarkAsNative));
+    function->GetObjectItem()->SetRootSet();
+    function->FunctionFlags = def.flags;
+    function->PropertiesSize = 0;
+    function->MinAlignment = 1;
+    std::vector<PropertyDef> params;
+    for (const auto& param : def.params)
+    {
+        params.push_back({param.name, param.type, param.flags});
+    }
+    LayOut(function, params, true, 0);
+    function->ParmsSize = static_cast<uint16>(function->PropertiesSize);
+    function->NumParms = static_cast<uint8>(def.params.size());
+    for (FField* f = function->ChildProperties; f != nullptr; f = f->Next)
+    {
+        auto* p = static_cast<FProperty*>(f);
+        if (p->HasAnyPropertyFlags(CPF_ReturnParm))
+        {
+            function->ReturnValueOffset = static_cast<uint16>(p->Offset_Internal);
+        }
+    }
+    s.functionStates.push_back(std::make_unique<FunctionState>());
+    function->State = s.functionStates.back().get();
+    function->State->native = def.native;
+    AppendChild(cls, function);
+    return function;
+}
+
+void EngineAccess::Invoke(UObject* target, UFunction* function, void* parms)
+{
+    FFrame frame;
+    frame.Node = function;
+    frame.Object = target;
+    frame.LocalsData = static_cast<uint8*>(parms);
+    void* result = function->ReturnValueOffset != 0xFFFF && parms != nullptr
+                       ? static_cast<uint8*>(parms) + function->ReturnValueOffset
+                       : nullptr;
+    auto* state = function->State;
+    auto runHooks = [&](bool pre) {
+        // Hooks may come and go while hooks run: walk a snapshot of ids.
+        std::vector<CallbackId> ids;
+        for (auto& hook : state->hooks)
+        {
+            if (hook.pre == pre)
+            {
+                ids.push_back(hook.id);
+            }
+        }
+        for (auto id : ids)
+        {
+            auto found = std::find_if(state->hooks.begin(), state->hooks.end(),
+                                      [id](const FunctionHook& h) { return h.id == id; });
+            if (found == state->hooks.end())
+            {
+                continue;
+            }
+            auto callable = found->callable;
+            void* data = found->customData;
+            UnrealScriptFunctionCallableContext context{target, frame, result};
+            callable(context, data);
+        }
+    };
+    if (state == nullptr)
+    {
+        return;
+    }
+    runHooks(true);
+    if (state->native)
+    {
+        Call call(target, frame);
+        state->native(call);
+    }
+    runHooks(false);
+}
+} // namespace Sim::Detail
+
+namespace Sim
+{
+using namespace Detail;
+
+UClass* DefineClass(const ClassDef& def)
+{
+    auto& s = State();
+    if (auto* existing = FindClass(def.path))
+    {
+        return existing;
+    }
+    UClass* super = def.isInterface ? s.interfaceClass : FindClass(def.super);
+    if (super == nullptr)
+    {
+        throw DefinitionError(L"unknown super class", def.super);
+    }
+    UClass* cls = EngineAccess::MakeClass(def.path, super, nullptr, 0, def.castFlags);
+    EngineAccess::LayOut(cls, def.properties, false, 0);
+    for (const auto& function : def.functions)
+    {
+        EngineAccess::MakeFunction(cls, function);
+    }
+    for (const auto& interfacePath : def.interfaces)
+    {
+        auto* interfaceClass = FindClass(interfacePath);
+        if (interfaceClass == nullptr)
+        {
+            throw DefinitionError(L"unknown interface", interfacePath);
+        }
+        EngineAccess::AddInterface(cls, interfaceClass);
+    }
+    auto* defaultObject = EngineAccess::Construct(cls, EngineAccess::Package(PackageOf(def.path)),
+                                                  FName(L"Default__" + ShortName(def.path)), RF_ClassDefaultObject | RF_Public);
+    defaultObject->GetObjectItem()->SetRootSet();
+    EngineAccess::SetDefaultObject(cls, defaultObject);
+    return cls;
+}
+
+UScriptStruct* DefineStruct(const StructDef& def)
+{
+    auto& s = State();
+    if (auto* existing = FindObjectByPath(def.path); existing != nullptr && existing->IsA(s.scriptStructClass))
+    {
+        return static_cast<UScriptStruct*>(existing);
+    }
+    UStruct* super = nullptr;
+    if (!def.super.empty())
+    {
+        auto* found = FindObjectByPath(def.super);
+        if (found == nullptr || !found->IsA(s.scriptStructClass))
+        {
+            throw DefinitionError(L"unknown super struct", def.super);
+        }
+        super = static_cast<UStruct*>(found);
+    }
+    auto* package = EngineAccess::Package(PackageOf(def.path));
+    auto* scriptStruct = static_cast<UScriptStruct*>(
+        EngineAccess::Construct(s.scriptStructClass, package, FName(ShortName(def.path)), RF_Public | RF_MarkAsNative));
+    scriptStruct->GetObjectItem()->SetRootSet();
+    EngineAccess::StartStruct(scriptStruct, super);
+    EngineAccess::LayOut(scriptStruct, def.properties, true, 0);
+    return scriptStruct;
+}
+
+UEnum* DefineEnum(const EnumDef& def)
+{
+    auto& s = State();
+    if (auto* existing = FindObjectByPath(def.path); existing != nullptr && existing->IsA(s.enumClass))
+    {
+        return static_cast<UEnum*>(existing);
+    }
+    auto* package = EngineAccess::Package(PackageOf(def.path));
+    auto* uenum = static_cast<UEnum*>(EngineAccess::Construct(s.enumClass, package, FName(ShortName(def.path)), RF_Public));
+    uenum->GetObjectItem()->SetRootSet();
+    for (const auto& [name, value] : def.names)
+    {
+        EngineAccess::AddEnumName(uenum, FName(name), value);
+    }
+    return uenum;
+}
+
+UFunction* AddFunction(UClass* cls, const FunctionDef& def) { return EngineAccess::MakeFunction(cls, def); }
+
+void AddNonFunctionChild(UClass* cls, StringViewType name)
+{
+    auto* field = static_cast<UField*>(EngineAccess::Construct(State().enumClass, cls, FName(name), RF_Public));
+    field->GetObjectItem()->SetRootSet();
+    EngineAccess::AppendChild(cls, field);
+}
+
+UFunction* FindFunctionByPath(StringViewType path)
+{
+    auto* object = FindObjectByPath(path);
+    return object != nullptr && object->IsA(State().functionClass) ? static_cast<UFunction*>(object) : nullptr;
+}
+
+FProperty* FindPropertyUncounted(const UStruct* owner, StringViewType name)
+{
+    // The engine's own lookups are not the mod's: they leave the counters alone.
+    auto savedFinds = State().counters.NameFind;
+    FName wanted(name, FNAME_Find);
+    State().counters.NameFind = savedFinds;
+    if (wanted.IsNone())
+    {
+        return nullptr;
+    }
+    for (const UStruct* s = owner; s != nullptr; s = EngineAccess::Super(s))
+    {
+        for (FField* f = s->GetChildProperties(); f != nullptr; f = f->GetNext())
+        {
+            if (f->GetFName() == wanted)
+            {
+                return static_cast<FProperty*>(f);
+            }
+        }
+    }
+    return nullptr;
+}
+
+FProperty* Call::Param(StringViewType name) const { return FindPropertyUncounted(frame_.Node, name); }
+
+void* Call::ParamAddress(StringViewType name) const
+{
+    auto* property = Param(name);
+    if (property == nullptr)
+    {
+        throw DefinitionError(L"native reads a missing parameter", std::wstring(name));
+    }
+    return property->ContainerPtrToValuePtr(frame_.Locals());
+}
+
+bool Call::GetBool(StringViewType name) const
+{
+    auto* property = static_cast<FBoolProperty*>(Param(name));
+    return property != nullptr && property->GetPropertyValue(property->ContainerPtrToValuePtr(frame_.Locals()));
+}
+
+void Call::SetBool(StringViewType name, bool value) const
+{
+    if (auto* property = static_cast<FBoolProperty*>(Param(name)))
+    {
+        property->SetPropertyValue(property->ContainerPtrToValuePtr(frame_.Locals()), value);
+    }
+}
+
+void CallScriptFunction(UObject* target, UFunction* function, const std::function<void(uint8* parms)>& fill)
+{
+    if (function == nullptr)
+    {
+        return;
+    }
+    std::vector<uint8> parms(std::max<std::size_t>(function->GetParmsSize(), 1), 0);
+    EngineAccess::InitializeStruct(function, parms.data());
+    if (fill)
+    {
+        fill(parms.data());
+    }
+    EngineAccess::Invoke(target, function, parms.data());
+    EngineAccess::DestroyStruct(function, parms.data());
+}
+
+void CallScriptFunction(UObject* target, StringViewType functionName, const std::function<void(uint8* parms)>& fill)
+{
+    if (target == nullptr)
+    {
+        return;
+    }
+    for (const UStruct* s = target->GetClassPrivate(); s != nullptr; s = EngineAccess::Super(s))
+    {
+        for (UField* f = EngineAccess::Children(s); f != nullptr; f = EngineAccess::Next(f))
+        {
+            if (f->IsA(State().functionClass) && f->GetName() == functionName)
+            {
+                CallScriptFunction(target, static_cast<UFunction*>(f), fill);
+                return;
+            }
+        }
+    }
+    throw DefinitionError(L"no script function", std::wstring(functionName));
+}
+
+// Engine structs every game has. Vectors and rotators hold 32-bit floats before 5.0 and
+// 64-bit reals from 5.0 on.
+void DefineCoreTypes()
+{
+    Type real = RC::Unreal::Version::IsBelow(5, 0) ? Float() : Double();
+    DefineStruct({L"/Script/CoreUObject.Vector", {}, {{L"X", real}, {L"Y", real}, {L"Z", real}}});
+    DefineStruct({L"/Script/CoreUObject.Rotator", {}, {{L"Pitch", real}, {L"Yaw", real}, {L"Roll", real}}});
+    DefineStruct({L"/Script/CoreUObject.Vector2D", {}, {{L"X", real}, {L"Y", real}}});
+    DefineStruct({L"/Script/CoreUObject.LinearColor", {}, {{L"R", Float()}, {L"G", Float()}, {L"B", Float()}, {L"A", Float()}}});
+    DefineStruct({L"/Script/CoreUObject.Guid", {}, {{L"A", UInt32()}, {L"B", UInt32()}, {L"C", UInt32()}, {L"D", UInt32()}}});
+}
+} // namespace Sim

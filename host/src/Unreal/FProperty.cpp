@@ -1,0 +1,173 @@
+// Property kinds: their field classes (the names code dispatches on) and how each kind
+// constructs, copies and destroys its values. Counted entry points wrap the engine's own.
+#include "Sim/EngineState.hpp"
+
+#include <Unreal/FProperty.hpp>
+#include <Unreal/UStruct.hpp>
+
+#include <cstring>
+
+namespace RC::Unreal
+{
+using Sim::Detail::EngineAccess;
+using Sim::Detail::State;
+
+FFieldClass::FFieldClass(const CharType* name, uint64 castFlags, FFieldClass* superClass)
+    : Name(name), CastFlags(castFlags), SuperClass(superClass)
+{
+}
+
+bool FFieldClass::IsChildOf(const FFieldClass* other) const
+{
+    for (const FFieldClass* c = this; c != nullptr; c = c->SuperClass)
+    {
+        if (c == other)
+        {
+            return true;
+        }
+    }
+    return false;
+}
+
+StringType FFieldClassVariant::GetName() const { return Field ? Field->GetName() : StringType(L"None"); }
+FName FFieldClassVariant::GetFName() const { return Field ? Field->GetFName() : NAME_None; }
+
+FField::~FField() = default;
+
+bool FField::IsA(const FFieldClass* fieldClass) const { return ClassPrivate != nullptr && ClassPrivate->IsChildOf(fieldClass); }
+
+#define ORV_FIELD_CLASS(Type, Name, Super)                                                                             \
+    FFieldClass* Type::StaticClass()                                                                                   \
+    {                                                                                                                  \
+        static FFieldClass fieldClass(L##Name, 0, Super);                                                              \
+        return &fieldClass;                                                                                            \
+    }
+
+ORV_FIELD_CLASS(FProperty, "Property", nullptr)
+ORV_FIELD_CLASS(FNumericProperty, "NumericProperty", FProperty::StaticClass())
+ORV_FIELD_CLASS(FByteProperty, "ByteProperty", FNumericProperty::StaticClass())
+ORV_FIELD_CLASS(FInt8Property, "Int8Property", FNumericProperty::StaticClass())
+ORV_FIELD_CLASS(FInt16Property, "Int16Property", FNumericProperty::StaticClass())
+ORV_FIELD_CLASS(FIntProperty, "IntProperty", FNumericProperty::StaticClass())
+ORV_FIELD_CLASS(FInt64Property, "Int64Property", FNumericProperty::StaticClass())
+ORV_FIELD_CLASS(FUInt16Property, "UInt16Property", FNumericProperty::StaticClass())
+ORV_FIELD_CLASS(FUInt32Property, "UInt32Property", FNumericProperty::StaticClass())
+ORV_FIELD_CLASS(FUInt64Property, "UInt64Property", FNumericProperty::StaticClass())
+ORV_FIELD_CLASS(FFloatProperty, "FloatProperty", FNumericProperty::StaticClass())
+ORV_FIELD_CLASS(FDoubleProperty, "DoubleProperty", FNumericProperty::StaticClass())
+ORV_FIELD_CLASS(FBoolProperty, "BoolProperty", FProperty::StaticClass())
+ORV_FIELD_CLASS(FNameProperty, "NameProperty", FProperty::StaticClass())
+ORV_FIELD_CLASS(FObjectPropertyBase, "ObjectPropertyBase", FProperty::StaticClass())
+ORV_FIELD_CLASS(FObjectProperty, "ObjectProperty", FObjectPropertyBase::StaticClass())
+ORV_FIELD_CLASS(FObjectPtrProperty, "ObjectPtrProperty", FObjectProperty::StaticClass())
+ORV_FIELD_CLASS(FClassProperty, "ClassProperty", FObjectProperty::StaticClass())
+ORV_FIELD_CLASS(FStructProperty, "StructProperty", FProperty::StaticClass())
+ORV_FIELD_CLASS(FEnumProperty, "EnumProperty", FProperty::StaticClass())
+
+#undef ORV_FIELD_CLASS
+
+void FProperty::InitializeValue(void* dest) const
+{
+    ++State().counters.InitializeValue;
+    InitializeValueInternal(dest);
+}
+
+void FProperty::CopySingleValue(void* dest, const void* src) const
+{
+    ++State().counters.CopyValue;
+    CopyValuesInternal(dest, src, 1);
+}
+
+void FProperty::CopyCompleteValue(void* dest, const void* src) const
+{
+    ++State().counters.CopyValue;
+    CopyValuesInternal(dest, src, ArrayDim);
+}
+
+void FProperty::DestroyValue(void* dest) const
+{
+    ++State().counters.DestroyValue;
+    DestroyValueInternal(dest);
+}
+
+void FProperty::InitializeValueInternal(void* dest) const
+{
+    std::memset(dest, 0, static_cast<std::size_t>(ElementSize) * static_cast<std::size_t>(ArrayDim));
+}
+
+void FProperty::CopyValuesInternal(void* dest, const void* src, int32 count) const
+{
+    if (dest != src)
+    {
+        std::memmove(dest, src, static_cast<std::size_t>(ElementSize) * static_cast<std::size_t>(count));
+    }
+}
+
+void FProperty::DestroyValueInternal(void*) const {}
+
+uint64 FNumericProperty::GetUnsignedIntPropertyValue(const void*) const { return 0; }
+int64 FNumericProperty::GetSignedIntPropertyValue(const void*) const { return 0; }
+double FNumericProperty::GetFloatingPointPropertyValue(const void*) const { return 0.0; }
+
+bool FBoolProperty::GetPropertyValue(const void* valueAddress) const
+{
+    return (static_cast<const uint8*>(valueAddress)[ByteOffset] & FieldMask) != 0;
+}
+
+void FBoolProperty::SetPropertyValue(void* valueAddress, bool value) const
+{
+    uint8& byte = static_cast<uint8*>(valueAddress)[ByteOffset];
+    byte = static_cast<uint8>((byte & ~FieldMask) | (value ? ByteMask : 0));
+}
+
+// A bitfield bool shares its byte: only its own bit is the value.
+void FBoolProperty::InitializeValueInternal(void* dest) const { SetPropertyValue(dest, false); }
+
+void FBoolProperty::CopyValuesInternal(void* dest, const void* src, int32 count) const
+{
+    for (int32 i = 0; i < count; ++i)
+    {
+        SetPropertyValue(static_cast<uint8*>(dest) + i * ElementSize,
+                         GetPropertyValue(static_cast<const uint8*>(src) + i * ElementSize));
+    }
+}
+
+UObject* FObjectPropertyBase::GetObjectPropertyValue(const void* valueAddress) const
+{
+    UObject* value = nullptr;
+    std::memcpy(&value, valueAddress, sizeof(value));
+    return value;
+}
+
+void FObjectPropertyBase::SetObjectPropertyValue(void* valueAddress, UObject* value) const
+{
+    std::memcpy(valueAddress, &value, sizeof(value));
+}
+
+void FStructProperty::InitializeValueInternal(void* dest) const
+{
+    for (int32 i = 0; i < ArrayDim; ++i)
+    {
+        void* element = static_cast<uint8*>(dest) + i * ElementSize;
+        std::memset(element, 0, static_cast<std::size_t>(ElementSize));
+        EngineAccess::InitializeStruct(Struct, element);
+    }
+}
+
+void FStructProperty::CopyValuesInternal(void* dest, const void* src, int32 count) const
+{
+    for (int32 i = 0; i < count; ++i)
+    {
+        EngineAccess::CopyStruct(Struct, static_cast<uint8*>(dest) + i * ElementSize,
+                                 static_cast<const uint8*>(src) + i * ElementSize);
+    }
+}
+
+void FStructProperty::DestroyValueInternal(void* dest) const
+{
+    for (int32 i = 0; i < ArrayDim; ++i)
+    {
+        EngineAccess::DestroyStruct(Struct, static_cast<uint8*>(dest) + i * ElementSize);
+    }
+}
+} // namespace RC::Unreal

@@ -1,0 +1,26 @@
+// Scripted game sessions: what the game looks like before the mod loads, and what happens
+// on given frames while it runs.
+#pragma once
+
+#include <Sim/Game.hpp>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace OrvSim
+{
+struct Scenario
+{
+    std::string name;
+    Sim::GameOptions game;
+    bool refuseTick = false;
+    // Builds the world the session starts in, after the game's classes exist.
+    std::function<void()> setUp;
+    // Runs before engine frame `frame` (0-based).
+    std::function<void(int frame)> beforeFrame;
+};
+
+// False when the name is unknown.
+bool MakeScenario(const std::string& name, std::uint64_t seed, Scenario& out);
+} // namespace OrvSim

@@ -1,0 +1,164 @@
+// Plays one session: prepares the mod folder, starts the engine, loads the mod as the loader
+// does (start_mod, the engine-initialised callback, frames, uninstall_mod) and reports what
+// the engine saw.
+#include "SimRun.hpp"
+
+#include "Scenarios.hpp"
+
+#include <Sim/Engine.hpp>
+#include <Sim/ModLoader.hpp>
+#include <Sim/Output.hpp>
+#include <Unreal/UnrealVersion.hpp>
+
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <system_error>
+
+namespace OrvSim
+{
+namespace
+{
+// Prints each mod line to standard output as it arrives.
+class EchoOutputDevice : public RC::Output::OutputDevice
+{
+  public:
+    bool has_optional_arg() const override { return true; }
+    void receive(RC::File::StringViewType text) const override { Print(text); }
+    void receive_with_optional_arg(RC::File::StringViewType text, int32_t) const override { Print(text); }
+
+  private:
+    static void Print(RC::File::StringViewType text)
+    {
+        std::string line = Sim::ToUtf8(text);
+        if (line.empty() || line.back() != '\n')
+        {
+            line.push_back('\n');
+        }
+        std::fwrite(line.data(), 1, line.size(), stdout);
+        std::fflush(stdout);
+    }
+};
+
+std::filesystem::path MakeTempModDir()
+{
+    auto pattern = (std::filesystem::temp_directory_path() / "orvanta-sim-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr)
+    {
+        return {};
+    }
+    return pattern;
+}
+
+bool InstallLibrary(const std::filesystem::path& library, const std::filesystem::path& modDir, std::string& error)
+{
+    std::error_code ec;
+    std::filesystem::create_directories(modDir / "dlls", ec);
+    if (ec)
+    {
+        error = "cannot create " + (modDir / "dlls").string() + ": " + ec.message();
+        return false;
+    }
+    std::filesystem::copy_file(library, modDir / "dlls" / Sim::ModLoader::LibraryFileName(),
+                               std::filesystem::copy_options::overwrite_existing, ec);
+    if (ec)
+    {
+        error = "cannot install " + library.string() + ": " + ec.message();
+        return false;
+    }
+    if (!std::filesystem::exists(modDir / "enabled.txt"))
+    {
+        std::FILE* enabled = std::fopen((modDir / "enabled.txt").c_str(), "w");
+        if (enabled != nullptr)
+        {
+            std::fclose(enabled);
+        }
+    }
+    return true;
+}
+
+nlohmann::json HookCounts()
+{
+    return {{"script", Sim::ScriptHookCount()}, {"tick", Sim::TickCallbackCount()}};
+}
+} // namespace
+
+std::vector<std::string> ScenarioNames() { return {"walk", "menu", "world-change", "respawn", "no-world-hook", "no-tick"}; }
+
+RunResult RunSession(const RunOptions& options)
+{
+    RunResult result;
+    Scenario scenario;
+    if (!MakeScenario(options.scenario, options.seed, scenario))
+    {
+        result.error = "unknown scenario: " + options.scenario;
+        return result;
+    }
+    result.modDir = options.modDir.empty() ? MakeTempModDir() : options.modDir;
+    if (result.modDir.empty())
+    {
+        result.error = "cannot create a mod folder under the temp folder";
+        return result;
+    }
+    if (!InstallLibrary(options.library, result.modDir, result.error))
+    {
+        return result;
+    }
+
+    Sim::ResetEngine({.VersionMajor = options.engineMajor, .VersionMinor = options.engineMajor >= 5 ? 1 : 27});
+    Sim::DefineDefaultGame(scenario.game);
+    Sim::RefuseTickCallbacks(scenario.refuseTick);
+    if (scenario.setUp)
+    {
+        scenario.setUp();
+    }
+
+    auto capture = std::make_unique<Sim::CapturingOutputDevice>();
+    auto* captured = capture.get();
+    Sim::ScopedOutputDevice captureScope(std::move(capture));
+    std::unique_ptr<Sim::ScopedOutputDevice> echoScope;
+    if (options.echoLog)
+    {
+        echoScope = std::make_unique<Sim::ScopedOutputDevice>(std::make_unique<EchoOutputDevice>());
+    }
+
+    Sim::ModLoader loader(result.modDir);
+    if (!loader.Load(result.error))
+    {
+        return result;
+    }
+    loader.StartMod();
+    loader.UnrealInit();
+
+    auto delta = static_cast<float>(1.0 / options.fps);
+    nlohmann::json hooksAtLastFrame = HookCounts();
+    for (int frame = 0; frame < options.frames; ++frame)
+    {
+        if (scenario.beforeFrame)
+        {
+            scenario.beforeFrame(frame);
+        }
+        Sim::TickEngine(delta);
+        hooksAtLastFrame = HookCounts();
+    }
+    loader.Unload();
+
+    auto& report = result.report;
+    report["scenario"] = options.scenario;
+    report["frames"] = options.frames;
+    report["engine_version"] = std::to_string(RC::Unreal::Version::Major) + "." + std::to_string(RC::Unreal::Version::Minor);
+    report["log"] = nlohmann::json::array();
+    for (const auto& line : captured->Lines())
+    {
+        report["log"].push_back(Sim::ToUtf8(line.text));
+    }
+    report["hooks_registered"] = hooksAtLastFrame;
+    report["hooks_after_unload"] = HookCounts();
+    report["sessions"] = 0;
+    report["teardowns"] = 0;
+    report["capture_actors"] = 0;
+    report["objects_alive"] = Sim::LiveObjectCount();
+    result.ok = true;
+    return result;
+}
+} // namespace OrvSim

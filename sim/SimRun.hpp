@@ -1,0 +1,39 @@
+// One simulated game session: the mod folder, the engine, the mod loaded as the loader loads
+// it, the scripted frames, and the report of what the engine observed.
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace OrvSim
+{
+struct RunOptions
+{
+    std::filesystem::path library;  // the built mod library to install
+    std::filesystem::path modDir;   // empty: a new folder under the system temp folder
+    int frames = 600;
+    double fps = 60.0;
+    std::string scenario = "walk";
+    std::uint64_t seed = 1;
+    int engineMajor = 5;
+    int viewportWidth = 1920;
+    int viewportHeight = 1080;
+    double dpiScale = 1.0;
+    bool echoLog = true; // the mod's lines to standard output as they come
+};
+
+struct RunResult
+{
+    bool ok = false;
+    std::string error;
+    std::filesystem::path modDir;
+    nlohmann::json report;
+};
+
+RunResult RunSession(const RunOptions& options);
+std::vector<std::string> ScenarioNames();
+} // namespace OrvSim

@@ -1,0 +1,254 @@
+// The mod object's life: construction, the engine-initialised set-up (settings, working
+// copies, hooks, tick), the world-change note, and the orderly unregistration at destruction.
+#include "mod/LiveOrvantaMod.hpp"
+
+#include "mod/Log.hpp"
+#include "settings/ModSettings.hpp"
+#include "settings/SettingsFile.hpp"
+
+#include <fmt/format.h>
+#include <fmt/xchar.h>
+
+#include <cstring>
+
+namespace Orv
+{
+using namespace RC::Unreal;
+
+namespace
+{
+using Event = LiveOrvantaMod::RuntimeEvent;
+
+struct RuntimeHookRow
+{
+    std::wstring_view functionPath;
+    Event event;
+    bool preHook;
+};
+
+// Registered in this order; end-play hooks run before the actor goes, so they are pre-hooks.
+constexpr RuntimeHookRow kRuntimeHookTable[] = {
+    {L"/Script/Engine.Actor:ReceiveBeginPlay", Event::ActorBeginPlay, false},
+    {L"/Script/Engine.Actor:ReceiveEndPlay", Event::ActorEndPlay, true},
+    {L"/Script/Engine.ActorComponent:ReceiveBeginPlay", Event::ComponentBeginPlay, false},
+    {L"/Script/Engine.ActorComponent:ReceiveEndPlay", Event::ComponentEndPlay, true},
+    {L"/Script/Umbrafel.GameplayObjectRegistry:OnRep_PlayerCharacters", Event::MapDataChanged, false},
+    {L"/Script/Umbrafel.GameplayObjectRegistry:OnRep_Lodestones", Event::MapDataChanged, false},
+    {L"/Script/Umbrafel.GameplayObjectRegistry:OnRep_Gravestones", Event::MapDataChanged, false},
+    {L"/Script/Umbrafel.GameplayObjectRegistry:OnRep_Beds", Event::MapDataChanged, false},
+    {L"/Script/Umbrafel.RevealedMapIconsComponent:Client_UpdateRevealedLandmark", Event::MapDataChanged, false},
+    {L"/Script/Umbrafel.MapCustomizationComponent:Client_NotifyWaypointStateLoaded", Event::MapDataChanged, false},
+    {L"/Script/Umbrafel.MapCustomizationComponent:Client_NotifyPinsSet", Event::MapDataChanged, false},
+    {L"/Script/Umbrafel.PingComponent:Client_NotifyPing", Event::MapDataChanged, false},
+    {L"/Script/Umbrafel.PoiDiscoverySystemActor:OnRep_PoiDiscoverySystemDataPerPlayer", Event::MapDataChanged, false},
+    {L"/Script/Umbrafel.MapUIAPI:PlaceWaypoint", Event::MapDataChanged, false},
+    {L"/Script/Umbrafel.MapUIAPI:ClearWaypoint", Event::MapDataChanged, false},
+    {L"/Script/Umbrafel.MapUIAPI:PlacePin", Event::MapDataChanged, false},
+    {L"/Script/Umbrafel.MapUIAPI:ClearPin", Event::MapDataChanged, false},
+    {L"/Script/MinimapPlugin.MapIconComponent:SetIconVisible", Event::MapDataChanged, false},
+    {L"/Script/MinimapPlugin.MapIconComponent:SetIconTexture", Event::MapDataChanged, false},
+    {L"/Script/MinimapPlugin.MapIconComponent:SetIconSize", Event::MapDataChanged, false},
+    {L"/Script/MinimapPlugin.MapIconComponent:SetIconDrawColor", Event::MapDataChanged, false},
+    {L"/Script/Umbrafel.PlayerEquipmentComponent:OnRep_HeldEquipmentActorRight", Event::EquipmentChanged, false},
+    {L"/Script/Umbrafel.PlayerEquipmentComponent:OnRep_HeldEquipmentActorLeft", Event::EquipmentChanged, false},
+    {L"/Script/Umbrafel.PlayerEquipmentComponent:OnRep_CurrentLegsWearable", Event::EquipmentChanged, false},
+    {L"/Script/Umbrafel.PlayerEquipmentComponent:OnRep_CurrentHeadWearable", Event::EquipmentChanged, false},
+    {L"/Script/Umbrafel.PlayerEquipmentComponent:OnRep_CurrentCapeWearable", Event::EquipmentChanged, false},
+    {L"/Script/Umbrafel.PlayerEquipmentComponent:OnRep_CurrentBodyWearable", Event::EquipmentChanged, false},
+    {L"/Script/Umbrafel.PlayerEquipmentComponent:ReceiveControllerChanged", Event::EquipmentChanged, false},
+    {L"/Script/Umbrafel.UmbrafelPlayerCharacter:OnHeldRightItemChanged", Event::EquipmentChanged, false},
+    {L"/Script/Umbrafel.UmbrafelPlayerCharacter:OnHeldLeftItemChanged", Event::EquipmentChanged, false},
+    {L"/Script/Umbrafel.UmbrafelPlayerCharacter:OnLegsItemChanged", Event::EquipmentChanged, false},
+    {L"/Script/Umbrafel.UmbrafelPlayerCharacter:OnHeadItemChanged", Event::EquipmentChanged, false},
+    {L"/Script/Umbrafel.UmbrafelPlayerCharacter:OnCapeItemChanged", Event::EquipmentChanged, false},
+    {L"/Script/Umbrafel.UmbrafelPlayerCharacter:OnBodyItemChanged", Event::EquipmentChanged, false},
+    {L"/Script/Umbrafel.InGameTimeSubsystem:OnDayOrNightChangedDynamic", Event::DayNightChanged, false},
+};
+static_assert(std::size(kRuntimeHookTable) == 35);
+static_assert(std::size(kRuntimeHookTable) <= LiveOrvantaMod::kRuntimeHookCapacity);
+
+// Below the range gives the minimum, above it the maximum; NaN compares false both ways and
+// so passes through, as the working copies have always taken it.
+template <typename T> T LimitToRange(T value, T min, T max)
+{
+    if (value < min)
+    {
+        return min;
+    }
+    if (value > max)
+    {
+        return max;
+    }
+    return value;
+}
+
+UClass* FindEventClass(std::wstring_view path)
+{
+    std::wstring zeroTerminated(path);
+    UObject* found = UObjectGlobals::FindObject(nullptr, nullptr, zeroTerminated.c_str(), false, nullptr);
+    return static_cast<UClass*>(found);
+}
+} // namespace
+
+LiveOrvantaMod::LiveOrvantaMod()
+{
+    ModName = kModName;
+    ModVersion = kModVersion;
+    ModDescription = kModDescription;
+    ModAuthors = kModAuthor;
+}
+
+LiveOrvantaMod::~LiveOrvantaMod()
+{
+    UnregisterAll();
+    TearDownSession(true);
+    reflection.Clear();
+}
+
+void LiveOrvantaMod::on_unreal_init()
+{
+    ResetReports();
+    LoadSettings(Settings());
+    TakeWorkingCopies();
+
+    if (!RegisterWorldHook())
+    {
+        LogError(L"World-change hook registration failed.\n");
+        return;
+    }
+    LookUpEventClasses();
+    for (const auto& row : kRuntimeHookTable)
+    {
+        RegisterRuntimeHook(row.functionPath, row.event, row.preHook);
+    }
+    if (!RegisterTick())
+    {
+        LogError(L"Runtime tick registration failed.\n");
+        return;
+    }
+    LogLine(fmt::format(L"Orvanta V{} by {}\n", ModVersion, ModAuthors), kBannerLogLevel);
+}
+
+void LiveOrvantaMod::TakeWorkingCopies()
+{
+    const ModSettings& settings = Settings();
+    workingZoom = LimitToRange(settings.Zoom, kZoomRange.min, kZoomRange.max);
+    workingSize = LimitToRange(static_cast<double>(settings.Size), static_cast<double>(kSizeRange.min),
+                               static_cast<double>(kSizeRange.max));
+    workingBrightnessTrim = LimitToRange(settings.BrightnessTrim, kBrightnessRange.min, kBrightnessRange.max);
+    workingCircular = settings.Circular;
+    workingCaptureFPS = LimitToRange(settings.CaptureFPS, kFpsRange.min, kFpsRange.max);
+    workingMarkerFPS = LimitToRange(settings.MarkerFPS, kFpsRange.min, kFpsRange.max);
+    workingRenderScale = LimitToRange(settings.RenderScale, kRenderScaleRange.min, kRenderScaleRange.max);
+}
+
+bool LiveOrvantaMod::RegisterWorldHook()
+{
+    auto* function = static_cast<UFunction*>(reflection.LookupObject(kWorldChangeFunction));
+    if (function == nullptr)
+    {
+        return false;
+    }
+    worldHookFunction = function;
+    worldHookId = function->RegisterPreHook(&LiveOrvantaMod::OnWorldChanged, this);
+    if (worldHookId <= 0)
+    {
+        worldHookFunction = nullptr;
+        worldHookId = 0;
+        return false;
+    }
+    return true;
+}
+
+void LiveOrvantaMod::LookUpEventClasses()
+{
+    aiCharacterClass = FindEventClass(kAiCharacterClassPath);
+    npcClass = FindEventClass(kNpcClassPath);
+    mapIconComponentClass = FindEventClass(kMapIconComponentClassPath);
+}
+
+void LiveOrvantaMod::RegisterRuntimeHook(std::wstring_view functionPath, RuntimeEvent event, bool preHook)
+{
+    if (runtimeHookCount >= kRuntimeHookCapacity)
+    {
+        return;
+    }
+    auto* function = static_cast<UFunction*>(reflection.LookupObject(functionPath));
+    if (function == nullptr)
+    {
+        return;
+    }
+    auto callback = [this, event](UnrealScriptFunctionCallableContext& context, void*) {
+        OnRuntimeEvent(event, context.Context);
+    };
+    CallbackId id = preHook ? function->RegisterPreHook(callback, nullptr) : function->RegisterPostHook(callback, nullptr);
+    if (id <= 0)
+    {
+        return;
+    }
+    runtimeHooks[runtimeHookCount++] = {function, id};
+}
+
+bool LiveOrvantaMod::RegisterTick()
+{
+    Hook::FCallbackOptions options;
+    options.bOnce = false;
+    options.bReadonly = false;
+    options.OwnerModName = STR("Orvanta");
+    options.HookName = STR("Runtime");
+    tickHandle = Hook::RegisterEngineTickPostCallback(
+        [this](Hook::TCallbackIterationData<void>&, UEngine*, float, bool) { OnTick(); }, options);
+    return tickHandle != 0;
+}
+
+void LiveOrvantaMod::OnWorldChanged(UnrealScriptFunctionCallableContext& context, void* customData)
+{
+    auto* mod = static_cast<LiveOrvantaMod*>(customData);
+    if (mod == nullptr)
+    {
+        return;
+    }
+    UWorld* worldLeft = nullptr;
+    if (uint8* parms = context.TheStack.Locals())
+    {
+        std::memcpy(&worldLeft, parms, sizeof(worldLeft));
+    }
+    ResetReports();
+    mod->leftWorld = worldLeft;
+    mod->worldChanged = true;
+}
+
+void LiveOrvantaMod::UnregisterAll()
+{
+    if (tickHandle != 0)
+    {
+        Hook::UnregisterCallback(tickHandle);
+        tickHandle = 0;
+    }
+    if (worldHookFunction != nullptr && worldHookId > 0)
+    {
+        worldHookFunction->UnregisterHook(worldHookId);
+    }
+    worldHookFunction = nullptr;
+    worldHookId = 0;
+    for (std::size_t index = 0; index < runtimeHookCount; ++index)
+    {
+        auto& record = runtimeHooks[index];
+        if (record.function != nullptr && record.id > 0)
+        {
+            record.function->UnregisterHook(record.id);
+        }
+        record = {};
+    }
+    runtimeHookCount = 0;
+}
+
+void LiveOrvantaMod::OnTick() {}
+
+void LiveOrvantaMod::OnRuntimeEvent(RuntimeEvent, UObject*) {}
+
+void LiveOrvantaMod::TearDownSession(bool)
+{
+    session = MapSession{};
+}
+} // namespace Orv

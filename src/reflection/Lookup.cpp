@@ -1,0 +1,188 @@
+// Cached lookups of engine objects, functions, properties and parameters by name.
+#include "reflection/Lookup.hpp"
+
+#include <algorithm>
+
+namespace Orv
+{
+using namespace RC::Unreal;
+
+namespace
+{
+UObject* FindByFullPath(const std::wstring& path)
+{
+    return UObjectGlobals::FindObject(nullptr, nullptr, path.c_str(), false, nullptr);
+}
+
+// Only the struct's own chain: supers and interfaces are the caller's walk.
+UFunction* FindOwnFunction(const UStruct* owner, std::wstring_view name)
+{
+    for (UField* field = owner->GetChildren(); field != nullptr; field = field->GetNext())
+    {
+        UClass* fieldClass = field->GetClassPrivate();
+        if (fieldClass == nullptr || !fieldClass->HasAllCastFlags(CASTCLASS_UFunction))
+        {
+            continue;
+        }
+        if (field->GetName() == name)
+        {
+            return static_cast<UFunction*>(field);
+        }
+    }
+    return nullptr;
+}
+
+UFunction* FindFunctionInHierarchy(UStruct* start, std::wstring_view name)
+{
+    bool startIsClass = start->IsA(UClass::StaticClass());
+    for (UStruct* owner = start; owner != nullptr; owner = owner->GetSuperStruct())
+    {
+        if (UFunction* own = FindOwnFunction(owner, name))
+        {
+            return own;
+        }
+        if (!startIsClass)
+        {
+            continue;
+        }
+        auto& interfaces = static_cast<UClass*>(owner)->GetInterfaces();
+        for (int32 index = 0; index < interfaces.Num(); ++index)
+        {
+            UClass* interfaceClass = interfaces[index].Class;
+            if (interfaceClass == nullptr)
+            {
+                continue;
+            }
+            if (UFunction* declared = FindOwnFunction(interfaceClass, name))
+            {
+                return declared;
+            }
+        }
+    }
+    return nullptr;
+}
+
+template <typename Value, typename Resolve>
+Value CachedOrResolved(WideNameMap<Value>& cache, std::wstring_view name, Resolve&& resolve)
+{
+    if (auto found = cache.find(name); found != cache.end())
+    {
+        return found->second;
+    }
+    Value value = resolve();
+    cache.emplace(std::wstring(name), value);
+    return value;
+}
+
+FProperty* FindPropertyByFoundName(const UStruct* owner, std::wstring_view name)
+{
+    // Find-only: probing a name must never grow the engine's name table.
+    FName engineName(name, FNAME_Find);
+    return owner->FindProperty(engineName);
+}
+} // namespace
+
+UObject* Reflection::LookupObject(std::wstring_view path)
+{
+    if (auto found = objects_.find(path); found != objects_.end())
+    {
+        return found->second;
+    }
+    std::wstring key(path);
+    UObject* object = FindByFullPath(key);
+    if (object != nullptr)
+    {
+        objects_.emplace(std::move(key), object);
+    }
+    return object;
+}
+
+UObject* Reflection::LookupClassDefault(std::wstring_view classPath)
+{
+    if (auto found = classDefaults_.find(classPath); found != classDefaults_.end())
+    {
+        return found->second;
+    }
+    auto lastDot = classPath.rfind(L'.');
+    if (classPath.empty() || lastDot == std::wstring_view::npos)
+    {
+        return nullptr;
+    }
+    std::wstring defaultPath;
+    defaultPath.reserve(classPath.size() + 9);
+    defaultPath.append(classPath.substr(0, lastDot + 1)).append(L"Default__").append(classPath.substr(lastDot + 1));
+    UObject* defaultObject = FindByFullPath(defaultPath);
+    if (defaultObject != nullptr)
+    {
+        classDefaults_.emplace(std::wstring(classPath), defaultObject);
+    }
+    return defaultObject;
+}
+
+UFunction* Reflection::LookupFunction(const UObject* object, std::wstring_view name)
+{
+    UClass* cls = object != nullptr ? object->GetClassPrivate() : nullptr;
+    if (cls == nullptr)
+    {
+        return nullptr;
+    }
+    return CachedOrResolved(classMembers_[cls].functions, name, [&] { return FindFunctionInHierarchy(cls, name); });
+}
+
+FProperty* Reflection::LookupProperty(const UObject* object, std::wstring_view name)
+{
+    UClass* cls = object != nullptr ? object->GetClassPrivate() : nullptr;
+    if (cls == nullptr)
+    {
+        return nullptr;
+    }
+    return CachedOrResolved(classMembers_[cls].properties, name, [&] { return FindPropertyByFoundName(cls, name); });
+}
+
+FProperty* Reflection::LookupParameter(const UFunction* function, std::wstring_view name)
+{
+    if (function == nullptr)
+    {
+        return nullptr;
+    }
+    return CachedOrResolved(parameters_[function], name, [&] { return FindPropertyByFoundName(function, name); });
+}
+
+void Reflection::Clear()
+{
+    objects_.clear();
+    classDefaults_.clear();
+    classMembers_.clear();
+    parameters_.clear();
+}
+
+bool IsLive(const UObject* object, bool allowClassDefault)
+{
+    if (object == nullptr)
+    {
+        return false;
+    }
+    FUObjectItem* item = object->GetObjectItem();
+    if (item == nullptr || item->GetUObject() != object)
+    {
+        return false;
+    }
+    if (!item->IsValid(false))
+    {
+        return false;
+    }
+    if (object->HasAnyFlags(static_cast<EObjectFlags>(RF_BeginDestroyed | RF_FinishDestroyed)))
+    {
+        return false;
+    }
+    return allowClassDefault || !object->HasAnyFlags(RF_ClassDefaultObject);
+}
+
+std::vector<UObject*> FindAllInstances(std::wstring_view className)
+{
+    std::vector<UObject*> instances;
+    UObjectGlobals::FindAllOf(className, instances);
+    std::reverse(instances.begin(), instances.end());
+    return instances;
+}
+} // namespace Orv

@@ -1,0 +1,61 @@
+// Name-to-engine-pointer lookups with the mod's caches, the one validity test for engine
+// objects, and the enumeration of a class's instances. Nothing here logs or throws: every
+// failure is a null or false result.
+#pragma once
+
+#include "reflection/Host.hpp"
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace Orv
+{
+// Hashes wide strings and views alike, so a cache hit never builds a key string.
+struct WideStringHash
+{
+    using is_transparent = void;
+    std::size_t operator()(std::wstring_view text) const noexcept { return std::hash<std::wstring_view>{}(text); }
+};
+
+template <typename Value>
+using WideNameMap = std::unordered_map<std::wstring, Value, WideStringHash, std::equal_to<>>;
+
+// The four lookup caches. Entries are only ever added; a remembered miss of a function,
+// property or parameter is final for the life of the cache, which keeps names a game build
+// lacks from costing a field walk every frame.
+class Reflection
+{
+  public:
+    // Full path: "/Script/Module.Class" or "/Script/Module.Class:Function". Misses are not remembered.
+    UObject* LookupObject(std::wstring_view path);
+    // The default object of a script class, by class path ("/Script/Engine.KismetSystemLibrary").
+    UObject* LookupClassDefault(std::wstring_view classPath);
+    // A function of the object's class, its interfaces or its supers, own fields first.
+    UFunction* LookupFunction(const UObject* object, std::wstring_view name);
+    FProperty* LookupProperty(const UObject* object, std::wstring_view name);
+    FProperty* LookupParameter(const UFunction* function, std::wstring_view name);
+
+    void Clear();
+
+  private:
+    struct ClassMembers
+    {
+        WideNameMap<UFunction*> functions;
+        WideNameMap<FProperty*> properties;
+    };
+
+    WideNameMap<UObject*> objects_;
+    WideNameMap<UObject*> classDefaults_;
+    std::unordered_map<const UStruct*, ClassMembers> classMembers_;
+    std::unordered_map<const UStruct*, WideNameMap<FProperty*>> parameters_;
+};
+
+// True only for an object that still holds its slot, is valid and not being destroyed; a class
+// default object counts only when the caller allows it.
+bool IsLive(const UObject* object, bool allowClassDefault);
+
+// The host's instances of a class by short name, in reverse of the host's order.
+std::vector<UObject*> FindAllInstances(std::wstring_view className);
+} // namespace Orv
