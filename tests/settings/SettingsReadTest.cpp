@@ -33,6 +33,18 @@ namespace
         return Read(kDefaultFile + extraLines);
     }
 
+    TEST(SettingRange, ClampAlwaysGivesAUsableValue)
+    {
+        // The running mod clamps its working copies with these; NaN must not slip through.
+        EXPECT_EQ(Orv::kZoomRange.Clamp(std::nanf("")), 1500.0f);
+        EXPECT_EQ(Orv::kSizeRange.Clamp(std::nan("")), 160.0);
+        EXPECT_EQ(Orv::kFpsRange.Clamp(1e9f), 240.0f);
+        EXPECT_EQ(Orv::kRenderScaleRange.Clamp(-HUGE_VALF), 0.25f);
+        EXPECT_FALSE(Orv::kBrightnessRange.Contains(std::nanf("")));
+        EXPECT_TRUE(Orv::kBrightnessRange.Contains(-2.0f));
+        EXPECT_FALSE(Orv::IsAcceptedPosition(std::nan("")));
+    }
+
     TEST(SettingsFormat, DefaultRecordGivesTheListedFileByteForByte)
     {
         EXPECT_EQ(Orv::FormatSettingsText(Orv::DefaultSettings()), kDefaultFile);
