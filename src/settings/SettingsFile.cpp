@@ -13,12 +13,14 @@
 #include <cmath>
 #include <cstdint>
 #include <cwchar>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <istream>
 #include <locale>
 #include <optional>
 #include <sstream>
+#include <string>
 #include <string_view>
 #include <variant>
 
