@@ -2,6 +2,6 @@
 add_library(orvanta_warnings INTERFACE)
 target_compile_options(orvanta_warnings INTERFACE
   -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wold-style-cast -Wcast-align
-  -Woverloaded-virtual -Wnull-dereference -Wdouble-promotion -Wformat=2 -Wimplicit-fallthrough
+  -Woverloaded-virtual -Wdouble-promotion -Wformat=2 -Wimplicit-fallthrough
   # Designated initializers leave members at their defaults on purpose.
   -Wno-missing-field-initializers)

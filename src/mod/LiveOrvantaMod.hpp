@@ -72,11 +72,14 @@ class LiveOrvantaMod : public RC::CppUserModBase
     const UClass* NpcClass() const { return npcClass; }
     const UClass* MapIconComponentClass() const { return mapIconComponentClass; }
 
-  private:
+  protected:
+    // The set-up steps, reachable by a derived test harness one at a time.
     bool RegisterWorldHook();
     bool RegisterTick();
     void RegisterRuntimeHook(std::wstring_view functionPath, RuntimeEvent event, bool preHook);
     void TakeWorkingCopies();
+
+  private:
     void LookUpEventClasses();
     void UnregisterAll();
     void TearDownSession(bool destroyActors);

@@ -1,0 +1,216 @@
+// The mod object's life against the stand-in: what it registers at engine initialisation,
+// what it logs, how registration failures leave it, the world-change note, and that
+// destruction takes back every registration.
+#include "support/EngineFixture.hpp"
+
+#include "mod/LiveOrvantaMod.hpp"
+#include "mod/Log.hpp"
+#include "settings/ModSettings.hpp"
+
+#include <Sim/Types.hpp>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace
+{
+using namespace RC::Unreal;
+using Orv::LiveOrvantaMod;
+
+// Reaches the set-up steps one at a time.
+class SteppedMod : public LiveOrvantaMod
+{
+  public:
+    using LiveOrvantaMod::RegisterRuntimeHook;
+    using LiveOrvantaMod::TakeWorkingCopies;
+};
+
+constexpr std::size_t kRuntimeHooks = 35;
+
+class ModLifecycle : public OrvTest::EngineFixture
+{
+  protected:
+    void TearDown() override { Orv::Settings() = Orv::DefaultSettings(); }
+};
+
+TEST_F(ModLifecycle, InitialisationRegistersEveryHookAndTheTickThenLogsTheBanner)
+{
+    auto mod = std::make_unique<LiveOrvantaMod>();
+    EXPECT_EQ(mod->ModName, L"Orvanta");
+    EXPECT_EQ(mod->ModVersion, L"1.0.1");
+    EXPECT_EQ(mod->ModDescription, L"A permanent low-overhead live top-down minimap.");
+    mod->on_unreal_init();
+
+    EXPECT_GT(mod->WorldHookId(), 0);
+    EXPECT_EQ(mod->RuntimeHookCount(), kRuntimeHooks);
+    EXPECT_NE(mod->TickHandle(), 0u);
+    EXPECT_EQ(Sim::ScriptHookCount(), kRuntimeHooks + 1);
+    EXPECT_EQ(Sim::TickCallbackCount(), 1u);
+    EXPECT_NE(mod->AiCharacterClass(), nullptr);
+    EXPECT_NE(mod->NpcClass(), nullptr);
+    EXPECT_NE(mod->MapIconComponentClass(), nullptr);
+    EXPECT_EQ(mod->RuntimeHookAt(0).function->GetPathName(), L"/Script/Engine.Actor:ReceiveBeginPlay");
+    EXPECT_EQ(mod->RuntimeHookAt(34).function->GetPathName(),
+              L"/Script/Umbrafel.InGameTimeSubsystem:OnDayOrNightChangedDynamic");
+
+    auto lines = Lines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].text, L"Orvanta V1.0.1 by " + mod->ModAuthors + L"\n");
+    EXPECT_EQ(lines[0].level, 2);
+
+    mod.reset();
+    EXPECT_EQ(Sim::ScriptHookCount(), 0u);
+    EXPECT_EQ(Sim::TickCallbackCount(), 0u);
+}
+
+TEST_F(ModLifecycle, DevicesWithoutALevelGetThePlainLine)
+{
+    auto* plain = new Sim::CapturingOutputDevice(false);
+    Sim::ScopedOutputDevice scope{std::unique_ptr<RC::Output::OutputDevice>(plain)};
+    Orv::LogError(L"Something broke.\n");
+    ASSERT_EQ(plain->Lines().size(), 1u);
+    EXPECT_EQ(plain->Lines()[0].text, L"[Orvanta] [error] Something broke.\n");
+    EXPECT_EQ(plain->Lines()[0].level, -1);
+    ASSERT_EQ(Lines().size(), 1u);
+    EXPECT_EQ(Lines()[0].level, 4);
+}
+
+TEST_F(ModLifecycle, WithoutTheWorldChangeFunctionTheModStaysInertWithOneErrorLine)
+{
+    StartEngine(5, 1, {.missingFunctions = {L"/Script/Umbrafel.UmbrafelGameInstance:K2_OnWorldChanged"}});
+    auto mod = std::make_unique<LiveOrvantaMod>();
+    mod->on_unreal_init();
+
+    auto lines = Lines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].text, L"[Orvanta] [error] World-change hook registration failed.\n");
+    EXPECT_EQ(lines[0].level, 4);
+    EXPECT_EQ(mod->RuntimeHookCount(), 0u);
+    EXPECT_EQ(mod->TickHandle(), 0u);
+    EXPECT_EQ(mod->AiCharacterClass(), nullptr) << "no class is looked up";
+    EXPECT_EQ(Sim::ScriptHookCount(), 0u);
+    EXPECT_EQ(Sim::Counters().RegisterTick, 0u);
+
+    Sim::ResetCounters();
+    mod.reset();
+    EXPECT_EQ(Sim::Counters().UnregisterHook, 0u);
+    EXPECT_EQ(Sim::Counters().UnregisterTick, 0u);
+}
+
+TEST_F(ModLifecycle, ARefusedWorldHookIsAFailureToo)
+{
+    Sim::RefuseHooksOn(Sim::FindFunctionByPath(L"/Script/Umbrafel.UmbrafelGameInstance:K2_OnWorldChanged"));
+    auto mod = std::make_unique<LiveOrvantaMod>();
+    mod->on_unreal_init();
+    EXPECT_EQ(mod->WorldHookId(), 0);
+    ASSERT_EQ(Lines().size(), 1u);
+    EXPECT_EQ(Lines()[0].text, L"[Orvanta] [error] World-change hook registration failed.\n");
+    EXPECT_EQ(Sim::ScriptHookCount(), 0u);
+}
+
+TEST_F(ModLifecycle, ARefusedTickLeavesTheHooksInPlaceUntilDestruction)
+{
+    Sim::RefuseTickCallbacks(true);
+    auto mod = std::make_unique<LiveOrvantaMod>();
+    mod->on_unreal_init();
+
+    ASSERT_EQ(Lines().size(), 1u);
+    EXPECT_EQ(Lines()[0].text, L"[Orvanta] [error] Runtime tick registration failed.\n");
+    EXPECT_EQ(Sim::ScriptHookCount(), kRuntimeHooks + 1);
+
+    mod.reset();
+    EXPECT_EQ(Sim::ScriptHookCount(), 0u);
+    EXPECT_EQ(Sim::Counters().UnregisterTick, 0u) << "nothing to unregister for a refused tick";
+}
+
+TEST_F(ModLifecycle, MissingOrRefusedRuntimeHooksLeaveNoTrace)
+{
+    StartEngine(5, 1, {.missingFunctions = {L"/Script/Umbrafel.MapUIAPI:PlacePin"}});
+    Sim::RefuseHooksOn(Sim::FindFunctionByPath(L"/Script/Umbrafel.MapUIAPI:ClearPin"));
+    auto mod = std::make_unique<LiveOrvantaMod>();
+    mod->on_unreal_init();
+    EXPECT_EQ(mod->RuntimeHookCount(), kRuntimeHooks - 2);
+    ASSERT_EQ(Lines().size(), 1u) << "only the banner";
+    for (std::size_t i = 0; i < mod->RuntimeHookCount(); ++i)
+    {
+        EXPECT_GT(mod->RuntimeHookAt(i).id, 0);
+    }
+}
+
+TEST_F(ModLifecycle, TheHookListIgnoresRegistrationsBeyondItsFortyEntries)
+{
+    auto mod = std::make_unique<SteppedMod>();
+    mod->on_unreal_init();
+    for (int extra = 0; extra < 6; ++extra)
+    {
+        mod->RegisterRuntimeHook(L"/Script/Engine.Actor:ReceiveBeginPlay", LiveOrvantaMod::RuntimeEvent::ActorBeginPlay,
+                                 false);
+    }
+    EXPECT_EQ(mod->RuntimeHookCount(), 40u);
+    auto registered = Sim::ScriptHookCount();
+    mod->RegisterRuntimeHook(L"/Script/Engine.Actor:ReceiveBeginPlay", LiveOrvantaMod::RuntimeEvent::ActorBeginPlay, false);
+    EXPECT_EQ(mod->RuntimeHookCount(), 40u);
+    EXPECT_EQ(Sim::ScriptHookCount(), registered) << "the 41st is not even registered with the host";
+    mod.reset();
+    EXPECT_EQ(Sim::ScriptHookCount(), 0u);
+}
+
+TEST_F(ModLifecycle, WorkingCopiesAreLimitedToTheirRangesButLetNaNThrough)
+{
+    auto mod = std::make_unique<SteppedMod>();
+    EXPECT_EQ(mod->WorkingZoom(), 8000.0f);
+    EXPECT_EQ(mod->WorkingSize(), 280.0);
+    EXPECT_EQ(mod->WorkingRenderScale(), 4.0f);
+
+    auto& settings = Orv::Settings();
+    settings.CaptureFPS = 0.0f;
+    settings.MarkerFPS = 500.0f;
+    settings.Size = 1000.0f;
+    settings.RenderScale = 0.1f;
+    settings.BrightnessTrim = -5.0f;
+    settings.Zoom = 1000.0f;
+    settings.Circular = false;
+    mod->TakeWorkingCopies();
+    EXPECT_EQ(mod->WorkingCaptureFPS(), 1.0f);
+    EXPECT_EQ(mod->WorkingMarkerFPS(), 240.0f);
+    EXPECT_EQ(mod->WorkingSize(), 720.0);
+    EXPECT_EQ(mod->WorkingRenderScale(), 0.25f);
+    EXPECT_EQ(mod->WorkingBrightnessTrim(), -2.0f);
+    EXPECT_EQ(mod->WorkingZoom(), 1500.0f);
+    EXPECT_FALSE(mod->WorkingCircular());
+
+    settings.Zoom = std::numeric_limits<float>::quiet_NaN();
+    mod->TakeWorkingCopies();
+    EXPECT_TRUE(std::isnan(mod->WorkingZoom()));
+}
+
+TEST_F(ModLifecycle, AWorldChangeLeavesANoteAndResetsTheOnceOnlyReports)
+{
+    auto mod = std::make_unique<LiveOrvantaMod>();
+    mod->on_unreal_init();
+    EXPECT_TRUE(Orv::ReportOnce(L"CreateCaptureFailed"));
+    EXPECT_FALSE(Orv::ReportOnce(L"CreateCaptureFailed"));
+
+    auto* worldClass = Sim::FindClass(L"/Script/Engine.World");
+    auto* oldWorld = Sim::NewObject(worldClass, nullptr, L"OldWorld");
+    auto* newWorld = Sim::NewObject(worldClass, nullptr, L"NewWorld");
+    auto* gameInstance = Sim::NewObject(Sim::FindClass(L"/Script/Umbrafel.UmbrafelGameInstance"), nullptr, L"Game");
+    Sim::CallScriptFunction(gameInstance, L"K2_OnWorldChanged", [&](uint8* parms) {
+        std::memcpy(parms, &oldWorld, sizeof(oldWorld));
+        std::memcpy(parms + sizeof(oldWorld), &newWorld, sizeof(newWorld));
+    });
+
+    EXPECT_TRUE(mod->WorldChangePending());
+    EXPECT_EQ(mod->LeftWorld(), static_cast<void*>(oldWorld));
+    EXPECT_TRUE(Orv::ReportOnce(L"CreateCaptureFailed")) << "a new world reports its failures again";
+}
+
+TEST_F(ModLifecycle, InitialisationEmptiesTheOnceOnlyReports)
+{
+    Orv::ReportOnce(L"CreateWidgetFailed");
+    LiveOrvantaMod mod;
+    mod.on_unreal_init();
+    EXPECT_TRUE(Orv::ReportOnce(L"CreateWidgetFailed"));
+}
+} // namespace

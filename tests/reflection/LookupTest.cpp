@@ -1,0 +1,212 @@
+// The lookup caches: what they remember, what they ask the host again, and the order in
+// which a function is searched for. Host call counters show whether a lookup walked.
+#include "support/EngineFixture.hpp"
+
+#include "reflection/Lookup.hpp"
+
+#include <Sim/Types.hpp>
+
+namespace
+{
+using namespace RC::Unreal;
+using Orv::Reflection;
+
+class Lookup : public OrvTest::EngineFixture
+{
+  protected:
+    void SetUp() override
+    {
+        EngineFixture::SetUp();
+        Sim::DefineClass({.path = L"/Script/Test.Greeter", .functions = {{L"Greet", {}, {}}}, .isInterface = true});
+        base_ = Sim::DefineClass({.path = L"/Script/Test.Base",
+                                  .properties = {{L"Health", Sim::Float()}},
+                                  .functions = {{L"Shared", {}, {}}, {L"BaseOnly", {Sim::In(L"Amount", Sim::Int())}, {}}}});
+        derived_ = Sim::DefineClass({.path = L"/Script/Test.Derived",
+                                     .super = L"/Script/Test.Base",
+                                     .properties = {{L"Speed", Sim::Float()}},
+                                     .functions = {{L"Shared", {}, {}}},
+                                     .interfaces = {L"/Script/Test.Greeter"}});
+        object_ = Sim::NewObject(derived_, nullptr, L"Subject");
+        Sim::ResetCounters();
+    }
+
+    Reflection reflection_;
+    UClass* base_ = nullptr;
+    UClass* derived_ = nullptr;
+    UObject* object_ = nullptr;
+};
+
+TEST_F(Lookup, ObjectPathsAreCachedOnlyWhenFound)
+{
+    auto* found = reflection_.LookupObject(L"/Script/Engine.Actor");
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(reflection_.LookupObject(L"/Script/Engine.Actor"), found);
+    EXPECT_EQ(Sim::Counters().FindObject, 1u);
+
+    EXPECT_EQ(reflection_.LookupObject(L"/Script/Test.Later"), nullptr);
+    EXPECT_EQ(reflection_.LookupObject(L"/Script/Test.Later"), nullptr);
+    EXPECT_EQ(Sim::Counters().FindObject, 3u) << "a miss is asked again";
+
+    auto* later = Sim::DefineClass({.path = L"/Script/Test.Later"});
+    EXPECT_EQ(reflection_.LookupObject(L"/Script/Test.Later"), later);
+}
+
+TEST_F(Lookup, ClassDefaultsAreFoundThroughTheDefaultPathAndCachedUnderTheGivenOne)
+{
+    Sim::DefineClass({.path = L"/Script/Engine.KismetSystemLibrary"});
+    auto* defaults = reflection_.LookupClassDefault(L"/Script/Engine.KismetSystemLibrary");
+    ASSERT_NE(defaults, nullptr);
+    EXPECT_EQ(defaults->GetPathName(), L"/Script/Engine.Default__KismetSystemLibrary");
+    EXPECT_EQ(reflection_.LookupClassDefault(L"/Script/Engine.KismetSystemLibrary"), defaults);
+    EXPECT_EQ(Sim::Counters().FindObject, 1u);
+
+    EXPECT_EQ(reflection_.LookupClassDefault(L"NoDotAnywhere"), nullptr);
+    EXPECT_EQ(reflection_.LookupClassDefault(L""), nullptr);
+    EXPECT_EQ(Sim::Counters().FindObject, 1u) << "malformed class paths never reach the host";
+
+    EXPECT_EQ(reflection_.LookupClassDefault(L"/Script/Engine.NoSuchLibrary"), nullptr);
+    EXPECT_EQ(reflection_.LookupClassDefault(L"/Script/Engine.NoSuchLibrary"), nullptr);
+    EXPECT_EQ(Sim::Counters().FindObject, 3u);
+}
+
+TEST_F(Lookup, FunctionsAreSearchedOwnFirstThenInterfacesThenSupers)
+{
+    auto* own = reflection_.LookupFunction(object_, L"Shared");
+    ASSERT_NE(own, nullptr);
+    EXPECT_EQ(own->GetOuter(), derived_);
+
+    auto* inherited = reflection_.LookupFunction(object_, L"BaseOnly");
+    ASSERT_NE(inherited, nullptr);
+    EXPECT_EQ(inherited->GetOuter(), base_);
+
+    auto* declared = reflection_.LookupFunction(object_, L"Greet");
+    ASSERT_NE(declared, nullptr);
+    EXPECT_EQ(declared->GetPathName(), L"/Script/Test.Greeter:Greet");
+
+    auto* engineLevel = reflection_.LookupFunction(object_, L"ReceiveBeginPlay");
+    EXPECT_EQ(engineLevel, nullptr) << "the test classes are not actors";
+}
+
+TEST_F(Lookup, FunctionWalksSkipFieldsThatAreNotFunctions)
+{
+    Sim::AddNonFunctionChild(derived_, L"Lurker");
+    EXPECT_EQ(reflection_.LookupFunction(object_, L"Lurker"), nullptr);
+    EXPECT_NE(reflection_.LookupFunction(object_, L"Greet"), nullptr);
+}
+
+TEST_F(Lookup, AMissingFunctionIsRememberedEvenIfItAppearsLater)
+{
+    EXPECT_EQ(reflection_.LookupFunction(object_, L"Appears"), nullptr);
+    auto walked = Sim::Counters().GetChildren;
+    EXPECT_GT(walked, 0u);
+
+    Sim::AddFunction(derived_, {L"Appears", {}, {}});
+    EXPECT_EQ(reflection_.LookupFunction(object_, L"Appears"), nullptr);
+    EXPECT_EQ(Sim::Counters().GetChildren, walked) << "a remembered miss costs no field walk";
+
+    Reflection fresh;
+    EXPECT_NE(fresh.LookupFunction(object_, L"Appears"), nullptr);
+}
+
+TEST_F(Lookup, NamesThatDifferOnlyInCaseAreSeparateKeys)
+{
+    ASSERT_NE(reflection_.LookupFunction(object_, L"Shared"), nullptr);
+    EXPECT_EQ(reflection_.LookupFunction(object_, L"shared"), nullptr);
+    EXPECT_NE(reflection_.LookupFunction(object_, L"Shared"), nullptr);
+
+    auto finds = Sim::Counters().FindProperty;
+    reflection_.LookupProperty(object_, L"Speed");
+    reflection_.LookupProperty(object_, L"speed");
+    EXPECT_EQ(Sim::Counters().FindProperty, finds + 2) << "each spelling is its own host lookup";
+}
+
+TEST_F(Lookup, PropertiesAndParametersRememberHitsAndMisses)
+{
+    auto* speed = reflection_.LookupProperty(object_, L"Speed");
+    ASSERT_NE(speed, nullptr);
+    auto* health = reflection_.LookupProperty(object_, L"Health");
+    ASSERT_NE(health, nullptr) << "properties of super classes are found too";
+    EXPECT_EQ(reflection_.LookupProperty(object_, L"Mana"), nullptr);
+    auto finds = Sim::Counters().FindProperty;
+    reflection_.LookupProperty(object_, L"Speed");
+    reflection_.LookupProperty(object_, L"Mana");
+    EXPECT_EQ(Sim::Counters().FindProperty, finds);
+
+    auto* function = reflection_.LookupFunction(object_, L"BaseOnly");
+    EXPECT_NE(reflection_.LookupParameter(function, L"Amount"), nullptr);
+    EXPECT_EQ(reflection_.LookupParameter(function, L"Missing"), nullptr);
+    finds = Sim::Counters().FindProperty;
+    reflection_.LookupParameter(function, L"Amount");
+    reflection_.LookupParameter(function, L"Missing");
+    EXPECT_EQ(Sim::Counters().FindProperty, finds);
+    EXPECT_EQ(reflection_.LookupParameter(nullptr, L"Amount"), nullptr);
+}
+
+TEST_F(Lookup, ProbingUnknownNamesNeverAddsThemToTheEnginesNameTable)
+{
+    EXPECT_EQ(reflection_.LookupProperty(object_, L"NeverHeardOf_9031"), nullptr);
+    EXPECT_EQ(reflection_.LookupParameter(reflection_.LookupFunction(object_, L"BaseOnly"), L"NeverHeardOf_9032"), nullptr);
+    EXPECT_TRUE(FName(STR("NeverHeardOf_9031"), FNAME_Find).IsNone());
+    EXPECT_TRUE(FName(STR("NeverHeardOf_9032"), FNAME_Find).IsNone());
+}
+
+TEST_F(Lookup, NullObjectsAndClearedCachesAreHarmless)
+{
+    EXPECT_EQ(reflection_.LookupFunction(nullptr, L"Shared"), nullptr);
+    EXPECT_EQ(reflection_.LookupProperty(nullptr, L"Speed"), nullptr);
+    reflection_.LookupObject(L"/Script/Engine.Actor");
+    reflection_.Clear();
+    reflection_.LookupObject(L"/Script/Engine.Actor");
+    EXPECT_EQ(Sim::Counters().FindObject, 2u);
+}
+
+class Liveness : public Lookup
+{
+};
+
+TEST_F(Liveness, ALiveObjectIsLiveAndADefaultObjectOnlyWhenAllowed)
+{
+    EXPECT_FALSE(Orv::IsLive(nullptr, true));
+    EXPECT_TRUE(Orv::IsLive(object_, false));
+    auto* defaults = derived_->GetClassDefaultObject();
+    EXPECT_FALSE(Orv::IsLive(defaults, false));
+    EXPECT_TRUE(Orv::IsLive(defaults, true));
+}
+
+TEST_F(Liveness, ObjectsOnTheirWayOutAreNotLive)
+{
+    auto* beingDestroyed = Sim::NewObject(derived_, nullptr, L"BeingDestroyed");
+    Sim::BeginDestroy(beingDestroyed);
+    EXPECT_FALSE(Orv::IsLive(beingDestroyed, false));
+    EXPECT_FALSE(Orv::IsLive(beingDestroyed, true));
+
+    auto* pendingKill = Sim::NewObject(derived_, nullptr, L"PendingKill");
+    Sim::MarkPendingKill(pendingKill);
+    EXPECT_FALSE(Orv::IsLive(pendingKill, false));
+
+    auto* unreachable = Sim::NewObject(derived_, nullptr, L"Unreachable");
+    Sim::CollectGarbage(false);
+    EXPECT_FALSE(Orv::IsLive(unreachable, false));
+    EXPECT_TRUE(Orv::IsLive(derived_, false)) << "types are rooted";
+    Sim::PurgeGarbage();
+}
+
+TEST_F(Liveness, AStalePointerIsNotLiveOnceItsSlotHoldsAnotherObject)
+{
+    auto* stale = Sim::NewObject(derived_, nullptr, L"Stale");
+    Sim::DestroyObject(stale);
+    EXPECT_FALSE(Orv::IsLive(stale, false));
+    auto* successor = Sim::NewObject(derived_, nullptr, L"Successor");
+    ASSERT_EQ(successor->GetInternalIndex(), stale->GetInternalIndex());
+    EXPECT_FALSE(Orv::IsLive(stale, false));
+    EXPECT_TRUE(Orv::IsLive(successor, false));
+}
+
+TEST_F(Lookup, FindAllInstancesReversesTheHostsOrder)
+{
+    auto* second = Sim::NewObject(derived_, nullptr, L"Second");
+    auto* third = Sim::NewObject(derived_, nullptr, L"Third");
+    EXPECT_EQ(Orv::FindAllInstances(L"Derived"), (std::vector<UObject*>{third, second, object_}));
+    EXPECT_TRUE(Orv::FindAllInstances(L"Base").empty());
+}
+} // namespace

@@ -1,0 +1,34 @@
+// A fresh stand-in engine per test, optionally with the default game's classes, and a
+// device that captures the log lines the code under test writes.
+#pragma once
+
+#include <Sim/Engine.hpp>
+#include <Sim/Game.hpp>
+#include <Sim/Output.hpp>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace OrvTest
+{
+class EngineFixture : public ::testing::Test
+{
+  protected:
+    void SetUp() override { StartEngine(); }
+
+    void StartEngine(int major = 5, int minor = 1, const Sim::GameOptions& game = {})
+    {
+        Sim::ResetEngine({.VersionMajor = major, .VersionMinor = minor});
+        Sim::DefineDefaultGame(game);
+        Sim::ResetCounters();
+    }
+
+    std::vector<Sim::LogLine> Lines() const { return captured_->Lines(); }
+
+    Sim::CapturingOutputDevice* captured_ = new Sim::CapturingOutputDevice(true);
+    Sim::ScopedOutputDevice captureScope_{std::unique_ptr<RC::Output::OutputDevice>(captured_)};
+};
+} // namespace OrvTest
