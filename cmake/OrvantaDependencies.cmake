@@ -1,4 +1,9 @@
 # Third-party libraries, all from Debian packages.
+if(WIN32 AND CMAKE_CROSSCOMPILING)
+  include(OrvantaMingw)
+  return()
+endif()
+
 find_package(fmt REQUIRED)
 add_library(orvanta_fmt INTERFACE)
 target_link_libraries(orvanta_fmt INTERFACE fmt::fmt)
