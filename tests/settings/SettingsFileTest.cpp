@@ -5,7 +5,11 @@
 #include "reflection/Host.hpp"
 #include "settings/SettingsFile.hpp"
 
-#ifdef __linux__
+#include <Sim/Engine.hpp>
+#include <Sim/Game.hpp>
+#include <Sim/ModLoader.hpp>
+
+#ifndef _WIN32
 #include <dlfcn.h>
 #endif
 
@@ -156,30 +160,102 @@ namespace
         EXPECT_EQ(Orv::SettingsPathInFolder(L"/game"), (fs::path("/game") / "state.ini").wstring());
     }
 
-#ifdef __linux__
+#ifdef _WIN32
+    TEST(SettingsLocation, WindowsPathsAsTheModuleCallsGiveThem)
+    {
+        EXPECT_EQ(Orv::SettingsFolderFromModulePath(L"C:\\Game\\Mods\\Orvanta\\dlls\\main.dll"),
+                  L"C:\\Game\\Mods\\Orvanta");
+        EXPECT_EQ(Orv::SettingsFolderFromModulePath(L"C:\\Game\\Mods\\Orvanta\\Dlls\\main.dll"),
+                  L"C:\\Game\\Mods\\Orvanta\\Dlls");
+        EXPECT_EQ(Orv::SettingsPathInFolder(L"C:\\Game\\Mods\\Orvanta"), L"C:\\Game\\Mods\\Orvanta\\state.ini");
+        // A library in a dlls folder at the root of a drive: still one separator.
+        EXPECT_EQ(Orv::SettingsPathInFolder(Orv::SettingsFolderFromModulePath(L"C:\\dlls\\main.dll")),
+                  L"C:\\state.ini");
+    }
+#endif
+
+    // The running test program's path, as the system reports it.
+    fs::path ProgramPath()
+    {
+#ifdef _WIN32
+        std::wstring path(32768, L'\0');
+        path.resize(GetModuleFileNameW(nullptr, path.data(), 32768));
+        return path;
+#else
+        return fs::read_symlink("/proc/self/exe");
+#endif
+    }
+
     TEST(SettingsLocation, ModuleFolderIsTheFolderOfTheCodeCallingIt)
     {
         // This test program links the settings code in, so its own folder is the answer.
-        const auto program = fs::read_symlink("/proc/self/exe");
+        const auto program = ProgramPath();
         EXPECT_EQ(Orv::ModuleFolder(), program.parent_path().wstring());
         EXPECT_EQ(Orv::SettingsFilePath(), (program.parent_path() / "state.ini").wstring());
     }
 
-    class ModuleLookupTest : public TempFolderTest
+    // The built mod library, installed the way the loader lays mods out:
+    // <game>/Mods/Orvanta/dlls/main.dll (main.so on the stand-in's platform).
+    class InstalledLibraryTest : public TempFolderTest
     {
+    protected:
+        void SetUp() override
+        {
+            TempFolderTest::SetUp();
+            const fs::path built = ORVANTA_MAIN_LIBRARY;
+            if (!fs::exists(built)) GTEST_SKIP() << "the mod library is not built";
+            modFolder = folder / "Mods" / "Orvanta";
+            installed = modFolder / "dlls" / Sim::ModLoader::LibraryFileName();
+            fs::create_directories(installed.parent_path());
+            fs::copy_file(built, installed);
+            Sim::ResetEngine();
+            Sim::DefineDefaultGame();
+        }
+
+        // Loads the library, lets it see the engine start (where it loads its settings) and
+        // unloads it again.
+        void RunModOnce()
+        {
+            Sim::ModLoader loader(modFolder);
+            std::string error;
+            ASSERT_TRUE(loader.Load(error)) << error;
+            ASSERT_NE(loader.StartMod(), nullptr);
+            loader.UnrealInit();
+        }
+
+        fs::path modFolder;
+        fs::path installed;
     };
 
-    TEST_F(ModuleLookupTest, LibraryInADllsFolderKeepsItsSettingsOneUp)
+    TEST_F(InstalledLibraryTest, KeepsItsSettingsBesideItsDllsFolder)
     {
-        const fs::path library = ORVANTA_MAIN_LIBRARY;
-        if (!fs::exists(library)) GTEST_SKIP() << "the mod library is not built";
-        const auto copy = folder / "Mods" / "Orvanta" / "dlls" / "main.so";
-        fs::create_directories(copy.parent_path());
-        fs::copy_file(library, copy);
+        ASSERT_NO_FATAL_FAILURE(RunModOnce());
+        EXPECT_EQ(ReadBytes(modFolder / "state.ini"), kDefaultFile);
+        EXPECT_FALSE(fs::exists(modFolder / "state.ini.tmp"));
+        EXPECT_FALSE(fs::exists(installed.parent_path() / "state.ini"));
 
-        void* handle = dlopen(copy.c_str(), RTLD_NOW | RTLD_LOCAL);
-        ASSERT_NE(handle, nullptr) << dlerror();
-        void* inside = dlsym(handle, "start_mod");
+        // The next start finds a file to repair and replaces it, keeping its good value.
+        WriteBytes(modFolder / "state.ini", "[Layout]\r\nSize=300\r\n");
+        ASSERT_NO_FATAL_FAILURE(RunModOnce());
+        ModSettings expected;
+        expected.Size = 300.0f;
+        EXPECT_EQ(ReadBytes(modFolder / "state.ini"), Orv::FormatSettingsText(expected));
+        EXPECT_FALSE(fs::exists(modFolder / "state.ini.tmp"));
+    }
+
+    TEST_F(InstalledLibraryTest, ModuleCallsFindTheLibraryFromAnAddressInsideIt)
+    {
+#ifdef _WIN32
+        HMODULE library = LoadLibraryW(installed.c_str());
+        ASSERT_NE(library, nullptr);
+        void* inside = reinterpret_cast<void*>(GetProcAddress(library, "start_mod"));
+        EXPECT_NE(GetProcAddress(library, "uninstall_mod"), nullptr);
+#else
+        void* library = dlopen(installed.c_str(), RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(library, nullptr) << dlerror();
+        void* inside = dlsym(library, "start_mod");
+        EXPECT_NE(dlsym(library, "uninstall_mod"), nullptr);
+#endif
         ASSERT_NE(inside, nullptr);
 
         HMODULE module = nullptr;
@@ -189,14 +265,71 @@ namespace
         std::wstring path(32768, L'\0');
         const DWORD length = GetModuleFileNameW(module, path.data(), 32768);
         path.resize(length);
-        EXPECT_EQ(path, copy.wstring());
-        EXPECT_EQ(Orv::SettingsFolderFromModulePath(path), (folder / "Mods" / "Orvanta").wstring());
+        EXPECT_TRUE(fs::equivalent(path, installed)) << fs::path(path).string();
+        EXPECT_TRUE(fs::equivalent(Orv::SettingsFolderFromModulePath(path), modFolder));
 
-        // Too small a buffer: truncated, terminated, and the size reported back as Windows does.
+        // Too small a buffer: the size reported back, which the mod takes as a failure.
         wchar_t small[8];
         EXPECT_EQ(GetModuleFileNameW(module, small, 8), 8u);
-        EXPECT_EQ(std::wstring(small), copy.wstring().substr(0, 7));
-        dlclose(handle);
+#ifndef _WIN32
+        // The stand-in terminates the truncated path as current Windows does (Wine does not).
+        EXPECT_EQ(std::wstring(small), path.substr(0, 7));
+#endif
+#ifdef _WIN32
+        FreeLibrary(library);
+#else
+        dlclose(library);
+#endif
+    }
+
+#ifdef _WIN32
+    // state.ini held open by another program (an editor, a sync tool). Windows refuses to
+    // open a file its holder locked, and to replace one opened without delete sharing.
+    class HeldOpenElsewhere
+    {
+    public:
+        HeldOpenElsewhere(const fs::path& file, DWORD share)
+            : handle_(CreateFileW(file.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr))
+        {
+        }
+        HeldOpenElsewhere(const HeldOpenElsewhere&) = delete;
+        HeldOpenElsewhere& operator=(const HeldOpenElsewhere&) = delete;
+        ~HeldOpenElsewhere()
+        {
+            if (IsOpen()) CloseHandle(handle_);
+        }
+        bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+    private:
+        HANDLE handle_;
+    };
+
+    TEST_F(SettingsFileTest, LockedFileGivesDefaultsAndIsNotReplaced)
+    {
+        const auto text = DefaultFileWithout("RenderScale") + "Size=300\r\n";
+        WriteBytes(StateFile(), text);
+        {
+            HeldOpenElsewhere lock(StateFile(), 0);
+            ASSERT_TRUE(lock.IsOpen());
+            EXPECT_EQ(Load(), Orv::DefaultSettings());
+        }
+        EXPECT_EQ(ReadBytes(StateFile()), text);
+        EXPECT_FALSE(fs::exists(TempFile()));
+    }
+
+    TEST_F(SettingsFileTest, RefusedReplaceKeepsTheFileAndDeletesTheTemporary)
+    {
+        WriteBytes(StateFile(), "old");
+        {
+            HeldOpenElsewhere reader(StateFile(), FILE_SHARE_READ | FILE_SHARE_WRITE);
+            ASSERT_TRUE(reader.IsOpen());
+            EXPECT_FALSE(Orv::SaveSettingsFile(ModSettings{}, StateFile().wstring()));
+            EXPECT_FALSE(fs::exists(TempFile()));
+            EXPECT_EQ(ReadBytes(StateFile()), "old");
+        }
+        EXPECT_TRUE(Orv::SaveSettingsFile(ModSettings{}, StateFile().wstring()));
+        EXPECT_EQ(ReadBytes(StateFile()), kDefaultFile);
     }
 #endif
 }
