@@ -40,10 +40,19 @@ struct HostCounters
     uint64 DestroyValue = 0;
 };
 
+// Which type FSlateFontInfo's "Size" has: engines before 5.0 keep an int32, later ones a float.
+enum class FontSizeKind
+{
+    ByVersion,
+    Int,
+    Float,
+};
+
 struct EngineOptions
 {
     int32 VersionMajor = 5;
     int32 VersionMinor = 1;
+    FontSizeKind FontSize = FontSizeKind::ByVersion;
 };
 
 UE4SS_API HostCounters& Counters();

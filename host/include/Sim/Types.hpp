@@ -34,6 +34,11 @@ enum class Kind
     Class,
     Struct,
     Enum, // an enum with an underlying byte
+    Str,   // FString
+    Text,  // FText
+    Array, // engine array of inner[0]
+    Set,   // engine set of inner[0]
+    Map,   // engine map from inner[0] to inner[1]
 };
 
 struct Type
@@ -41,6 +46,7 @@ struct Type
     Kind kind = Kind::Int;
     std::wstring path; // struct, class or enum path where the kind needs one
     int32 arrayDim = 1;
+    std::vector<Type> inner; // element types of the container kinds
 };
 
 inline Type Bool() { return {Kind::Bool, {}}; }
@@ -59,6 +65,17 @@ inline Type ObjectPtr(std::wstring classPath = L"/Script/CoreUObject.Object") { 
 inline Type ClassRef(std::wstring metaClassPath = L"/Script/CoreUObject.Object") { return {Kind::Class, std::move(metaClassPath)}; }
 inline Type Struct(std::wstring structPath) { return {Kind::Struct, std::move(structPath)}; }
 inline Type Enum(std::wstring enumPath) { return {Kind::Enum, std::move(enumPath)}; }
+inline Type Str() { return {Kind::Str, {}}; }
+inline Type Text() { return {Kind::Text, {}}; }
+inline Type Array(Type element) { return {Kind::Array, {}, 1, {std::move(element)}}; }
+inline Type Set(Type element) { return {Kind::Set, {}, 1, {std::move(element)}}; }
+inline Type Map(Type key, Type value) { return {Kind::Map, {}, 1, {std::move(key), std::move(value)}}; }
+// The same type as a fixed-size C array of dim elements.
+inline Type Fixed(Type element, int32 dim)
+{
+    element.arrayDim = dim;
+    return element;
+}
 
 struct PropertyDef
 {

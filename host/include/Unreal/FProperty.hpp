@@ -213,4 +213,76 @@ class UE4SS_API FEnumProperty : public FProperty
     UEnum* Enum = nullptr;
     friend struct ::Sim::Detail::EngineAccess;
 };
+
+// Values that own heap memory: constructing, copying and destroying them allocates and frees.
+class UE4SS_API FStrProperty : public FProperty
+{
+  public:
+    static FFieldClass* StaticClass();
+
+    void InitializeValueInternal(void* dest) const override;
+    void CopyValuesInternal(void* dest, const void* src, int32 count) const override;
+    void DestroyValueInternal(void* dest) const override;
+};
+
+class UE4SS_API FTextProperty : public FProperty
+{
+  public:
+    static FFieldClass* StaticClass();
+
+    void InitializeValueInternal(void* dest) const override;
+    void CopyValuesInternal(void* dest, const void* src, int32 count) const override;
+    void DestroyValueInternal(void* dest) const override;
+};
+
+// An engine array (FScriptArray) of the inner property's values.
+class UE4SS_API FArrayProperty : public FProperty
+{
+  public:
+    static FFieldClass* StaticClass();
+    FProperty* GetInner() const { return Inner; }
+
+    void InitializeValueInternal(void* dest) const override;
+    void CopyValuesInternal(void* dest, const void* src, int32 count) const override;
+    void DestroyValueInternal(void* dest) const override;
+
+  protected:
+    FProperty* Inner = nullptr;
+    friend struct ::Sim::Detail::EngineAccess;
+};
+
+// An engine set: a sparse array of elements with an allocation bit array, then the hash.
+class UE4SS_API FSetProperty : public FProperty
+{
+  public:
+    static FFieldClass* StaticClass();
+    FProperty* GetElementProp() const { return ElementProp; }
+
+    void InitializeValueInternal(void* dest) const override;
+    void CopyValuesInternal(void* dest, const void* src, int32 count) const override;
+    void DestroyValueInternal(void* dest) const override;
+
+  protected:
+    FProperty* ElementProp = nullptr;
+    friend struct ::Sim::Detail::EngineAccess;
+};
+
+// An engine map: a set of key/value pairs, the value at the key's size rounded up to the
+// value's alignment.
+class UE4SS_API FMapProperty : public FProperty
+{
+  public:
+    static FFieldClass* StaticClass();
+    FProperty* GetKeyProp() const { return KeyProp; }
+    FProperty* GetValueProp() const { return ValueProp; }
+
+    void InitializeValueInternal(void* dest) const override;
+    void CopyValuesInternal(void* dest, const void* src, int32 count) const override;
+    void DestroyValueInternal(void* dest) const override;
+
+  protected:
+    FProperty* KeyProp = nullptr;
+    FProperty* ValueProp = nullptr;
+    friend struct ::Sim::Detail::EngineAccess;
+};
 } // namespace RC::Unreal

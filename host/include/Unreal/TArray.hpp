@@ -3,6 +3,7 @@
 #pragma once
 
 #include <Unreal/Common.hpp>
+#include <Unreal/FMemory.hpp>
 
 #include <cstdlib>
 #include <cstring>
@@ -22,7 +23,27 @@ template <typename T> class TArray
     TArray() = default;
     TArray(const TArray&) = delete;
     TArray& operator=(const TArray&) = delete;
-    ~TArray() { Empty(); }
+    TArray(TArray&& other) noexcept : Data(other.Data), ArrayNum(other.ArrayNum), ArrayMax(other.ArrayMax)
+    {
+        other.Data = nullptr;
+        other.ArrayNum = other.ArrayMax = 0;
+    }
+    TArray& operator=(TArray&& other) noexcept
+    {
+        if (this != &other)
+        {
+            FMemory::Free(Data);
+            Data = other.Data;
+            ArrayNum = other.ArrayNum;
+            ArrayMax = other.ArrayMax;
+            other.Data = nullptr;
+            other.ArrayNum = other.ArrayMax = 0;
+        }
+        return *this;
+    }
+    // Like the engine's, leaves its fields as they were: a second destruction frees the same
+    // block again, and the stand-in's heap reports it instead of hiding it.
+    ~TArray() { FMemory::Free(Data); }
 
     int32 Num() const { return ArrayNum; }
     int32 Max() const { return ArrayMax; }
@@ -51,13 +72,25 @@ template <typename T> class TArray
         return ArrayNum++;
     }
 
+    void Append(const T* items, int32 count)
+    {
+        static_assert(std::is_trivially_copyable_v<T>, "the stand-in's TArray holds plain values");
+        if (count <= 0)
+        {
+            return;
+        }
+        Reserve(ArrayNum + count);
+        std::memcpy(static_cast<void*>(Data + ArrayNum), static_cast<const void*>(items), sizeof(T) * static_cast<std::size_t>(count));
+        ArrayNum += count;
+    }
+
     void Reserve(int32 capacity)
     {
         if (capacity <= ArrayMax)
         {
             return;
         }
-        void* grown = std::realloc(static_cast<void*>(Data), sizeof(T) * static_cast<std::size_t>(capacity));
+        void* grown = FMemory::Realloc(static_cast<void*>(Data), sizeof(T) * static_cast<std::size_t>(capacity), alignof(T));
         if (grown == nullptr)
         {
             throw std::bad_alloc();
@@ -76,7 +109,7 @@ template <typename T> class TArray
 
     void Empty()
     {
-        std::free(static_cast<void*>(Data));
+        FMemory::Free(static_cast<void*>(Data));
         Data = nullptr;
         ArrayNum = 0;
         ArrayMax = 0;

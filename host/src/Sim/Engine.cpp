@@ -324,6 +324,28 @@ void EngineAccess::CopyStruct(const UStruct* layout, void* dest, const void* src
     }
 }
 
+// One value of any kind, as an element of an engine array, set or map holds it.
+void EngineAccess::CollectValueReferences(const FProperty* property, const void* value, std::vector<UObject*>& out)
+{
+    if (auto* objectProperty = dynamic_cast<const FObjectPropertyBase*>(property))
+    {
+        if (auto* referenced = objectProperty->GetObjectPropertyValue(value))
+        {
+            out.push_back(referenced);
+        }
+    }
+    else if (auto* structProperty = dynamic_cast<const FStructProperty*>(property))
+    {
+        CollectReferences(structProperty->GetStruct(), value, out);
+    }
+    else
+    {
+        ForEachContainedValue(property, value, [&](const FProperty* element, const void* elementValue) {
+            CollectValueReferences(element, elementValue, out);
+        });
+    }
+}
+
 void EngineAccess::CollectReferences(const UStruct* layout, const void* container, std::vector<UObject*>& out)
 {
     for (const UStruct* s = layout; s != nullptr; s = s->SuperStruct)
@@ -344,6 +366,12 @@ void EngineAccess::CollectReferences(const UStruct* layout, const void* containe
                 else if (auto* structProperty = dynamic_cast<FStructProperty*>(p))
                 {
                     CollectReferences(structProperty->GetStruct(), value, out);
+                }
+                else
+                {
+                    ForEachContainedValue(p, value, [&](const FProperty* element, const void* elementValue) {
+                        CollectValueReferences(element, elementValue, out);
+                    });
                 }
             }
         }

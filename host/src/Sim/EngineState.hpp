@@ -4,6 +4,7 @@
 #pragma once
 
 #include <Sim/Engine.hpp>
+#include <Sim/Faults.hpp>
 #include <Sim/Types.hpp>
 #include <Unreal/Hooks.hpp>
 #include <Unreal/UObjectArray.hpp>
@@ -31,6 +32,7 @@ struct FunctionState
     NativeFunction native;
     std::vector<FunctionHook> hooks;
     bool refuseHooks = false;
+    FaultKind fault = FaultKind::None;
 };
 
 struct TickCallback
@@ -105,6 +107,9 @@ struct EngineState
 
 EngineState& State();
 
+// Does what a broken native body would: writes through null or divides by zero.
+void RaiseFault(FaultKind fault);
+
 struct EngineAccess
 {
     static UObject* Construct(UClass* cls, UObject* outer, FName name, EObjectFlags flags);
@@ -118,10 +123,18 @@ struct EngineAccess
                              EClassCastFlags castFlags);
     static void LayOut(UStruct* owner, const std::vector<PropertyDef>& props, bool padToAlignment, uint64 extraFlags);
     static FProperty* MakeProperty(UStruct* owner, const std::wstring& name, const Type& type, uint64 flags);
+    // Strings, texts, arrays, sets and maps; null for any other kind.
+    static std::unique_ptr<FProperty> MakeOwningProperty(UStruct* owner, const std::wstring& name, const Type& type,
+                                                         FFieldClass*& fieldClass, int32& size, int32& alignment);
+    // Every element value of an array, set or map value (keys and values of a map); nothing
+    // for other kinds.
+    static void ForEachContainedValue(const FProperty* property, const void* value,
+                                      const std::function<void(const FProperty*, const void*)>& visit);
     static UFunction* MakeFunction(UClass* cls, const FunctionDef& def);
     static void AppendChild(UClass* cls, UField* field);
     static void UnlinkChild(UClass* cls, UField* field);
     static void CollectReferences(const UStruct* layout, const void* container, std::vector<UObject*>& out);
+    static void CollectValueReferences(const FProperty* property, const void* value, std::vector<UObject*>& out);
     static void InitializeStruct(const UStruct* layout, void* dest);
     static void DestroyStruct(const UStruct* layout, void* dest);
     static void CopyStruct(const UStruct* layout, void* dest, const void* src);

@@ -126,6 +126,13 @@ FProperty* EngineAccess::MakeProperty(UStruct* owner, const std::wstring& name, 
         made = std::move(property);
         break;
     }
+    case Kind::Str:
+    case Kind::Text:
+    case Kind::Array:
+    case Kind::Set:
+    case Kind::Map:
+        made = MakeOwningProperty(owner, name, type, fieldClass, size, alignment);
+        break;
     }
     made->ClassPrivate = fieldClass;
     made->NamePrivate = FName(name);
@@ -274,7 +281,11 @@ void EngineAccess::Invoke(UObject* target, UFunction* function, void* parms)
         return;
     }
     runHooks(true);
-    if (state->native)
+    if (state->fault != FaultKind::None)
+    {
+        RaiseFault(state->fault);
+    }
+    else if (state->native)
     {
         Call call(target, frame);
         state->native(call);
@@ -474,5 +485,7 @@ void DefineCoreTypes()
     DefineStruct({L"/Script/CoreUObject.Vector2D", {}, {{L"X", real}, {L"Y", real}}});
     DefineStruct({L"/Script/CoreUObject.LinearColor", {}, {{L"R", Float()}, {L"G", Float()}, {L"B", Float()}, {L"A", Float()}}});
     DefineStruct({L"/Script/CoreUObject.Guid", {}, {{L"A", UInt32()}, {L"B", UInt32()}, {L"C", UInt32()}, {L"D", UInt32()}}});
+    void DefineEngineStructs();
+    DefineEngineStructs();
 }
 } // namespace Sim

@@ -1,0 +1,39 @@
+// FString: the engine's owning string, a TArray of characters whose count includes the
+// terminating zero (an empty string has no storage at all).
+#pragma once
+
+#include <Unreal/TArray.hpp>
+
+namespace RC::Unreal
+{
+class UE4SS_API FString
+{
+  public:
+    FString() = default;
+    FString(const CharType* text);
+    explicit FString(StringViewType text);
+    FString(const FString& other);
+    FString(FString&& other) noexcept = default;
+    FString& operator=(const FString& other);
+    FString& operator=(FString&& other) noexcept = default;
+    ~FString() = default;
+
+    int32 Len() const { return Data.Num() > 0 ? Data.Num() - 1 : 0; }
+    bool IsEmpty() const { return Len() == 0; }
+    // Always zero-terminated, also for an empty string.
+    const CharType* operator*() const { return Data.Num() > 0 ? Data.GetData() : STR(""); }
+    StringViewType View() const { return StringViewType(**this, static_cast<std::size_t>(Len())); }
+    TArray<CharType>& GetCharArray() { return Data; }
+    const TArray<CharType>& GetCharArray() const { return Data; }
+
+    // Grows the storage when full, as the engine does.
+    FString& Append(StringViewType text);
+    FString& Append(const CharType* text) { return Append(StringViewType(text != nullptr ? text : STR(""))); }
+    FString& Append(const FString& text) { return Append(text.View()); }
+    void Empty() { Data.Empty(); }
+
+  private:
+    TArray<CharType> Data;
+};
+static_assert(sizeof(FString) == 16);
+} // namespace RC::Unreal

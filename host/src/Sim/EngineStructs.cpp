@@ -1,0 +1,70 @@
+// The engine's and Slate's script structs beyond the core ones: slate colours and font info,
+// layout anchors and margins, gameplay tags and trace hits, with each engine flavour's layout.
+#include "Sim/EngineState.hpp"
+
+#include <Unreal/UnrealVersion.hpp>
+
+namespace Sim
+{
+namespace
+{
+Type FontSizeType()
+{
+    switch (Detail::State().options.FontSize)
+    {
+    case FontSizeKind::Int: return Int();
+    case FontSizeKind::Float: return Float();
+    case FontSizeKind::ByVersion: break;
+    }
+    return RC::Unreal::Version::IsBelow(5, 0) ? Int() : Float();
+}
+} // namespace
+
+void DefineEngineStructs()
+{
+    auto linearColor = Struct(L"/Script/CoreUObject.LinearColor");
+    auto vector = Struct(L"/Script/CoreUObject.Vector");
+    auto vector2D = Struct(L"/Script/CoreUObject.Vector2D");
+    DefineStruct({L"/Script/SlateCore.SlateColor", {}, {{L"SpecifiedColor", linearColor}, {L"ColorUseRule", Byte()}}});
+    DefineStruct({L"/Script/SlateCore.FontOutlineSettings",
+                  {},
+                  {{L"OutlineSize", Int()},
+                   {L"bSeparateFillAlpha", Bool()},
+                   {L"bApplyOutlineToDropShadows", Bool()},
+                   {L"OutlineMaterial", Object()},
+                   {L"OutlineColor", linearColor}}});
+    DefineStruct({L"/Script/SlateCore.SlateFontInfo",
+                  {},
+                  {{L"FontObject", Object()},
+                   {L"FontMaterial", Object()},
+                   {L"OutlineSettings", Struct(L"/Script/SlateCore.FontOutlineSettings")},
+                   {L"TypefaceFontName", Name()},
+                   {L"Size", FontSizeType()},
+                   {L"LetterSpacing", Int()}}});
+    DefineStruct({L"/Script/SlateCore.Margin", {}, {{L"Left", Float()}, {L"Top", Float()}, {L"Right", Float()}, {L"Bottom", Float()}}});
+    DefineStruct({L"/Script/Slate.Anchors", {}, {{L"Minimum", vector2D}, {L"Maximum", vector2D}}});
+    DefineStruct({L"/Script/GameplayTags.GameplayTag", {}, {{L"TagName", Name()}}});
+    // The weak object references of a hit are plain references here.
+    DefineStruct({L"/Script/Engine.HitResult",
+                  {},
+                  {{L"FaceIndex", Int()},
+                   {L"Time", Float()},
+                   {L"Distance", Float()},
+                   {L"Location", vector},
+                   {L"ImpactPoint", vector},
+                   {L"Normal", vector},
+                   {L"ImpactNormal", vector},
+                   {L"TraceStart", vector},
+                   {L"TraceEnd", vector},
+                   {L"PenetrationDepth", Float()},
+                   {L"Item", Int()},
+                   {L"ElementIndex", Byte()},
+                   {L"bBlockingHit", Bitfield()},
+                   {L"bStartPenetrating", Bitfield()},
+                   {L"PhysMaterial", Object()},
+                   {L"Actor", Object(L"/Script/Engine.Actor")},
+                   {L"Component", Object()},
+                   {L"BoneName", Name()},
+                   {L"MyBoneName", Name()}}});
+}
+} // namespace Sim
