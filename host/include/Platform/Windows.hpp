@@ -19,12 +19,27 @@
 
 using BOOL = int;
 using DWORD = std::uint32_t;
+using LONG = std::int32_t;
+using LONGLONG = std::int64_t;
 using WCHAR = wchar_t;
 using LPWSTR = WCHAR*;
 using LPCWSTR = const WCHAR*;
 struct HINSTANCE__;
 using HINSTANCE = HINSTANCE__*;
 using HMODULE = HINSTANCE;
+
+// Windows also spells the halves as an unnamed struct; standard C++ has no unnamed structs,
+// so only the named one is here.
+union LARGE_INTEGER
+{
+    struct
+    {
+        DWORD LowPart;
+        LONG HighPart;
+    } u;
+    LONGLONG QuadPart;
+};
+using PLARGE_INTEGER = LARGE_INTEGER*;
 
 #ifndef TRUE
 #define TRUE 1
@@ -57,4 +72,10 @@ extern "C"
     UE4SS_API BOOL MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD dwFlags);
 
     UE4SS_API BOOL DeleteFileW(LPCWSTR lpFileName);
+
+    // The performance counter reads the stand-in engine's clock, which moves only when the
+    // engine runs a frame, so runs are repeatable. Its frequency is the 10 MHz (100 ns ticks)
+    // that current Windows reports. Only a null pointer makes either call fail.
+    UE4SS_API BOOL QueryPerformanceCounter(LARGE_INTEGER* lpPerformanceCount);
+    UE4SS_API BOOL QueryPerformanceFrequency(LARGE_INTEGER* lpFrequency);
 }

@@ -3,6 +3,7 @@
 // file system here takes UTF-8 bytes, so every path is converted strictly in both
 // directions: a path that cannot be converted is a failed call, never a different file.
 #include <Platform/Windows.hpp>
+#include <Sim/World.hpp>
 
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -20,6 +21,8 @@
 
 namespace
 {
+    constexpr LONGLONG kPerformanceFrequency = 10'000'000;
+
     std::optional<std::string> ToUtf8(LPCWSTR wide)
     {
         if (wide == nullptr) return std::nullopt;
@@ -202,5 +205,19 @@ extern "C"
         const auto path = ToUtf8(lpFileName);
         if (!path || path->empty()) return FALSE;
         return unlink(path->c_str()) == 0 ? TRUE : FALSE;
+    }
+
+    BOOL QueryPerformanceCounter(LARGE_INTEGER* lpPerformanceCount)
+    {
+        if (lpPerformanceCount == nullptr) return FALSE;
+        lpPerformanceCount->QuadPart = Sim::ClockNanoseconds() / (1'000'000'000 / kPerformanceFrequency);
+        return TRUE;
+    }
+
+    BOOL QueryPerformanceFrequency(LARGE_INTEGER* lpFrequency)
+    {
+        if (lpFrequency == nullptr) return FALSE;
+        lpFrequency->QuadPart = kPerformanceFrequency;
+        return TRUE;
     }
 }

@@ -8,6 +8,7 @@
 #include <Unreal/UnrealVersion.hpp>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <new>
 #include <stdexcept>
@@ -149,6 +150,9 @@ void EngineAccess::Destroy(UObject* object)
         s.byPath.erase(path);
     }
     s.garbageRoots.erase(object);
+    s.nativeReferences.erase(object);
+    s.worldOverrides.erase(object);
+    s.play.Forget(object);
     int32 index = object->InternalIndex;
     item->Object = nullptr;
     item->Flags = 0;
@@ -280,6 +284,9 @@ void EngineAccess::TearDown()
     s.byPath.clear();
     s.classInfo.clear();
     s.garbageRoots.clear();
+    s.nativeReferences.clear();
+    s.worldOverrides.clear();
+    s.play = {};
     s.ticks.clear();
     s.refuseTicks = false;
     s.frame = 0;
@@ -405,10 +412,22 @@ void ResetEngine(const EngineOptions& options)
 
 bool EngineRunning() { return State().running; }
 
+namespace
+{
+// A delta that is negative or not a number leaves the clock where it is: it never runs back.
+int64 FrameNanoseconds(float deltaSeconds)
+{
+    double nanoseconds = static_cast<double>(deltaSeconds) * 1e9;
+    return nanoseconds > 0 ? std::llround(nanoseconds) : 0;
+}
+} // namespace
+
 void TickEngine(float deltaSeconds)
 {
     auto& s = State();
     ++s.frame;
+    AdvanceClock(FrameNanoseconds(deltaSeconds));
+    StepWorlds();
     // Callbacks may register or unregister others while they run: walk a snapshot of ids.
     std::vector<Hook::GlobalCallbackId> ids;
     ids.reserve(s.ticks.size());
@@ -525,6 +544,10 @@ std::size_t CollectGarbage(bool purge)
         mark(object->GetOuter());
         references.clear();
         EngineAccess::CollectReferences(object->GetClassPrivate(), object, references);
+        if (auto native = s.nativeReferences.find(object); native != s.nativeReferences.end())
+        {
+            native->second(references);
+        }
         for (auto* referenced : references)
         {
             mark(referenced);

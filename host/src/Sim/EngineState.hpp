@@ -3,6 +3,8 @@
 // include this; EngineAccess is the one friend of the engine types.
 #pragma once
 
+#include "Sim/PlayState.hpp"
+
 #include <Sim/Engine.hpp>
 #include <Sim/Faults.hpp>
 #include <Sim/Types.hpp>
@@ -86,6 +88,12 @@ struct EngineState
     std::unordered_map<std::wstring, UObject*> byPath;
     std::unordered_map<const UClass*, ClassInfo> classInfo;
     std::unordered_set<UObject*> garbageRoots;
+    // The engine's C++ side of objects beyond their properties, dropped when an object dies:
+    // references the collector follows (a level's actors), and the GetWorld answer of classes
+    // whose GetWorld does not walk the outers (game instances).
+    std::unordered_map<const UObject*, std::function<void(std::vector<UObject*>&)>> nativeReferences;
+    std::unordered_map<const UObject*, UObject*> worldOverrides;
+    PlayState play;
     std::vector<std::unique_ptr<FField>> ownedFields;
     std::vector<std::unique_ptr<FunctionState>> functionStates;
 

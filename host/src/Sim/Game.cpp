@@ -1,8 +1,10 @@
-// The default game's classes: engine basics (actors, components, worlds, game instances) and
-// the game's own classes whose functions carry the events a minimap listens to.
+// The default game's classes: engine basics (actors, components, controllers, players,
+// worlds, game instances, widgets) and the game's own classes whose functions carry the
+// events a minimap listens to. Native bodies hand over to the played game's engine side.
 #include "Sim/EngineState.hpp"
 
 #include <Sim/Game.hpp>
+#include <Sim/World.hpp>
 
 namespace Sim
 {
@@ -14,6 +16,13 @@ FunctionDef Event(std::wstring name, std::vector<ParamDef> params = {})
 {
     return {std::move(name), std::move(params), {}, FUNC_Event | FUNC_BlueprintEvent | FUNC_Public};
 }
+
+FunctionDef Native(std::wstring name, std::vector<ParamDef> params, NativeFunction body)
+{
+    return {std::move(name), std::move(params), std::move(body)};
+}
+
+void ReturnObject(Call& call, UObject* value) { call.Get<UObject*>(L"ReturnValue") = value; }
 
 void DefineEngineClasses()
 {
@@ -31,20 +40,60 @@ void DefineEngineClasses()
                                 {L"RelativeRotation", Struct(L"/Script/CoreUObject.Rotator")},
                                 {L"bVisible", Bitfield()},
                                 {L"bHiddenInGame", Bitfield()}}});
-    DefineClass({.path = L"/Script/Engine.Actor",
-                 .properties = {{L"bHidden", Bitfield()}, {L"bActorIsBeingDestroyed", Bitfield()}, {L"bCanBeDamaged", Bitfield()},
-                                {L"Owner", Object(L"/Script/Engine.Actor")},
-                                {L"RootComponent", Object(L"/Script/Engine.SceneComponent")}},
-                 .functions = {Event(L"ReceiveBeginPlay"),
-                               Event(L"ReceiveEndPlay", {In(L"EndPlayReason", Enum(L"/Script/Engine.EEndPlayReason"))})},
-                 .castFlags = CASTCLASS_AActor});
+    UClass* actorClass = DefineClass(
+        {.path = L"/Script/Engine.Actor",
+         .properties = {{L"bHidden", Bitfield()}, {L"bActorIsBeingDestroyed", Bitfield()}, {L"bCanBeDamaged", Bitfield()},
+                        {L"Owner", Object(L"/Script/Engine.Actor")},
+                        {L"RootComponent", Object(L"/Script/Engine.SceneComponent")}},
+         .functions = {Event(L"ReceiveBeginPlay"),
+                       Event(L"ReceiveEndPlay", {In(L"EndPlayReason", Enum(L"/Script/Engine.EEndPlayReason"))}),
+                       Native(L"IsActorBeingDestroyed", {Return(Bool())},
+                              [](Call& call) { call.SetBool(L"ReturnValue", IsActorBeingDestroyed(call.Self())); }),
+                       Native(L"K2_DestroyActor", {}, [](Call& call) { DestroyActor(call.Self()); }),
+                       Native(L"GetOwner", {Return(Object(L"/Script/Engine.Actor"))},
+                              [](Call& call) { ReturnObject(call, ObjectReference(call.Self(), L"Owner")); })},
+         .castFlags = CASTCLASS_AActor});
+    // Every actor gets a root to place it by; subclasses add theirs.
+    SetDefaultComponents(actorClass, {{L"RootComponent", L"/Script/Engine.SceneComponent", L"DefaultSceneRoot"}});
+    AddFunction(FindClass(L"/Script/Engine.ActorComponent"),
+                Native(L"GetOwner", {Return(Object(L"/Script/Engine.Actor"))},
+                       [](Call& call) { ReturnObject(call, ComponentOwner(call.Self())); }));
     DefineClass({.path = L"/Script/Engine.Pawn", .super = L"/Script/Engine.Actor",
                  .properties = {{L"Controller", Object(L"/Script/Engine.Actor")}}});
     DefineClass({.path = L"/Script/Engine.Character", .super = L"/Script/Engine.Pawn"});
-    DefineClass({.path = L"/Script/Engine.World",
-                 .properties = {{L"OwningGameInstance", Object(L"/Script/Engine.GameInstance")}},
-                 .castFlags = CASTCLASS_UWorld});
+    // GetPawn answers the engine's own record, so a test can null the "Pawn" property alone.
+    DefineClass({.path = L"/Script/Engine.Controller",
+                 .super = L"/Script/Engine.Actor",
+                 .properties = {{L"Pawn", Object(L"/Script/Engine.Pawn")}},
+                 .functions = {Native(L"GetPawn", {Return(Object(L"/Script/Engine.Pawn"))},
+                                      [](Call& call) { ReturnObject(call, PossessedPawn(call.Self())); }),
+                               Native(L"IsLocalController", {Return(Bool())},
+                                      [](Call& call) { call.SetBool(L"ReturnValue", IsLocalController(call.Self())); })}});
+    DefineClass({.path = L"/Script/Engine.Player", .properties = {{L"PlayerController", Object(L"/Script/Engine.Controller")}}});
+    DefineClass({.path = L"/Script/Engine.LocalPlayer", .super = L"/Script/Engine.Player"});
+    DefineClass({.path = L"/Script/Engine.PlayerController",
+                 .super = L"/Script/Engine.Controller",
+                 .properties = {{L"Player", Object(L"/Script/Engine.Player")}}});
     DefineClass({.path = L"/Script/Engine.GameInstance"});
+    DefineClass({.path = L"/Script/Engine.Level"});
+    DefineClass({.path = L"/Script/Engine.World",
+                 .properties = {{L"PersistentLevel", Object(L"/Script/Engine.Level")},
+                                {L"OwningGameInstance", Object(L"/Script/Engine.GameInstance")}},
+                 .castFlags = CASTCLASS_UWorld});
+    DefineClass({.path = L"/Script/Engine.SceneCapture", .super = L"/Script/Engine.Actor"});
+    DefineClass({.path = L"/Script/Engine.SceneCapture2D", .super = L"/Script/Engine.SceneCapture"});
+}
+
+void DefineWidgetClasses()
+{
+    DefineClass({.path = L"/Script/UMG.Visual"});
+    DefineClass({.path = L"/Script/UMG.Widget",
+                 .super = L"/Script/UMG.Visual",
+                 .functions = {Native(L"RemoveFromParent", {}, [](Call& call) { RemoveFromParent(call.Self()); })}});
+    DefineClass({.path = L"/Script/UMG.UserWidget",
+                 .super = L"/Script/UMG.Widget",
+                 .functions = {Native(L"AddToViewport", {In(L"ZOrder", Int())},
+                                      [](Call& call) { AddToViewport(call.Self(), call.Get<int32>(L"ZOrder")); })}});
 }
 
 void DefineGameClasses()
@@ -89,11 +138,19 @@ void DefineGameClasses()
                                Event(L"ReceiveControllerChanged",
                                      {In(L"Pawn", Object(L"/Script/Engine.Pawn")), In(L"OldController", Object()),
                                       In(L"NewController", Object())})}});
-    DefineClass({.path = L"/Script/Umbrafel.UmbrafelPlayerCharacter",
-                 .super = L"/Script/Engine.Character",
-                 .properties = {{L"EquipmentComponent", Object(L"/Script/Umbrafel.PlayerEquipmentComponent")}},
-                 .functions = {Event(L"OnHeldRightItemChanged"), Event(L"OnHeldLeftItemChanged"), Event(L"OnLegsItemChanged"),
-                               Event(L"OnHeadItemChanged"), Event(L"OnCapeItemChanged"), Event(L"OnBodyItemChanged")}});
+    UClass* playerCharacter = DefineClass(
+        {.path = L"/Script/Umbrafel.UmbrafelPlayerCharacter",
+         .super = L"/Script/Engine.Character",
+         .properties = {{L"EquipmentComponent", Object(L"/Script/Umbrafel.PlayerEquipmentComponent")}},
+         .functions = {Event(L"OnHeldRightItemChanged"), Event(L"OnHeldLeftItemChanged"), Event(L"OnLegsItemChanged"),
+                       Event(L"OnHeadItemChanged"), Event(L"OnCapeItemChanged"), Event(L"OnBodyItemChanged")}});
+    SetDefaultComponents(playerCharacter, {{L"EquipmentComponent", L"/Script/Umbrafel.PlayerEquipmentComponent",
+                                            L"EquipmentComponent"}});
+    // The menu's controller shares the game's base but is not a game controller.
+    DefineClass({.path = L"/Script/Umbrafel.UmbrafelPlayerControllerBase", .super = L"/Script/Engine.PlayerController"});
+    DefineClass({.path = L"/Script/Umbrafel.UmbrafelPlayerController", .super = L"/Script/Umbrafel.UmbrafelPlayerControllerBase"});
+    DefineClass({.path = L"/Script/Umbrafel.UmbrafelPlayerControllerMenu",
+                 .super = L"/Script/Umbrafel.UmbrafelPlayerControllerBase"});
     DefineClass({.path = L"/Script/Umbrafel.InGameTimeSubsystem",
                  .properties = {{L"bIsNight", Bool()}},
                  .functions = {Event(L"OnDayOrNightChangedDynamic", {In(L"bIsNight", Bool())})}});
@@ -105,6 +162,7 @@ void DefineGameClasses()
 void DefineDefaultGame(const GameOptions& options)
 {
     DefineEngineClasses();
+    DefineWidgetClasses();
     DefineGameClasses();
     for (const auto& path : options.missingFunctions)
     {

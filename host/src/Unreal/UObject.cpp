@@ -67,10 +67,20 @@ void UObject::ProcessEvent(UFunction* function, void* parms)
     EngineAccess::Invoke(this, function, parms);
 }
 
+// The engine's GetWorld is virtual: most objects ask their outer, a world is its own, and a
+// game instance answers the world its context holds. The override table plays that part; a
+// world that has died since is no answer.
 UWorld* UObject::GetWorld() const
 {
+    const auto& overrides = State().worldOverrides;
     for (const UObject* o = this; o != nullptr; o = o->GetOuter())
     {
+        if (auto found = overrides.find(o); found != overrides.end())
+        {
+            UObject* world = found->second;
+            auto* item = world != nullptr ? world->GetObjectItem() : nullptr;
+            return item != nullptr && item->Object == world ? reinterpret_cast<UWorld*>(world) : nullptr;
+        }
         if (o->GetClassPrivate() != nullptr && o->GetClassPrivate()->HasAnyCastFlags(CASTCLASS_UWorld))
         {
             return reinterpret_cast<UWorld*>(const_cast<UObject*>(o));

@@ -1,0 +1,111 @@
+// The game as it plays: the simulated clock, worlds, game instances, player controllers,
+// pawns, actors and components that begin and end play (so the game's hooks fire), world
+// travel, respawn and the main menu. What the engine observed of a mod (viewport widgets,
+// capture actors) is counted here too, for the simulator's report.
+#pragma once
+
+#include <Sim/Engine.hpp>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace Sim
+{
+// The monotonic clock the platform's performance counter reads. TickEngine advances it by
+// the frame's delta before the frame's callbacks run, so runs are deterministic.
+UE4SS_API int64 ClockNanoseconds();
+UE4SS_API void AdvanceClock(int64 nanoseconds);
+
+// The engine collects garbage on its own every period of clock time (checked once a frame);
+// 0, the default after ResetEngine, leaves collection to explicit CollectGarbage calls.
+UE4SS_API void SetGarbageCollectionPeriod(int64 nanoseconds);
+
+// A world with its persistent level, kept alive by the engine until it is left by travel or
+// destroyed. Its path is "/Game/Maps/<mapName>.<mapName>".
+UE4SS_API UWorld* CreateWorld(StringViewType mapName);
+UE4SS_API std::vector<UObject*> ActorsOf(UWorld* world);
+UE4SS_API UObject* PersistentLevelOf(UWorld* world);
+
+// A game instance whose GetWorld() answers the given world; umbrafel picks the game's own
+// class ("UmbrafelGameInstance") over the engine's ("GameInstance").
+UE4SS_API UObject* CreateGameInstance(UWorld* world, bool umbrafel = true);
+UE4SS_API void SetGameInstanceWorld(UObject* gameInstance, UWorld* world);
+
+enum class ControllerKind
+{
+    Menu,  // "UmbrafelPlayerControllerMenu"
+    Game,  // "UmbrafelPlayerController"
+    Base,  // "UmbrafelPlayerControllerBase"
+    Plain, // the engine's "PlayerController"
+};
+
+// A player controller in the world; a local one answers IsLocalController true and has the
+// engine's one local player in its "Player" property.
+UE4SS_API UObject* CreatePlayerController(UWorld* world, ControllerKind kind, bool local = true);
+UE4SS_API UObject* LocalPlayer();
+
+// Components an actor class creates in its constructor: the property gets a new component of
+// the class, named name. A subclass's entry for a property replaces its super class's.
+struct DefaultComponent
+{
+    std::wstring property;
+    std::wstring classPath;
+    std::wstring name;
+};
+UE4SS_API void SetDefaultComponents(UClass* actorClass, std::vector<DefaultComponent> components);
+
+struct Placement
+{
+    double x = 0, y = 0, z = 0;
+    double yaw = 0;
+};
+
+// Spawns into the world and begins play, so begin-play hooks fire.
+UE4SS_API UObject* SpawnActor(UWorld* world, UClass* cls, const Placement& placement = {}, StringViewType name = {});
+UE4SS_API UObject* SpawnActor(UWorld* world, StringViewType classPath, const Placement& placement = {},
+                              StringViewType name = {});
+// As the engine destroys an actor: it is marked being destroyed (IsActorBeingDestroyed
+// answers true from here on), a possessed pawn is unpossessed, the actor and then its
+// components end play (end-play pre-hooks see them live and still in their world), and only
+// then are they marked pending kill and taken out of the world; the collector frees them.
+UE4SS_API void DestroyActor(UObject* actor);
+// A component owned by the actor; begins play.
+UE4SS_API UObject* AddComponent(UObject* owner, StringViewType classPath, StringViewType name = {});
+UE4SS_API void DestroyComponent(UObject* component);
+UE4SS_API std::vector<UObject*> ComponentsOf(UObject* actor);
+
+// Sets the controller's "Pawn" and what its GetPawn answers.
+UE4SS_API void Possess(UObject* controller, UObject* pawn);
+// The new player character: spawned, possessed, and the old pawn destroyed.
+UE4SS_API UObject* Respawn(UObject* controller, const Placement& placement = {});
+
+UE4SS_API void SetActorPlacement(UObject* actor, const Placement& placement);
+UE4SS_API Placement ActorPlacement(UObject* actor);
+
+// World travel: the game instance moves to the new world and its K2_OnWorldChanged(old, new)
+// fires (the engine notifies after switching, so the hook's GetWorld already answers the new
+// world; a game without the function gets no event). Over the next dyingFrames frames the
+// old world's actors end play, still live; on the last of them everything in the old world is
+// marked pending kill, the world stops being kept alive, and garbage is collected. With
+// dyingFrames 0 all of that happens at once.
+UE4SS_API void Travel(UObject* gameInstance, UWorld* to, int dyingFrames = 3);
+
+// Object-typed properties by name, for tests that break what the engine keeps consistent
+// (a controller's "Pawn" nulled while GetPawn still answers). False or null when the
+// object has no object property of that name.
+UE4SS_API bool SetObjectReference(UObject* object, StringViewType property, UObject* value);
+UE4SS_API UObject* ObjectReference(const UObject* object, StringViewType property);
+
+// Widgets in the game viewport, kept alive by it until they are removed from it.
+UE4SS_API std::vector<UObject*> ViewportWidgets();
+
+// What the engine saw a mod do, for reports and integration tests.
+struct Observed
+{
+    uint64 addToViewport = 0;    // widgets added to the game viewport
+    uint64 removeFromParent = 0; // widgets removed again
+    uint64 captureActorsSpawned = 0;
+};
+UE4SS_API Observed& Observations();
+} // namespace Sim

@@ -1,0 +1,81 @@
+// The engine's C++ side of the game being played: each world's persistent level and its
+// actors, each actor's components and whether they have begun play, each controller's
+// possession and locality, worlds dying after travel, the viewport's widgets, the clock and
+// what the engine observed of a mod. Held in the engine state, so a reset drops it all.
+#pragma once
+
+#include <Sim/World.hpp>
+
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace Sim::Detail
+{
+// Not zero, so a mod that treats a zero clock reading as "never" is caught.
+inline constexpr int64 kClockStartNanoseconds = 1000LL * 1000 * 1000 * 1000;
+
+struct LevelRecord
+{
+    UObject* world = nullptr;
+    std::vector<UObject*> actors; // spawn order
+};
+
+struct ActorRecord
+{
+    UObject* level = nullptr;
+    std::vector<UObject*> components;
+    bool begunPlay = false;
+};
+
+struct ComponentRecord
+{
+    UObject* owner = nullptr;
+    bool begunPlay = false;
+};
+
+struct ControllerRecord
+{
+    UObject* pawn = nullptr; // what GetPawn answers, kept apart from the "Pawn" property
+    bool local = false;      // decided when the controller got its local player
+};
+
+struct DyingWorld
+{
+    UObject* world = nullptr;
+    int framesLeft = 0;
+};
+
+struct PlayState
+{
+    int64 clockNanoseconds = kClockStartNanoseconds;
+    int64 garbagePeriodNanoseconds = 0;
+    int64 nextGarbageCollection = 0;
+
+    std::unordered_map<const UObject*, UObject*> persistentLevels; // world → level
+    std::unordered_map<const UObject*, LevelRecord> levels;
+    std::unordered_map<const UObject*, ActorRecord> actors;
+    std::unordered_map<const UObject*, ComponentRecord> components;
+    std::unordered_map<const UObject*, ControllerRecord> controllers;
+    std::unordered_map<const UClass*, std::vector<DefaultComponent>> defaultComponents;
+    std::vector<DyingWorld> dying;
+    std::vector<UObject*> viewport;
+    UObject* localPlayer = nullptr;
+    Observed observed;
+
+    // Drops every record of an object the engine is freeing, and every link to it.
+    void Forget(const UObject* object);
+};
+
+// One frame of the worlds, after the clock moved and before the tick callbacks: dying worlds
+// end play and die, and garbage is collected when its period is due.
+void StepWorlds();
+
+// The native bodies of the game's script functions.
+UObject* PossessedPawn(const UObject* controller);
+bool IsLocalController(const UObject* controller);
+bool IsActorBeingDestroyed(const UObject* actor);
+UObject* ComponentOwner(const UObject* component);
+void AddToViewport(UObject* widget, int32 zOrder);
+void RemoveFromParent(UObject* widget);
+} // namespace Sim::Detail

@@ -1,0 +1,907 @@
+// The game as it plays, on the engine's side: the clock, worlds with their persistent level,
+// game instances, controllers and possession, actors and components that begin and end play
+// through the game's script functions (so a mod's hooks fire), travel with the old world
+// dying over frames, respawn, the viewport, and the counts of what a mod did there.
+#include "Sim/EngineState.hpp"
+
+#include <Sim/World.hpp>
+#include <Unreal/UClass.hpp>
+#include <Unreal/UFunction.hpp>
+
+#include <algorithm>
+#include <cstring>
+#include <unordered_set>
+
+namespace Sim::Detail
+{
+namespace
+{
+constexpr uint8 kEndPlayDestroyed = 0;
+constexpr uint8 kEndPlayLevelTransition = 1;
+
+PlayState& Play() { return State().play; }
+
+// Still in its slot: not freed, though perhaps pending kill.
+bool Holds(const UObject* object)
+{
+    auto* item = object != nullptr ? object->GetObjectItem() : nullptr;
+    return item != nullptr && item->Object == object;
+}
+
+bool IsLiveObject(const UObject* object) { return Holds(object) && object->GetObjectItem()->IsValid(false); }
+
+UObject* AsObject(UWorld* world) { return reinterpret_cast<UObject*>(world); }
+UWorld* AsWorld(UObject* object) { return reinterpret_cast<UWorld*>(object); }
+
+bool IsWorld(const UObject* object)
+{
+    return IsLiveObject(object) && object->GetClassPrivate()->HasAnyCastFlags(CASTCLASS_UWorld);
+}
+
+template <typename P> P* PropertyOf(const UStruct* owner, StringViewType name)
+{
+    return owner != nullptr ? dynamic_cast<P*>(FindPropertyUncounted(owner, name)) : nullptr;
+}
+
+bool Flag(const UObject* object, StringViewType name)
+{
+    auto* property = object != nullptr ? PropertyOf<FBoolProperty>(object->GetClassPrivate(), name) : nullptr;
+    return property != nullptr && property->GetPropertyValue(property->ContainerPtrToValuePtr(object));
+}
+
+void SetFlag(UObject* object, StringViewType name, bool value)
+{
+    if (auto* property = object != nullptr ? PropertyOf<FBoolProperty>(object->GetClassPrivate(), name) : nullptr)
+    {
+        property->SetPropertyValue(property->ContainerPtrToValuePtr(object), value);
+    }
+}
+
+// The game may lack any function (a test removes it): then the engine has nothing to call.
+UFunction* FindScriptFunction(const UObject* object, StringViewType name)
+{
+    for (const UStruct* s = object->GetClassPrivate(); s != nullptr; s = EngineAccess::Super(s))
+    {
+        for (UField* f = EngineAccess::Children(s); f != nullptr; f = EngineAccess::Next(f))
+        {
+            if (f->IsA(State().functionClass) && f->GetName() == name)
+            {
+                return static_cast<UFunction*>(f);
+            }
+        }
+    }
+    return nullptr;
+}
+
+void WriteParam(UFunction* function, uint8* parms, StringViewType name, const void* value, std::size_t size)
+{
+    if (auto* property = FindPropertyUncounted(function, name))
+    {
+        std::memcpy(property->ContainerPtrToValuePtr(parms), value, size);
+    }
+}
+
+void CallEvent(UObject* target, StringViewType name,
+               const std::function<void(UFunction*, uint8*)>& fill = {})
+{
+    if (UFunction* function = FindScriptFunction(target, name))
+    {
+        CallScriptFunction(target, function, [&](uint8* parms) {
+            if (fill)
+            {
+                fill(function, parms);
+            }
+        });
+    }
+}
+
+void CallEndPlay(UObject* target, uint8 reason)
+{
+    CallEvent(target, L"ReceiveEndPlay", [&](UFunction* function, uint8* parms) {
+        WriteParam(function, parms, L"EndPlayReason", &reason, sizeof(reason));
+    });
+}
+
+ActorRecord* ActorOf(const UObject* actor)
+{
+    auto found = Play().actors.find(actor);
+    return found == Play().actors.end() ? nullptr : &found->second;
+}
+
+ComponentRecord* ComponentOf(const UObject* component)
+{
+    auto found = Play().components.find(component);
+    return found == Play().components.end() ? nullptr : &found->second;
+}
+
+LevelRecord* LevelOf(const UObject* level)
+{
+    auto found = Play().levels.find(level);
+    return found == Play().levels.end() ? nullptr : &found->second;
+}
+
+LevelRecord* WorldLevel(const UObject* world)
+{
+    auto found = Play().persistentLevels.find(world);
+    return found == Play().persistentLevels.end() ? nullptr : LevelOf(found->second);
+}
+
+// Hooks run inside these calls and may spawn, destroy or free anything, so records are looked
+// up again after every call instead of being held across it.
+void BeginPlayComponent(UObject* component)
+{
+    auto* record = ComponentOf(component);
+    if (record == nullptr || record->begunPlay || !IsLiveObject(component))
+    {
+        return;
+    }
+    record->begunPlay = true;
+    CallEvent(component, L"ReceiveBeginPlay");
+}
+
+void EndPlayComponent(UObject* component, uint8 reason)
+{
+    auto* record = ComponentOf(component);
+    if (record == nullptr || !record->begunPlay)
+    {
+        return;
+    }
+    record->begunPlay = false;
+    CallEndPlay(component, reason);
+}
+
+// The engine begins an actor's components before the actor itself.
+void BeginPlayActor(UObject* actor)
+{
+    auto* record = ActorOf(actor);
+    if (record == nullptr || record->begunPlay)
+    {
+        return;
+    }
+    record->begunPlay = true;
+    std::vector<UObject*> components = record->components;
+    for (auto* component : components)
+    {
+        BeginPlayComponent(component);
+    }
+    if (IsLiveObject(actor))
+    {
+        CallEvent(actor, L"ReceiveBeginPlay");
+    }
+}
+
+// And ends the actor before its components.
+void EndPlayActor(UObject* actor, uint8 reason)
+{
+    auto* record = ActorOf(actor);
+    if (record == nullptr || !record->begunPlay)
+    {
+        return;
+    }
+    record->begunPlay = false;
+    CallEndPlay(actor, reason);
+    if (auto* again = ActorOf(actor))
+    {
+        std::vector<UObject*> components = again->components;
+        for (auto* component : components)
+        {
+            EndPlayComponent(component, reason);
+        }
+    }
+}
+
+UObject* CreateComponent(UObject* owner, UClass* cls, StringViewType name)
+{
+    auto* component = NewObject(cls, owner, name);
+    Play().components[component] = {owner, false};
+    if (auto* record = ActorOf(owner))
+    {
+        record->components.push_back(component);
+    }
+    SetFlag(component, L"bRegistered", true);
+    if (component->IsA(FindClass(L"/Script/Engine.SceneComponent")))
+    {
+        UObject* root = ObjectReference(owner, L"RootComponent");
+        if (!Holds(root))
+        {
+            SetObjectReference(owner, L"RootComponent", component);
+        }
+        else
+        {
+            SetObjectReference(component, L"AttachParent", root);
+        }
+    }
+    return component;
+}
+
+void CreateDefaultComponents(UObject* actor)
+{
+    std::unordered_set<std::wstring> done;
+    for (const UStruct* s = actor->GetClassPrivate(); s != nullptr; s = EngineAccess::Super(s))
+    {
+        auto found = Play().defaultComponents.find(static_cast<const UClass*>(s));
+        if (found == Play().defaultComponents.end())
+        {
+            continue;
+        }
+        std::vector<DefaultComponent> entries = found->second;
+        for (const auto& entry : entries)
+        {
+            UClass* cls = FindClass(entry.classPath);
+            if (cls == nullptr || !done.insert(entry.property).second)
+            {
+                continue;
+            }
+            UObject* component = CreateComponent(actor, cls, entry.name);
+            if (entry.property != L"RootComponent")
+            {
+                SetObjectReference(actor, entry.property, component);
+            }
+        }
+    }
+}
+
+// The game's player character tells its equipment when its controller changes.
+void NotifyControllerChanged(UObject* pawn, UObject* oldController, UObject* newController)
+{
+    UObject* equipment = ObjectReference(pawn, L"EquipmentComponent");
+    if (!IsLiveObject(equipment))
+    {
+        return;
+    }
+    CallEvent(equipment, L"ReceiveControllerChanged", [&](UFunction* function, uint8* parms) {
+        WriteParam(function, parms, L"Pawn", &pawn, sizeof(pawn));
+        WriteParam(function, parms, L"OldController", &oldController, sizeof(oldController));
+        WriteParam(function, parms, L"NewController", &newController, sizeof(newController));
+    });
+}
+
+void LeaveWorld(UObject* actor)
+{
+    auto* record = ActorOf(actor);
+    if (record == nullptr)
+    {
+        MarkPendingKill(actor);
+        return;
+    }
+    if (auto* level = LevelOf(record->level))
+    {
+        std::erase(level->actors, actor);
+    }
+    for (auto* component : record->components)
+    {
+        MarkPendingKill(component);
+    }
+    MarkPendingKill(actor);
+}
+
+void DestroyActorFor(UObject* actor, uint8 reason)
+{
+    if (!IsLiveObject(actor) || !actor->IsA(FindClass(L"/Script/Engine.Actor")) ||
+        Flag(actor, L"bActorIsBeingDestroyed"))
+    {
+        return;
+    }
+    // Raised before the actor hears of it, so everything from here on sees it going.
+    SetFlag(actor, L"bActorIsBeingDestroyed", true);
+    if (Play().controllers.count(actor) != 0)
+    {
+        Possess(actor, nullptr);
+    }
+    std::vector<UObject*> possessors;
+    for (const auto& [controller, record] : Play().controllers)
+    {
+        if (record.pawn == actor)
+        {
+            possessors.push_back(const_cast<UObject*>(controller));
+        }
+    }
+    for (auto* controller : possessors)
+    {
+        Possess(controller, nullptr);
+    }
+    EndPlayActor(actor, reason);
+    if (Holds(actor))
+    {
+        LeaveWorld(actor);
+    }
+}
+
+bool IsInside(const UObject* object, const UObject* outer)
+{
+    for (const UObject* o = object; o != nullptr; o = o->GetOuter())
+    {
+        if (o == outer)
+        {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::vector<UObject*> BegunActors(const UObject* world)
+{
+    std::vector<UObject*> begun;
+    if (auto* level = WorldLevel(world))
+    {
+        for (auto* actor : level->actors)
+        {
+            if (auto* record = ActorOf(actor); record != nullptr && record->begunPlay)
+            {
+                begun.push_back(actor);
+            }
+        }
+    }
+    return begun;
+}
+
+// As the engine cleans up a world it leaves: the actors end play, widgets of the world leave
+// the viewport, and everything inside it is marked for the collector, which runs at once.
+void KillWorld(UObject* world)
+{
+    for (auto* actor : BegunActors(world))
+    {
+        EndPlayActor(actor, kEndPlayLevelTransition);
+    }
+    if (!Holds(world))
+    {
+        return;
+    }
+    RemoveGarbageRoot(world);
+    std::vector<UObject*> viewport = Play().viewport;
+    for (auto* widget : viewport)
+    {
+        if (Holds(widget) && AsObject(widget->GetWorld()) == world)
+        {
+            std::erase(Play().viewport, widget);
+            RemoveGarbageRoot(widget);
+        }
+    }
+    for (int32 index = 0; index < State().numItems; ++index)
+    {
+        auto* item = EngineAccess::Item(index);
+        if (item->Object != nullptr && !item->IsRootSet() && IsInside(item->Object, world))
+        {
+            MarkPendingKill(item->Object);
+        }
+    }
+    CollectGarbage(true);
+}
+} // namespace
+
+void PlayState::Forget(const UObject* object)
+{
+    persistentLevels.erase(object);
+    levels.erase(object);
+    if (auto found = actors.find(object); found != actors.end())
+    {
+        if (auto level = levels.find(found->second.level); level != levels.end())
+        {
+            std::erase(level->second.actors, object);
+        }
+        actors.erase(found);
+    }
+    if (auto found = components.find(object); found != components.end())
+    {
+        if (auto owner = actors.find(found->second.owner); owner != actors.end())
+        {
+            std::erase(owner->second.components, object);
+        }
+        components.erase(found);
+    }
+    controllers.erase(object);
+    for (auto& [controller, record] : controllers)
+    {
+        if (record.pawn == object)
+        {
+            record.pawn = nullptr;
+        }
+    }
+    std::erase(viewport, object);
+    if (localPlayer == object)
+    {
+        localPlayer = nullptr;
+    }
+}
+
+void StepWorlds()
+{
+    auto& play = Play();
+    std::vector<DyingWorld> dying = std::move(play.dying);
+    play.dying.clear();
+    for (const auto& entry : dying)
+    {
+        if (!Holds(entry.world))
+        {
+            continue;
+        }
+        // An even share of the actors still playing ends on each frame the world has left.
+        std::vector<UObject*> begun = BegunActors(entry.world);
+        std::size_t share = (begun.size() + static_cast<std::size_t>(entry.framesLeft) - 1) /
+                            static_cast<std::size_t>(std::max(entry.framesLeft, 1));
+        for (std::size_t i = 0; i < share && i < begun.size(); ++i)
+        {
+            EndPlayActor(begun[i], kEndPlayLevelTransition);
+        }
+        if (entry.framesLeft <= 1)
+        {
+            KillWorld(entry.world);
+        }
+        else
+        {
+            play.dying.push_back({entry.world, entry.framesLeft - 1});
+        }
+    }
+    if (play.garbagePeriodNanoseconds > 0 && play.clockNanoseconds >= play.nextGarbageCollection)
+    {
+        play.nextGarbageCollection = play.clockNanoseconds + play.garbagePeriodNanoseconds;
+        CollectGarbage(true);
+    }
+}
+
+UObject* PossessedPawn(const UObject* controller)
+{
+    auto found = Play().controllers.find(controller);
+    return found != Play().controllers.end() && Holds(found->second.pawn) ? found->second.pawn : nullptr;
+}
+
+bool IsLocalController(const UObject* controller)
+{
+    auto found = Play().controllers.find(controller);
+    return found != Play().controllers.end() && found->second.local;
+}
+
+bool IsActorBeingDestroyed(const UObject* actor) { return Flag(actor, L"bActorIsBeingDestroyed"); }
+
+UObject* ComponentOwner(const UObject* component)
+{
+    UClass* actorClass = FindClass(L"/Script/Engine.Actor");
+    for (UObject* o = component != nullptr ? component->GetOuter() : nullptr; o != nullptr; o = o->GetOuter())
+    {
+        if (o->IsA(actorClass))
+        {
+            return o;
+        }
+    }
+    return nullptr;
+}
+
+// Counted only when the viewport changes: a widget added twice is in it once, as the engine
+// refuses the second add with a warning.
+void AddToViewport(UObject* widget, int32)
+{
+    auto& viewport = Play().viewport;
+    if (!IsLiveObject(widget) || std::find(viewport.begin(), viewport.end(), widget) != viewport.end())
+    {
+        return;
+    }
+    viewport.push_back(widget);
+    AddGarbageRoot(widget);
+    ++Play().observed.addToViewport;
+}
+
+void RemoveFromParent(UObject* widget)
+{
+    auto& viewport = Play().viewport;
+    auto found = std::find(viewport.begin(), viewport.end(), widget);
+    if (found == viewport.end())
+    {
+        return;
+    }
+    viewport.erase(found);
+    RemoveGarbageRoot(widget);
+    ++Play().observed.removeFromParent;
+}
+} // namespace Sim::Detail
+
+namespace Sim
+{
+using namespace Detail;
+
+int64 ClockNanoseconds() { return Play().clockNanoseconds; }
+
+void AdvanceClock(int64 nanoseconds)
+{
+    if (nanoseconds > 0)
+    {
+        Play().clockNanoseconds += nanoseconds;
+    }
+}
+
+void SetGarbageCollectionPeriod(int64 nanoseconds)
+{
+    auto& play = Play();
+    play.garbagePeriodNanoseconds = std::max<int64>(nanoseconds, 0);
+    play.nextGarbageCollection = play.clockNanoseconds + play.garbagePeriodNanoseconds;
+}
+
+UWorld* CreateWorld(StringViewType mapName)
+{
+    UClass* worldClass = FindClass(L"/Script/Engine.World");
+    UClass* levelClass = FindClass(L"/Script/Engine.Level");
+    if (worldClass == nullptr || levelClass == nullptr || mapName.empty())
+    {
+        return nullptr;
+    }
+    auto* package = EngineAccess::Package(L"/Game/Maps/" + std::wstring(mapName));
+    UObject* world = NewObject(worldClass, package, mapName, RF_Public);
+    UObject* level = NewObject(levelClass, world, L"PersistentLevel", RF_Public);
+    SetObjectReference(world, L"PersistentLevel", level);
+    auto& play = Play();
+    play.persistentLevels[world] = level;
+    play.levels[level] = {world, {}};
+    // The level's actor list is native, as the engine's is: the collector asks for it.
+    State().nativeReferences[level] = [level](std::vector<UObject*>& out) {
+        if (auto* record = LevelOf(level))
+        {
+            out.insert(out.end(), record->actors.begin(), record->actors.end());
+        }
+    };
+    AddGarbageRoot(world);
+    return AsWorld(world);
+}
+
+std::vector<UObject*> ActorsOf(UWorld* world)
+{
+    auto* level = WorldLevel(AsObject(world));
+    return level != nullptr ? level->actors : std::vector<UObject*>{};
+}
+
+UObject* PersistentLevelOf(UWorld* world)
+{
+    auto found = Play().persistentLevels.find(AsObject(world));
+    return found != Play().persistentLevels.end() ? found->second : nullptr;
+}
+
+UObject* CreateGameInstance(UWorld* world, bool umbrafel)
+{
+    UClass* cls = FindClass(umbrafel ? L"/Script/Umbrafel.UmbrafelGameInstance" : L"/Script/Engine.GameInstance");
+    if (cls == nullptr)
+    {
+        return nullptr;
+    }
+    UObject* gameInstance = NewObject(cls, EngineAccess::Package(L"/Engine/Transient"));
+    AddGarbageRoot(gameInstance);
+    SetGameInstanceWorld(gameInstance, world);
+    return gameInstance;
+}
+
+void SetGameInstanceWorld(UObject* gameInstance, UWorld* world)
+{
+    if (!Holds(gameInstance))
+    {
+        return;
+    }
+    State().worldOverrides[gameInstance] = AsObject(world);
+    if (IsWorld(AsObject(world)))
+    {
+        SetObjectReference(AsObject(world), L"OwningGameInstance", gameInstance);
+    }
+}
+
+UObject* LocalPlayer()
+{
+    auto& play = Play();
+    if (!Holds(play.localPlayer))
+    {
+        UClass* cls = FindClass(L"/Script/Engine.LocalPlayer");
+        if (cls == nullptr)
+        {
+            return nullptr;
+        }
+        play.localPlayer = NewObject(cls, EngineAccess::Package(L"/Engine/Transient"));
+        AddGarbageRoot(play.localPlayer);
+    }
+    return play.localPlayer;
+}
+
+UObject* CreatePlayerController(UWorld* world, ControllerKind kind, bool local)
+{
+    const wchar_t* path = L"/Script/Engine.PlayerController";
+    switch (kind)
+    {
+    case ControllerKind::Menu: path = L"/Script/Umbrafel.UmbrafelPlayerControllerMenu"; break;
+    case ControllerKind::Game: path = L"/Script/Umbrafel.UmbrafelPlayerController"; break;
+    case ControllerKind::Base: path = L"/Script/Umbrafel.UmbrafelPlayerControllerBase"; break;
+    case ControllerKind::Plain: break;
+    }
+    UObject* controller = SpawnActor(world, path);
+    if (controller == nullptr)
+    {
+        return nullptr;
+    }
+    // The engine hands a local player to a controller after spawning it; from then on the
+    // controller is local, whatever later happens to its "Player".
+    Play().controllers[controller].local = local;
+    if (local)
+    {
+        UObject* player = LocalPlayer();
+        SetObjectReference(controller, L"Player", player);
+        SetObjectReference(player, L"PlayerController", controller);
+    }
+    return controller;
+}
+
+void SetDefaultComponents(UClass* actorClass, std::vector<DefaultComponent> components)
+{
+    if (actorClass != nullptr)
+    {
+        Play().defaultComponents[actorClass] = std::move(components);
+    }
+}
+
+UObject* SpawnActor(UWorld* world, UClass* cls, const Placement& placement, StringViewType name)
+{
+    UClass* actorClass = FindClass(L"/Script/Engine.Actor");
+    auto* level = PersistentLevelOf(world);
+    if (!IsWorld(AsObject(world)) || level == nullptr || cls == nullptr || actorClass == nullptr || !cls->IsChildOf(actorClass))
+    {
+        return nullptr;
+    }
+    UObject* actor = NewObject(cls, level, name);
+    auto& play = Play();
+    play.actors[actor] = {level, {}, false};
+    LevelOf(level)->actors.push_back(actor);
+    State().nativeReferences[actor] = [actor](std::vector<UObject*>& out) {
+        if (auto* record = ActorOf(actor))
+        {
+            out.insert(out.end(), record->components.begin(), record->components.end());
+        }
+    };
+    if (cls->IsChildOf(FindClass(L"/Script/Engine.Controller")))
+    {
+        play.controllers[actor];
+    }
+    CreateDefaultComponents(actor);
+    SetActorPlacement(actor, placement);
+    if (UClass* capture = FindClass(L"/Script/Engine.SceneCapture2D"); capture != nullptr && cls->IsChildOf(capture))
+    {
+        ++play.observed.captureActorsSpawned;
+    }
+    BeginPlayActor(actor);
+    return actor;
+}
+
+UObject* SpawnActor(UWorld* world, StringViewType classPath, const Placement& placement, StringViewType name)
+{
+    return SpawnActor(world, FindClass(classPath), placement, name);
+}
+
+void DestroyActor(UObject* actor) { DestroyActorFor(actor, kEndPlayDestroyed); }
+
+UObject* AddComponent(UObject* owner, StringViewType classPath, StringViewType name)
+{
+    UClass* cls = FindClass(classPath);
+    UClass* componentClass = FindClass(L"/Script/Engine.ActorComponent");
+    if (!IsLiveObject(owner) || ActorOf(owner) == nullptr || cls == nullptr || componentClass == nullptr ||
+        !cls->IsChildOf(componentClass))
+    {
+        return nullptr;
+    }
+    UObject* component = CreateComponent(owner, cls, name);
+    if (ActorOf(owner)->begunPlay)
+    {
+        BeginPlayComponent(component);
+    }
+    return component;
+}
+
+void DestroyComponent(UObject* component)
+{
+    auto* record = ComponentOf(component);
+    if (record == nullptr || !IsLiveObject(component))
+    {
+        return;
+    }
+    EndPlayComponent(component, kEndPlayDestroyed);
+    if (!Holds(component))
+    {
+        return;
+    }
+    if (auto* again = ComponentOf(component))
+    {
+        UObject* owner = again->owner;
+        if (auto* actor = ActorOf(owner))
+        {
+            std::erase(actor->components, component);
+        }
+        if (ObjectReference(owner, L"RootComponent") == component)
+        {
+            SetObjectReference(owner, L"RootComponent", nullptr);
+        }
+    }
+    MarkPendingKill(component);
+}
+
+std::vector<UObject*> ComponentsOf(UObject* actor)
+{
+    auto* record = ActorOf(actor);
+    return record != nullptr ? record->components : std::vector<UObject*>{};
+}
+
+void Possess(UObject* controller, UObject* pawn)
+{
+    if (!Holds(controller) || !controller->IsA(FindClass(L"/Script/Engine.Controller")) ||
+        (pawn != nullptr && !pawn->IsA(FindClass(L"/Script/Engine.Pawn"))))
+    {
+        return;
+    }
+    auto& play = Play();
+    UObject* oldPawn = PossessedPawn(controller);
+    if (oldPawn == pawn)
+    {
+        SetObjectReference(controller, L"Pawn", pawn);
+        return;
+    }
+    // A pawn has one controller: its previous one lets go first.
+    if (pawn != nullptr)
+    {
+        UObject* previous = ObjectReference(pawn, L"Controller");
+        if (previous != nullptr && previous != controller && PossessedPawn(previous) == pawn)
+        {
+            Possess(previous, nullptr);
+        }
+    }
+    play.controllers[controller].pawn = pawn;
+    SetObjectReference(controller, L"Pawn", pawn);
+    if (oldPawn != nullptr)
+    {
+        SetObjectReference(oldPawn, L"Controller", nullptr);
+        NotifyControllerChanged(oldPawn, controller, nullptr);
+    }
+    if (pawn != nullptr)
+    {
+        SetObjectReference(pawn, L"Controller", controller);
+        NotifyControllerChanged(pawn, nullptr, controller);
+    }
+}
+
+UObject* Respawn(UObject* controller, const Placement& placement)
+{
+    if (!IsLiveObject(controller))
+    {
+        return nullptr;
+    }
+    UObject* pawn = SpawnActor(controller->GetWorld(), L"/Script/Umbrafel.UmbrafelPlayerCharacter", placement);
+    if (pawn == nullptr)
+    {
+        return nullptr;
+    }
+    UObject* oldPawn = PossessedPawn(controller);
+    Possess(controller, pawn);
+    if (oldPawn != nullptr)
+    {
+        DestroyActor(oldPawn);
+    }
+    return pawn;
+}
+
+namespace
+{
+// Vector and rotator members are floats before engine 5.0 and doubles from it on; the
+// engine's own struct layout says which.
+void WriteReal(const UStruct* layout, void* value, StringViewType member, double real)
+{
+    FProperty* property = FindPropertyUncounted(layout, member);
+    if (dynamic_cast<FFloatProperty*>(property) != nullptr)
+    {
+        *property->ContainerPtrToValuePtr<float>(value) = static_cast<float>(real);
+    }
+    else if (dynamic_cast<FDoubleProperty*>(property) != nullptr)
+    {
+        *property->ContainerPtrToValuePtr<double>(value) = real;
+    }
+}
+
+double ReadReal(const UStruct* layout, const void* value, StringViewType member)
+{
+    FProperty* property = FindPropertyUncounted(layout, member);
+    if (dynamic_cast<FFloatProperty*>(property) != nullptr)
+    {
+        return static_cast<double>(*property->ContainerPtrToValuePtr<float>(value));
+    }
+    if (dynamic_cast<FDoubleProperty*>(property) != nullptr)
+    {
+        return *property->ContainerPtrToValuePtr<double>(value);
+    }
+    return 0;
+}
+
+// The root component's value of a struct property and the struct's layout.
+std::pair<void*, const UStruct*> RootValue(UObject* actor, StringViewType name)
+{
+    UObject* root = ObjectReference(actor, L"RootComponent");
+    if (!Holds(root))
+    {
+        return {nullptr, nullptr};
+    }
+    auto* property = PropertyOf<FStructProperty>(root->GetClassPrivate(), name);
+    if (property == nullptr)
+    {
+        return {nullptr, nullptr};
+    }
+    return {property->ContainerPtrToValuePtr(root), property->GetStruct()};
+}
+} // namespace
+
+void SetActorPlacement(UObject* actor, const Placement& placement)
+{
+    if (auto [location, layout] = RootValue(actor, L"RelativeLocation"); location != nullptr)
+    {
+        WriteReal(layout, location, L"X", placement.x);
+        WriteReal(layout, location, L"Y", placement.y);
+        WriteReal(layout, location, L"Z", placement.z);
+    }
+    if (auto [rotation, layout] = RootValue(actor, L"RelativeRotation"); rotation != nullptr)
+    {
+        WriteReal(layout, rotation, L"Yaw", placement.yaw);
+    }
+}
+
+Placement ActorPlacement(UObject* actor)
+{
+    Placement placement;
+    if (auto [location, layout] = RootValue(actor, L"RelativeLocation"); location != nullptr)
+    {
+        placement.x = ReadReal(layout, location, L"X");
+        placement.y = ReadReal(layout, location, L"Y");
+        placement.z = ReadReal(layout, location, L"Z");
+    }
+    if (auto [rotation, layout] = RootValue(actor, L"RelativeRotation"); rotation != nullptr)
+    {
+        placement.yaw = ReadReal(layout, rotation, L"Yaw");
+    }
+    return placement;
+}
+
+void Travel(UObject* gameInstance, UWorld* to, int dyingFrames)
+{
+    if (!IsLiveObject(gameInstance) || !IsWorld(AsObject(to)))
+    {
+        return;
+    }
+    UObject* from = AsObject(gameInstance->GetWorld());
+    UObject* target = AsObject(to);
+    SetGameInstanceWorld(gameInstance, to);
+    CallEvent(gameInstance, L"K2_OnWorldChanged", [&](UFunction* function, uint8* parms) {
+        WriteParam(function, parms, L"OldWorld", &from, sizeof(from));
+        WriteParam(function, parms, L"NewWorld", &target, sizeof(target));
+    });
+    if (from == nullptr || from == target || !Holds(from))
+    {
+        return;
+    }
+    auto& dying = Play().dying;
+    if (std::any_of(dying.begin(), dying.end(), [from](const DyingWorld& d) { return d.world == from; }))
+    {
+        return;
+    }
+    if (dyingFrames <= 0)
+    {
+        KillWorld(from);
+        return;
+    }
+    dying.push_back({from, dyingFrames});
+}
+
+bool SetObjectReference(UObject* object, StringViewType property, UObject* value)
+{
+    auto* found = object != nullptr ? PropertyOf<FObjectPropertyBase>(object->GetClassPrivate(), property) : nullptr;
+    if (found == nullptr)
+    {
+        return false;
+    }
+    found->SetObjectPropertyValue(found->ContainerPtrToValuePtr(object), value);
+    return true;
+}
+
+UObject* ObjectReference(const UObject* object, StringViewType property)
+{
+    auto* found = Holds(object) ? PropertyOf<FObjectPropertyBase>(object->GetClassPrivate(), property) : nullptr;
+    return found != nullptr ? found->GetObjectPropertyValue(found->ContainerPtrToValuePtr(object)) : nullptr;
+}
+
+std::vector<UObject*> ViewportWidgets() { return Play().viewport; }
+
+Observed& Observations() { return Play().observed; }
+} // namespace Sim

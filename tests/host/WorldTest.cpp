@@ -1,0 +1,400 @@
+// The played game on the stand-in engine: what a mod's session logic relies on (begin and end
+// of play through hooks, travel, respawn, possession, locality, the clock, the collector
+// following worlds) must happen as the engine does it, or the mod's tests prove nothing.
+#include "support/EngineFixture.hpp"
+
+#include <Platform/Windows.hpp>
+#include <Sim/Types.hpp>
+#include <Sim/World.hpp>
+#include <Unreal/UObjectArray.hpp>
+#include <Unreal/UnrealVersion.hpp>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace
+{
+using namespace RC::Unreal;
+
+constexpr float kFrame = 1.0f / 60.0f;
+
+bool IsLive(const UObject* object)
+{
+    auto* item = object->GetObjectItem();
+    return item != nullptr && item->GetUObject() == object && item->IsValid(false);
+}
+
+bool IsFreed(const UObject* object) { return object->GetObjectItem()->GetUObject() != object; }
+
+// Worlds come back as UWorld, which these tests need as the object it is.
+UObject* AsObject(UWorld* world) { return reinterpret_cast<UObject*>(world); }
+
+void Call(UObject* object, const wchar_t* functionPath)
+{
+    auto* function = Sim::FindFunctionByPath(functionPath);
+    ASSERT_NE(function, nullptr);
+    std::vector<uint8> parms(function->GetParmsSize() + 8u, 0);
+    object->ProcessEvent(function, parms.data());
+}
+
+// A script call as a mod makes it: a zeroed parameter block through ProcessEvent, then the
+// return value read from it.
+template <typename T> T CallReturning(UObject* object, const wchar_t* functionPath)
+{
+    auto* function = Sim::FindFunctionByPath(functionPath);
+    EXPECT_NE(function, nullptr) << "missing " << Sim::ToUtf8(functionPath);
+    if (function == nullptr)
+    {
+        return T{};
+    }
+    std::vector<uint8> parms(function->GetParmsSize() + 8u, 0);
+    object->ProcessEvent(function, parms.data());
+    T value{};
+    std::memcpy(&value, parms.data() + Sim::FindPropertyUncounted(function, L"ReturnValue")->GetOffset_Internal(),
+                sizeof(T));
+    return value;
+}
+
+class World : public OrvTest::EngineFixture
+{
+  protected:
+    // Records each hooked call as "<function> <object name>" plus what the hook saw.
+    void Record(const wchar_t* functionPath, bool pre, std::function<std::string(UObject*, uint8*)> detail = {})
+    {
+        auto* function = Sim::FindFunctionByPath(functionPath);
+        ASSERT_NE(function, nullptr);
+        std::string name = Sim::ToUtf8(function->GetName());
+        auto callback = [this, name, detail](UnrealScriptFunctionCallableContext& context, void*) {
+            std::string line = name + " " + Sim::ToUtf8(context.Context->GetName());
+            if (detail)
+            {
+                line += " " + detail(context.Context, context.TheStack.Locals());
+            }
+            events_.push_back(line);
+        };
+        pre ? function->RegisterPreHook(callback) : function->RegisterPostHook(callback);
+    }
+
+    std::vector<std::string> events_;
+};
+
+TEST_F(World, TheClockStartsAwayFromZeroAndMovesOnlyByWholeFrames)
+{
+    int64 start = Sim::ClockNanoseconds();
+    EXPECT_GT(start, 0);
+    Sim::TickEngine(kFrame);
+    EXPECT_EQ(Sim::ClockNanoseconds() - start, 16'666'668) << "the float delta 0.0166666675 s, rounded to nanoseconds";
+    Sim::TickEngine(-1.0f);
+    Sim::AdvanceClock(-5);
+    EXPECT_EQ(Sim::ClockNanoseconds() - start, 16'666'668) << "a monotonic clock never runs back";
+
+    LARGE_INTEGER frequency{};
+    LARGE_INTEGER counter{};
+    ASSERT_TRUE(QueryPerformanceFrequency(&frequency));
+    ASSERT_TRUE(QueryPerformanceCounter(&counter));
+    EXPECT_EQ(frequency.QuadPart, 10'000'000);
+    EXPECT_EQ(counter.QuadPart, Sim::ClockNanoseconds() / 100);
+    EXPECT_FALSE(QueryPerformanceCounter(nullptr));
+
+    Sim::ResetEngine();
+    EXPECT_EQ(Sim::ClockNanoseconds(), start) << "a fresh engine starts its clock afresh";
+}
+
+TEST_F(World, ActorsBeginAfterTheirComponentsAndEndBeforeThemWhileStillLive)
+{
+    auto* world = Sim::CreateWorld(L"Field");
+    Record(L"/Script/Engine.ActorComponent:ReceiveBeginPlay", false);
+    Record(L"/Script/Engine.Actor:ReceiveBeginPlay", false);
+    Record(L"/Script/Engine.ActorComponent:ReceiveEndPlay", true, [](UObject* object, uint8* parms) {
+        return std::to_string(parms[0]) + (IsLive(object) ? " live" : " dead");
+    });
+    Record(L"/Script/Engine.Actor:ReceiveEndPlay", true, [world](UObject* actor, uint8* parms) {
+        auto actors = Sim::ActorsOf(world);
+        bool inWorld = std::find(actors.begin(), actors.end(), actor) != actors.end();
+        bool destroying = CallReturning<bool>(actor, L"/Script/Engine.Actor:IsActorBeingDestroyed");
+        return std::to_string(parms[0]) + (IsLive(actor) ? " live" : " dead") + (inWorld ? " in-world" : "") +
+               (destroying ? " destroying" : "");
+    });
+
+    auto* npc = Sim::SpawnActor(world, L"/Script/Umbrafel.InteractableNPC", {}, L"Npc");
+    ASSERT_NE(npc, nullptr);
+    EXPECT_EQ(npc->GetWorld(), world) << "actor, level, world";
+    EXPECT_EQ(Sim::ComponentsOf(npc).front()->GetWorld(), world);
+    EXPECT_EQ(npc->GetPathName(), L"/Game/Maps/Field.Field:PersistentLevel.Npc");
+    EXPECT_FALSE(CallReturning<bool>(npc, L"/Script/Engine.Actor:IsActorBeingDestroyed"));
+
+    Call(npc, L"/Script/Engine.Actor:K2_DestroyActor");
+    EXPECT_EQ(events_, (std::vector<std::string>{"ReceiveBeginPlay DefaultSceneRoot", "ReceiveBeginPlay Npc",
+                                                 "ReceiveEndPlay Npc 0 live in-world destroying",
+                                                 "ReceiveEndPlay DefaultSceneRoot 0 live"}));
+    EXPECT_TRUE(npc->GetObjectItem()->IsPendingKill());
+    EXPECT_TRUE(Sim::ActorsOf(world).empty());
+    EXPECT_TRUE(CallReturning<bool>(npc, L"/Script/Engine.Actor:IsActorBeingDestroyed"));
+
+    events_.clear();
+    Sim::DestroyActor(npc);
+    EXPECT_TRUE(events_.empty()) << "an actor ends play once";
+    Sim::CollectGarbage();
+    EXPECT_TRUE(IsFreed(npc));
+}
+
+TEST_F(World, HooksMayDestroyAndSpawnWhileAnActorEnds)
+{
+    auto* world = Sim::CreateWorld(L"Field");
+    auto* ai = Sim::SpawnActor(world, L"/Script/Umbrafel.UmbrafelAICharacter");
+    auto* extra = Sim::AddComponent(ai, L"/Script/Umbrafel.PingComponent", L"Ping");
+    int ends = 0;
+    Sim::FindFunctionByPath(L"/Script/Engine.Actor:ReceiveEndPlay")
+        ->RegisterPreHook([&](UnrealScriptFunctionCallableContext& context, void*) {
+            ++ends;
+            Sim::DestroyActor(context.Context);
+            Sim::DestroyObject(extra);
+            Sim::SpawnActor(world, L"/Script/Umbrafel.UmbrafelAICharacter");
+        });
+    Sim::DestroyActor(ai);
+    EXPECT_EQ(ends, 1);
+    EXPECT_EQ(Sim::ActorsOf(world).size(), 1u);
+    EXPECT_EQ(Sim::ComponentsOf(ai).size(), 1u) << "the freed component left its owner's list";
+}
+
+TEST_F(World, TravelNotifiesTheGameInstanceAndTheOldWorldDiesOverTheNextFrames)
+{
+    auto* oldWorld = Sim::CreateWorld(L"Open");
+    auto* instance = Sim::CreateGameInstance(oldWorld);
+    auto* controller = Sim::CreatePlayerController(oldWorld, Sim::ControllerKind::Game);
+    for (int i = 0; i < 5; ++i)
+    {
+        Sim::SpawnActor(oldWorld, L"/Script/Umbrafel.UmbrafelAICharacter");
+    }
+    auto* newWorld = Sim::CreateWorld(L"Dungeon");
+    auto* survivor = Sim::SpawnActor(newWorld, L"/Script/Umbrafel.InteractableNPC");
+    ASSERT_EQ(instance->GetWorld(), oldWorld);
+
+    Record(L"/Script/Umbrafel.UmbrafelGameInstance:K2_OnWorldChanged", true, [](UObject* self, uint8* parms) {
+        UObject* worlds[2];
+        std::memcpy(worlds, parms, sizeof(worlds));
+        return Sim::ToUtf8(worlds[0]->GetName() + L">" + worlds[1]->GetName() + L" now " +
+                           AsObject(self->GetWorld())->GetName());
+    });
+    int ended = 0;
+    Sim::FindFunctionByPath(L"/Script/Engine.Actor:ReceiveEndPlay")
+        ->RegisterPreHook([&](UnrealScriptFunctionCallableContext& context, void*) {
+            EXPECT_EQ(context.TheStack.Locals()[0], 1) << "a level transition";
+            EXPECT_TRUE(IsLive(context.Context));
+            ++ended;
+        });
+
+    Sim::Travel(instance, newWorld, 3);
+    EXPECT_EQ(events_, (std::vector<std::string>{"K2_OnWorldChanged UmbrafelGameInstance_0 Open>Dungeon now Dungeon"}));
+    EXPECT_EQ(ended, 0);
+
+    Sim::TickEngine(kFrame);
+    Sim::TickEngine(kFrame);
+    EXPECT_EQ(ended, 4) << "two thirds of six actors";
+    EXPECT_TRUE(IsLive(controller)) << "the old world's actors stay live until it dies";
+    EXPECT_TRUE(CallReturning<bool>(controller, L"/Script/Engine.Controller:IsLocalController"));
+    EXPECT_TRUE(IsLive(AsObject(oldWorld)));
+
+    Sim::TickEngine(kFrame);
+    EXPECT_EQ(ended, 6);
+    EXPECT_TRUE(IsFreed(AsObject(oldWorld)));
+    EXPECT_TRUE(IsFreed(controller));
+    EXPECT_TRUE(IsLive(AsObject(newWorld)));
+    EXPECT_TRUE(IsLive(survivor));
+    EXPECT_TRUE(IsLive(instance));
+}
+
+TEST_F(World, TravelWorksWithoutTheGamesWorldChangeFunctionAndAtOnceWithNoDyingFrames)
+{
+    ASSERT_TRUE(Sim::RemoveFunction(L"/Script/Umbrafel.UmbrafelGameInstance:K2_OnWorldChanged"));
+    auto* oldWorld = Sim::CreateWorld(L"Open");
+    auto* instance = Sim::CreateGameInstance(oldWorld);
+    auto* newWorld = Sim::CreateWorld(L"Dungeon");
+    Sim::Travel(instance, newWorld, 0);
+    EXPECT_TRUE(IsFreed(AsObject(oldWorld)));
+    EXPECT_EQ(instance->GetWorld(), newWorld);
+}
+
+TEST_F(World, AGameInstanceAnswersItsWorldUntilThatWorldIsGone)
+{
+    auto* world = Sim::CreateWorld(L"Open");
+    auto* plain = Sim::CreateGameInstance(world, false);
+    EXPECT_EQ(plain->GetClassPrivate()->GetName(), L"GameInstance");
+    EXPECT_EQ(plain->GetWorld(), world);
+    EXPECT_EQ(Sim::ObjectReference(AsObject(world), L"OwningGameInstance"), plain);
+    Sim::SetGameInstanceWorld(plain, nullptr);
+    EXPECT_EQ(plain->GetWorld(), nullptr);
+    Sim::SetGameInstanceWorld(plain, world);
+    Sim::DestroyObject(AsObject(world));
+    EXPECT_EQ(plain->GetWorld(), nullptr);
+}
+
+TEST_F(World, GetPawnAnswersThePossessedPawnEvenWithTheirPawnPropertyNulled)
+{
+    auto* world = Sim::CreateWorld(L"Open");
+    auto* local = Sim::CreatePlayerController(world, Sim::ControllerKind::Game);
+    auto* remote = Sim::CreatePlayerController(world, Sim::ControllerKind::Game, false);
+    auto* pawn = Sim::SpawnActor(world, L"/Script/Umbrafel.UmbrafelPlayerCharacter");
+    Sim::Possess(local, pawn);
+    EXPECT_EQ(Sim::ObjectReference(local, L"Pawn"), pawn);
+    EXPECT_EQ(Sim::ObjectReference(pawn, L"Controller"), local);
+
+    ASSERT_TRUE(Sim::SetObjectReference(local, L"Pawn", nullptr));
+    EXPECT_EQ(CallReturning<UObject*>(local, L"/Script/Engine.Controller:GetPawn"), pawn);
+
+    EXPECT_TRUE(CallReturning<bool>(local, L"/Script/Engine.Controller:IsLocalController"));
+    EXPECT_FALSE(CallReturning<bool>(remote, L"/Script/Engine.Controller:IsLocalController"));
+    EXPECT_EQ(Sim::ObjectReference(local, L"Player"), Sim::LocalPlayer());
+    EXPECT_EQ(Sim::ObjectReference(remote, L"Player"), nullptr);
+    Sim::SetObjectReference(local, L"Player", nullptr);
+    EXPECT_TRUE(CallReturning<bool>(local, L"/Script/Engine.Controller:IsLocalController"))
+        << "locality was decided when the local player was handed over";
+
+    // A second controller taking the pawn takes it from the first.
+    Sim::Possess(remote, pawn);
+    EXPECT_EQ(CallReturning<UObject*>(local, L"/Script/Engine.Controller:GetPawn"), nullptr);
+    Sim::DestroyActor(pawn);
+    EXPECT_EQ(CallReturning<UObject*>(remote, L"/Script/Engine.Controller:GetPawn"), nullptr);
+    EXPECT_EQ(Sim::ObjectReference(remote, L"Pawn"), nullptr);
+}
+
+TEST_F(World, MenuAndGameControllersShareABaseButNotAClass)
+{
+    auto* world = Sim::CreateWorld(L"Menu");
+    auto* menu = Sim::CreatePlayerController(world, Sim::ControllerKind::Menu);
+    EXPECT_TRUE(menu->IsA(Sim::FindClass(L"/Script/Umbrafel.UmbrafelPlayerControllerBase")));
+    EXPECT_FALSE(menu->IsA(Sim::FindClass(L"/Script/Umbrafel.UmbrafelPlayerController")));
+    EXPECT_TRUE(menu->IsA(Sim::FindClass(L"/Script/Engine.PlayerController")));
+    auto* plain = Sim::CreatePlayerController(world, Sim::ControllerKind::Plain);
+    EXPECT_EQ(plain->GetClassPrivate()->GetName(), L"PlayerController");
+}
+
+TEST_F(World, RespawnPossessesANewCharacterAndDestroysTheOldOne)
+{
+    auto* world = Sim::CreateWorld(L"Open");
+    auto* controller = Sim::CreatePlayerController(world, Sim::ControllerKind::Game);
+    auto* first = Sim::SpawnActor(world, L"/Script/Umbrafel.UmbrafelPlayerCharacter", {}, L"First");
+    Sim::Possess(controller, first);
+    Record(L"/Script/Umbrafel.PlayerEquipmentComponent:ReceiveControllerChanged", false, [](UObject*, uint8* parms) {
+        UObject* values[3];
+        std::memcpy(values, parms, sizeof(values));
+        return Sim::ToUtf8(values[0]->GetName()) + (values[1] ? " from" : "") + (values[2] ? " to" : "");
+    });
+    Record(L"/Script/Engine.Actor:ReceiveEndPlay", true);
+
+    auto* second = Sim::Respawn(controller, {100, 200, 300, 90});
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(CallReturning<UObject*>(controller, L"/Script/Engine.Controller:GetPawn"), second);
+    EXPECT_EQ(Sim::ObjectReference(controller, L"Pawn"), second);
+    EXPECT_EQ(Sim::ObjectReference(first, L"Controller"), nullptr);
+    EXPECT_TRUE(first->GetObjectItem()->IsPendingKill());
+    EXPECT_EQ(second->GetWorld(), world);
+    EXPECT_EQ(Sim::ActorPlacement(second).yaw, 90);
+    EXPECT_EQ(events_, (std::vector<std::string>{"ReceiveControllerChanged EquipmentComponent First from",
+                                                 "ReceiveControllerChanged EquipmentComponent " +
+                                                     Sim::ToUtf8(second->GetName()) + " to",
+                                                 "ReceiveEndPlay First"}));
+}
+
+TEST_F(World, PlacementIsStoredInTheRootWithTheEnginesVectorWidth)
+{
+    for (int major : {4, 5})
+    {
+        StartEngine(major, major == 4 ? 27 : 1);
+        auto* world = Sim::CreateWorld(L"Open");
+        auto* actor = Sim::SpawnActor(world, L"/Script/Engine.Actor", {1.5, -2.25, 3, 45});
+        auto* root = Sim::ObjectReference(actor, L"RootComponent");
+        ASSERT_NE(root, nullptr);
+        auto* location = Sim::FindPropertyUncounted(root->GetClassPrivate(), L"RelativeLocation");
+        const auto* bytes = location->ContainerPtrToValuePtr<uint8>(root);
+        double y = 0;
+        if (major == 4)
+        {
+            float value = 0;
+            std::memcpy(&value, bytes + 4, 4);
+            y = static_cast<double>(value);
+        }
+        else
+        {
+            std::memcpy(&y, bytes + 8, 8);
+        }
+        EXPECT_EQ(y, -2.25) << "engine " << major;
+        auto placement = Sim::ActorPlacement(actor);
+        EXPECT_EQ(placement.x, 1.5);
+        EXPECT_EQ(placement.z, 3);
+        EXPECT_EQ(placement.yaw, 45);
+    }
+}
+
+TEST_F(World, TheCollectorKeepsALiveWorldsActorsAndComponentsAndFreesADeadWorlds)
+{
+    auto* kept = Sim::CreateWorld(L"Kept");
+    auto* keptActor = Sim::SpawnActor(kept, L"/Script/Umbrafel.UmbrafelPlayerCharacter");
+    auto* keptComponent = Sim::AddComponent(keptActor, L"/Script/MinimapPlugin.MapIconComponent");
+    auto* dead = Sim::CreateWorld(L"Dead");
+    auto* instance = Sim::CreateGameInstance(dead);
+    auto* deadActor = Sim::SpawnActor(dead, L"/Script/Umbrafel.UmbrafelAICharacter");
+    auto* removed = Sim::SpawnActor(kept, L"/Script/Umbrafel.UmbrafelAICharacter");
+    Sim::DestroyActor(removed);
+
+    Sim::CollectGarbage();
+    for (auto* object : {AsObject(kept), keptActor, keptComponent, AsObject(dead), deadActor, instance})
+    {
+        EXPECT_TRUE(IsLive(object)) << Sim::ToUtf8(object->GetFullName());
+    }
+    EXPECT_TRUE(IsFreed(removed));
+
+    Sim::Travel(instance, kept, 1);
+    Sim::TickEngine(kFrame);
+    EXPECT_TRUE(IsFreed(AsObject(dead)));
+    EXPECT_TRUE(IsFreed(deadActor));
+    EXPECT_TRUE(IsLive(keptComponent));
+}
+
+TEST_F(World, TheEngineCollectsOnItsOwnPeriodOnceOneIsSet)
+{
+    auto* loose = Sim::NewObject(Sim::FindClass(L"/Script/Engine.Actor"), nullptr, L"Loose");
+    Sim::TickEngine(10.0f);
+    EXPECT_TRUE(IsLive(loose)) << "no collection unless asked";
+    Sim::SetGarbageCollectionPeriod(1'000'000'000);
+    Sim::TickEngine(0.5f);
+    EXPECT_TRUE(IsLive(loose));
+    Sim::TickEngine(0.5f);
+    EXPECT_TRUE(IsFreed(loose));
+}
+
+TEST_F(World, TheViewportKeepsWidgetsAliveAndCountsWhatEntersAndLeavesIt)
+{
+    auto* widgetClass = Sim::FindClass(L"/Script/UMG.UserWidget");
+    auto* shown = Sim::NewObject(widgetClass, nullptr, L"Shown");
+    auto* never = Sim::NewObject(widgetClass, nullptr, L"Never");
+    auto* add = Sim::FindFunctionByPath(L"/Script/UMG.UserWidget:AddToViewport");
+    int32 zOrder = 50;
+    shown->ProcessEvent(add, &zOrder);
+    shown->ProcessEvent(add, &zOrder);
+    EXPECT_EQ(Sim::Observations().addToViewport, 1u) << "the second add changes nothing";
+    Sim::CollectGarbage();
+    EXPECT_TRUE(IsLive(shown));
+    EXPECT_TRUE(IsFreed(never));
+
+    auto* remove = Sim::FindFunctionByPath(L"/Script/UMG.Widget:RemoveFromParent");
+    shown->ProcessEvent(remove, nullptr);
+    shown->ProcessEvent(remove, nullptr);
+    EXPECT_EQ(Sim::Observations().removeFromParent, 1u);
+    EXPECT_TRUE(Sim::ViewportWidgets().empty());
+    Sim::CollectGarbage();
+    EXPECT_TRUE(IsFreed(shown));
+}
+
+TEST_F(World, CaptureActorSpawnsAreCounted)
+{
+    auto* world = Sim::CreateWorld(L"Open");
+    Sim::SpawnActor(world, L"/Script/Engine.Actor");
+    auto* capture = Sim::SpawnActor(world, L"/Script/Engine.SceneCapture2D");
+    EXPECT_EQ(Sim::Observations().captureActorsSpawned, 1u);
+    Sim::DestroyActor(capture);
+    EXPECT_EQ(Sim::Observations().captureActorsSpawned, 1u);
+    EXPECT_EQ(Sim::SpawnActor(world, L"/Script/Engine.ActorComponent"), nullptr) << "only actors spawn";
+}
+} // namespace
