@@ -243,12 +243,4 @@ void LiveOrvantaMod::UnregisterAll()
     runtimeHookCount = 0;
 }
 
-void LiveOrvantaMod::OnTick() {}
-
-void LiveOrvantaMod::OnRuntimeEvent(RuntimeEvent, UObject*) {}
-
-void LiveOrvantaMod::TearDownSession(bool)
-{
-    session = MapSession{};
-}
 } // namespace Orv

@@ -3,6 +3,7 @@
 // start_mod and deletes it through uninstall_mod.
 #pragma once
 
+#include "mod/Clock.hpp"
 #include "mod/MapSession.hpp"
 #include "reflection/Host.hpp"
 #include "reflection/Lookup.hpp"
@@ -22,6 +23,19 @@ inline constexpr std::wstring_view kWorldChangeFunction = L"/Script/Umbrafel.Umb
 inline constexpr std::wstring_view kAiCharacterClassPath = L"/Script/Umbrafel.UmbrafelAICharacter";
 inline constexpr std::wstring_view kNpcClassPath = L"/Script/Umbrafel.InteractableNPC";
 inline constexpr std::wstring_view kMapIconComponentClassPath = L"/Script/MinimapPlugin.MapIconComponent";
+
+// Whether an object is an instance of one of the game's classes. The class is found by path
+// once and then kept; a miss is asked again next time. A null object is never an instance.
+class GameClassTest
+{
+  public:
+    explicit constexpr GameClassTest(const wchar_t* path) : path_(path) {}
+    bool Matches(const UObject* object);
+
+  private:
+    const wchar_t* path_;
+    UClass* cached_ = nullptr;
+};
 
 class LiveOrvantaMod : public RC::CppUserModBase
 {
@@ -54,7 +68,7 @@ class LiveOrvantaMod : public RC::CppUserModBase
     // Game events only raise flags and queue actors; the next frame does the work.
     void OnRuntimeEvent(RuntimeEvent event, UObject* context);
 
-    // Read-only views for the host's tests and the simulator's report.
+    // Read-only views for tests.
     std::uint64_t TickHandle() const { return tickHandle; }
     std::int32_t WorldHookId() const { return worldHookId; }
     std::size_t RuntimeHookCount() const { return runtimeHookCount; }
@@ -71,6 +85,12 @@ class LiveOrvantaMod : public RC::CppUserModBase
     const UClass* AiCharacterClass() const { return aiCharacterClass; }
     const UClass* NpcClass() const { return npcClass; }
     const UClass* MapIconComponentClass() const { return mapIconComponentClass; }
+    const MapSession& Session() const { return session; }
+    Nanoseconds NextSessionAttempt() const { return nextSessionAttempt; }
+    bool MapDataDirty() const { return mapDataDirty; }
+    bool PlayerHidingDirty() const { return playerHidingDirty; }
+    bool BrightnessDirty() const { return brightnessDirty; }
+    bool AiSnapshotTaken() const { return aiSnapshotTaken; }
 
   protected:
     // The set-up steps, reachable by a derived test harness one at a time.
@@ -79,10 +99,32 @@ class LiveOrvantaMod : public RC::CppUserModBase
     void RegisterRuntimeHook(std::wstring_view functionPath, RuntimeEvent event, bool preHook);
     void TakeWorkingCopies();
 
+    // Local player discovery.
+    bool IsMenuController(const UObject* object);
+    bool IsGameController(const UObject* object);
+    bool IsPlayerCharacter(const UObject* object);
+    UObject* FindLocalController();
+    UObject* PawnOf(UObject* controller);
+    bool AcquireSession();
+    bool SessionStillValid();
+
+    // Session life.
+    void TearDownSession(bool destroyActors);
+
+    // Runtime events and the actor lists they feed.
+    bool IsTrackedKind(const UObject* object) const;
+    void TrackActor(UObject* actor);
+    bool IsActorGone(UObject* actor);
+    void ProcessActorQueues();
+    void FullAiScan();
+    void RefreshAiList();
+
   private:
     void LookUpEventClasses();
     void UnregisterAll();
-    void TearDownSession(bool destroyActors);
+    bool IsSessionGameDataObject(const UObject* object) const;
+    bool InSessionWorld(const UObject* object) const;
+    void RefreshBrightness(bool force);
 
     static void OnWorldChanged(RC::Unreal::UnrealScriptFunctionCallableContext& context, void* customData);
 
@@ -111,6 +153,10 @@ class LiveOrvantaMod : public RC::CppUserModBase
     float workingMarkerFPS = 60.0f;
     float workingRenderScale = 4.0f;
 
+    // The frame's one clock reading, and when discovery may be tried again.
+    Nanoseconds now = 0;
+    Nanoseconds nextSessionAttempt = 0;
+
     // Frame-driver flags consumed by the sub-updates.
     bool mapDataDirty = true;
     bool playerHidingDirty = true;
@@ -118,6 +164,10 @@ class LiveOrvantaMod : public RC::CppUserModBase
     bool aiSnapshotTaken = false;
 
     Reflection reflection;
+    // Found once for the mod's life: the game's classes outlive every world.
+    GameClassTest menuControllerClass{L"/Script/Umbrafel.UmbrafelPlayerControllerMenu"};
+    GameClassTest gameControllerClass{L"/Script/Umbrafel.UmbrafelPlayerController"};
+    GameClassTest playerCharacterClass{L"/Script/Umbrafel.UmbrafelPlayerCharacter"};
     MapSession session;
 };
 } // namespace Orv

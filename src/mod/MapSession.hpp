@@ -1,17 +1,66 @@
-// All per-world state of the mod: what one local player in one world needs. Tearing down a
-// session returns every field to these initial values in one place.
+// All per-world state of the mod: what one local player in one world needs. Tearing a
+// session down returns every field to these initial values in one place, so a field added
+// here is reset with the others.
 #pragma once
 
 #include "reflection/Host.hpp"
 
+#include <cstdint>
+#include <vector>
+
 namespace Orv
 {
+// Monotonic nanoseconds; a deadline is due when now is at or past it, and 0 is always due.
+using Nanoseconds = std::int64_t;
+
+inline constexpr Nanoseconds kSecond = 1'000'000'000;
+
 struct MapSession
 {
-    // Discovery.
+    // Discovery: the local player this session follows.
     UWorld* world = nullptr;
     UObject* gameInstance = nullptr;
     UObject* playerController = nullptr;
     UObject* pawn = nullptr;
+
+    // Capture.
+    UObject* captureActor = nullptr;
+    UObject* captureComponent = nullptr;
+    UObject* renderTarget = nullptr;
+
+    // Widget.
+    UObject* userWidget = nullptr;
+    UObject* arrowImage = nullptr;
+
+    // Game-data objects, found on demand and forgotten with the session.
+    UObject* mapApi = nullptr;
+    UObject* mapTracker = nullptr;
+    UObject* objectRegistry = nullptr;
+    UObject* revealedIconsComponent = nullptr;
+    UObject* mapCustomizationComponent = nullptr;
+    UObject* poiSystem = nullptr;
+    UObject* aiSubsystem = nullptr;
+    bool mapApiSearched = false;
+    bool registryScanned = false;
+    bool poiScanned = false;
+
+    // Actors the AI and NPC markers draw from, and the queues runtime events fill between
+    // frames. None holds a pointer twice.
+    std::vector<UObject*> trackedActors;
+    std::vector<UObject*> pendingBeginPlay;
+    std::vector<UObject*> pendingEndPlay;
+
+    // Brightness.
+    bool nightStateKnown = false;
+    bool lastNightState = false;
+
+    // Frame-driver deadlines.
+    Nanoseconds nextCameraUpdate = 0;
+    Nanoseconds nextMarkerUpdate = 0;
+    Nanoseconds nextPlayerHiding = 0;
+    Nanoseconds nextBrightnessRefresh = 0;
+    Nanoseconds nextIconStyleAttempt = 0;
+    Nanoseconds nextAiRefresh = 0;
+    Nanoseconds nextMapTrackerCheck = 0;
 };
 } // namespace Orv

@@ -17,15 +17,24 @@
 
 #include <DynamicOutput/DynamicOutput.hpp>
 #include <Mod/CppUserModBase.hpp>
+#include <Unreal/AActor.hpp>
 #include <Unreal/FProperty.hpp>
+#include <Unreal/FScriptArray.hpp>
+#include <Unreal/FString.hpp>
+#include <Unreal/FText.hpp>
 #include <Unreal/Hooks.hpp>
 #include <Unreal/NameTypes.hpp>
+#include <Unreal/Property/FArrayProperty.hpp>
 #include <Unreal/Property/FBoolProperty.hpp>
 #include <Unreal/Property/FEnumProperty.hpp>
+#include <Unreal/Property/FMapProperty.hpp>
 #include <Unreal/Property/FNameProperty.hpp>
 #include <Unreal/Property/FNumericProperty.hpp>
 #include <Unreal/Property/FObjectProperty.hpp>
+#include <Unreal/Property/FSetProperty.hpp>
+#include <Unreal/Property/FStrProperty.hpp>
 #include <Unreal/Property/FStructProperty.hpp>
+#include <Unreal/Property/FTextProperty.hpp>
 #include <Unreal/UClass.hpp>
 #include <Unreal/UFunction.hpp>
 #include <Unreal/UFunctionStructs.hpp>
@@ -33,9 +42,11 @@
 #include <Unreal/UObjectArray.hpp>
 #include <Unreal/UObjectGlobals.hpp>
 #include <Unreal/UnrealVersion.hpp>
+#include <Unreal/World.hpp>
 
 namespace Orv
 {
+using RC::Unreal::AActor;
 using RC::Unreal::FProperty;
 using RC::Unreal::UClass;
 using RC::Unreal::UFunction;

@@ -1,0 +1,173 @@
+// Local player discovery: which controller is this machine's player, its world, pawn and
+// game instance, and whether a session built on them still stands.
+#include "mod/LiveOrvantaMod.hpp"
+
+#include "reflection/Calls.hpp"
+#include "reflection/PropertyAccess.hpp"
+
+#include <array>
+#include <cstring>
+
+namespace Orv
+{
+using namespace RC::Unreal;
+
+namespace
+{
+// Controller classes by short name; the first with a local, live controller in a current
+// world wins, which is why a menu controller is found (and then refused) before a game one.
+constexpr std::array<std::wstring_view, 4> kControllerClassNames = {
+    L"UmbrafelPlayerControllerMenu",
+    L"UmbrafelPlayerController",
+    L"UmbrafelPlayerControllerBase",
+    L"PlayerController",
+};
+
+constexpr std::array<std::wstring_view, 2> kGameInstanceClassNames = {L"UmbrafelGameInstance", L"GameInstance"};
+
+} // namespace
+
+bool GameClassTest::Matches(const UObject* object)
+{
+    if (object == nullptr)
+    {
+        return false;
+    }
+    if (cached_ == nullptr)
+    {
+        cached_ = static_cast<UClass*>(UObjectGlobals::FindObject(nullptr, nullptr, path_, false, nullptr));
+    }
+    return cached_ != nullptr && object->IsA(cached_);
+}
+
+bool LiveOrvantaMod::IsMenuController(const UObject* object) { return menuControllerClass.Matches(object); }
+bool LiveOrvantaMod::IsGameController(const UObject* object) { return gameControllerClass.Matches(object); }
+bool LiveOrvantaMod::IsPlayerCharacter(const UObject* object) { return playerCharacterClass.Matches(object); }
+
+UObject* LiveOrvantaMod::FindLocalController()
+{
+    for (std::wstring_view className : kControllerClassNames)
+    {
+        for (UObject* controller : FindAllInstances(className))
+        {
+            if (!IsLive(controller, false) || !CallAndReadBool(reflection, controller, L"IsLocalController"))
+            {
+                continue;
+            }
+            UWorld* world = controller->GetWorld();
+            if (IsLive(world, false) && world != leftWorld)
+            {
+                return controller;
+            }
+        }
+    }
+    return nullptr;
+}
+
+UObject* LiveOrvantaMod::PawnOf(UObject* controller)
+{
+    if (void* slot = PropertyAddress(reflection, controller, L"Pawn"))
+    {
+        UObject* pawn = nullptr;
+        std::memcpy(&pawn, slot, sizeof(pawn));
+        if (pawn != nullptr)
+        {
+            return pawn;
+        }
+    }
+    return CallAndReadObject(reflection, controller, L"GetPawn");
+}
+
+bool LiveOrvantaMod::AcquireSession()
+{
+    UObject* controller = FindLocalController();
+    if (!IsLive(controller, false))
+    {
+        return false;
+    }
+    UWorld* world = controller->GetWorld();
+    if (!IsLive(world, false))
+    {
+        return false;
+    }
+    UObject* pawn = PawnOf(controller);
+    if (!IsLive(pawn, false))
+    {
+        return false;
+    }
+    UObject* gameInstance = nullptr;
+    for (std::wstring_view className : kGameInstanceClassNames)
+    {
+        for (UObject* candidate : FindAllInstances(className))
+        {
+            if (IsLive(candidate, false) && candidate->GetWorld() == world)
+            {
+                gameInstance = candidate;
+                break;
+            }
+        }
+        if (gameInstance != nullptr)
+        {
+            break;
+        }
+    }
+    if (gameInstance == nullptr)
+    {
+        return false;
+    }
+    if (world == leftWorld || IsMenuController(controller) || !IsGameController(controller) || !IsPlayerCharacter(pawn))
+    {
+        return false;
+    }
+
+    session.playerController = controller;
+    session.world = world;
+    session.pawn = pawn;
+    session.gameInstance = gameInstance;
+    leftWorld = nullptr;
+
+    session.mapApi = session.mapTracker = session.objectRegistry = nullptr;
+    session.revealedIconsComponent = session.mapCustomizationComponent = session.poiSystem = nullptr;
+    session.aiSubsystem = nullptr;
+    session.mapApiSearched = session.registryScanned = session.poiScanned = false;
+
+    session.nightStateKnown = false;
+    RefreshBrightness(true);
+
+    const Nanoseconds acquiredAt = ReadMonotonicClock();
+    session.nextBrightnessRefresh = acquiredAt + 10 * kSecond;
+    session.nextPlayerHiding = acquiredAt;
+    session.nextIconStyleAttempt = acquiredAt;
+
+    mapDataDirty = true;
+    playerHidingDirty = true;
+    brightnessDirty = false;
+    aiSnapshotTaken = false;
+    return true;
+}
+
+bool LiveOrvantaMod::SessionStillValid()
+{
+    UWorld* world = session.world;
+    if (!IsLive(world, false) || !IsLive(session.gameInstance, false) || !IsLive(session.playerController, false) ||
+        !IsLive(session.pawn, false))
+    {
+        return false;
+    }
+    if (world == leftWorld)
+    {
+        return false;
+    }
+    if (IsMenuController(session.playerController) || !IsGameController(session.playerController) ||
+        !IsPlayerCharacter(session.pawn))
+    {
+        return false;
+    }
+    if (session.playerController->GetWorld() != world || static_cast<AActor*>(session.pawn)->GetWorld() != world ||
+        session.gameInstance->GetWorld() != world)
+    {
+        return false;
+    }
+    return PawnOf(session.playerController) == session.pawn;
+}
+} // namespace Orv

@@ -1,0 +1,88 @@
+// The frame driver: once per engine frame it keeps a session for the local player (building
+// it, keeping it, or throwing it away on a world change or a stale player) and runs each
+// sub-update at its own rate off one clock reading.
+#include "mod/LiveOrvantaMod.hpp"
+
+#include "mod/Log.hpp"
+#include "reflection/Calls.hpp"
+#include "settings/ModSettings.hpp"
+
+namespace Orv
+{
+using namespace RC::Unreal;
+
+namespace
+{
+constexpr Nanoseconds kDiscoveryRetry = kSecond / 2;
+
+bool IsDue(Nanoseconds now, Nanoseconds deadline) { return now >= deadline; }
+} // namespace
+
+void LiveOrvantaMod::OnTick()
+{
+    now = ReadMonotonicClock();
+
+    if (worldChanged)
+    {
+        // The dying world takes the capture actor with it.
+        worldChanged = false;
+        TearDownSession(false);
+        nextSessionAttempt = now + kDiscoveryRetry;
+        return;
+    }
+
+    if (!SessionStillValid())
+    {
+        TearDownSession(true);
+        if (!IsDue(now, nextSessionAttempt))
+        {
+            return;
+        }
+        if (!AcquireSession())
+        {
+            nextSessionAttempt = now + kDiscoveryRetry;
+            return;
+        }
+    }
+
+    // Capture and widget creation, map data, player hiding, camera, arrow, markers and input
+    // join here in frame order as they are built.
+
+    ProcessActorQueues();
+
+    if (brightnessDirty || IsDue(now, session.nextBrightnessRefresh))
+    {
+        RefreshBrightness(false);
+        brightnessDirty = false;
+        session.nextBrightnessRefresh = now + 10 * kSecond;
+    }
+}
+
+void LiveOrvantaMod::TearDownSession(bool destroyActors)
+{
+    if (IsLive(session.userWidget, false))
+    {
+        CallWithoutArguments(reflection, session.userWidget, L"RemoveFromParent");
+    }
+    if (destroyActors && IsLive(session.captureActor, false))
+    {
+        static_cast<AActor*>(session.captureActor)->K2_DestroyActor();
+    }
+    if (IsLive(session.renderTarget, true))
+    {
+        FUObjectItem* item = FUObjectArray::IndexToObject(session.renderTarget->GetInternalIndex());
+        if (item != nullptr && item->IsRootSet())
+        {
+            item->UnsetRootSet();
+        }
+    }
+    // Every per-world field goes back to its start value at once, lists emptied with it.
+    session = MapSession{};
+    mapDataDirty = true;
+    playerHidingDirty = true;
+    brightnessDirty = true;
+    aiSnapshotTaken = false;
+}
+
+void LiveOrvantaMod::RefreshBrightness(bool) {}
+} // namespace Orv
