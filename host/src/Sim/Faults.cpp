@@ -14,14 +14,16 @@ void RaiseFault(FaultKind fault)
     switch (fault)
     {
     case FaultKind::NullWrite: {
-        // Volatile, so the compiler can neither see the null nor drop the store.
-        int* volatile target = nullptr;
+        // Volatile both ways, so the compiler can neither see the null nor drop the store.
+        volatile int* volatile target = nullptr;
         *target = 0x0BAD;
         break;
     }
     case FaultKind::DivideByZero: {
+        // Neither operand known, or the division is folded into compares and never traps.
+        volatile int dividend = 1;
         volatile int divisor = 0;
-        volatile int quotient = 1 / divisor;
+        volatile int quotient = dividend / divisor;
         (void)quotient;
         break;
     }

@@ -1,0 +1,266 @@
+// Widget and actor setters: each a reflective call with its arguments in the engine's layout.
+#include "reflection/Setters.hpp"
+
+#include "reflection/Calls.hpp"
+#include "reflection/PropertyAccess.hpp"
+
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+namespace Orv
+{
+using namespace RC::Unreal;
+
+namespace
+{
+constexpr std::wstring_view kReturnValue = L"ReturnValue";
+
+// A struct value copied out of an object, owned (and destroyed) by this scope. Values up to
+// 256 bytes stay on the stack.
+class StructCopy
+{
+  public:
+    StructCopy(const FProperty* property, const void* source) : property_(property)
+    {
+        auto size = static_cast<std::size_t>(property->GetElementSize()) * static_cast<std::size_t>(property->GetArrayDim());
+        if (size > inline_.size())
+        {
+            heap_.assign(size, 0);
+        }
+        property_->InitializeValue(Data());
+        property_->CopySingleValue(Data(), source);
+    }
+    ~StructCopy() { property_->DestroyValue(Data()); }
+    StructCopy(const StructCopy&) = delete;
+    StructCopy& operator=(const StructCopy&) = delete;
+
+    std::uint8_t* Data() { return heap_.empty() ? inline_.data() : heap_.data(); }
+
+  private:
+    const FProperty* property_;
+    alignas(16) std::array<std::uint8_t, 256> inline_{};
+    std::vector<std::uint8_t> heap_;
+};
+
+// By-copy arguments are copied with the parameter's own type: a source of another struct
+// would be read past its end.
+bool SameStruct(const FProperty* parameter, const FProperty* value)
+{
+    return PropertyClassOf(parameter) == PropertyClass::Struct && PropertyClassOf(value) == PropertyClass::Struct &&
+           static_cast<const FStructProperty*>(parameter)->GetStruct() ==
+               static_cast<const FStructProperty*>(value)->GetStruct();
+}
+
+bool CallWithRaw(Reflection& reflection, UObject* target, std::wstring_view functionName,
+                 std::wstring_view parameterName, const void* value, std::size_t length)
+{
+    return InvokeFunction(
+        reflection, target, functionName,
+        [&](CallFrame& frame) { return frame.WriteRaw(parameterName, value, length); }, NoResults);
+}
+
+bool CallWithReals(Reflection& reflection, UObject* target, std::wstring_view functionName,
+                   std::wstring_view parameterName, const EngineReals& reals)
+{
+    return CallWithRaw(reflection, target, functionName, parameterName, reals.bytes, reals.size);
+}
+
+// The object's struct property of that name and its value, for a copy-modify-pass setter.
+struct StructValue
+{
+    FProperty* property = nullptr;
+    void* address = nullptr;
+};
+
+StructValue FindStructValue(Reflection& reflection, UObject* object, std::wstring_view name)
+{
+    FProperty* property = reflection.LookupProperty(object, name);
+    if (PropertyClassOf(property) != PropertyClass::Struct)
+    {
+        return {};
+    }
+    return {property, PropertyAddress(reflection, object, name)};
+}
+
+// Calls the function with a copy of the value whose fields edit() changes; edit returns false
+// to call nothing.
+template <typename Edit>
+bool CallWithEditedCopy(Reflection& reflection, UObject* target, std::wstring_view functionName,
+                        std::wstring_view parameterName, const StructValue& current, Edit&& edit)
+{
+    CallFrame frame(reflection, reflection.LookupFunction(target, functionName));
+    if (!frame.IsBound() || !SameStruct(frame.Parameter(parameterName), current.property))
+    {
+        return false;
+    }
+    StructCopy copy(current.property, current.address);
+    if (!edit(copy.Data()) || !frame.WriteByCopy(parameterName, copy.Data()))
+    {
+        return false;
+    }
+    return frame.Invoke(target);
+}
+} // namespace
+
+bool SetImageColor(Reflection& reflection, UObject* image, const LinearColor& color)
+{
+    return CallWithRaw(reflection, image, L"SetColorAndOpacity", L"InColorAndOpacity", &color, sizeof(color));
+}
+
+bool SetTextColor(Reflection& reflection, UObject* textBlock, const LinearColor& color)
+{
+    StructValue current = FindStructValue(reflection, textBlock, L"ColorAndOpacity");
+    if (current.property == nullptr || current.property->GetElementSize() < static_cast<int32>(sizeof(LinearColor)))
+    {
+        return false;
+    }
+    return CallWithEditedCopy(reflection, textBlock, L"SetColorAndOpacity", L"InColorAndOpacity", current,
+                              [&](std::uint8_t* value) {
+                                  std::memcpy(value, &color, sizeof(color));
+                                  return true;
+                              });
+}
+
+bool SetBrushResourceObject(Reflection& reflection, UObject* image, UObject* resource)
+{
+    return CallWithRaw(reflection, image, L"SetBrushResourceObject", L"ResourceObject", &resource, sizeof(resource));
+}
+
+bool SetBrushFromTexture(Reflection& reflection, UObject* image, UObject* texture)
+{
+    return InvokeFunction(
+        reflection, image, L"SetBrushFromTexture",
+        [&](CallFrame& frame) {
+            std::uint8_t matchSize = 0;
+            return frame.WriteRaw(L"Texture", &texture, sizeof(texture)) && frame.WriteRaw(L"bMatchSize", &matchSize, 1);
+        },
+        NoResults);
+}
+
+bool SetText(Reflection& reflection, UObject* textBlock, const wchar_t* text)
+{
+    if (text == nullptr)
+    {
+        return false;
+    }
+    CallFrame frame(reflection, reflection.LookupFunction(textBlock, L"SetText"));
+    if (!frame.IsBound() || PropertyClassOf(frame.Parameter(L"InText")) != PropertyClass::Text)
+    {
+        return false;
+    }
+    FText value(text);
+    return frame.WriteByCopy(L"InText", &value) && frame.Invoke(textBlock);
+}
+
+bool SetVisibility(Reflection& reflection, UObject* widget, std::uint8_t visibility)
+{
+    return CallWithRaw(reflection, widget, L"SetVisibility", L"InVisibility", &visibility, sizeof(visibility));
+}
+
+UObject* AddChildToCanvas(Reflection& reflection, UObject* canvas, UObject* child)
+{
+    UObject* slot = CallWithObjectAndReadObject(reflection, canvas, L"AddChildToCanvas", L"Content", child);
+    if (slot == nullptr)
+    {
+        return nullptr;
+    }
+    CallWithReals(reflection, slot, L"SetAnchors", L"InAnchors", ToEngine(Vector2d{}, Vector2d{}));
+    CallWithReals(reflection, slot, L"SetAlignment", L"InAlignment", ToEngine(Vector2d{}));
+    return slot;
+}
+
+void SetSlotAlignment(Reflection& reflection, UObject* widget, std::uint8_t horizontal, std::uint8_t vertical)
+{
+    void* slotAddress = PropertyAddress(reflection, widget, L"Slot");
+    if (slotAddress == nullptr)
+    {
+        return;
+    }
+    UObject* slot = nullptr;
+    std::memcpy(static_cast<void*>(&slot), slotAddress, sizeof(slot));
+    if (slot == nullptr)
+    {
+        return;
+    }
+    CallWithRaw(reflection, slot, L"SetHorizontalAlignment", L"InHorizontalAlignment", &horizontal, 1);
+    CallWithRaw(reflection, slot, L"SetVerticalAlignment", L"InVerticalAlignment", &vertical, 1);
+}
+
+void SetSlotPosition(Reflection& reflection, UObject* slot, Vector2d position)
+{
+    if (!IsLive(slot, false))
+    {
+        return;
+    }
+    CallWithReals(reflection, slot, L"SetPosition", L"InPosition", ToEngine(position));
+}
+
+void SetSlotPositionAndSize(Reflection& reflection, UObject* slot, Vector2d position, Vector2d size)
+{
+    if (!IsLive(slot, false))
+    {
+        return;
+    }
+    CallWithReals(reflection, slot, L"SetPosition", L"InPosition", ToEngine(position));
+    CallWithReals(reflection, slot, L"SetSize", L"InSize", ToEngine(size));
+}
+
+bool SetBrushColor(Reflection& reflection, UObject* border, const LinearColor& color)
+{
+    return CallWithRaw(reflection, border, L"SetBrushColor", L"InBrushColor", &color, sizeof(color));
+}
+
+bool SetFontSize(Reflection& reflection, UObject* textBlock, float size)
+{
+    if (std::isnan(size))
+    {
+        return false;
+    }
+    StructValue current = FindStructValue(reflection, textBlock, L"Font");
+    if (current.property == nullptr)
+    {
+        return false;
+    }
+    return CallWithEditedCopy(reflection, textBlock, L"SetFont", L"InFontInfo", current, [&](std::uint8_t* value) {
+        FProperty* member = nullptr;
+        void* address = StructMemberAddress(current.property, value, L"Size", &member);
+        if (address == nullptr)
+        {
+            return false;
+        }
+        switch (PropertyClassOf(member))
+        {
+        case PropertyClass::Float: std::memcpy(address, &size, sizeof(size)); return true;
+        case PropertyClass::Int: {
+            // Truncated toward zero; a size beyond the integer's range would be undefined.
+            constexpr float kLimit = 2147483520.0f;
+            auto whole = static_cast<std::int32_t>(std::fmax(-kLimit, std::fmin(kLimit, size)));
+            std::memcpy(address, &whole, sizeof(whole));
+            return true;
+        }
+        default: return false;
+        }
+    });
+}
+
+bool SetActorRotation(Reflection& reflection, UObject* actor, const Rotator3d& rotation)
+{
+    EngineReals rotator = ToEngine(rotation);
+    return InvokeFunction(
+        reflection, actor, L"K2_SetActorRotation",
+        [&](CallFrame& frame) {
+            // The copy reads a whole engine rotator from the source: the layouts must agree.
+            FProperty* parameter = frame.Parameter(L"NewRotation");
+            if (parameter == nullptr || static_cast<std::size_t>(parameter->GetElementSize()) != rotator.size)
+            {
+                return false;
+            }
+            std::uint8_t teleport = 0;
+            return frame.WriteByCopy(L"NewRotation", rotator.bytes) && frame.WriteRaw(L"bTeleportPhysics", &teleport, 1);
+        },
+        NoResults);
+}
+} // namespace Orv

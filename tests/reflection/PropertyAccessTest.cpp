@@ -1,0 +1,175 @@
+// Typed reads and writes of property values: the boolean bit rule, the class checks that keep
+// a read from taking one layout for another, and member access inside struct values.
+#include "support/EngineFixture.hpp"
+
+#include "reflection/PropertyAccess.hpp"
+
+#include <Sim/Types.hpp>
+
+#include <cstring>
+
+namespace
+{
+using namespace RC::Unreal;
+using namespace Orv;
+
+class PropertyAccess : public OrvTest::EngineFixture
+{
+  protected:
+    void SetUp() override
+    {
+        EngineFixture::SetUp();
+        Sim::DefineEnum({L"/Script/Test.EMode", {{L"Off", 0}, {L"On", 7}}});
+        Sim::DefineStruct({L"/Script/Test.Settings",
+                           {},
+                           {{L"Bias", Sim::Float()},
+                            {L"Wide", Sim::Double()},
+                            {L"Count", Sim::Int()},
+                            {L"bOverride", Sim::Bitfield()},
+                            {L"bOther", Sim::Bitfield()},
+                            {L"Region", Sim::Name()},
+                            {L"Tag", Sim::Struct(L"/Script/GameplayTags.GameplayTag")}}});
+        auto* cls = Sim::DefineClass({.path = L"/Script/Test.Thing",
+                                      .properties = {{L"b0", Sim::Bitfield()},
+                                                     {L"b1", Sim::Bitfield()},
+                                                     {L"b2", Sim::Bitfield()},
+                                                     {L"b3", Sim::Bitfield()},
+                                                     {L"Settings", Sim::Struct(L"/Script/Test.Settings")},
+                                                     {L"Owner", Sim::Object()},
+                                                     {L"Held", Sim::ObjectPtr()},
+                                                     {L"Label", Sim::Name()},
+                                                     {L"Big", Sim::Int64()},
+                                                     {L"Mode", Sim::Enum(L"/Script/Test.EMode")},
+                                                     {L"Ratio", Sim::Float()}}});
+        thing_ = Sim::NewObject(cls, nullptr, L"Thing");
+        Sim::ResetCounters();
+    }
+
+    FProperty* Prop(const wchar_t* name) { return reflection_.LookupProperty(thing_, name); }
+    void* At(const wchar_t* name) { return PropertyAddress(reflection_, thing_, name); }
+
+    Reflection reflection_;
+    UObject* thing_ = nullptr;
+};
+
+TEST_F(PropertyAccess, BooleansSharingAByteReadAndWriteOnlyTheirOwnBit)
+{
+    auto* byte = static_cast<uint8*>(At(L"b3"));
+    ASSERT_EQ(byte, At(L"b0")) << "four bitfields share one byte";
+    *byte = 0xF7; // every bit but bit 3
+    EXPECT_FALSE(ReadBoolProperty(reflection_, thing_, L"b3"));
+    EXPECT_TRUE(ReadBoolProperty(reflection_, thing_, L"b2"));
+    EXPECT_TRUE(WriteBoolProperty(reflection_, thing_, L"b3", true));
+    EXPECT_EQ(*byte, 0xFF);
+    EXPECT_TRUE(WriteBoolProperty(reflection_, thing_, L"b0", false));
+    EXPECT_EQ(*byte, 0xFE) << "false clears exactly the field mask";
+
+    EXPECT_FALSE(WriteBoolProperty(reflection_, thing_, L"Ratio", true)) << "not a BoolProperty";
+    EXPECT_FALSE(WriteBoolProperty(reflection_, thing_, L"Missing", true));
+    EXPECT_FALSE(ReadBoolProperty(reflection_, nullptr, L"b0"));
+}
+
+TEST_F(PropertyAccess, StructMembersAreReachedAndWrittenWithTheirOwnWidth)
+{
+    FProperty* member = nullptr;
+    auto* bias = ObjectStructMemberAddress(reflection_, thing_, L"Settings", L"Bias", &member);
+    ASSERT_NE(bias, nullptr);
+    EXPECT_EQ(PropertyClassOf(member), PropertyClass::Float);
+
+    EXPECT_TRUE(WriteRealMember(reflection_, thing_, L"Settings", L"Bias", 1.5f));
+    EXPECT_TRUE(WriteRealMember(reflection_, thing_, L"Settings", L"Wide", 0.1f));
+    auto* settings = static_cast<uint8*>(At(L"Settings"));
+    float storedFloat = 0;
+    double storedDouble = 0;
+    std::memcpy(&storedFloat, bias, 4);
+    std::memcpy(&storedDouble, settings + 8, 8);
+    EXPECT_EQ(storedFloat, 1.5f);
+    EXPECT_EQ(storedDouble, static_cast<double>(0.1f)) << "widened, not re-rounded";
+
+    std::memset(settings + 16, 0x5A, 4);
+    EXPECT_FALSE(WriteRealMember(reflection_, thing_, L"Settings", L"Count", 2.0f));
+    EXPECT_EQ(settings[16], 0x5A) << "an integer member is left untouched";
+
+    EXPECT_TRUE(WriteBoolMember(reflection_, thing_, L"Settings", L"bOther", true));
+    EXPECT_TRUE(ReadBoolMember(Prop(L"Settings"), settings, L"bOther"));
+    EXPECT_FALSE(ReadBoolMember(Prop(L"Settings"), settings, L"bOverride"));
+    EXPECT_FALSE(WriteBoolMember(reflection_, thing_, L"Settings", L"Bias", true));
+}
+
+TEST_F(PropertyAccess, MemberLookupRefusesNonStructsAndClearsTheMemberOutput)
+{
+    FProperty* member = Prop(L"Ratio");
+    EXPECT_EQ(StructMemberAddress(Prop(L"Owner"), At(L"Owner"), L"Bias", &member), nullptr);
+    EXPECT_EQ(member, nullptr);
+    member = Prop(L"Ratio");
+    EXPECT_EQ(StructMemberAddress(Prop(L"Settings"), At(L"Settings"), L"NoSuchMember", &member), nullptr);
+    EXPECT_EQ(member, nullptr);
+    EXPECT_EQ(StructMemberAddress(Prop(L"Settings"), nullptr, L"Bias"), nullptr);
+    EXPECT_EQ(ObjectStructMemberAddress(reflection_, thing_, L"NoSuchStruct", L"Bias"), nullptr);
+}
+
+TEST_F(PropertyAccess, AMissingPropertyIsNullAndAskedOnlyOnce)
+{
+    EXPECT_EQ(PropertyAddress(reflection_, thing_, L"OrthoWidth"), nullptr);
+    EXPECT_EQ(PropertyAddress(reflection_, thing_, L"OrthoWidth"), nullptr);
+    EXPECT_EQ(Sim::Counters().FindProperty, 1u);
+    EXPECT_EQ(PropertyAddress(reflection_, nullptr, L"Ratio"), nullptr);
+}
+
+TEST_F(PropertyAccess, ObjectReferencesAreReadOnlyFromObjectProperties)
+{
+    UObject* other = Sim::NewObject(thing_->GetClassPrivate(), nullptr, L"Other");
+    std::memcpy(At(L"Owner"), &other, 8);
+    std::memcpy(At(L"Held"), &other, 8);
+    std::memcpy(At(L"Big"), &other, 8);
+    EXPECT_EQ(ReadObjectProperty(Prop(L"Owner"), At(L"Owner")), other);
+    EXPECT_EQ(ReadObjectProperty(Prop(L"Held"), At(L"Held")), other);
+    EXPECT_EQ(ReadObjectProperty(Prop(L"Big"), At(L"Big")), nullptr);
+    EXPECT_EQ(ReadObjectProperty(nullptr, At(L"Owner")), nullptr);
+}
+
+TEST_F(PropertyAccess, SmallUnsignedReadsTakeTheLowByteOfIntegersAndEnums)
+{
+    int64 big = 300;
+    std::memcpy(At(L"Big"), &big, 8);
+    *static_cast<uint8*>(At(L"Mode")) = 7;
+    uint8 value = 99;
+    EXPECT_TRUE(ReadSmallUnsigned(Prop(L"Big"), At(L"Big"), value));
+    EXPECT_EQ(value, 44);
+    EXPECT_TRUE(ReadSmallUnsigned(Prop(L"Mode"), At(L"Mode"), value));
+    EXPECT_EQ(value, 7);
+    value = 99;
+    EXPECT_FALSE(ReadSmallUnsigned(Prop(L"Ratio"), At(L"Ratio"), value));
+    EXPECT_FALSE(ReadSmallUnsigned(Prop(L"Big"), nullptr, value));
+    EXPECT_EQ(value, 99) << "a failed read leaves the output alone";
+}
+
+TEST_F(PropertyAccess, NamesAndGameplayTagsComeBackAsText)
+{
+    FName region(L"Lowlands");
+    FName tag(L"Map.Icon.Dungeon");
+    FName label(L"Beacon");
+    auto* settings = static_cast<uint8*>(At(L"Settings"));
+    FProperty* member = nullptr;
+    std::memcpy(StructMemberAddress(Prop(L"Settings"), settings, L"Region", &member), &region, 8);
+    std::memcpy(StructMemberAddress(Prop(L"Settings"), settings, L"Tag"), &tag, 8);
+    std::memcpy(At(L"Label"), &label, 8);
+
+    std::wstring text = L"old";
+    EXPECT_TRUE(ReadNameProperty(reflection_, thing_, L"Label", text));
+    EXPECT_EQ(text, L"Beacon");
+    EXPECT_TRUE(ReadNameMember(Prop(L"Settings"), settings, L"Region", text));
+    EXPECT_EQ(text, L"Lowlands");
+    EXPECT_TRUE(ReadGameplayTagName(Prop(L"Settings"), settings, L"Tag", text));
+    EXPECT_EQ(text, L"Map.Icon.Dungeon");
+    EXPECT_TRUE(ReadGameplayTagName(Prop(L"Settings"), settings, L"Region", text)) << "a plain name member";
+    EXPECT_EQ(text, L"Lowlands");
+
+    text = L"kept";
+    EXPECT_FALSE(ReadNameProperty(reflection_, thing_, L"Ratio", text));
+    EXPECT_FALSE(ReadNameMember(Prop(L"Settings"), settings, L"Bias", text));
+    // An integer's bytes are no name-table index; reading them as one could reach anywhere.
+    EXPECT_FALSE(ReadGameplayTagName(Prop(L"Settings"), settings, L"Count", text));
+    EXPECT_EQ(text, L"kept");
+}
+} // namespace
