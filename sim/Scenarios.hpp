@@ -21,6 +21,7 @@ struct Scenario
     std::function<void(int frame)> beforeFrame;
 };
 
-// False when the name is unknown.
-bool MakeScenario(const std::string& name, std::uint64_t seed, Scenario& out);
+// False when the name is unknown. Events happen at fixed frames or at shares of the run's
+// frames (travel a third of the way in, respawn halfway), timed for 60 frames a second.
+bool MakeScenario(const std::string& name, std::uint64_t seed, int frames, Scenario& out);
 } // namespace OrvSim

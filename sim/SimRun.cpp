@@ -8,6 +8,7 @@
 #include <Sim/Engine.hpp>
 #include <Sim/ModLoader.hpp>
 #include <Sim/Output.hpp>
+#include <Sim/World.hpp>
 #include <Unreal/UnrealVersion.hpp>
 
 #include <cstdio>
@@ -77,6 +78,8 @@ bool InstallLibrary(const std::filesystem::path& library, const std::filesystem:
     return true;
 }
 
+constexpr Sim::int64 kGarbageCollectionPeriod = 4'000'000'000;
+
 nlohmann::json HookCounts()
 {
     return {{"script", Sim::ScriptHookCount()}, {"tick", Sim::TickCallbackCount()}};
@@ -89,7 +92,7 @@ RunResult RunSession(const RunOptions& options)
 {
     RunResult result;
     Scenario scenario;
-    if (!MakeScenario(options.scenario, options.seed, scenario))
+    if (!MakeScenario(options.scenario, options.seed, options.frames, scenario))
     {
         result.error = "unknown scenario: " + options.scenario;
         return result;
@@ -108,6 +111,8 @@ RunResult RunSession(const RunOptions& options)
     Sim::ResetEngine({.VersionMajor = options.engineMajor, .VersionMinor = options.engineMajor >= 5 ? 1 : 27});
     Sim::DefineDefaultGame(scenario.game);
     Sim::RefuseTickCallbacks(scenario.refuseTick);
+    // The engine collects about once a minute; a short run should still see collections.
+    Sim::SetGarbageCollectionPeriod(kGarbageCollectionPeriod);
     if (scenario.setUp)
     {
         scenario.setUp();
@@ -142,6 +147,8 @@ RunResult RunSession(const RunOptions& options)
         hooksAtLastFrame = HookCounts();
     }
     loader.Unload();
+    // What the mod left behind is what survives a collection after it is gone.
+    Sim::CollectGarbage(true);
 
     auto& report = result.report;
     report["scenario"] = options.scenario;
@@ -154,9 +161,10 @@ RunResult RunSession(const RunOptions& options)
     }
     report["hooks_registered"] = hooksAtLastFrame;
     report["hooks_after_unload"] = HookCounts();
-    report["sessions"] = 0;
-    report["teardowns"] = 0;
-    report["capture_actors"] = 0;
+    const Sim::Observed& observed = Sim::Observations();
+    report["sessions"] = observed.addToViewport;
+    report["teardowns"] = observed.removeFromParent;
+    report["capture_actors"] = observed.captureActorsSpawned;
     report["objects_alive"] = Sim::LiveObjectCount();
     result.ok = true;
     return result;
