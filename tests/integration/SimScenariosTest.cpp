@@ -1,0 +1,158 @@
+// orvanta-sim's scenarios played in this process with the built mod loaded: each report says
+// what the engine saw, and the engine left behind shows what the scenario did to the game.
+#ifdef ORVANTA_WITH_SIM
+#include "SimRun.hpp"
+
+#include <Sim/Engine.hpp>
+#include <Sim/World.hpp>
+#include <Unreal/UObjectArray.hpp>
+#include <Unreal/UObjectGlobals.hpp>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <map>
+#include <random>
+#include <string>
+
+namespace
+{
+namespace fs = std::filesystem;
+using RC::Unreal::UObject;
+
+struct Expected
+{
+    int scriptHooks;
+    int tickHooks;
+};
+
+class SimScenarioRuns : public ::testing::Test
+{
+  protected:
+    void TearDown() override
+    {
+        std::error_code ignored;
+        fs::remove_all(root_, ignored);
+    }
+
+    nlohmann::json Play(const std::string& scenario, int frames, int engine = 5, std::uint64_t seed = 1)
+    {
+        OrvSim::RunOptions options;
+        options.library = ORVANTA_MAIN_LIBRARY;
+        options.modDir = root_ / (scenario + "-" + std::to_string(runs_++));
+        options.scenario = scenario;
+        options.frames = frames;
+        options.engineMajor = engine;
+        options.seed = seed;
+        options.echoLog = false;
+        OrvSim::RunResult result = OrvSim::RunSession(options);
+        EXPECT_TRUE(result.ok) << result.error;
+        return result.report;
+    }
+
+    // The controller the engine last gave its local player, and that controller's pawn.
+    static UObject* LocalController() { return Sim::ObjectReference(Sim::LocalPlayer(), L"PlayerController"); }
+    static UObject* LocalPawn() { return Sim::ObjectReference(LocalController(), L"Pawn"); }
+
+    static bool Lives(const UObject* object)
+    {
+        auto* item = object != nullptr ? object->GetObjectItem() : nullptr;
+        return item != nullptr && item->GetUObject() == object && item->IsValid(false);
+    }
+
+    fs::path root_ = fs::temp_directory_path() / ("orvanta-scenarios-" + std::to_string(std::random_device{}()));
+    int runs_ = 0;
+};
+
+TEST_F(SimScenarioRuns, EveryScenarioRegistersWhatTheGameAllowsAndUnloadsClean)
+{
+    const std::map<std::string, Expected> expected = {{"walk", {36, 1}},        {"menu", {36, 1}},
+                                                      {"world-change", {36, 1}}, {"respawn", {36, 1}},
+                                                      {"no-world-hook", {0, 0}}, {"no-tick", {36, 0}}};
+    ASSERT_EQ(OrvSim::ScenarioNames().size(), expected.size());
+    for (const auto& name : OrvSim::ScenarioNames())
+    {
+        SCOPED_TRACE(name);
+        auto report = Play(name, 600);
+        EXPECT_EQ(report["scenario"], name);
+        EXPECT_EQ(report["frames"], 600);
+        EXPECT_EQ(report["hooks_registered"]["script"], expected.at(name).scriptHooks);
+        EXPECT_EQ(report["hooks_registered"]["tick"], expected.at(name).tickHooks);
+        EXPECT_EQ(report["hooks_after_unload"], (nlohmann::json{{"script", 0}, {"tick", 0}}));
+        EXPECT_EQ(report["sessions"], report["teardowns"]) << "every widget the mod showed, it took down";
+        EXPECT_GE(report["log"].size(), 1u);
+        EXPECT_EQ(Sim::ScriptHookCount(), 0u);
+        EXPECT_EQ(Sim::TickCallbackCount(), 0u);
+        EXPECT_TRUE(Sim::ViewportWidgets().empty());
+    }
+}
+
+TEST_F(SimScenarioRuns, ASeedPlaysTheSameGameEveryTimeOnEitherEngine)
+{
+    auto first = Play("walk", 300, 4, 7);
+    auto firstPlace = Sim::ActorPlacement(LocalPawn());
+    EXPECT_EQ(first["engine_version"], "4.27");
+    auto again = Play("walk", 300, 4, 7);
+    auto againPlace = Sim::ActorPlacement(LocalPawn());
+    EXPECT_EQ(first, again);
+    EXPECT_EQ(firstPlace.x, againPlace.x);
+    EXPECT_EQ(firstPlace.yaw, againPlace.yaw);
+
+    Play("walk", 300, 5, 8);
+    auto other = Sim::ActorPlacement(LocalPawn());
+    EXPECT_NE(other.x, firstPlace.x) << "another seed walks another path";
+    EXPECT_GT(std::abs(other.x) + std::abs(other.y), 100.0) << "the player walked";
+}
+
+TEST_F(SimScenarioRuns, WalkHasCreaturesComingAndGoingAroundALocalAndARemotePlayer)
+{
+    Play("walk", 600);
+    std::vector<UObject*> creatures;
+    RC::Unreal::UObjectGlobals::FindAllOf(STR("UmbrafelAICharacter"), creatures);
+    EXPECT_FALSE(creatures.empty());
+    EXPECT_EQ(Sim::FindObjectByPath(L"/Game/Maps/Umbrafel_Open.Umbrafel_Open:PersistentLevel.UmbrafelAICharacter_0"),
+              nullptr)
+        << "a creature from the start has left and been collected";
+    std::vector<UObject*> controllers;
+    RC::Unreal::UObjectGlobals::FindAllOf(STR("UmbrafelPlayerController"), controllers);
+    EXPECT_EQ(controllers.size(), 2u);
+    EXPECT_TRUE(Lives(LocalPawn()));
+}
+
+TEST_F(SimScenarioRuns, WorldChangeLeavesOnlyTheNewWorldWithItsOwnPlayer)
+{
+    Play("world-change", 600);
+    auto* dungeon = Sim::FindObjectByPath(L"/Game/Maps/Umbrafel_Dungeon.Umbrafel_Dungeon");
+    ASSERT_TRUE(Lives(dungeon));
+    EXPECT_EQ(Sim::FindObjectByPath(L"/Game/Maps/Umbrafel_Open.Umbrafel_Open"), nullptr);
+    std::vector<UObject*> instances;
+    RC::Unreal::UObjectGlobals::FindAllOf(STR("UmbrafelGameInstance"), instances);
+    ASSERT_EQ(instances.size(), 1u);
+    EXPECT_EQ(reinterpret_cast<UObject*>(instances[0]->GetWorld()), dungeon);
+    EXPECT_EQ(reinterpret_cast<UObject*>(LocalController()->GetWorld()), dungeon);
+    EXPECT_EQ(reinterpret_cast<UObject*>(LocalPawn()->GetWorld()), dungeon);
+}
+
+TEST_F(SimScenarioRuns, RespawnLeavesTheControllerWithANewCharacter)
+{
+    Play("respawn", 600);
+    UObject* pawn = LocalPawn();
+    ASSERT_TRUE(Lives(pawn));
+    EXPECT_EQ(pawn->GetName(), L"UmbrafelPlayerCharacter_2") << "after the local and the remote player's";
+    EXPECT_EQ(Sim::FindObjectByPath(L"/Game/Maps/Umbrafel_Open.Umbrafel_Open:PersistentLevel.UmbrafelPlayerCharacter_0"),
+              nullptr);
+}
+
+TEST_F(SimScenarioRuns, TheMenuNeverGainsAPawnAndNothingPilesUpWhileItRuns)
+{
+    auto brief = Play("menu", 60);
+    auto longer = Play("menu", 600);
+    EXPECT_EQ(brief["objects_alive"], longer["objects_alive"]);
+    EXPECT_EQ(longer["sessions"], 0);
+    EXPECT_EQ(longer["capture_actors"], 0);
+    EXPECT_TRUE(LocalController()->IsA(Sim::FindClass(L"/Script/Umbrafel.UmbrafelPlayerControllerMenu")));
+    EXPECT_EQ(LocalPawn(), nullptr);
+}
+} // namespace
+#endif
