@@ -5,6 +5,10 @@
 
 #include <Sim/Game.hpp>
 #include <Sim/World.hpp>
+#include <Unreal/AActor.hpp>
+#include <Unreal/World.hpp>
+
+#include <new>
 
 namespace Sim
 {
@@ -23,6 +27,17 @@ FunctionDef Native(std::wstring name, std::vector<ParamDef> params, NativeFuncti
 }
 
 void ReturnObject(Call& call, UObject* value) { call.Get<UObject*>(L"ReturnValue") = value; }
+
+// Instances of the class and its subclasses are objects of the engine's C++ type, as in the
+// engine, so a mod's casts to that type are sound. The type adds no data to UObject.
+template <typename T> UObject* ConstructAs(void* memory) { return new (memory) T(); }
+template <typename T> void GiveNativeType(UClass* cls)
+{
+    static_assert(sizeof(T) == sizeof(UObject));
+    auto& info = State().classInfo[cls];
+    info.construct = &ConstructAs<T>;
+    info.nativeSize = sizeof(T);
+}
 
 void DefineEngineClasses()
 {
@@ -53,6 +68,7 @@ void DefineEngineClasses()
                        Native(L"GetOwner", {Return(Object(L"/Script/Engine.Actor"))},
                               [](Call& call) { ReturnObject(call, ObjectReference(call.Self(), L"Owner")); })},
          .castFlags = CASTCLASS_AActor});
+    GiveNativeType<AActor>(actorClass);
     // Every actor gets a root to place it by; subclasses add theirs.
     SetDefaultComponents(actorClass, {{L"RootComponent", L"/Script/Engine.SceneComponent", L"DefaultSceneRoot"}});
     AddFunction(FindClass(L"/Script/Engine.ActorComponent"),
@@ -76,10 +92,10 @@ void DefineEngineClasses()
                  .properties = {{L"Player", Object(L"/Script/Engine.Player")}}});
     DefineClass({.path = L"/Script/Engine.GameInstance"});
     DefineClass({.path = L"/Script/Engine.Level"});
-    DefineClass({.path = L"/Script/Engine.World",
-                 .properties = {{L"PersistentLevel", Object(L"/Script/Engine.Level")},
-                                {L"OwningGameInstance", Object(L"/Script/Engine.GameInstance")}},
-                 .castFlags = CASTCLASS_UWorld});
+    GiveNativeType<UWorld>(DefineClass({.path = L"/Script/Engine.World",
+                                        .properties = {{L"PersistentLevel", Object(L"/Script/Engine.Level")},
+                                                       {L"OwningGameInstance", Object(L"/Script/Engine.GameInstance")}},
+                                        .castFlags = CASTCLASS_UWorld}));
     DefineClass({.path = L"/Script/Engine.SceneCapture", .super = L"/Script/Engine.Actor"});
     DefineClass({.path = L"/Script/Engine.SceneCapture2D", .super = L"/Script/Engine.SceneCapture"});
 }
