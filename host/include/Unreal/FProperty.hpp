@@ -137,7 +137,8 @@ class UE4SS_API FBoolProperty : public FProperty
   protected:
     uint8 FieldSize = 1;
     uint8 ByteOffset = 0;
-    uint8 ByteMask = 0xFF;
+    // A native bool is the whole byte (field mask 0xFF) and true is stored as 1.
+    uint8 ByteMask = 0x01;
     uint8 FieldMask = 0xFF;
 
     friend struct ::Sim::Detail::EngineAccess;
