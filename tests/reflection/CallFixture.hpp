@@ -64,7 +64,7 @@ class CallFixture : public EngineFixture
         auto vector2D = Struct(L"/Script/CoreUObject.Vector2D");
         auto slateColor = Struct(L"/Script/SlateCore.SlateColor");
         auto font = Struct(L"/Script/SlateCore.SlateFontInfo");
-        DefineClass({.path = L"/Script/UMG.CanvasPanelSlot",
+        DefineClass({.path = L"/Script/TestUMG.CanvasPanelSlot",
                      .properties = {{L"Anchors", Struct(L"/Script/Slate.Anchors")},
                                     {L"Alignment", vector2D},
                                     {L"Position", vector2D},
@@ -80,11 +80,11 @@ class CallFixture : public EngineFixture
                                     Keep(L"InHorizontalAlignment", L"Horizontal")},
                                    {L"SetVerticalAlignment", {In(L"InVerticalAlignment", Byte())},
                                     Keep(L"InVerticalAlignment", L"Vertical")}}});
-        DefineClass({.path = L"/Script/UMG.Widget",
-                     .properties = {{L"Slot", Object(L"/Script/UMG.CanvasPanelSlot")}, {L"Visibility", Byte()}},
+        DefineClass({.path = L"/Script/TestUMG.Widget",
+                     .properties = {{L"Slot", Object(L"/Script/TestUMG.CanvasPanelSlot")}, {L"Visibility", Byte()}},
                      .functions = {{L"SetVisibility", {In(L"InVisibility", Byte())}, Keep(L"InVisibility", L"Visibility")}}});
-        DefineClass({.path = L"/Script/UMG.Image",
-                     .super = L"/Script/UMG.Widget",
+        DefineClass({.path = L"/Script/TestUMG.Image",
+                     .super = L"/Script/TestUMG.Widget",
                      .properties = {{L"Tint", linear}, {L"Resource", Object()}, {L"MatchSize", Bool()}},
                      .functions = {{L"SetColorAndOpacity", {In(L"InColorAndOpacity", linear)}, Keep(L"InColorAndOpacity", L"Tint")},
                                    {L"SetBrushResourceObject", {In(L"ResourceObject", Object())}, Keep(L"ResourceObject", L"Resource")},
@@ -94,8 +94,8 @@ class CallFixture : public EngineFixture
                                         Keep(L"Texture", L"Resource")(call);
                                         Keep(L"bMatchSize", L"MatchSize")(call);
                                     }}}});
-        DefineClass({.path = L"/Script/UMG.TextBlock",
-                     .super = L"/Script/UMG.Widget",
+        DefineClass({.path = L"/Script/TestUMG.TextBlock",
+                     .super = L"/Script/TestUMG.Widget",
                      .properties = {{L"ColorAndOpacity", slateColor}, {L"Font", font}, {L"Text", Text()}},
                      .functions = {{L"SetColorAndOpacity", {In(L"InColorAndOpacity", slateColor)},
                                     Keep(L"InColorAndOpacity", L"ColorAndOpacity")},
@@ -103,21 +103,21 @@ class CallFixture : public EngineFixture
                                    {L"SetText", {In(L"InText", Text())}, [](Call& call) {
                                         *static_cast<FText*>(Field(call.Self(), L"Text")) = call.Get<FText>(L"InText");
                                     }}}});
-        DefineClass({.path = L"/Script/UMG.Border",
-                     .super = L"/Script/UMG.Widget",
+        DefineClass({.path = L"/Script/TestUMG.Border",
+                     .super = L"/Script/TestUMG.Widget",
                      .properties = {{L"BrushColor", linear}},
                      .functions = {{L"SetBrushColor", {In(L"InBrushColor", linear)}, Keep(L"InBrushColor", L"BrushColor")}}});
-        DefineClass({.path = L"/Script/UMG.CanvasPanel",
-                     .super = L"/Script/UMG.Widget",
+        DefineClass({.path = L"/Script/TestUMG.CanvasPanel",
+                     .super = L"/Script/TestUMG.Widget",
                      .functions = {{L"AddChildToCanvas",
-                                    {In(L"Content", Object(L"/Script/UMG.Widget")), Return(Object(L"/Script/UMG.CanvasPanelSlot"))},
+                                    {In(L"Content", Object(L"/Script/TestUMG.Widget")), Return(Object(L"/Script/TestUMG.CanvasPanelSlot"))},
                                     [](Call& call) {
                                         UObject* child = call.Get<UObject*>(L"Content");
                                         if (child == nullptr)
                                         {
                                             return;
                                         }
-                                        UObject* slot = NewObject(FindClass(L"/Script/UMG.CanvasPanelSlot"), call.Self());
+                                        UObject* slot = NewObject(FindClass(L"/Script/TestUMG.CanvasPanelSlot"), call.Self());
                                         std::memcpy(Field(child, L"Slot"), &slot, sizeof(slot));
                                         call.Get<UObject*>(L"ReturnValue") = slot;
                                     }}}});
