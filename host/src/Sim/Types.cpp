@@ -2,11 +2,9 @@
 // functions with parameter blocks and native bodies, class default objects, interfaces.
 #include "Sim/EngineState.hpp"
 
-#include <Unreal/AActor.hpp>
 #include <Unreal/UClass.hpp>
 #include <Unreal/UFunction.hpp>
 #include <Unreal/UnrealVersion.hpp>
-#include <Unreal/World.hpp>
 
 #include <algorithm>
 #include <cstring>
@@ -26,23 +24,6 @@ std::runtime_error DefinitionError(const std::wstring& what, const std::wstring&
         text.push_back(c < 128 ? static_cast<char>(c) : '?');
     }
     return std::runtime_error(text);
-}
-
-template <typename T> UObject* ConstructAs(void* memory) { return new (memory) T(); }
-
-// Actors and worlds are built as their own C++ types, so code that holds them by those types
-// (and a sanitizer checking its casts) sees what the engine would have made.
-std::pair<NativeConstructor, std::size_t> NativeTypeFor(EClassCastFlags castFlags)
-{
-    if ((castFlags & CASTCLASS_AActor) != 0)
-    {
-        return {&ConstructAs<AActor>, sizeof(AActor)};
-    }
-    if ((castFlags & CASTCLASS_UWorld) != 0)
-    {
-        return {&ConstructAs<UWorld>, sizeof(UWorld)};
-    }
-    return {nullptr, 0};
 }
 
 template <typename T> T* Own(std::unique_ptr<T> field)
@@ -329,8 +310,7 @@ UClass* DefineClass(const ClassDef& def)
     {
         throw DefinitionError(L"unknown super class", def.super);
     }
-    auto [construct, nativeSize] = NativeTypeFor(def.castFlags);
-    UClass* cls = EngineAccess::MakeClass(def.path, super, construct, nativeSize, def.castFlags);
+    UClass* cls = EngineAccess::MakeClass(def.path, super, nullptr, 0, def.castFlags);
     EngineAccess::LayOut(cls, def.properties, false, 0);
     for (const auto& function : def.functions)
     {
