@@ -6,8 +6,10 @@
 #include <Platform/Windows.hpp>
 #include <Sim/Types.hpp>
 #include <Sim/World.hpp>
+#include <Unreal/AActor.hpp>
 #include <Unreal/UObjectArray.hpp>
 #include <Unreal/UnrealVersion.hpp>
+#include <Unreal/World.hpp>
 
 #include <cstring>
 #include <string>
@@ -396,5 +398,40 @@ TEST_F(World, CaptureActorSpawnsAreCounted)
     Sim::DestroyActor(capture);
     EXPECT_EQ(Sim::Observations().captureActorsSpawned, 1u);
     EXPECT_EQ(Sim::SpawnActor(world, L"/Script/Engine.ActorComponent"), nullptr) << "only actors spawn";
+}
+
+TEST_F(World, ActorsAndWorldsAreObjectsOfTheEnginesCppTypes)
+{
+    auto* world = Sim::CreateWorld(L"Open");
+    auto* pawn = Sim::SpawnActor(world, L"/Script/Umbrafel.UmbrafelPlayerCharacter");
+    EXPECT_NE(dynamic_cast<AActor*>(pawn), nullptr);
+    EXPECT_NE(dynamic_cast<UWorld*>(AsObject(world)), nullptr);
+    EXPECT_EQ(dynamic_cast<AActor*>(Sim::PersistentLevelOf(world)), nullptr);
+    EXPECT_EQ(dynamic_cast<AActor*>(Sim::ComponentsOf(pawn).front()), nullptr);
+}
+
+TEST_F(World, AWorldBeingLeftRefusesSpawnsAndTakesItsWidgetsOffTheViewport)
+{
+    auto* oldWorld = Sim::CreateWorld(L"Open");
+    auto* instance = Sim::CreateGameInstance(oldWorld);
+    auto* controller = Sim::CreatePlayerController(oldWorld, Sim::ControllerKind::Game);
+    auto* widgetClass = Sim::FindClass(L"/Script/UMG.UserWidget");
+    auto* ofOldWorld = Sim::NewObject(widgetClass, AsObject(oldWorld), L"OfOldWorld");
+    auto* ofInstance = Sim::NewObject(widgetClass, instance, L"OfInstance");
+    auto* add = Sim::FindFunctionByPath(L"/Script/UMG.UserWidget:AddToViewport");
+    int32 zOrder = 50;
+    ofOldWorld->ProcessEvent(add, &zOrder);
+    ofInstance->ProcessEvent(add, &zOrder);
+
+    Sim::Travel(instance, Sim::CreateWorld(L"Dungeon"), 2);
+    EXPECT_EQ(Sim::SpawnActor(oldWorld, L"/Script/Engine.SceneCapture2D"), nullptr);
+    EXPECT_EQ(Sim::Respawn(controller), nullptr);
+    EXPECT_EQ(Sim::Observations().captureActorsSpawned, 0u);
+
+    Sim::TickEngine(kFrame);
+    Sim::TickEngine(kFrame);
+    EXPECT_EQ(Sim::ViewportWidgets(), (std::vector<UObject*>{ofInstance})) << "the instance went on to the new world";
+    EXPECT_EQ(Sim::Observations().removeFromParent, 0u) << "the engine's removal is not the mod's";
+    EXPECT_TRUE(IsFreed(ofOldWorld));
 }
 } // namespace

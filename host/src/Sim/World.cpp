@@ -38,6 +38,12 @@ bool IsWorld(const UObject* object)
     return IsLiveObject(object) && object->GetClassPrivate()->HasAnyCastFlags(CASTCLASS_UWorld);
 }
 
+bool IsTearingDown(const UObject* world)
+{
+    const auto& dying = State().play.dying;
+    return std::any_of(dying.begin(), dying.end(), [world](const DyingWorld& d) { return d.world == world; });
+}
+
 template <typename P> P* PropertyOf(const UStruct* owner, StringViewType name)
 {
     return owner != nullptr ? dynamic_cast<P*>(FindPropertyUncounted(owner, name)) : nullptr;
@@ -398,6 +404,7 @@ void PlayState::Forget(const UObject* object)
         }
     }
     std::erase(viewport, object);
+    std::erase_if(dying, [object](const DyingWorld& d) { return d.world == object; });
     if (localPlayer == object)
     {
         localPlayer = nullptr;
@@ -407,8 +414,9 @@ void PlayState::Forget(const UObject* object)
 void StepWorlds()
 {
     auto& play = Play();
-    std::vector<DyingWorld> dying = std::move(play.dying);
-    play.dying.clear();
+    // A world stays on the list until it is gone, so the engine refuses to spawn into it all
+    // the while; hooks that run meanwhile may change the list, hence the copy.
+    std::vector<DyingWorld> dying = play.dying;
     for (const auto& entry : dying)
     {
         if (!Holds(entry.world))
@@ -426,10 +434,14 @@ void StepWorlds()
         if (entry.framesLeft <= 1)
         {
             KillWorld(entry.world);
+            std::erase_if(play.dying, [&entry](const DyingWorld& d) { return d.world == entry.world; });
         }
         else
         {
-            play.dying.push_back({entry.world, entry.framesLeft - 1});
+            for (auto& d : play.dying)
+            {
+                d.framesLeft -= d.world == entry.world ? 1 : 0;
+            }
         }
     }
     if (play.garbagePeriodNanoseconds > 0 && play.clockNanoseconds >= play.nextGarbageCollection)
@@ -634,7 +646,9 @@ UObject* SpawnActor(UWorld* world, UClass* cls, const Placement& placement, Stri
 {
     UClass* actorClass = FindClass(L"/Script/Engine.Actor");
     auto* level = PersistentLevelOf(world);
-    if (!IsWorld(AsObject(world)) || level == nullptr || cls == nullptr || actorClass == nullptr || !cls->IsChildOf(actorClass))
+    // As the engine, which refuses to spawn into a world it is tearing down.
+    if (!IsWorld(AsObject(world)) || level == nullptr || IsTearingDown(AsObject(world)) || cls == nullptr ||
+        actorClass == nullptr || !cls->IsChildOf(actorClass))
     {
         return nullptr;
     }
@@ -871,8 +885,7 @@ void Travel(UObject* gameInstance, UWorld* to, int dyingFrames)
     {
         return;
     }
-    auto& dying = Play().dying;
-    if (std::any_of(dying.begin(), dying.end(), [from](const DyingWorld& d) { return d.world == from; }))
+    if (IsTearingDown(from))
     {
         return;
     }
@@ -881,7 +894,7 @@ void Travel(UObject* gameInstance, UWorld* to, int dyingFrames)
         KillWorld(from);
         return;
     }
-    dying.push_back({from, dyingFrames});
+    Play().dying.push_back({from, dyingFrames});
 }
 
 bool SetObjectReference(UObject* object, StringViewType property, UObject* value)
