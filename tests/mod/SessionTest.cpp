@@ -104,6 +104,7 @@ TEST_F(Session, MenusNeverBuildASessionAndDiscoveryIsThrottled)
     Frames(1);
     auto firstRetry = mod_->NextSessionAttempt();
     EXPECT_GT(firstRetry, 0);
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
     Frames(20);
     EXPECT_EQ(mod_->NextSessionAttempt(), firstRetry) << "no attempt before half a second";
     Frames(20);
@@ -134,6 +135,7 @@ TEST_F(Session, APawnThatIsNoPlayerCharacterIsRefusedAndMakesALiveSessionStale)
     Sim::Possess(player.controller, vehicle);
     Frames(1);
     EXPECT_EQ(mod_->Session().pawn, nullptr);
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
     Frames(60);
     EXPECT_EQ(mod_->Session().pawn, nullptr);
 
@@ -169,6 +171,7 @@ TEST_F(Session, AfterAWorldChangeTheOldWorldsControllerIsSkippedUntilTheNewWorld
     EXPECT_FALSE(mod_->WorldChangePending());
     EXPECT_EQ(mod_->Session().world, nullptr);
     EXPECT_TRUE(Orv::IsLive(first.controller, false)) << "the old world is still dying";
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
     Frames(60);
     EXPECT_EQ(mod_->Session().world, nullptr) << "the old world's controller is never taken";
 
