@@ -264,6 +264,12 @@ TEST_F(World, GetPawnAnswersThePossessedPawnEvenWithTheirPawnPropertyNulled)
     Sim::DestroyActor(pawn);
     EXPECT_EQ(CallReturning<UObject*>(remote, L"/Script/Engine.Controller:GetPawn"), nullptr);
     EXPECT_EQ(Sim::ObjectReference(remote, L"Pawn"), nullptr);
+
+    // A pawn freed outright, as a test may do at any time, is no answer either.
+    auto* other = Sim::SpawnActor(world, L"/Script/Umbrafel.UmbrafelPlayerCharacter");
+    Sim::Possess(local, other);
+    Sim::DestroyObject(other);
+    EXPECT_EQ(CallReturning<UObject*>(local, L"/Script/Engine.Controller:GetPawn"), nullptr);
 }
 
 TEST_F(World, MenuAndGameControllersShareABaseButNotAClass)
@@ -394,15 +400,17 @@ TEST_F(World, TheViewportKeepsWidgetsAliveAndCountsWhatEntersAndLeavesIt)
     EXPECT_TRUE(IsFreed(shown));
 }
 
-TEST_F(World, CaptureActorSpawnsAreCounted)
+TEST_F(World, SpawnsCountCaptureActorsAndFailAsTheEnginesDo)
 {
     auto* world = Sim::CreateWorld(L"Open");
-    Sim::SpawnActor(world, L"/Script/Engine.Actor");
+    Sim::SpawnActor(world, L"/Script/Engine.Actor", {}, L"Taken");
     auto* capture = Sim::SpawnActor(world, L"/Script/Engine.SceneCapture2D");
     EXPECT_EQ(Sim::Observations().captureActorsSpawned, 1u);
     Sim::DestroyActor(capture);
     EXPECT_EQ(Sim::Observations().captureActorsSpawned, 1u);
     EXPECT_EQ(Sim::SpawnActor(world, L"/Script/Engine.ActorComponent"), nullptr) << "only actors spawn";
+    EXPECT_EQ(Sim::SpawnActor(world, L"/Script/Engine.SceneCapture2D", {}, L"Taken"), nullptr);
+    EXPECT_EQ(Sim::Observations().captureActorsSpawned, 1u);
 }
 
 TEST_F(World, ActorsAndWorldsAreObjectsOfTheEnginesCppTypes)

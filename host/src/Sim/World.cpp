@@ -652,6 +652,11 @@ UObject* SpawnActor(UWorld* world, UClass* cls, const Placement& placement, Stri
     {
         return nullptr;
     }
+    // The engine refuses a name already taken in the level.
+    if (!name.empty() && Holds(FindObjectByPath(level->GetPathName() + L"." + std::wstring(name))))
+    {
+        return nullptr;
+    }
     UObject* actor = NewObject(cls, level, name);
     auto& play = Play();
     play.actors[actor] = {level, {}, false};
