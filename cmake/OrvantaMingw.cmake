@@ -68,3 +68,9 @@ if(ORVANTA_BUILD_TESTS AND CMAKE_CROSSCOMPILING_EMULATOR MATCHES "wine-run")
     message(WARNING "Wine could not be started (install wine64): the tests cannot run")
   endif()
 endif()
+
+if(ORVANTA_BUILD_TESTS)
+  add_test(NAME windows.ImportsOnlySystemDlls
+    COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DFOLDER=${CMAKE_RUNTIME_OUTPUT_DIRECTORY}
+      -P ${CMAKE_CURRENT_LIST_DIR}/check-imports.cmake)
+endif()
