@@ -4,6 +4,7 @@
 # are answered with these (CMake's package redirects), so its other CMake files need no
 # Windows branch. Also puts every DLL and program into one folder, since a Windows program
 # finds the DLLs it imports beside itself.
+
 # UE4SS.dll and main.dll, as the loader and the game name them; MinGW would add "lib".
 set(CMAKE_SHARED_LIBRARY_PREFIX "")
 if(NOT CMAKE_RUNTIME_OUTPUT_DIRECTORY)
@@ -69,6 +70,7 @@ if(ORVANTA_BUILD_TESTS AND CMAKE_CROSSCOMPILING_EMULATOR MATCHES "wine-run")
   endif()
 endif()
 
+# What a player's Windows lacks (libstdc++-6.dll and the like) must not be imported.
 if(ORVANTA_BUILD_TESTS)
   add_test(NAME windows.ImportsOnlySystemDlls
     COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DFOLDER=${CMAKE_RUNTIME_OUTPUT_DIRECTORY}
