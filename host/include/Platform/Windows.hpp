@@ -5,17 +5,7 @@
 
 #include <cstdint>
 
-#ifndef UE4SS_API
-#if defined(_WIN32)
-#if defined(RC_UE_BUILDING_HOST)
-#define UE4SS_API __declspec(dllexport)
-#else
-#define UE4SS_API __declspec(dllimport)
-#endif
-#else
-#define UE4SS_API __attribute__((visibility("default")))
-#endif
-#endif
+#include <File/Macros.hpp>
 
 using BOOL = int;
 using DWORD = std::uint32_t;

@@ -49,7 +49,7 @@ class UE4SS_API ScopedOutputDevice
     RC::Output::OutputDevice* device_;
 };
 
-// Narrows a wide log line to UTF-8 for printing and reports.
+// Narrows a wide log line to UTF-8 for printing and reports; a character UTF-8 cannot carry
+// becomes '?'.
 UE4SS_API std::string ToUtf8(std::wstring_view text);
-UE4SS_API std::wstring FromUtf8(std::string_view text);
 } // namespace Sim

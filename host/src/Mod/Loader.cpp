@@ -4,6 +4,8 @@
 #include <Sim/ModLoader.hpp>
 #include <Sim/Output.hpp>
 
+#include "Platform/Utf8.hpp"
+
 #include <algorithm>
 #include <stdexcept>
 
@@ -83,49 +85,11 @@ ScopedOutputDevice::~ScopedOutputDevice()
 std::string ToUtf8(std::wstring_view text)
 {
     std::string out;
-    for (wchar_t wc : text)
+    out.reserve(text.size());
+    for (wchar_t wide : text)
     {
-        auto c = static_cast<uint32_t>(wc);
-        if (c < 0x80)
-        {
-            out.push_back(static_cast<char>(c));
-        }
-        else if (c < 0x800)
-        {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-        else if (c < 0x10000)
-        {
-            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-        else
-        {
-            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-    }
-    return out;
-}
-
-std::wstring FromUtf8(std::string_view text)
-{
-    std::wstring out;
-    for (std::size_t i = 0; i < text.size();)
-    {
-        auto c = static_cast<unsigned char>(text[i]);
-        int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-        uint32_t code = extra == 0 ? c : (c & (0x3F >> extra));
-        ++i;
-        for (int k = 0; k < extra && i < text.size(); ++k, ++i)
-        {
-            code = (code << 6) | (static_cast<unsigned char>(text[i]) & 0x3F);
-        }
-        out.push_back(static_cast<wchar_t>(code));
+        auto code = static_cast<uint32_t>(wide);
+        Detail::AppendUtf8(out, Detail::IsScalarValue(code) ? code : uint32_t{'?'});
     }
     return out;
 }

@@ -5,6 +5,8 @@
 #include <Platform/Windows.hpp>
 #include <Sim/World.hpp>
 
+#include "Platform/Utf8.hpp"
+
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <stdio.h>
@@ -30,29 +32,8 @@ namespace
         for (; *wide != L'\0'; ++wide)
         {
             const auto c = static_cast<std::uint32_t>(*wide);
-            if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return std::nullopt;
-            if (c < 0x80)
-            {
-                out.push_back(static_cast<char>(c));
-            }
-            else if (c < 0x800)
-            {
-                out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-                out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-            }
-            else if (c < 0x10000)
-            {
-                out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-                out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-                out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-            }
-            else
-            {
-                out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-                out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-                out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-                out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-            }
+            if (!Sim::Detail::IsScalarValue(c)) return std::nullopt;
+            Sim::Detail::AppendUtf8(out, c);
         }
         return out;
     }
@@ -81,7 +62,7 @@ namespace
                 if ((next & 0xC0) != 0x80) return std::nullopt;
                 code = (code << 6) | (next & 0x3Fu);
             }
-            if (code < smallest || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return std::nullopt;
+            if (code < smallest || !Sim::Detail::IsScalarValue(code)) return std::nullopt;
             out.push_back(static_cast<wchar_t>(code));
             i += length;
         }
