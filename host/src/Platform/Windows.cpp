@@ -3,7 +3,6 @@
 // file system here takes UTF-8 bytes, so every path is converted strictly in both
 // directions: a path that cannot be converted is a failed call, never a different file.
 #include <Platform/Windows.hpp>
-#include <Sim/World.hpp>
 
 #include "Platform/Utf8.hpp"
 
@@ -23,8 +22,6 @@
 
 namespace
 {
-    constexpr LONGLONG kPerformanceFrequency = 10'000'000;
-
     std::optional<std::string> ToUtf8(LPCWSTR wide)
     {
         if (wide == nullptr) return std::nullopt;
@@ -186,19 +183,5 @@ extern "C"
         const auto path = ToUtf8(lpFileName);
         if (!path || path->empty()) return FALSE;
         return unlink(path->c_str()) == 0 ? TRUE : FALSE;
-    }
-
-    BOOL QueryPerformanceCounter(LARGE_INTEGER* lpPerformanceCount)
-    {
-        if (lpPerformanceCount == nullptr) return FALSE;
-        lpPerformanceCount->QuadPart = Sim::ClockNanoseconds() / (1'000'000'000 / kPerformanceFrequency);
-        return TRUE;
-    }
-
-    BOOL QueryPerformanceFrequency(LARGE_INTEGER* lpFrequency)
-    {
-        if (lpFrequency == nullptr) return FALSE;
-        lpFrequency->QuadPart = kPerformanceFrequency;
-        return TRUE;
     }
 }
