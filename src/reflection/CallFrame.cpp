@@ -133,24 +133,38 @@ CallFrame::Located CallFrame::Locate(std::wstring_view name, std::size_t length)
     return {property, Buffer() + offset};
 }
 
-bool CallFrame::WriteRaw(std::wstring_view name, const void* source, std::size_t length)
+CallFrame::Located CallFrame::LocateRaw(std::wstring_view name, std::size_t length)
 {
-    if (source == nullptr || called_ || !IsBound())
-    {
-        return false;
-    }
     Located at = Locate(name, length);
     if (at.property == nullptr || length > ValueSize(at.property))
     {
-        return false;
+        return {};
     }
     if (length == 1 && PropertyClassOf(at.property) == PropertyClass::Bool)
     {
         auto byteOffset = static_cast<const FBoolProperty*>(at.property)->GetByteOffset();
         if (static_cast<std::size_t>(at.address - Buffer()) + byteOffset >= size_)
         {
-            return false;
+            return {};
         }
+        at.boolBit = true;
+    }
+    return at;
+}
+
+bool CallFrame::WriteRaw(std::wstring_view name, const void* source, std::size_t length)
+{
+    if (source == nullptr || called_ || !IsBound())
+    {
+        return false;
+    }
+    Located at = LocateRaw(name, length);
+    if (at.property == nullptr)
+    {
+        return false;
+    }
+    if (at.boolBit)
+    {
         WriteBoolBit(at.property, at.address, *static_cast<const std::uint8_t*>(source) != 0);
         return true;
     }
@@ -233,18 +247,13 @@ bool CallFrame::Read(std::wstring_view name, void* destination, std::size_t leng
     {
         return false;
     }
-    Located at = Locate(name, length);
-    if (at.property == nullptr || length > ValueSize(at.property))
+    Located at = LocateRaw(name, length);
+    if (at.property == nullptr)
     {
         return false;
     }
-    if (length == 1 && PropertyClassOf(at.property) == PropertyClass::Bool)
+    if (at.boolBit)
     {
-        auto byteOffset = static_cast<const FBoolProperty*>(at.property)->GetByteOffset();
-        if (static_cast<std::size_t>(at.address - Buffer()) + byteOffset >= size_)
-        {
-            return false;
-        }
         *static_cast<std::uint8_t*>(destination) = ReadBoolBit(at.property, at.address) ? 1 : 0;
     }
     else

@@ -59,10 +59,14 @@ class CallFrame
     {
         FProperty* property = nullptr;
         std::uint8_t* address = nullptr;
+        bool boolBit = false; // a one-byte access to a bool goes through its bit
     };
 
     // The parameter and its place, if its bytes [offset, offset + length) lie in the buffer.
     Located Locate(std::wstring_view name, std::size_t length);
+    // Locate, plus the checks a raw write and a raw read share: the length fits the value,
+    // and a bool's byte lies inside the buffer.
+    Located LocateRaw(std::wstring_view name, std::size_t length);
     void DestroyUnreadResults();
     static bool Contains(const std::array<FProperty*, kMaxValues>& list, std::size_t count, const FProperty* property);
 
