@@ -5,28 +5,7 @@
 #include "reflection/Calls.hpp"
 #include "reflection/Setters.hpp"
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
-#if !defined(__SANITIZE_ADDRESS__)
-namespace
-{
-std::atomic<long> allocations{0};
-}
-
-void* operator new(std::size_t size)
-{
-    ++allocations;
-    if (void* block = std::malloc(size == 0 ? 1 : size))
-    {
-        return block;
-    }
-    throw std::bad_alloc();
-}
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete(void* block, std::size_t) noexcept { std::free(block); }
-#endif
+#include "support/CountingNew.hpp"
 
 namespace
 {
@@ -38,7 +17,7 @@ class SteadyFrame : public OrvTest::CallFixture
 
 TEST_F(SteadyFrame, RepeatedSettersAndReadsAllocateNothing)
 {
-#if defined(__SANITIZE_ADDRESS__)
+#if !ORV_COUNTING_NEW
     GTEST_SKIP() << "the sanitizer owns operator new";
 #else
     using namespace Sim;
@@ -62,13 +41,13 @@ TEST_F(SteadyFrame, RepeatedSettersAndReadsAllocateNothing)
         CallAndReadVector(reflection_, widget, L"GetVelocity", velocity);
     };
     frame();
-    long before = allocations.load();
+    long before = OrvTest::allocationCount.load();
     ASSERT_GT(before, 0) << "the counting operator new is not in use";
     for (int i = 0; i < 10; ++i)
     {
         frame();
     }
-    EXPECT_EQ(allocations.load() - before, 0);
+    EXPECT_EQ(OrvTest::allocationCount.load() - before, 0);
     EXPECT_EQ(Sim::Counters().ProcessEvent, 11u * 6u);
 #endif
 }

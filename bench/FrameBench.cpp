@@ -1,0 +1,85 @@
+// What a steady frame costs: the frame driver with a live session among tracked creatures,
+// a cached function lookup, and one widget setter through a reflective call.
+#include "mod/LiveOrvantaMod.hpp"
+#include "reflection/Lookup.hpp"
+#include "reflection/Setters.hpp"
+#include "settings/ModSettings.hpp"
+
+#include <Sim/Engine.hpp>
+#include <Sim/Game.hpp>
+#include <Sim/Types.hpp>
+#include <Sim/World.hpp>
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+namespace
+{
+using namespace RC::Unreal;
+
+void StartGame()
+{
+    Sim::ResetEngine({.VersionMajor = 5, .VersionMinor = 1});
+    Sim::DefineDefaultGame();
+}
+
+void BM_FrameWithLiveSession(benchmark::State& state)
+{
+    StartGame();
+    auto* world = Sim::CreateWorld(L"Valley");
+    Sim::CreateGameInstance(world);
+    auto* controller = Sim::CreatePlayerController(world, Sim::ControllerKind::Game);
+    auto* pawn = Sim::SpawnActor(world, L"/Script/Umbrafel.UmbrafelPlayerCharacter");
+    Sim::Possess(controller, pawn);
+    auto mod = std::make_unique<Orv::LiveOrvantaMod>();
+    mod->on_unreal_init();
+    Sim::TickEngine(1.0f / 60.0f);
+    // Creatures that begin play under a live session are tracked from the next frame on.
+    for (int64_t i = 0; i < state.range(0); ++i)
+    {
+        Sim::SpawnActor(world, L"/Script/Umbrafel.UmbrafelAICharacter", {static_cast<double>(i) * 100.0, 0, 0, 0});
+    }
+    Sim::TickEngine(1.0f / 60.0f);
+    if (mod->Session().pawn != pawn)
+    {
+        state.SkipWithError("no session");
+        return;
+    }
+    for (auto _ : state)
+    {
+        Sim::TickEngine(1.0f / 60.0f);
+    }
+    state.counters["tracked"] = static_cast<double>(mod->Session().trackedActors.size());
+    mod.reset();
+}
+BENCHMARK(BM_FrameWithLiveSession)->Arg(0)->Arg(64);
+
+void BM_CachedFunctionLookup(benchmark::State& state)
+{
+    StartGame();
+    auto* actor = Sim::NewObject(Sim::FindClass(L"/Script/Engine.Actor"), nullptr, L"Subject");
+    Orv::Reflection reflection;
+    for (auto _ : state)
+    {
+        benchmark::DoNotOptimize(reflection.LookupFunction(actor, L"ReceiveEndPlay"));
+    }
+}
+BENCHMARK(BM_CachedFunctionLookup);
+
+void BM_SetVisibility(benchmark::State& state)
+{
+    StartGame();
+    auto* widget = Sim::NewObject(Sim::FindClass(L"/Script/UMG.Widget"), nullptr, L"Widget");
+    Sim::AddFunction(static_cast<UClass*>(widget->GetClassPrivate()),
+                     {L"SetVisibility", {Sim::In(L"InVisibility", Sim::Byte())}, [](Sim::Call&) {}});
+    Orv::Reflection reflection;
+    for (auto _ : state)
+    {
+        benchmark::DoNotOptimize(Orv::SetVisibility(reflection, widget, Orv::kVisibilityShown));
+    }
+}
+BENCHMARK(BM_SetVisibility);
+} // namespace
+
+BENCHMARK_MAIN();
