@@ -29,9 +29,7 @@ void BM_FrameWithLiveSession(benchmark::State& state)
     StartGame();
     auto* world = Sim::CreateWorld(L"Valley");
     Sim::CreateGameInstance(world);
-    auto* controller = Sim::CreatePlayerController(world, Sim::ControllerKind::Game);
-    auto* pawn = Sim::SpawnActor(world, L"/Script/Umbrafel.UmbrafelPlayerCharacter");
-    Sim::Possess(controller, pawn);
+    auto* pawn = Sim::EnterLocalPlayer(world).pawn;
     auto mod = std::make_unique<Orv::LiveOrvantaMod>();
     mod->on_unreal_init();
     Sim::TickEngine(1.0f / 60.0f);

@@ -110,9 +110,9 @@ Sim::Placement Near(Game& game, double radius)
 
 void EnterPlayer(Game& game)
 {
-    game.controller = Sim::CreatePlayerController(game.world, Sim::ControllerKind::Game);
-    game.pawn = Sim::SpawnActor(game.world, L"/Script/Umbrafel.UmbrafelPlayerCharacter", game.at);
-    Sim::Possess(game.controller, game.pawn);
+    auto player = Sim::EnterLocalPlayer(game.world, game.at);
+    game.controller = player.controller;
+    game.pawn = player.pawn;
 }
 
 // A world with the local player, another (remote) player, and a few creatures about.

@@ -37,9 +37,9 @@ Player MakePlayer(std::wstring_view map, UObject* gameInstance = nullptr)
     Player player;
     player.world = Sim::CreateWorld(map);
     player.gameInstance = gameInstance != nullptr ? gameInstance : Sim::CreateGameInstance(player.world);
-    player.controller = Sim::CreatePlayerController(player.world, Sim::ControllerKind::Game);
-    player.pawn = Sim::SpawnActor(player.world, L"/Script/Umbrafel.UmbrafelPlayerCharacter");
-    Sim::Possess(player.controller, player.pawn);
+    auto local = Sim::EnterLocalPlayer(player.world);
+    player.controller = local.controller;
+    player.pawn = local.pawn;
     return player;
 }
 

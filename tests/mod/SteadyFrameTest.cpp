@@ -22,9 +22,7 @@ TEST_F(SteadyFrame, TheFrameDriverAllocatesNothingOnceTheSessionRuns)
     Orv::Settings() = Orv::DefaultSettings();
     auto* world = Sim::CreateWorld(L"Valley");
     Sim::CreateGameInstance(world);
-    auto* controller = Sim::CreatePlayerController(world, Sim::ControllerKind::Game);
-    auto* pawn = Sim::SpawnActor(world, L"/Script/Umbrafel.UmbrafelPlayerCharacter");
-    Sim::Possess(controller, pawn);
+    auto* pawn = Sim::EnterLocalPlayer(world).pawn;
     auto mod = std::make_unique<Orv::LiveOrvantaMod>();
     mod->on_unreal_init();
     constexpr Sim::int64 kFrame = 16'666'667;

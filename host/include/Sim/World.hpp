@@ -75,6 +75,15 @@ UE4SS_API UObject* AddComponent(UObject* owner, StringViewType classPath, String
 UE4SS_API void DestroyComponent(UObject* component);
 UE4SS_API std::vector<UObject*> ComponentsOf(UObject* actor);
 
+struct EnteredPlayer
+{
+    UObject* controller = nullptr;
+    UObject* pawn = nullptr;
+};
+// This machine's player entering the world: a local "UmbrafelPlayerController" possessing a
+// new "UmbrafelPlayerCharacter" at the placement.
+UE4SS_API EnteredPlayer EnterLocalPlayer(UWorld* world, const Placement& placement = {});
+
 // Sets the controller's "Pawn" and what its GetPawn answers.
 UE4SS_API void Possess(UObject* controller, UObject* pawn);
 // The new player character: spawned, possessed, and the old pawn destroyed.

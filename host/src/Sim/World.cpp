@@ -775,6 +775,15 @@ void Possess(UObject* controller, UObject* pawn)
     }
 }
 
+EnteredPlayer EnterLocalPlayer(UWorld* world, const Placement& placement)
+{
+    EnteredPlayer player;
+    player.controller = CreatePlayerController(world, ControllerKind::Game);
+    player.pawn = SpawnActor(world, L"/Script/Umbrafel.UmbrafelPlayerCharacter", placement);
+    Possess(player.controller, player.pawn);
+    return player;
+}
+
 UObject* Respawn(UObject* controller, const Placement& placement)
 {
     if (!IsLiveObject(controller))
