@@ -120,7 +120,17 @@ FProperty* CallFrame::Parameter(std::wstring_view name) { return reflection_.Loo
 
 CallFrame::Located CallFrame::Locate(std::wstring_view name, std::size_t length)
 {
+    return LocateProperty(Parameter(name), length);
+}
+
+CallFrame::Located CallFrame::LocateWhole(std::wstring_view name)
+{
     FProperty* property = Parameter(name);
+    return property != nullptr ? LocateProperty(property, ValueSize(property)) : Located{};
+}
+
+CallFrame::Located CallFrame::LocateProperty(FProperty* property, std::size_t length)
+{
     if (property == nullptr)
     {
         return {};
@@ -131,6 +141,14 @@ CallFrame::Located CallFrame::Locate(std::wstring_view name, std::size_t length)
         return {};
     }
     return {property, Buffer() + offset};
+}
+
+void CallFrame::RememberRead(FProperty* property)
+{
+    if (!Contains(read_, readCount_, property) && readCount_ < kMaxValues)
+    {
+        read_[readCount_++] = property;
+    }
 }
 
 CallFrame::Located CallFrame::LocateRaw(std::wstring_view name, std::size_t length)
@@ -178,13 +196,9 @@ bool CallFrame::WriteByCopy(std::wstring_view name, const void* source)
     {
         return false;
     }
-    FProperty* property = Parameter(name);
-    if (property == nullptr)
-    {
-        return false;
-    }
-    Located at = Locate(name, ValueSize(property));
-    if (at.property == nullptr || Contains(constructed_, constructedCount_, property) || constructedCount_ == kMaxValues)
+    Located at = LocateWhole(name);
+    FProperty* property = at.property;
+    if (property == nullptr || Contains(constructed_, constructedCount_, property) || constructedCount_ == kMaxValues)
     {
         return false;
     }
@@ -204,13 +218,9 @@ void* CallFrame::ParameterSlot(std::wstring_view name, FProperty** property)
     {
         return nullptr;
     }
-    FProperty* parameter = Parameter(name);
+    Located at = LocateWhole(name);
+    FProperty* parameter = at.property;
     if (parameter == nullptr)
-    {
-        return nullptr;
-    }
-    Located at = Locate(name, ValueSize(parameter));
-    if (at.property == nullptr)
     {
         return nullptr;
     }
@@ -260,10 +270,7 @@ bool CallFrame::Read(std::wstring_view name, void* destination, std::size_t leng
     {
         std::memcpy(destination, at.address, length);
     }
-    if (!Contains(read_, readCount_, at.property) && readCount_ < kMaxValues)
-    {
-        read_[readCount_++] = at.property;
-    }
+    RememberRead(at.property);
     return true;
 }
 
@@ -273,20 +280,13 @@ void* CallFrame::ResultSlot(std::wstring_view name)
     {
         return nullptr;
     }
-    FProperty* property = Parameter(name);
-    if (property == nullptr)
-    {
-        return nullptr;
-    }
-    Located at = Locate(name, ValueSize(property));
+    Located at = LocateWhole(name);
     if (at.property == nullptr)
     {
         return nullptr;
     }
-    if (!Contains(read_, readCount_, property) && readCount_ < kMaxValues)
-    {
-        read_[readCount_++] = property;
-    }
+    // A full read list does not fail the slot.
+    RememberRead(at.property);
     return at.address;
 }
 } // namespace Orv

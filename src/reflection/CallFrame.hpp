@@ -63,7 +63,12 @@ class CallFrame
     };
 
     // The parameter and its place, if its bytes [offset, offset + length) lie in the buffer.
+    // The parameter's place for an access of length bytes; empty when it is missing or the
+    // access would leave the buffer. LocateWhole covers the whole value.
     Located Locate(std::wstring_view name, std::size_t length);
+    Located LocateWhole(std::wstring_view name);
+    Located LocateProperty(FProperty* property, std::size_t length);
+    void RememberRead(FProperty* property);
     // Locate, plus the checks a raw write and a raw read share: the length fits the value,
     // and a bool's byte lies inside the buffer.
     Located LocateRaw(std::wstring_view name, std::size_t length);
