@@ -56,10 +56,7 @@ CallFrame::CallFrame(Reflection& reflection, UFunction* function) : reflection_(
     {
         size_ = 1;
     }
-    if (size_ > kInlineSize)
-    {
-        heap_.assign(size_, 0);
-    }
+    buffer_.Reserve(size_);
 }
 
 CallFrame::~CallFrame()

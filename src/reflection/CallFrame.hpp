@@ -4,12 +4,12 @@
 #pragma once
 
 #include "reflection/Lookup.hpp"
+#include "reflection/ScratchBuffer.hpp"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
-#include <vector>
 
 namespace Orv
 {
@@ -18,7 +18,7 @@ namespace Orv
 class CallFrame
 {
   public:
-    static constexpr std::size_t kInlineSize = 256;
+    static constexpr std::size_t kInlineSize = ScratchBuffer::kInlineSize;
     static constexpr std::size_t kMaxValues = 16;
 
     // A null function makes an unbound frame: nothing can be written or called.
@@ -33,7 +33,7 @@ class CallFrame
     bool IsBound() const { return function_ != nullptr; }
     bool Called() const { return called_; }
     std::size_t Size() const { return size_; }
-    std::uint8_t* Buffer() { return heap_.empty() ? inline_.data() : heap_.data(); }
+    std::uint8_t* Buffer() { return buffer_.Data(); }
     // The function's parameter of that name, or null.
     FProperty* Parameter(std::wstring_view name);
 
@@ -62,7 +62,6 @@ class CallFrame
         bool boolBit = false; // a one-byte access to a bool goes through its bit
     };
 
-    // The parameter and its place, if its bytes [offset, offset + length) lie in the buffer.
     // The parameter's place for an access of length bytes; empty when it is missing or the
     // access would leave the buffer. LocateWhole covers the whole value.
     Located Locate(std::wstring_view name, std::size_t length);
@@ -78,8 +77,7 @@ class CallFrame
     Reflection& reflection_;
     UFunction* function_ = nullptr;
     std::size_t size_ = 0;
-    alignas(16) std::array<std::uint8_t, kInlineSize> inline_{};
-    std::vector<std::uint8_t> heap_;
+    ScratchBuffer buffer_;
     std::array<FProperty*, kMaxValues> constructed_{};
     std::array<FProperty*, kMaxValues> read_{};
     std::size_t constructedCount_ = 0;

@@ -3,12 +3,11 @@
 
 #include "reflection/Calls.hpp"
 #include "reflection/PropertyAccess.hpp"
+#include "reflection/ScratchBuffer.hpp"
 
-#include <array>
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <vector>
 
 namespace Orv
 {
@@ -25,11 +24,8 @@ class StructCopy
   public:
     StructCopy(const FProperty* property, const void* source) : property_(property)
     {
-        auto size = static_cast<std::size_t>(property->GetElementSize()) * static_cast<std::size_t>(property->GetArrayDim());
-        if (size > inline_.size())
-        {
-            heap_.assign(size, 0);
-        }
+        buffer_.Reserve(static_cast<std::size_t>(property->GetElementSize()) *
+                        static_cast<std::size_t>(property->GetArrayDim()));
         property_->InitializeValue(Data());
         property_->CopySingleValue(Data(), source);
     }
@@ -37,12 +33,11 @@ class StructCopy
     StructCopy(const StructCopy&) = delete;
     StructCopy& operator=(const StructCopy&) = delete;
 
-    std::uint8_t* Data() { return heap_.empty() ? inline_.data() : heap_.data(); }
+    std::uint8_t* Data() { return buffer_.Data(); }
 
   private:
     const FProperty* property_;
-    alignas(16) std::array<std::uint8_t, 256> inline_{};
-    std::vector<std::uint8_t> heap_;
+    ScratchBuffer buffer_;
 };
 
 // By-copy arguments are copied with the parameter's own type: a source of another struct
