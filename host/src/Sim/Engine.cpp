@@ -192,42 +192,40 @@ UClass* EngineAccess::MakeClass(StringViewType path, UClass* super, NativeConstr
     return cls;
 }
 
+// A class built without the object machinery, which needs the class of classes and the
+// package class before it can build anything. Its package is given once packages exist.
+UClass* EngineAccess::MakeBootstrapClass(UClass* classOfClasses, const wchar_t* name, std::size_t nativeSize,
+                                         NativeConstructor construct, EClassCastFlags castFlags)
+{
+    auto& s = State();
+    const std::size_t size = (sizeof(UClass) + 15) & ~std::size_t{15};
+    void* memory = s.pool.Allocate(size);
+    std::memset(memory, 0, sizeof(UClass));
+    auto* cls = new (memory) UClass();
+    int32 index = TakeSlot();
+    cls->InternalIndex = index;
+    cls->ClassPrivate = classOfClasses != nullptr ? classOfClasses : cls;
+    cls->NamePrivate = FName(name);
+    cls->ObjectFlags = RF_Public | RF_MarkAsNative;
+    cls->PropertiesSize = static_cast<int32>(nativeSize);
+    cls->ClassCastFlags = castFlags;
+    Item(index)->Object = cls;
+    ++Item(index)->SerialNumber;
+    s.allocationSize[static_cast<std::size_t>(index)] = size;
+    s.classInfo[cls] = {construct, nativeSize, 0};
+    return cls;
+}
+
 void EngineAccess::Bootstrap()
 {
     auto& s = State();
-    // The class of classes is its own class: build it by hand, then everything else through it.
-    void* memory = s.pool.Allocate((sizeof(UClass) + 15) & ~std::size_t{15});
-    std::memset(memory, 0, sizeof(UClass));
-    auto* classClass = new (memory) UClass();
-    int32 index = TakeSlot();
-    classClass->InternalIndex = index;
-    classClass->ClassPrivate = classClass;
-    classClass->NamePrivate = FName(L"Class");
-    classClass->ObjectFlags = RF_Public | RF_MarkAsNative;
-    classClass->PropertiesSize = static_cast<int32>(sizeof(UClass));
-    classClass->ClassCastFlags = CASTCLASS_UField | CASTCLASS_UStruct | CASTCLASS_UClass;
-    Item(index)->Object = classClass;
-    ++Item(index)->SerialNumber;
-    s.allocationSize[static_cast<std::size_t>(index)] = (sizeof(UClass) + 15) & ~std::size_t{15};
+    // The class of classes is its own class.
+    auto* classClass = MakeBootstrapClass(nullptr, L"Class", sizeof(UClass), &ConstructNative<UClass>,
+                                          CASTCLASS_UField | CASTCLASS_UStruct | CASTCLASS_UClass);
     s.classClass = classClass;
-    s.classInfo[classClass] = {&ConstructNative<UClass>, sizeof(UClass), 0};
-    // The package class too, since every other class needs a package as its outer; both get
-    // their package once it exists.
-    memory = s.pool.Allocate((sizeof(UClass) + 15) & ~std::size_t{15});
-    std::memset(memory, 0, sizeof(UClass));
-    auto* packageClass = new (memory) UClass();
-    index = TakeSlot();
-    packageClass->InternalIndex = index;
-    packageClass->ClassPrivate = classClass;
-    packageClass->NamePrivate = FName(L"Package");
-    packageClass->ObjectFlags = RF_Public | RF_MarkAsNative;
-    packageClass->PropertiesSize = static_cast<int32>(sizeof(UPackage));
-    packageClass->ClassCastFlags = CASTCLASS_UPackage;
-    Item(index)->Object = packageClass;
-    ++Item(index)->SerialNumber;
-    s.allocationSize[static_cast<std::size_t>(index)] = (sizeof(UClass) + 15) & ~std::size_t{15};
+    auto* packageClass =
+        MakeBootstrapClass(classClass, L"Package", sizeof(UPackage), &ConstructNative<UPackage>, CASTCLASS_UPackage);
     s.packageClass = packageClass;
-    s.classInfo[packageClass] = {&ConstructNative<UPackage>, sizeof(UPackage), 0};
 
     auto* core = Package(L"/Script/CoreUObject");
     classClass->OuterPrivate = core;

@@ -123,6 +123,8 @@ struct EngineAccess
     static UObject* Construct(UClass* cls, UObject* outer, FName name, EObjectFlags flags);
     static void Destroy(UObject* object);
     static void Bootstrap();
+    static UClass* MakeBootstrapClass(UClass* classOfClasses, const wchar_t* name, std::size_t nativeSize,
+                                      NativeConstructor construct, EClassCastFlags castFlags);
     static void TearDown();
     static FUObjectItem* Item(int32 index);
     static UPackage* Package(StringViewType name);
