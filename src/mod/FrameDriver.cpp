@@ -14,8 +14,6 @@ using namespace RC::Unreal;
 namespace
 {
 constexpr Nanoseconds kDiscoveryRetry = kSecond / 2;
-
-bool IsDue(Nanoseconds now, Nanoseconds deadline) { return now >= deadline; }
 } // namespace
 
 void LiveOrvantaMod::OnTick()

@@ -160,7 +160,7 @@ void LiveOrvantaMod::ProcessActorQueues()
     {
         FullAiScan();
     }
-    else if (now >= session.nextAiRefresh)
+    else if (IsDue(now, session.nextAiRefresh))
     {
         RefreshAiList();
     }
