@@ -39,7 +39,7 @@ void BM_FrameWithLiveSession(benchmark::State& state)
         Sim::SpawnActor(world, L"/Script/Umbrafel.UmbrafelAICharacter", {static_cast<double>(i) * 100.0, 0, 0, 0});
     }
     Sim::TickEngine(1.0f / 60.0f);
-    if (mod->Session().pawn != pawn)
+    if (mod->Session().discovery.pawn != pawn)
     {
         state.SkipWithError("no session");
         return;
@@ -48,7 +48,7 @@ void BM_FrameWithLiveSession(benchmark::State& state)
     {
         Sim::TickEngine(1.0f / 60.0f);
     }
-    state.counters["tracked"] = static_cast<double>(mod->Session().trackedActors.size());
+    state.counters["tracked"] = static_cast<double>(mod->Session().actors.trackedActors.size());
     mod.reset();
 }
 BENCHMARK(BM_FrameWithLiveSession)->Arg(0)->Arg(64);

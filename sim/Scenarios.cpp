@@ -208,7 +208,7 @@ bool MakeScenario(const std::string& name, std::uint64_t seed, int frames, Scena
                 game->creatures.clear();
                 game->npc = {};
                 game->world = dungeon;
-                Sim::Travel(game->gameInstance, dungeon, 90);
+                Sim::TravelSeamless(game->gameInstance, dungeon, 90);
             }
             if (travelFrame >= 0 && frame == travelFrame + 20)
             {

@@ -75,7 +75,7 @@ UObject* LiveOrvantaMod::PawnOf(UObject* controller)
             return pawn;
         }
     }
-    return CallAndReadObject(reflection, controller, L"GetPawn");
+    return CallAndReadObject(reflection, controller, L"K2_GetPawn");
 }
 
 bool LiveOrvantaMod::AcquireSession()
@@ -120,24 +120,18 @@ bool LiveOrvantaMod::AcquireSession()
         return false;
     }
 
-    session.playerController = controller;
-    session.world = world;
-    session.pawn = pawn;
-    session.gameInstance = gameInstance;
+    session.discovery = DiscoveryState{world, gameInstance, controller, pawn};
     leftWorld = nullptr;
 
-    session.mapApi = session.mapTracker = session.objectRegistry = nullptr;
-    session.revealedIconsComponent = session.mapCustomizationComponent = session.poiSystem = nullptr;
-    session.aiSubsystem = nullptr;
-    session.mapApiSearched = session.registryScanned = session.poiScanned = false;
+    session.gameData = GameDataState{};
 
-    session.nightStateKnown = false;
+    session.brightness.nightStateKnown = false;
     RefreshBrightness(true);
 
     const Nanoseconds acquiredAt = ReadMonotonicClock();
-    session.nextBrightnessRefresh = acquiredAt + 10 * kSecond;
-    session.nextPlayerHiding = acquiredAt;
-    session.nextIconStyleAttempt = acquiredAt;
+    session.deadlines.nextBrightnessRefresh = acquiredAt + 10 * kSecond;
+    session.deadlines.nextPlayerHiding = acquiredAt;
+    session.deadlines.nextIconStyleAttempt = acquiredAt;
 
     mapDataDirty = true;
     playerHidingDirty = true;
@@ -148,9 +142,10 @@ bool LiveOrvantaMod::AcquireSession()
 
 bool LiveOrvantaMod::SessionStillValid()
 {
-    UWorld* world = session.world;
-    if (!IsLive(world, false) || !IsLive(session.gameInstance, false) || !IsLive(session.playerController, false) ||
-        !IsLive(session.pawn, false))
+    DiscoveryState& found = session.discovery;
+    UWorld* world = found.world;
+    if (!IsLive(world, false) || !IsLive(found.gameInstance, false) || !IsLive(found.playerController, false) ||
+        !IsLive(found.pawn, false))
     {
         return false;
     }
@@ -158,16 +153,16 @@ bool LiveOrvantaMod::SessionStillValid()
     {
         return false;
     }
-    if (IsMenuController(session.playerController) || !IsGameController(session.playerController) ||
-        !IsPlayerCharacter(session.pawn))
+    if (IsMenuController(found.playerController) || !IsGameController(found.playerController) ||
+        !IsPlayerCharacter(found.pawn))
     {
         return false;
     }
-    if (session.playerController->GetWorld() != world || static_cast<AActor*>(session.pawn)->GetWorld() != world ||
-        session.gameInstance->GetWorld() != world)
+    if (found.playerController->GetWorld() != world || static_cast<AActor*>(found.pawn)->GetWorld() != world ||
+        found.gameInstance->GetWorld() != world)
     {
         return false;
     }
-    return PawnOf(session.playerController) == session.pawn;
+    return PawnOf(found.playerController) == found.pawn;
 }
 } // namespace Orv

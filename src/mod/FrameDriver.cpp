@@ -48,27 +48,27 @@ void LiveOrvantaMod::OnTick()
 
     ProcessActorQueues();
 
-    if (brightnessDirty || IsDue(now, session.nextBrightnessRefresh))
+    if (brightnessDirty || IsDue(now, session.deadlines.nextBrightnessRefresh))
     {
         RefreshBrightness(false);
         brightnessDirty = false;
-        session.nextBrightnessRefresh = now + 10 * kSecond;
+        session.deadlines.nextBrightnessRefresh = now + 10 * kSecond;
     }
 }
 
 void LiveOrvantaMod::TearDownSession(bool destroyActors)
 {
-    if (IsLive(session.userWidget, false))
+    if (IsLive(session.widget.userWidget, false))
     {
-        CallWithoutArguments(reflection, session.userWidget, L"RemoveFromParent");
+        CallWithoutArguments(reflection, session.widget.userWidget, L"RemoveFromParent");
     }
-    if (destroyActors && IsLive(session.captureActor, false))
+    if (destroyActors && IsLive(session.capture.captureActor, false))
     {
-        static_cast<AActor*>(session.captureActor)->K2_DestroyActor();
+        static_cast<AActor*>(session.capture.captureActor)->K2_DestroyActor();
     }
-    if (IsLive(session.renderTarget, true))
+    if (IsLive(session.capture.renderTarget, true))
     {
-        FUObjectItem* item = FUObjectArray::IndexToObject(session.renderTarget->GetInternalIndex());
+        FUObjectItem* item = FUObjectArray::IndexToObject(session.capture.renderTarget->GetInternalIndex());
         if (item != nullptr && item->IsRootSet())
         {
             item->UnsetRootSet();

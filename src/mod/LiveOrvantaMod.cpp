@@ -103,10 +103,22 @@ LiveOrvantaMod::~LiveOrvantaMod()
     UnregisterAll();
     TearDownSession(true);
     reflection.Clear();
+    // Last: whatever the teardown made the engine free was still forgotten.
+    if (forgetter.registered)
+    {
+        FUObjectArray::RemoveUObjectDeleteListener(&forgetter);
+        forgetter.registered = false;
+    }
 }
 
 void LiveOrvantaMod::on_unreal_init()
 {
+    // Before the first engine pointer is kept, so none outlives its object unnoticed.
+    if (!forgetter.registered)
+    {
+        FUObjectArray::AddUObjectDeleteListener(&forgetter);
+        forgetter.registered = true;
+    }
     ResetReports();
     LoadSettings(Settings());
     TakeWorkingCopies();
@@ -214,7 +226,12 @@ void LiveOrvantaMod::OnWorldChanged(UnrealScriptFunctionCallableContext& context
         std::memcpy(&worldLeft, parms, sizeof(worldLeft));
     }
     ResetReports();
-    mod->leftWorld = worldLeft;
+    // A map load reports (old, null) and then (null, new): the second call leaves no world,
+    // and must not make the one left a candidate again while it is still being torn down.
+    if (worldLeft != nullptr)
+    {
+        mod->leftWorld = worldLeft;
+    }
     mod->worldChanged = true;
 }
 

@@ -31,6 +31,15 @@ class GameClassTest
   public:
     explicit constexpr GameClassTest(const wchar_t* path) : path_(path) {}
     bool Matches(const UObject* object);
+    // Drops the class if it is the one freed, so a class later at its address is looked up.
+    void Forget(const void* object)
+    {
+        if (cached_ == object)
+        {
+            cached_ = nullptr;
+        }
+    }
+    void Reset() { cached_ = nullptr; }
 
   private:
     const wchar_t* path_;
@@ -60,6 +69,8 @@ class LiveOrvantaMod : public RC::CppUserModBase
 
     LiveOrvantaMod();
     ~LiveOrvantaMod() override;
+    LiveOrvantaMod(const LiveOrvantaMod&) = delete;
+    LiveOrvantaMod& operator=(const LiveOrvantaMod&) = delete;
 
     void on_unreal_init() override;
 
@@ -91,15 +102,16 @@ class LiveOrvantaMod : public RC::CppUserModBase
     bool PlayerHidingDirty() const { return playerHidingDirty; }
     bool BrightnessDirty() const { return brightnessDirty; }
     bool AiSnapshotTaken() const { return aiSnapshotTaken; }
+    bool ListensForDeletions() const { return forgetter.registered; }
 
   protected:
-    // The set-up steps, reachable by a derived test harness one at a time.
+    // ---- Set-up, reachable by a derived test harness one step at a time ----
     bool RegisterWorldHook();
     bool RegisterTick();
     void RegisterRuntimeHook(std::wstring_view functionPath, RuntimeEvent event, bool preHook);
     void TakeWorkingCopies();
 
-    // Local player discovery.
+    // ---- Local player discovery ----
     bool IsMenuController(const UObject* object);
     bool IsGameController(const UObject* object);
     bool IsPlayerCharacter(const UObject* object);
@@ -108,43 +120,64 @@ class LiveOrvantaMod : public RC::CppUserModBase
     bool AcquireSession();
     bool SessionStillValid();
 
-    // Session life.
+    // ---- Session life ----
     void TearDownSession(bool destroyActors);
 
-    // Runtime events and the actor lists they feed.
-    bool IsTrackedKind(const UObject* object) const;
+    // ---- Runtime events and the actor lists they feed ----
+    bool IsTrackedKind(UObject* object) const;
     void TrackActor(UObject* actor);
     bool IsActorGone(UObject* actor);
     void ProcessActorQueues();
     void FullAiScan();
     void RefreshAiList();
 
+    // ---- Engine object lifetime ----
+    // What the mod holds of an object the engine is freeing goes, before the memory is reused.
+    void ForgetObject(const void* object);
+    // The engine is gone: nothing of it may be touched again, not even to unregister.
+    void ForgetEngine();
+
   private:
+    // Told by the engine of every object it frees. Registered from engine initialisation until
+    // the mod goes or the object array shuts down.
+    class ObjectForgetter final : public RC::Unreal::FUObjectDeleteListener
+    {
+      public:
+        explicit ObjectForgetter(LiveOrvantaMod& owner) : mod(owner) {}
+        void NotifyUObjectDeleted(const RC::Unreal::UObjectBase* object, RC::Unreal::int32 index) override;
+        void OnUObjectArrayShutdown() override;
+
+        LiveOrvantaMod& mod;
+        bool registered = false;
+    };
+
     void LookUpEventClasses();
     void UnregisterAll();
     bool IsSessionGameDataObject(const UObject* object) const;
-    bool InSessionWorld(const UObject* object) const;
+    bool InSessionWorld(UObject* object) const;
     void RefreshBrightness(bool force);
+    UObject* FindAiSubsystem();
 
     static void OnWorldChanged(RC::Unreal::UnrealScriptFunctionCallableContext& context, void* customData);
 
-    // Hook registrations.
+    // ---- Hook registrations ----
     std::uint64_t tickHandle = 0;
     UFunction* worldHookFunction = nullptr;
     std::int32_t worldHookId = 0;
     std::array<RuntimeHookRecord, kRuntimeHookCapacity> runtimeHooks{};
     std::size_t runtimeHookCount = 0;
+    ObjectForgetter forgetter{*this};
 
-    // Classes the event filters compare with; null when the game lacks them.
+    // ---- Classes the event filters compare with; null when the game lacks them ----
     UClass* aiCharacterClass = nullptr;
     UClass* npcClass = nullptr;
     UClass* mapIconComponentClass = nullptr;
 
-    // World-change note, left by the hook for the next frame.
+    // ---- World-change note, left by the hook for the next frame ----
     bool worldChanged = false;
     UWorld* leftWorld = nullptr; // compared, never dereferenced
 
-    // Working copies of settings, the values the running mod uses.
+    // ---- Working copies of settings, the values the running mod uses ----
     float workingZoom = 8000.0f;
     double workingSize = 280.0;
     float workingBrightnessTrim = 0.0f;
@@ -153,21 +186,21 @@ class LiveOrvantaMod : public RC::CppUserModBase
     float workingMarkerFPS = 60.0f;
     float workingRenderScale = 4.0f;
 
-    // The frame's one clock reading, and when discovery may be tried again.
+    // ---- Frame driver: the frame's one clock reading, retry time and dirty flags ----
     Nanoseconds now = 0;
     Nanoseconds nextSessionAttempt = 0;
-
-    // Frame-driver flags consumed by the sub-updates.
     bool mapDataDirty = true;
     bool playerHidingDirty = true;
     bool brightnessDirty = true;
     bool aiSnapshotTaken = false;
 
+    // ---- Reflection caches and the game's classes, found once for the mod's life ----
     Reflection reflection;
-    // Found once for the mod's life: the game's classes outlive every world.
     GameClassTest menuControllerClass{L"/Script/Umbrafel.UmbrafelPlayerControllerMenu"};
     GameClassTest gameControllerClass{L"/Script/Umbrafel.UmbrafelPlayerController"};
     GameClassTest playerCharacterClass{L"/Script/Umbrafel.UmbrafelPlayerCharacter"};
+
+    // ---- Per-world state ----
     MapSession session;
 };
 } // namespace Orv

@@ -1,6 +1,6 @@
-// All per-world state of the mod: what one local player in one world needs. Tearing a
-// session down returns every field to these initial values in one place, so a field added
-// here is reset with the others.
+// All per-world state of the mod: what one local player in one world needs, one plain struct
+// per subsystem. Tearing a session down returns every field to these initial values in one
+// place, so a field added here is reset with the others.
 #pragma once
 
 #include "reflection/Host.hpp"
@@ -15,24 +15,33 @@ using Nanoseconds = std::int64_t;
 
 inline constexpr Nanoseconds kSecond = 1'000'000'000;
 
-struct MapSession
+// The local player this session follows.
+struct DiscoveryState
 {
-    // Discovery: the local player this session follows.
     UWorld* world = nullptr;
     UObject* gameInstance = nullptr;
     UObject* playerController = nullptr;
     UObject* pawn = nullptr;
+};
 
-    // Capture.
+// The scene capture that draws the map.
+struct CaptureState
+{
     UObject* captureActor = nullptr;
     UObject* captureComponent = nullptr;
     UObject* renderTarget = nullptr;
+};
 
-    // Widget.
+// The HUD widget tree.
+struct WidgetState
+{
     UObject* userWidget = nullptr;
     UObject* arrowImage = nullptr;
+};
 
-    // Game-data objects, found on demand and forgotten with the session.
+// The game's own objects the markers read, found on demand.
+struct GameDataState
+{
     UObject* mapApi = nullptr;
     UObject* mapTracker = nullptr;
     UObject* objectRegistry = nullptr;
@@ -43,18 +52,27 @@ struct MapSession
     bool mapApiSearched = false;
     bool registryScanned = false;
     bool poiScanned = false;
+};
 
-    // Actors the AI and NPC markers draw from, and the queues runtime events fill between
-    // frames. None holds a pointer twice.
+// Actors the AI and NPC markers draw from, and the queues runtime events fill between frames.
+// None holds a pointer twice.
+struct ActorLists
+{
     std::vector<UObject*> trackedActors;
     std::vector<UObject*> pendingBeginPlay;
     std::vector<UObject*> pendingEndPlay;
+};
 
-    // Brightness.
+// Day and night as the brightness last saw them.
+struct BrightnessState
+{
     bool nightStateKnown = false;
     bool lastNightState = false;
+};
 
-    // Frame-driver deadlines.
+// When each periodic sub-update of the frame driver is next due.
+struct FrameDeadlines
+{
     Nanoseconds nextCameraUpdate = 0;
     Nanoseconds nextMarkerUpdate = 0;
     Nanoseconds nextPlayerHiding = 0;
@@ -62,5 +80,16 @@ struct MapSession
     Nanoseconds nextIconStyleAttempt = 0;
     Nanoseconds nextAiRefresh = 0;
     Nanoseconds nextMapTrackerCheck = 0;
+};
+
+struct MapSession
+{
+    DiscoveryState discovery;
+    CaptureState capture;
+    WidgetState widget;
+    GameDataState gameData;
+    ActorLists actors;
+    BrightnessState brightness;
+    FrameDeadlines deadlines;
 };
 } // namespace Orv

@@ -32,16 +32,16 @@ void RemoveAll(std::vector<UObject*>& list, const UObject* object)
 }
 } // namespace
 
-bool LiveOrvantaMod::InSessionWorld(const UObject* object) const
+bool LiveOrvantaMod::InSessionWorld(UObject* object) const
 {
-    return IsLive(object, false) && object->GetWorld() == session.world;
+    return IsLive(object, false) && object->GetWorld() == session.discovery.world;
 }
 
 bool LiveOrvantaMod::IsSessionGameDataObject(const UObject* object) const
 {
-    return object == session.mapApi || object == session.mapTracker || object == session.objectRegistry ||
-           object == session.revealedIconsComponent || object == session.mapCustomizationComponent ||
-           object == session.poiSystem;
+    return object == session.gameData.mapApi || object == session.gameData.mapTracker || object == session.gameData.objectRegistry ||
+           object == session.gameData.revealedIconsComponent || object == session.gameData.mapCustomizationComponent ||
+           object == session.gameData.poiSystem;
 }
 
 void LiveOrvantaMod::OnRuntimeEvent(RuntimeEvent event, UObject* context)
@@ -50,16 +50,16 @@ void LiveOrvantaMod::OnRuntimeEvent(RuntimeEvent event, UObject* context)
     switch (event)
     {
     case RuntimeEvent::ActorBeginPlay:
-        if (Settings().ShowAi && IsTrackedKind(context) && static_cast<AActor*>(context)->GetWorld() == session.world)
+        if (Settings().ShowAi && IsTrackedKind(context) && static_cast<AActor*>(context)->GetWorld() == session.discovery.world)
         {
-            AppendOnce(session.pendingBeginPlay, context);
+            AppendOnce(session.actors.pendingBeginPlay, context);
         }
         return;
     case RuntimeEvent::ActorEndPlay:
         // A pre-hook: the actor is still live here.
         if (Settings().ShowAi && IsTrackedKind(context))
         {
-            AppendOnce(session.pendingEndPlay, context);
+            AppendOnce(session.actors.pendingEndPlay, context);
         }
         return;
     case RuntimeEvent::ComponentBeginPlay:
@@ -70,19 +70,19 @@ void LiveOrvantaMod::OnRuntimeEvent(RuntimeEvent event, UObject* context)
         }
         return;
     case RuntimeEvent::MapDataChanged:
-        if (session.world == nullptr || context == nullptr || InSessionWorld(context) || IsSessionGameDataObject(context))
+        if (session.discovery.world == nullptr || context == nullptr || InSessionWorld(context) || IsSessionGameDataObject(context))
         {
             mapDataDirty = true;
         }
         return;
     case RuntimeEvent::EquipmentChanged:
-        if (session.world == nullptr || context == nullptr || InSessionWorld(context))
+        if (session.discovery.world == nullptr || context == nullptr || InSessionWorld(context))
         {
             playerHidingDirty = true;
         }
         return;
     case RuntimeEvent::DayNightChanged:
-        if (session.world == nullptr || context == nullptr || InSessionWorld(context))
+        if (session.discovery.world == nullptr || context == nullptr || InSessionWorld(context))
         {
             brightnessDirty = true;
         }
@@ -91,7 +91,7 @@ void LiveOrvantaMod::OnRuntimeEvent(RuntimeEvent event, UObject* context)
     // Any other value is not an event of ours.
 }
 
-bool LiveOrvantaMod::IsTrackedKind(const UObject* object) const
+bool LiveOrvantaMod::IsTrackedKind(UObject* object) const
 {
     if (!IsLive(object, false))
     {
@@ -112,55 +112,55 @@ bool LiveOrvantaMod::IsActorGone(UObject* actor)
 
 void LiveOrvantaMod::TrackActor(UObject* actor)
 {
-    if (!IsLive(actor, false) || static_cast<AActor*>(actor)->GetWorld() != session.world)
+    if (!IsLive(actor, false) || static_cast<AActor*>(actor)->GetWorld() != session.discovery.world)
     {
         return;
     }
-    if (actor == session.pawn || actor == session.captureActor || IsActorGone(actor))
+    if (actor == session.discovery.pawn || actor == session.capture.captureActor || IsActorGone(actor))
     {
         return;
     }
-    AppendOnce(session.trackedActors, actor);
+    AppendOnce(session.actors.trackedActors, actor);
 }
 
 void LiveOrvantaMod::ProcessActorQueues()
 {
     if (!Settings().ShowAi)
     {
-        if (aiSnapshotTaken || !session.trackedActors.empty() || !session.pendingBeginPlay.empty() ||
-            !session.pendingEndPlay.empty())
+        if (aiSnapshotTaken || !session.actors.trackedActors.empty() || !session.actors.pendingBeginPlay.empty() ||
+            !session.actors.pendingEndPlay.empty())
         {
-            session.trackedActors.clear();
-            session.pendingBeginPlay.clear();
-            session.pendingEndPlay.clear();
+            session.actors.trackedActors.clear();
+            session.actors.pendingBeginPlay.clear();
+            session.actors.pendingEndPlay.clear();
             aiSnapshotTaken = false;
-            session.nextAiRefresh = 0;
+            session.deadlines.nextAiRefresh = 0;
         }
         return;
     }
 
     // Removals before additions, so an actor that began and ended play between two frames is
     // never tracked. Walks go by index: a script call inside may append to a queue.
-    for (std::size_t index = 0; index < session.pendingEndPlay.size(); ++index)
+    for (std::size_t index = 0; index < session.actors.pendingEndPlay.size(); ++index)
     {
-        if (UObject* gone = session.pendingEndPlay[index])
+        if (UObject* gone = session.actors.pendingEndPlay[index])
         {
-            RemoveAll(session.trackedActors, gone);
-            RemoveAll(session.pendingBeginPlay, gone);
+            RemoveAll(session.actors.trackedActors, gone);
+            RemoveAll(session.actors.pendingBeginPlay, gone);
         }
     }
-    session.pendingEndPlay.clear();
-    for (std::size_t index = 0; index < session.pendingBeginPlay.size(); ++index)
+    session.actors.pendingEndPlay.clear();
+    for (std::size_t index = 0; index < session.actors.pendingBeginPlay.size(); ++index)
     {
-        TrackActor(session.pendingBeginPlay[index]);
+        TrackActor(session.actors.pendingBeginPlay[index]);
     }
-    session.pendingBeginPlay.clear();
+    session.actors.pendingBeginPlay.clear();
 
     if (!aiSnapshotTaken)
     {
         FullAiScan();
     }
-    else if (IsDue(now, session.nextAiRefresh))
+    else if (IsDue(now, session.deadlines.nextAiRefresh))
     {
         RefreshAiList();
     }

@@ -85,9 +85,10 @@ void CallFrame::DestroyUnreadResults()
     {
         return;
     }
-    for (FField* field = function_->GetChildProperties(); field != nullptr; field = field->GetNext())
+    // A function's chain holds its parameters only.
+    auto* first = static_cast<FProperty*>(function_->GetChildProperties());
+    for (FProperty* parameter = first; parameter != nullptr; parameter = parameter->GetNextFieldAsProperty())
     {
-        auto* parameter = static_cast<FProperty*>(field);
         if (!parameter->HasAnyPropertyFlags(CPF_OutParm) || Contains(read_, readCount_, parameter) ||
             Contains(constructed_, constructedCount_, parameter))
         {

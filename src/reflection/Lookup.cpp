@@ -15,7 +15,7 @@ UObject* FindByFullPath(const std::wstring& path)
 }
 
 // Only the struct's own chain: supers and interfaces are the caller's walk.
-UFunction* FindOwnFunction(const UStruct* owner, std::wstring_view name)
+UFunction* FindOwnFunction(UStruct* owner, std::wstring_view name)
 {
     for (UField* field = owner->GetChildren(); field != nullptr; field = field->GetNext())
     {
@@ -74,7 +74,7 @@ Value CachedOrResolved(WideNameMap<Value>& cache, std::wstring_view name, Resolv
     return value;
 }
 
-FProperty* FindPropertyByFoundName(const UStruct* owner, std::wstring_view name)
+FProperty* FindPropertyByFoundName(UStruct* owner, std::wstring_view name)
 {
     // Find-only: probing a name must never grow the engine's name table.
     FName engineName(name, FNAME_Find);
@@ -93,6 +93,7 @@ UObject* Reflection::LookupObject(std::wstring_view path)
     if (object != nullptr)
     {
         objects_.emplace(std::move(key), object);
+        heldValues_.insert(object);
     }
     return object;
 }
@@ -115,21 +116,29 @@ UObject* Reflection::LookupClassDefault(std::wstring_view classPath)
     if (defaultObject != nullptr)
     {
         classDefaults_.emplace(std::wstring(classPath), defaultObject);
+        heldValues_.insert(defaultObject);
     }
     return defaultObject;
 }
 
-UFunction* Reflection::LookupFunction(const UObject* object, std::wstring_view name)
+UFunction* Reflection::LookupFunction(UObject* object, std::wstring_view name)
 {
     UClass* cls = object != nullptr ? object->GetClassPrivate() : nullptr;
     if (cls == nullptr)
     {
         return nullptr;
     }
-    return CachedOrResolved(classMembers_[cls].functions, name, [&] { return FindFunctionInHierarchy(cls, name); });
+    return CachedOrResolved(classMembers_[cls].functions, name, [&] {
+        UFunction* found = FindFunctionInHierarchy(cls, name);
+        if (found != nullptr)
+        {
+            heldValues_.insert(found);
+        }
+        return found;
+    });
 }
 
-FProperty* Reflection::LookupProperty(const UObject* object, std::wstring_view name)
+FProperty* Reflection::LookupProperty(UObject* object, std::wstring_view name)
 {
     UClass* cls = object != nullptr ? object->GetClassPrivate() : nullptr;
     if (cls == nullptr)
@@ -139,7 +148,7 @@ FProperty* Reflection::LookupProperty(const UObject* object, std::wstring_view n
     return CachedOrResolved(classMembers_[cls].properties, name, [&] { return FindPropertyByFoundName(cls, name); });
 }
 
-FProperty* Reflection::LookupParameter(const UFunction* function, std::wstring_view name)
+FProperty* Reflection::LookupParameter(UFunction* function, std::wstring_view name)
 {
     if (function == nullptr)
     {
@@ -148,15 +157,34 @@ FProperty* Reflection::LookupParameter(const UFunction* function, std::wstring_v
     return CachedOrResolved(parameters_[function], name, [&] { return FindPropertyByFoundName(function, name); });
 }
 
+void Reflection::Forget(const void* object)
+{
+    // Keys first: a class's or function's own entries go with it.
+    classMembers_.erase(static_cast<const UStruct*>(object));
+    parameters_.erase(static_cast<const UStruct*>(object));
+    if (heldValues_.erase(object) == 0)
+    {
+        return;
+    }
+    auto holds = [object](const auto& entry) { return entry.second == object; };
+    std::erase_if(objects_, holds);
+    std::erase_if(classDefaults_, holds);
+    for (auto& [owner, members] : classMembers_)
+    {
+        std::erase_if(members.functions, holds);
+    }
+}
+
 void Reflection::Clear()
 {
     objects_.clear();
     classDefaults_.clear();
     classMembers_.clear();
     parameters_.clear();
+    heldValues_.clear();
 }
 
-bool IsLive(const UObject* object, bool allowClassDefault)
+bool IsLive(UObject* object, bool allowClassDefault)
 {
     if (object == nullptr)
     {

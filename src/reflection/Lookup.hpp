@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace Orv
@@ -33,10 +34,13 @@ class Reflection
     // The default object of a script class, by class path ("/Script/Engine.KismetSystemLibrary").
     UObject* LookupClassDefault(std::wstring_view classPath);
     // A function of the object's class, its interfaces or its supers, own fields first.
-    UFunction* LookupFunction(const UObject* object, std::wstring_view name);
-    FProperty* LookupProperty(const UObject* object, std::wstring_view name);
-    FProperty* LookupParameter(const UFunction* function, std::wstring_view name);
+    UFunction* LookupFunction(UObject* object, std::wstring_view name);
+    FProperty* LookupProperty(UObject* object, std::wstring_view name);
+    FProperty* LookupParameter(UFunction* function, std::wstring_view name);
 
+    // Drops every entry whose key or value is the object, which the engine is freeing: a
+    // blueprint class that unloads with its level may be followed by another at its address.
+    void Forget(const void* object);
     void Clear();
 
   private:
@@ -50,11 +54,13 @@ class Reflection
     WideNameMap<UObject*> classDefaults_;
     std::unordered_map<const UStruct*, ClassMembers> classMembers_;
     std::unordered_map<const UStruct*, WideNameMap<FProperty*>> parameters_;
+    // Every object some entry holds as its value, so Forget scans the maps only for those.
+    std::unordered_set<const void*> heldValues_;
 };
 
 // True only for an object that still holds its slot, is valid and not being destroyed; a class
 // default object counts only when the caller allows it.
-bool IsLive(const UObject* object, bool allowClassDefault);
+bool IsLive(UObject* object, bool allowClassDefault);
 
 // The host's instances of a class by short name, in reverse of the host's order.
 std::vector<UObject*> FindAllInstances(std::wstring_view className);

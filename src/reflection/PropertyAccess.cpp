@@ -61,7 +61,7 @@ struct ClassMemo
 std::array<ClassMemo, 64> classMemo{};
 std::size_t classMemoCount = 0;
 
-bool Is(const FProperty* property, PropertyClass kind) { return PropertyClassOf(property) == kind; }
+bool Is(FProperty* property, PropertyClass kind) { return PropertyClassOf(property) == kind; }
 
 bool IsNumericForSmallUnsigned(PropertyClass kind)
 {
@@ -86,7 +86,7 @@ bool ReadNameAt(const void* valueAddress, std::wstring& text)
 }
 } // namespace
 
-PropertyClass PropertyClassOf(const FProperty* property)
+PropertyClass PropertyClassOf(FProperty* property)
 {
     if (property == nullptr)
     {
@@ -133,7 +133,7 @@ void* PropertyAddress(Reflection& reflection, UObject* object, std::wstring_view
     return reinterpret_cast<uint8*>(object) + property->GetOffset_Internal();
 }
 
-void* StructMemberAddress(const FProperty* structProperty, void* structValue, std::wstring_view memberName,
+void* StructMemberAddress(FProperty* structProperty, void* structValue, std::wstring_view memberName,
                           FProperty** member)
 {
     if (member != nullptr)
@@ -144,7 +144,7 @@ void* StructMemberAddress(const FProperty* structProperty, void* structValue, st
     {
         return nullptr;
     }
-    const UScriptStruct* layout = static_cast<const FStructProperty*>(structProperty)->GetStruct();
+    UScriptStruct* layout = static_cast<FStructProperty*>(structProperty)->GetStruct();
     if (layout == nullptr)
     {
         return nullptr;
@@ -187,7 +187,7 @@ bool ReadBoolProperty(Reflection& reflection, UObject* object, std::wstring_view
     return ReadBoolBit(property, reinterpret_cast<uint8*>(object) + property->GetOffset_Internal());
 }
 
-bool ReadBoolMember(const FProperty* structProperty, void* structValue, std::wstring_view memberName)
+bool ReadBoolMember(FProperty* structProperty, void* structValue, std::wstring_view memberName)
 {
     FProperty* member = nullptr;
     void* address = StructMemberAddress(structProperty, structValue, memberName, &member);
@@ -198,7 +198,7 @@ bool ReadBoolMember(const FProperty* structProperty, void* structValue, std::wst
     return ReadBoolBit(member, address);
 }
 
-UObject* ReadObjectProperty(const FProperty* property, const void* valueAddress)
+UObject* ReadObjectProperty(FProperty* property, const void* valueAddress)
 {
     if (property == nullptr || valueAddress == nullptr)
     {
@@ -209,7 +209,7 @@ UObject* ReadObjectProperty(const FProperty* property, const void* valueAddress)
     {
         return nullptr;
     }
-    return static_cast<const FObjectPropertyBase*>(property)->GetObjectPropertyValue(valueAddress);
+    return static_cast<FObjectPropertyBase*>(property)->GetObjectPropertyValue(valueAddress);
 }
 
 bool ReadNameProperty(Reflection& reflection, UObject* object, std::wstring_view propertyName, std::wstring& text)
@@ -222,7 +222,7 @@ bool ReadNameProperty(Reflection& reflection, UObject* object, std::wstring_view
     return ReadNameAt(reinterpret_cast<uint8*>(object) + property->GetOffset_Internal(), text);
 }
 
-bool ReadNameMember(const FProperty* structProperty, void* structValue, std::wstring_view memberName, std::wstring& text)
+bool ReadNameMember(FProperty* structProperty, void* structValue, std::wstring_view memberName, std::wstring& text)
 {
     FProperty* member = nullptr;
     void* address = StructMemberAddress(structProperty, structValue, memberName, &member);
@@ -233,7 +233,7 @@ bool ReadNameMember(const FProperty* structProperty, void* structValue, std::wst
     return ReadNameAt(address, text);
 }
 
-bool ReadGameplayTagName(const FProperty* structProperty, void* structValue, std::wstring_view memberName,
+bool ReadGameplayTagName(FProperty* structProperty, void* structValue, std::wstring_view memberName,
                          std::wstring& text)
 {
     FProperty* member = nullptr;
@@ -256,17 +256,17 @@ bool ReadGameplayTagName(const FProperty* structProperty, void* structValue, std
     return ReadNameAt(address, text);
 }
 
-bool ReadSmallUnsigned(const FProperty* property, const void* valueAddress, std::uint8_t& value)
+bool ReadSmallUnsigned(FProperty* property, const void* valueAddress, std::uint8_t& value)
 {
     if (property == nullptr || valueAddress == nullptr)
     {
         return false;
     }
     PropertyClass kind = PropertyClassOf(property);
-    const FProperty* numeric = property;
+    FProperty* numeric = property;
     if (kind == PropertyClass::Enum)
     {
-        numeric = static_cast<const FEnumProperty*>(property)->GetUnderlyingProperty();
+        numeric = static_cast<FEnumProperty*>(property)->GetUnderlyingProperty();
         if (numeric == nullptr)
         {
             return false;
@@ -276,7 +276,7 @@ bool ReadSmallUnsigned(const FProperty* property, const void* valueAddress, std:
     {
         return false;
     }
-    uint64 raw = static_cast<const FNumericProperty*>(numeric)->GetUnsignedIntPropertyValue(valueAddress);
+    uint64 raw = static_cast<FNumericProperty*>(numeric)->GetUnsignedIntPropertyValue(valueAddress);
     value = static_cast<std::uint8_t>(raw & 0xFFu);
     return true;
 }

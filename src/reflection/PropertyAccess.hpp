@@ -39,7 +39,7 @@ enum class PropertyClass : std::uint8_t
 };
 
 // Other for a null property. The name is asked of the host once per property class.
-PropertyClass PropertyClassOf(const FProperty* property);
+PropertyClass PropertyClassOf(FProperty* property);
 
 // The object's address plus the property's offset, or null when the class lacks the property.
 // No class check: the caller knows the value's layout.
@@ -47,7 +47,7 @@ void* PropertyAddress(Reflection& reflection, UObject* object, std::wstring_view
 
 // A member inside a struct value, found by the struct's own (uncached) search. The member
 // output, when given, is cleared first and receives the member property on success.
-void* StructMemberAddress(const FProperty* structProperty, void* structValue, std::wstring_view memberName,
+void* StructMemberAddress(FProperty* structProperty, void* structValue, std::wstring_view memberName,
                           FProperty** member = nullptr);
 void* ObjectStructMemberAddress(Reflection& reflection, UObject* object, std::wstring_view propertyName,
                                 std::wstring_view memberName, FProperty** member = nullptr);
@@ -55,22 +55,22 @@ void* ObjectStructMemberAddress(Reflection& reflection, UObject* object, std::ws
 // Booleans follow the engine's bit rule: the value is the byte at the byte offset ANDed with
 // the field mask; a write keeps every bit outside the field mask.
 bool ReadBoolProperty(Reflection& reflection, UObject* object, std::wstring_view propertyName);
-bool ReadBoolMember(const FProperty* structProperty, void* structValue, std::wstring_view memberName);
+bool ReadBoolMember(FProperty* structProperty, void* structValue, std::wstring_view memberName);
 
 // ObjectProperty or ObjectPtrProperty only; null for anything else.
-UObject* ReadObjectProperty(const FProperty* property, const void* valueAddress);
+UObject* ReadObjectProperty(FProperty* property, const void* valueAddress);
 
 // Names come back as text. The text is assigned once the checks pass, also when it comes out
 // empty; the result is true only for non-empty text.
 bool ReadNameProperty(Reflection& reflection, UObject* object, std::wstring_view propertyName, std::wstring& text);
-bool ReadNameMember(const FProperty* structProperty, void* structValue, std::wstring_view memberName, std::wstring& text);
+bool ReadNameMember(FProperty* structProperty, void* structValue, std::wstring_view memberName, std::wstring& text);
 // The member's "TagName" when the member is a gameplay-tag struct, else the member itself read
 // as a name.
-bool ReadGameplayTagName(const FProperty* structProperty, void* structValue, std::wstring_view memberName,
+bool ReadGameplayTagName(FProperty* structProperty, void* structValue, std::wstring_view memberName,
                          std::wstring& text);
 
 // An enum (through its underlying property) or an integer property, truncated to its low byte.
-bool ReadSmallUnsigned(const FProperty* property, const void* valueAddress, std::uint8_t& value);
+bool ReadSmallUnsigned(FProperty* property, const void* valueAddress, std::uint8_t& value);
 
 bool WriteBoolProperty(Reflection& reflection, UObject* object, std::wstring_view propertyName, bool value);
 bool WriteBoolMember(Reflection& reflection, UObject* object, std::wstring_view structPropertyName,

@@ -22,7 +22,7 @@ constexpr std::wstring_view kReturnValue = L"ReturnValue";
 class StructCopy
 {
   public:
-    StructCopy(const FProperty* property, const void* source) : property_(property)
+    StructCopy(FProperty* property, const void* source) : property_(property)
     {
         buffer_.Reserve(static_cast<std::size_t>(property->GetElementSize()) *
                         static_cast<std::size_t>(property->GetArrayDim()));
@@ -36,13 +36,13 @@ class StructCopy
     std::uint8_t* Data() { return buffer_.Data(); }
 
   private:
-    const FProperty* property_;
+    FProperty* property_;
     ScratchBuffer buffer_;
 };
 
 // By-copy arguments are copied with the parameter's own type: a source of another struct
 // would be read past its end.
-bool SameStruct(const FProperty* parameter, const FProperty* value)
+bool SameStruct(FProperty* parameter, FProperty* value)
 {
     return PropertyClassOf(parameter) == PropertyClass::Struct && PropertyClassOf(value) == PropertyClass::Struct &&
            static_cast<const FStructProperty*>(parameter)->GetStruct() ==

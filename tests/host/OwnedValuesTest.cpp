@@ -6,7 +6,7 @@
 #include <Sim/Faults.hpp>
 #include <Sim/Types.hpp>
 #include <Sim/Values.hpp>
-#include <Unreal/FScriptArray.hpp>
+#include <Unreal/Core/Containers/ScriptArray.hpp>
 #include <Unreal/UObjectArray.hpp>
 #include <Unreal/UnrealVersion.hpp>
 

@@ -10,6 +10,8 @@
 #include <Sim/World.hpp>
 #include <Unreal/AActor.hpp>
 #include <Unreal/UObjectArray.hpp>
+#include <Unreal/UObjectGlobals.hpp>
+#include <Sim/Values.hpp>
 #include <Unreal/UnrealVersion.hpp>
 #include <Unreal/World.hpp>
 
@@ -23,13 +25,13 @@ using namespace RC::Unreal;
 
 constexpr float kFrame = 1.0f / 60.0f;
 
-bool IsLive(const UObject* object)
-{
-    auto* item = object->GetObjectItem();
-    return item != nullptr && item->GetUObject() == object && item->IsValid(false);
-}
+// Asked of the engine's records: a freed object's memory is poisoned or another object's.
+bool IsLive(const UObject* object) { return Sim::HoldsObject(object) && object->GetObjectItem()->IsValid(false); }
 
-bool IsFreed(const UObject* object) { return object->GetObjectItem()->GetUObject() != object; }
+bool IsFreed(const UObject* object) { return !Sim::HoldsObject(object); }
+
+
+using OrvTest::ImplementPlayEvents;
 
 // Worlds come back as UWorld, which these tests need as the object it is.
 UObject* AsObject(UWorld* world) { return reinterpret_cast<UObject*>(world); }
@@ -59,6 +61,14 @@ template <typename T> T CallReturning(UObject* object, const wchar_t* functionPa
                 sizeof(T));
     return value;
 }
+
+// Whether anything was freed by the time the listener's owner asks.
+struct DeletionOrder final : FUObjectDeleteListener
+{
+    void NotifyUObjectDeleted(const UObjectBase*, int32) override { freedBeforeBegin = true; }
+    void OnUObjectArrayShutdown() override {}
+    bool freedBeforeBegin = false;
+};
 
 class World : public OrvTest::EngineFixture
 {
@@ -110,6 +120,7 @@ TEST_F(World, TheClockStartsAwayFromZeroAndMovesOnlyByWholeFrames)
 
 TEST_F(World, ActorsBeginAfterTheirComponentsAndEndBeforeThemWhileStillLive)
 {
+    ImplementPlayEvents();
     auto* world = Sim::CreateWorld(L"Field");
     Record(L"/Script/Engine.ActorComponent:ReceiveBeginPlay", false);
     Record(L"/Script/Engine.Actor:ReceiveBeginPlay", false);
@@ -148,6 +159,7 @@ TEST_F(World, ActorsBeginAfterTheirComponentsAndEndBeforeThemWhileStillLive)
 
 TEST_F(World, HooksMayDestroyAndSpawnWhileAnActorEnds)
 {
+    ImplementPlayEvents();
     auto* world = Sim::CreateWorld(L"Field");
     auto* ai = Sim::SpawnActor(world, L"/Script/Umbrafel.UmbrafelAICharacter");
     auto* extra = Sim::AddComponent(ai, L"/Script/Umbrafel.PingComponent", L"Ping");
@@ -165,8 +177,9 @@ TEST_F(World, HooksMayDestroyAndSpawnWhileAnActorEnds)
     EXPECT_EQ(Sim::ComponentsOf(ai).size(), 1u) << "the freed component left its owner's list";
 }
 
-TEST_F(World, TravelNotifiesTheGameInstanceAndTheOldWorldDiesOverTheNextFrames)
+TEST_F(World, SeamlessTravelNotifiesTheGameInstanceAndTheOldWorldDiesOverTheNextFrames)
 {
+    ImplementPlayEvents();
     auto* oldWorld = Sim::CreateWorld(L"Open");
     auto* instance = Sim::CreateGameInstance(oldWorld);
     auto* controller = Sim::CreatePlayerController(oldWorld, Sim::ControllerKind::Game);
@@ -192,7 +205,7 @@ TEST_F(World, TravelNotifiesTheGameInstanceAndTheOldWorldDiesOverTheNextFrames)
             ++ended;
         });
 
-    Sim::Travel(instance, newWorld, 3);
+    Sim::TravelSeamless(instance, newWorld, 3);
     EXPECT_EQ(events_, (std::vector<std::string>{"K2_OnWorldChanged UmbrafelGameInstance_0 Open>Dungeon now Dungeon"}));
     EXPECT_EQ(ended, 0);
 
@@ -218,9 +231,13 @@ TEST_F(World, TravelWorksWithoutTheGamesWorldChangeFunctionAndAtOnceWithNoDyingF
     auto* oldWorld = Sim::CreateWorld(L"Open");
     auto* instance = Sim::CreateGameInstance(oldWorld);
     auto* newWorld = Sim::CreateWorld(L"Dungeon");
-    Sim::Travel(instance, newWorld, 0);
+    Sim::TravelSeamless(instance, newWorld, 0);
     EXPECT_TRUE(IsFreed(AsObject(oldWorld)));
     EXPECT_EQ(instance->GetWorld(), newWorld);
+    auto* third = Sim::CreateWorld(L"Caves");
+    Sim::Travel(instance, third);
+    EXPECT_TRUE(IsFreed(AsObject(newWorld)));
+    EXPECT_EQ(instance->GetWorld(), third);
 }
 
 TEST_F(World, AGameInstanceAnswersItsWorldUntilThatWorldIsGone)
@@ -237,7 +254,7 @@ TEST_F(World, AGameInstanceAnswersItsWorldUntilThatWorldIsGone)
     EXPECT_EQ(plain->GetWorld(), nullptr);
 }
 
-TEST_F(World, GetPawnAnswersThePossessedPawnEvenWithTheirPawnPropertyNulled)
+TEST_F(World, ThePawnGetterAnswersThePossessedPawnEvenWithThePawnPropertyNulled)
 {
     auto* world = Sim::CreateWorld(L"Open");
     auto* local = Sim::CreatePlayerController(world, Sim::ControllerKind::Game);
@@ -248,7 +265,7 @@ TEST_F(World, GetPawnAnswersThePossessedPawnEvenWithTheirPawnPropertyNulled)
     EXPECT_EQ(Sim::ObjectReference(pawn, L"Controller"), local);
 
     ASSERT_TRUE(Sim::SetObjectReference(local, L"Pawn", nullptr));
-    EXPECT_EQ(CallReturning<UObject*>(local, L"/Script/Engine.Controller:GetPawn"), pawn);
+    EXPECT_EQ(CallReturning<UObject*>(local, L"/Script/Engine.Controller:K2_GetPawn"), pawn);
 
     EXPECT_TRUE(CallReturning<bool>(local, L"/Script/Engine.Controller:IsLocalController"));
     EXPECT_FALSE(CallReturning<bool>(remote, L"/Script/Engine.Controller:IsLocalController"));
@@ -260,16 +277,16 @@ TEST_F(World, GetPawnAnswersThePossessedPawnEvenWithTheirPawnPropertyNulled)
 
     // A second controller taking the pawn takes it from the first.
     Sim::Possess(remote, pawn);
-    EXPECT_EQ(CallReturning<UObject*>(local, L"/Script/Engine.Controller:GetPawn"), nullptr);
+    EXPECT_EQ(CallReturning<UObject*>(local, L"/Script/Engine.Controller:K2_GetPawn"), nullptr);
     Sim::DestroyActor(pawn);
-    EXPECT_EQ(CallReturning<UObject*>(remote, L"/Script/Engine.Controller:GetPawn"), nullptr);
+    EXPECT_EQ(CallReturning<UObject*>(remote, L"/Script/Engine.Controller:K2_GetPawn"), nullptr);
     EXPECT_EQ(Sim::ObjectReference(remote, L"Pawn"), nullptr);
 
     // A pawn freed outright, as a test may do at any time, is no answer either.
     auto* other = Sim::SpawnActor(world, L"/Script/Umbrafel.UmbrafelPlayerCharacter");
     Sim::Possess(local, other);
     Sim::DestroyObject(other);
-    EXPECT_EQ(CallReturning<UObject*>(local, L"/Script/Engine.Controller:GetPawn"), nullptr);
+    EXPECT_EQ(CallReturning<UObject*>(local, L"/Script/Engine.Controller:K2_GetPawn"), nullptr);
 }
 
 TEST_F(World, MenuAndGameControllersShareABaseButNotAClass)
@@ -285,6 +302,7 @@ TEST_F(World, MenuAndGameControllersShareABaseButNotAClass)
 
 TEST_F(World, RespawnPossessesANewCharacterAndDestroysTheOldOne)
 {
+    ImplementPlayEvents();
     auto* world = Sim::CreateWorld(L"Open");
     auto* controller = Sim::CreatePlayerController(world, Sim::ControllerKind::Game);
     auto* first = Sim::SpawnActor(world, L"/Script/Umbrafel.UmbrafelPlayerCharacter", {}, L"First");
@@ -298,7 +316,7 @@ TEST_F(World, RespawnPossessesANewCharacterAndDestroysTheOldOne)
 
     auto* second = Sim::Respawn(controller, {100, 200, 300, 90});
     ASSERT_NE(second, nullptr);
-    EXPECT_EQ(CallReturning<UObject*>(controller, L"/Script/Engine.Controller:GetPawn"), second);
+    EXPECT_EQ(CallReturning<UObject*>(controller, L"/Script/Engine.Controller:K2_GetPawn"), second);
     EXPECT_EQ(Sim::ObjectReference(controller, L"Pawn"), second);
     EXPECT_EQ(Sim::ObjectReference(first, L"Controller"), nullptr);
     EXPECT_TRUE(first->GetObjectItem()->IsPendingKill());
@@ -358,7 +376,7 @@ TEST_F(World, TheCollectorKeepsALiveWorldsActorsAndComponentsAndFreesADeadWorlds
     }
     EXPECT_TRUE(IsFreed(removed));
 
-    Sim::Travel(instance, kept, 1);
+    Sim::TravelSeamless(instance, kept, 1);
     Sim::TickEngine(kFrame);
     EXPECT_TRUE(IsFreed(AsObject(dead)));
     EXPECT_TRUE(IsFreed(deadActor));
@@ -436,7 +454,7 @@ TEST_F(World, AWorldBeingLeftRefusesSpawnsAndTakesItsWidgetsOffTheViewport)
     ofOldWorld->ProcessEvent(add, &zOrder);
     ofInstance->ProcessEvent(add, &zOrder);
 
-    Sim::Travel(instance, Sim::CreateWorld(L"Dungeon"), 2);
+    Sim::TravelSeamless(instance, Sim::CreateWorld(L"Dungeon"), 2);
     EXPECT_EQ(Sim::SpawnActor(oldWorld, L"/Script/Engine.SceneCapture2D"), nullptr);
     EXPECT_EQ(Sim::Respawn(controller), nullptr);
     EXPECT_EQ(Sim::Observations().captureActorsSpawned, 0u);
@@ -446,5 +464,131 @@ TEST_F(World, AWorldBeingLeftRefusesSpawnsAndTakesItsWidgetsOffTheViewport)
     EXPECT_EQ(Sim::ViewportWidgets(), (std::vector<UObject*>{ofInstance})) << "the instance went on to the new world";
     EXPECT_EQ(Sim::Observations().removeFromParent, 0u) << "the engine's removal is not the mod's";
     EXPECT_TRUE(IsFreed(ofOldWorld));
+}
+
+TEST_F(World, AMapLoadEndsPlayClearsTheViewportNotifiesTwiceAndPurgesBeforeTheNewWorldBegins)
+{
+    ImplementPlayEvents();
+    auto* oldWorld = Sim::CreateWorld(L"Open");
+    auto* instance = Sim::CreateGameInstance(oldWorld);
+    auto* controller = Sim::CreatePlayerController(oldWorld, Sim::ControllerKind::Game);
+    UClass* crawler = Sim::DefineLevelClass(oldWorld, {.path = L"/Game/Open/BP_Crawler.BP_Crawler_C",
+                                                       .super = L"/Script/Umbrafel.UmbrafelAICharacter"});
+    ASSERT_NE(crawler, nullptr);
+    Sim::SpawnActor(oldWorld, crawler, {}, L"Crawler");
+    auto* widget = Sim::NewObject(Sim::FindClass(L"/Script/UMG.UserWidget"), instance, L"Hud");
+    int32 zOrder = 50;
+    widget->ProcessEvent(Sim::FindFunctionByPath(L"/Script/UMG.UserWidget:AddToViewport"), &zOrder);
+
+    auto* newWorld = Sim::CreateWorld(L"Dungeon", false);
+    auto* waiting = Sim::SpawnActor(newWorld, L"/Script/Umbrafel.InteractableNPC", {}, L"Waiting");
+    EXPECT_FALSE(Sim::WorldHasBegunPlay(newWorld));
+    EXPECT_FALSE(CallReturning<bool>(waiting, L"/Script/Engine.Actor:IsActorBeingDestroyed"));
+
+    Record(L"/Script/Engine.Actor:ReceiveEndPlay", true, [](UObject*, uint8*) { return std::string(); });
+    Record(L"/Script/Engine.Actor:ReceiveBeginPlay", false, [](UObject*, uint8*) { return std::string(); });
+    Record(L"/Script/Umbrafel.UmbrafelGameInstance:K2_OnWorldChanged", true, [&](UObject*, uint8* parms) {
+        UObject* worlds[2];
+        std::memcpy(worlds, parms, sizeof(worlds));
+        auto name = [](UObject* world) { return world != nullptr ? Sim::ToUtf8(world->GetName()) : std::string("null"); };
+        return name(worlds[0]) + ">" + name(worlds[1]) + (Sim::ViewportWidgets().empty() ? " viewport-empty" : "") +
+               (IsLive(AsObject(oldWorld)) ? " old-live" : " old-freed");
+    });
+    DeletionOrder deletions;
+    FUObjectArray::AddUObjectDeleteListener(&deletions);
+    Sim::Travel(instance, newWorld);
+    FUObjectArray::RemoveUObjectDeleteListener(&deletions);
+
+    EXPECT_EQ(events_, (std::vector<std::string>{
+                           "ReceiveEndPlay UmbrafelPlayerController_0 ", "ReceiveEndPlay Crawler ",
+                           "K2_OnWorldChanged UmbrafelGameInstance_0 Open>null viewport-empty old-live",
+                           "K2_OnWorldChanged UmbrafelGameInstance_0 null>Dungeon viewport-empty old-live",
+                           "ReceiveBeginPlay Waiting "}))
+        << "the new world begins after the purge";
+    EXPECT_TRUE(deletions.freedBeforeBegin) << "the old world went within the load";
+    EXPECT_TRUE(IsFreed(AsObject(oldWorld)));
+    EXPECT_TRUE(IsFreed(controller));
+    EXPECT_EQ(Sim::FindClass(L"/Game/Open/BP_Crawler.BP_Crawler_C"), nullptr) << "only the old level used it";
+    EXPECT_TRUE(IsFreed(widget)) << "off the viewport, nothing keeps it";
+    EXPECT_TRUE(Sim::ViewportWidgets().empty());
+    EXPECT_EQ(Sim::Observations().removeFromParent, 0u);
+    EXPECT_TRUE(Sim::WorldHasBegunPlay(newWorld));
+    EXPECT_EQ(instance->GetWorld(), newWorld);
+}
+
+TEST_F(World, ActorsRunNoScriptBeforeTheirWorldPlaysNorWhileItIsTornDown)
+{
+    auto* waitingWorld = Sim::CreateWorld(L"Loading", false);
+    auto* controller = Sim::CreatePlayerController(waitingWorld, Sim::ControllerKind::Game);
+    EXPECT_FALSE(CallReturning<bool>(controller, L"/Script/Engine.Controller:IsLocalController"))
+        << "the call returns at once, leaving the zeroed result";
+    Sim::BeginWorldPlay(waitingWorld);
+    EXPECT_TRUE(CallReturning<bool>(controller, L"/Script/Engine.Controller:IsLocalController"));
+
+    auto* instance = Sim::CreateGameInstance(waitingWorld);
+    bool calledWhileTornDown = true;
+    Sim::FindFunctionByPath(L"/Script/Umbrafel.UmbrafelGameInstance:K2_OnWorldChanged")
+        ->RegisterPreHook([&](UnrealScriptFunctionCallableContext&, void*) {
+            if (Sim::HoldsObject(controller))
+            {
+                calledWhileTornDown = CallReturning<bool>(controller, L"/Script/Engine.Controller:IsLocalController");
+            }
+        });
+    Sim::Travel(instance, Sim::CreateWorld(L"Next"));
+    EXPECT_FALSE(calledWhileTornDown);
+}
+
+TEST_F(World, TheGamesAiSubsystemKeepsTheAiCharactersThatPlay)
+{
+    auto* world = Sim::CreateWorld(L"Open");
+    std::vector<UObject*> found;
+    UObjectGlobals::FindAllOf(STR("UmbrafelAISubsystem"), found);
+    ASSERT_EQ(found.size(), 1u);
+    UObject* subsystem = found.front();
+    EXPECT_EQ(subsystem->GetWorld(), world);
+    auto* set = static_cast<FSetProperty*>(Sim::FindPropertyUncounted(subsystem->GetClassPrivate(), L"AllAiCharacters"));
+    void* value = set->ContainerPtrToValuePtr(subsystem);
+
+    auto* first = Sim::SpawnActor(world, L"/Script/Umbrafel.UmbrafelAICharacter");
+    auto* second = Sim::SpawnActor(world, L"/Script/Umbrafel.UmbrafelAICharacter");
+    Sim::SpawnActor(world, L"/Script/Umbrafel.InteractableNPC");
+    EXPECT_EQ(Sim::SetNum(value), 2);
+    Sim::DestroyActor(first);
+    EXPECT_EQ(Sim::SetNum(value), 1);
+    EXPECT_EQ(Sim::SetElement(set, value, 0), nullptr) << "a hole where the first was";
+    EXPECT_EQ(*static_cast<UObject**>(Sim::SetElement(set, value, 1)), second);
+}
+
+TEST_F(World, TheLoadersActorWrappersAndSpawnSpeakTheEnginesVectorLayout)
+{
+    for (int major : {4, 5})
+    {
+        StartEngine(major, major == 4 ? 27 : 1);
+        auto* world = Sim::CreateWorld(L"Open");
+        UClass* npcClass = Sim::FindClass(L"/Script/Umbrafel.InteractableNPC");
+        FVector at(100.5, -200.25, 30.0);
+        FRotator turned(0.0, 135.0, 0.0);
+        AActor* npc = world->SpawnActor(npcClass, &at, &turned);
+        ASSERT_NE(npc, nullptr) << "engine " << major;
+        EXPECT_EQ(npc->GetWorld(), world);
+        FVector location = npc->K2_GetActorLocation();
+        EXPECT_EQ(location.X(), 100.5);
+        EXPECT_EQ(location.Y(), -200.25);
+        EXPECT_EQ(npc->K2_GetActorRotation().GetYaw(), 135.0);
+
+        FHitResult hit;
+        EXPECT_TRUE(npc->K2_SetActorLocation(FVector(1.0, 2.0, 3.0), false, hit, true));
+        EXPECT_EQ(Sim::ActorPlacement(npc).z, 3.0);
+        EXPECT_TRUE(npc->K2_SetActorRotation(FRotator(0.0, -45.0, 0.0), false));
+        EXPECT_EQ(Sim::ActorPlacement(npc).yaw, -45.0);
+
+        FTransform placed(FRotator(0.0, 10.0, 0.0), FVector(7.0, 8.0, 9.0));
+        AActor* other = world->SpawnActor(npcClass, &placed);
+        ASSERT_NE(other, nullptr);
+        EXPECT_EQ(other->K2_GetActorLocation().Y(), 8.0);
+        EXPECT_EQ(world->SpawnActor(Sim::FindClass(L"/Script/Engine.ActorComponent")), nullptr);
+        npc->K2_DestroyActor();
+        EXPECT_FALSE(IsLive(npc));
+    }
 }
 } // namespace

@@ -45,7 +45,7 @@ Player MakePlayer(std::wstring_view map, UObject* gameInstance = nullptr)
 
 bool Tracks(const LiveOrvantaMod& mod, const UObject* actor)
 {
-    const auto& tracked = mod.Session().trackedActors;
+    const auto& tracked = mod.Session().actors.trackedActors;
     return std::find(tracked.begin(), tracked.end(), actor) != tracked.end();
 }
 
@@ -87,10 +87,10 @@ TEST_F(Session, TheLocalPlayerInTheCurrentWorldGetsASession)
     StartMod();
     Frames(1);
     const auto& session = mod_->Session();
-    EXPECT_EQ(session.world, player.world);
-    EXPECT_EQ(session.playerController, player.controller);
-    EXPECT_EQ(session.pawn, player.pawn);
-    EXPECT_EQ(session.gameInstance, player.gameInstance);
+    EXPECT_EQ(session.discovery.world, player.world);
+    EXPECT_EQ(session.discovery.playerController, player.controller);
+    EXPECT_EQ(session.discovery.pawn, player.pawn);
+    EXPECT_EQ(session.discovery.gameInstance, player.gameInstance);
     EXPECT_TRUE(mod_->MapDataDirty());
     EXPECT_TRUE(mod_->AiSnapshotTaken()) << "the first frame with AI shown takes the full scan";
 }
@@ -109,7 +109,7 @@ TEST_F(Session, MenusNeverBuildASessionAndDiscoveryIsThrottled)
     EXPECT_EQ(mod_->NextSessionAttempt(), firstRetry) << "no attempt before half a second";
     Frames(20);
     EXPECT_GT(mod_->NextSessionAttempt(), firstRetry);
-    EXPECT_EQ(mod_->Session().playerController, nullptr);
+    EXPECT_EQ(mod_->Session().discovery.playerController, nullptr);
     EXPECT_EQ(Sim::Observations().addToViewport, 0u);
 }
 
@@ -121,7 +121,7 @@ TEST_F(Session, AControllerWhosePawnPropertyIsNullStillYieldsThePawnItAnswers)
     *pawnProperty->ContainerPtrToValuePtr<UObject*>(player.controller) = nullptr;
     StartMod();
     Frames(1);
-    EXPECT_EQ(mod_->Session().pawn, player.pawn);
+    EXPECT_EQ(mod_->Session().discovery.pawn, player.pawn);
 }
 
 TEST_F(Session, APawnThatIsNoPlayerCharacterIsRefusedAndMakesALiveSessionStale)
@@ -129,19 +129,19 @@ TEST_F(Session, APawnThatIsNoPlayerCharacterIsRefusedAndMakesALiveSessionStale)
     Player player = MakePlayer(L"Valley");
     StartMod();
     Frames(1);
-    ASSERT_EQ(mod_->Session().pawn, player.pawn);
+    ASSERT_EQ(mod_->Session().discovery.pawn, player.pawn);
 
     auto* vehicle = Sim::SpawnActor(player.world, L"/Script/Engine.Pawn");
     Sim::Possess(player.controller, vehicle);
     Frames(1);
-    EXPECT_EQ(mod_->Session().pawn, nullptr);
+    EXPECT_EQ(mod_->Session().discovery.pawn, nullptr);
     ORV_SKIP_WITHOUT_ENGINE_CLOCK();
     Frames(60);
-    EXPECT_EQ(mod_->Session().pawn, nullptr);
+    EXPECT_EQ(mod_->Session().discovery.pawn, nullptr);
 
     Sim::Possess(player.controller, player.pawn);
     Frames(31);
-    EXPECT_EQ(mod_->Session().pawn, player.pawn);
+    EXPECT_EQ(mod_->Session().discovery.pawn, player.pawn);
 }
 
 TEST_F(Session, ARespawnRebuildsTheSessionOnTheSameFrame)
@@ -151,8 +151,8 @@ TEST_F(Session, ARespawnRebuildsTheSessionOnTheSameFrame)
     Frames(60);
     auto* newPawn = Sim::Respawn(player.controller);
     Frames(1);
-    EXPECT_EQ(mod_->Session().pawn, newPawn);
-    EXPECT_EQ(mod_->Session().world, player.world);
+    EXPECT_EQ(mod_->Session().discovery.pawn, newPawn);
+    EXPECT_EQ(mod_->Session().discovery.world, player.world);
 }
 
 TEST_F(Session, AfterAWorldChangeTheOldWorldsControllerIsSkippedUntilTheNewWorldHasOne)
@@ -160,27 +160,27 @@ TEST_F(Session, AfterAWorldChangeTheOldWorldsControllerIsSkippedUntilTheNewWorld
     Player first = MakePlayer(L"Valley");
     StartMod();
     Frames(1);
-    ASSERT_EQ(mod_->Session().world, first.world);
+    ASSERT_EQ(mod_->Session().discovery.world, first.world);
 
     auto* second = Sim::CreateWorld(L"Caves");
-    Sim::Travel(first.gameInstance, second, 120);
+    Sim::TravelSeamless(first.gameInstance, second, 120);
     EXPECT_TRUE(mod_->WorldChangePending());
     EXPECT_EQ(mod_->LeftWorld(), static_cast<void*>(first.world));
 
     Frames(1);
     EXPECT_FALSE(mod_->WorldChangePending());
-    EXPECT_EQ(mod_->Session().world, nullptr);
+    EXPECT_EQ(mod_->Session().discovery.world, nullptr);
     EXPECT_TRUE(Orv::IsLive(first.controller, false)) << "the old world is still dying";
     ORV_SKIP_WITHOUT_ENGINE_CLOCK();
     Frames(60);
-    EXPECT_EQ(mod_->Session().world, nullptr) << "the old world's controller is never taken";
+    EXPECT_EQ(mod_->Session().discovery.world, nullptr) << "the old world's controller is never taken";
 
     auto* controller = Sim::CreatePlayerController(second, Sim::ControllerKind::Game);
     auto* pawn = Sim::SpawnActor(second, L"/Script/Umbrafel.UmbrafelPlayerCharacter");
     Sim::Possess(controller, pawn);
     Frames(31);
-    EXPECT_EQ(mod_->Session().world, second);
-    EXPECT_EQ(mod_->Session().pawn, pawn);
+    EXPECT_EQ(mod_->Session().discovery.world, second);
+    EXPECT_EQ(mod_->Session().discovery.pawn, pawn);
     EXPECT_EQ(mod_->LeftWorld(), nullptr);
 }
 
@@ -192,7 +192,7 @@ TEST_F(Session, TheGameInstanceOfTheControllersWorldIsChosenWhateverTheHostsOrde
     Sim::CreateGameInstance(Sim::CreateWorld(L"Yonder"));
     StartMod();
     Frames(1);
-    EXPECT_EQ(mod_->Session().gameInstance, player.gameInstance);
+    EXPECT_EQ(mod_->Session().discovery.gameInstance, player.gameInstance);
 }
 
 TEST_F(Session, TheEnginesGameInstanceClassIsTheFallback)
@@ -202,19 +202,22 @@ TEST_F(Session, TheEnginesGameInstanceClassIsTheFallback)
     Sim::SetGameInstanceWorld(player.gameInstance, player.world);
     StartMod();
     Frames(1);
-    EXPECT_EQ(mod_->Session().gameInstance, player.gameInstance);
+    EXPECT_EQ(mod_->Session().discovery.gameInstance, player.gameInstance);
 }
 
+// The actor events reach the mod only where the game implements them; these tests play such
+// a game. Without them the mod follows creatures through its refreshes (tests further down).
 class RuntimeEvents : public Session
 {
   protected:
     void SetUp() override
     {
         Session::SetUp();
+        OrvTest::ImplementPlayEvents();
         player_ = MakePlayer(L"Valley");
         StartMod();
         Frames(1);
-        ASSERT_EQ(mod_->Session().world, player_.world);
+        ASSERT_EQ(mod_->Session().discovery.world, player_.world);
     }
 
     UObject* SpawnCreature(UWorld* world) { return Sim::SpawnActor(world, L"/Script/Umbrafel.UmbrafelAICharacter"); }
@@ -226,7 +229,7 @@ TEST_F(RuntimeEvents, ACreatureThatBeginsPlayIsTrackedOnTheNextFrame)
 {
     auto* creature = SpawnCreature(player_.world);
     EXPECT_FALSE(Tracks(*mod_, creature));
-    EXPECT_EQ(mod_->Session().pendingBeginPlay.size(), 1u);
+    EXPECT_EQ(mod_->Session().actors.pendingBeginPlay.size(), 1u);
     Frames(1);
     EXPECT_TRUE(Tracks(*mod_, creature));
     Sim::DestroyActor(creature);
@@ -240,22 +243,22 @@ TEST_F(RuntimeEvents, BeginThenEndBeforeTheNextFrameIsNeverTracked)
     Sim::DestroyActor(creature);
     Frames(1);
     EXPECT_FALSE(Tracks(*mod_, creature));
-    EXPECT_TRUE(mod_->Session().pendingBeginPlay.empty());
-    EXPECT_TRUE(mod_->Session().pendingEndPlay.empty());
+    EXPECT_TRUE(mod_->Session().actors.pendingBeginPlay.empty());
+    EXPECT_TRUE(mod_->Session().actors.pendingEndPlay.empty());
 }
 
 TEST_F(RuntimeEvents, TheSameBeginPlayTwiceIsQueuedOnce)
 {
     auto* creature = SpawnCreature(player_.world);
     Sim::CallScriptFunction(creature, L"ReceiveBeginPlay");
-    EXPECT_EQ(mod_->Session().pendingBeginPlay.size(), 1u);
+    EXPECT_EQ(mod_->Session().actors.pendingBeginPlay.size(), 1u);
 }
 
 TEST_F(RuntimeEvents, ACreatureOfAnotherWorldIsNotQueued)
 {
     auto* other = Sim::CreateWorld(L"Sublevel");
     SpawnCreature(other);
-    EXPECT_TRUE(mod_->Session().pendingBeginPlay.empty());
+    EXPECT_TRUE(mod_->Session().actors.pendingBeginPlay.empty());
 }
 
 TEST_F(RuntimeEvents, WithAiHiddenActorEventsAreDroppedAndTheListsEmptied)
@@ -265,9 +268,9 @@ TEST_F(RuntimeEvents, WithAiHiddenActorEventsAreDroppedAndTheListsEmptied)
     ASSERT_TRUE(Tracks(*mod_, tracked));
     Orv::Settings().ShowAi = false;
     SpawnCreature(player_.world);
-    EXPECT_TRUE(mod_->Session().pendingBeginPlay.empty());
+    EXPECT_TRUE(mod_->Session().actors.pendingBeginPlay.empty());
     Frames(1);
-    EXPECT_TRUE(mod_->Session().trackedActors.empty());
+    EXPECT_TRUE(mod_->Session().actors.trackedActors.empty());
     EXPECT_FALSE(mod_->AiSnapshotTaken());
 
     Orv::Settings().ShowAi = true;
@@ -316,7 +319,7 @@ TEST_F(RuntimeEvents, AScriptCallThatQueuesDuringTheQueueWalkLeavesTheWalkValid)
     isBeingDestroyed->UnregisterHook(hook);
     EXPECT_TRUE(Tracks(*mod_, first));
     EXPECT_TRUE(Tracks(*mod_, latecomer));
-    EXPECT_EQ(mod_->Session().trackedActors.size(), 66u);
+    EXPECT_EQ(mod_->Session().actors.trackedActors.size(), 66u);
 }
 
 TEST_F(RuntimeEvents, DayNightChangesCountOnlyFromTheSessionsWorld)

@@ -38,7 +38,7 @@ TEST_F(SteadyFrame, TheFrameDriverAllocatesNothingOnceTheSessionRuns)
         Sim::AdvanceClock(kFrame);
         mod->OnTick();
     }
-    ASSERT_EQ(mod->Session().trackedActors.size(), 16u);
+    ASSERT_EQ(mod->Session().actors.trackedActors.size(), 16u);
     ASSERT_GT(OrvTest::allocationCount.load(), 0) << "the counting operator new is not in use";
 
     long allocations = 0;
@@ -50,7 +50,7 @@ TEST_F(SteadyFrame, TheFrameDriverAllocatesNothingOnceTheSessionRuns)
         allocations += OrvTest::allocationCount.load() - before;
     }
     EXPECT_EQ(allocations, 0);
-    EXPECT_EQ(mod->Session().pawn, pawn);
+    EXPECT_EQ(mod->Session().discovery.pawn, pawn);
 #endif
 }
 } // namespace

@@ -8,6 +8,7 @@
 #include "reflection/Setters.hpp"
 
 #include <Sim/Faults.hpp>
+#include <Sim/World.hpp>
 
 #include <cmath>
 
@@ -178,7 +179,9 @@ TEST_P(Setters, CanvasSlotsAreAnchoredPlacedAndAligned)
 
 TEST_P(Setters, RotationsAndVectorsCrossInTheEnginesLayout)
 {
-    UObject* mover = Make(L"/Script/Test.Mover");
+    // An actor runs script only in a world that plays.
+    UObject* mover = Sim::SpawnActor(Sim::CreateWorld(L"Yard"), L"/Script/Test.Mover");
+    ASSERT_NE(mover, nullptr);
     auto live = LiveBlocks();
     EXPECT_TRUE(SetActorRotation(reflection_, mover, {10.5, -90.25, 0.125}));
     EXPECT_EQ(Reals(Field(mover, L"Rotation"), 3), (std::vector<double>{10.5, -90.25, 0.125}));

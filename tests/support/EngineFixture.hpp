@@ -5,6 +5,7 @@
 #include <Sim/Engine.hpp>
 #include <Sim/Game.hpp>
 #include <Sim/Output.hpp>
+#include <Sim/Types.hpp>
 
 #include <gtest/gtest.h>
 
@@ -23,6 +24,19 @@
 
 namespace OrvTest
 {
+// As a game whose blueprints implement the actors' and components' begin- and end-play events
+// on the classes themselves: then those events run, and so do their hooks. Without it the
+// engine calls nothing for them, as a shipped game does for events nothing implements.
+inline void ImplementPlayEvents()
+{
+    for (const wchar_t* path : {L"/Script/Engine.Actor:ReceiveBeginPlay", L"/Script/Engine.Actor:ReceiveEndPlay",
+                                L"/Script/Engine.ActorComponent:ReceiveBeginPlay",
+                                L"/Script/Engine.ActorComponent:ReceiveEndPlay"})
+    {
+        Sim::SetFunctionScript(Sim::FindFunctionByPath(path), [](Sim::Call&) {});
+    }
+}
+
 class EngineFixture : public ::testing::Test
 {
   protected:

@@ -3,9 +3,9 @@
 // loader refuse hooks, and read the counters of host calls the mod made.
 #pragma once
 
-#include <Unreal/FProperty.hpp>
-#include <Unreal/UClass.hpp>
-#include <Unreal/UFunction.hpp>
+#include <Unreal/CoreUObject/UObject/UnrealType.hpp>
+#include <Unreal/CoreUObject/UObject/Class.hpp>
+#include <Unreal/CoreUObject/UObject/Class.hpp>
 
 #include <cstddef>
 #include <vector>
@@ -38,6 +38,21 @@ struct HostCounters
     uint64 InitializeValue = 0;
     uint64 CopyValue = 0;
     uint64 DestroyValue = 0;
+    // Slots of the object array looked at by FindObject and FindAllOf: each walks the array.
+    uint64 ObjectsWalked = 0;
+};
+
+// What the engine's object system has done since it started; not reset with the counters.
+struct EngineStats
+{
+    uint64 ObjectsCreated = 0;
+    uint64 ObjectsFreed = 0;
+    // New objects placed at the address of a freed one, and in a freed slot.
+    uint64 AddressesReused = 0;
+    uint64 SlotsReused = 0;
+    uint64 Collections = 0;
+    // Script-function hooks that ran (pre and post), the world-change hook's included.
+    uint64 ScriptHooksFired = 0;
 };
 
 // Which type FSlateFontInfo's "Size" has: engines before 5.0 keep an int32, later ones a float.
@@ -48,15 +63,27 @@ enum class FontSizeKind
     Float,
 };
 
+// The defaults are a shipped game's: freed memory is taken again at once, and hooks fire only
+// where the game runs the hooked function. A test may ask for a gentler engine.
 struct EngineOptions
 {
     int32 VersionMajor = 5;
     int32 VersionMinor = 1;
     FontSizeKind FontSize = FontSizeKind::ByVersion;
+    // Later deaths of the same size an object's memory waits for before it is reused; 0
+    // reuses it for the very next object of that size.
+    int32 MemoryQuarantine = 0;
+    // No hooked script function runs its hooks, as in a game whose blueprints implement none
+    // of the hooked events.
+    bool SilentEvents = false;
 };
 
 UE4SS_API HostCounters& Counters();
 UE4SS_API void ResetCounters();
+UE4SS_API const EngineStats& Stats();
+UE4SS_API const EngineOptions& Options();
+// Switches silent events on or off while the engine runs.
+UE4SS_API void SetSilentEvents(bool silent);
 
 // Destroys everything of the previous engine (objects, types, hooks, tick callbacks) and
 // starts a new one with the core types defined.
@@ -74,10 +101,16 @@ UE4SS_API UObject* FindObjectByPath(StringViewType path);
 UE4SS_API void MarkPendingKill(UObject* object);
 // Raises the begin-destroyed flag only: the object is on its way out but still in its slot.
 UE4SS_API void BeginDestroy(UObject* object);
-// Destroys at once: flags raised, values destroyed, the slot freed for reuse. The memory stays
-// readable in the engine's pool and may be taken by a later object.
+// Destroys at once: flags raised, values destroyed, the delete listeners told, the slot freed
+// for reuse. The memory stays mapped in the engine's pool (under AddressSanitizer it is
+// poisoned until a later object takes it) and the next object of its size gets it.
 UE4SS_API void DestroyObject(UObject* object);
 UE4SS_API std::size_t LiveObjectCount();
+// Whether the address holds a live (not yet freed) object, found without reading it.
+UE4SS_API bool HoldsObject(const void* address);
+// Pads the object array with plain objects until it holds at least count objects, as a large
+// game's would; every walk of the array then costs what it costs there.
+UE4SS_API void PadObjectArray(std::size_t count);
 
 // Objects the collector treats as referenced besides the root set (worlds, the viewport).
 UE4SS_API void AddGarbageRoot(UObject* object);

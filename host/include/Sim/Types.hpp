@@ -17,7 +17,8 @@ namespace Sim
 enum class Kind
 {
     Bool,     // a whole byte
-    Bitfield, // one bit; consecutive bitfields share a byte
+    Bitfield, // one bit of a uint8 field; consecutive bitfields share a byte
+    Bitfield32, // one bit of a uint32 field (element size 4); consecutive ones share the field
     Byte,
     Int8,
     Int16,
@@ -29,8 +30,8 @@ enum class Kind
     Float,
     Double,
     Name,
-    Object,
-    ObjectPtr,
+    Object,    // a raw object pointer member; from engine 5.0 a class or struct member is a TObjectPtr
+    ObjectPtr, // a TObjectPtr member on any engine
     Class,
     Struct,
     Enum, // an enum with an underlying byte
@@ -51,6 +52,7 @@ struct Type
 
 inline Type Bool() { return {Kind::Bool, {}}; }
 inline Type Bitfield() { return {Kind::Bitfield, {}}; }
+inline Type Bitfield32() { return {Kind::Bitfield32, {}}; }
 inline Type Byte() { return {Kind::Byte, {}}; }
 inline Type Int() { return {Kind::Int, {}}; }
 inline Type Int64() { return {Kind::Int64, {}}; }
@@ -84,11 +86,15 @@ struct PropertyDef
     uint64 flags = 0;
 };
 
-// A native body reads its arguments and writes its results through the call's parameter block.
+// A body reads its arguments from the engine's copy of the parameters (the frame's locals)
+// and writes results and out parameters straight into the caller's buffer, as the engine's
+// out parameters refer to the caller's memory.
 class UE4SS_API Call
 {
   public:
-    Call(UObject* self, FFrame& frame) : self_(self), frame_(frame) {}
+    Call(UObject* self, FFrame& frame, void* callerParms = nullptr) : self_(self), frame_(frame), callerParms_(callerParms)
+    {
+    }
 
     UObject* Self() const { return self_; }
     UFunction* Function() const { return frame_.Node; }
@@ -101,8 +107,11 @@ class UE4SS_API Call
     void* ParamAddress(StringViewType name) const;
 
   private:
+    uint8* AddressOf(FProperty* property) const;
+
     UObject* self_;
     FFrame& frame_;
+    void* callerParms_;
 };
 
 using NativeFunction = std::function<void(Call&)>;
@@ -118,12 +127,15 @@ inline ParamDef In(std::wstring name, Type type) { return {std::move(name), std:
 inline ParamDef Out(std::wstring name, Type type) { return {std::move(name), std::move(type), CPF_Parm | CPF_OutParm}; }
 inline ParamDef Return(Type type) { return {L"ReturnValue", std::move(type), CPF_Parm | CPF_OutParm | CPF_ReturnParm}; }
 
+// A function runs when it is native (FUNC_Native) or has a blueprint script; the engine calls
+// neither body nor hooks of one that has neither, such as an event no blueprint implements.
 struct FunctionDef
 {
     std::wstring name;
     std::vector<ParamDef> params;
     NativeFunction native;
     uint32 flags = FUNC_Native | FUNC_Public | FUNC_BlueprintCallable;
+    NativeFunction script; // what a blueprint's graph for the function does
 };
 
 struct ClassDef
@@ -135,6 +147,9 @@ struct ClassDef
     std::vector<std::wstring> interfaces;   // interface class paths
     EClassCastFlags castFlags = CASTCLASS_None;
     bool isInterface = false;
+    // Generated from a blueprint: neither the class, its default object nor its functions are
+    // rooted, so the class lives only while something references it (its level, its objects).
+    bool blueprint = false;
 };
 
 struct StructDef
@@ -157,6 +172,9 @@ UE4SS_API UEnum* DefineEnum(const EnumDef& def);
 
 // Adds a function to a class that is already defined (a later game build, or a test's fixture).
 UE4SS_API UFunction* AddFunction(UClass* cls, const FunctionDef& def);
+// Gives a function a blueprint script, as a game whose blueprints implement the event on the
+// class itself; an empty script takes it away again.
+UE4SS_API void SetFunctionScript(UFunction* function, NativeFunction script);
 // Inserts a non-function field into a class's function chain, as the engine's chains may hold.
 UE4SS_API void AddNonFunctionChild(UClass* cls, StringViewType name);
 

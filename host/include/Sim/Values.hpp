@@ -42,6 +42,8 @@ UE4SS_API void* ArrayElement(const FArrayProperty* property, void* arrayValue, i
 UE4SS_API int32 SetAdd(const FSetProperty* property, void* setValue, const std::function<void(void* element)>& fill = {});
 UE4SS_API bool SetRemoveAt(const FSetProperty* property, void* setValue, int32 index);
 UE4SS_API int32 SetNum(const void* setValue);
+// One past the highest sparse index in use or freed: indices below it are elements or holes.
+UE4SS_API int32 SetMaxIndex(const void* setValue);
 UE4SS_API void* SetElement(const FSetProperty* property, void* setValue, int32 index);
 UE4SS_API int32 MapAdd(const FMapProperty* property, void* mapValue,
                        const std::function<void(void* key, void* value)>& fill = {});

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <Sim/Engine.hpp>
+#include <Sim/Types.hpp>
 
 #include <cstdint>
 #include <string>
@@ -22,8 +23,15 @@ UE4SS_API void AdvanceClock(int64 nanoseconds);
 UE4SS_API void SetGarbageCollectionPeriod(int64 nanoseconds);
 
 // A world with its persistent level, kept alive by the engine until it is left by travel or
-// destroyed. Its path is "/Game/Maps/<mapName>.<mapName>".
-UE4SS_API UWorld* CreateWorld(StringViewType mapName);
+// destroyed. Its path is "/Game/Maps/<mapName>.<mapName>". A world that has not begun play
+// (a map being loaded) holds actors that have not begun play, and they run no script.
+UE4SS_API UWorld* CreateWorld(StringViewType mapName, bool beginPlay = true);
+// The world's actors are initialised and begin play; spawned actors then begin at once.
+UE4SS_API void BeginWorldPlay(UWorld* world);
+UE4SS_API bool WorldHasBegunPlay(UWorld* world);
+// A blueprint class that only this level uses: it dies with the level unless another one
+// uses it too. Returns the class already defined under that path, now used by this level too.
+UE4SS_API UClass* DefineLevelClass(UWorld* world, ClassDef def);
 UE4SS_API std::vector<UObject*> ActorsOf(UWorld* world);
 UE4SS_API UObject* PersistentLevelOf(UWorld* world);
 
@@ -59,6 +67,7 @@ struct Placement
 {
     double x = 0, y = 0, z = 0;
     double yaw = 0;
+    double pitch = 0, roll = 0;
 };
 
 // Spawns into the world and begins play, so begin-play hooks fire.
@@ -92,13 +101,18 @@ UE4SS_API UObject* Respawn(UObject* controller, const Placement& placement = {})
 UE4SS_API void SetActorPlacement(UObject* actor, const Placement& placement);
 UE4SS_API Placement ActorPlacement(UObject* actor);
 
-// World travel: the game instance moves to the new world and its K2_OnWorldChanged(old, new)
-// fires (the engine notifies after switching, so the hook's GetWorld already answers the new
-// world; a game without the function gets no event). Over the next dyingFrames frames the
-// old world's actors end play, still live; on the last of them everything in the old world is
-// marked pending kill, the world stops being kept alive, and garbage is collected. With
-// dyingFrames 0 all of that happens at once.
-UE4SS_API void Travel(UObject* gameInstance, UWorld* to, int dyingFrames = 3);
+// A map load, all of it before the next frame's tick callbacks: the old world's actors end
+// play and it is marked torn down, every viewport widget is removed, the game instance's
+// K2_OnWorldChanged runs twice, (old world, null) and then (null, new world), a full
+// collection with purge frees the old world with everything in it (and the blueprint classes
+// only it used), and the new world begins play.
+UE4SS_API void Travel(UObject* gameInstance, UWorld* to);
+// Seamless travel: the game instance moves to the new world and its K2_OnWorldChanged(old,
+// new) fires once (its GetWorld already answers the new world). Over the next dyingFrames
+// frames the old world's actors end play, still live; on the last of them everything in the
+// old world is marked pending kill, the world stops being kept alive, and garbage is
+// collected. With dyingFrames 0 all of that happens at once.
+UE4SS_API void TravelSeamless(UObject* gameInstance, UWorld* to, int dyingFrames = 3);
 
 // Object-typed properties by name, for tests that break what the engine keeps consistent
 // (a controller's "Pawn" nulled while GetPawn still answers). False or null when the

@@ -1,17 +1,33 @@
 // AActor as the loader wraps it: native helpers that call the engine's script functions of
-// the same names on the actor.
+// the same names on the actor, converting vectors and rotators between the host's doubles and
+// the engine's layout.
 #pragma once
 
+#include <Unreal/Rotator.hpp>
 #include <Unreal/UObject.hpp>
+#include <Unreal/UnrealCoreStructs.hpp>
 
 namespace RC::Unreal
 {
+// What a sweeping move ran into. The loader keeps it opaque; the engine fills it.
+struct UE4SS_API FHitResult
+{
+    bool bBlockingHit = false;
+    FVector Location;
+    FVector ImpactPoint;
+    UObject* HitActor = nullptr;
+};
+
 class UE4SS_API AActor : public UObject
 {
   public:
     static UClass* StaticClass();
 
     UWorld* GetWorld() const { return UObject::GetWorld(); }
+    FVector K2_GetActorLocation();
+    FRotator K2_GetActorRotation();
+    bool K2_SetActorLocation(FVector NewLocation, bool bSweep, FHitResult& SweepHitResult, bool bTeleport);
+    bool K2_SetActorRotation(FRotator NewRotation, bool bTeleportPhysics);
     // Runs the actor's "K2_DestroyActor"; the actor ends play and is gone by the next collection.
     void K2_DestroyActor();
     void SetActorEnableCollision(bool enabled);

@@ -65,14 +65,21 @@ class UE4SS_API FField
     FField& operator=(const FField&) = delete;
     virtual ~FField();
 
-    FFieldClassVariant GetClass() const { return FFieldClassVariant(ClassPrivate); }
-    FField* GetNext() const { return Next; }
+    // Not const, as the engine declares it.
+    FFieldClassVariant GetClass() { return FFieldClassVariant(ClassPrivate); }
+    bool HasNext() const { return Next != nullptr; }
+    // The next field of the chain as a property; the chain of a struct holds properties only.
+    FProperty* GetNextFieldAsProperty() const;
     FName GetFName() const { return NamePrivate; }
     StringType GetName() const { return NamePrivate.ToString(); }
     FFieldVariant GetOwnerVariant() const { return Owner; }
     bool IsA(const FFieldClass* fieldClass) const;
 
   protected:
+    // The chain is walked with HasNext and GetNextFieldAsProperty, as the loader's headers
+    // keep the raw link to themselves.
+    FField* GetNext() const { return Next; }
+
     FFieldClass* ClassPrivate = nullptr;
     FFieldVariant Owner;
     FField* Next = nullptr;

@@ -1,5 +1,7 @@
 // FText: display text. Each text value owns its own heap record, so a text that is never
-// destroyed is a leaked block and one destroyed twice is a reported double free.
+// destroyed is a leaked block and one destroyed twice is a reported double free. The loader's
+// type has the 24-byte layout engine 4.27 keeps: the record, its reference controller, the
+// flags. Engine 5 keeps 16 bytes, the record and the flags.
 #pragma once
 
 #include <Unreal/FString.hpp>
@@ -28,7 +30,8 @@ class UE4SS_API FText
     void Release();
 
     FTextData* Data = nullptr;
+    void* ReferenceController = nullptr;
     uint32 Flags = 0;
 };
-static_assert(sizeof(FText) == 16);
+static_assert(sizeof(FText) == 24);
 } // namespace RC::Unreal

@@ -1,5 +1,6 @@
-// FName: an index into the engine's name table. As in a game build, names that differ only in
-// case share one entry, and the text is the spelling the entry was first added with.
+// FName: an index into the engine's name table and a number. As in a game build, names that
+// differ only in case share one entry, the text is the spelling the entry was first added with,
+// and a trailing "_<n>" is kept as the number n + 1 beside the entry of the rest.
 #pragma once
 
 #include <Unreal/Common.hpp>
@@ -20,7 +21,7 @@ class UE4SS_API FName
     FName(const CharType* name, EFindName findType = FNAME_Add);
 
     StringType ToString() const;
-    bool IsNone() const { return ComparisonIndex == 0; }
+    bool IsNone() const { return ComparisonIndex == 0 && Number == 0; }
     uint32 GetComparisonIndex() const { return ComparisonIndex; }
     int32 GetNumber() const { return Number; }
 

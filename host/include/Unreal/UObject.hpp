@@ -33,13 +33,16 @@ class UE4SS_API UObjectBase
     UObjectBase& operator=(const UObjectBase&) = delete;
     virtual ~UObjectBase();
 
-    UClass* GetClassPrivate() const { return ClassPrivate; }
+    // The const forms hand out const pointers, as the loader declares them.
+    UClass*& GetClassPrivate() { return ClassPrivate; }
+    const UClass*& GetClassPrivate() const { return const_cast<const UClass*&>(ClassPrivate); }
     FName GetNamePrivate() const { return NamePrivate; }
     UObject* GetOuterPrivate() const { return OuterPrivate; }
     EObjectFlags GetObjectFlags() const { return ObjectFlags; }
     int32 GetInternalIndex() const { return InternalIndex; }
-    FUObjectItem* GetObjectItem() const;
-    bool IsA(const UClass* cls) const;
+    FUObjectItem* GetObjectItem();
+    const FUObjectItem* GetObjectItem() const;
+    bool IsA(UClass* cls) const;
     template <typename T> bool IsA() const { return IsA(T::StaticClass()); }
 
   protected:
@@ -61,7 +64,8 @@ class UE4SS_API UObject : public UObjectBase
     // function's parameter properties. Hooks registered on the function fire around it.
     void ProcessEvent(UFunction* function, void* parms);
 
-    bool HasAnyFlags(EObjectFlags flags) const { return (ObjectFlags & flags) != 0; }
+    // Not const, as the engine declares it.
+    bool HasAnyFlags(EObjectFlags flags) { return (ObjectFlags & flags) != 0; }
     UWorld* GetWorld() const;
     UObject* GetOuter() const { return OuterPrivate; }
     StringType GetName() const;

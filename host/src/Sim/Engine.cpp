@@ -3,15 +3,25 @@
 // the loader's hook and tick registries.
 #include "Sim/EngineState.hpp"
 
-#include <Unreal/UClass.hpp>
-#include <Unreal/UFunction.hpp>
+#include <Unreal/CoreUObject/UObject/Class.hpp>
+#include <Unreal/CoreUObject/UObject/Class.hpp>
 #include <Unreal/UnrealVersion.hpp>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <cwctype>
 #include <new>
 #include <stdexcept>
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#define ORV_POISON(address, size) ASAN_POISON_MEMORY_REGION(address, size)
+#define ORV_UNPOISON(address, size) ASAN_UNPOISON_MEMORY_REGION(address, size)
+#else
+#define ORV_POISON(address, size) static_cast<void>(0)
+#define ORV_UNPOISON(address, size) static_cast<void>(0)
+#endif
 
 namespace Sim::Detail
 {
@@ -21,25 +31,38 @@ EngineState& State()
     return state;
 }
 
-void* ObjectPool::Allocate(std::size_t size)
+void* ObjectPool::Allocate(std::size_t size, std::size_t quarantine, bool& reused)
 {
     auto& released = released_[size];
-    if (released.size() > kQuarantine)
+    reused = released.size() > quarantine;
+    if (reused)
     {
-        void* reused = released.front();
-        released.pop_front();
-        return reused;
+        // Last freed first: the block a dying object just left is the next one taken.
+        void* block = released[released.size() - 1 - quarantine];
+        released.erase(released.end() - 1 - static_cast<std::ptrdiff_t>(quarantine));
+        ORV_UNPOISON(block, size);
+        return block;
     }
     blocks_.push_back(std::make_unique<unsigned char[]>(size));
+    blockSizes_.push_back(size);
     return blocks_.back().get();
 }
 
-void ObjectPool::Release(void* memory, std::size_t size) { released_[size].push_back(memory); }
+void ObjectPool::Release(void* memory, std::size_t size)
+{
+    released_[size].push_back(memory);
+    ORV_POISON(memory, size);
+}
 
 void ObjectPool::FreeAll()
 {
+    for (std::size_t i = 0; i < blocks_.size(); ++i)
+    {
+        ORV_UNPOISON(blocks_[i].get(), blockSizes_[i]);
+    }
     released_.clear();
     blocks_.clear();
+    blockSizes_.clear();
 }
 
 std::wstring PackageOf(StringViewType path)
@@ -52,6 +75,23 @@ std::wstring ShortName(StringViewType path)
 {
     auto cut = path.find_last_of(L".:");
     return std::wstring(cut == StringViewType::npos ? path : path.substr(cut + 1));
+}
+
+std::wstring FoldCase(StringViewType text)
+{
+    std::wstring folded(text);
+    for (auto& c : folded)
+    {
+        c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+    }
+    return folded;
+}
+
+FUObjectItem* EngineAccess::SlotOf(const void* address)
+{
+    auto& s = State();
+    auto found = s.liveAddresses.find(address);
+    return found == s.liveAddresses.end() ? nullptr : Item(found->second);
 }
 
 FUObjectItem* EngineAccess::Item(int32 index)
@@ -74,6 +114,7 @@ int32 TakeSlot()
     {
         int32 index = s.freeIndices.back();
         s.freeIndices.pop_back();
+        ++s.stats.SlotsReused;
         return index;
     }
     if (s.numItems % EngineState::kItemsPerChunk == 0)
@@ -81,6 +122,7 @@ int32 TakeSlot()
         s.itemChunks.push_back(std::make_unique<FUObjectItem[]>(EngineState::kItemsPerChunk));
     }
     s.allocationSize.push_back(0);
+    s.foldedPaths.emplace_back();
     return s.numItems++;
 }
 
@@ -99,6 +141,38 @@ ClassInfo& InfoOf(const UClass* cls)
 }
 
 template <typename T> UObject* ConstructNative(void* memory) { return new (memory) T(); }
+
+// Memory for a new object: the freed block of its size when there is one.
+void* AllocateObjectMemory(std::size_t size)
+{
+    auto& s = State();
+    bool reused = false;
+    void* memory = s.pool.Allocate(size, static_cast<std::size_t>(std::max(s.options.MemoryQuarantine, 0)), reused);
+    if (!s.usedAddresses.insert(memory).second)
+    {
+        ++s.stats.AddressesReused;
+    }
+    return memory;
+}
+
+// The slot's bookkeeping once its object is in place.
+void RegisterObject(UObject* object, int32 index, std::size_t size)
+{
+    auto& s = State();
+    s.allocationSize[static_cast<std::size_t>(index)] = size;
+    s.liveAddresses[object] = index;
+    ++s.stats.ObjectsCreated;
+}
+
+void NotifyDeleted(const UObject* object, int32 index)
+{
+    // A listener may leave the list while it is told.
+    std::vector<FUObjectDeleteListener*> listeners = State().deleteListeners;
+    for (auto* listener : listeners)
+    {
+        listener->NotifyUObjectDeleted(object, index);
+    }
+}
 } // namespace
 
 UObject* EngineAccess::Construct(UClass* cls, UObject* outer, FName name, EObjectFlags flags)
@@ -107,7 +181,7 @@ UObject* EngineAccess::Construct(UClass* cls, UObject* outer, FName name, EObjec
     auto& info = InfoOf(cls);
     std::size_t size = std::max<std::size_t>(info.nativeSize, static_cast<std::size_t>(cls->GetPropertiesSize()));
     size = (size + 15) & ~std::size_t{15};
-    void* memory = s.pool.Allocate(size);
+    void* memory = AllocateObjectMemory(size);
     std::memset(memory, 0, size);
     UObject* object = info.construct(memory);
 
@@ -125,18 +199,20 @@ UObject* EngineAccess::Construct(UClass* cls, UObject* outer, FName name, EObjec
     auto* item = Item(index);
     item->Object = object;
     item->Flags = 0;
-    ++item->SerialNumber;
-    s.allocationSize[static_cast<std::size_t>(index)] = size;
+    item->SerialNumber = 0;
+    RegisterObject(object, index, size);
 
     InitializeStruct(cls, object);
-    s.byPath[object->GetPathName()] = object;
+    auto path = object->GetPathName();
+    s.foldedPaths[static_cast<std::size_t>(index)] = FoldCase(path);
+    s.byPath[FoldCase(path)] = object;
     return object;
 }
 
 void EngineAccess::Destroy(UObject* object)
 {
     auto& s = State();
-    auto* item = object ? object->GetObjectItem() : nullptr;
+    auto* item = SlotOf(object);
     if (item == nullptr || item->Object != object)
     {
         return;
@@ -144,26 +220,38 @@ void EngineAccess::Destroy(UObject* object)
     object->ObjectFlags = object->ObjectFlags | RF_BeginDestroyed;
     DestroyStruct(object->ClassPrivate, object);
     object->ObjectFlags = object->ObjectFlags | RF_FinishDestroyed;
-    auto path = s.byPath.find(object->GetPathName());
+    int32 index = object->InternalIndex;
+    auto path = s.byPath.find(s.foldedPaths[static_cast<std::size_t>(index)]);
     if (path != s.byPath.end() && path->second == object)
     {
         s.byPath.erase(path);
     }
+    s.foldedPaths[static_cast<std::size_t>(index)].clear();
     s.garbageRoots.erase(object);
     s.nativeReferences.erase(object);
     s.worldOverrides.erase(object);
     s.play.Forget(object);
-    int32 index = object->InternalIndex;
+    s.classInfo.erase(static_cast<const UClass*>(object));
+    s.blueprintClasses.erase(static_cast<const UClass*>(object));
+    if (s.engineObject == object)
+    {
+        s.engineObject = nullptr;
+    }
+    // As the engine frees the slot: the listeners first, while the object is still whole.
+    NotifyDeleted(object, index);
     item->Object = nullptr;
     item->Flags = 0;
+    item->SerialNumber = 0;
     s.freeIndices.push_back(index);
+    s.liveAddresses.erase(object);
+    ++s.stats.ObjectsFreed;
     s.pool.Release(object, s.allocationSize[static_cast<std::size_t>(index)]);
 }
 
 UPackage* EngineAccess::Package(StringViewType name)
 {
     auto& s = State();
-    if (auto found = s.byPath.find(std::wstring(name)); found != s.byPath.end())
+    if (auto found = s.byPath.find(FoldCase(name)); found != s.byPath.end())
     {
         return static_cast<UPackage*>(found->second);
     }
@@ -192,6 +280,14 @@ UClass* EngineAccess::MakeClass(StringViewType path, UClass* super, NativeConstr
     return cls;
 }
 
+void MarkBlueprintClass(UClass* cls)
+{
+    State().blueprintClasses.insert(cls);
+    cls->GetObjectItem()->UnsetRootSet();
+}
+
+bool IsBlueprintClass(const UClass* cls) { return State().blueprintClasses.contains(cls); }
+
 // A class built without the object machinery, which needs the class of classes and the
 // package class before it can build anything. Its package is given once packages exist.
 UClass* EngineAccess::MakeBootstrapClass(UClass* classOfClasses, const wchar_t* name, std::size_t nativeSize,
@@ -199,7 +295,7 @@ UClass* EngineAccess::MakeBootstrapClass(UClass* classOfClasses, const wchar_t* 
 {
     auto& s = State();
     const std::size_t size = (sizeof(UClass) + 15) & ~std::size_t{15};
-    void* memory = s.pool.Allocate(size);
+    void* memory = AllocateObjectMemory(size);
     std::memset(memory, 0, sizeof(UClass));
     auto* cls = new (memory) UClass();
     int32 index = TakeSlot();
@@ -210,8 +306,7 @@ UClass* EngineAccess::MakeBootstrapClass(UClass* classOfClasses, const wchar_t* 
     cls->PropertiesSize = static_cast<int32>(nativeSize);
     cls->ClassCastFlags = castFlags;
     Item(index)->Object = cls;
-    ++Item(index)->SerialNumber;
-    s.allocationSize[static_cast<std::size_t>(index)] = size;
+    RegisterObject(cls, index, size);
     s.classInfo[cls] = {construct, nativeSize, 0};
     return cls;
 }
@@ -232,8 +327,12 @@ void EngineAccess::Bootstrap()
     packageClass->OuterPrivate = core;
     classClass->GetObjectItem()->SetRootSet();
     packageClass->GetObjectItem()->SetRootSet();
-    s.byPath[classClass->GetPathName()] = classClass;
-    s.byPath[packageClass->GetPathName()] = packageClass;
+    for (UClass* cls : {classClass, packageClass})
+    {
+        auto path = FoldCase(cls->GetPathName());
+        s.foldedPaths[static_cast<std::size_t>(cls->GetInternalIndex())] = path;
+        s.byPath[path] = cls;
+    }
 
     s.objectClass = MakeClass(L"/Script/CoreUObject.Object", nullptr, &ConstructNative<UObject>, sizeof(UObject),
                               CASTCLASS_None);
@@ -255,6 +354,13 @@ void EngineAccess::Bootstrap()
 void EngineAccess::TearDown()
 {
     auto& s = State();
+    // The array's end is told before anything goes; a listener then holds nothing of it.
+    std::vector<FUObjectDeleteListener*> listeners = s.deleteListeners;
+    s.deleteListeners.clear();
+    for (auto* listener : listeners)
+    {
+        listener->OnUObjectArrayShutdown();
+    }
     // Values of instances are destroyed while every type still stands; then the C++ parts of
     // all live objects run down, and only then does the memory go.
     for (int32 index = 0; index < s.numItems; ++index)
@@ -279,6 +385,12 @@ void EngineAccess::TearDown()
     s.freeIndices.clear();
     s.allocationSize.clear();
     s.pool.FreeAll();
+    s.liveAddresses.clear();
+    s.usedAddresses.clear();
+    s.foldedPaths.clear();
+    s.nextSerialNumber = 1000;
+    s.stats = {};
+    s.engineObject = nullptr;
     s.byPath.clear();
     s.classInfo.clear();
     s.garbageRoots.clear();
@@ -289,7 +401,7 @@ void EngineAccess::TearDown()
     s.refuseTicks = false;
     s.frame = 0;
     s.objectClass = s.fieldClass = s.structClass = s.scriptStructClass = s.classClass = nullptr;
-    s.functionClass = s.enumClass = s.packageClass = s.interfaceClass = nullptr;
+    s.functionClass = s.enumClass = s.packageClass = s.interfaceClass = s.worldClass = s.actorClass = nullptr;
     s.running = false;
 }
 
@@ -390,6 +502,9 @@ using namespace Detail;
 
 HostCounters& Counters() { return State().counters; }
 void ResetCounters() { State().counters = {}; }
+const EngineStats& Stats() { return State().stats; }
+const EngineOptions& Options() { return State().options; }
+void SetSilentEvents(bool silent) { State().options.SilentEvents = silent; }
 
 void ResetEngine(const EngineOptions& options)
 {
@@ -442,7 +557,7 @@ void TickEngine(float deltaSeconds)
         }
         auto callback = found->callback;
         Hook::TCallbackIterationData<void> data;
-        callback(data, nullptr, deltaSeconds, false);
+        callback(data, reinterpret_cast<UEngine*>(s.engineObject), deltaSeconds, false);
     }
 }
 
@@ -460,7 +575,7 @@ UObject* NewObject(UClass* cls, UObject* outer, StringViewType name, EObjectFlag
 UObject* FindObjectByPath(StringViewType path)
 {
     auto& s = State();
-    auto found = s.byPath.find(std::wstring(path));
+    auto found = s.byPath.find(FoldCase(path));
     return found == s.byPath.end() ? nullptr : found->second;
 }
 
@@ -472,7 +587,7 @@ UClass* FindClass(StringViewType path)
 
 void MarkPendingKill(UObject* object)
 {
-    if (auto* item = object ? object->GetObjectItem() : nullptr; item && item->Object == object)
+    if (auto* item = EngineAccess::SlotOf(object))
     {
         item->Flags |= static_cast<int32>(EInternalObjectFlags::PendingKill);
     }
@@ -480,7 +595,7 @@ void MarkPendingKill(UObject* object)
 
 void BeginDestroy(UObject* object)
 {
-    if (object != nullptr)
+    if (EngineAccess::SlotOf(object) != nullptr)
     {
         EngineAccess::RaiseFlags(object, RF_BeginDestroyed);
     }
@@ -488,15 +603,19 @@ void BeginDestroy(UObject* object)
 
 void DestroyObject(UObject* object) { EngineAccess::Destroy(object); }
 
-std::size_t LiveObjectCount()
+std::size_t LiveObjectCount() { return State().liveAddresses.size(); }
+
+bool HoldsObject(const void* address) { return EngineAccess::SlotOf(address) != nullptr; }
+
+void PadObjectArray(std::size_t count)
 {
     auto& s = State();
-    std::size_t count = 0;
-    for (int32 index = 0; index < s.numItems; ++index)
+    // Rooted, as a game's packages and assets are kept: collections leave them alone.
+    while (s.liveAddresses.size() < count)
     {
-        count += EngineAccess::Item(index)->Object != nullptr ? 1 : 0;
+        UObject* padding = NewObject(s.objectClass, EngineAccess::Package(L"/Game/Padding"));
+        padding->GetObjectItem()->SetRootSet();
     }
-    return count;
 }
 
 void AddGarbageRoot(UObject* object) { State().garbageRoots.insert(object); }
@@ -507,8 +626,9 @@ std::size_t CollectGarbage(bool purge)
     auto& s = State();
     std::vector<bool> marked(static_cast<std::size_t>(s.numItems), false);
     std::vector<UObject*> work;
+    ++s.stats.Collections;
     auto mark = [&](UObject* object) {
-        auto* item = object ? object->GetObjectItem() : nullptr;
+        auto* item = EngineAccess::SlotOf(object);
         if (item == nullptr || item->Object != object || item->IsPendingKill())
         {
             return;
@@ -533,6 +653,7 @@ std::size_t CollectGarbage(bool purge)
     {
         mark(root);
     }
+    s.collecting = true;
     std::vector<UObject*> references;
     while (!work.empty())
     {
@@ -540,6 +661,20 @@ std::size_t CollectGarbage(bool purge)
         work.pop_back();
         mark(object->GetClassPrivate());
         mark(object->GetOuter());
+        // A struct keeps its super and its functions; a class its default object.
+        if (object->IsA(s.structClass))
+        {
+            auto* layout = static_cast<UStruct*>(object);
+            mark(EngineAccess::Super(layout));
+            for (UField* f = EngineAccess::Children(layout); f != nullptr; f = EngineAccess::Next(f))
+            {
+                mark(f);
+            }
+            if (object->IsA(s.classClass))
+            {
+                mark(EngineAccess::DefaultObject(static_cast<UClass*>(object)));
+            }
+        }
         references.clear();
         EngineAccess::CollectReferences(object->GetClassPrivate(), object, references);
         if (auto native = s.nativeReferences.find(object); native != s.nativeReferences.end())
@@ -561,6 +696,7 @@ std::size_t CollectGarbage(bool purge)
             ++unreachable;
         }
     }
+    s.collecting = false;
     if (purge)
     {
         PurgeGarbage();
@@ -571,16 +707,35 @@ std::size_t CollectGarbage(bool purge)
 std::size_t PurgeGarbage()
 {
     auto& s = State();
+    s.collecting = true;
     std::size_t purged = 0;
-    for (int32 index = 0; index < s.numItems; ++index)
+    // Instances go before the fields and classes that describe them, classes last, so every
+    // object is torn down by a class that still stands.
+    enum class Pass
     {
-        auto* item = EngineAccess::Item(index);
-        if (item->Object != nullptr && item->IsUnreachable())
+        Instances,
+        Fields,
+        Classes
+    };
+    for (Pass pass : {Pass::Instances, Pass::Fields, Pass::Classes})
+    {
+        for (int32 index = 0; index < s.numItems; ++index)
         {
-            EngineAccess::Destroy(item->Object);
-            ++purged;
+            auto* item = EngineAccess::Item(index);
+            UObject* object = item->Object;
+            if (object == nullptr || !item->IsUnreachable())
+            {
+                continue;
+            }
+            Pass due = object->IsA(s.classClass) ? Pass::Classes : object->IsA(s.fieldClass) ? Pass::Fields : Pass::Instances;
+            if (due == pass)
+            {
+                EngineAccess::Destroy(object);
+                ++purged;
+            }
         }
     }
+    s.collecting = false;
     return purged;
 }
 

@@ -8,7 +8,7 @@
 #include <Sim/Engine.hpp>
 #include <Sim/Faults.hpp>
 #include <Sim/Types.hpp>
-#include <Unreal/Hooks.hpp>
+#include <Unreal/Hooks/Hooks.hpp>
 #include <Unreal/UObjectArray.hpp>
 
 #include <deque>
@@ -32,7 +32,11 @@ struct FunctionHook
 struct FunctionState
 {
     NativeFunction native;
+    // A blueprint body: the function does something even without native code. A function
+    // with neither runs nothing, its hooks included.
+    NativeFunction script;
     std::vector<FunctionHook> hooks;
+    CallbackId nextHookId = 1; // ids count from 1 for each function
     bool refuseHooks = false;
     FaultKind fault = FaultKind::None;
 };
@@ -53,20 +57,22 @@ struct ClassInfo
     uint32 nextNameNumber = 0;
 };
 
-// Object memory comes from chunks the engine never hands back while it runs: a dead object's
-// bytes stay readable, and are taken again only after a quarantine of later deaths of the same
-// size, so stale-pointer checks in a mod are well defined (also under AddressSanitizer).
+// Object memory comes from chunks the engine never hands back while it runs, as a small-block
+// allocator keeps its pages: a freed object's bytes stay mapped, and the next object of the
+// same size takes the most recently freed block (unless a quarantine of later deaths is asked
+// for), so a stale pointer then reads whatever the new owner wrote. Under AddressSanitizer a
+// block is poisoned while no object owns it.
 class ObjectPool
 {
   public:
-    static constexpr std::size_t kQuarantine = 64;
-
-    void* Allocate(std::size_t size);
+    // Whether the block came from a freed object.
+    void* Allocate(std::size_t size, std::size_t quarantine, bool& reused);
     void Release(void* memory, std::size_t size);
     void FreeAll();
 
   private:
     std::vector<std::unique_ptr<unsigned char[]>> blocks_;
+    std::vector<std::size_t> blockSizes_;
     std::unordered_map<std::size_t, std::deque<void*>> released_;
 };
 
@@ -84,6 +90,15 @@ struct EngineState
     std::vector<int32> freeIndices; // reused last-freed first, as the engine does
     std::vector<std::size_t> allocationSize; // by index, for live objects
     ObjectPool pool;
+    // Live objects by address, so the engine can tell a stale pointer without reading it.
+    std::unordered_map<const void*, int32> liveAddresses;
+    // Every address an object ever had, to count reuse.
+    std::unordered_set<const void*> usedAddresses;
+    // By index: the folded path of the slot's object, which FindObject compares walking the array.
+    std::vector<std::wstring> foldedPaths;
+    std::vector<FUObjectDeleteListener*> deleteListeners;
+    int32 nextSerialNumber = 1000;
+    EngineStats stats;
 
     std::unordered_map<std::wstring, UObject*> byPath;
     std::unordered_map<const UClass*, ClassInfo> classInfo;
@@ -99,8 +114,10 @@ struct EngineState
 
     std::vector<TickCallback> ticks;
     Hook::GlobalCallbackId nextTickId = 1;
-    CallbackId nextHookId = 1;
     bool refuseTicks = false;
+    UObject* engineObject = nullptr; // what tick callbacks get as the engine
+    std::unordered_set<const UClass*> blueprintClasses;
+    bool collecting = false; // the collector is marking or purging
 
     UClass* objectClass = nullptr;
     UClass* fieldClass = nullptr;
@@ -111,12 +128,31 @@ struct EngineState
     UClass* enumClass = nullptr;
     UClass* packageClass = nullptr;
     UClass* interfaceClass = nullptr;
+    UClass* worldClass = nullptr; // the game's, once defined
+    UClass* actorClass = nullptr; // likewise
 };
 
 EngineState& State();
 
 // Does what a broken native body would: writes through null or divides by zero.
 void RaiseFault(FaultKind fault);
+
+void MarkBlueprintClass(UClass* cls);
+bool IsBlueprintClass(const UClass* cls);
+// Whether actors of the world may run script: it is live, its actors are initialised and it
+// is not being torn down.
+bool WorldRunsScript(const UWorld* world);
+
+// Reals of an engine struct by member name, in the width the running engine gives them.
+void WriteReal(const UStruct* layout, void* value, StringViewType member, double real);
+double ReadReal(const UStruct* layout, const void* value, StringViewType member);
+// Engine vectors and rotators in place, in the running engine's layout.
+void WriteVectorValue(void* value, double x, double y, double z);
+void ReadVectorValue(const void* value, double& x, double& y, double& z);
+void WriteRotatorValue(void* value, double pitch, double yaw, double roll);
+void ReadRotatorValue(const void* value, double& pitch, double& yaw, double& roll);
+// The native side of an actor: its collision and tick switches.
+ActorRecord* ActorRecordOf(const UObject* actor);
 
 struct EngineAccess
 {
@@ -127,6 +163,9 @@ struct EngineAccess
                                       NativeConstructor construct, EClassCastFlags castFlags);
     static void TearDown();
     static FUObjectItem* Item(int32 index);
+    // The item of a live object at that address, found without reading the address; null for
+    // a freed or foreign pointer.
+    static FUObjectItem* SlotOf(const void* address);
     static UPackage* Package(StringViewType name);
 
     static UClass* MakeClass(StringViewType path, UClass* super, NativeConstructor construct, std::size_t nativeSize,
@@ -161,12 +200,16 @@ struct EngineAccess
         st->MinAlignment = super ? super->MinAlignment : 1;
     }
     static void AddEnumName(UEnum* e, FName n, int64 v) { e->Names.Add({n, v}); }
+    static UObject* DefaultObject(const UClass* c) { return c->ClassDefaultObject; }
     static UField* Children(const UStruct* st) { return st->Children; }
     static UStruct* Super(const UStruct* st) { return st->SuperStruct; }
     static UField* Next(const UField* f) { return f->Next; }
+    static FField* NextField(const FField* f) { return f->Next; }
     static void RaiseFlags(UObject* o, EObjectFlags f) { o->ObjectFlags = o->ObjectFlags | f; }
 };
 
 std::wstring PackageOf(StringViewType path);
 std::wstring ShortName(StringViewType path);
+// Lower case, as the engine compares names and paths.
+std::wstring FoldCase(StringViewType text);
 } // namespace Sim::Detail

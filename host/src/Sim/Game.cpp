@@ -16,9 +16,18 @@ using namespace Detail;
 
 namespace
 {
+// An event a blueprint may implement: by itself it runs nothing, hooks included.
 FunctionDef Event(std::wstring name, std::vector<ParamDef> params = {})
 {
     return {std::move(name), std::move(params), {}, FUNC_Event | FUNC_BlueprintEvent | FUNC_Public};
+}
+
+// An event with a native body (a native event, a replication notification, a client call):
+// the engine runs it, and its hooks, whenever it is called.
+FunctionDef NativeEvent(std::wstring name, std::vector<ParamDef> params = {}, NativeFunction body = {})
+{
+    return {std::move(name), std::move(params), body ? std::move(body) : [](Call&) {},
+            FUNC_Event | FUNC_BlueprintEvent | FUNC_Native | FUNC_Public};
 }
 
 FunctionDef Native(std::wstring name, std::vector<ParamDef> params, NativeFunction body)
@@ -27,6 +36,34 @@ FunctionDef Native(std::wstring name, std::vector<ParamDef> params, NativeFuncti
 }
 
 void ReturnObject(Call& call, UObject* value) { call.Get<UObject*>(L"ReturnValue") = value; }
+
+void ActorLocation(Call& call)
+{
+    Placement at = ActorPlacement(call.Self());
+    WriteVectorValue(call.ParamAddress(L"ReturnValue"), at.x, at.y, at.z);
+}
+
+void ActorRotation(Call& call)
+{
+    Placement at = ActorPlacement(call.Self());
+    WriteRotatorValue(call.ParamAddress(L"ReturnValue"), at.pitch, at.yaw, at.roll);
+}
+
+void MoveActor(Call& call)
+{
+    Placement at = ActorPlacement(call.Self());
+    ReadVectorValue(call.ParamAddress(L"NewLocation"), at.x, at.y, at.z);
+    SetActorPlacement(call.Self(), at);
+    call.SetBool(L"ReturnValue", true);
+}
+
+void TurnActor(Call& call)
+{
+    Placement at = ActorPlacement(call.Self());
+    ReadRotatorValue(call.ParamAddress(L"NewRotation"), at.pitch, at.yaw, at.roll);
+    SetActorPlacement(call.Self(), at);
+    call.SetBool(L"ReturnValue", true);
+}
 
 // Instances of the class and its subclasses are objects of the engine's C++ type, as in the
 // engine, so a mod's casts to that type are sound. The type adds no data to UObject.
@@ -54,7 +91,8 @@ void DefineEngineClasses()
                                 {L"RelativeLocation", Struct(L"/Script/CoreUObject.Vector")},
                                 {L"RelativeRotation", Struct(L"/Script/CoreUObject.Rotator")},
                                 {L"bVisible", Bitfield()},
-                                {L"bHiddenInGame", Bitfield()}}});
+                                {L"bHiddenInGame", Bitfield()}},
+                 .castFlags = CASTCLASS_USceneComponent});
     UClass* actorClass = DefineClass(
         {.path = L"/Script/Engine.Actor",
          .properties = {{L"bHidden", Bitfield()}, {L"bActorIsBeingDestroyed", Bitfield()}, {L"bCanBeDamaged", Bitfield()},
@@ -66,22 +104,50 @@ void DefineEngineClasses()
                               [](Call& call) { call.SetBool(L"ReturnValue", IsActorBeingDestroyed(call.Self())); }),
                        Native(L"K2_DestroyActor", {}, [](Call& call) { DestroyActor(call.Self()); }),
                        Native(L"GetOwner", {Return(Object(L"/Script/Engine.Actor"))},
-                              [](Call& call) { ReturnObject(call, ObjectReference(call.Self(), L"Owner")); })},
+                              [](Call& call) { ReturnObject(call, ObjectReference(call.Self(), L"Owner")); }),
+                       Native(L"K2_GetActorLocation", {Return(Struct(L"/Script/CoreUObject.Vector"))}, &ActorLocation),
+                       Native(L"K2_GetActorRotation", {Return(Struct(L"/Script/CoreUObject.Rotator"))}, &ActorRotation),
+                       Native(L"K2_SetActorLocation",
+                              {In(L"NewLocation", Struct(L"/Script/CoreUObject.Vector")), In(L"bSweep", Bool()),
+                               Out(L"SweepHitResult", Struct(L"/Script/Engine.HitResult")), In(L"bTeleport", Bool()),
+                               Return(Bool())},
+                              &MoveActor),
+                       Native(L"K2_SetActorRotation",
+                              {In(L"NewRotation", Struct(L"/Script/CoreUObject.Rotator")), In(L"bTeleportPhysics", Bool()),
+                               Return(Bool())},
+                              &TurnActor),
+                       Native(L"SetActorEnableCollision", {In(L"bNewActorEnableCollision", Bool())},
+                              [](Call& call) {
+                                  if (auto* record = ActorRecordOf(call.Self()))
+                                  {
+                                      record->collisionEnabled = call.GetBool(L"bNewActorEnableCollision");
+                                  }
+                              }),
+                       Native(L"SetActorTickEnabled", {In(L"bEnabled", Bool())},
+                              [](Call& call) {
+                                  if (auto* record = ActorRecordOf(call.Self()))
+                                  {
+                                      record->tickEnabled = call.GetBool(L"bEnabled");
+                                  }
+                              })},
          .castFlags = CASTCLASS_AActor});
     GiveNativeType<AActor>(actorClass);
+    State().actorClass = actorClass;
     // Every actor gets a root to place it by; subclasses add theirs.
     SetDefaultComponents(actorClass, {{L"RootComponent", L"/Script/Engine.SceneComponent", L"DefaultSceneRoot"}});
     AddFunction(FindClass(L"/Script/Engine.ActorComponent"),
                 Native(L"GetOwner", {Return(Object(L"/Script/Engine.Actor"))},
                        [](Call& call) { ReturnObject(call, ComponentOwner(call.Self())); }));
     DefineClass({.path = L"/Script/Engine.Pawn", .super = L"/Script/Engine.Actor",
-                 .properties = {{L"Controller", Object(L"/Script/Engine.Actor")}}});
+                 .properties = {{L"Controller", Object(L"/Script/Engine.Actor")}},
+                 .castFlags = CASTCLASS_APawn});
     DefineClass({.path = L"/Script/Engine.Character", .super = L"/Script/Engine.Pawn"});
-    // GetPawn answers the engine's own record, so a test can null the "Pawn" property alone.
+    // The pawn getter answers the engine's own record, so a test can null the "Pawn" property
+    // alone. Script knows it by its blueprint name only.
     DefineClass({.path = L"/Script/Engine.Controller",
                  .super = L"/Script/Engine.Actor",
                  .properties = {{L"Pawn", Object(L"/Script/Engine.Pawn")}},
-                 .functions = {Native(L"GetPawn", {Return(Object(L"/Script/Engine.Pawn"))},
+                 .functions = {Native(L"K2_GetPawn", {Return(Object(L"/Script/Engine.Pawn"))},
                                       [](Call& call) { ReturnObject(call, PossessedPawn(call.Self())); }),
                                Native(L"IsLocalController", {Return(Bool())},
                                       [](Call& call) { call.SetBool(L"ReturnValue", IsLocalController(call.Self())); })}});
@@ -89,13 +155,18 @@ void DefineEngineClasses()
     DefineClass({.path = L"/Script/Engine.LocalPlayer", .super = L"/Script/Engine.Player"});
     DefineClass({.path = L"/Script/Engine.PlayerController",
                  .super = L"/Script/Engine.Controller",
-                 .properties = {{L"Player", Object(L"/Script/Engine.Player")}}});
+                 .properties = {{L"Player", Object(L"/Script/Engine.Player")}},
+                 .castFlags = CASTCLASS_APlayerController});
     DefineClass({.path = L"/Script/Engine.GameInstance"});
-    DefineClass({.path = L"/Script/Engine.Level"});
-    GiveNativeType<UWorld>(DefineClass({.path = L"/Script/Engine.World",
-                                        .properties = {{L"PersistentLevel", Object(L"/Script/Engine.Level")},
-                                                       {L"OwningGameInstance", Object(L"/Script/Engine.GameInstance")}},
-                                        .castFlags = CASTCLASS_UWorld}));
+    DefineClass({.path = L"/Script/Engine.Engine"});
+    DefineClass({.path = L"/Script/Engine.GameEngine", .super = L"/Script/Engine.Engine"});
+    DefineClass({.path = L"/Script/Engine.Level", .castFlags = CASTCLASS_ULevel});
+    // The engine has no cast flag for worlds: a world is known by its class.
+    UClass* worldClass = DefineClass({.path = L"/Script/Engine.World",
+                                      .properties = {{L"PersistentLevel", Object(L"/Script/Engine.Level")},
+                                                     {L"OwningGameInstance", Object(L"/Script/Engine.GameInstance")}}});
+    GiveNativeType<UWorld>(worldClass);
+    State().worldClass = worldClass;
     DefineClass({.path = L"/Script/Engine.SceneCapture", .super = L"/Script/Engine.Actor"});
     DefineClass({.path = L"/Script/Engine.SceneCapture2D", .super = L"/Script/Engine.SceneCapture"});
 }
@@ -118,48 +189,48 @@ void DefineGameClasses()
     auto vector = Struct(L"/Script/CoreUObject.Vector");
     DefineClass({.path = L"/Script/Umbrafel.UmbrafelGameInstance",
                  .super = L"/Script/Engine.GameInstance",
-                 .functions = {Event(L"K2_OnWorldChanged", {In(L"OldWorld", world), In(L"NewWorld", world)})}});
+                 .functions = {NativeEvent(L"K2_OnWorldChanged", {In(L"OldWorld", world), In(L"NewWorld", world)})}});
     DefineClass({.path = L"/Script/Umbrafel.GameplayObjectRegistry",
                  .super = L"/Script/Engine.Actor",
-                 .functions = {Event(L"OnRep_PlayerCharacters"), Event(L"OnRep_Lodestones"), Event(L"OnRep_Gravestones"),
-                               Event(L"OnRep_Beds")}});
+                 .functions = {NativeEvent(L"OnRep_PlayerCharacters"), NativeEvent(L"OnRep_Lodestones"), NativeEvent(L"OnRep_Gravestones"),
+                               NativeEvent(L"OnRep_Beds")}});
     DefineClass({.path = L"/Script/Umbrafel.RevealedMapIconsComponent",
                  .super = L"/Script/Engine.ActorComponent",
-                 .functions = {Event(L"Client_UpdateRevealedLandmark", {In(L"LandmarkId", Name()), In(L"bRevealed", Bool())})}});
+                 .functions = {NativeEvent(L"Client_UpdateRevealedLandmark", {In(L"LandmarkId", Name()), In(L"bRevealed", Bool())})}});
     DefineClass({.path = L"/Script/Umbrafel.MapCustomizationComponent",
                  .super = L"/Script/Engine.ActorComponent",
-                 .functions = {Event(L"Client_NotifyWaypointStateLoaded"), Event(L"Client_NotifyPinsSet")}});
+                 .functions = {NativeEvent(L"Client_NotifyWaypointStateLoaded"), NativeEvent(L"Client_NotifyPinsSet")}});
     DefineClass({.path = L"/Script/Umbrafel.PingComponent",
                  .super = L"/Script/Engine.ActorComponent",
-                 .functions = {Event(L"Client_NotifyPing", {In(L"Location", vector)})}});
+                 .functions = {NativeEvent(L"Client_NotifyPing", {In(L"Location", vector)})}});
     DefineClass({.path = L"/Script/Umbrafel.PoiDiscoverySystemActor",
                  .super = L"/Script/Engine.Actor",
-                 .functions = {Event(L"OnRep_PoiDiscoverySystemDataPerPlayer")}});
+                 .functions = {NativeEvent(L"OnRep_PoiDiscoverySystemDataPerPlayer")}});
     DefineClass({.path = L"/Script/Umbrafel.MapUIAPI",
-                 .functions = {Event(L"PlaceWaypoint", {In(L"Location", vector)}), Event(L"ClearWaypoint"),
-                               Event(L"PlacePin", {In(L"Location", vector)}), Event(L"ClearPin", {In(L"PinIndex", Int())})}});
+                 .functions = {NativeEvent(L"PlaceWaypoint", {In(L"Location", vector)}), NativeEvent(L"ClearWaypoint"),
+                               NativeEvent(L"PlacePin", {In(L"Location", vector)}), NativeEvent(L"ClearPin", {In(L"PinIndex", Int())})}});
     DefineClass({.path = L"/Script/MinimapPlugin.MapIconComponent",
                  .super = L"/Script/Engine.SceneComponent",
                  .properties = {{L"IconTexture", Object()}, {L"IconSize", Float()},
                                 {L"IconDrawColor", Struct(L"/Script/CoreUObject.LinearColor")}, {L"bIconVisible", Bool()}},
-                 .functions = {Event(L"SetIconVisible", {In(L"bNewVisible", Bool())}),
-                               Event(L"SetIconTexture", {In(L"NewTexture", Object())}),
-                               Event(L"SetIconSize", {In(L"NewSize", Float())}),
-                               Event(L"SetIconDrawColor", {In(L"NewDrawColor", Struct(L"/Script/CoreUObject.LinearColor"))})}});
+                 .functions = {NativeEvent(L"SetIconVisible", {In(L"bNewVisible", Bool())}),
+                               NativeEvent(L"SetIconTexture", {In(L"NewTexture", Object())}),
+                               NativeEvent(L"SetIconSize", {In(L"NewSize", Float())}),
+                               NativeEvent(L"SetIconDrawColor", {In(L"NewDrawColor", Struct(L"/Script/CoreUObject.LinearColor"))})}});
     DefineClass({.path = L"/Script/Umbrafel.PlayerEquipmentComponent",
                  .super = L"/Script/Engine.ActorComponent",
-                 .functions = {Event(L"OnRep_HeldEquipmentActorRight"), Event(L"OnRep_HeldEquipmentActorLeft"),
-                               Event(L"OnRep_CurrentLegsWearable"), Event(L"OnRep_CurrentHeadWearable"),
-                               Event(L"OnRep_CurrentCapeWearable"), Event(L"OnRep_CurrentBodyWearable"),
-                               Event(L"ReceiveControllerChanged",
+                 .functions = {NativeEvent(L"OnRep_HeldEquipmentActorRight"), NativeEvent(L"OnRep_HeldEquipmentActorLeft"),
+                               NativeEvent(L"OnRep_CurrentLegsWearable"), NativeEvent(L"OnRep_CurrentHeadWearable"),
+                               NativeEvent(L"OnRep_CurrentCapeWearable"), NativeEvent(L"OnRep_CurrentBodyWearable"),
+                               NativeEvent(L"ReceiveControllerChanged",
                                      {In(L"Pawn", Object(L"/Script/Engine.Pawn")), In(L"OldController", Object()),
                                       In(L"NewController", Object())})}});
     UClass* playerCharacter = DefineClass(
         {.path = L"/Script/Umbrafel.UmbrafelPlayerCharacter",
          .super = L"/Script/Engine.Character",
          .properties = {{L"EquipmentComponent", Object(L"/Script/Umbrafel.PlayerEquipmentComponent")}},
-         .functions = {Event(L"OnHeldRightItemChanged"), Event(L"OnHeldLeftItemChanged"), Event(L"OnLegsItemChanged"),
-                       Event(L"OnHeadItemChanged"), Event(L"OnCapeItemChanged"), Event(L"OnBodyItemChanged")}});
+         .functions = {NativeEvent(L"OnHeldRightItemChanged"), NativeEvent(L"OnHeldLeftItemChanged"), NativeEvent(L"OnLegsItemChanged"),
+                       NativeEvent(L"OnHeadItemChanged"), NativeEvent(L"OnCapeItemChanged"), NativeEvent(L"OnBodyItemChanged")}});
     SetDefaultComponents(playerCharacter, {{L"EquipmentComponent", L"/Script/Umbrafel.PlayerEquipmentComponent",
                                             L"EquipmentComponent"}});
     // The menu's controller shares the game's base but is not a game controller.
@@ -169,9 +240,13 @@ void DefineGameClasses()
                  .super = L"/Script/Umbrafel.UmbrafelPlayerControllerBase"});
     DefineClass({.path = L"/Script/Umbrafel.InGameTimeSubsystem",
                  .properties = {{L"bIsNight", Bool()}},
-                 .functions = {Event(L"OnDayOrNightChangedDynamic", {In(L"bIsNight", Bool())})}});
+                 .functions = {NativeEvent(L"OnDayOrNightChangedDynamic", {In(L"bIsNight", Bool())})}});
     DefineClass({.path = L"/Script/Umbrafel.UmbrafelAICharacter", .super = L"/Script/Engine.Character"});
     DefineClass({.path = L"/Script/Umbrafel.InteractableNPC", .super = L"/Script/Engine.Character"});
+    // Every world has one; its AI characters enter the set as they begin play and leave it as
+    // they end play.
+    DefineClass({.path = L"/Script/Umbrafel.UmbrafelAISubsystem",
+                 .properties = {{L"AllAiCharacters", Set(Object(L"/Script/Umbrafel.UmbrafelAICharacter"))}}});
 }
 } // namespace
 
@@ -180,6 +255,11 @@ void DefineDefaultGame(const GameOptions& options)
     DefineEngineClasses();
     DefineWidgetClasses();
     DefineGameClasses();
+    // The engine object the loader hands to tick callbacks.
+    UObject* engine = NewObject(FindClass(L"/Script/Engine.GameEngine"), EngineAccess::Package(L"/Engine/Transient"),
+                                L"GameEngine");
+    engine->GetObjectItem()->SetRootSet();
+    State().engineObject = engine;
     for (const auto& path : options.missingFunctions)
     {
         RemoveFunction(path);
@@ -195,7 +275,9 @@ bool RemoveFunction(StringViewType path)
     }
     auto* owner = static_cast<UClass*>(function->GetOuter());
     EngineAccess::UnlinkChild(owner, function);
-    State().byPath.erase(std::wstring(path));
+    // Neither a path lookup nor a walk of the object array finds it by its path any more.
+    State().byPath.erase(FoldCase(path));
+    State().foldedPaths[static_cast<std::size_t>(function->GetInternalIndex())].clear();
     return true;
 }
 } // namespace Sim

@@ -8,6 +8,7 @@
 
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace Sim::Detail
@@ -18,7 +19,8 @@ inline constexpr int64 kClockStartNanoseconds = 1000LL * 1000 * 1000 * 1000;
 struct LevelRecord
 {
     UObject* world = nullptr;
-    std::vector<UObject*> actors; // spawn order
+    std::vector<UObject*> actors;  // spawn order
+    std::vector<UObject*> classes; // the blueprint classes the level uses, kept alive by it
 };
 
 struct ActorRecord
@@ -26,6 +28,8 @@ struct ActorRecord
     UObject* level = nullptr;
     std::vector<UObject*> components;
     bool begunPlay = false;
+    bool collisionEnabled = true;
+    bool tickEnabled = true;
 };
 
 struct ComponentRecord
@@ -59,6 +63,9 @@ struct PlayState
     std::unordered_map<const UObject*, ControllerRecord> controllers;
     std::unordered_map<const UClass*, std::vector<DefaultComponent>> defaultComponents;
     std::vector<DyingWorld> dying;
+    std::unordered_map<const UObject*, UObject*> aiSubsystems; // world → its AI subsystem
+    std::unordered_set<const UObject*> playing;  // worlds whose actors are initialised
+    std::unordered_set<const UObject*> tornDown; // worlds being torn down: their actors run nothing
     std::vector<UObject*> viewport;
     UObject* localPlayer = nullptr;
     Observed observed;

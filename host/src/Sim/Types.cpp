@@ -2,11 +2,12 @@
 // functions with parameter blocks and native bodies, class default objects, interfaces.
 #include "Sim/EngineState.hpp"
 
-#include <Unreal/UClass.hpp>
-#include <Unreal/UFunction.hpp>
+#include <Unreal/CoreUObject/UObject/Class.hpp>
+#include <Unreal/CoreUObject/UObject/Class.hpp>
 #include <Unreal/UnrealVersion.hpp>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <stdexcept>
 
@@ -52,6 +53,10 @@ FProperty* EngineAccess::MakeProperty(UStruct* owner, const std::wstring& name, 
     case Kind::Bitfield:
         numeric(std::make_unique<FBoolProperty>(), FBoolProperty::StaticClass(), 1);
         break;
+    case Kind::Bitfield32:
+        numeric(std::make_unique<FBoolProperty>(), FBoolProperty::StaticClass(), 4);
+        static_cast<FBoolProperty*>(made.get())->FieldSize = 4;
+        break;
     case Kind::Byte: numeric(std::make_unique<FByteProperty>(), FByteProperty::StaticClass(), 1); break;
     case Kind::Int8: numeric(std::make_unique<FInt8Property>(), FInt8Property::StaticClass(), 1); break;
     case Kind::Int16: numeric(std::make_unique<FInt16Property>(), FInt16Property::StaticClass(), 2); break;
@@ -71,6 +76,10 @@ FProperty* EngineAccess::MakeProperty(UStruct* owner, const std::wstring& name, 
     case Kind::Object:
     case Kind::ObjectPtr:
     case Kind::Class: {
+        // Engine 5 declares object members of classes and structs as TObjectPtr; parameters
+        // stay raw pointers.
+        const bool objectPtr = type.kind == Kind::ObjectPtr ||
+                               (type.kind == Kind::Object && (flags & CPF_Parm) == 0 && !RC::Unreal::Version::IsBelow(5, 0));
         std::unique_ptr<FObjectPropertyBase> object;
         if (type.kind == Kind::Class)
         {
@@ -79,7 +88,7 @@ FProperty* EngineAccess::MakeProperty(UStruct* owner, const std::wstring& name, 
             fieldClass = FClassProperty::StaticClass();
             object = std::move(cls);
         }
-        else if (type.kind == Kind::ObjectPtr)
+        else if (objectPtr)
         {
             object = std::make_unique<FObjectPtrProperty>();
             fieldClass = FObjectPtrProperty::StaticClass();
@@ -154,23 +163,31 @@ void EngineAccess::LayOut(UStruct* owner, const std::vector<PropertyDef>& props,
         link = &(*link)->Next;
     }
     FBoolProperty* lastBitfield = nullptr;
+    int32 bitInField = 0;
     for (const auto& def : props)
     {
         FProperty* property = MakeProperty(owner, def.name, def.type, def.flags | extraFlags);
-        if (def.type.kind == Kind::Bitfield)
+        const bool bitfield = def.type.kind == Kind::Bitfield || def.type.kind == Kind::Bitfield32;
+        if (bitfield)
         {
+            // A bit shares the field of the bitfield before it while the field has bits left;
+            // the byte offset and mask pick the bit inside the field.
             auto* bit = static_cast<FBoolProperty*>(property);
-            if (lastBitfield != nullptr && lastBitfield->FieldMask != 0x80)
+            const int32 fieldBits = bit->FieldSize * 8;
+            if (lastBitfield != nullptr && lastBitfield->FieldSize == bit->FieldSize && bitInField + 1 < fieldBits)
             {
+                ++bitInField;
                 bit->Offset_Internal = lastBitfield->Offset_Internal;
-                bit->ByteMask = bit->FieldMask = static_cast<uint8>(lastBitfield->FieldMask << 1);
             }
             else
             {
+                bitInField = 0;
+                offset = AlignUp(offset, bit->FieldSize);
                 bit->Offset_Internal = offset;
-                bit->ByteMask = bit->FieldMask = 0x01;
-                offset += 1;
+                offset += bit->FieldSize;
             }
+            bit->ByteOffset = static_cast<uint8>(bitInField / 8);
+            bit->ByteMask = bit->FieldMask = static_cast<uint8>(1u << (bitInField % 8));
             lastBitfield = bit;
         }
         else
@@ -215,7 +232,10 @@ UFunction* EngineAccess::MakeFunction(UClass* cls, const FunctionDef& def)
 {
     auto& s = State();
     auto* function = static_cast<UFunction*>(Construct(s.functionClass, cls, FName(def.name), RF_Public | RF_MarkAsNative));
-    function->GetObjectItem()->SetRootSet();
+    if (!IsBlueprintClass(cls))
+    {
+        function->GetObjectItem()->SetRootSet();
+    }
     function->FunctionFlags = def.flags;
     function->PropertiesSize = 0;
     function->MinAlignment = 1;
@@ -238,48 +258,92 @@ UFunction* EngineAccess::MakeFunction(UClass* cls, const FunctionDef& def)
     s.functionStates.push_back(std::make_unique<FunctionState>());
     function->State = s.functionStates.back().get();
     function->State->native = def.native;
+    function->State->script = def.script;
     AppendChild(cls, function);
     return function;
 }
 
+namespace
+{
+// The engine's copy of the parameters a call runs on. Up to 512 bytes it lives on the stack,
+// so a call allocates nothing.
+class CallLocals
+{
+  public:
+    CallLocals(const void* parms, std::size_t size) : size_(size)
+    {
+        if (size_ > inline_.size())
+        {
+            heap_.assign(size_, 0);
+        }
+        if (parms != nullptr && size_ > 0)
+        {
+            std::memcpy(Data(), parms, size_);
+        }
+    }
+    uint8* Data() { return heap_.empty() ? inline_.data() : heap_.data(); }
+
+  private:
+    std::size_t size_;
+    alignas(16) std::array<uint8, 512> inline_{};
+    std::vector<uint8> heap_;
+};
+
+// An actor runs script only while its world plays: not before the world is initialised, not
+// while it is torn down, and not while the collector runs.
+bool ActorMayRun(UObject* target)
+{
+    auto& s = State();
+    if (s.actorClass == nullptr || !target->IsA(s.actorClass) || target->HasAnyFlags(RF_ClassDefaultObject))
+    {
+        return true;
+    }
+    return !s.collecting && WorldRunsScript(target->GetWorld());
+}
+} // namespace
+
 void EngineAccess::Invoke(UObject* target, UFunction* function, void* parms)
 {
-    FFrame frame;
-    frame.Node = function;
-    frame.Object = target;
-    frame.LocalsData = static_cast<uint8*>(parms);
-    void* result = function->ReturnValueOffset != 0xFFFF && parms != nullptr
-                       ? static_cast<uint8*>(parms) + function->ReturnValueOffset
-                       : nullptr;
     auto* state = function->State;
-    auto runHooks = [&](bool pre) {
-        // Hooks may come and go while hooks run: walk a snapshot of ids.
-        std::vector<CallbackId> ids;
-        for (auto& hook : state->hooks)
-        {
-            if (hook.pre == pre)
-            {
-                ids.push_back(hook.id);
-            }
-        }
-        for (auto id : ids)
-        {
-            auto found = std::find_if(state->hooks.begin(), state->hooks.end(),
-                                      [id](const FunctionHook& h) { return h.id == id; });
-            if (found == state->hooks.end())
-            {
-                continue;
-            }
-            auto callable = found->callable;
-            void* data = found->customData;
-            UnrealScriptFunctionCallableContext context{target, frame, result};
-            callable(context, data);
-        }
-    };
-    if (state == nullptr)
+    FUObjectItem* item = SlotOf(target);
+    // Returns at once, leaving the caller's buffer as it was: an object the collector found
+    // unreachable, an actor whose world does not play, a function with no body at all.
+    if (state == nullptr || item == nullptr || item->IsUnreachable() || !ActorMayRun(target))
     {
         return;
     }
+    const bool hasBody = (function->FunctionFlags & FUNC_Native) != 0 || static_cast<bool>(state->script);
+    if (!hasBody)
+    {
+        return;
+    }
+    CallLocals locals(parms, function->ParmsSize);
+    FFrame frame;
+    frame.Node = function;
+    frame.Object = target;
+    frame.LocalsData = locals.Data();
+    void* result = function->ReturnValueOffset != 0xFFFF && parms != nullptr
+                       ? static_cast<uint8*>(parms) + function->ReturnValueOffset
+                       : nullptr;
+    // The hooks in force when the call starts stay in force until it ends, even if one is
+    // removed meanwhile; only a call that has hooks copies them.
+    const bool silent = State().options.SilentEvents;
+    std::vector<FunctionHook> hooks;
+    if (!silent && !state->hooks.empty())
+    {
+        hooks = state->hooks;
+    }
+    auto runHooks = [&](bool pre) {
+        for (auto& hook : hooks)
+        {
+            if (hook.pre == pre)
+            {
+                ++State().stats.ScriptHooksFired;
+                UnrealScriptFunctionCallableContext context{target, frame, result};
+                hook.callable(context, hook.customData);
+            }
+        }
+    };
     runHooks(true);
     if (state->fault != FaultKind::None)
     {
@@ -287,8 +351,13 @@ void EngineAccess::Invoke(UObject* target, UFunction* function, void* parms)
     }
     else if (state->native)
     {
-        Call call(target, frame);
+        Call call(target, frame, parms);
         state->native(call);
+    }
+    else if (state->script)
+    {
+        Call call(target, frame, parms);
+        state->script(call);
     }
     runHooks(false);
 }
@@ -311,6 +380,10 @@ UClass* DefineClass(const ClassDef& def)
         throw DefinitionError(L"unknown super class", def.super);
     }
     UClass* cls = EngineAccess::MakeClass(def.path, super, nullptr, 0, def.castFlags);
+    if (def.blueprint)
+    {
+        MarkBlueprintClass(cls);
+    }
     EngineAccess::LayOut(cls, def.properties, false, 0);
     for (const auto& function : def.functions)
     {
@@ -327,7 +400,10 @@ UClass* DefineClass(const ClassDef& def)
     }
     auto* defaultObject = EngineAccess::Construct(cls, EngineAccess::Package(PackageOf(def.path)),
                                                   FName(L"Default__" + ShortName(def.path)), RF_ClassDefaultObject | RF_Public);
-    defaultObject->GetObjectItem()->SetRootSet();
+    if (!def.blueprint)
+    {
+        defaultObject->GetObjectItem()->SetRootSet();
+    }
     EngineAccess::SetDefaultObject(cls, defaultObject);
     return cls;
 }
@@ -377,6 +453,14 @@ UEnum* DefineEnum(const EnumDef& def)
 
 UFunction* AddFunction(UClass* cls, const FunctionDef& def) { return EngineAccess::MakeFunction(cls, def); }
 
+void SetFunctionScript(UFunction* function, NativeFunction script)
+{
+    if (auto* state = function != nullptr ? EngineAccess::StateOf(function) : nullptr)
+    {
+        state->script = std::move(script);
+    }
+}
+
 void AddNonFunctionChild(UClass* cls, StringViewType name)
 {
     auto* field = static_cast<UField*>(EngineAccess::Construct(State().enumClass, cls, FName(name), RF_Public));
@@ -402,7 +486,7 @@ FProperty* FindPropertyUncounted(const UStruct* owner, StringViewType name)
     }
     for (const UStruct* s = owner; s != nullptr; s = EngineAccess::Super(s))
     {
-        for (FField* f = s->GetChildProperties(); f != nullptr; f = f->GetNext())
+        for (FField* f = s->GetChildProperties(); f != nullptr; f = EngineAccess::NextField(f))
         {
             if (f->GetFName() == wanted)
             {
@@ -415,6 +499,14 @@ FProperty* FindPropertyUncounted(const UStruct* owner, StringViewType name)
 
 FProperty* Call::Param(StringViewType name) const { return FindPropertyUncounted(frame_.Node, name); }
 
+uint8* Call::AddressOf(FProperty* property) const
+{
+    uint8* container = property->HasAnyPropertyFlags(CPF_OutParm) && callerParms_ != nullptr
+                           ? static_cast<uint8*>(callerParms_)
+                           : frame_.Locals();
+    return property->ContainerPtrToValuePtr<uint8>(container);
+}
+
 void* Call::ParamAddress(StringViewType name) const
 {
     auto* property = Param(name);
@@ -422,20 +514,20 @@ void* Call::ParamAddress(StringViewType name) const
     {
         throw DefinitionError(L"native reads a missing parameter", std::wstring(name));
     }
-    return property->ContainerPtrToValuePtr(frame_.Locals());
+    return AddressOf(property);
 }
 
 bool Call::GetBool(StringViewType name) const
 {
     auto* property = static_cast<FBoolProperty*>(Param(name));
-    return property != nullptr && property->GetPropertyValue(property->ContainerPtrToValuePtr(frame_.Locals()));
+    return property != nullptr && property->GetPropertyValue(AddressOf(property));
 }
 
 void Call::SetBool(StringViewType name, bool value) const
 {
     if (auto* property = static_cast<FBoolProperty*>(Param(name)))
     {
-        property->SetPropertyValue(property->ContainerPtrToValuePtr(frame_.Locals()), value);
+        property->SetPropertyValue(AddressOf(property), value);
     }
 }
 

@@ -4,9 +4,10 @@
 // dying over frames, respawn, the viewport, and the counts of what a mod did there.
 #include "Sim/EngineState.hpp"
 
+#include <Sim/Values.hpp>
 #include <Sim/World.hpp>
-#include <Unreal/UClass.hpp>
-#include <Unreal/UFunction.hpp>
+#include <Unreal/CoreUObject/UObject/Class.hpp>
+#include <Unreal/CoreUObject/UObject/Class.hpp>
 
 #include <algorithm>
 #include <cstring>
@@ -21,12 +22,9 @@ constexpr uint8 kEndPlayLevelTransition = 1;
 
 PlayState& Play() { return State().play; }
 
-// Still in its slot: not freed, though perhaps pending kill.
-bool Holds(const UObject* object)
-{
-    auto* item = object != nullptr ? object->GetObjectItem() : nullptr;
-    return item != nullptr && item->Object == object;
-}
+// Still in its slot: not freed, though perhaps pending kill. Asked of the engine's records, so
+// a pointer to freed memory is never read.
+bool Holds(const UObject* object) { return EngineAccess::SlotOf(object) != nullptr; }
 
 bool IsLiveObject(const UObject* object) { return Holds(object) && object->GetObjectItem()->IsValid(false); }
 
@@ -35,13 +33,15 @@ UWorld* AsWorld(UObject* object) { return reinterpret_cast<UWorld*>(object); }
 
 bool IsWorld(const UObject* object)
 {
-    return IsLiveObject(object) && object->GetClassPrivate()->HasAnyCastFlags(CASTCLASS_UWorld);
+    return IsLiveObject(object) && State().worldClass != nullptr && object->IsA(State().worldClass);
 }
 
+// Left by seamless travel and ending play over frames, or torn down by a load.
 bool IsTearingDown(const UObject* world)
 {
-    const auto& dying = State().play.dying;
-    return std::any_of(dying.begin(), dying.end(), [world](const DyingWorld& d) { return d.world == world; });
+    const auto& play = State().play;
+    return play.tornDown.contains(world) ||
+           std::any_of(play.dying.begin(), play.dying.end(), [world](const DyingWorld& d) { return d.world == world; });
 }
 
 template <typename P> P* PropertyOf(const UStruct* owner, StringViewType name)
@@ -113,6 +113,12 @@ ActorRecord* ActorOf(const UObject* actor)
     auto found = Play().actors.find(actor);
     return found == Play().actors.end() ? nullptr : &found->second;
 }
+} // namespace
+
+ActorRecord* ActorRecordOf(const UObject* actor) { return ActorOf(actor); }
+
+namespace
+{
 
 ComponentRecord* ComponentOf(const UObject* component)
 {
@@ -130,6 +136,44 @@ LevelRecord* WorldLevel(const UObject* world)
 {
     auto found = Play().persistentLevels.find(world);
     return found == Play().persistentLevels.end() ? nullptr : LevelOf(found->second);
+}
+
+// The world's AI subsystem keeps the set of its AI characters that play, as the game's does.
+void UpdateAiRegistry(UObject* actor, bool playing)
+{
+    UClass* aiClass = FindClass(L"/Script/Umbrafel.UmbrafelAICharacter");
+    if (aiClass == nullptr || !actor->IsA(aiClass))
+    {
+        return;
+    }
+    auto found = Play().aiSubsystems.find(AsObject(actor->GetWorld()));
+    if (found == Play().aiSubsystems.end() || !Holds(found->second))
+    {
+        return;
+    }
+    UObject* subsystem = found->second;
+    auto* set = PropertyOf<FSetProperty>(subsystem->GetClassPrivate(), L"AllAiCharacters");
+    if (set == nullptr)
+    {
+        return;
+    }
+    void* value = set->ContainerPtrToValuePtr(subsystem);
+    for (int32 index = 0; index < SetMaxIndex(value); ++index)
+    {
+        void* element = SetElement(set, value, index);
+        if (element != nullptr && *static_cast<UObject**>(element) == actor)
+        {
+            if (!playing)
+            {
+                SetRemoveAt(set, value, index);
+            }
+            return;
+        }
+    }
+    if (playing)
+    {
+        SetAdd(set, value, [actor](void* element) { *static_cast<UObject**>(element) = actor; });
+    }
 }
 
 // Hooks run inside these calls and may spawn, destroy or free anything, so records are looked
@@ -156,11 +200,16 @@ void EndPlayComponent(UObject* component, uint8 reason)
     CallEndPlay(component, reason);
 }
 
-// The engine begins an actor's components before the actor itself.
+// The engine begins an actor's components before the actor itself, and only once its world
+// has begun play.
 void BeginPlayActor(UObject* actor)
 {
     auto* record = ActorOf(actor);
     if (record == nullptr || record->begunPlay)
+    {
+        return;
+    }
+    if (auto* level = LevelOf(record->level); level == nullptr || !Play().playing.contains(level->world))
     {
         return;
     }
@@ -172,6 +221,7 @@ void BeginPlayActor(UObject* actor)
     }
     if (IsLiveObject(actor))
     {
+        UpdateAiRegistry(actor, true);
         CallEvent(actor, L"ReceiveBeginPlay");
     }
 }
@@ -186,6 +236,10 @@ void EndPlayActor(UObject* actor, uint8 reason)
     }
     record->begunPlay = false;
     CallEndPlay(actor, reason);
+    if (Holds(actor))
+    {
+        UpdateAiRegistry(actor, false);
+    }
     if (auto* again = ActorOf(actor))
     {
         std::vector<UObject*> components = again->components;
@@ -341,6 +395,26 @@ std::vector<UObject*> BegunActors(const UObject* world)
     return begun;
 }
 
+void RemoveFromViewport(UObject* widget)
+{
+    std::erase(Play().viewport, widget);
+    RemoveGarbageRoot(widget);
+}
+
+// Everything inside the world is marked for the collector, and the world stops being kept.
+void AbandonWorld(UObject* world)
+{
+    RemoveGarbageRoot(world);
+    for (int32 index = 0; index < State().numItems; ++index)
+    {
+        auto* item = EngineAccess::Item(index);
+        if (item->Object != nullptr && !item->IsRootSet() && IsInside(item->Object, world))
+        {
+            MarkPendingKill(item->Object);
+        }
+    }
+}
+
 // As the engine cleans up a world it leaves: the actors end play, widgets of the world leave
 // the viewport, and everything inside it is marked for the collector, which runs at once.
 void KillWorld(UObject* world)
@@ -353,31 +427,96 @@ void KillWorld(UObject* world)
     {
         return;
     }
-    RemoveGarbageRoot(world);
+    Play().tornDown.insert(world);
     std::vector<UObject*> viewport = Play().viewport;
     for (auto* widget : viewport)
     {
         if (Holds(widget) && AsObject(widget->GetWorld()) == world)
         {
-            std::erase(Play().viewport, widget);
-            RemoveGarbageRoot(widget);
+            RemoveFromViewport(widget);
         }
     }
-    for (int32 index = 0; index < State().numItems; ++index)
-    {
-        auto* item = EngineAccess::Item(index);
-        if (item->Object != nullptr && !item->IsRootSet() && IsInside(item->Object, world))
-        {
-            MarkPendingKill(item->Object);
-        }
-    }
+    AbandonWorld(world);
     CollectGarbage(true);
 }
+
+void NotifyWorldChanged(UObject* gameInstance, UObject* from, UObject* to)
+{
+    CallEvent(gameInstance, L"K2_OnWorldChanged", [&](UFunction* function, uint8* parms) {
+        WriteParam(function, parms, L"OldWorld", &from, sizeof(from));
+        WriteParam(function, parms, L"NewWorld", &to, sizeof(to));
+    });
+}
 } // namespace
+
+// Vector and rotator members are floats before engine 5.0 and doubles from it on; the
+// engine's own struct layout says which.
+void WriteReal(const UStruct* layout, void* value, StringViewType member, double real)
+{
+    FProperty* property = FindPropertyUncounted(layout, member);
+    if (dynamic_cast<FFloatProperty*>(property) != nullptr)
+    {
+        *property->ContainerPtrToValuePtr<float>(value) = static_cast<float>(real);
+    }
+    else if (dynamic_cast<FDoubleProperty*>(property) != nullptr)
+    {
+        *property->ContainerPtrToValuePtr<double>(value) = real;
+    }
+}
+
+double ReadReal(const UStruct* layout, const void* value, StringViewType member)
+{
+    FProperty* property = FindPropertyUncounted(layout, member);
+    if (dynamic_cast<FFloatProperty*>(property) != nullptr)
+    {
+        return static_cast<double>(*property->ContainerPtrToValuePtr<float>(value));
+    }
+    if (dynamic_cast<FDoubleProperty*>(property) != nullptr)
+    {
+        return *property->ContainerPtrToValuePtr<double>(value);
+    }
+    return 0;
+}
+
+void WriteVectorValue(void* value, double x, double y, double z)
+{
+    const auto* layout = static_cast<const UStruct*>(FindObjectByPath(L"/Script/CoreUObject.Vector"));
+    WriteReal(layout, value, L"X", x);
+    WriteReal(layout, value, L"Y", y);
+    WriteReal(layout, value, L"Z", z);
+}
+
+void ReadVectorValue(const void* value, double& x, double& y, double& z)
+{
+    const auto* layout = static_cast<const UStruct*>(FindObjectByPath(L"/Script/CoreUObject.Vector"));
+    x = ReadReal(layout, value, L"X");
+    y = ReadReal(layout, value, L"Y");
+    z = ReadReal(layout, value, L"Z");
+}
+
+void WriteRotatorValue(void* value, double pitch, double yaw, double roll)
+{
+    const auto* layout = static_cast<const UStruct*>(FindObjectByPath(L"/Script/CoreUObject.Rotator"));
+    WriteReal(layout, value, L"Pitch", pitch);
+    WriteReal(layout, value, L"Yaw", yaw);
+    WriteReal(layout, value, L"Roll", roll);
+}
+
+void ReadRotatorValue(const void* value, double& pitch, double& yaw, double& roll)
+{
+    const auto* layout = static_cast<const UStruct*>(FindObjectByPath(L"/Script/CoreUObject.Rotator"));
+    pitch = ReadReal(layout, value, L"Pitch");
+    yaw = ReadReal(layout, value, L"Yaw");
+    roll = ReadReal(layout, value, L"Roll");
+}
 
 void PlayState::Forget(const UObject* object)
 {
     persistentLevels.erase(object);
+    aiSubsystems.erase(object);
+    playing.erase(object);
+    tornDown.erase(object);
+    defaultComponents.erase(static_cast<const UClass*>(object));
     levels.erase(object);
     if (auto found = actors.find(object); found != actors.end())
     {
@@ -449,6 +588,12 @@ void StepWorlds()
         play.nextGarbageCollection = play.clockNanoseconds + play.garbagePeriodNanoseconds;
         CollectGarbage(true);
     }
+}
+
+bool WorldRunsScript(const UWorld* world)
+{
+    const UObject* object = reinterpret_cast<const UObject*>(world);
+    return Holds(object) && Play().playing.contains(object) && !Play().tornDown.contains(object);
 }
 
 UObject* PossessedPawn(const UObject* controller)
@@ -527,7 +672,7 @@ void SetGarbageCollectionPeriod(int64 nanoseconds)
     play.nextGarbageCollection = play.clockNanoseconds + play.garbagePeriodNanoseconds;
 }
 
-UWorld* CreateWorld(StringViewType mapName)
+UWorld* CreateWorld(StringViewType mapName, bool beginPlay)
 {
     UClass* worldClass = FindClass(L"/Script/Engine.World");
     UClass* levelClass = FindClass(L"/Script/Engine.Level");
@@ -547,10 +692,54 @@ UWorld* CreateWorld(StringViewType mapName)
         if (auto* record = LevelOf(level))
         {
             out.insert(out.end(), record->actors.begin(), record->actors.end());
+            out.insert(out.end(), record->classes.begin(), record->classes.end());
         }
     };
+    if (UClass* aiSubsystem = FindClass(L"/Script/Umbrafel.UmbrafelAISubsystem"))
+    {
+        play.aiSubsystems[world] = NewObject(aiSubsystem, world, L"UmbrafelAISubsystem");
+        UObject* subsystem = play.aiSubsystems[world];
+        State().nativeReferences[world] = [subsystem](std::vector<UObject*>& out) { out.push_back(subsystem); };
+    }
     AddGarbageRoot(world);
+    if (beginPlay)
+    {
+        BeginWorldPlay(AsWorld(world));
+    }
     return AsWorld(world);
+}
+
+void BeginWorldPlay(UWorld* world)
+{
+    UObject* object = AsObject(world);
+    auto* level = WorldLevel(object);
+    if (!IsWorld(object) || level == nullptr || !Play().playing.insert(object).second)
+    {
+        return;
+    }
+    std::vector<UObject*> actors = level->actors;
+    for (auto* actor : actors)
+    {
+        BeginPlayActor(actor);
+    }
+}
+
+bool WorldHasBegunPlay(UWorld* world) { return Play().playing.contains(AsObject(world)); }
+
+UClass* DefineLevelClass(UWorld* world, ClassDef def)
+{
+    auto* level = WorldLevel(AsObject(world));
+    if (!IsWorld(AsObject(world)) || level == nullptr)
+    {
+        return nullptr;
+    }
+    def.blueprint = true;
+    UClass* cls = DefineClass(def);
+    if (std::find(level->classes.begin(), level->classes.end(), cls) == level->classes.end())
+    {
+        level->classes.push_back(cls);
+    }
+    return cls;
 }
 
 std::vector<UObject*> ActorsOf(UWorld* world)
@@ -804,37 +993,10 @@ UObject* Respawn(UObject* controller, const Placement& placement)
     return pawn;
 }
 
+
+
 namespace
 {
-// Vector and rotator members are floats before engine 5.0 and doubles from it on; the
-// engine's own struct layout says which.
-void WriteReal(const UStruct* layout, void* value, StringViewType member, double real)
-{
-    FProperty* property = FindPropertyUncounted(layout, member);
-    if (dynamic_cast<FFloatProperty*>(property) != nullptr)
-    {
-        *property->ContainerPtrToValuePtr<float>(value) = static_cast<float>(real);
-    }
-    else if (dynamic_cast<FDoubleProperty*>(property) != nullptr)
-    {
-        *property->ContainerPtrToValuePtr<double>(value) = real;
-    }
-}
-
-double ReadReal(const UStruct* layout, const void* value, StringViewType member)
-{
-    FProperty* property = FindPropertyUncounted(layout, member);
-    if (dynamic_cast<FFloatProperty*>(property) != nullptr)
-    {
-        return static_cast<double>(*property->ContainerPtrToValuePtr<float>(value));
-    }
-    if (dynamic_cast<FDoubleProperty*>(property) != nullptr)
-    {
-        return *property->ContainerPtrToValuePtr<double>(value);
-    }
-    return 0;
-}
-
 // The root component's value of a struct property and the struct's layout.
 std::pair<void*, const UStruct*> RootValue(UObject* actor, StringViewType name)
 {
@@ -862,7 +1024,9 @@ void SetActorPlacement(UObject* actor, const Placement& placement)
     }
     if (auto [rotation, layout] = RootValue(actor, L"RelativeRotation"); rotation != nullptr)
     {
+        WriteReal(layout, rotation, L"Pitch", placement.pitch);
         WriteReal(layout, rotation, L"Yaw", placement.yaw);
+        WriteReal(layout, rotation, L"Roll", placement.roll);
     }
 }
 
@@ -877,12 +1041,53 @@ Placement ActorPlacement(UObject* actor)
     }
     if (auto [rotation, layout] = RootValue(actor, L"RelativeRotation"); rotation != nullptr)
     {
+        placement.pitch = ReadReal(layout, rotation, L"Pitch");
         placement.yaw = ReadReal(layout, rotation, L"Yaw");
+        placement.roll = ReadReal(layout, rotation, L"Roll");
     }
     return placement;
 }
 
-void Travel(UObject* gameInstance, UWorld* to, int dyingFrames)
+void Travel(UObject* gameInstance, UWorld* to)
+{
+    if (!IsLiveObject(gameInstance) || !IsWorld(AsObject(to)))
+    {
+        return;
+    }
+    UObject* from = AsObject(gameInstance->GetWorld());
+    UObject* target = AsObject(to);
+    if (from == target)
+    {
+        return;
+    }
+    const bool leaving = from != nullptr && Holds(from) && !IsTearingDown(from);
+    if (leaving)
+    {
+        for (auto* actor : BegunActors(from))
+        {
+            EndPlayActor(actor, kEndPlayLevelTransition);
+        }
+        Play().tornDown.insert(from);
+    }
+    // A load clears the whole viewport, whatever world a widget belongs to.
+    std::vector<UObject*> viewport = Play().viewport;
+    for (auto* widget : viewport)
+    {
+        RemoveFromViewport(widget);
+    }
+    SetGameInstanceWorld(gameInstance, nullptr);
+    NotifyWorldChanged(gameInstance, from, nullptr);
+    SetGameInstanceWorld(gameInstance, to);
+    NotifyWorldChanged(gameInstance, nullptr, target);
+    if (leaving && Holds(from))
+    {
+        AbandonWorld(from);
+    }
+    CollectGarbage(true);
+    BeginWorldPlay(to);
+}
+
+void TravelSeamless(UObject* gameInstance, UWorld* to, int dyingFrames)
 {
     if (!IsLiveObject(gameInstance) || !IsWorld(AsObject(to)))
     {
@@ -891,10 +1096,8 @@ void Travel(UObject* gameInstance, UWorld* to, int dyingFrames)
     UObject* from = AsObject(gameInstance->GetWorld());
     UObject* target = AsObject(to);
     SetGameInstanceWorld(gameInstance, to);
-    CallEvent(gameInstance, L"K2_OnWorldChanged", [&](UFunction* function, uint8* parms) {
-        WriteParam(function, parms, L"OldWorld", &from, sizeof(from));
-        WriteParam(function, parms, L"NewWorld", &target, sizeof(target));
-    });
+    BeginWorldPlay(to);
+    NotifyWorldChanged(gameInstance, from, target);
     if (from == nullptr || from == target || !Holds(from))
     {
         return;

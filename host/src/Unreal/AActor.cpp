@@ -1,14 +1,15 @@
 // The loader's actor and world wrappers: each call finds the script function on the actor's
-// class and runs it through ProcessEvent, as the loader's own wrappers do.
+// class and runs it through ProcessEvent, as the loader's own wrappers do, converting vectors
+// and rotators between the host's doubles and the running engine's layout.
 #include "Sim/EngineState.hpp"
 
 #include <Sim/Types.hpp>
+#include <Sim/World.hpp>
 #include <Unreal/AActor.hpp>
-#include <Unreal/UClass.hpp>
-#include <Unreal/UFunction.hpp>
+#include <Unreal/CoreUObject/UObject/Class.hpp>
+#include <Unreal/CoreUObject/UObject/UnrealType.hpp>
 #include <Unreal/World.hpp>
 
-#include <cstring>
 #include <vector>
 
 namespace RC::Unreal
@@ -32,34 +33,171 @@ UFunction* FindScriptFunction(const UObject* object, StringViewType name)
     return nullptr;
 }
 
+// One call of the actor's script function with a parameter block built from its parameters.
+class WrapperCall
+{
+  public:
+    WrapperCall(AActor* actor, StringViewType name) : actor_(actor), function_(FindScriptFunction(actor, name))
+    {
+        if (function_ != nullptr)
+        {
+            parms_.assign(function_->GetParmsSize() + 1u, 0);
+            EngineAccess::InitializeStruct(function_, parms_.data());
+        }
+    }
+    ~WrapperCall()
+    {
+        if (function_ != nullptr)
+        {
+            EngineAccess::DestroyStruct(function_, parms_.data());
+        }
+    }
+    WrapperCall(const WrapperCall&) = delete;
+    WrapperCall& operator=(const WrapperCall&) = delete;
+
+    bool Found() const { return function_ != nullptr; }
+    void* Param(StringViewType name)
+    {
+        FProperty* property = function_ != nullptr ? Sim::FindPropertyUncounted(function_, name) : nullptr;
+        return property != nullptr ? property->ContainerPtrToValuePtr(parms_.data()) : nullptr;
+    }
+    void SetBool(StringViewType name, bool value)
+    {
+        if (auto* property = static_cast<FBoolProperty*>(Sim::FindPropertyUncounted(function_, name)))
+        {
+            property->SetPropertyValue(property->ContainerPtrToValuePtr(parms_.data()), value);
+        }
+    }
+    bool GetBool(StringViewType name)
+    {
+        auto* property = static_cast<FBoolProperty*>(Sim::FindPropertyUncounted(function_, name));
+        return property != nullptr && property->GetPropertyValue(property->ContainerPtrToValuePtr(parms_.data()));
+    }
+    void Run()
+    {
+        if (function_ != nullptr)
+        {
+            actor_->ProcessEvent(function_, parms_.data());
+        }
+    }
+
+  private:
+    AActor* actor_;
+    UFunction* function_;
+    std::vector<uint8> parms_;
+};
+
 void CallWithBool(AActor* actor, StringViewType functionName, StringViewType parameter, bool value)
 {
-    UFunction* function = FindScriptFunction(actor, functionName);
-    if (function == nullptr)
+    WrapperCall call(actor, functionName);
+    if (!call.Found())
     {
         return;
     }
-    std::vector<uint8> parms(function->GetParmsSize() + 1u, 0);
-    if (auto* property = static_cast<FBoolProperty*>(Sim::FindPropertyUncounted(function, parameter)))
+    call.SetBool(parameter, value);
+    call.Run();
+}
+
+Sim::Placement PlacementOf(const FVector* location, const FRotator* rotation)
+{
+    Sim::Placement placement;
+    if (location != nullptr)
     {
-        property->SetPropertyValue(property->ContainerPtrToValuePtr(parms.data()), value);
+        placement.x = location->X();
+        placement.y = location->Y();
+        placement.z = location->Z();
     }
-    actor->ProcessEvent(function, parms.data());
+    if (rotation != nullptr)
+    {
+        placement.pitch = rotation->GetPitch();
+        placement.yaw = rotation->GetYaw();
+        placement.roll = rotation->GetRoll();
+    }
+    return placement;
 }
 } // namespace
 
 UClass* AActor::StaticClass() { return Sim::FindClass(L"/Script/Engine.Actor"); }
 UClass* UWorld::StaticClass() { return Sim::FindClass(L"/Script/Engine.World"); }
 
+FVector AActor::K2_GetActorLocation()
+{
+    WrapperCall call(this, L"K2_GetActorLocation");
+    call.Run();
+    double x = 0, y = 0, z = 0;
+    if (void* value = call.Param(L"ReturnValue"))
+    {
+        Sim::Detail::ReadVectorValue(value, x, y, z);
+    }
+    return {x, y, z};
+}
+
+FRotator AActor::K2_GetActorRotation()
+{
+    WrapperCall call(this, L"K2_GetActorRotation");
+    call.Run();
+    double pitch = 0, yaw = 0, roll = 0;
+    if (void* value = call.Param(L"ReturnValue"))
+    {
+        Sim::Detail::ReadRotatorValue(value, pitch, yaw, roll);
+    }
+    return {pitch, yaw, roll};
+}
+
+bool AActor::K2_SetActorLocation(FVector NewLocation, bool bSweep, FHitResult& SweepHitResult, bool bTeleport)
+{
+    WrapperCall call(this, L"K2_SetActorLocation");
+    if (!call.Found())
+    {
+        return false;
+    }
+    if (void* value = call.Param(L"NewLocation"))
+    {
+        Sim::Detail::WriteVectorValue(value, NewLocation.X(), NewLocation.Y(), NewLocation.Z());
+    }
+    call.SetBool(L"bSweep", bSweep);
+    call.SetBool(L"bTeleport", bTeleport);
+    call.Run();
+    SweepHitResult = {};
+    return call.GetBool(L"ReturnValue");
+}
+
+bool AActor::K2_SetActorRotation(FRotator NewRotation, bool bTeleportPhysics)
+{
+    WrapperCall call(this, L"K2_SetActorRotation");
+    if (!call.Found())
+    {
+        return false;
+    }
+    if (void* value = call.Param(L"NewRotation"))
+    {
+        Sim::Detail::WriteRotatorValue(value, NewRotation.GetPitch(), NewRotation.GetYaw(), NewRotation.GetRoll());
+    }
+    call.SetBool(L"bTeleportPhysics", bTeleportPhysics);
+    call.Run();
+    return call.GetBool(L"ReturnValue");
+}
+
 void AActor::K2_DestroyActor()
 {
-    if (UFunction* function = FindScriptFunction(this, L"K2_DestroyActor"))
-    {
-        std::vector<uint8> parms(function->GetParmsSize() + 1u, 0);
-        ProcessEvent(function, parms.data());
-    }
+    WrapperCall call(this, L"K2_DestroyActor");
+    call.Run();
 }
 
 void AActor::SetActorEnableCollision(bool enabled) { CallWithBool(this, L"SetActorEnableCollision", L"bNewActorEnableCollision", enabled); }
 void AActor::SetActorTickEnabled(bool enabled) { CallWithBool(this, L"SetActorTickEnabled", L"bEnabled", enabled); }
+
+AActor* UWorld::SpawnActor(UClass* Class, const FVector* Location, const FRotator* Rotation)
+{
+    return static_cast<AActor*>(Sim::SpawnActor(this, Class, PlacementOf(Location, Rotation)));
+}
+
+AActor* UWorld::SpawnActor(UClass* Class, const FTransform* Transform)
+{
+    if (Transform == nullptr)
+    {
+        return SpawnActor(Class);
+    }
+    return SpawnActor(Class, &Transform->GetTranslation(), &Transform->GetRotation());
+}
 } // namespace RC::Unreal

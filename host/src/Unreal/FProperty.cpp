@@ -2,8 +2,8 @@
 // constructs, copies and destroys its values. Counted entry points wrap the engine's own.
 #include "Sim/EngineState.hpp"
 
-#include <Unreal/FProperty.hpp>
-#include <Unreal/UStruct.hpp>
+#include <Unreal/CoreUObject/UObject/UnrealType.hpp>
+#include <Unreal/CoreUObject/UObject/Class.hpp>
 
 #include <cstring>
 
@@ -34,35 +34,39 @@ FName FFieldClassVariant::GetFName() const { return Field ? Field->GetFName() : 
 
 FField::~FField() = default;
 
+FProperty* FField::GetNextFieldAsProperty() const { return static_cast<FProperty*>(Next); }
+
 bool FField::IsA(const FFieldClass* fieldClass) const { return ClassPrivate != nullptr && ClassPrivate->IsChildOf(fieldClass); }
 
-#define ORV_FIELD_CLASS(Type, Name, Super)                                                                             \
+// Each field class carries the engine's cast flag of its kind and those of its supers.
+#define ORV_FIELD_CLASS(Type, Name, Flag, Super)                                                                       \
     FFieldClass* Type::StaticClass()                                                                                   \
     {                                                                                                                  \
-        static FFieldClass fieldClass(L##Name, 0, Super);                                                              \
+        FFieldClass* super = Super;                                                                                    \
+        static FFieldClass fieldClass(L##Name, Flag | (super != nullptr ? super->GetCastFlags() : 0), super);          \
         return &fieldClass;                                                                                            \
     }
 
-ORV_FIELD_CLASS(FProperty, "Property", nullptr)
-ORV_FIELD_CLASS(FNumericProperty, "NumericProperty", FProperty::StaticClass())
-ORV_FIELD_CLASS(FByteProperty, "ByteProperty", FNumericProperty::StaticClass())
-ORV_FIELD_CLASS(FInt8Property, "Int8Property", FNumericProperty::StaticClass())
-ORV_FIELD_CLASS(FInt16Property, "Int16Property", FNumericProperty::StaticClass())
-ORV_FIELD_CLASS(FIntProperty, "IntProperty", FNumericProperty::StaticClass())
-ORV_FIELD_CLASS(FInt64Property, "Int64Property", FNumericProperty::StaticClass())
-ORV_FIELD_CLASS(FUInt16Property, "UInt16Property", FNumericProperty::StaticClass())
-ORV_FIELD_CLASS(FUInt32Property, "UInt32Property", FNumericProperty::StaticClass())
-ORV_FIELD_CLASS(FUInt64Property, "UInt64Property", FNumericProperty::StaticClass())
-ORV_FIELD_CLASS(FFloatProperty, "FloatProperty", FNumericProperty::StaticClass())
-ORV_FIELD_CLASS(FDoubleProperty, "DoubleProperty", FNumericProperty::StaticClass())
-ORV_FIELD_CLASS(FBoolProperty, "BoolProperty", FProperty::StaticClass())
-ORV_FIELD_CLASS(FNameProperty, "NameProperty", FProperty::StaticClass())
-ORV_FIELD_CLASS(FObjectPropertyBase, "ObjectPropertyBase", FProperty::StaticClass())
-ORV_FIELD_CLASS(FObjectProperty, "ObjectProperty", FObjectPropertyBase::StaticClass())
-ORV_FIELD_CLASS(FObjectPtrProperty, "ObjectPtrProperty", FObjectProperty::StaticClass())
-ORV_FIELD_CLASS(FClassProperty, "ClassProperty", FObjectProperty::StaticClass())
-ORV_FIELD_CLASS(FStructProperty, "StructProperty", FProperty::StaticClass())
-ORV_FIELD_CLASS(FEnumProperty, "EnumProperty", FProperty::StaticClass())
+ORV_FIELD_CLASS(FProperty, "Property", CASTCLASS_FProperty, nullptr)
+ORV_FIELD_CLASS(FNumericProperty, "NumericProperty", CASTCLASS_FNumericProperty, FProperty::StaticClass())
+ORV_FIELD_CLASS(FByteProperty, "ByteProperty", CASTCLASS_FByteProperty, FNumericProperty::StaticClass())
+ORV_FIELD_CLASS(FInt8Property, "Int8Property", CASTCLASS_FInt8Property, FNumericProperty::StaticClass())
+ORV_FIELD_CLASS(FInt16Property, "Int16Property", CASTCLASS_FInt16Property, FNumericProperty::StaticClass())
+ORV_FIELD_CLASS(FIntProperty, "IntProperty", CASTCLASS_FIntProperty, FNumericProperty::StaticClass())
+ORV_FIELD_CLASS(FInt64Property, "Int64Property", CASTCLASS_FInt64Property, FNumericProperty::StaticClass())
+ORV_FIELD_CLASS(FUInt16Property, "UInt16Property", CASTCLASS_FUInt16Property, FNumericProperty::StaticClass())
+ORV_FIELD_CLASS(FUInt32Property, "UInt32Property", CASTCLASS_FUInt32Property, FNumericProperty::StaticClass())
+ORV_FIELD_CLASS(FUInt64Property, "UInt64Property", CASTCLASS_FUInt64Property, FNumericProperty::StaticClass())
+ORV_FIELD_CLASS(FFloatProperty, "FloatProperty", CASTCLASS_FFloatProperty, FNumericProperty::StaticClass())
+ORV_FIELD_CLASS(FDoubleProperty, "DoubleProperty", CASTCLASS_FDoubleProperty, FNumericProperty::StaticClass())
+ORV_FIELD_CLASS(FBoolProperty, "BoolProperty", CASTCLASS_FBoolProperty, FProperty::StaticClass())
+ORV_FIELD_CLASS(FNameProperty, "NameProperty", CASTCLASS_FNameProperty, FProperty::StaticClass())
+ORV_FIELD_CLASS(FObjectPropertyBase, "ObjectPropertyBase", CASTCLASS_FObjectPropertyBase, FProperty::StaticClass())
+ORV_FIELD_CLASS(FObjectProperty, "ObjectProperty", CASTCLASS_FObjectProperty, FObjectPropertyBase::StaticClass())
+ORV_FIELD_CLASS(FObjectPtrProperty, "ObjectPtrProperty", CASTCLASS_FObjectPtrProperty, FObjectProperty::StaticClass())
+ORV_FIELD_CLASS(FClassProperty, "ClassProperty", CASTCLASS_FClassProperty, FObjectProperty::StaticClass())
+ORV_FIELD_CLASS(FStructProperty, "StructProperty", CASTCLASS_FStructProperty, FProperty::StaticClass())
+ORV_FIELD_CLASS(FEnumProperty, "EnumProperty", CASTCLASS_FEnumProperty, FProperty::StaticClass())
 
 #undef ORV_FIELD_CLASS
 
@@ -72,7 +76,7 @@ void FProperty::InitializeValue(void* dest) const
     InitializeValueInternal(dest);
 }
 
-void FProperty::CopySingleValue(void* dest, const void* src) const
+void FProperty::CopySingleValue(void* dest, const void* src)
 {
     ++State().counters.CopyValue;
     CopyValuesInternal(dest, src, 1);
@@ -105,7 +109,7 @@ void FProperty::CopyValuesInternal(void* dest, const void* src, int32 count) con
 
 void FProperty::DestroyValueInternal(void*) const {}
 
-uint64 FNumericProperty::GetUnsignedIntPropertyValue(const void*) const { return 0; }
+uint64 FNumericProperty::GetUnsignedIntPropertyValue(const void*) { return 0; }
 int64 FNumericProperty::GetSignedIntPropertyValue(const void*) const { return 0; }
 double FNumericProperty::GetFloatingPointPropertyValue(const void*) const { return 0.0; }
 

@@ -24,14 +24,55 @@ NameTable& Names()
     return table;
 }
 
-std::wstring Fold(StringViewType text)
+// Folds into a buffer that keeps its capacity, so looking up a known name allocates nothing.
+const std::wstring& Fold(StringViewType text)
 {
-    std::wstring folded(text);
+    thread_local std::wstring folded;
+    folded.assign(text);
     for (auto& c : folded)
     {
         c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
     }
     return folded;
+}
+} // namespace
+
+namespace
+{
+// "Actor_12" is kept as the entry "Actor" with number 13, as the engine splits a trailing
+// "_<digits>" off a name: digits without a leading zero (a lone "0" aside) that fit a number.
+struct SplitName
+{
+    StringViewType base;
+    int32 number = 0;
+};
+
+SplitName Split(StringViewType name)
+{
+    std::size_t digits = 0;
+    while (digits < name.size() && std::iswdigit(static_cast<wint_t>(name[name.size() - 1 - digits])) != 0)
+    {
+        ++digits;
+    }
+    if (digits == 0 || digits > 10 || digits + 1 >= name.size() || name[name.size() - 1 - digits] != L'_')
+    {
+        return {name, 0};
+    }
+    StringViewType text = name.substr(name.size() - digits);
+    if (text.size() > 1 && text[0] == L'0')
+    {
+        return {name, 0};
+    }
+    long long value = 0;
+    for (wchar_t c : text)
+    {
+        value = value * 10 + (c - L'0');
+    }
+    if (value >= 0x7FFFFFFF)
+    {
+        return {name, 0};
+    }
+    return {name.substr(0, name.size() - digits - 1), static_cast<int32>(value + 1)};
 }
 } // namespace
 
@@ -45,12 +86,14 @@ FName::FName(StringViewType name, EFindName findType)
     {
         return;
     }
+    SplitName split = Split(name);
     auto& table = Names();
     std::lock_guard lock(table.mutex);
-    auto folded = Fold(name);
+    const std::wstring& folded = Fold(split.base);
     if (auto found = table.byFoldedText.find(folded); found != table.byFoldedText.end())
     {
         ComparisonIndex = found->second;
+        Number = split.number;
         return;
     }
     if (findType == FNAME_Find)
@@ -58,16 +101,26 @@ FName::FName(StringViewType name, EFindName findType)
         return;
     }
     ComparisonIndex = static_cast<uint32>(table.entries.size());
-    table.entries.emplace_back(name);
-    table.byFoldedText.emplace(std::move(folded), ComparisonIndex);
+    Number = split.number;
+    table.entries.emplace_back(split.base);
+    table.byFoldedText.emplace(folded, ComparisonIndex);
 }
 
 FName::FName(const CharType* name, EFindName findType) : FName(StringViewType(name ? name : L""), findType) {}
 
 StringType FName::ToString() const
 {
-    auto& table = Names();
-    std::lock_guard lock(table.mutex);
-    return ComparisonIndex < table.entries.size() ? table.entries[ComparisonIndex] : StringType(L"None");
+    StringType text;
+    {
+        auto& table = Names();
+        std::lock_guard lock(table.mutex);
+        text = ComparisonIndex < table.entries.size() ? table.entries[ComparisonIndex] : StringType(L"None");
+    }
+    if (Number != 0)
+    {
+        text += L'_';
+        text += std::to_wstring(Number - 1);
+    }
+    return text;
 }
 } // namespace RC::Unreal

@@ -5,9 +5,12 @@
 #include "Sim/Heap.hpp"
 
 #include <Sim/Values.hpp>
-#include <Unreal/FProperty.hpp>
-#include <Unreal/FScriptArray.hpp>
+#include <Unreal/CoreUObject/UObject/Class.hpp>
+#include <Unreal/CoreUObject/UObject/FStrProperty.hpp>
+#include <Unreal/CoreUObject/UObject/UnrealType.hpp>
+#include <Unreal/Core/Containers/ScriptArray.hpp>
 #include <Unreal/FText.hpp>
+#include <Unreal/UnrealVersion.hpp>
 
 #include <algorithm>
 #include <cstring>
@@ -294,18 +297,18 @@ void DestroyArray(const FProperty* inner, FScriptArray& array)
 }
 } // namespace
 
-#define ORV_FIELD_CLASS(Type, Name)                                                                                    \
+#define ORV_FIELD_CLASS(Type, Name, Flag)                                                                              \
     FFieldClass* Type::StaticClass()                                                                                   \
     {                                                                                                                  \
-        static FFieldClass fieldClass(L##Name, 0, FProperty::StaticClass());                                           \
+        static FFieldClass fieldClass(L##Name, Flag | FProperty::StaticClass()->GetCastFlags(), FProperty::StaticClass()); \
         return &fieldClass;                                                                                            \
     }
 
-ORV_FIELD_CLASS(FStrProperty, "StrProperty")
-ORV_FIELD_CLASS(FTextProperty, "TextProperty")
-ORV_FIELD_CLASS(FArrayProperty, "ArrayProperty")
-ORV_FIELD_CLASS(FSetProperty, "SetProperty")
-ORV_FIELD_CLASS(FMapProperty, "MapProperty")
+ORV_FIELD_CLASS(FStrProperty, "StrProperty", CASTCLASS_FStrProperty)
+ORV_FIELD_CLASS(FTextProperty, "TextProperty", CASTCLASS_FTextProperty)
+ORV_FIELD_CLASS(FArrayProperty, "ArrayProperty", CASTCLASS_FArrayProperty)
+ORV_FIELD_CLASS(FSetProperty, "SetProperty", CASTCLASS_FSetProperty)
+ORV_FIELD_CLASS(FMapProperty, "MapProperty", CASTCLASS_FMapProperty)
 
 #undef ORV_FIELD_CLASS
 
@@ -337,9 +340,71 @@ void FStrProperty::InitializeValueInternal(void* dest) const { ConstructEach<FSt
 void FStrProperty::CopyValuesInternal(void* dest, const void* src, int32 count) const { AssignEach<FString>(dest, src, count); }
 void FStrProperty::DestroyValueInternal(void* dest) const { DestroyEach<FString>(dest, ArrayDim); }
 
-void FTextProperty::InitializeValueInternal(void* dest) const { ConstructEach<FText>(dest, ArrayDim); }
-void FTextProperty::CopyValuesInternal(void* dest, const void* src, int32 count) const { AssignEach<FText>(dest, src, count); }
-void FTextProperty::DestroyValueInternal(void* dest) const { DestroyEach<FText>(dest, ArrayDim); }
+// Engine 4.27 keeps a text as the loader's FText does; engine 5 keeps only the record and the
+// flags. Either way the record pointer comes first, so a text of either layout can be copied.
+namespace
+{
+struct CompactText
+{
+    void* record;
+    uint32 flags;
+    uint32 padding;
+};
+static_assert(sizeof(CompactText) == 16);
+
+bool TextIsCompact() { return !Version::IsBelow(5, 0); }
+
+struct TextHead
+{
+    void* record;
+};
+} // namespace
+
+void FTextProperty::InitializeValueInternal(void* dest) const
+{
+    if (!TextIsCompact())
+    {
+        ConstructEach<FText>(dest, ArrayDim);
+        return;
+    }
+    std::memset(dest, 0, sizeof(CompactText) * static_cast<std::size_t>(ArrayDim));
+}
+
+void FTextProperty::CopyValuesInternal(void* dest, const void* src, int32 count) const
+{
+    if (!TextIsCompact())
+    {
+        AssignEach<FText>(dest, src, count);
+        return;
+    }
+    for (int32 i = 0; i < count; ++i)
+    {
+        auto& to = static_cast<CompactText*>(dest)[i];
+        const auto* from = reinterpret_cast<const uint8*>(src) + sizeof(CompactText) * static_cast<std::size_t>(i);
+        const void* record = reinterpret_cast<const TextHead*>(from)->record;
+        if (to.record == record)
+        {
+            continue;
+        }
+        void* copy = Sim::Detail::CopyTextRecord(record);
+        Sim::Detail::ReleaseTextRecord(to.record);
+        to.record = copy;
+    }
+}
+
+void FTextProperty::DestroyValueInternal(void* dest) const
+{
+    if (!TextIsCompact())
+    {
+        DestroyEach<FText>(dest, ArrayDim);
+        return;
+    }
+    // Like the engine's, leaves the record pointer in place, so a second destroy is reported.
+    for (int32 i = 0; i < ArrayDim; ++i)
+    {
+        Sim::Detail::ReleaseTextRecord(static_cast<CompactText*>(dest)[i].record);
+    }
+}
 
 void FArrayProperty::InitializeValueInternal(void* dest) const
 {
@@ -447,7 +512,7 @@ std::unique_ptr<FProperty> EngineAccess::MakeOwningProperty(UStruct* owner, cons
         return std::make_unique<FStrProperty>();
     case Kind::Text:
         fieldClass = FTextProperty::StaticClass();
-        size = sizeof(FText);
+        size = TextIsCompact() ? static_cast<int32>(sizeof(CompactText)) : static_cast<int32>(sizeof(FText));
         return std::make_unique<FTextProperty>();
     case Kind::Array: {
         auto property = std::make_unique<FArrayProperty>();
@@ -524,8 +589,27 @@ using namespace RC::Unreal;
 
 StringType ReadString(const void* value) { return StringType(static_cast<const FString*>(value)->View()); }
 void WriteString(void* value, StringViewType text) { *static_cast<FString*>(value) = FString(text); }
-StringType ReadText(const void* value) { return static_cast<const FText*>(value)->ToString(); }
-void WriteText(void* value, StringViewType text) { *static_cast<FText*>(value) = FText(text); }
+StringType ReadText(const void* value)
+{
+    if (!TextIsCompact())
+    {
+        return static_cast<const FText*>(value)->ToString();
+    }
+    return Sim::Detail::TextRecordString(static_cast<const CompactText*>(value)->record);
+}
+
+void WriteText(void* value, StringViewType text)
+{
+    if (!TextIsCompact())
+    {
+        *static_cast<FText*>(value) = FText(text);
+        return;
+    }
+    auto& slot = *static_cast<CompactText*>(value);
+    void* record = Sim::Detail::NewTextRecord(text);
+    Sim::Detail::ReleaseTextRecord(slot.record);
+    slot.record = record;
+}
 
 void* ArrayAdd(const FArrayProperty* property, void* arrayValue, const std::function<void(void* element)>& fill)
 {
@@ -567,6 +651,8 @@ bool SetRemoveAt(const FSetProperty* property, void* setValue, int32 index)
 }
 
 int32 SetNum(const void* setValue) { return LiveCount(setValue); }
+
+int32 SetMaxIndex(const void* setValue) { return static_cast<const ScriptSet*>(setValue)->Elements.Data.Num(); }
 
 void* SetElement(const FSetProperty* property, void* setValue, int32 index)
 {

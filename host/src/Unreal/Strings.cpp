@@ -2,7 +2,7 @@
 // engine heap, so their leaks and double frees are visible to tests.
 #include "Sim/Heap.hpp"
 
-#include <Unreal/FScriptArray.hpp>
+#include <Unreal/Core/Containers/ScriptArray.hpp>
 #include <Unreal/FText.hpp>
 
 #include <algorithm>
@@ -127,6 +127,51 @@ void FText::Release()
 }
 
 StringType FText::ToString() const { return Data != nullptr ? StringType(Data->Source.View()) : StringType(); }
+} // namespace RC::Unreal
+
+namespace Sim::Detail
+{
+using namespace RC::Unreal;
+
+void* CopyTextRecord(const void* record)
+{
+    if (record == nullptr)
+    {
+        return nullptr;
+    }
+    void* memory = FMemory::Malloc(sizeof(FTextData), alignof(FTextData));
+    return new (memory) FTextData{static_cast<const FTextData*>(record)->Source};
+}
+
+void* NewTextRecord(std::wstring_view text)
+{
+    void* memory = FMemory::Malloc(sizeof(FTextData), alignof(FTextData));
+    return new (memory) FTextData{FString(text)};
+}
+
+void ReleaseTextRecord(void* record)
+{
+    if (record == nullptr)
+    {
+        return;
+    }
+    if (!IsLiveHeapBlock(record))
+    {
+        ReportInvalidFree(record, "FText release");
+        return;
+    }
+    static_cast<FTextData*>(record)->~FTextData();
+    FMemory::Free(record);
+}
+
+std::wstring TextRecordString(const void* record)
+{
+    return record != nullptr ? std::wstring(static_cast<const FTextData*>(record)->Source.View()) : std::wstring();
+}
+} // namespace Sim::Detail
+
+namespace RC::Unreal
+{
 
 bool FText::IsEmpty() const { return Data == nullptr || Data->Source.IsEmpty(); }
 

@@ -2,10 +2,12 @@
 // and struct accessors (counted, so tests see what a mod asked the host), and ProcessEvent.
 #include "Sim/EngineState.hpp"
 
-#include <Unreal/UClass.hpp>
-#include <Unreal/UFunction.hpp>
+#include <Unreal/CoreUObject/UObject/Class.hpp>
+#include <Unreal/CoreUObject/UObject/Class.hpp>
 #include <Unreal/UObjectArray.hpp>
 #include <Unreal/UnrealVersion.hpp>
+
+#include <algorithm>
 
 #include <fmt/format.h>
 #include <fmt/xchar.h>
@@ -39,11 +41,45 @@ bool FUObjectItem::IsValid(bool bEvenIfPendingKill) const
 FUObjectItem* FUObjectArray::IndexToObject(int32 index) { return EngineAccess::Item(index); }
 int32 FUObjectArray::GetObjectArrayNum() { return State().numItems; }
 
+bool FUObjectArray::IsValid(FUObjectItem* item, bool bEvenIfPendingKill)
+{
+    return item != nullptr && item->IsValid(bEvenIfPendingKill);
+}
+
+int32 FUObjectArray::AllocateSerialNumber(int32 index)
+{
+    FUObjectItem* item = EngineAccess::Item(index);
+    if (item == nullptr)
+    {
+        return 0;
+    }
+    if (item->SerialNumber == 0)
+    {
+        item->SerialNumber = State().nextSerialNumber++;
+    }
+    return item->SerialNumber;
+}
+
+void FUObjectArray::AddUObjectDeleteListener(FUObjectDeleteListener* listener)
+{
+    auto& listeners = State().deleteListeners;
+    if (listener != nullptr && std::find(listeners.begin(), listeners.end(), listener) == listeners.end())
+    {
+        listeners.push_back(listener);
+    }
+}
+
+void FUObjectArray::RemoveUObjectDeleteListener(FUObjectDeleteListener* listener)
+{
+    std::erase(State().deleteListeners, listener);
+}
+
 UObjectBase::~UObjectBase() = default;
 
-FUObjectItem* UObjectBase::GetObjectItem() const { return EngineAccess::Item(InternalIndex); }
+FUObjectItem* UObjectBase::GetObjectItem() { return EngineAccess::Item(InternalIndex); }
+const FUObjectItem* UObjectBase::GetObjectItem() const { return EngineAccess::Item(InternalIndex); }
 
-bool UObjectBase::IsA(const UClass* cls) const
+bool UObjectBase::IsA(UClass* cls) const
 {
     for (const UStruct* s = ClassPrivate; s != nullptr; s = EngineAccess::Super(s))
     {
@@ -78,10 +114,9 @@ UWorld* UObject::GetWorld() const
         if (auto found = overrides.find(o); found != overrides.end())
         {
             UObject* world = found->second;
-            auto* item = world != nullptr ? world->GetObjectItem() : nullptr;
-            return item != nullptr && item->Object == world ? reinterpret_cast<UWorld*>(world) : nullptr;
+            return EngineAccess::SlotOf(world) != nullptr ? reinterpret_cast<UWorld*>(world) : nullptr;
         }
-        if (o->GetClassPrivate() != nullptr && o->GetClassPrivate()->HasAnyCastFlags(CASTCLASS_UWorld))
+        if (State().worldClass != nullptr && o->IsA(State().worldClass))
         {
             return reinterpret_cast<UWorld*>(const_cast<UObject*>(o));
         }
@@ -145,16 +180,18 @@ bool UStruct::IsChildOf(const UStruct* other) const
     return false;
 }
 
-FProperty* UStruct::FindProperty(FName name) const
+namespace
+{
+FProperty* FindPropertyInChain(const UStruct* start, FName name)
 {
     ++State().counters.FindProperty;
     if (name.IsNone())
     {
         return nullptr;
     }
-    for (const UStruct* s = this; s != nullptr; s = s->SuperStruct)
+    for (const UStruct* s = start; s != nullptr; s = EngineAccess::Super(s))
     {
-        for (FField* f = s->ChildProperties; f != nullptr; f = f->GetNext())
+        for (FField* f = s->GetChildProperties(); f != nullptr; f = EngineAccess::NextField(f))
         {
             if (f->GetFName() == name)
             {
@@ -164,6 +201,10 @@ FProperty* UStruct::FindProperty(FName name) const
     }
     return nullptr;
 }
+} // namespace
+
+FProperty* UStruct::FindProperty(FName name) { return FindPropertyInChain(this, name); }
+FProperty* UStruct::CustomFindProperty(FName name) const { return FindPropertyInChain(this, name); }
 
 UClass* UScriptStruct::StaticClass() { return State().scriptStructClass; }
 UClass* UClass::StaticClass() { return State().classClass; }
@@ -204,7 +245,7 @@ CallbackId RegisterHook(Sim::Detail::FunctionState* state, const UnrealScriptFun
     {
         return -1;
     }
-    CallbackId id = State().nextHookId++;
+    CallbackId id = state->nextHookId++;
     state->hooks.push_back({id, callable, data, pre});
     return id;
 }

@@ -1,8 +1,8 @@
 // Finding and constructing objects, and the engine tick callbacks.
 #include "Sim/EngineState.hpp"
 
-#include <Unreal/Hooks.hpp>
-#include <Unreal/UClass.hpp>
+#include <Unreal/Hooks/Hooks.hpp>
+#include <Unreal/CoreUObject/UObject/Class.hpp>
 #include <Unreal/UObjectArray.hpp>
 #include <Unreal/UObjectGlobals.hpp>
 
@@ -15,49 +15,70 @@ using Sim::Detail::State;
 
 namespace UObjectGlobals
 {
+// As the loader's own search does, every lookup walks the whole object array; paths compare
+// without regard to case, as the engine's names do.
 UObject* FindObject(UClass* cls, UObject* outer, const CharType* name, bool exactClass, ObjectSearcher*)
 {
-    ++State().counters.FindObject;
+    auto& s = State();
+    ++s.counters.FindObject;
     if (name == nullptr)
     {
         return nullptr;
     }
-    auto found = State().byPath.find(StringType(name));
-    if (found == State().byPath.end())
-    {
-        return nullptr;
-    }
-    UObject* object = found->second;
-    auto* item = object->GetObjectItem();
-    if (item == nullptr || item->IsUnreachable())
-    {
-        return nullptr;
-    }
-    if (outer != nullptr && object->GetOuter() != outer)
-    {
-        return nullptr;
-    }
-    if (cls != nullptr && (exactClass ? object->GetClassPrivate() != cls : !object->IsA(cls)))
-    {
-        return nullptr;
-    }
-    return object;
-}
-
-void FindAllOf(StringViewType className, std::vector<UObject*>& out)
-{
-    ++State().counters.FindAllOf;
-    for (int32 index = 0; index < State().numItems; ++index)
+    const std::wstring wanted = Sim::Detail::FoldCase(name);
+    UObject* match = nullptr;
+    s.counters.ObjectsWalked += static_cast<uint64>(s.numItems);
+    for (int32 index = 0; index < s.numItems; ++index)
     {
         auto* item = EngineAccess::Item(index);
-        UObject* object = item->Object;
-        if (object == nullptr || !item->IsValid(false) || object->HasAnyFlags(RF_ClassDefaultObject))
+        if (item->Object == nullptr || item->IsUnreachable() || s.foldedPaths[static_cast<std::size_t>(index)] != wanted)
         {
             continue;
         }
-        if (object->GetClassPrivate()->GetName() == className)
+        UObject* object = item->Object;
+        if (outer != nullptr && object->GetOuter() != outer)
         {
-            out.push_back(object);
+            continue;
+        }
+        if (cls != nullptr && (exactClass ? object->GetClassPrivate() != cls : !object->IsA(cls)))
+        {
+            continue;
+        }
+        match = object;
+        break;
+    }
+    return match;
+}
+
+// Instances of the class of that name and of its subclasses, pending kill or not; default
+// objects and archetypes are not instances.
+void FindAllOf(StringViewType className, std::vector<UObject*>& out)
+{
+    auto& s = State();
+    ++s.counters.FindAllOf;
+    // The loader's own name probe, not the mod's.
+    const uint64 namesFound = s.counters.NameFind;
+    const FName wanted(className, FNAME_Find);
+    s.counters.NameFind = namesFound;
+    s.counters.ObjectsWalked += static_cast<uint64>(s.numItems);
+    if (wanted.IsNone())
+    {
+        return;
+    }
+    for (int32 index = 0; index < s.numItems; ++index)
+    {
+        UObject* object = EngineAccess::Item(index)->Object;
+        if (object == nullptr || object->HasAnyFlags(static_cast<EObjectFlags>(RF_ClassDefaultObject | RF_ArchetypeObject)))
+        {
+            continue;
+        }
+        for (const UStruct* c = object->GetClassPrivate(); c != nullptr; c = EngineAccess::Super(c))
+        {
+            if (c->GetNamePrivate() == wanted)
+            {
+                out.push_back(object);
+                break;
+            }
         }
     }
 }
@@ -87,6 +108,11 @@ GlobalCallbackId RegisterEngineTickPostCallback(EngineTickCallbackWithData callb
     GlobalCallbackId id = s.nextTickId++;
     s.ticks.push_back({id, std::move(callback), std::move(options)});
     return id;
+}
+
+GlobalCallbackId RegisterEngineTickPostCallback(EngineTickCallbackWithData callback)
+{
+    return RegisterEngineTickPostCallback(std::move(callback), FCallbackOptions{});
 }
 
 bool UnregisterCallback(GlobalCallbackId id)

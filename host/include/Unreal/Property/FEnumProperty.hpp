@@ -1,4 +1,8 @@
-// Included by path, as with the real loader; the kinds live together in FProperty.hpp.
+// Kept for mods written against older loaders: forwards to <Unreal/CoreUObject/UObject/UnrealType.hpp>.
 #pragma once
 
-#include <Unreal/FProperty.hpp>
+#if defined(__GNUC__)
+#pragma GCC warning "<Unreal/Property/FEnumProperty.hpp> is deprecated: include <Unreal/CoreUObject/UObject/UnrealType.hpp>"
+#endif
+
+#include <Unreal/CoreUObject/UObject/UnrealType.hpp>

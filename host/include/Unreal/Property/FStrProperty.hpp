@@ -1,4 +1,8 @@
-// Included by path, as with the real loader; the kinds live together in FProperty.hpp.
+// Kept for mods written against older loaders: forwards to <Unreal/CoreUObject/UObject/FStrProperty.hpp>.
 #pragma once
 
-#include <Unreal/FProperty.hpp>
+#if defined(__GNUC__)
+#pragma GCC warning "<Unreal/Property/FStrProperty.hpp> is deprecated: include <Unreal/CoreUObject/UObject/FStrProperty.hpp>"
+#endif
+
+#include <Unreal/CoreUObject/UObject/FStrProperty.hpp>

@@ -1,0 +1,114 @@
+// Engine objects the mod holds, forgotten as the engine frees them. The engine reuses a freed
+// object's memory and slot at once, so a pointer kept past the free would read another
+// object's bytes, or take a new object at the old address for the old one. Every pointer the
+// mod keeps across frames is dropped here, before that can happen.
+#include "mod/LiveOrvantaMod.hpp"
+
+#include <algorithm>
+
+namespace Orv
+{
+using namespace RC::Unreal;
+
+namespace
+{
+template <typename Pointer> void Drop(Pointer*& kept, const void* freed)
+{
+    if (kept == freed)
+    {
+        kept = nullptr;
+    }
+}
+
+void DropFrom(std::vector<UObject*>& list, const void* freed)
+{
+    list.erase(std::remove(list.begin(), list.end(), freed), list.end());
+}
+} // namespace
+
+void LiveOrvantaMod::ObjectForgetter::NotifyUObjectDeleted(const UObjectBase* object, int32)
+{
+    // Only compares addresses: the object is half torn down by now.
+    mod.ForgetObject(object);
+}
+
+void LiveOrvantaMod::ObjectForgetter::OnUObjectArrayShutdown()
+{
+    registered = false;
+    mod.ForgetEngine();
+}
+
+void LiveOrvantaMod::ForgetObject(const void* object)
+{
+    DiscoveryState& found = session.discovery;
+    Drop(found.world, object);
+    Drop(found.gameInstance, object);
+    Drop(found.playerController, object);
+    Drop(found.pawn, object);
+
+    CaptureState& capture = session.capture;
+    Drop(capture.captureActor, object);
+    Drop(capture.captureComponent, object);
+    Drop(capture.renderTarget, object);
+
+    WidgetState& widget = session.widget;
+    Drop(widget.userWidget, object);
+    Drop(widget.arrowImage, object);
+
+    GameDataState& data = session.gameData;
+    Drop(data.mapApi, object);
+    Drop(data.mapTracker, object);
+    Drop(data.objectRegistry, object);
+    Drop(data.revealedIconsComponent, object);
+    Drop(data.mapCustomizationComponent, object);
+    Drop(data.poiSystem, object);
+    Drop(data.aiSubsystem, object);
+
+    DropFrom(session.actors.trackedActors, object);
+    DropFrom(session.actors.pendingBeginPlay, object);
+    DropFrom(session.actors.pendingEndPlay, object);
+
+    // A new world at the left world's address is not the world that was left.
+    Drop(leftWorld, object);
+
+    // Unregistering later would call into a freed function.
+    if (worldHookFunction == object)
+    {
+        worldHookFunction = nullptr;
+        worldHookId = 0;
+    }
+    for (std::size_t index = 0; index < runtimeHookCount; ++index)
+    {
+        if (runtimeHooks[index].function == object)
+        {
+            runtimeHooks[index] = {};
+        }
+    }
+
+    Drop(aiCharacterClass, object);
+    Drop(npcClass, object);
+    Drop(mapIconComponentClass, object);
+    menuControllerClass.Forget(object);
+    gameControllerClass.Forget(object);
+    playerCharacterClass.Forget(object);
+    reflection.Forget(object);
+}
+
+void LiveOrvantaMod::ForgetEngine()
+{
+    session = MapSession{};
+    leftWorld = nullptr;
+    worldHookFunction = nullptr;
+    worldHookId = 0;
+    for (std::size_t index = 0; index < runtimeHookCount; ++index)
+    {
+        runtimeHooks[index] = {};
+    }
+    runtimeHookCount = 0;
+    aiCharacterClass = npcClass = mapIconComponentClass = nullptr;
+    menuControllerClass.Reset();
+    gameControllerClass.Reset();
+    playerCharacterClass.Reset();
+    reflection.Clear();
+}
+} // namespace Orv

@@ -1,0 +1,50 @@
+// The engine set's layout: {data pointer, int32 count, int32 capacity}, then the allocation
+// bits {four inline 32-bit words, heap word pointer, int32 bit count, int32 bit capacity}.
+#include "reflection/EngineSets.hpp"
+
+#include <algorithm>
+
+namespace Orv
+{
+namespace
+{
+constexpr std::size_t kCountOffset = 8;
+constexpr std::size_t kInlineWordsOffset = 16;
+constexpr std::size_t kHeapWordsOffset = 32;
+constexpr std::size_t kBitCountOffset = 40;
+constexpr std::size_t kHashFieldsSize = 8;
+
+std::size_t RoundUp(std::size_t value, std::size_t multiple) { return (value + multiple - 1) / multiple * multiple; }
+
+template <typename T> T ReadAt(const void* base, std::size_t offset)
+{
+    T value{};
+    std::memcpy(&value, static_cast<const std::uint8_t*>(base) + offset, sizeof(T));
+    return value;
+}
+} // namespace
+
+EngineSetView ViewEngineSet(const void* setValue, std::size_t elementSize, std::size_t elementAlignment)
+{
+    EngineSetView view;
+    if (setValue == nullptr)
+    {
+        return view;
+    }
+    const std::size_t alignment = std::max<std::size_t>(elementAlignment, 4);
+    view.stride = std::max<std::size_t>(RoundUp(RoundUp(elementSize, 4) + kHashFieldsSize, alignment), 8);
+    view.elements = ReadAt<const std::uint8_t*>(setValue, 0);
+    view.count = ReadAt<std::int32_t>(setValue, kCountOffset);
+    auto* heapWords = ReadAt<const std::uint32_t*>(setValue, kHeapWordsOffset);
+    view.allocationWords = heapWords != nullptr
+                               ? heapWords
+                               : reinterpret_cast<const std::uint32_t*>(static_cast<const std::uint8_t*>(setValue) +
+                                                                         kInlineWordsOffset);
+    view.bitCount = ReadAt<std::int32_t>(setValue, kBitCountOffset);
+    if (view.elements == nullptr || view.count < 0)
+    {
+        view.count = 0;
+    }
+    return view;
+}
+} // namespace Orv
