@@ -51,6 +51,7 @@ struct Game
 
     Dice dice;
     RC::Unreal::UWorld* world = nullptr;
+    RC::Unreal::UClass* creatureClass = nullptr; // the level's own blueprint creature
     RC::Unreal::UObject* gameInstance = nullptr;
     RC::Unreal::UObject* controller = nullptr;
     RC::Unreal::UObject* pawn = nullptr; // the walker; null while there is none to move
@@ -115,17 +116,36 @@ void EnterPlayer(Game& game)
     game.pawn = player.pawn;
 }
 
+// Each map brings its own blueprint creature, which implements begin play itself: its begin
+// play never reaches a hook on the actor's, and the class goes when its map does.
+RC::Unreal::UClass* DefineCreature(RC::Unreal::UWorld* world, std::wstring_view map)
+{
+    std::wstring name = L"BP_" + std::wstring(map) + L"Creature";
+    return Sim::DefineLevelClass(world, {.path = L"/Game/Creatures/" + name + L"." + name + L"_C",
+                                         .super = L"/Script/Umbrafel.UmbrafelAICharacter",
+                                         .functions = {{L"ReceiveBeginPlay",
+                                                        {},
+                                                        {},
+                                                        RC::Unreal::FUNC_Event | RC::Unreal::FUNC_BlueprintEvent,
+                                                        [](Sim::Call&) {}}}});
+}
+
+RC::Unreal::UObject* SpawnCreature(Game& game, double radius)
+{
+    return Sim::SpawnActor(game.world, game.creatureClass, Near(game, radius));
+}
+
 // A world with the local player, another (remote) player, and a few creatures about.
 void OpenWorld(Game& game, std::wstring_view map)
 {
     game.world = Sim::CreateWorld(map);
+    game.creatureClass = DefineCreature(game.world, map);
     EnterPlayer(game);
     auto* remote = Sim::CreatePlayerController(game.world, Sim::ControllerKind::Game, false);
     Sim::Possess(remote, Sim::SpawnActor(game.world, L"/Script/Umbrafel.UmbrafelPlayerCharacter", Near(game, 2000)));
     for (int i = 0; i < 3; ++i)
     {
-        game.creatures.push_back({Sim::SpawnActor(game.world, L"/Script/Umbrafel.UmbrafelAICharacter", Near(game, 3000)),
-                                  120 + game.dice.Below(240)});
+        game.creatures.push_back({SpawnCreature(game, 3000), 120 + game.dice.Below(240)});
     }
 }
 
@@ -148,8 +168,7 @@ void ComeAndGo(Game& game, int frame)
     }
     if (frame % 90 == 45 && game.creatures.size() < 8)
     {
-        game.creatures.push_back({Sim::SpawnActor(game.world, L"/Script/Umbrafel.UmbrafelAICharacter", Near(game, 2500)),
-                                  frame + 240 + game.dice.Below(240)});
+        game.creatures.push_back({SpawnCreature(game, 2500), frame + 240 + game.dice.Below(240)});
     }
     if (frame % 600 == 60)
     {
@@ -175,7 +194,7 @@ void PlayWalk(Scenario& out, const std::shared_ptr<Game>& game)
 }
 } // namespace
 
-bool MakeScenario(const std::string& name, std::uint64_t seed, int frames, Scenario& out)
+bool MakeScenario(const std::string& name, std::uint64_t seed, int frames, bool seamlessTravel, Scenario& out)
 {
     out = {};
     out.name = name;
@@ -196,19 +215,32 @@ bool MakeScenario(const std::string& name, std::uint64_t seed, int frames, Scena
     }
     if (name == "world-change")
     {
-        // A third of the way in the player travels; the old world takes a second and a half to
-        // die, and the new world's player appears a third of a second after the travel.
+        // A third of the way in the player travels: the dungeon's map loads within the frame (or,
+        // seamlessly, the old world takes a second and a half to die), and the new world's player
+        // appears a third of a second after the travel.
         PlayWalk(out, game);
-        out.beforeFrame = [game, frames, travelFrame = -1](int frame) mutable {
+        out.beforeFrame = [game, frames, seamlessTravel, travelFrame = -1](int frame) mutable {
             if (travelFrame < 0 && frame == std::max(1, frames / 3))
             {
                 travelFrame = frame;
-                auto* dungeon = Sim::CreateWorld(L"Umbrafel_Dungeon");
+                auto* dungeon = Sim::CreateWorld(L"Umbrafel_Dungeon", seamlessTravel);
                 game->pawn = nullptr;
                 game->creatures.clear();
                 game->npc = {};
                 game->world = dungeon;
-                Sim::TravelSeamless(game->gameInstance, dungeon, 90);
+                game->creatureClass = DefineCreature(dungeon, L"Umbrafel_Dungeon");
+                for (int i = 0; i < 3; ++i)
+                {
+                    game->creatures.push_back({SpawnCreature(*game, 3000), frame + 120 + game->dice.Below(240)});
+                }
+                if (seamlessTravel)
+                {
+                    Sim::TravelSeamless(game->gameInstance, dungeon, 90);
+                }
+                else
+                {
+                    Sim::Travel(game->gameInstance, dungeon);
+                }
             }
             if (travelFrame >= 0 && frame == travelFrame + 20)
             {

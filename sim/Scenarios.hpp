@@ -23,5 +23,6 @@ struct Scenario
 
 // False when the name is unknown. Events happen at fixed frames or at shares of the run's
 // frames (travel a third of the way in, respawn halfway), timed for 60 frames a second.
-bool MakeScenario(const std::string& name, std::uint64_t seed, int frames, Scenario& out);
+// seamlessTravel: the world change travels over frames instead of loading the map at once.
+bool MakeScenario(const std::string& name, std::uint64_t seed, int frames, bool seamlessTravel, Scenario& out);
 } // namespace OrvSim

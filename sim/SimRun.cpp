@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <system_error>
+#include <thread>
 
 namespace OrvSim
 {
@@ -78,7 +79,7 @@ bool InstallLibrary(const std::filesystem::path& library, const std::filesystem:
     return true;
 }
 
-constexpr Sim::int64 kGarbageCollectionPeriod = 4'000'000'000;
+constexpr Sim::int64 kGarbageCollectionPeriod = 1'000'000'000;
 
 nlohmann::json HookCounts()
 {
@@ -92,7 +93,12 @@ RunResult RunSession(const RunOptions& options)
 {
     RunResult result;
     Scenario scenario;
-    if (!MakeScenario(options.scenario, options.seed, options.frames, scenario))
+    if (options.travel != "load" && options.travel != "seamless")
+    {
+        result.error = "unknown travel: " + options.travel;
+        return result;
+    }
+    if (!MakeScenario(options.scenario, options.seed, options.frames, options.travel == "seamless", scenario))
     {
         result.error = "unknown scenario: " + options.scenario;
         return result;
@@ -108,15 +114,21 @@ RunResult RunSession(const RunOptions& options)
         return result;
     }
 
-    Sim::ResetEngine({.VersionMajor = options.engineMajor, .VersionMinor = options.engineMajor >= 5 ? 1 : 27});
+    Sim::ResetEngine({.VersionMajor = options.engineMajor,
+                      .VersionMinor = options.engineMajor >= 5 ? 1 : 27,
+                      .SilentEvents = options.silentEvents});
     Sim::DefineDefaultGame(scenario.game);
     Sim::RefuseTickCallbacks(scenario.refuseTick);
-    // The engine collects about once a minute; a short run should still see collections.
+    // A game collects about once a minute; a short run collects every second, so freed memory
+    // and slots are taken again by the creatures that come after.
     Sim::SetGarbageCollectionPeriod(kGarbageCollectionPeriod);
+    Sim::PadObjectArray(options.objects);
     if (scenario.setUp)
     {
         scenario.setUp();
     }
+    // From here on the engine's counters are the mod's doing.
+    Sim::ResetCounters();
 
     auto capture = std::make_unique<Sim::CapturingOutputDevice>();
     auto* captured = capture.get();
@@ -133,7 +145,14 @@ RunResult RunSession(const RunOptions& options)
         return result;
     }
     loader.StartMod();
-    loader.UnrealInit();
+    if (options.initOnLoaderThread)
+    {
+        loader.StartUnrealInitOnLoaderThread();
+    }
+    else
+    {
+        loader.UnrealInit();
+    }
 
     auto delta = static_cast<float>(1.0 / options.fps);
     nlohmann::json hooksAtLastFrame = HookCounts();
@@ -145,7 +164,11 @@ RunResult RunSession(const RunOptions& options)
         }
         Sim::TickEngine(delta);
         hooksAtLastFrame = HookCounts();
+        // Leaves the loader's thread room to take the engine between frames.
+        std::this_thread::yield();
     }
+    loader.WaitForUnrealInit();
+    hooksAtLastFrame = HookCounts();
     loader.Unload();
     // What the mod left behind is what survives a collection after it is gone.
     Sim::CollectGarbage(true);
@@ -154,6 +177,8 @@ RunResult RunSession(const RunOptions& options)
     report["scenario"] = options.scenario;
     report["frames"] = options.frames;
     report["engine_version"] = std::to_string(RC::Unreal::Version::Major) + "." + std::to_string(RC::Unreal::Version::Minor);
+    report["travel"] = options.travel;
+    report["silent_events"] = options.silentEvents;
     report["log"] = nlohmann::json::array();
     for (const auto& line : captured->Lines())
     {
@@ -166,6 +191,11 @@ RunResult RunSession(const RunOptions& options)
     report["teardowns"] = observed.removeFromParent;
     report["capture_actors"] = observed.captureActorsSpawned;
     report["objects_alive"] = Sim::LiveObjectCount();
+    const Sim::EngineStats& stats = Sim::Stats();
+    report["engine"] = {{"objects_created", stats.ObjectsCreated},   {"objects_freed", stats.ObjectsFreed},
+                        {"addresses_reused", stats.AddressesReused}, {"slots_reused", stats.SlotsReused},
+                        {"collections", stats.Collections},          {"script_hooks_fired", stats.ScriptHooksFired},
+                        {"find_object_calls", Sim::Counters().FindObject}};
     result.ok = true;
     return result;
 }

@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -24,6 +25,10 @@ struct RunOptions
     int viewportHeight = 1080;
     double dpiScale = 1.0;
     bool echoLog = true; // the mod's lines to standard output as they come
+    std::string travel = "load"; // "load": a map load within one frame; "seamless": over frames
+    bool silentEvents = false;   // no hooked script function runs its hooks
+    std::size_t objects = 0;     // pad the object array to this many objects
+    bool initOnLoaderThread = false; // set-up on the loader's thread while frames run
 };
 
 struct RunResult

@@ -29,6 +29,13 @@ int main(int argc, char** argv)
     app.add_option("--report", reportPath, "Write the session report (JSON) here");
     app.add_option("--log", logPath, "Write the mod's log lines here");
     app.add_option("--library", options.library, "The mod library to install (default: the built one)");
+    app.add_option("--travel", options.travel, "World change: a map load within one frame, or seamless travel over frames")
+        ->check(CLI::IsMember({"load", "seamless"}));
+    app.add_flag("--silent-events", options.silentEvents, "No hooked script function runs its hooks, world change included");
+    app.add_option("--objects", options.objects, "Pad the engine's object array to this many objects")
+        ->check(CLI::NonNegativeNumber);
+    app.add_flag("--init-thread", options.initOnLoaderThread,
+                 "Run the mod's engine-initialised callback on the loader's thread while frames run");
     CLI11_PARSE(app, argc, argv);
 
     if (std::sscanf(viewport.c_str(), "%dx%d", &options.viewportWidth, &options.viewportHeight) != 2 ||

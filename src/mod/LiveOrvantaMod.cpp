@@ -82,11 +82,21 @@ template <typename T> T LimitToRange(T value, T min, T max)
     return value;
 }
 
-UClass* FindEventClass(std::wstring_view path)
+// Set-up finds what it hooks and compares with straight from the engine, not through the
+// shared caches: the loader may run it on its own thread while the game thread already runs
+// the mod's first hooks.
+UObject* FindByPath(std::wstring_view path)
 {
     std::wstring zeroTerminated(path);
-    UObject* found = UObjectGlobals::FindObject(nullptr, nullptr, zeroTerminated.c_str(), false, nullptr);
-    return static_cast<UClass*>(found);
+    return UObjectGlobals::FindObject(nullptr, nullptr, zeroTerminated.c_str(), false, nullptr);
+}
+
+UClass* FindEventClass(std::wstring_view path) { return static_cast<UClass*>(FindByPath(path)); }
+
+UFunction* FindHookedFunction(std::wstring_view path)
+{
+    UObject* found = FindByPath(path);
+    return found != nullptr && found->IsA(UFunction::StaticClass()) ? static_cast<UFunction*>(found) : nullptr;
 }
 } // namespace
 
@@ -156,27 +166,31 @@ void LiveOrvantaMod::TakeWorkingCopies()
 
 bool LiveOrvantaMod::RegisterWorldHook()
 {
-    auto* function = static_cast<UFunction*>(reflection.LookupObject(kWorldChangeFunction));
+    UFunction* function = FindHookedFunction(kWorldChangeFunction);
     if (function == nullptr)
     {
         return false;
     }
-    worldHookFunction = function;
-    worldHookId = function->RegisterPreHook(&LiveOrvantaMod::OnWorldChanged, this);
-    if (worldHookId <= 0)
+    CallbackId id = function->RegisterPreHook(&LiveOrvantaMod::OnWorldChanged, this);
+    if (id <= 0)
     {
-        worldHookFunction = nullptr;
-        worldHookId = 0;
         return false;
     }
+    std::lock_guard lock(registrationLock);
+    worldHookFunction = function;
+    worldHookId = id;
     return true;
 }
 
 void LiveOrvantaMod::LookUpEventClasses()
 {
-    aiCharacterClass = FindEventClass(kAiCharacterClassPath);
-    npcClass = FindEventClass(kNpcClassPath);
-    mapIconComponentClass = FindEventClass(kMapIconComponentClassPath);
+    UClass* aiCharacter = FindEventClass(kAiCharacterClassPath);
+    UClass* npc = FindEventClass(kNpcClassPath);
+    UClass* mapIconComponent = FindEventClass(kMapIconComponentClassPath);
+    std::lock_guard lock(registrationLock);
+    aiCharacterClass = aiCharacter;
+    npcClass = npc;
+    mapIconComponentClass = mapIconComponent;
 }
 
 void LiveOrvantaMod::RegisterRuntimeHook(std::wstring_view functionPath, RuntimeEvent event, bool preHook)
@@ -185,7 +199,7 @@ void LiveOrvantaMod::RegisterRuntimeHook(std::wstring_view functionPath, Runtime
     {
         return;
     }
-    auto* function = static_cast<UFunction*>(reflection.LookupObject(functionPath));
+    UFunction* function = FindHookedFunction(functionPath);
     if (function == nullptr)
     {
         return;
@@ -198,6 +212,7 @@ void LiveOrvantaMod::RegisterRuntimeHook(std::wstring_view functionPath, Runtime
     {
         return;
     }
+    std::lock_guard lock(registrationLock);
     runtimeHooks[runtimeHookCount++] = {function, id};
 }
 
@@ -237,6 +252,7 @@ void LiveOrvantaMod::OnWorldChanged(UnrealScriptFunctionCallableContext& context
 
 void LiveOrvantaMod::UnregisterAll()
 {
+    std::lock_guard lock(registrationLock);
     if (tickHandle != 0)
     {
         Hook::UnregisterCallback(tickHandle);

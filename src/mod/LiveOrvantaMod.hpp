@@ -9,6 +9,7 @@
 #include "reflection/Lookup.hpp"
 
 #include <array>
+#include <mutex>
 #include <cstdint>
 #include <string_view>
 
@@ -161,6 +162,9 @@ class LiveOrvantaMod : public RC::CppUserModBase
     static void OnWorldChanged(RC::Unreal::UnrealScriptFunctionCallableContext& context, void* customData);
 
     // ---- Hook registrations ----
+    // Set-up may run on the loader's thread while the game thread already forgets freed
+    // objects: what both touch (registered functions and event classes) is guarded here.
+    std::mutex registrationLock;
     std::uint64_t tickHandle = 0;
     UFunction* worldHookFunction = nullptr;
     std::int32_t worldHookId = 0;

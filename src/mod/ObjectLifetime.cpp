@@ -70,7 +70,12 @@ void LiveOrvantaMod::ForgetObject(const void* object)
 
     // A new world at the left world's address is not the world that was left.
     Drop(leftWorld, object);
+    menuControllerClass.Forget(object);
+    gameControllerClass.Forget(object);
+    playerCharacterClass.Forget(object);
+    reflection.Forget(object);
 
+    std::lock_guard lock(registrationLock);
     // Unregistering later would call into a freed function.
     if (worldHookFunction == object)
     {
@@ -88,16 +93,17 @@ void LiveOrvantaMod::ForgetObject(const void* object)
     Drop(aiCharacterClass, object);
     Drop(npcClass, object);
     Drop(mapIconComponentClass, object);
-    menuControllerClass.Forget(object);
-    gameControllerClass.Forget(object);
-    playerCharacterClass.Forget(object);
-    reflection.Forget(object);
 }
 
 void LiveOrvantaMod::ForgetEngine()
 {
     session = MapSession{};
     leftWorld = nullptr;
+    menuControllerClass.Reset();
+    gameControllerClass.Reset();
+    playerCharacterClass.Reset();
+    reflection.Clear();
+    std::lock_guard lock(registrationLock);
     worldHookFunction = nullptr;
     worldHookId = 0;
     for (std::size_t index = 0; index < runtimeHookCount; ++index)
@@ -106,9 +112,5 @@ void LiveOrvantaMod::ForgetEngine()
     }
     runtimeHookCount = 0;
     aiCharacterClass = npcClass = mapIconComponentClass = nullptr;
-    menuControllerClass.Reset();
-    gameControllerClass.Reset();
-    playerCharacterClass.Reset();
-    reflection.Clear();
 }
 } // namespace Orv

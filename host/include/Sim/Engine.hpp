@@ -40,6 +40,8 @@ struct HostCounters
     uint64 DestroyValue = 0;
     // Slots of the object array looked at by FindObject and FindAllOf: each walks the array.
     uint64 ObjectsWalked = 0;
+    // ProcessEvent on memory that holds no object any more: in a game, a crash or worse.
+    uint64 CallsOnFreedObjects = 0;
 };
 
 // What the engine's object system has done since it started; not reset with the counters.

@@ -4,7 +4,9 @@
 
 #include <Mod/CppUserModBase.hpp>
 
+#include <atomic>
 #include <filesystem>
+#include <thread>
 #include <string>
 
 namespace Sim
@@ -24,6 +26,12 @@ class UE4SS_API ModLoader
     // start_mod; the mod object is then owned by the loader until Uninstall.
     RC::CppUserModBase* StartMod();
     void UnrealInit();
+    // As the loader may: the engine-initialised callback on the loader's own thread while the
+    // game thread goes on ticking. The engine serialises the two at each engine call, so the
+    // mod's first hooks and ticks may fire before its set-up has finished.
+    void StartUnrealInitOnLoaderThread();
+    bool UnrealInitFinished() const { return initDone_.load(); }
+    void WaitForUnrealInit();
     void Uninstall();
     void Unload();
 
@@ -36,5 +44,7 @@ class UE4SS_API ModLoader
     RC::CppUserModBase* (*startMod_)() = nullptr;
     void (*uninstallMod_)(RC::CppUserModBase*) = nullptr;
     RC::CppUserModBase* mod_ = nullptr;
+    std::thread initThread_;
+    std::atomic<bool> initDone_{false};
 };
 } // namespace Sim

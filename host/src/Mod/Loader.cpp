@@ -160,8 +160,30 @@ void ModLoader::UnrealInit()
     }
 }
 
+void ModLoader::StartUnrealInitOnLoaderThread()
+{
+    if (mod_ == nullptr || initThread_.joinable())
+    {
+        return;
+    }
+    initDone_ = false;
+    initThread_ = std::thread([this] {
+        mod_->on_unreal_init();
+        initDone_ = true;
+    });
+}
+
+void ModLoader::WaitForUnrealInit()
+{
+    if (initThread_.joinable())
+    {
+        initThread_.join();
+    }
+}
+
 void ModLoader::Uninstall()
 {
+    WaitForUnrealInit();
     if (mod_ != nullptr && uninstallMod_ != nullptr)
     {
         uninstallMod_(mod_);

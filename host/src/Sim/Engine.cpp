@@ -537,6 +537,7 @@ int64 FrameNanoseconds(float deltaSeconds)
 
 void TickEngine(float deltaSeconds)
 {
+    auto guard = LockEngine();
     auto& s = State();
     ++s.frame;
     AdvanceClock(FrameNanoseconds(deltaSeconds));

@@ -14,6 +14,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -78,6 +79,9 @@ class ObjectPool
 
 struct EngineState
 {
+    // Held by the game thread through each frame and by every engine call a mod makes, so a
+    // loader thread's calls fall between frames, as the engine's own locks have them.
+    std::recursive_mutex lock;
     EngineOptions options;
     bool running = false;
     uint64 frame = 0;
@@ -133,6 +137,8 @@ struct EngineState
 };
 
 EngineState& State();
+
+inline std::unique_lock<std::recursive_mutex> LockEngine() { return std::unique_lock(State().lock); }
 
 // Does what a broken native body would: writes through null or divides by zero.
 void RaiseFault(FaultKind fault);

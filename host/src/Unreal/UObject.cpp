@@ -62,6 +62,7 @@ int32 FUObjectArray::AllocateSerialNumber(int32 index)
 
 void FUObjectArray::AddUObjectDeleteListener(FUObjectDeleteListener* listener)
 {
+    auto guard = Sim::Detail::LockEngine();
     auto& listeners = State().deleteListeners;
     if (listener != nullptr && std::find(listeners.begin(), listeners.end(), listener) == listeners.end())
     {
@@ -71,6 +72,7 @@ void FUObjectArray::AddUObjectDeleteListener(FUObjectDeleteListener* listener)
 
 void FUObjectArray::RemoveUObjectDeleteListener(FUObjectDeleteListener* listener)
 {
+    auto guard = Sim::Detail::LockEngine();
     std::erase(State().deleteListeners, listener);
 }
 
@@ -95,9 +97,15 @@ UClass* UObject::StaticClass() { return State().objectClass; }
 
 void UObject::ProcessEvent(UFunction* function, void* parms)
 {
+    auto guard = Sim::Detail::LockEngine();
     ++State().counters.ProcessEvent;
     if (function == nullptr)
     {
+        return;
+    }
+    if (EngineAccess::SlotOf(this) == nullptr || EngineAccess::SlotOf(function) == nullptr)
+    {
+        ++State().counters.CallsOnFreedObjects;
         return;
     }
     EngineAccess::Invoke(this, function, parms);
@@ -240,6 +248,7 @@ namespace
 CallbackId RegisterHook(Sim::Detail::FunctionState* state, const UnrealScriptFunctionCallable& callable, void* data,
                         bool pre)
 {
+    auto guard = Sim::Detail::LockEngine();
     ++State().counters.RegisterHook;
     if (state == nullptr || state->refuseHooks || !callable)
     {
@@ -263,6 +272,7 @@ CallbackId UFunction::RegisterPostHook(const UnrealScriptFunctionCallable& calla
 
 bool UFunction::UnregisterHook(CallbackId id)
 {
+    auto guard = Sim::Detail::LockEngine();
     ++Sim::Detail::State().counters.UnregisterHook;
     if (State == nullptr)
     {

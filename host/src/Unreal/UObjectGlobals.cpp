@@ -19,6 +19,7 @@ namespace UObjectGlobals
 // without regard to case, as the engine's names do.
 UObject* FindObject(UClass* cls, UObject* outer, const CharType* name, bool exactClass, ObjectSearcher*)
 {
+    auto guard = Sim::Detail::LockEngine();
     auto& s = State();
     ++s.counters.FindObject;
     if (name == nullptr)
@@ -54,6 +55,7 @@ UObject* FindObject(UClass* cls, UObject* outer, const CharType* name, bool exac
 // objects and archetypes are not instances.
 void FindAllOf(StringViewType className, std::vector<UObject*>& out)
 {
+    auto guard = Sim::Detail::LockEngine();
     auto& s = State();
     ++s.counters.FindAllOf;
     // The loader's own name probe, not the mod's.
@@ -85,6 +87,7 @@ void FindAllOf(StringViewType className, std::vector<UObject*>& out)
 
 UObject* StaticConstructObject(const FStaticConstructObjectParameters& params)
 {
+    auto guard = Sim::Detail::LockEngine();
     ++State().counters.StaticConstructObject;
     if (params.Class == nullptr)
     {
@@ -99,6 +102,7 @@ namespace Hook
 {
 GlobalCallbackId RegisterEngineTickPostCallback(EngineTickCallbackWithData callback, FCallbackOptions options)
 {
+    auto guard = Sim::Detail::LockEngine();
     auto& s = State();
     ++s.counters.RegisterTick;
     if (s.refuseTicks || !callback)
@@ -117,6 +121,7 @@ GlobalCallbackId RegisterEngineTickPostCallback(EngineTickCallbackWithData callb
 
 bool UnregisterCallback(GlobalCallbackId id)
 {
+    auto guard = Sim::Detail::LockEngine();
     auto& s = State();
     ++s.counters.UnregisterTick;
     auto found = std::find_if(s.ticks.begin(), s.ticks.end(), [id](const Sim::Detail::TickCallback& t) { return t.id == id; });

@@ -1,0 +1,371 @@
+// The mod against an engine that frees and reuses memory at once: whatever the engine frees,
+// the mod forgets before it could read it or take the next object at that address for it; a
+// map load within one frame costs nothing and risks nothing; with the game's hooks silent the
+// mod still follows world changes, respawns and creatures; and a set-up on the loader's own
+// thread is safe while the game ticks.
+#include "support/EngineFixture.hpp"
+
+#include "mod/LiveOrvantaMod.hpp"
+#include "settings/ModSettings.hpp"
+
+#include <Sim/Types.hpp>
+#include <Sim/World.hpp>
+#include <Unreal/UObjectArray.hpp>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <functional>
+#include <thread>
+
+namespace
+{
+using namespace RC::Unreal;
+using Orv::LiveOrvantaMod;
+
+constexpr float kFrame = 1.0f / 60.0f;
+
+class ExposedMod : public LiveOrvantaMod
+{
+  public:
+    using LiveOrvantaMod::TrackActor;
+};
+
+struct Player
+{
+    UWorld* world = nullptr;
+    UObject* gameInstance = nullptr;
+    UObject* controller = nullptr;
+    UObject* pawn = nullptr;
+};
+
+UObject* AsObject(UWorld* world) { return reinterpret_cast<UObject*>(world); }
+
+bool Contains(const std::vector<UObject*>& list, const void* object)
+{
+    return std::find(list.begin(), list.end(), object) != list.end();
+}
+
+class ObjectLifetime : public OrvTest::EngineFixture
+{
+  protected:
+    void SetUp() override
+    {
+        EngineFixture::SetUp();
+        Orv::Settings() = Orv::DefaultSettings();
+    }
+
+    void TearDown() override
+    {
+        mod_.reset();
+        Orv::Settings() = Orv::DefaultSettings();
+    }
+
+    static Player MakePlayer(std::wstring_view map, UObject* gameInstance = nullptr)
+    {
+        Player player;
+        player.world = Sim::CreateWorld(map);
+        player.gameInstance = gameInstance != nullptr ? gameInstance : Sim::CreateGameInstance(player.world);
+        auto local = Sim::EnterLocalPlayer(player.world);
+        player.controller = local.controller;
+        player.pawn = local.pawn;
+        return player;
+    }
+
+    void StartMod()
+    {
+        mod_ = std::make_unique<ExposedMod>();
+        mod_->on_unreal_init();
+    }
+
+    void Frames(int count)
+    {
+        for (int i = 0; i < count; ++i)
+        {
+            Sim::TickEngine(kFrame);
+        }
+    }
+
+    // A player in a world with a session of the mod built on it.
+    Player LivePlayer(std::wstring_view map = L"Valley")
+    {
+        Player player = MakePlayer(map);
+        StartMod();
+        Frames(1);
+        EXPECT_EQ(Session().discovery.pawn, player.pawn);
+        return player;
+    }
+
+    const Orv::MapSession& Session() const { return mod_->Session(); }
+
+    std::unique_ptr<ExposedMod> mod_;
+};
+
+TEST_F(ObjectLifetime, TheModListensForDeletionsFromInitialisationUntilItGoes)
+{
+    mod_ = std::make_unique<ExposedMod>();
+    EXPECT_FALSE(mod_->ListensForDeletions()) << "nothing of the engine before it is ready";
+    mod_->on_unreal_init();
+    EXPECT_TRUE(mod_->ListensForDeletions());
+    mod_.reset();
+    // Had the mod stayed on the list, this would call into a deleted object.
+    Sim::DestroyObject(Sim::NewObject(Sim::FindClass(L"/Script/Engine.Actor"), nullptr));
+}
+
+TEST_F(ObjectLifetime, EachDiscoveryReferenceGoesTheMomentItsObjectIsFreed)
+{
+    using Pick = std::function<UObject*(const Player&)>;
+    using Kept = std::function<const void*(const Orv::DiscoveryState&)>;
+    struct Case
+    {
+        const char* what;
+        Pick freed;
+        Kept kept;
+    };
+    const Case cases[] = {
+        {"pawn", [](const Player& p) { return p.pawn; }, [](const auto& d) -> const void* { return d.pawn; }},
+        {"controller", [](const Player& p) { return p.controller; },
+         [](const auto& d) -> const void* { return d.playerController; }},
+        {"game instance", [](const Player& p) { return p.gameInstance; },
+         [](const auto& d) -> const void* { return d.gameInstance; }},
+        {"world", [](const Player& p) { return AsObject(p.world); }, [](const auto& d) -> const void* { return d.world; }},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        StartEngine();
+        Player player = LivePlayer();
+        UObject* freed = c.freed(player);
+        ASSERT_EQ(c.kept(Session().discovery), freed);
+        Sim::DestroyObject(freed);
+        const Orv::DiscoveryState& found = Session().discovery;
+        EXPECT_EQ(c.kept(found), nullptr);
+        const int kept = (found.world != nullptr) + (found.gameInstance != nullptr) +
+                         (found.playerController != nullptr) + (found.pawn != nullptr);
+        EXPECT_EQ(kept, 3) << "only what was freed goes";
+        mod_.reset();
+    }
+}
+
+TEST_F(ObjectLifetime, TrackedAndQueuedActorsAndTheAiSubsystemGoWhenFreed)
+{
+    Player player = LivePlayer();
+    ASSERT_NE(Session().gameData.aiSubsystem, nullptr) << "the first frame's full scan found it";
+    auto* tracked = Sim::SpawnActor(player.world, L"/Script/Umbrafel.UmbrafelAICharacter");
+    auto* arriving = Sim::SpawnActor(player.world, L"/Script/Umbrafel.UmbrafelAICharacter");
+    auto* leaving = Sim::SpawnActor(player.world, L"/Script/Umbrafel.UmbrafelAICharacter");
+    mod_->TrackActor(tracked);
+    mod_->OnRuntimeEvent(LiveOrvantaMod::RuntimeEvent::ActorBeginPlay, arriving);
+    mod_->OnRuntimeEvent(LiveOrvantaMod::RuntimeEvent::ActorEndPlay, leaving);
+    ASSERT_TRUE(Contains(Session().actors.trackedActors, tracked));
+    ASSERT_TRUE(Contains(Session().actors.pendingBeginPlay, arriving));
+    ASSERT_TRUE(Contains(Session().actors.pendingEndPlay, leaving));
+
+    for (UObject* actor : {tracked, arriving, leaving})
+    {
+        Sim::DestroyObject(actor);
+    }
+    EXPECT_TRUE(Session().actors.trackedActors.empty());
+    EXPECT_TRUE(Session().actors.pendingBeginPlay.empty());
+    EXPECT_TRUE(Session().actors.pendingEndPlay.empty());
+
+    Sim::DestroyObject(Session().gameData.aiSubsystem);
+    EXPECT_EQ(Session().gameData.aiSubsystem, nullptr);
+    Frames(40);
+    EXPECT_EQ(Sim::Counters().CallsOnFreedObjects, 0u);
+}
+
+TEST_F(ObjectLifetime, ALeftWorldOnceFreedIsNoLongerCompared)
+{
+    Player player = LivePlayer();
+    Sim::CallScriptFunction(player.gameInstance, L"K2_OnWorldChanged", [&](uint8* parms) {
+        UWorld* worlds[2] = {player.world, nullptr};
+        std::memcpy(parms, worlds, sizeof(worlds));
+    });
+    ASSERT_EQ(mod_->LeftWorld(), static_cast<void*>(player.world));
+    Sim::DestroyObject(AsObject(player.world));
+    EXPECT_EQ(mod_->LeftWorld(), nullptr) << "a new world at its address is not the world left";
+}
+
+TEST_F(ObjectLifetime, TheWorldBeingLeftSurvivesTheLoadsSecondNotification)
+{
+    Player player = LivePlayer();
+    auto* next = Sim::CreateWorld(L"Caves");
+    auto notify = [&](UWorld* left, UWorld* entered) {
+        Sim::CallScriptFunction(player.gameInstance, L"K2_OnWorldChanged", [&](uint8* parms) {
+            UWorld* worlds[2] = {left, entered};
+            std::memcpy(parms, worlds, sizeof(worlds));
+        });
+    };
+    notify(player.world, nullptr);
+    notify(nullptr, next);
+    EXPECT_EQ(mod_->LeftWorld(), static_cast<void*>(player.world));
+    EXPECT_TRUE(mod_->WorldChangePending());
+
+    // The world left is still there and its player still local: it is not taken again.
+    Frames(1);
+    EXPECT_EQ(Session().discovery.world, nullptr);
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    Frames(45);
+    EXPECT_EQ(Session().discovery.world, nullptr);
+}
+
+TEST_F(ObjectLifetime, AClassFreedWithItsLevelLeavesNoCacheEntryForTheNextClassAtItsAddress)
+{
+    Player player = LivePlayer(L"Open");
+    const Sim::ClassDef crawler{.path = L"/Game/Creatures/BP_Crawler.BP_Crawler_C",
+                                .super = L"/Script/Umbrafel.UmbrafelAICharacter",
+                                .blueprint = true};
+    UClass* first = Sim::DefineLevelClass(player.world, crawler);
+    auto* creature = Sim::SpawnActor(player.world, first);
+    mod_->TrackActor(creature); // looks "IsActorBeingDestroyed" up on the blueprint class
+    ASSERT_TRUE(Contains(Session().actors.trackedActors, creature));
+
+    UWorld* caves = Sim::CreateWorld(L"Caves");
+    Sim::Travel(player.gameInstance, caves);
+    ASSERT_FALSE(Sim::HoldsObject(first));
+    // The next class of that size takes the freed class's memory; this one answers that every
+    // actor of it is on its way out.
+    UClass* second = Sim::DefineLevelClass(
+        caves, {.path = L"/Game/Creatures/BP_Doomed.BP_Doomed_C",
+                .super = L"/Script/Umbrafel.UmbrafelAICharacter",
+                .functions = {{L"IsActorBeingDestroyed", {Sim::Return(Sim::Bool())},
+                               [](Sim::Call& call) { call.SetBool(L"ReturnValue", true); }}},
+                .blueprint = true});
+    ASSERT_EQ(static_cast<void*>(second), static_cast<void*>(first)) << "the engine reused the address";
+    Sim::EnterLocalPlayer(caves);
+    Frames(1);
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    Frames(30);
+    ASSERT_EQ(Session().discovery.world, caves);
+    auto* doomed = Sim::SpawnActor(caves, second);
+    ASSERT_NE(doomed, nullptr);
+    mod_->TrackActor(doomed);
+    EXPECT_FALSE(Contains(Session().actors.trackedActors, doomed)) << "asked the new class, not the old one's answer";
+    EXPECT_EQ(Sim::Counters().CallsOnFreedObjects, 0u);
+}
+
+TEST_F(ObjectLifetime, AMapLoadWithinOneFrameCostsNothingAndTheNextSessionIsInTheNewWorld)
+{
+    Player player = LivePlayer(L"Open");
+    for (int i = 0; i < 4; ++i)
+    {
+        mod_->TrackActor(Sim::SpawnActor(player.world, L"/Script/Umbrafel.UmbrafelAICharacter"));
+    }
+    auto* dungeon = Sim::CreateWorld(L"Dungeon", false);
+    Sim::ResetCounters();
+    Sim::Travel(player.gameInstance, dungeon);
+
+    // Everything of the old world is freed already; the mod holds none of it.
+    EXPECT_FALSE(Sim::HoldsObject(AsObject(player.world)));
+    EXPECT_EQ(Session().discovery.world, nullptr);
+    EXPECT_EQ(Session().discovery.pawn, nullptr);
+    EXPECT_TRUE(Session().actors.trackedActors.empty());
+    EXPECT_EQ(mod_->LeftWorld(), nullptr);
+    EXPECT_TRUE(mod_->WorldChangePending());
+    Frames(1);
+    EXPECT_FALSE(mod_->WorldChangePending());
+    EXPECT_EQ(Sim::Counters().ProcessEvent, 0u) << "nothing left to take down";
+
+    auto entered = Sim::EnterLocalPlayer(dungeon);
+    Frames(1);
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    Frames(30);
+    EXPECT_EQ(Session().discovery.world, dungeon);
+    EXPECT_EQ(Session().discovery.pawn, entered.pawn);
+    EXPECT_EQ(Session().discovery.gameInstance, player.gameInstance);
+    EXPECT_EQ(Sim::Counters().CallsOnFreedObjects, 0u);
+}
+
+class SilentEvents : public ObjectLifetime
+{
+  protected:
+    void SetUp() override
+    {
+        ObjectLifetime::SetUp();
+        Sim::SetSilentEvents(true);
+    }
+};
+
+TEST_F(SilentEvents, TheModFollowsAWorldChangeItIsNeverToldOf)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    Player player = LivePlayer(L"Open");
+    auto* dungeon = Sim::CreateWorld(L"Dungeon", false);
+    Sim::Travel(player.gameInstance, dungeon);
+    EXPECT_FALSE(mod_->WorldChangePending()) << "no hook ran";
+    Frames(1);
+    EXPECT_EQ(Session().discovery.world, nullptr) << "the freed world made the session stale";
+    auto entered = Sim::EnterLocalPlayer(dungeon);
+    Frames(31);
+    EXPECT_EQ(Session().discovery.world, dungeon);
+    EXPECT_EQ(Session().discovery.pawn, entered.pawn);
+    EXPECT_EQ(Sim::Stats().ScriptHooksFired, 0u);
+}
+
+TEST_F(SilentEvents, TheModFollowsARespawnAndCreaturesComingAndGoing)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    Player player = LivePlayer(L"Open");
+    auto* newPawn = Sim::Respawn(player.controller);
+    Frames(1);
+    EXPECT_EQ(Session().discovery.pawn, newPawn);
+
+    auto* creature = Sim::SpawnActor(player.world, L"/Script/Umbrafel.UmbrafelAICharacter");
+    Frames(1);
+    EXPECT_FALSE(Contains(Session().actors.trackedActors, creature)) << "no begin-play event told of it";
+    Frames(31);
+    EXPECT_TRUE(Contains(Session().actors.trackedActors, creature)) << "the AI list's refresh found it";
+
+    Sim::DestroyActor(creature);
+    Sim::CollectGarbage(true);
+    EXPECT_FALSE(Contains(Session().actors.trackedActors, creature));
+    EXPECT_EQ(Sim::Counters().CallsOnFreedObjects, 0u);
+}
+
+TEST_F(ObjectLifetime, WhenTheObjectArrayShutsDownTheModLetsGoOfTheEngineEntirely)
+{
+    Player player = LivePlayer();
+    static_cast<void>(player);
+    Sim::ResetEngine();
+    EXPECT_FALSE(mod_->ListensForDeletions());
+    EXPECT_EQ(mod_->Session().discovery.world, nullptr);
+    EXPECT_EQ(mod_->RuntimeHookCount(), 0u);
+    EXPECT_EQ(mod_->WorldHookId(), 0);
+    Sim::DefineDefaultGame();
+    Sim::ResetCounters();
+    mod_.reset();
+    EXPECT_EQ(Sim::Counters().UnregisterHook, 0u) << "the hooked functions died with the engine";
+    EXPECT_EQ(Sim::Counters().ProcessEvent, 0u);
+}
+
+TEST_F(ObjectLifetime, ASetUpOnTheLoadersThreadIsSafeWhileTheGameTicksAndFrees)
+{
+    OrvTest::ImplementPlayEvents();
+    Player player = MakePlayer(L"Valley");
+    mod_ = std::make_unique<ExposedMod>();
+    std::atomic<bool> done{false};
+    std::thread loader([&] {
+        mod_->on_unreal_init();
+        done = true;
+    });
+    // The game goes on: creatures come and go, and the collector frees them, while the
+    // loader's thread registers.
+    int frames = 0;
+    while (!done.load() || frames < 3)
+    {
+        auto* creature = Sim::SpawnActor(player.world, L"/Script/Umbrafel.UmbrafelAICharacter");
+        Sim::DestroyActor(creature);
+        Sim::CollectGarbage(true);
+        Sim::TickEngine(kFrame);
+        ++frames;
+        std::this_thread::yield();
+    }
+    loader.join();
+    EXPECT_EQ(mod_->RuntimeHookCount(), 35u);
+    EXPECT_NE(mod_->TickHandle(), 0u);
+    Frames(2);
+    EXPECT_EQ(Session().discovery.pawn, player.pawn);
+    EXPECT_EQ(Sim::Counters().CallsOnFreedObjects, 0u);
+}
+} // namespace
