@@ -160,8 +160,8 @@ FProperty* Reflection::LookupParameter(UFunction* function, std::wstring_view na
 void Reflection::Forget(const void* object)
 {
     // Keys first: a class's or function's own entries go with it.
-    classMembers_.erase(static_cast<const UStruct*>(object));
-    parameters_.erase(static_cast<const UStruct*>(object));
+    classMembers_.erase(reinterpret_cast<const UStruct*>(object));
+    parameters_.erase(reinterpret_cast<const UStruct*>(object));
     if (heldValues_.erase(object) == 0)
     {
         return;

@@ -300,9 +300,9 @@ TEST_F(OwnedValues, ObjectsHeldOnlyInContainersSurviveCollection)
     Sim::MapAdd(keyed, keyed->ContainerPtrToValuePtr(owner), [&](void*, void* v) { std::memcpy(v, &inMap, 8); });
 
     Sim::CollectGarbage();
-    EXPECT_EQ(inArray->GetObjectItem()->GetUObject(), inArray);
-    EXPECT_EQ(inMap->GetObjectItem()->GetUObject(), inMap);
-    EXPECT_EQ(loose->GetObjectItem()->GetUObject(), nullptr);
+    EXPECT_TRUE(Sim::HoldsObject(inArray));
+    EXPECT_TRUE(Sim::HoldsObject(inMap));
+    EXPECT_FALSE(Sim::HoldsObject(loose));
 }
 
 class EngineFlavours : public OrvTest::EngineFixture, public ::testing::WithParamInterface<int>

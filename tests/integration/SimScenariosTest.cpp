@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <filesystem>
 #include <map>
 #include <random>
@@ -36,7 +37,8 @@ class SimScenarioRuns : public ::testing::Test
         fs::remove_all(root_, ignored);
     }
 
-    nlohmann::json Play(const std::string& scenario, int frames, int engine = 5, std::uint64_t seed = 1)
+    nlohmann::json Play(const std::string& scenario, int frames, int engine = 5, std::uint64_t seed = 1,
+                        const std::function<void(OrvSim::RunOptions&)>& adjust = {})
     {
         OrvSim::RunOptions options;
         options.library = ORVANTA_MAIN_LIBRARY;
@@ -46,6 +48,10 @@ class SimScenarioRuns : public ::testing::Test
         options.engineMajor = engine;
         options.seed = seed;
         options.echoLog = false;
+        if (adjust)
+        {
+            adjust(options);
+        }
         OrvSim::RunResult result = OrvSim::RunSession(options);
         EXPECT_TRUE(result.ok) << result.error;
         return result.report;
@@ -153,6 +159,74 @@ TEST_F(SimScenarioRuns, TheMenuNeverGainsAPawnAndNothingPilesUpWhileItRuns)
     EXPECT_EQ(longer["capture_actors"], 0);
     EXPECT_TRUE(LocalController()->IsA(Sim::FindClass(L"/Script/Umbrafel.UmbrafelPlayerControllerMenu")));
     EXPECT_EQ(LocalPawn(), nullptr);
+}
+
+// Every scenario on both engines, with the game's hooks firing and with them silent: the mod
+// never calls into freed memory, leaves nothing registered, and the engine really did reuse
+// memory and slots under it.
+TEST_F(SimScenarioRuns, EveryScenarioOnBothEnginesWithOrWithoutHooksTouchesNoFreedObject)
+{
+    for (const auto& name : OrvSim::ScenarioNames())
+    {
+        for (int engine : {4, 5})
+        {
+            for (bool silent : {false, true})
+            {
+                SCOPED_TRACE(name + " engine " + std::to_string(engine) + (silent ? " silent" : ""));
+                auto report = Play(name, 600, engine, 1, [&](OrvSim::RunOptions& options) { options.silentEvents = silent; });
+                EXPECT_EQ(Sim::Counters().CallsOnFreedObjects, 0u);
+                EXPECT_EQ(report["hooks_after_unload"], (nlohmann::json{{"script", 0}, {"tick", 0}}));
+                EXPECT_EQ(report["silent_events"], silent);
+                const auto& engineReport = report["engine"];
+                EXPECT_GE(engineReport["collections"].get<int>(), 9) << "one a second, and one after unload";
+                if (name == "walk" || name == "world-change" || name == "respawn")
+                {
+                    EXPECT_GT(engineReport["addresses_reused"].get<int>(), 0);
+                    EXPECT_GT(engineReport["slots_reused"].get<int>(), 0);
+                }
+                if (silent)
+                {
+                    EXPECT_EQ(engineReport["script_hooks_fired"], 0);
+                }
+            }
+        }
+    }
+}
+
+TEST_F(SimScenarioRuns, AWorldChangeByMapLoadOrSeamlessTravelEndsInTheNewWorld)
+{
+    for (const std::string travel : {"load", "seamless"})
+    {
+        SCOPED_TRACE(travel);
+        auto report = Play("world-change", 600, 5, 1, [&](OrvSim::RunOptions& options) { options.travel = travel; });
+        EXPECT_EQ(report["travel"], travel);
+        auto* dungeon = Sim::FindObjectByPath(L"/Game/Maps/Umbrafel_Dungeon.Umbrafel_Dungeon");
+        ASSERT_TRUE(Lives(dungeon));
+        EXPECT_EQ(Sim::FindObjectByPath(L"/Game/Maps/Umbrafel_Open.Umbrafel_Open"), nullptr);
+        EXPECT_EQ(Sim::FindClass(L"/Game/Creatures/BP_Umbrafel_OpenCreature.BP_Umbrafel_OpenCreature_C"), nullptr)
+            << "the open world's creature class went with its map";
+        EXPECT_GE(report["engine"]["script_hooks_fired"].get<int>(), travel == "load" ? 2 : 1)
+            << "a load notifies twice, seamless travel once";
+        EXPECT_EQ(Sim::Counters().CallsOnFreedObjects, 0u);
+    }
+}
+
+TEST_F(SimScenarioRuns, TheModLooksNothingUpPerFrameEvenInALargeGame)
+{
+    auto brief = Play("walk", 60);
+    auto longer = Play("walk", 600, 5, 1, [](OrvSim::RunOptions& options) { options.objects = 20000; });
+    EXPECT_EQ(brief["engine"]["find_object_calls"], longer["engine"]["find_object_calls"])
+        << "every name resolved once, whatever the frames and objects";
+    EXPECT_GE(longer["objects_alive"].get<int>(), 20000);
+}
+
+TEST_F(SimScenarioRuns, ASetUpOnTheLoadersThreadEndsRegisteredAsTheUsualOne)
+{
+    auto report = Play("walk", 300, 5, 1, [](OrvSim::RunOptions& options) { options.initOnLoaderThread = true; });
+    EXPECT_EQ(report["hooks_registered"], (nlohmann::json{{"script", 36}, {"tick", 1}}));
+    EXPECT_EQ(report["hooks_after_unload"], (nlohmann::json{{"script", 0}, {"tick", 0}}));
+    EXPECT_EQ(report["log"].size(), 1u) << "the banner, and nothing went wrong";
+    EXPECT_EQ(Sim::Counters().CallsOnFreedObjects, 0u);
 }
 } // namespace
 #endif

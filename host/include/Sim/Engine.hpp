@@ -73,7 +73,8 @@ struct EngineOptions
     int32 VersionMinor = 1;
     FontSizeKind FontSize = FontSizeKind::ByVersion;
     // Later deaths of the same size an object's memory waits for before it is reused; 0
-    // reuses it for the very next object of that size.
+    // reuses it for the very next object of that size. Held-back memory stays readable (not
+    // poisoned), for the tests that read stale pointers on purpose.
     int32 MemoryQuarantine = 0;
     // No hooked script function runs its hooks, as in a game whose blueprints implement none
     // of the hooked events.

@@ -48,10 +48,13 @@ void* ObjectPool::Allocate(std::size_t size, std::size_t quarantine, bool& reuse
     return blocks_.back().get();
 }
 
-void ObjectPool::Release(void* memory, std::size_t size)
+void ObjectPool::Release(void* memory, std::size_t size, bool poison)
 {
     released_[size].push_back(memory);
-    ORV_POISON(memory, size);
+    if (poison)
+    {
+        ORV_POISON(memory, size);
+    }
 }
 
 void ObjectPool::FreeAll()
@@ -231,8 +234,8 @@ void EngineAccess::Destroy(UObject* object)
     s.nativeReferences.erase(object);
     s.worldOverrides.erase(object);
     s.play.Forget(object);
-    s.classInfo.erase(static_cast<const UClass*>(object));
-    s.blueprintClasses.erase(static_cast<const UClass*>(object));
+    s.classInfo.erase(reinterpret_cast<const UClass*>(object));
+    s.blueprintClasses.erase(reinterpret_cast<const UClass*>(object));
     if (s.engineObject == object)
     {
         s.engineObject = nullptr;
@@ -245,7 +248,7 @@ void EngineAccess::Destroy(UObject* object)
     s.freeIndices.push_back(index);
     s.liveAddresses.erase(object);
     ++s.stats.ObjectsFreed;
-    s.pool.Release(object, s.allocationSize[static_cast<std::size_t>(index)]);
+    s.pool.Release(object, s.allocationSize[static_cast<std::size_t>(index)], s.options.MemoryQuarantine == 0);
 }
 
 UPackage* EngineAccess::Package(StringViewType name)

@@ -68,7 +68,9 @@ class ObjectPool
   public:
     // Whether the block came from a freed object.
     void* Allocate(std::size_t size, std::size_t quarantine, bool& reused);
-    void Release(void* memory, std::size_t size);
+    // Poisoned unless held back by a quarantine: the tests that ask for one read stale
+    // pointers on purpose.
+    void Release(void* memory, std::size_t size, bool poison);
     void FreeAll();
 
   private:

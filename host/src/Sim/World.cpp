@@ -516,7 +516,7 @@ void PlayState::Forget(const UObject* object)
     aiSubsystems.erase(object);
     playing.erase(object);
     tornDown.erase(object);
-    defaultComponents.erase(static_cast<const UClass*>(object));
+    defaultComponents.erase(reinterpret_cast<const UClass*>(object));
     levels.erase(object);
     if (auto found = actors.find(object); found != actors.end())
     {

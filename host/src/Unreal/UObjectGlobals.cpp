@@ -15,8 +15,9 @@ using Sim::Detail::State;
 
 namespace UObjectGlobals
 {
-// As the loader's own search does, every lookup walks the whole object array; paths compare
-// without regard to case, as the engine's names do.
+// As the loader's own search does, every lookup walks the whole object array, found or not, so
+// a lookup made every frame costs what it costs in a large game; paths compare without regard
+// to case, as the engine's names do.
 UObject* FindObject(UClass* cls, UObject* outer, const CharType* name, bool exactClass, ObjectSearcher*)
 {
     auto guard = Sim::Detail::LockEngine();
@@ -32,7 +33,8 @@ UObject* FindObject(UClass* cls, UObject* outer, const CharType* name, bool exac
     for (int32 index = 0; index < s.numItems; ++index)
     {
         auto* item = EngineAccess::Item(index);
-        if (item->Object == nullptr || item->IsUnreachable() || s.foldedPaths[static_cast<std::size_t>(index)] != wanted)
+        if (match != nullptr || item->Object == nullptr || item->IsUnreachable() ||
+            s.foldedPaths[static_cast<std::size_t>(index)] != wanted)
         {
             continue;
         }
@@ -46,7 +48,6 @@ UObject* FindObject(UClass* cls, UObject* outer, const CharType* name, bool exac
             continue;
         }
         match = object;
-        break;
     }
     return match;
 }
