@@ -478,36 +478,45 @@ double ReadReal(const UStruct* layout, const void* value, StringViewType member)
     return 0;
 }
 
-void WriteVectorValue(void* value, double x, double y, double z)
+namespace
 {
-    const auto* layout = static_cast<const UStruct*>(FindObjectByPath(L"/Script/CoreUObject.Vector"));
-    WriteReal(layout, value, L"X", x);
-    WriteReal(layout, value, L"Y", y);
-    WriteReal(layout, value, L"Z", z);
+// The three reals of an engine vector or rotator, by the struct's member names.
+struct TripleLayout
+{
+    const wchar_t* path;
+    const wchar_t* members[3];
+};
+constexpr TripleLayout kVector{L"/Script/CoreUObject.Vector", {L"X", L"Y", L"Z"}};
+constexpr TripleLayout kRotator{L"/Script/CoreUObject.Rotator", {L"Pitch", L"Yaw", L"Roll"}};
+
+void WriteTriple(const TripleLayout& triple, void* value, const double (&reals)[3])
+{
+    const auto* layout = static_cast<const UStruct*>(FindObjectByPath(triple.path));
+    for (int i = 0; i < 3; ++i)
+    {
+        WriteReal(layout, value, triple.members[i], reals[i]);
+    }
 }
 
-void ReadVectorValue(const void* value, double& x, double& y, double& z)
+void ReadTriple(const TripleLayout& triple, const void* value, double* (&&reals)[3])
 {
-    const auto* layout = static_cast<const UStruct*>(FindObjectByPath(L"/Script/CoreUObject.Vector"));
-    x = ReadReal(layout, value, L"X");
-    y = ReadReal(layout, value, L"Y");
-    z = ReadReal(layout, value, L"Z");
+    const auto* layout = static_cast<const UStruct*>(FindObjectByPath(triple.path));
+    for (int i = 0; i < 3; ++i)
+    {
+        *reals[i] = ReadReal(layout, value, triple.members[i]);
+    }
 }
+} // namespace
 
+void WriteVectorValue(void* value, double x, double y, double z) { WriteTriple(kVector, value, {x, y, z}); }
+void ReadVectorValue(const void* value, double& x, double& y, double& z) { ReadTriple(kVector, value, {&x, &y, &z}); }
 void WriteRotatorValue(void* value, double pitch, double yaw, double roll)
 {
-    const auto* layout = static_cast<const UStruct*>(FindObjectByPath(L"/Script/CoreUObject.Rotator"));
-    WriteReal(layout, value, L"Pitch", pitch);
-    WriteReal(layout, value, L"Yaw", yaw);
-    WriteReal(layout, value, L"Roll", roll);
+    WriteTriple(kRotator, value, {pitch, yaw, roll});
 }
-
 void ReadRotatorValue(const void* value, double& pitch, double& yaw, double& roll)
 {
-    const auto* layout = static_cast<const UStruct*>(FindObjectByPath(L"/Script/CoreUObject.Rotator"));
-    pitch = ReadReal(layout, value, L"Pitch");
-    yaw = ReadReal(layout, value, L"Yaw");
-    roll = ReadReal(layout, value, L"Roll");
+    ReadTriple(kRotator, value, {&pitch, &yaw, &roll});
 }
 
 void PlayState::Forget(const UObject* object)
