@@ -4,8 +4,17 @@
 
 #include "settings/SettingsFile.hpp"
 
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <locale>
+#include <ostream>
 #include <sstream>
+#include <string>
+#include <type_traits>
+#include <variant>
 
 namespace
 {
@@ -204,6 +213,34 @@ namespace
         EXPECT_EQ(outcome.result, SettingsReadResult::NeedsRewrite);
     }
 
+    TEST(SettingsRead, RangeErrorOfTheConversionRejectsTheValue)
+    {
+        // A number too small for its type converts to 0 or near it. Whether the C library calls
+        // that a range error is its own choice; where it does, 0 is not what the text said.
+        errno = 0;
+        static_cast<void>(std::wcstof(L"1e-50", nullptr));
+        const bool floatUnderflowIsAnError = errno == ERANGE;
+        errno = 0;
+        static_cast<void>(std::wcstod(L"1e-400", nullptr));
+        const bool doubleUnderflowIsAnError = errno == ERANGE;
+
+        auto outcome = ReadWith("IndoorShelterThreshold=0.75\r\nIndoorShelterThreshold=1e-50\r\n");
+        EXPECT_EQ(outcome.settings.IndoorShelterThreshold, floatUnderflowIsAnError ? 0.75f : 0.0f);
+        EXPECT_EQ(outcome.result == SettingsReadResult::NeedsRewrite, floatUnderflowIsAnError);
+        outcome = ReadWith("PositionX=0.75\r\nPositionX=1e-400\r\n");
+        EXPECT_EQ(outcome.settings.PositionX, doubleUnderflowIsAnError ? 0.75 : 0.0);
+        EXPECT_EQ(outcome.result == SettingsReadResult::NeedsRewrite, doubleUnderflowIsAnError);
+
+        // A range error, the reader's own or one left behind by earlier code, says nothing about
+        // the next value.
+        errno = ERANGE;
+        outcome = ReadWith("Zoom=1e39\r\nSize=300\r\n");
+        EXPECT_EQ(outcome.settings.Zoom, 8000.0f);
+        EXPECT_EQ(outcome.settings.Size, 300.0f);
+        errno = ERANGE;
+        EXPECT_EQ(Read(kDefaultFile).result, SettingsReadResult::Complete);
+    }
+
     TEST(SettingsRead, LineEnds)
     {
         // LF only, CR LF, and one stray CR more are all the same line.
@@ -242,5 +279,201 @@ namespace
         std::string many;
         for (int i = 0; i < 10000; ++i) many += "Size=" + std::to_string(160 + i % 500) + "\r\n";
         EXPECT_EQ(ReadWith(many).settings.Size, 160.0f + 9999 % 500);
+    }
+
+    // Every number key with its accepted range, written out here rather than taken from the
+    // code's constants so that a wrong bound there shows.
+    using NumberField = std::variant<double ModSettings::*, float ModSettings::*>;
+
+    struct NumberKey
+    {
+        const char* key;
+        NumberField field;
+        double min;
+        double max;
+        bool clampedAfterRead;
+    };
+
+    std::ostream& operator<<(std::ostream& out, const NumberKey& key)
+    {
+        return out << key.key;
+    }
+
+    const NumberKey kNumberKeys[] = {
+        {"PositionX", &ModSettings::PositionX, 0, 1, false},
+        {"PositionY", &ModSettings::PositionY, 0, 1, false},
+        {"Zoom", &ModSettings::Zoom, 1500, 8000, true},
+        {"Size", &ModSettings::Size, 160, 720, true},
+        {"BrightnessTrim", &ModSettings::BrightnessTrim, -2, 6, true},
+        {"DayBrightness", &ModSettings::DayBrightness, -2, 6, true},
+        {"NightBrightness", &ModSettings::NightBrightness, -2, 6, true},
+        {"CaptureFPS", &ModSettings::CaptureFPS, 1, 240, true},
+        {"MarkerFPS", &ModSettings::MarkerFPS, 1, 240, true},
+        {"RenderScale", &ModSettings::RenderScale, 0.25, 4, true},
+        {"AiIconScale", &ModSettings::AiIconScale, 0.5, 3, true},
+        {"PoiIconScale", &ModSettings::PoiIconScale, 0.5, 3, true},
+        {"MarkerOpacity", &ModSettings::MarkerOpacity, 0.1, 1, true},
+        {"IndoorCheckInterval", &ModSettings::IndoorCheckInterval, 0.05, 2, false},
+        {"IndoorCeilingOffset", &ModSettings::IndoorCeilingOffset, 10, 300, false},
+        {"IndoorTransitionSpeed", &ModSettings::IndoorTransitionSpeed, 0.5, 30, false},
+        {"IndoorFallbackHeight", &ModSettings::IndoorFallbackHeight, 150, 1500, false},
+        {"IndoorRoofTraceDistance", &ModSettings::IndoorRoofTraceDistance, 500, 5000, false},
+        {"IndoorShelterThreshold", &ModSettings::IndoorShelterThreshold, 0, 1, false},
+        {"IndoorZoom", &ModSettings::IndoorZoom, 1500, 8000, false},
+        {"DungeonZoom", &ModSettings::DungeonZoom, 1500, 8000, false},
+        {"DungeonBrightnessV2", &ModSettings::DungeonBrightnessV2, 0, 6, false},
+        {"DungeonCeilingOffset", &ModSettings::DungeonCeilingOffset, 50, 500, false},
+        // The older name of BrightnessTrim: the same range, and the name alone asks for no rewrite.
+        {"Brightness", &ModSettings::BrightnessTrim, -2, 6, true},
+    };
+
+    // Nine significant digits name one float exactly; the texts below need no more.
+    std::string Text(double value)
+    {
+        char buffer[32];
+        std::snprintf(buffer, sizeof buffer, "%.9g", value);
+        return buffer;
+    }
+
+    void SetField(ModSettings& settings, const NumberField& field, double value)
+    {
+        std::visit(
+            [&](auto member) {
+                using Value = std::remove_reference_t<decltype(settings.*member)>;
+                settings.*member = static_cast<Value>(value);
+            },
+            field);
+    }
+
+    // The default record with the field holding `text` as the wide conversion of the field's
+    // type reads it.
+    ModSettings DefaultsWith(const NumberField& field, const std::string& text)
+    {
+        const std::wstring wide(text.begin(), text.end());
+        ModSettings settings;
+        std::visit(
+            [&](auto member) {
+                using Value = std::remove_reference_t<decltype(settings.*member)>;
+                if constexpr (std::is_same_v<Value, float>)
+                    settings.*member = std::wcstof(wide.c_str(), nullptr);
+                else
+                    settings.*member = std::wcstod(wide.c_str(), nullptr);
+            },
+            field);
+        return settings;
+    }
+
+    // A millionth of the bound, of 1 at least: several steps of a float at any bound, so the
+    // value lands on its own side of the bound.
+    double NearBound(double bound)
+    {
+        return std::fmax(std::fabs(bound), 1.0) * 1e-6;
+    }
+
+    class NumberKeyRead : public ::testing::TestWithParam<NumberKey>
+    {
+    protected:
+        // Every case first sets the key to the middle of its range, so a rejected value shows
+        // as the middle staying: neither a default nor a bound, unlike a reset or a clamp.
+        std::string Middle() const { return Text((GetParam().min + GetParam().max) / 2); }
+
+        ReadOutcome ReadValue(const std::string& value) const
+        {
+            const std::string key = GetParam().key;
+            return ReadWith(key + "=" + Middle() + "\r\n" + key + "=" + value + "\r\n");
+        }
+
+        void ExpectTaken(const std::string& value) const
+        {
+            const auto outcome = ReadValue(value);
+            EXPECT_EQ(outcome.settings, DefaultsWith(GetParam().field, value)) << GetParam().key << "=" << value;
+            EXPECT_EQ(outcome.result, SettingsReadResult::Complete) << GetParam().key << "=" << value;
+        }
+
+        void ExpectRejected(const std::string& value) const
+        {
+            const auto outcome = ReadValue(value);
+            EXPECT_EQ(outcome.settings, DefaultsWith(GetParam().field, Middle())) << GetParam().key << "=" << value;
+            EXPECT_EQ(outcome.result, SettingsReadResult::NeedsRewrite) << GetParam().key << "=" << value;
+        }
+    };
+
+    TEST_P(NumberKeyRead, BoundsAreTakenAndValuesJustBeyondThemRejected)
+    {
+        const auto& key = GetParam();
+        ExpectTaken(Text(key.min));
+        ExpectTaken(Text(key.max));
+        ExpectTaken(Text(key.min + NearBound(key.min)));
+        ExpectTaken(Text(key.max - NearBound(key.max)));
+        ExpectRejected(Text(key.min - NearBound(key.min)));
+        ExpectRejected(Text(key.max + NearBound(key.max)));
+    }
+
+    TEST_P(NumberKeyRead, ValueMustBeOneWholeNumber)
+    {
+        const std::string middle = Middle();
+        // What the conversion skips or allows around the digits.
+        for (const std::string& taken : {" " + middle, "\t" + middle, "+" + middle, middle + "e0"})
+            ExpectTaken(taken);
+        // An empty value would convert to 0, which several ranges hold.
+        for (const std::string& rejected : {std::string(), std::string(" "), middle + " ", middle + "\t", middle + "x",
+                                            middle + ";note", "x" + middle, middle + "," + middle, std::string("--1")})
+            ExpectRejected(rejected);
+        // Beyond what a float or a double holds, and the values that are no number.
+        for (const char* rejected : {"1e39", "-1e39", "1e309", "-1e309", "nan", "-nan", "NaN", "inf", "+INF",
+                                     "-Infinity"})
+            ExpectRejected(rejected);
+    }
+
+    TEST_P(NumberKeyRead, OnlyTheLiveValuesAreClampedAfterReading)
+    {
+        // The reader works on top of the record it is given; a value outside its range that no
+        // line replaced is limited after the last line for the keys that are clamped.
+        const auto& key = GetParam();
+        for (const double outside : {key.min - 1000, key.max + 1000})
+        {
+            ModSettings settings;
+            SetField(settings, key.field, outside);
+            std::istringstream empty;
+            Orv::ReadSettingsText(settings, empty);
+            ModSettings expected;
+            SetField(expected, key.field, !key.clampedAfterRead ? outside : outside < key.min ? key.min : key.max);
+            EXPECT_EQ(settings, expected) << key.key << " held " << outside;
+        }
+        if (!key.clampedAfterRead) return;
+        ModSettings settings;
+        SetField(settings, key.field, std::nan(""));
+        std::istringstream empty;
+        Orv::ReadSettingsText(settings, empty);
+        ModSettings expected;
+        SetField(expected, key.field, key.min);
+        EXPECT_EQ(settings, expected) << key.key << " held NaN";
+    }
+
+    INSTANTIATE_TEST_SUITE_P(EveryKey, NumberKeyRead, ::testing::ValuesIn(kNumberKeys),
+                             [](const ::testing::TestParamInfo<NumberKey>& instance) {
+                                 return std::string(instance.param.key);
+                             });
+
+    TEST(SettingsRead, PositionsTakeMinusOneExactlyBesideTheirRange)
+    {
+        for (const std::string key : {"PositionX", "PositionY"})
+        {
+            for (const char* value : {"-1", "-1.0", "-1e0", "-0.1e1"})
+            {
+                const auto outcome = ReadWith(key + "=0.5\r\n" + key + "=" + value + "\r\n");
+                EXPECT_EQ(outcome.settings, Orv::DefaultSettings()) << key << "=" << value;
+                EXPECT_EQ(outcome.result, SettingsReadResult::Complete) << key << "=" << value;
+            }
+            for (const char* value : {"-1.000001", "-0.999999", "-2", "-1e-06"})
+            {
+                const auto outcome = ReadWith(key + "=0.5\r\n" + key + "=" + value + "\r\n");
+                EXPECT_EQ(outcome.settings, DefaultsWith(key == "PositionX" ? NumberField(&ModSettings::PositionX)
+                                                                            : NumberField(&ModSettings::PositionY),
+                                                         "0.5"))
+                    << key << "=" << value;
+                EXPECT_EQ(outcome.result, SettingsReadResult::NeedsRewrite) << key << "=" << value;
+            }
+        }
     }
 }
