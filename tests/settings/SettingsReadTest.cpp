@@ -120,6 +120,56 @@ namespace
         EXPECT_EQ(ReadWith(std::string("Zoom=3000\0x\r\n", 13)).result, SettingsReadResult::NeedsRewrite);
     }
 
+    struct BoolKey
+    {
+        const char* key;
+        bool ModSettings::*field;
+    };
+
+    const BoolKey kBoolKeys[] = {
+        {"Circular", &ModSettings::Circular},
+        {"HidePlayer", &ModSettings::HidePlayer},
+        {"HideWeather", &ModSettings::HideWeather},
+        {"Shadows", &ModSettings::Shadows},
+        {"ShowAi", &ModSettings::ShowAi},
+        {"ShowResources", &ModSettings::ShowResources},
+        {"ShowQuests", &ModSettings::ShowQuests},
+        {"ShowPois", &ModSettings::ShowPois},
+        {"IndoorCameraEnabled", &ModSettings::IndoorCameraEnabled},
+    };
+
+    TEST(SettingsRead, EveryBooleanKeyTakesTheSixWordsAndNothingElse)
+    {
+        const char* const trueWords[] = {"1", "true", "True"};
+        const char* const falseWords[] = {"0", "false", "False"};
+        const char* const nearMisses[] = {"TRUE",  "FALSE", "tRUE",   "yes",   "no",   "on",    "off", " 1",
+                                          "1 ",    "\t0",   "0 ",     "01",    "00",   "10",    "2",   "-1",
+                                          "+1",    "1.0",   "0x1",    "",      "true ", " false", "Truee", "Fals"};
+        for (const auto& [key, field] : kBoolKeys)
+        {
+            const std::string name = key;
+            for (const bool value : {false, true})
+            {
+                ModSettings expected;
+                expected.*field = value;
+                // The opposite first, so the word must do the work.
+                const std::string earlier = name + (value ? "=0\r\n" : "=1\r\n");
+                for (const char* word : value ? trueWords : falseWords)
+                {
+                    const auto outcome = ReadWith(earlier + name + "=" + word + "\r\n");
+                    EXPECT_EQ(outcome.settings, expected) << name << "=" << word;
+                    EXPECT_EQ(outcome.result, SettingsReadResult::Complete) << name << "=" << word;
+                }
+                for (const char* word : nearMisses)
+                {
+                    const auto outcome = ReadWith(name + (value ? "=1\r\n" : "=0\r\n") + name + "=" + word + "\r\n");
+                    EXPECT_EQ(outcome.settings, expected) << name << "=" << word;
+                    EXPECT_EQ(outcome.result, SettingsReadResult::NeedsRewrite) << name << "=" << word;
+                }
+            }
+        }
+    }
+
     TEST(SettingsRead, BooleanWords)
     {
         EXPECT_FALSE(ReadWith("Circular=0\r\n").settings.Circular);
