@@ -253,6 +253,69 @@ namespace
         EXPECT_EQ(ReadWith("DungeonAutoZoomSteps=x\r\n").settings.DungeonZoom, 2500.0f);
     }
 
+    TEST(SettingsRead, OlderKeysConvertEveryValueAndClampTheResult)
+    {
+        // Each line follows the default file, so its result wins over the current key's line.
+        const struct
+        {
+            const char* line;
+            float ModSettings::*target;
+            float expected;
+        } conversions[] = {
+            {"IndoorAutoZoomSteps=2.5", &ModSettings::IndoorZoom, 2750.0f},
+            {"IndoorAutoZoomSteps=0", &ModSettings::IndoorZoom, 1500.0f},
+            {"IndoorAutoZoomSteps=13", &ModSettings::IndoorZoom, 8000.0f},
+            {"IndoorAutoZoomSteps=13.5", &ModSettings::IndoorZoom, 8000.0f},
+            {"IndoorAutoZoomSteps=-0.5", &ModSettings::IndoorZoom, 1500.0f},
+            {"DungeonZoomStepsFromClosest=7", &ModSettings::DungeonZoom, 5000.0f},
+            {"DungeonZoomStepsFromClosest=30", &ModSettings::DungeonZoom, 8000.0f},
+            {"DungeonZoomStepsFromClosest=-2", &ModSettings::DungeonZoom, 1500.0f},
+            {"DungeonAutoZoomSteps=5", &ModSettings::DungeonZoom, 4000.0f},
+            {"DungeonAutoZoomSteps=14", &ModSettings::DungeonZoom, 8000.0f},
+            {"DungeonAutoZoomSteps=-3", &ModSettings::DungeonZoom, 1500.0f},
+            {"DungeonBrightnessBoost=3", &ModSettings::DungeonBrightnessV2, 2.5f},
+            {"DungeonBrightnessBoost=6.5", &ModSettings::DungeonBrightnessV2, 6.0f},
+            {"DungeonBrightnessBoost=10", &ModSettings::DungeonBrightnessV2, 6.0f},
+            {"DungeonBrightnessBoost=0.5", &ModSettings::DungeonBrightnessV2, 0.0f},
+            {"DungeonBrightnessBoost=-1", &ModSettings::DungeonBrightnessV2, 0.0f},
+            {"DungeonBrightness=2", &ModSettings::DungeonBrightnessV2, 2.5f},
+            {"DungeonBrightness=5.5", &ModSettings::DungeonBrightnessV2, 6.0f},
+            {"DungeonBrightness=7", &ModSettings::DungeonBrightnessV2, 6.0f},
+            {"DungeonBrightness=-0.5", &ModSettings::DungeonBrightnessV2, 0.0f},
+            {"DungeonBrightness=-3", &ModSettings::DungeonBrightnessV2, 0.0f},
+        };
+        for (const auto& [line, target, value] : conversions)
+        {
+            ModSettings expected;
+            expected.*target = value;
+            const auto outcome = ReadWith(std::string(line) + "\r\n");
+            EXPECT_EQ(outcome.settings, expected) << line;
+            EXPECT_EQ(outcome.result, SettingsReadResult::NeedsRewrite) << line;
+        }
+    }
+
+    TEST(SettingsRead, OlderKeysWithoutAUsableNumberChangeNothingButForceARewrite)
+    {
+        for (const char* key : {"Brightness", "IndoorAutoZoomSteps", "DungeonZoomStepsFromClosest",
+                                "DungeonAutoZoomSteps", "DungeonBrightnessBoost", "DungeonBrightness",
+                                "IndoorRoofClipping", "IndoorClipHeight"})
+        {
+            for (const char* value : {"", "x", "4 ", " 4x", "1e39", "-1e39", "nan"})
+            {
+                const auto outcome = ReadWith(std::string(key) + "=" + value + "\r\n");
+                EXPECT_EQ(outcome.settings, Orv::DefaultSettings()) << key << "=" << value;
+                EXPECT_EQ(outcome.result, SettingsReadResult::NeedsRewrite) << key << "=" << value;
+            }
+        }
+        // The two that are no longer used are dropped whatever they hold.
+        for (const char* line : {"IndoorRoofClipping=0\r\n", "IndoorRoofClipping=1\r\n", "IndoorClipHeight=50\r\n"})
+        {
+            const auto outcome = ReadWith(line);
+            EXPECT_EQ(outcome.settings, Orv::DefaultSettings()) << line;
+            EXPECT_EQ(outcome.result, SettingsReadResult::NeedsRewrite) << line;
+        }
+    }
+
     TEST(SettingsRead, OlderBrightnessIsTakenAsIsWithoutRewrite)
     {
         auto outcome = ReadWith("Brightness=1\r\n");
