@@ -86,9 +86,11 @@ namespace
 
     TEST(SettingsRead, MissingLinesThatForceARewrite)
     {
-        for (const char* key : {"Circular", "DayBrightness", "NightBrightness", "CaptureFPS", "MarkerFPS",
-                                "RenderScale", "IndoorCameraEnabled", "AiIconScale", "IndoorZoom",
-                                "DungeonCeilingOffset"})
+        for (const char* key :
+             {"Circular", "DayBrightness", "NightBrightness", "CaptureFPS", "MarkerFPS", "RenderScale",
+              "IndoorCameraEnabled", "AiIconScale", "PoiIconScale", "MarkerOpacity", "IndoorCheckInterval",
+              "IndoorCeilingOffset", "IndoorTransitionSpeed", "IndoorFallbackHeight", "IndoorRoofTraceDistance",
+              "IndoorShelterThreshold", "IndoorZoom", "DungeonZoom", "DungeonBrightnessV2", "DungeonCeilingOffset"})
             EXPECT_EQ(Read(DefaultFileWithout(key)).result, SettingsReadResult::NeedsRewrite) << key;
         for (const char* key : {"PositionX", "PositionY", "Size", "Zoom", "BrightnessTrim", "HidePlayer",
                                 "HideWeather", "Shadows", "ShowAi", "ShowResources", "ShowQuests", "ShowPois"})
@@ -102,6 +104,27 @@ namespace
         EXPECT_EQ(outcome.result, SettingsReadResult::Complete);
         EXPECT_EQ(outcome.settings.IndoorZoom, 3500.0f);
         EXPECT_EQ(outcome.settings.DungeonZoom, 3000.0f);
+    }
+
+    TEST(SettingsRead, CountedLinesAreCountedNotNamed)
+    {
+        const auto twoShort = WithoutLine(DefaultFileWithout("IndoorZoom"), "DungeonZoom");
+        EXPECT_EQ(Read(twoShort + "MarkerOpacity=1\r\n").result, SettingsReadResult::NeedsRewrite);
+        EXPECT_EQ(Read(twoShort + "MarkerOpacity=1\r\nMarkerOpacity=1\r\n").result, SettingsReadResult::Complete);
+        // A line that must be there is looked for by its name: no other line stands in for it.
+        EXPECT_EQ(Read(DefaultFileWithout("CaptureFPS") + "MarkerFPS=60\r\n").result,
+                  SettingsReadResult::NeedsRewrite);
+    }
+
+    TEST(SettingsRead, FileWithoutAnyOfTheOptionalLinesIsComplete)
+    {
+        std::string text = kDefaultFile;
+        for (const char* key : {"PositionX", "PositionY", "Size", "Zoom", "BrightnessTrim", "HidePlayer",
+                                "HideWeather", "Shadows", "ShowAi", "ShowResources", "ShowQuests", "ShowPois"})
+            text = WithoutLine(text, key);
+        const auto outcome = Read(text);
+        EXPECT_EQ(outcome.settings, Orv::DefaultSettings());
+        EXPECT_EQ(outcome.result, SettingsReadResult::Complete);
     }
 
     TEST(SettingsRead, ValuesMustBeTheWholeRestOfTheLine)
