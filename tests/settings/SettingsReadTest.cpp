@@ -69,6 +69,76 @@ namespace
         EXPECT_NE(text.find("\r\nPositionY=1e-05\r\n"), std::string::npos);
     }
 
+    TEST(SettingsFormat, EveryFieldOnItsOwnLineWithSixSignificantDigits)
+    {
+        ModSettings settings;
+        settings.PositionX = 0.8571428;
+        settings.PositionY = 0.00001;
+        settings.Zoom = 1e6f;
+        settings.Size = 1234567.0f;
+        settings.Circular = false;
+        settings.BrightnessTrim = -0.5f;
+        settings.DayBrightness = 1.23456789f;
+        settings.NightBrightness = 0.0001f;
+        settings.HidePlayer = false;
+        settings.HideWeather = false;
+        settings.Shadows = true;
+        settings.ShowAi = false;
+        settings.ShowResources = false;
+        settings.ShowQuests = false;
+        settings.ShowPois = false;
+        settings.CaptureFPS = 30.0f;
+        settings.MarkerFPS = 144.0f;
+        settings.RenderScale = 0.25f;
+        settings.AiIconScale = 100000.0f;
+        settings.PoiIconScale = 123456.7f;
+        settings.MarkerOpacity = 0.3f;
+        settings.IndoorCameraEnabled = false;
+        settings.IndoorCheckInterval = 0.05f;
+        settings.IndoorCeilingOffset = 41.0f;
+        settings.IndoorTransitionSpeed = 8.5f;
+        settings.IndoorFallbackHeight = 351.0f;
+        settings.IndoorRoofTraceDistance = 2001.0f;
+        settings.IndoorShelterThreshold = 0.0f;
+        settings.IndoorZoom = 3501.0f;
+        settings.DungeonZoom = 2501.0f;
+        settings.DungeonBrightnessV2 = 6.0f;
+        settings.DungeonCeilingOffset = 201.0f;
+        EXPECT_EQ(Orv::FormatSettingsText(settings),
+                  "[Layout]\r\nPositionX=0.857143\r\nPositionY=1e-05\r\nSize=1.23457e+06\r\nCircular=0\r\n\r\n"
+                  "[Map]\r\nZoom=1e+06\r\nBrightnessTrim=-0.5\r\nDayBrightness=1.23457\r\nNightBrightness=0.0001\r\n"
+                  "HidePlayer=0\r\nHideWeather=0\r\nShadows=1\r\nShowAi=0\r\n\r\n"
+                  "ShowResources=0\r\nShowQuests=0\r\nShowPois=0\r\n\r\n"
+                  "[Markers]\r\nAiIconScale=100000\r\nPoiIconScale=123457\r\nMarkerOpacity=0.3\r\n\r\n"
+                  "[IndoorCamera]\r\nIndoorCameraEnabled=0\r\nIndoorCheckInterval=0.05\r\nIndoorCeilingOffset=41\r\n"
+                  "IndoorTransitionSpeed=8.5\r\nIndoorFallbackHeight=351\r\nIndoorRoofTraceDistance=2001\r\n"
+                  "IndoorShelterThreshold=0\r\nIndoorZoom=3501\r\n\r\n"
+                  "[Dungeon]\r\nDungeonZoom=2501\r\nDungeonBrightnessV2=6\r\nDungeonCeilingOffset=201\r\n\r\n"
+                  "[Performance]\r\nCaptureFPS=30\r\nMarkerFPS=144\r\nRenderScale=0.25\r\n");
+    }
+
+    // Groups thousands and writes a decimal comma, as many user locales do.
+    struct CommaNumbers : std::numpunct<char>
+    {
+        char do_decimal_point() const override { return ','; }
+        char do_thousands_sep() const override { return '.'; }
+        std::string do_grouping() const override { return "\3"; }
+        std::string do_truename() const override { return "ja"; }
+        std::string do_falsename() const override { return "nein"; }
+    };
+
+    TEST(SettingsFormat, ProgramWideLocaleDoesNotChangeTheFile)
+    {
+        const std::locale before = std::locale::global(std::locale(std::locale::classic(), new CommaNumbers));
+        ModSettings settings;
+        settings.PositionX = 0.5;
+        const std::string text = Orv::FormatSettingsText(settings);
+        std::locale::global(before);
+        EXPECT_EQ(text, Orv::FormatSettingsText(settings));
+        EXPECT_NE(text.find("\r\nPositionX=0.5\r\n"), std::string::npos);
+        EXPECT_NE(text.find("\r\nZoom=8000\r\n"), std::string::npos);
+    }
+
     TEST(SettingsRead, CompleteFileNeedsNoRewriteAndWrittenFileReadsBack)
     {
         EXPECT_EQ(Read(kDefaultFile).result, SettingsReadResult::Complete);
