@@ -145,6 +145,22 @@ namespace
         EXPECT_FALSE(Orv::SaveSettingsFile(settings, L""));
     }
 
+    TEST_F(SettingsFileTest, PathThatNoFileCanHaveIsNeitherReadNorWritten)
+    {
+#ifdef _WIN32
+        GTEST_SKIP() << "every UTF-16 string is a path Windows can be asked for";
+#else
+        // One past the last code point: no file name can be encoded from it.
+        const std::wstring path = folder.wstring() + L"/state" + wchar_t{0x110000} + L".ini";
+        ModSettings settings;
+        settings.Size = 500.0f;
+        EXPECT_NO_THROW(Orv::LoadSettingsFile(settings, path));
+        EXPECT_EQ(settings, Orv::DefaultSettings());
+        EXPECT_FALSE(Orv::SaveSettingsFile(settings, path));
+        EXPECT_TRUE(fs::is_empty(folder));
+#endif
+    }
+
     TEST(SettingsLocation, FolderOfTheLibraryOrAboveItsDllsFolder)
     {
         EXPECT_EQ(Orv::SettingsFolderFromModulePath(L"/game/Mods/Orvanta/dlls/main.dll"), L"/game/Mods/Orvanta");

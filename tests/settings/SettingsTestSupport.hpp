@@ -2,6 +2,8 @@
 // reads and writes, and the file as it must be written with every default.
 #pragma once
 
+#include "settings/SettingsFile.hpp"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -10,6 +12,17 @@
 #include <string>
 
 #include <unistd.h>
+
+namespace Orv
+{
+    // A record that differs in a test shows as the lines it would be written as.
+    inline void PrintTo(const ModSettings& settings, std::ostream* out)
+    {
+        std::string text = FormatSettingsText(settings);
+        for (auto at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) text.replace(at, 2, " ");
+        *out << text;
+    }
+}
 
 namespace OrvTest
 {
@@ -27,13 +40,24 @@ namespace OrvTest
         "[Dungeon]\r\nDungeonZoom=2500\r\nDungeonBrightnessV2=1.5\r\nDungeonCeilingOffset=200\r\n\r\n"
         "[Performance]\r\nCaptureFPS=60\r\nMarkerFPS=60\r\nRenderScale=4\r\n";
 
+    // The text without the first line, after its first, that starts with `key=`.
+    inline std::string WithoutLine(std::string text, const std::string& key)
+    {
+        const auto newline = text.find("\n" + key + "=");
+        if (newline == std::string::npos)
+        {
+            ADD_FAILURE() << "no line for " << key;
+            return text;
+        }
+        const auto at = newline + 1;
+        text.erase(at, text.find('\n', at) + 1 - at);
+        return text;
+    }
+
     // The default file without the line that starts with `key=`.
     inline std::string DefaultFileWithout(const std::string& key)
     {
-        std::string text = kDefaultFile;
-        const auto at = text.find("\n" + key + "=") + 1;
-        text.erase(at, text.find('\n', at) + 1 - at);
-        return text;
+        return WithoutLine(kDefaultFile, key);
     }
 
     inline std::string ReadBytes(const fs::path& path)
