@@ -1,5 +1,5 @@
 # Third-party libraries for the Windows cross build, from the same Debian packages as the
-# Linux build: {fmt} and nlohmann-json header-only from their -dev packages' headers,
+# Linux build: {fmt}, nlohmann-json and CLI11 header-only from their -dev packages' headers,
 # GoogleTest compiled from Debian's googletest sources. The project's find_package calls
 # are answered with these (CMake's package redirects), so its other CMake files need no
 # Windows branch. Also puts every DLL and program into one folder, since a Windows program
@@ -47,6 +47,12 @@ orvanta_header_folder(orvanta_nlohmann_json nlohmann/json.hpp)
 if(TARGET orvanta_nlohmann_json)
   add_library(nlohmann_json::nlohmann_json ALIAS orvanta_nlohmann_json)
   orvanta_redirect_package(nlohmann_json)
+endif()
+
+orvanta_header_folder(orvanta_cli11 CLI/CLI.hpp)
+if(TARGET orvanta_cli11)
+  add_library(CLI11::CLI11 ALIAS orvanta_cli11)
+  orvanta_redirect_package(CLI11)
 endif()
 
 if(ORVANTA_BUILD_TESTS)

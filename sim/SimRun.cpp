@@ -12,8 +12,9 @@
 #include <Unreal/UnrealVersion.hpp>
 
 #include <cstdio>
-#include <cstdlib>
 #include <iostream>
+#include <fstream>
+#include <random>
 #include <system_error>
 #include <thread>
 
@@ -42,14 +43,25 @@ class EchoOutputDevice : public RC::Output::OutputDevice
     }
 };
 
+// A folder of this run's own: the first free name of a random series.
 std::filesystem::path MakeTempModDir()
 {
-    auto pattern = (std::filesystem::temp_directory_path() / "orvanta-sim-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr)
+    std::error_code ec;
+    auto base = std::filesystem::temp_directory_path(ec);
+    if (ec)
     {
         return {};
     }
-    return pattern;
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt)
+    {
+        auto folder = base / ("orvanta-sim-" + std::to_string(random()));
+        if (std::filesystem::create_directory(folder, ec) && !ec)
+        {
+            return folder;
+        }
+    }
+    return {};
 }
 
 bool InstallLibrary(const std::filesystem::path& library, const std::filesystem::path& modDir, std::string& error)
@@ -70,11 +82,7 @@ bool InstallLibrary(const std::filesystem::path& library, const std::filesystem:
     }
     if (!std::filesystem::exists(modDir / "enabled.txt"))
     {
-        std::FILE* enabled = std::fopen((modDir / "enabled.txt").c_str(), "w");
-        if (enabled != nullptr)
-        {
-            std::fclose(enabled);
-        }
+        std::ofstream enabled(modDir / "enabled.txt");
     }
     return true;
 }
