@@ -591,4 +591,26 @@ TEST_F(World, TheLoadersActorWrappersAndSpawnSpeakTheEnginesVectorLayout)
         EXPECT_FALSE(IsLive(npc));
     }
 }
+TEST_F(World, ABlueprintThatOverridesAnEventHasItsOwnFunctionWhichTheParentsHooksNeverSee)
+{
+    auto* world = Sim::CreateWorld(L"Open");
+    int overrideRuns = 0;
+    UClass* creature = Sim::DefineLevelClass(
+        world, {.path = L"/Game/Creatures/BP_Howler.BP_Howler_C",
+                .super = L"/Script/Umbrafel.UmbrafelAICharacter",
+                .functions = {{L"ReceiveBeginPlay", {}, {}, FUNC_Event | FUNC_BlueprintEvent,
+                               [&](Sim::Call&) { ++overrideRuns; }}}});
+    int parentHooks = 0;
+    int overrideHooks = 0;
+    Sim::FindFunctionByPath(L"/Script/Engine.Actor:ReceiveBeginPlay")
+        ->RegisterPostHook([&](UnrealScriptFunctionCallableContext&, void*) { ++parentHooks; });
+    Sim::FindFunctionByPath(L"/Game/Creatures/BP_Howler.BP_Howler_C:ReceiveBeginPlay")
+        ->RegisterPostHook([&](UnrealScriptFunctionCallableContext&, void*) { ++overrideHooks; });
+
+    Sim::SpawnActor(world, creature);
+    Sim::SpawnActor(world, L"/Script/Umbrafel.UmbrafelAICharacter");
+    EXPECT_EQ(overrideRuns, 1);
+    EXPECT_EQ(overrideHooks, 1);
+    EXPECT_EQ(parentHooks, 0) << "neither the override's call nor an unimplemented event reaches the parent's hook";
+}
 } // namespace
