@@ -39,7 +39,10 @@ class CallFrames : public OrvTest::CallFixture
                                 *static_cast<bool*>(Field(call.Self(), L"AllZero")) =
                                     std::all_of(block, block + 300, [](uint8 b) { return b == 0; });
                             }},
-                           {L"Flags", {In(L"bFirst", Bitfield()), In(L"bSecond", Bitfield()), In(L"Ratio", Float())}, {}},
+                           {L"Flags",
+                            {In(L"bFirst", Bitfield()), In(L"bSecond", Bitfield()), In(L"Ratio", Float()),
+                             In(L"bNative", Bool())},
+                            {}},
                            {L"Echo", {In(L"InLabel", Str()), Return(Str())}, [](Call& call) {
                                 *static_cast<FString*>(Field(call.Self(), L"Seen")) = call.Get<FString>(L"InLabel");
                                 call.Get<FString>(L"ReturnValue") = call.Get<FString>(L"InLabel");
@@ -108,17 +111,32 @@ TEST_F(CallFrames, WritesLargerThanTheParameterOrIntoMissingOnesFail)
     EXPECT_TRUE(std::all_of(frame.Buffer(), frame.Buffer() + frame.Size(), [](std::uint8_t b) { return b == 0; }));
 }
 
+// A bitfield's field and byte masks are one bit; a native bool's field mask is its whole byte
+// (0xFF) while true is stored as its byte mask (1). Any non-zero source byte means true.
 TEST_F(CallFrames, OneByteBooleansFollowTheBitRule)
 {
     CallFrame frame(reflection_, Function(L"Flags"));
-    std::uint8_t yes = 1;
+    std::uint8_t yes = 0xFF;
     std::uint8_t no = 0;
     EXPECT_TRUE(frame.WriteRaw(L"bSecond", &yes, 1));
     EXPECT_EQ(frame.Buffer()[0], 0x02) << "bit 1 of the shared byte";
     EXPECT_TRUE(frame.WriteRaw(L"bFirst", &yes, 1));
     EXPECT_TRUE(frame.WriteRaw(L"bSecond", &no, 1));
     EXPECT_EQ(frame.Buffer()[0], 0x01);
+    FProperty* native = frame.Parameter(L"bNative");
+    ASSERT_NE(native, nullptr);
+    const auto nativeAt = static_cast<std::size_t>(native->GetOffset_Internal());
+    ASSERT_EQ(static_cast<FBoolProperty*>(native)->GetFieldMask(), 0xFF);
+    EXPECT_TRUE(frame.WriteRaw(L"bNative", &yes, 1));
+    EXPECT_EQ(frame.Buffer()[nativeAt], 0x01) << "the byte mask, not the field mask nor the source byte";
+    frame.Buffer()[nativeAt] = 0xFE;
+    EXPECT_TRUE(frame.WriteRaw(L"bNative", &no, 1));
+    EXPECT_EQ(frame.Buffer()[nativeAt], 0x00) << "false clears the whole field mask";
+    frame.Buffer()[nativeAt] = 0x04; // a native bool is true whatever its non-zero bits
     ASSERT_TRUE(frame.Invoke(callee_));
+    std::uint8_t nativeRead = 0x55;
+    EXPECT_TRUE(frame.Read(L"bNative", &nativeRead, 1));
+    EXPECT_EQ(nativeRead, 1);
     std::uint8_t read = 7;
     EXPECT_TRUE(frame.Read(L"bFirst", &read, 1));
     EXPECT_EQ(read, 1);
