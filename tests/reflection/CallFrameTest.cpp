@@ -136,7 +136,9 @@ TEST_F(CallFrames, AFrameCallsOnceAndWritesOnlyBeforeAndReadsOnlyAfter)
     EXPECT_FALSE(frame.Invoke(callee_));
     EXPECT_EQ(Sim::Counters().ProcessEvent, 1u);
     EXPECT_FALSE(frame.WriteRaw(L"Ratio", &ratio, 4));
+    EXPECT_FALSE(frame.WriteByCopy(L"Ratio", &ratio));
     EXPECT_EQ(frame.ParameterSlot(L"Ratio"), nullptr);
+    EXPECT_EQ(Sim::Counters().InitializeValue, 0u) << "nothing is constructed after the call";
     EXPECT_TRUE(frame.Read(L"Ratio", &out, 4));
     EXPECT_EQ(out, 0.5f);
 }
@@ -218,6 +220,8 @@ TEST_F(CallFrames, ValuesCopiedInAndReadOutAreDestroyedExactlyOnce)
     FString label(L"marker");
     {
         CallFrame frame(reflection_, Function(L"Echo"));
+        EXPECT_FALSE(frame.WriteByCopy(L"InLabel", nullptr)) << "no source, nothing to copy";
+        EXPECT_FALSE(frame.WriteByCopy(L"NoSuchParameter", &label));
         ASSERT_TRUE(frame.WriteByCopy(L"InLabel", &label));
         EXPECT_FALSE(frame.WriteByCopy(L"InLabel", &label)) << "a parameter is constructed once";
         ASSERT_TRUE(frame.Invoke(callee_));

@@ -255,6 +255,7 @@ TEST_F(PropertyAccess, ObjectReferencesAreReadOnlyFromObjectProperties)
     EXPECT_EQ(ReadObjectProperty(Prop(L"Held"), At(L"Held")), other);
     EXPECT_EQ(ReadObjectProperty(Prop(L"Big"), At(L"Big")), nullptr);
     EXPECT_EQ(ReadObjectProperty(nullptr, At(L"Owner")), nullptr);
+    EXPECT_EQ(ReadObjectProperty(Prop(L"Owner"), nullptr), nullptr);
 }
 
 TEST_F(PropertyAccess, SmallUnsignedReadsTakeTheLowByteOfIntegersAndEnums)
