@@ -391,6 +391,42 @@ TEST_P(Setters, ARotationThatCannotBeWrittenIsNotSent)
     EXPECT_EQ(Sim::Counters().ProcessEvent, 0u);
 }
 
+// A copied value is read with the setter parameter's own type: a widget whose value is of
+// another struct than the setter takes is left alone.
+TEST_P(Setters, CopyModifySettersRefuseAValueOfAnotherStruct)
+{
+    using namespace Sim;
+    auto linear = Struct(L"/Script/CoreUObject.LinearColor");
+    DefineClass({.path = L"/Script/TestUMG.MixedText",
+                 .super = L"/Script/TestUMG.Widget",
+                 .properties = {{L"ColorAndOpacity", Struct(L"/Script/SlateCore.SlateColor")},
+                                {L"Font", Struct(L"/Script/SlateCore.SlateFontInfo")}},
+                 .functions = {{L"SetColorAndOpacity", {In(L"InColorAndOpacity", linear)}, [](Call&) {}},
+                               {L"SetFont", {In(L"InFontInfo", Struct(L"/Script/SlateCore.Margin"))}, [](Call&) {}}}});
+    DefineClass({.path = L"/Script/TestUMG.MuteText",
+                 .super = L"/Script/TestUMG.Widget",
+                 .properties = {{L"ColorAndOpacity", Struct(L"/Script/SlateCore.SlateColor")},
+                                {L"Font", Struct(L"/Script/SlateCore.SlateFontInfo")}}});
+    for (const wchar_t* path : {L"/Script/TestUMG.MixedText", L"/Script/TestUMG.MuteText"})
+    {
+        UObject* text = Make(path);
+        EXPECT_FALSE(SetTextColor(reflection_, text, {1, 1, 1, 1})) << path;
+        EXPECT_FALSE(SetFontSize(reflection_, text, 10.0f)) << path;
+    }
+    EXPECT_EQ(Sim::Counters().ProcessEvent, 0u);
+    EXPECT_EQ(Sim::Counters().InitializeValue, 0u);
+}
+
+// Positions are set on canvas slots that live in the widget tree, never on a class's default
+// object, which the whole class shares.
+TEST_P(Setters, APositionIsNeverSetOnASlotClasssDefaultObject)
+{
+    UObject* defaults = Sim::FindClass(L"/Script/TestUMG.CanvasPanelSlot")->GetClassDefaultObject();
+    SetSlotPosition(reflection_, defaults, {5, 5});
+    SetSlotPositionAndSize(reflection_, defaults, {5, 5}, {6, 6});
+    EXPECT_EQ(Sim::Counters().ProcessEvent, 0u);
+}
+
 TEST_P(Setters, ASlotsSizeIsSetEvenWhenItsPositionCannotBe)
 {
     using namespace Sim;
