@@ -85,6 +85,8 @@ TEST_F(PropertyAccess, BooleansSharingAByteReadAndWriteOnlyTheirOwnBit)
     EXPECT_EQ(*byte, 0xFE) << "false clears exactly the field mask";
 
     EXPECT_FALSE(WriteBoolProperty(reflection_, thing_, L"Ratio", true)) << "not a BoolProperty";
+    std::memset(At(L"Ratio"), 0xFF, 4);
+    EXPECT_FALSE(ReadBoolProperty(reflection_, thing_, L"Ratio")) << "nor read as one";
     EXPECT_FALSE(WriteBoolProperty(reflection_, thing_, L"Missing", true));
     EXPECT_FALSE(ReadBoolProperty(reflection_, nullptr, L"b0"));
 }
@@ -114,6 +116,8 @@ TEST_F(PropertyAccess, StructMembersAreReachedAndWrittenWithTheirOwnWidth)
     EXPECT_TRUE(ReadBoolMember(Prop(L"Settings"), settings, L"bOther"));
     EXPECT_FALSE(ReadBoolMember(Prop(L"Settings"), settings, L"bOverride"));
     EXPECT_FALSE(WriteBoolMember(reflection_, thing_, L"Settings", L"Bias", true));
+    std::memset(bias, 0xFF, 4);
+    EXPECT_FALSE(ReadBoolMember(Prop(L"Settings"), settings, L"Bias")) << "a float member is no bool, whatever its bits";
 }
 
 TEST_F(PropertyAccess, MemberLookupRefusesNonStructsAndClearsTheMemberOutput)
