@@ -9,6 +9,7 @@
 #include <Sim/Faults.hpp>
 
 #include <algorithm>
+#include <cstdlib>
 #include <csignal>
 #include <stdexcept>
 
@@ -17,6 +18,15 @@ namespace
 using namespace RC::Unreal;
 using namespace Orv;
 using OrvTest::Field;
+
+// Counts the bytes of "Block" that hold the marker 0xAB into the callee's "Calls".
+void CountMarked(Sim::Call& call)
+{
+    auto* block = static_cast<uint8*>(call.ParamAddress(L"Block"));
+    auto size = static_cast<std::size_t>(call.Param(L"Block")->GetElementSize() * call.Param(L"Block")->GetArrayDim());
+    *static_cast<int32*>(Field(call.Self(), L"Calls")) =
+        static_cast<int32>(std::count(block, block + size, static_cast<uint8>(0xAB)));
+}
 
 class CallFrames : public OrvTest::CallFixture
 {
@@ -30,22 +40,57 @@ class CallFrames : public OrvTest::CallFixture
         {
             many.push_back(In(L"S" + std::to_wstring(i), Str()));
         }
+        DefineStruct({L"/Script/Test.Nothing", {}, {}});
         auto* cls = DefineClass(
             {.path = L"/Script/Test.Callee",
-             .properties = {{L"Seen", Str()}, {L"Calls", Int()}, {L"AllZero", Bool()}},
+             .properties = {{L"Seen", Str()}, {L"Calls", Int()}, {L"AllZero", Bool()}, {L"Ready", Bool()},
+                            {L"Partner", Object()}},
              .functions = {{L"Ping", {}, [](Call& call) { ++*static_cast<int32*>(Field(call.Self(), L"Calls")); }},
                            {L"Big", {In(L"Block", Fixed(Byte(), 300))}, [](Call& call) {
                                 auto* block = static_cast<uint8*>(call.ParamAddress(L"Block"));
                                 *static_cast<bool*>(Field(call.Self(), L"AllZero")) =
                                     std::all_of(block, block + 300, [](uint8 b) { return b == 0; });
                             }},
-                           {L"Flags", {In(L"bFirst", Bitfield()), In(L"bSecond", Bitfield()), In(L"Ratio", Float())}, {}},
+                           {L"Flags",
+                            {In(L"bFirst", Bitfield()), In(L"bSecond", Bitfield()), In(L"Ratio", Float()),
+                             In(L"bNative", Bool())},
+                            {}},
                            {L"Echo", {In(L"InLabel", Str()), Return(Str())}, [](Call& call) {
                                 *static_cast<FString*>(Field(call.Self(), L"Seen")) = call.Get<FString>(L"InLabel");
                                 call.Get<FString>(L"ReturnValue") = call.Get<FString>(L"InLabel");
                                 call.Get<FString>(L"ReturnValue").Append(L"!");
                             }},
                            {L"Many", many, {}},
+                           {L"Fits", {In(L"Block", Fixed(Byte(), 256))}, CountMarked},
+                           {L"Spills", {In(L"Block", Fixed(Byte(), 257))}, CountMarked},
+                           {L"Oversized", {In(L"Block", Fixed(Byte(), 65552))}, {}},
+                           {L"Hollow", {In(L"Nothing", Struct(L"/Script/Test.Nothing")), In(L"After", Int())}, {}},
+                           {L"Grid", {In(L"Cells", Fixed(Int(), 3)), In(L"After", Int())}, {}},
+                           {L"Switches",
+                            {In(L"bNative", Bool()), In(L"bLow", Bitfield32()), In(L"b1", Bitfield32()),
+                             In(L"b2", Bitfield32()), In(L"b3", Bitfield32()), In(L"b4", Bitfield32()),
+                             In(L"b5", Bitfield32()), In(L"b6", Bitfield32()), In(L"b7", Bitfield32()),
+                             In(L"bHigh", Bitfield32())},
+                            {}},
+                           {L"Produce", {Return(Str()), Out(L"Extra", Str())}, [](Call& call) {
+                                call.Get<FString>(L"ReturnValue").Append(L"made");
+                                call.Get<FString>(L"Extra").Append(L"made as well");
+                            }},
+                           {L"Trio", {In(L"A", Str()), In(L"B", Str()), In(L"C", Str()), Return(Str())}, [](Call& call) {
+                                call.Get<FString>(L"ReturnValue") = call.Get<FString>(L"A");
+                            }},
+                           {L"IsReady", {Return(Bool())}, [](Call& call) {
+                                call.SetBool(L"ReturnValue", *static_cast<bool*>(Field(call.Self(), L"Ready")));
+                            }},
+                           {L"GetPartner", {Return(Object())}, [](Call& call) {
+                                call.Get<UObject*>(L"ReturnValue") = *static_cast<UObject**>(Field(call.Self(), L"Partner"));
+                            }},
+                           {L"SetPartner", {In(L"Content", Object())}, OrvTest::Keep(L"Content", L"Partner")},
+                           {L"SwapPartner", {In(L"Content", Object()), Return(Object())}, [](Call& call) {
+                                auto* partner = static_cast<UObject**>(Field(call.Self(), L"Partner"));
+                                call.Get<UObject*>(L"ReturnValue") = *partner;
+                                *partner = call.Get<UObject*>(L"Content");
+                            }},
                            {L"Nested", {}, {}},
                            {L"Throws", {}, [](Call&) { throw std::runtime_error("native failed"); }},
                            {L"Broken", {}, {}}}});
@@ -91,7 +136,9 @@ TEST_F(CallFrames, AFrameCallsOnceAndWritesOnlyBeforeAndReadsOnlyAfter)
     EXPECT_FALSE(frame.Invoke(callee_));
     EXPECT_EQ(Sim::Counters().ProcessEvent, 1u);
     EXPECT_FALSE(frame.WriteRaw(L"Ratio", &ratio, 4));
+    EXPECT_FALSE(frame.WriteByCopy(L"Ratio", &ratio));
     EXPECT_EQ(frame.ParameterSlot(L"Ratio"), nullptr);
+    EXPECT_EQ(Sim::Counters().InitializeValue, 0u) << "nothing is constructed after the call";
     EXPECT_TRUE(frame.Read(L"Ratio", &out, 4));
     EXPECT_EQ(out, 0.5f);
 }
@@ -108,17 +155,32 @@ TEST_F(CallFrames, WritesLargerThanTheParameterOrIntoMissingOnesFail)
     EXPECT_TRUE(std::all_of(frame.Buffer(), frame.Buffer() + frame.Size(), [](std::uint8_t b) { return b == 0; }));
 }
 
+// A bitfield's field and byte masks are one bit; a native bool's field mask is its whole byte
+// (0xFF) while true is stored as its byte mask (1). Any non-zero source byte means true.
 TEST_F(CallFrames, OneByteBooleansFollowTheBitRule)
 {
     CallFrame frame(reflection_, Function(L"Flags"));
-    std::uint8_t yes = 1;
+    std::uint8_t yes = 0xFF;
     std::uint8_t no = 0;
     EXPECT_TRUE(frame.WriteRaw(L"bSecond", &yes, 1));
     EXPECT_EQ(frame.Buffer()[0], 0x02) << "bit 1 of the shared byte";
     EXPECT_TRUE(frame.WriteRaw(L"bFirst", &yes, 1));
     EXPECT_TRUE(frame.WriteRaw(L"bSecond", &no, 1));
     EXPECT_EQ(frame.Buffer()[0], 0x01);
+    FProperty* native = frame.Parameter(L"bNative");
+    ASSERT_NE(native, nullptr);
+    const auto nativeAt = static_cast<std::size_t>(native->GetOffset_Internal());
+    ASSERT_EQ(static_cast<FBoolProperty*>(native)->GetFieldMask(), 0xFF);
+    EXPECT_TRUE(frame.WriteRaw(L"bNative", &yes, 1));
+    EXPECT_EQ(frame.Buffer()[nativeAt], 0x01) << "the byte mask, not the field mask nor the source byte";
+    frame.Buffer()[nativeAt] = 0xFE;
+    EXPECT_TRUE(frame.WriteRaw(L"bNative", &no, 1));
+    EXPECT_EQ(frame.Buffer()[nativeAt], 0x00) << "false clears the whole field mask";
+    frame.Buffer()[nativeAt] = 0x04; // a native bool is true whatever its non-zero bits
     ASSERT_TRUE(frame.Invoke(callee_));
+    std::uint8_t nativeRead = 0x55;
+    EXPECT_TRUE(frame.Read(L"bNative", &nativeRead, 1));
+    EXPECT_EQ(nativeRead, 1);
     std::uint8_t read = 7;
     EXPECT_TRUE(frame.Read(L"bFirst", &read, 1));
     EXPECT_EQ(read, 1);
@@ -169,6 +231,8 @@ TEST_F(CallFrames, ValuesCopiedInAndReadOutAreDestroyedExactlyOnce)
     FString label(L"marker");
     {
         CallFrame frame(reflection_, Function(L"Echo"));
+        EXPECT_FALSE(frame.WriteByCopy(L"InLabel", nullptr)) << "no source, nothing to copy";
+        EXPECT_FALSE(frame.WriteByCopy(L"NoSuchParameter", &label));
         ASSERT_TRUE(frame.WriteByCopy(L"InLabel", &label));
         EXPECT_FALSE(frame.WriteByCopy(L"InLabel", &label)) << "a parameter is constructed once";
         ASSERT_TRUE(frame.Invoke(callee_));
@@ -274,5 +338,288 @@ TEST_F(CallFrames, AFaultInACallMadeFromInsideAnotherCallIsContainedInnermost)
     EXPECT_TRUE(CallWithoutArguments(reflection_, callee_, L"Nested"));
     EXPECT_FALSE(innerResult);
     EXPECT_TRUE(CallWithoutArguments(reflection_, callee_, L"Ping"));
+}
+TEST_F(CallFrames, ParameterBuffersOfUpTo256BytesLiveInsideTheFrame)
+{
+    auto insideFrame = [](CallFrame& frame) {
+        auto* begin = reinterpret_cast<std::uint8_t*>(&frame);
+        return frame.Buffer() >= begin && frame.Buffer() < begin + sizeof(CallFrame);
+    };
+    for (int size : {256, 257})
+    {
+        SCOPED_TRACE(size);
+        CallFrame frame(reflection_, Function(size == 256 ? L"Fits" : L"Spills"));
+        ASSERT_EQ(frame.Size(), static_cast<std::size_t>(size));
+        EXPECT_EQ(insideFrame(frame), size == 256);
+        EXPECT_TRUE(std::all_of(frame.Buffer(), frame.Buffer() + size, [](std::uint8_t b) { return b == 0; }));
+        std::vector<std::uint8_t> block(static_cast<std::size_t>(size), 0xAB);
+        EXPECT_TRUE(frame.WriteRaw(L"Block", block.data(), block.size())) << "every byte of the buffer is usable";
+        EXPECT_FALSE(frame.WriteRaw(L"Block", block.data(), block.size() + 1));
+        ASSERT_TRUE(frame.Invoke(callee_));
+        EXPECT_EQ(*static_cast<int32*>(Field(callee_, L"Calls")), size) << "the engine saw the last byte";
+        *static_cast<int32*>(Field(callee_, L"Calls")) = 0;
+    }
+}
+
+// A fixed-size array parameter takes element size times dimension bytes and not one more,
+// even where the buffer would have room.
+TEST_F(CallFrames, FixedArrayParametersTakeTheirWholeLengthAndNoMore)
+{
+    CallFrame frame(reflection_, Function(L"Grid"));
+    const std::uint8_t bytes[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+    EXPECT_FALSE(frame.WriteRaw(L"Cells", bytes, 13));
+    EXPECT_TRUE(std::all_of(frame.Buffer(), frame.Buffer() + frame.Size(), [](std::uint8_t b) { return b == 0; }));
+    EXPECT_TRUE(frame.WriteRaw(L"Cells", bytes, 12));
+    EXPECT_EQ(frame.Buffer()[11], 12);
+    EXPECT_EQ(frame.Buffer()[12], 0) << "the parameter after the array is untouched";
+    ASSERT_TRUE(frame.Invoke(callee_));
+    std::uint8_t out[16] = {};
+    EXPECT_FALSE(frame.Read(L"Cells", out, 13));
+    EXPECT_EQ(out[0], 0) << "a refused read copies nothing";
+    EXPECT_TRUE(frame.Read(L"Cells", out, 12));
+    EXPECT_EQ(std::vector<std::uint8_t>(out, out + 12), std::vector<std::uint8_t>(bytes, bytes + 12));
+}
+
+// A 32-bit bitfield keeps its upper bits in the later bytes of its field: the byte offset
+// says which byte a bit lives in.
+TEST_F(CallFrames, BitsOfWideBitfieldsAreWrittenAndReadInTheirOwnByte)
+{
+    CallFrame frame(reflection_, Function(L"Switches"));
+    const std::uint8_t anyTrue = 0x80;
+    const std::uint8_t no = 0;
+    const auto field = static_cast<std::size_t>(frame.Parameter(L"bHigh")->GetOffset_Internal());
+    ASSERT_TRUE(frame.WriteRaw(L"bHigh", &anyTrue, 1));
+    EXPECT_EQ(frame.Buffer()[field], 0x00);
+    EXPECT_EQ(frame.Buffer()[field + 1], 0x01) << "bit 8 of the field is bit 0 of its second byte";
+    ASSERT_TRUE(frame.WriteRaw(L"bLow", &anyTrue, 1));
+    EXPECT_EQ(frame.Buffer()[field], 0x01);
+    ASSERT_TRUE(frame.WriteRaw(L"bHigh", &no, 1));
+    EXPECT_EQ(frame.Buffer()[field + 1], 0x00);
+    EXPECT_EQ(frame.Buffer()[field], 0x01) << "clearing one bit keeps the others";
+
+    frame.Buffer()[field + 1] = 0xFE; // every bit of the second byte but bHigh's
+    ASSERT_TRUE(frame.Invoke(callee_));
+    struct Expected
+    {
+        const wchar_t* name;
+        std::uint8_t value;
+    };
+    for (auto [name, value] : {Expected{L"bLow", 1}, Expected{L"b1", 0}, Expected{L"bHigh", 0}})
+    {
+        std::uint8_t read = 0x55;
+        EXPECT_TRUE(frame.Read(name, &read, 1)) << name;
+        EXPECT_EQ(read, value) << name;
+    }
+}
+
+TEST_F(CallFrames, AFunctionThatIsNoLongerReachableIsNotCalled)
+{
+    UFunction* ping = Function(L"Ping");
+    ping->GetObjectItem()->Flags |= static_cast<int32>(EInternalObjectFlags::Unreachable);
+    CallFrame frame(reflection_, ping);
+    EXPECT_FALSE(frame.Invoke(callee_));
+    EXPECT_FALSE(CallWithoutArguments(reflection_, callee_, L"Ping"));
+    ping->GetObjectItem()->Flags &= ~static_cast<int32>(EInternalObjectFlags::Unreachable);
+    EXPECT_EQ(Sim::Counters().ProcessEvent, 0u);
+    EXPECT_EQ(Calls(), 0);
+}
+
+TEST_F(CallFrames, ARefusedCallLeavesTheFrameOpenForAnother)
+{
+    CallFrame frame(reflection_, Function(L"Flags"));
+    EXPECT_FALSE(frame.Invoke(nullptr));
+    EXPECT_FALSE(frame.Called());
+    float ratio = 2.0f;
+    EXPECT_TRUE(frame.WriteRaw(L"Ratio", &ratio, 4)) << "still before the call";
+    EXPECT_TRUE(frame.Invoke(callee_));
+    EXPECT_TRUE(frame.Called());
+}
+
+// A read list of 16 is full: later reads and result slots still work, they are just not
+// remembered, and what was remembered is destroyed once each.
+TEST_F(CallFrames, ReadsBeyondTheSixteenthStillSucceed)
+{
+    auto live = LiveBlocks();
+    {
+        CallFrame frame(reflection_, Function(L"Many"));
+        FString value(L"x");
+        for (int i = 0; i < 16; ++i)
+        {
+            ASSERT_TRUE(frame.WriteByCopy(L"S" + std::to_wstring(i), &value)) << i;
+        }
+        ASSERT_TRUE(frame.Invoke(callee_));
+        for (int i = 0; i < 17; ++i)
+        {
+            EXPECT_NE(frame.ResultSlot(L"S" + std::to_wstring(i)), nullptr) << i;
+        }
+        std::uint8_t bytes[sizeof(FString)];
+        EXPECT_TRUE(frame.Read(L"S16", bytes, sizeof(bytes)));
+    }
+    EXPECT_EQ(LiveBlocks(), live) << "every copy is freed";
+    EXPECT_EQ(Sim::Counters().DestroyValue, 16u);
+}
+
+// A result or out parameter nobody read still owns what the engine put there; only a call
+// that completed has built such values.
+TEST_F(CallFrames, UnreadResultsAreDestroyedOnlyAfterACompletedCall)
+{
+    auto live = LiveBlocks();
+    {
+        CallFrame frame(reflection_, Function(L"Produce"));
+        ASSERT_TRUE(frame.Invoke(callee_));
+    }
+    EXPECT_EQ(LiveBlocks(), live) << "a result at the start of the buffer and an out value after it";
+    EXPECT_EQ(Sim::Counters().DestroyValue, 2u);
+
+    Sim::ResetCounters();
+    {
+        CallFrame frame(reflection_, Function(L"Produce"));
+        EXPECT_FALSE(frame.Invoke(nullptr));
+    }
+    {
+        CallFrame frame(reflection_, Function(L"Produce"));
+        std::uint8_t none = 0;
+        EXPECT_FALSE(frame.WriteRaw(L"NoSuch", &none, 1));
+    }
+    EXPECT_EQ(Sim::Counters().DestroyValue, 0u) << "no call, nothing the engine built";
+}
+
+// The frame frees what it read, last read first, then what it constructed and did not read,
+// last constructed first. The allocator shows the order: it hands the most recently freed
+// block of a size out first.
+TEST_F(CallFrames, ReadValuesAreDestroyedLastFirstThenUnreadConstructedOnesLastFirst)
+{
+    ORV_SKIP_IF_SANITIZED(); // the sanitizer holds freed blocks back
+    const FString text(std::wstring(40, L'x'));
+    UFunction* trio = Function(L"Trio");
+    std::vector<const void*> blocks; // A, B, C, result
+    blocks.reserve(4);
+    {
+        CallFrame frame(reflection_, trio);
+        for (const wchar_t* name : {L"A", L"B", L"C"})
+        {
+            ASSERT_TRUE(frame.WriteByCopy(name, &text));
+            auto offset = reflection_.LookupParameter(trio, name)->GetOffset_Internal();
+            blocks.push_back(reinterpret_cast<FString*>(frame.Buffer() + offset)->GetCharArray().GetData());
+        }
+        ASSERT_TRUE(frame.Invoke(callee_));
+        ASSERT_NE(frame.ResultSlot(L"C"), nullptr);
+        auto* result = static_cast<FString*>(frame.ResultSlot(L"ReturnValue"));
+        ASSERT_NE(result, nullptr);
+        ASSERT_EQ(result->Len(), 40);
+        blocks.push_back(result->GetCharArray().GetData());
+    }
+    EXPECT_EQ(Sim::Counters().DestroyValue, 4u);
+    const std::size_t bytes = static_cast<std::size_t>(text.GetCharArray().Max()) * sizeof(RC::CharType);
+    std::vector<const void*> handedOut;
+    std::vector<void*> probes;
+    handedOut.reserve(4);
+    probes.reserve(4);
+    for (int i = 0; i < 4; ++i)
+    {
+        probes.push_back(std::malloc(bytes));
+        handedOut.push_back(probes.back());
+    }
+    for (void* probe : probes)
+    {
+        std::free(probe);
+    }
+    if (!std::is_permutation(handedOut.begin(), handedOut.end(), blocks.begin()))
+    {
+        GTEST_SKIP() << "this allocator does not hand freed blocks straight back";
+    }
+    EXPECT_EQ(handedOut, (std::vector<const void*>{blocks[0], blocks[1], blocks[2], blocks[3]}))
+        << "freed in the order result, C, B, A";
+}
+
+TEST_F(CallFrames, CallAndReadHelpersGiveWhatTheEngineAnswered)
+{
+    UObject* partner = Sim::NewObject(callee_->GetClassPrivate(), nullptr, L"Partner");
+    UObject* next = Sim::NewObject(callee_->GetClassPrivate(), nullptr, L"Next");
+    EXPECT_TRUE(CallWithObject(reflection_, callee_, L"SetPartner", L"Content", partner));
+    EXPECT_EQ(OrvTest::FieldAs<UObject*>(callee_, L"Partner"), partner);
+    EXPECT_EQ(CallAndReadObject(reflection_, callee_, L"GetPartner"), partner);
+    EXPECT_EQ(CallWithObjectAndReadObject(reflection_, callee_, L"SwapPartner", L"Content", next), partner);
+    EXPECT_EQ(OrvTest::FieldAs<UObject*>(callee_, L"Partner"), next);
+
+    *static_cast<bool*>(Field(callee_, L"Ready")) = true;
+    EXPECT_TRUE(CallAndReadBool(reflection_, callee_, L"IsReady"));
+    *static_cast<bool*>(Field(callee_, L"Ready")) = false;
+    EXPECT_FALSE(CallAndReadBool(reflection_, callee_, L"IsReady"));
+    EXPECT_EQ(Sim::Counters().ProcessEvent, 5u);
+
+    // A parameter the function lacks stops the helper before the call.
+    EXPECT_FALSE(CallWithObject(reflection_, callee_, L"SetPartner", L"Contents", partner));
+    EXPECT_EQ(CallWithObjectAndReadObject(reflection_, callee_, L"SwapPartner", L"Contents", partner), nullptr);
+    EXPECT_FALSE(CallAndReadBool(reflection_, callee_, L"NoSuchFunction"));
+    EXPECT_FALSE(CallAndReadBool(reflection_, nullptr, L"IsReady"));
+    EXPECT_EQ(OrvTest::FieldAs<UObject*>(callee_, L"Partner"), next);
+    EXPECT_EQ(Sim::Counters().ProcessEvent, 5u);
+}
+
+TEST_F(CallFrames, LibraryFunctionsAreFoundByPathAndCalledOnTheClassDefault)
+{
+    UFunction* ping = LookupFunctionByPath(reflection_, L"/Script/Test.Callee:Ping");
+    ASSERT_NE(ping, nullptr);
+    EXPECT_EQ(ping, Function(L"Ping"));
+    EXPECT_EQ(LookupFunctionByPath(reflection_, L"/Script/Test.Callee"), nullptr) << "a class is no function";
+    EXPECT_EQ(LookupFunctionByPath(reflection_, L"/Script/Test.Callee:Pong"), nullptr);
+
+    UObject* defaults = reflection_.LookupClassDefault(L"/Script/Test.Callee");
+    ASSERT_NE(defaults, nullptr);
+    EXPECT_TRUE(InvokeFunction(reflection_, defaults, ping, NoArguments, NoResults));
+    EXPECT_EQ(*static_cast<int32*>(Field(defaults, L"Calls")), 1);
+
+    bool readRan = false;
+    EXPECT_FALSE(InvokeFunction(reflection_, nullptr, ping, NoArguments, [&](CallFrame&) { return readRan = true; }));
+    EXPECT_FALSE(readRan) << "results are read only after a call";
+}
+
+// A parameter that occupies no bytes takes none, whatever lies after it in the buffer.
+TEST_F(CallFrames, AParameterWithoutBytesTakesNoWrite)
+{
+    CallFrame frame(reflection_, Function(L"Hollow"));
+    const std::uint8_t byte = 0x7F;
+    EXPECT_FALSE(frame.WriteRaw(L"Nothing", &byte, 1));
+    EXPECT_TRUE(std::all_of(frame.Buffer(), frame.Buffer() + frame.Size(), [](std::uint8_t b) { return b == 0; }));
+    ASSERT_TRUE(frame.Invoke(callee_));
+    std::uint8_t out = 0x11;
+    EXPECT_FALSE(frame.Read(L"Nothing", &out, 1));
+    EXPECT_EQ(out, 0x11);
+}
+
+// A result read twice is still one value: it is remembered, and destroyed, once.
+TEST_F(CallFrames, AResultReadTwiceIsDestroyedOnce)
+{
+    auto live = LiveBlocks();
+    {
+        CallFrame frame(reflection_, Function(L"Produce"));
+        ASSERT_TRUE(frame.Invoke(callee_));
+        void* first = frame.ResultSlot(L"ReturnValue");
+        EXPECT_EQ(frame.ResultSlot(L"ReturnValue"), first);
+        std::uint8_t bytes[sizeof(FString)];
+        EXPECT_TRUE(frame.Read(L"Extra", bytes, sizeof(bytes)));
+        EXPECT_TRUE(frame.Read(L"Extra", bytes, sizeof(bytes)));
+    }
+    EXPECT_EQ(LiveBlocks(), live);
+    EXPECT_EQ(Sim::Counters().DestroyValue, 2u);
+}
+
+// The engine's parameter size is 16 bits wide: a parameter that reaches past what it says
+// is not written or read past the buffer, whatever its own size claims.
+TEST_F(CallFrames, NoAccessReachesPastTheParameterSize)
+{
+    CallFrame frame(reflection_, Function(L"Oversized"));
+    ASSERT_EQ(frame.Size(), 16u) << "65552 bytes of parameters, as 16 bits tell it";
+    std::vector<std::uint8_t> bytes(17, 0x5A);
+    EXPECT_TRUE(frame.WriteRaw(L"Block", bytes.data(), 16));
+    EXPECT_FALSE(frame.WriteRaw(L"Block", bytes.data(), 17));
+    EXPECT_FALSE(frame.WriteByCopy(L"Block", bytes.data())) << "a whole copy would not fit";
+    EXPECT_EQ(frame.ParameterSlot(L"Block"), nullptr);
+    ASSERT_TRUE(frame.Invoke(callee_));
+    EXPECT_TRUE(frame.Read(L"Block", bytes.data(), 16));
+    EXPECT_FALSE(frame.Read(L"Block", bytes.data(), 17));
+    EXPECT_EQ(frame.ResultSlot(L"Block"), nullptr);
+    EXPECT_EQ(Sim::Counters().InitializeValue, 0u);
 }
 } // namespace

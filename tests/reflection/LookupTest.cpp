@@ -144,8 +144,11 @@ TEST_F(Lookup, PropertiesAndParametersRememberHitsAndMisses)
 
 TEST_F(Lookup, ProbingUnknownNamesNeverAddsThemToTheEnginesNameTable)
 {
+    auto* function = reflection_.LookupFunction(object_, L"BaseOnly");
     EXPECT_EQ(reflection_.LookupProperty(object_, L"NeverHeardOf_9031"), nullptr);
-    EXPECT_EQ(reflection_.LookupParameter(reflection_.LookupFunction(object_, L"BaseOnly"), L"NeverHeardOf_9032"), nullptr);
+    EXPECT_EQ(Sim::Counters().NameFind, 1u) << "the name is only looked for";
+    EXPECT_EQ(reflection_.LookupParameter(function, L"NeverHeardOf_9032"), nullptr);
+    EXPECT_EQ(Sim::Counters().NameFind, 2u);
     EXPECT_TRUE(FName(STR("NeverHeardOf_9031"), FNAME_Find).IsNone());
     EXPECT_TRUE(FName(STR("NeverHeardOf_9032"), FNAME_Find).IsNone());
 }
@@ -171,6 +174,20 @@ TEST_F(Liveness, ALiveObjectIsLiveAndADefaultObjectOnlyWhenAllowed)
     auto* defaults = derived_->GetClassDefaultObject();
     EXPECT_FALSE(Orv::IsLive(defaults, false));
     EXPECT_TRUE(Orv::IsLive(defaults, true));
+}
+
+TEST_F(Liveness, EitherDestructionFlagAloneMakesAnObjectDead)
+{
+    for (EObjectFlags flag : {RF_BeginDestroyed, RF_FinishDestroyed})
+    {
+        auto* dying = Sim::NewObject(derived_, nullptr, {}, flag);
+        EXPECT_FALSE(Orv::IsLive(dying, false)) << flag;
+        EXPECT_FALSE(Orv::IsLive(dying, true)) << flag;
+    }
+    auto* dyingDefault = Sim::NewObject(derived_, nullptr, {}, RF_ClassDefaultObject | RF_FinishDestroyed);
+    EXPECT_FALSE(Orv::IsLive(dyingDefault, true));
+    EXPECT_TRUE(Orv::IsLive(Sim::NewObject(derived_, nullptr, {}, RF_Public | RF_Transient), false))
+        << "other flags do not matter";
 }
 
 TEST_F(Liveness, ObjectsOnTheirWayOutAreNotLive)
@@ -217,4 +234,140 @@ TEST_F(Lookup, FindAllInstancesReversesTheHostsOrderOfTheClassAndItsSubclasses)
     EXPECT_EQ(Orv::FindAllInstances(L"Base"), (std::vector<UObject*>{plain, second, object_}));
     EXPECT_TRUE(Orv::FindAllInstances(L"NoSuchClass").empty());
 }
+// A function may come from anywhere on the class chain: the class's own fields, the
+// interfaces it implements, its super class, and that class's interfaces, in that order.
+TEST_F(Lookup, EachClassOnTheChainIsSearchedBeforeItsInterfacesAndThoseBeforeItsSuper)
+{
+    Sim::DefineClass({.path = L"/Script/Test.Waver", .functions = {{L"Wave", {}, {}}, {L"Twice", {}, {}}}, .isInterface = true});
+    Sim::DefineClass({.path = L"/Script/Test.Nodder", .functions = {{L"Twice", {}, {}}, {L"Nod", {}, {}}}, .isInterface = true});
+    Sim::DefineClass({.path = L"/Script/Test.Keeper",
+                      .functions = {{L"Keep", {}, {}}, {L"Mixed", {}, {}}},
+                      .isInterface = true});
+    auto* elder = Sim::DefineClass({.path = L"/Script/Test.Elder",
+                                    .functions = {{L"Mixed", {}, {}}, {L"Wave", {}, {}}},
+                                    .interfaces = {L"/Script/Test.Keeper"}});
+    auto* younger = Sim::DefineClass({.path = L"/Script/Test.Younger",
+                                      .super = L"/Script/Test.Elder",
+                                      .interfaces = {L"/Script/Test.Waver", L"/Script/Test.Nodder"}});
+    UObject* subject = Sim::NewObject(younger, nullptr, L"Young");
+
+    struct Case
+    {
+        const wchar_t* name;
+        UObject* owner;
+        const char* why;
+    };
+    const Case cases[] = {
+        {L"Keep", Sim::FindClass(L"/Script/Test.Keeper"), "declared only on an interface of the super class"},
+        {L"Mixed", elder, "a super class's own function before its interface's"},
+        {L"Wave", Sim::FindClass(L"/Script/Test.Waver"), "an own interface before the super class"},
+        {L"Twice", Sim::FindClass(L"/Script/Test.Waver"), "interfaces in the order the class lists them"},
+        {L"Nod", Sim::FindClass(L"/Script/Test.Nodder"), "the second interface too"},
+    };
+    for (const auto& c : cases)
+    {
+        UFunction* found = reflection_.LookupFunction(subject, c.name);
+        ASSERT_NE(found, nullptr) << c.why;
+        EXPECT_EQ(found->GetOuter(), c.owner) << c.why;
+    }
+    EXPECT_EQ(reflection_.LookupFunction(subject, L"Absent"), nullptr) << "the whole chain and every interface walked";
+}
+
+// The engine compares paths without regard to case, but the caches key on the exact text:
+// a second spelling is a second host lookup, then a hit of its own.
+TEST_F(Lookup, ObjectAndDefaultPathsAreCachedUnderTheirExactSpelling)
+{
+    Sim::DefineClass({.path = L"/Script/Engine.KismetMathLibrary"});
+    auto* actor = reflection_.LookupObject(L"/Script/Engine.Actor");
+    ASSERT_NE(actor, nullptr);
+    EXPECT_EQ(reflection_.LookupObject(L"/script/engine.actor"), actor);
+    EXPECT_EQ(Sim::Counters().FindObject, 2u);
+    EXPECT_EQ(reflection_.LookupObject(L"/Script/Engine.Actor"), actor);
+    EXPECT_EQ(reflection_.LookupObject(L"/script/engine.actor"), actor);
+    EXPECT_EQ(Sim::Counters().FindObject, 2u);
+
+    auto* defaults = reflection_.LookupClassDefault(L"/Script/Engine.KismetMathLibrary");
+    ASSERT_NE(defaults, nullptr);
+    EXPECT_EQ(reflection_.LookupClassDefault(L"/SCRIPT/ENGINE.KISMETMATHLIBRARY"), defaults);
+    EXPECT_EQ(Sim::Counters().FindObject, 4u);
+    EXPECT_EQ(reflection_.LookupClassDefault(L"/SCRIPT/ENGINE.KISMETMATHLIBRARY"), defaults);
+    EXPECT_EQ(reflection_.LookupClassDefault(L"/Script/Engine.KismetMathLibrary"), defaults);
+    EXPECT_EQ(Sim::Counters().FindObject, 4u);
+}
+
+// Only the last dot separates the class name from where it lives, so a package whose own
+// name holds a dot keeps it whole.
+TEST_F(Lookup, ADefaultObjectsNameGoesAfterTheLastDotOfTheClassPath)
+{
+    UObject* package = Sim::NewObject(UPackage::StaticClass(), nullptr, L"/Game/Mods/Orvanta.v2");
+    UObject* defaults = Sim::NewObject(base_, package, L"Default__Library");
+    ASSERT_EQ(defaults->GetPathName(), L"/Game/Mods/Orvanta.v2.Default__Library");
+    EXPECT_EQ(reflection_.LookupClassDefault(L"/Game/Mods/Orvanta.v2.Library"), defaults);
+}
+
+TEST_F(Lookup, ParameterNamesThatDifferOnlyInCaseAreSeparateKeys)
+{
+    auto* function = reflection_.LookupFunction(object_, L"BaseOnly");
+    reflection_.LookupParameter(function, L"Amount");
+    auto finds = Sim::Counters().FindProperty;
+    reflection_.LookupParameter(function, L"amount");
+    reflection_.LookupParameter(function, L"AMOUNT");
+    EXPECT_EQ(Sim::Counters().FindProperty, finds + 2);
+    reflection_.LookupParameter(function, L"amount");
+    EXPECT_EQ(Sim::Counters().FindProperty, finds + 2);
+}
+
+// What the engine frees may be followed by something else at its address: every entry keyed
+// by it or holding it goes, and nothing else.
+TEST_F(Lookup, AForgottenObjectIsAskedForAgainWhileOtherEntriesStay)
+{
+    auto* library = Sim::DefineClass({.path = L"/Game/Test.Library", .functions = {{L"Run", {Sim::In(L"Steps", Sim::Int())}, {}}}});
+    auto* child = Sim::DefineClass({.path = L"/Game/Test.Child", .super = L"/Game/Test.Library"});
+    UObject* instance = Sim::NewObject(library, nullptr, L"Instance");
+    UObject* heir = Sim::NewObject(child, nullptr, L"Heir");
+    UObject* defaults = library->GetClassDefaultObject();
+
+    ASSERT_EQ(reflection_.LookupObject(L"/Game/Test.Library"), library);
+    ASSERT_EQ(reflection_.LookupObject(L"/Script/Engine.Actor"), Sim::FindClass(L"/Script/Engine.Actor"));
+    ASSERT_EQ(reflection_.LookupClassDefault(L"/Game/Test.Library"), defaults);
+    UFunction* run = reflection_.LookupFunction(instance, L"Run");
+    ASSERT_NE(run, nullptr);
+    ASSERT_EQ(reflection_.LookupFunction(heir, L"Run"), run);
+    ASSERT_NE(reflection_.LookupParameter(run, L"Steps"), nullptr);
+    ASSERT_NE(reflection_.LookupProperty(object_, L"Speed"), nullptr);
+
+    reflection_.Forget(object_); // held by no entry: changes nothing
+    Sim::ResetCounters();
+    reflection_.LookupObject(L"/Game/Test.Library");
+    reflection_.LookupFunction(heir, L"Run");
+    reflection_.LookupParameter(run, L"Steps");
+    EXPECT_EQ(Sim::Counters().FindObject + Sim::Counters().GetChildren + Sim::Counters().FindProperty, 0u);
+
+    reflection_.Forget(library);
+    Sim::ResetCounters();
+    EXPECT_EQ(reflection_.LookupObject(L"/Game/Test.Library"), library);
+    EXPECT_EQ(Sim::Counters().FindObject, 1u) << "the path that held the class";
+    EXPECT_EQ(reflection_.LookupFunction(instance, L"Run"), run);
+    EXPECT_GT(Sim::Counters().GetChildren, 0u) << "the class's own member entries";
+    Sim::ResetCounters();
+    reflection_.LookupClassDefault(L"/Game/Test.Library");
+    reflection_.LookupObject(L"/Script/Engine.Actor");
+    reflection_.LookupFunction(heir, L"Run");
+    reflection_.LookupProperty(object_, L"Speed");
+    EXPECT_EQ(Sim::Counters().FindObject + Sim::Counters().GetChildren + Sim::Counters().FindProperty, 0u)
+        << "entries neither keyed by the class nor holding it";
+
+    reflection_.Forget(run);
+    Sim::ResetCounters();
+    EXPECT_EQ(reflection_.LookupFunction(heir, L"Run"), run);
+    EXPECT_GT(Sim::Counters().GetChildren, 0u) << "another class's entry that held the function";
+    EXPECT_NE(reflection_.LookupParameter(run, L"Steps"), nullptr);
+    EXPECT_EQ(Sim::Counters().FindProperty, 1u) << "the function's own parameter entries";
+
+    reflection_.Forget(defaults);
+    Sim::ResetCounters();
+    EXPECT_EQ(reflection_.LookupClassDefault(L"/Game/Test.Library"), defaults);
+    EXPECT_EQ(Sim::Counters().FindObject, 1u);
+}
+
 } // namespace

@@ -20,6 +20,7 @@ class PropertyAccess : public OrvTest::EngineFixture
     {
         EngineFixture::SetUp();
         Sim::DefineEnum({L"/Script/Test.EMode", {{L"Off", 0}, {L"On", 7}}});
+        Sim::DefineStruct({L"/Script/Test.CountedTag", {}, {{L"TagName", Sim::Int()}}});
         Sim::DefineStruct({L"/Script/Test.Settings",
                            {},
                            {{L"Bias", Sim::Float()},
@@ -28,7 +29,9 @@ class PropertyAccess : public OrvTest::EngineFixture
                             {L"bOverride", Sim::Bitfield()},
                             {L"bOther", Sim::Bitfield()},
                             {L"Region", Sim::Name()},
-                            {L"Tag", Sim::Struct(L"/Script/GameplayTags.GameplayTag")}}});
+                            {L"Tag", Sim::Struct(L"/Script/GameplayTags.GameplayTag")},
+                            {L"bNativeMember", Sim::Bool()},
+                            {L"Counted", Sim::Struct(L"/Script/Test.CountedTag")}}});
         auto* cls = Sim::DefineClass({.path = L"/Script/Test.Thing",
                                       .properties = {{L"b0", Sim::Bitfield()},
                                                      {L"b1", Sim::Bitfield()},
@@ -40,7 +43,24 @@ class PropertyAccess : public OrvTest::EngineFixture
                                                      {L"Label", Sim::Name()},
                                                      {L"Big", Sim::Int64()},
                                                      {L"Mode", Sim::Enum(L"/Script/Test.EMode")},
-                                                     {L"Ratio", Sim::Float()}}});
+                                                     {L"Ratio", Sim::Float()},
+                                                     {L"bNative", Sim::Bool()},
+                                                     {L"Small", Sim::Byte()},
+                                                     {L"Whole", Sim::Int()},
+                                                     {L"Short", Sim::UInt16()},
+                                                     {L"Unsigned", Sim::UInt32()},
+                                                     {L"Huge", Sim::UInt64()},
+                                                     {L"Precise", Sim::Double()},
+                                                     {L"Text", Sim::Str()},
+                                                     {L"w0", Sim::Bitfield32()},
+                                                     {L"w1", Sim::Bitfield32()},
+                                                     {L"w2", Sim::Bitfield32()},
+                                                     {L"w3", Sim::Bitfield32()},
+                                                     {L"w4", Sim::Bitfield32()},
+                                                     {L"w5", Sim::Bitfield32()},
+                                                     {L"w6", Sim::Bitfield32()},
+                                                     {L"w7", Sim::Bitfield32()},
+                                                     {L"w8", Sim::Bitfield32()}}});
         thing_ = Sim::NewObject(cls, nullptr, L"Thing");
         Sim::ResetCounters();
     }
@@ -65,6 +85,8 @@ TEST_F(PropertyAccess, BooleansSharingAByteReadAndWriteOnlyTheirOwnBit)
     EXPECT_EQ(*byte, 0xFE) << "false clears exactly the field mask";
 
     EXPECT_FALSE(WriteBoolProperty(reflection_, thing_, L"Ratio", true)) << "not a BoolProperty";
+    std::memset(At(L"Ratio"), 0xFF, 4);
+    EXPECT_FALSE(ReadBoolProperty(reflection_, thing_, L"Ratio")) << "nor read as one";
     EXPECT_FALSE(WriteBoolProperty(reflection_, thing_, L"Missing", true));
     EXPECT_FALSE(ReadBoolProperty(reflection_, nullptr, L"b0"));
 }
@@ -94,6 +116,8 @@ TEST_F(PropertyAccess, StructMembersAreReachedAndWrittenWithTheirOwnWidth)
     EXPECT_TRUE(ReadBoolMember(Prop(L"Settings"), settings, L"bOther"));
     EXPECT_FALSE(ReadBoolMember(Prop(L"Settings"), settings, L"bOverride"));
     EXPECT_FALSE(WriteBoolMember(reflection_, thing_, L"Settings", L"Bias", true));
+    std::memset(bias, 0xFF, 4);
+    EXPECT_FALSE(ReadBoolMember(Prop(L"Settings"), settings, L"Bias")) << "a float member is no bool, whatever its bits";
 }
 
 TEST_F(PropertyAccess, MemberLookupRefusesNonStructsAndClearsTheMemberOutput)
@@ -106,6 +130,115 @@ TEST_F(PropertyAccess, MemberLookupRefusesNonStructsAndClearsTheMemberOutput)
     EXPECT_EQ(member, nullptr);
     EXPECT_EQ(StructMemberAddress(Prop(L"Settings"), nullptr, L"Bias"), nullptr);
     EXPECT_EQ(ObjectStructMemberAddress(reflection_, thing_, L"NoSuchStruct", L"Bias"), nullptr);
+    member = Prop(L"Ratio");
+    EXPECT_EQ(ObjectStructMemberAddress(reflection_, thing_, L"NoSuchStruct", L"Bias", &member), nullptr);
+    EXPECT_EQ(member, nullptr) << "cleared also when the struct itself is missing";
+    member = Prop(L"Ratio");
+    EXPECT_EQ(StructMemberAddress(nullptr, At(L"Settings"), L"Bias", &member), nullptr);
+    EXPECT_EQ(member, nullptr);
+}
+
+TEST_F(PropertyAccess, RealAndBoolMemberWritesFailWhereThereIsNoMember)
+{
+    auto* settings = static_cast<uint8*>(At(L"Settings"));
+    std::vector<uint8> before(settings, settings + Prop(L"Settings")->GetElementSize());
+    EXPECT_FALSE(WriteRealMember(reflection_, thing_, L"Settings", L"NoSuchMember", 1.0f));
+    EXPECT_FALSE(WriteRealMember(reflection_, thing_, L"NoSuchStruct", L"Bias", 1.0f));
+    EXPECT_FALSE(WriteRealMember(reflection_, nullptr, L"Settings", L"Bias", 1.0f));
+    EXPECT_FALSE(WriteBoolMember(reflection_, thing_, L"Settings", L"NoSuchMember", true));
+    EXPECT_FALSE(WriteBoolMember(reflection_, thing_, L"NoSuchStruct", L"bOther", true));
+    EXPECT_EQ(std::vector<uint8>(settings, settings + before.size()), before);
+    EXPECT_FALSE(ReadBoolMember(Prop(L"Settings"), settings, L"NoSuchMember"));
+    EXPECT_FALSE(ReadBoolMember(Prop(L"Owner"), settings, L"bOther"));
+}
+
+// Probing a struct for a member must not grow the engine's name table with the probed name.
+TEST_F(PropertyAccess, ProbingAStructForAMemberOnlyLooksItsNameUp)
+{
+    FProperty* settings = Prop(L"Settings");
+    void* value = At(L"Settings");
+    Sim::ResetCounters();
+    EXPECT_EQ(StructMemberAddress(settings, value, L"NeverNamedMember"), nullptr);
+    EXPECT_EQ(Sim::Counters().NameFind, 1u);
+    EXPECT_TRUE(FName(STR("NeverNamedMember"), FNAME_Find).IsNone());
+}
+
+// A native bool owns its whole byte (field mask 0xFF) and stores true as 1 (its byte mask); a
+// 32-bit bitfield keeps bit 8 in the second byte of its field.
+TEST_F(PropertyAccess, NativeBoolsAndWideBitfieldsFollowTheirOwnMasksAndByte)
+{
+    auto* native = static_cast<uint8*>(At(L"bNative"));
+    *native = 0x04;
+    EXPECT_TRUE(ReadBoolProperty(reflection_, thing_, L"bNative")) << "any bit of the field";
+    *native = 0xFE;
+    EXPECT_TRUE(WriteBoolProperty(reflection_, thing_, L"bNative", false));
+    EXPECT_EQ(*native, 0x00) << "false clears the whole field mask";
+    EXPECT_TRUE(WriteBoolProperty(reflection_, thing_, L"bNative", true));
+    EXPECT_EQ(*native, 0x01) << "true is the byte mask, not the field mask";
+
+    auto* settings = static_cast<uint8*>(At(L"Settings"));
+    FProperty* member = nullptr;
+    auto* nativeMember = static_cast<uint8*>(StructMemberAddress(Prop(L"Settings"), settings, L"bNativeMember", &member));
+    ASSERT_NE(nativeMember, nullptr);
+    *nativeMember = 0x80;
+    EXPECT_TRUE(ReadBoolMember(Prop(L"Settings"), settings, L"bNativeMember"));
+    EXPECT_TRUE(WriteBoolMember(reflection_, thing_, L"Settings", L"bNativeMember", true));
+    EXPECT_EQ(*nativeMember, 0x01);
+
+    auto* field = static_cast<uint8*>(At(L"w8"));
+    ASSERT_EQ(field, At(L"w0")) << "nine bits of one 32-bit field";
+    EXPECT_TRUE(WriteBoolProperty(reflection_, thing_, L"w8", true));
+    EXPECT_EQ(field[0], 0x00);
+    EXPECT_EQ(field[1], 0x01);
+    field[1] = 0xFE;
+    field[0] = 0x01;
+    EXPECT_FALSE(ReadBoolProperty(reflection_, thing_, L"w8"));
+    EXPECT_TRUE(ReadBoolProperty(reflection_, thing_, L"w0"));
+    EXPECT_FALSE(ReadBoolProperty(reflection_, thing_, L"w1"));
+}
+
+// Each class name the host reports decides the layout a read trusts; the names are exact.
+TEST_F(PropertyAccess, PropertyClassesAreToldApartByTheirExactNames)
+{
+    struct Case
+    {
+        const wchar_t* property;
+        PropertyClass kind;
+    };
+    for (auto [property, kind] : {Case{L"b0", PropertyClass::Bool}, Case{L"bNative", PropertyClass::Bool},
+                                  Case{L"Settings", PropertyClass::Struct}, Case{L"Held", PropertyClass::ObjectPtr},
+                                  Case{L"Label", PropertyClass::Name}, Case{L"Mode", PropertyClass::Enum},
+                                  Case{L"Small", PropertyClass::Byte}, Case{L"Whole", PropertyClass::Int},
+                                  Case{L"Big", PropertyClass::Int64}, Case{L"Short", PropertyClass::UInt16},
+                                  Case{L"Unsigned", PropertyClass::UInt32}, Case{L"Huge", PropertyClass::UInt64},
+                                  Case{L"Ratio", PropertyClass::Float}, Case{L"Precise", PropertyClass::Double},
+                                  Case{L"Text", PropertyClass::Str}})
+    {
+        EXPECT_EQ(PropertyClassOf(Prop(property)), kind) << property;
+    }
+    EXPECT_EQ(PropertyClassOf(nullptr), PropertyClass::Other);
+}
+
+TEST_F(PropertyAccess, SmallUnsignedReadsAcceptEveryIntegerKindAndNothingElse)
+{
+    struct Case
+    {
+        const wchar_t* property;
+        uint64 stored;
+        bool accepted;
+        uint8 low;
+    };
+    for (auto [property, stored, accepted, low] :
+         {Case{L"Small", 200, true, 200}, Case{L"Whole", 300, true, 44}, Case{L"Big", 0x1234, true, 0x34},
+          Case{L"Short", 511, true, 255}, Case{L"Unsigned", 256, true, 0}, Case{L"Huge", 0x100000001, true, 1},
+          Case{L"Mode", 7, true, 7}, Case{L"Ratio", 0, false, 0}, Case{L"Precise", 0, false, 0},
+          Case{L"bNative", 1, false, 0}, Case{L"Label", 0, false, 0}, Case{L"Owner", 0, false, 0}})
+    {
+        std::memcpy(At(property), &stored, static_cast<std::size_t>(Prop(property)->GetElementSize()));
+        uint8 value = 99;
+        EXPECT_EQ(ReadSmallUnsigned(Prop(property), At(property), value), accepted) << property;
+        EXPECT_EQ(value, accepted ? low : 99) << property;
+    }
 }
 
 TEST_F(PropertyAccess, AMissingPropertyIsNullAndAskedOnlyOnce)
@@ -126,6 +259,7 @@ TEST_F(PropertyAccess, ObjectReferencesAreReadOnlyFromObjectProperties)
     EXPECT_EQ(ReadObjectProperty(Prop(L"Held"), At(L"Held")), other);
     EXPECT_EQ(ReadObjectProperty(Prop(L"Big"), At(L"Big")), nullptr);
     EXPECT_EQ(ReadObjectProperty(nullptr, At(L"Owner")), nullptr);
+    EXPECT_EQ(ReadObjectProperty(Prop(L"Owner"), nullptr), nullptr);
 }
 
 TEST_F(PropertyAccess, SmallUnsignedReadsTakeTheLowByteOfIntegersAndEnums)
@@ -170,6 +304,10 @@ TEST_F(PropertyAccess, NamesAndGameplayTagsComeBackAsText)
     EXPECT_FALSE(ReadNameMember(Prop(L"Settings"), settings, L"Bias", text));
     // An integer's bytes are no name-table index; reading them as one could reach anywhere.
     EXPECT_FALSE(ReadGameplayTagName(Prop(L"Settings"), settings, L"Count", text));
+    // Nor is an inner "TagName" that is not a name, nor the struct around it.
+    std::memcpy(StructMemberAddress(Prop(L"Settings"), settings, L"Counted"), &label, 4); // an index, not a name
+    EXPECT_FALSE(ReadGameplayTagName(Prop(L"Settings"), settings, L"Counted", text));
+    EXPECT_FALSE(ReadGameplayTagName(Prop(L"Settings"), settings, L"NoSuchMember", text));
     EXPECT_EQ(text, L"kept");
 }
 } // namespace

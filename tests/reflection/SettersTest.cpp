@@ -10,7 +10,10 @@
 #include <Sim/Faults.hpp>
 #include <Sim/World.hpp>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <vector>
 
 namespace
 {
@@ -18,6 +21,8 @@ using namespace RC::Unreal;
 using namespace Orv;
 using OrvTest::Field;
 using OrvTest::FieldAs;
+
+bool SameColor(const LinearColor& a, const LinearColor& b) { return std::memcmp(&a, &b, sizeof(a)) == 0; }
 
 struct Flavour
 {
@@ -85,8 +90,10 @@ TEST_P(Setters, ColoursVisibilityAndBrushesReachTheWidget)
     LinearColor tint{0.25f, 0.5f, 0.75f, 1.0f};
     EXPECT_TRUE(SetImageColor(reflection_, image, tint));
     EXPECT_EQ(FieldAs<LinearColor>(image, L"Tint").g, 0.5f);
+    EXPECT_TRUE(SameColor(FieldAs<LinearColor>(image, L"Tint"), tint)) << "all 16 bytes";
     EXPECT_TRUE(SetBrushColor(reflection_, border, tint));
     EXPECT_EQ(FieldAs<LinearColor>(border, L"BrushColor").b, 0.75f);
+    EXPECT_TRUE(SameColor(FieldAs<LinearColor>(border, L"BrushColor"), tint));
     EXPECT_TRUE(SetVisibility(reflection_, image, kVisibilityShown));
     EXPECT_EQ(FieldAs<uint8>(image, L"Visibility"), 3);
     EXPECT_TRUE(SetBrushResourceObject(reflection_, image, texture));
@@ -159,6 +166,7 @@ TEST_P(Setters, CanvasSlotsAreAnchoredPlacedAndAligned)
     AddChildToCanvas(reflection_, canvas, child);
     slot = FieldAs<UObject*>(child, L"Slot");
     EXPECT_EQ(Reals(Field(slot, L"Anchors"), 4), (std::vector<double>{0, 0, 0, 0}));
+    EXPECT_EQ(Reals(Field(slot, L"Alignment"), 2), (std::vector<double>{0, 0}));
 
     SetSlotPositionAndSize(reflection_, slot, {12.5, -40.25}, {200, 100});
     EXPECT_EQ(Reals(Field(slot, L"Position"), 2), (std::vector<double>{12.5, -40.25}));
@@ -218,6 +226,222 @@ TEST_P(Setters, AFaultInsideASetterIsContainedAndLaterSettersWork)
     EXPECT_TRUE(SetText(reflection_, text, L"shown"));
     EXPECT_EQ(Sim::ReadText(Field(text, L"Text")), L"shown");
     EXPECT_TRUE(SetImageColor(reflection_, image, {1, 1, 1, 1}));
+}
+
+// The text colour is the leading linear colour of the widget's value: a value of exactly that
+// size is enough, one byte less is refused before anything is made or called.
+TEST_P(Setters, TextColourNeedsAValueOfAtLeastSixteenBytes)
+{
+    using namespace Sim;
+    DefineStruct({L"/Script/Test.Colour15", {}, {{L"Bytes", Fixed(Byte(), 15)}}});
+    for (auto [path, type] : {std::pair{L"/Script/TestUMG.PlainText", L"/Script/CoreUObject.LinearColor"},
+                              std::pair{L"/Script/TestUMG.ShortText", L"/Script/Test.Colour15"}})
+    {
+        DefineClass({.path = path,
+                     .super = L"/Script/TestUMG.Widget",
+                     .properties = {{L"ColorAndOpacity", Struct(type)}},
+                     .functions = {{L"SetColorAndOpacity", {In(L"InColorAndOpacity", Struct(type))},
+                                    OrvTest::Keep(L"InColorAndOpacity", L"ColorAndOpacity")}}});
+    }
+    UObject* plain = Make(L"/Script/TestUMG.PlainText");
+    UObject* shortText = Make(L"/Script/TestUMG.ShortText");
+    ASSERT_EQ(reflection_.LookupProperty(plain, L"ColorAndOpacity")->GetElementSize(), 16);
+    ASSERT_EQ(reflection_.LookupProperty(shortText, L"ColorAndOpacity")->GetElementSize(), 15);
+    LinearColor color{0.1f, 0.2f, 0.3f, 0.4f};
+    EXPECT_TRUE(SetTextColor(reflection_, plain, color));
+    EXPECT_TRUE(SameColor(FieldAs<LinearColor>(plain, L"ColorAndOpacity"), color));
+    Sim::ResetCounters();
+    EXPECT_FALSE(SetTextColor(reflection_, shortText, color));
+    EXPECT_EQ(Sim::Counters().ProcessEvent, 0u);
+    EXPECT_EQ(Sim::Counters().InitializeValue, 0u);
+    auto* bytes = static_cast<uint8*>(Field(shortText, L"ColorAndOpacity"));
+    EXPECT_TRUE(std::all_of(bytes, bytes + 15, [](uint8 b) { return b == 0; }));
+}
+
+// An integer size is cut toward zero and held inside the integer's range; a float size is
+// passed as given. The rest of the font is the widget's own.
+TEST_P(Setters, FontSizesAreTruncatedForIntegerSizesAndKeptForFloatOnes)
+{
+    UObject* text = Make(L"/Script/TestUMG.TextBlock");
+    FProperty* font = reflection_.LookupProperty(text, L"Font");
+    FProperty* size = nullptr;
+    void* at = StructMemberAddress(font, Field(text, L"Font"), L"Size", &size);
+    ASSERT_NE(at, nullptr);
+    const bool integer = PropertyClassOf(size) == PropertyClass::Int;
+    EXPECT_EQ(integer, !Doubles()) << "engines before 5.0 keep an integer size";
+    auto* spacing = static_cast<int32*>(StructMemberAddress(font, Field(text, L"Font"), L"LetterSpacing"));
+    ASSERT_NE(spacing, nullptr);
+    *spacing = 7;
+    struct Case
+    {
+        float given;
+        int32 truncated;
+    };
+    for (auto [given, truncated] : {Case{12.9f, 12}, Case{-12.9f, -12}, Case{0.99f, 0}, Case{24.0f, 24},
+                                    Case{1e10f, 2147483520}, Case{-1e10f, -2147483520}})
+    {
+        ASSERT_TRUE(SetFontSize(reflection_, text, given)) << given;
+        if (integer)
+        {
+            int32 value = 0;
+            std::memcpy(&value, at, 4);
+            EXPECT_EQ(value, truncated) << given;
+        }
+        else
+        {
+            float value = 0;
+            std::memcpy(&value, at, 4);
+            EXPECT_EQ(value, given);
+        }
+    }
+    EXPECT_EQ(*spacing, 7);
+    EXPECT_EQ(Sim::Counters().InitializeValue, Sim::Counters().DestroyValue);
+}
+
+// Only a number can be a font size: a font without one, or with one of another kind, or a
+// widget without a font, is left alone and nothing is called.
+TEST_P(Setters, FontSizesGoOnlyIntoANumericSizeOfAFont)
+{
+    using namespace Sim;
+    DefineStruct({L"/Script/Test.WideFont", {}, {{L"FontObject", Object()}, {L"Size", Double()}}});
+    DefineStruct({L"/Script/Test.SizelessFont", {}, {{L"FontObject", Object()}, {L"Scale", Float()}}});
+    for (auto [path, type] : {std::pair{L"/Script/TestUMG.WideText", L"/Script/Test.WideFont"},
+                              std::pair{L"/Script/TestUMG.SizelessText", L"/Script/Test.SizelessFont"}})
+    {
+        DefineClass({.path = path,
+                     .super = L"/Script/TestUMG.Widget",
+                     .properties = {{L"Font", Struct(type)}},
+                     .functions = {{L"SetFont", {In(L"InFontInfo", Struct(type))}, OrvTest::Keep(L"InFontInfo", L"Font")}}});
+    }
+    for (const wchar_t* path : {L"/Script/TestUMG.WideText", L"/Script/TestUMG.SizelessText", L"/Script/TestUMG.Image"})
+    {
+        UObject* widget = Make(path);
+        EXPECT_FALSE(SetFontSize(reflection_, widget, 12.0f)) << path;
+    }
+    EXPECT_EQ(Sim::Counters().ProcessEvent, 0u);
+    EXPECT_EQ(Sim::Counters().InitializeValue, Sim::Counters().DestroyValue) << "each temporary copy destroyed";
+}
+
+// Each argument of a call must be written for the call to be made: a texture parameter by
+// another name stops it, although "bMatchSize" could still be written.
+TEST_P(Setters, ABrushTextureThatCannotBeWrittenStopsTheCall)
+{
+    using namespace Sim;
+    DefineClass({.path = L"/Script/TestUMG.OtherImage",
+                 .super = L"/Script/TestUMG.Widget",
+                 .functions = {{L"SetBrushFromTexture", {In(L"InTexture", Object()), In(L"bMatchSize", Bool())}, [](Call&) {}}}});
+    UObject* image = Make(L"/Script/TestUMG.OtherImage");
+    EXPECT_FALSE(SetBrushFromTexture(reflection_, image, Make(L"/Script/TestUMG.Widget")));
+    EXPECT_EQ(Sim::Counters().ProcessEvent, 0u);
+}
+
+// Text goes in only as an engine text: a widget whose "SetText" takes anything else is not
+// handed one.
+TEST_P(Setters, TextIsPassedOnlyToATextParameter)
+{
+    using namespace Sim;
+    DefineClass({.path = L"/Script/TestUMG.Label",
+                 .super = L"/Script/TestUMG.Widget",
+                 .properties = {{L"Caption", Str()}},
+                 .functions = {{L"SetText", {In(L"InText", Str())}, OrvTest::Keep(L"InText", L"Caption")}}});
+    UObject* label = Make(L"/Script/TestUMG.Label");
+    auto live = LiveBlocks();
+    EXPECT_FALSE(SetText(reflection_, label, L"not a string"));
+    EXPECT_EQ(Sim::Counters().ProcessEvent, 0u);
+    EXPECT_EQ(Sim::Counters().InitializeValue, 0u);
+    EXPECT_EQ(LiveBlocks(), live);
+    EXPECT_FALSE(SetText(reflection_, Make(L"/Script/TestUMG.Image"), L"no SetText at all"));
+}
+
+// The rotation is copied with the engine's own rotator layout; a parameter of another size
+// or name is not written, and a rotation that cannot be written stops the call even where
+// the teleport flag could be.
+TEST_P(Setters, ARotationThatCannotBeWrittenIsNotSent)
+{
+    using namespace Sim;
+    DefineStruct({L"/Script/Test.Quat", {}, {{L"X", Float()}, {L"Y", Float()}, {L"Z", Float()}, {L"W", Float()}}});
+    auto rotator = Struct(L"/Script/CoreUObject.Rotator");
+    struct Variant
+    {
+        const wchar_t* path;
+        std::vector<ParamDef> params;
+    };
+    const Variant variants[] = {
+        {L"/Script/Test.QuatMover", {In(L"NewRotation", Struct(L"/Script/Test.Quat")), In(L"bTeleportPhysics", Bool())}},
+        {L"/Script/Test.RenamedMover", {In(L"Rotation", rotator), In(L"bTeleportPhysics", Bool())}},
+        // 16 bits cannot tell where the rotation lies: the buffer ends before it.
+        {L"/Script/Test.FarMover",
+         {In(L"bTeleportPhysics", Bool()), In(L"Pad", Fixed(Byte(), 65535)), In(L"NewRotation", rotator)}},
+    };
+    auto* world = CreateWorld(L"Yard");
+    std::vector<UObject*> actors;
+    for (const auto& variant : variants)
+    {
+        DefineClass({.path = variant.path,
+                     .super = L"/Script/Engine.Actor",
+                     .functions = {{L"K2_SetActorRotation", variant.params, [](Call&) {}}}});
+        actors.push_back(SpawnActor(world, variant.path));
+        ASSERT_NE(actors.back(), nullptr);
+    }
+    Sim::ResetCounters();
+    for (UObject* actor : actors)
+    {
+        EXPECT_FALSE(SetActorRotation(reflection_, actor, {1, 2, 3})) << actor->GetName();
+    }
+    EXPECT_EQ(Sim::Counters().ProcessEvent, 0u);
+}
+
+// A copied value is read with the setter parameter's own type: a widget whose value is of
+// another struct than the setter takes is left alone.
+TEST_P(Setters, CopyModifySettersRefuseAValueOfAnotherStruct)
+{
+    using namespace Sim;
+    auto linear = Struct(L"/Script/CoreUObject.LinearColor");
+    DefineClass({.path = L"/Script/TestUMG.MixedText",
+                 .super = L"/Script/TestUMG.Widget",
+                 .properties = {{L"ColorAndOpacity", Struct(L"/Script/SlateCore.SlateColor")},
+                                {L"Font", Struct(L"/Script/SlateCore.SlateFontInfo")}},
+                 .functions = {{L"SetColorAndOpacity", {In(L"InColorAndOpacity", linear)}, [](Call&) {}},
+                               {L"SetFont", {In(L"InFontInfo", Struct(L"/Script/SlateCore.Margin"))}, [](Call&) {}}}});
+    DefineClass({.path = L"/Script/TestUMG.MuteText",
+                 .super = L"/Script/TestUMG.Widget",
+                 .properties = {{L"ColorAndOpacity", Struct(L"/Script/SlateCore.SlateColor")},
+                                {L"Font", Struct(L"/Script/SlateCore.SlateFontInfo")}}});
+    for (const wchar_t* path : {L"/Script/TestUMG.MixedText", L"/Script/TestUMG.MuteText"})
+    {
+        UObject* text = Make(path);
+        EXPECT_FALSE(SetTextColor(reflection_, text, {1, 1, 1, 1})) << path;
+        EXPECT_FALSE(SetFontSize(reflection_, text, 10.0f)) << path;
+    }
+    EXPECT_EQ(Sim::Counters().ProcessEvent, 0u);
+    EXPECT_EQ(Sim::Counters().InitializeValue, 0u);
+}
+
+// Positions are set on canvas slots that live in the widget tree, never on a class's default
+// object, which the whole class shares.
+TEST_P(Setters, APositionIsNeverSetOnASlotClasssDefaultObject)
+{
+    UObject* defaults = Sim::FindClass(L"/Script/TestUMG.CanvasPanelSlot")->GetClassDefaultObject();
+    SetSlotPosition(reflection_, defaults, {5, 5});
+    SetSlotPositionAndSize(reflection_, defaults, {5, 5}, {6, 6});
+    EXPECT_EQ(Sim::Counters().ProcessEvent, 0u);
+}
+
+TEST_P(Setters, ASlotsSizeIsSetEvenWhenItsPositionCannotBe)
+{
+    using namespace Sim;
+    auto vector2D = Struct(L"/Script/CoreUObject.Vector2D");
+    DefineClass({.path = L"/Script/TestUMG.SizeOnlySlot",
+                 .properties = {{L"Size", vector2D}},
+                 .functions = {{L"SetSize", {In(L"InSize", vector2D)}, OrvTest::Keep(L"InSize", L"Size")}}});
+    UObject* slot = Make(L"/Script/TestUMG.SizeOnlySlot");
+    SetSlotPositionAndSize(reflection_, slot, {1, 2}, {300, 150});
+    EXPECT_EQ(Reals(Field(slot, L"Size"), 2), (std::vector<double>{300, 150}));
+    EXPECT_EQ(Sim::Counters().ProcessEvent, 1u);
+
+    Sim::BeginDestroy(slot);
+    SetSlotPositionAndSize(reflection_, slot, {1, 2}, {10, 10});
+    EXPECT_EQ(Sim::Counters().ProcessEvent, 1u) << "a slot on its way out is left alone";
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, Setters, ::testing::Values(Flavour{4, 27}, Flavour{5, 1}),
