@@ -366,6 +366,11 @@ TEST_F(Session, EachReferenceThatBreaksAloneMakesTheSessionStale)
         {"the world is being left", [](const Player& p) { NotifyWorldChange(p.gameInstance, p.world, nullptr); }},
         {"the game instance moves on to another world",
          [](const Player& p) { Sim::SetGameInstanceWorld(p.gameInstance, Sim::CreateWorld(L"Elsewhere")); }},
+        // Seamless travel carries the controller over and leaves the pawn behind; the
+        // stand-in's world override, made for game instances, answers the controller's world
+        // the same way.
+        {"the controller is carried into another world",
+         [](const Player& p) { Sim::SetGameInstanceWorld(p.controller, Sim::CreateWorld(L"Elsewhere")); }},
         {"the controller possesses another character",
          [](const Player& p) {
              Sim::Possess(p.controller, Sim::SpawnActor(p.world, L"/Script/Umbrafel.UmbrafelPlayerCharacter"));
