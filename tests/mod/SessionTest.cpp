@@ -23,6 +23,10 @@ constexpr float kFrame = 1.0f / 60.0f;
 class SteppedMod : public LiveOrvantaMod
 {
   public:
+    using LiveOrvantaMod::IsActorGone;
+    using LiveOrvantaMod::IsGameController;
+    using LiveOrvantaMod::IsMenuController;
+    using LiveOrvantaMod::IsPlayerCharacter;
     using LiveOrvantaMod::SessionStillValid;
     using LiveOrvantaMod::TrackActor;
 };
@@ -402,6 +406,38 @@ TEST_F(Session, ANonPlayerCharacterFoundBeforeTheSessionIsTrackedOnItsFirstFrame
     EXPECT_FALSE(Tracks(*mod_, strangerElsewhere)) << "another world's NPC is not ours to draw";
 }
 
+TEST_F(Session, TheClassTestsKnowTheGamesControllersAndCharacterAndNothingElse)
+{
+    Player player = MakePlayer(L"Valley");
+    auto* menu = Sim::CreatePlayerController(player.world, Sim::ControllerKind::Menu, false);
+    auto* base = Sim::CreatePlayerController(player.world, Sim::ControllerKind::Base, false);
+    auto* creature = Sim::SpawnActor(player.world, L"/Script/Umbrafel.UmbrafelAICharacter");
+    StartMod();
+    struct Case
+    {
+        const char* what;
+        UObject* object;
+        bool menuController;
+        bool gameController;
+        bool playerCharacter;
+    };
+    const Case cases[] = {
+        {"the menu's controller", menu, true, false, false},
+        {"the game's controller", player.controller, false, true, false},
+        {"the controllers' common base", base, false, false, false},
+        {"the player character", player.pawn, false, false, true},
+        {"a creature", creature, false, false, false},
+        {"no object", nullptr, false, false, false},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(mod_->IsMenuController(c.object), c.menuController);
+        EXPECT_EQ(mod_->IsGameController(c.object), c.gameController);
+        EXPECT_EQ(mod_->IsPlayerCharacter(c.object), c.playerCharacter);
+    }
+}
+
 TEST_F(Session, TheAiListIsReadFromTheSessionWorldsSubsystemOnly)
 {
     Player player = MakePlayer(L"Valley");
@@ -712,6 +748,29 @@ TEST_F(RuntimeEvents, BeginPlayAndDayNightAreSeenAfterTheGamesOwnWorkAndEndPlayB
     dayNight->UnregisterHook(hook);
     EXPECT_FALSE(dirtyBeforeTheChange);
     EXPECT_TRUE(mod_->BrightnessDirty());
+}
+
+TEST_F(RuntimeEvents, AnActorIsGoneWhenItIsNotLiveOrSaysItIsBeingDestroyed)
+{
+    auto* standing = SpawnCreature(player_.world);
+    auto* finished = SpawnCreature(player_.world);
+    Sim::MarkPendingKill(finished);
+    UObject* defaults = Sim::FindClass(L"/Script/Umbrafel.UmbrafelAICharacter")->GetClassDefaultObject();
+    EXPECT_FALSE(mod_->IsActorGone(standing));
+    EXPECT_TRUE(mod_->IsActorGone(finished));
+    EXPECT_TRUE(mod_->IsActorGone(defaults)) << "a class default object is no actor in play";
+    EXPECT_TRUE(mod_->IsActorGone(nullptr));
+
+    auto* leaving = SpawnCreature(player_.world);
+    bool goneDuringItsEndPlay = false;
+    Sim::SetFunctionScript(Sim::FindFunctionByPath(L"/Script/Engine.Actor:ReceiveEndPlay"), [&](Sim::Call& call) {
+        if (call.Self() == leaving)
+        {
+            goneDuringItsEndPlay = mod_->IsActorGone(leaving);
+        }
+    });
+    Sim::DestroyActor(leaving);
+    EXPECT_TRUE(goneDuringItsEndPlay) << "still live, but being destroyed";
 }
 
 TEST_F(RuntimeEvents, AnActorBeingDestroyedIsNotTracked)
