@@ -11,7 +11,10 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
+#include <iterator>
 #include <limits>
+#include <utility>
 
 namespace
 {
@@ -212,5 +215,101 @@ TEST_F(ModLifecycle, InitialisationEmptiesTheOnceOnlyReports)
     LiveOrvantaMod mod;
     mod.on_unreal_init();
     EXPECT_TRUE(Orv::ReportOnce(L"CreateWidgetFailed"));
+}
+
+// Each working copy keeps a value inside its range as it is and takes the nearer bound for
+// one outside, at both ends.
+TEST_F(ModLifecycle, EachWorkingCopyIsLimitedAtBothEndsOfItsRange)
+{
+    using Field = float Orv::ModSettings::*;
+    using Read = std::function<double(const SteppedMod&)>;
+    struct Case
+    {
+        const char* what;
+        Field field;
+        Read working;
+        float min;
+        float max;
+    };
+    const Case cases[] = {
+        {"Zoom", &Orv::ModSettings::Zoom, [](const SteppedMod& m) { return double{m.WorkingZoom()}; }, 1500.0f, 8000.0f},
+        {"Size", &Orv::ModSettings::Size, [](const SteppedMod& m) { return m.WorkingSize(); }, 160.0f, 720.0f},
+        {"BrightnessTrim", &Orv::ModSettings::BrightnessTrim,
+         [](const SteppedMod& m) { return double{m.WorkingBrightnessTrim()}; }, -2.0f, 6.0f},
+        {"CaptureFPS", &Orv::ModSettings::CaptureFPS, [](const SteppedMod& m) { return double{m.WorkingCaptureFPS()}; },
+         1.0f, 240.0f},
+        {"MarkerFPS", &Orv::ModSettings::MarkerFPS, [](const SteppedMod& m) { return double{m.WorkingMarkerFPS()}; }, 1.0f,
+         240.0f},
+        {"RenderScale", &Orv::ModSettings::RenderScale,
+         [](const SteppedMod& m) { return double{m.WorkingRenderScale()}; }, 0.25f, 4.0f},
+    };
+    SteppedMod mod;
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        const float inside = c.min + (c.max - c.min) / 3.0f;
+        const std::pair<float, float> valuesAndResults[] = {
+            {c.min - 0.01f, c.min}, {c.min, c.min},   {inside, inside},
+            {c.max, c.max},         {c.max + 0.01f, c.max},
+        };
+        for (auto [value, expected] : valuesAndResults)
+        {
+            Orv::Settings().*c.field = value;
+            mod.TakeWorkingCopies();
+            EXPECT_EQ(c.working(mod), double{expected}) << "from " << value;
+        }
+        Orv::Settings() = Orv::DefaultSettings();
+    }
+}
+
+TEST_F(ModLifecycle, TheRuntimeHooksAreRegisteredInTheGamesTableOrder)
+{
+    const wchar_t* const expected[] = {
+        L"/Script/Engine.Actor:ReceiveBeginPlay",
+        L"/Script/Engine.Actor:ReceiveEndPlay",
+        L"/Script/Engine.ActorComponent:ReceiveBeginPlay",
+        L"/Script/Engine.ActorComponent:ReceiveEndPlay",
+        L"/Script/Umbrafel.GameplayObjectRegistry:OnRep_PlayerCharacters",
+        L"/Script/Umbrafel.GameplayObjectRegistry:OnRep_Lodestones",
+        L"/Script/Umbrafel.GameplayObjectRegistry:OnRep_Gravestones",
+        L"/Script/Umbrafel.GameplayObjectRegistry:OnRep_Beds",
+        L"/Script/Umbrafel.RevealedMapIconsComponent:Client_UpdateRevealedLandmark",
+        L"/Script/Umbrafel.MapCustomizationComponent:Client_NotifyWaypointStateLoaded",
+        L"/Script/Umbrafel.MapCustomizationComponent:Client_NotifyPinsSet",
+        L"/Script/Umbrafel.PingComponent:Client_NotifyPing",
+        L"/Script/Umbrafel.PoiDiscoverySystemActor:OnRep_PoiDiscoverySystemDataPerPlayer",
+        L"/Script/Umbrafel.MapUIAPI:PlaceWaypoint",
+        L"/Script/Umbrafel.MapUIAPI:ClearWaypoint",
+        L"/Script/Umbrafel.MapUIAPI:PlacePin",
+        L"/Script/Umbrafel.MapUIAPI:ClearPin",
+        L"/Script/MinimapPlugin.MapIconComponent:SetIconVisible",
+        L"/Script/MinimapPlugin.MapIconComponent:SetIconTexture",
+        L"/Script/MinimapPlugin.MapIconComponent:SetIconSize",
+        L"/Script/MinimapPlugin.MapIconComponent:SetIconDrawColor",
+        L"/Script/Umbrafel.PlayerEquipmentComponent:OnRep_HeldEquipmentActorRight",
+        L"/Script/Umbrafel.PlayerEquipmentComponent:OnRep_HeldEquipmentActorLeft",
+        L"/Script/Umbrafel.PlayerEquipmentComponent:OnRep_CurrentLegsWearable",
+        L"/Script/Umbrafel.PlayerEquipmentComponent:OnRep_CurrentHeadWearable",
+        L"/Script/Umbrafel.PlayerEquipmentComponent:OnRep_CurrentCapeWearable",
+        L"/Script/Umbrafel.PlayerEquipmentComponent:OnRep_CurrentBodyWearable",
+        L"/Script/Umbrafel.PlayerEquipmentComponent:ReceiveControllerChanged",
+        L"/Script/Umbrafel.UmbrafelPlayerCharacter:OnHeldRightItemChanged",
+        L"/Script/Umbrafel.UmbrafelPlayerCharacter:OnHeldLeftItemChanged",
+        L"/Script/Umbrafel.UmbrafelPlayerCharacter:OnLegsItemChanged",
+        L"/Script/Umbrafel.UmbrafelPlayerCharacter:OnHeadItemChanged",
+        L"/Script/Umbrafel.UmbrafelPlayerCharacter:OnCapeItemChanged",
+        L"/Script/Umbrafel.UmbrafelPlayerCharacter:OnBodyItemChanged",
+        L"/Script/Umbrafel.InGameTimeSubsystem:OnDayOrNightChangedDynamic",
+    };
+    auto mod = std::make_unique<LiveOrvantaMod>();
+    mod->on_unreal_init();
+    ASSERT_EQ(mod->RuntimeHookCount(), std::size(expected));
+    for (std::size_t i = 0; i < std::size(expected); ++i)
+    {
+        SCOPED_TRACE(i);
+        ASSERT_NE(mod->RuntimeHookAt(i).function, nullptr);
+        EXPECT_EQ(mod->RuntimeHookAt(i).function->GetPathName(), expected[i]);
+        EXPECT_GT(mod->RuntimeHookAt(i).id, 0);
+    }
 }
 } // namespace

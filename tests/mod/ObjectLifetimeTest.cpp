@@ -332,6 +332,10 @@ TEST_F(ObjectLifetime, WhenTheObjectArrayShutsDownTheModLetsGoOfTheEngineEntirel
     EXPECT_EQ(mod_->Session().discovery.world, nullptr);
     EXPECT_EQ(mod_->RuntimeHookCount(), 0u);
     EXPECT_EQ(mod_->WorldHookId(), 0);
+    for (std::size_t i = 0; i < LiveOrvantaMod::kRuntimeHookCapacity; ++i)
+    {
+        EXPECT_EQ(mod_->RuntimeHookAt(i).function, nullptr) << "no entry keeps a function of the old engine";
+    }
     Sim::DefineDefaultGame();
     Sim::ResetCounters();
     mod_.reset();
@@ -367,5 +371,66 @@ TEST_F(ObjectLifetime, ASetUpOnTheLoadersThreadIsSafeWhileTheGameTicksAndFrees)
     Frames(2);
     EXPECT_EQ(Session().discovery.pawn, player.pawn);
     EXPECT_EQ(Sim::Counters().CallsOnFreedObjects, 0u);
+}
+
+// A hooked function the engine frees leaves its registration behind: at destruction the mod
+// unregisters every other hook, and calls nothing on the freed function.
+TEST_F(ObjectLifetime, AFreedHookedFunctionIsNotUnregisteredButEveryOtherHookIs)
+{
+    const wchar_t* const freedFunctions[] = {
+        L"/Script/Engine.Actor:ReceiveBeginPlay",                           // the first runtime hook
+        L"/Script/Umbrafel.MapUIAPI:PlacePin",                              // one in the middle
+        L"/Script/Umbrafel.InGameTimeSubsystem:OnDayOrNightChangedDynamic", // the last
+        L"/Script/Umbrafel.UmbrafelGameInstance:K2_OnWorldChanged",         // the world hook
+    };
+    for (const wchar_t* path : freedFunctions)
+    {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(path)));
+        mod_.reset();
+        StartEngine();
+        StartMod();
+        ASSERT_EQ(Sim::ScriptHookCount(), 36u);
+        UFunction* function = Sim::FindFunctionByPath(path);
+        ASSERT_NE(function, nullptr);
+        ASSERT_TRUE(Sim::RemoveFunction(path));
+        Sim::DestroyObject(function);
+
+        std::size_t forgotten = 0;
+        for (std::size_t i = 0; i < mod_->RuntimeHookCount(); ++i)
+        {
+            if (mod_->RuntimeHookAt(i).function == nullptr)
+            {
+                EXPECT_EQ(mod_->RuntimeHookAt(i).id, 0);
+                ++forgotten;
+            }
+            EXPECT_NE(static_cast<const void*>(mod_->RuntimeHookAt(i).function), static_cast<const void*>(function));
+        }
+        const bool worldHook = mod_->WorldHookId() == 0;
+        EXPECT_EQ(forgotten + (worldHook ? 1u : 0u), 1u) << "exactly the freed function's registration goes";
+
+        Sim::ResetCounters();
+        mod_.reset();
+        EXPECT_EQ(Sim::Counters().UnregisterHook, 35u);
+    }
+}
+
+TEST_F(ObjectLifetime, ObjectsComingAndGoingLeaveEveryRegistrationToBeTakenBack)
+{
+    Player player = LivePlayer();
+    for (int i = 0; i < 8; ++i)
+    {
+        Sim::DestroyActor(Sim::SpawnActor(player.world, L"/Script/Umbrafel.UmbrafelAICharacter"));
+    }
+    Sim::CollectGarbage(true);
+    Frames(2);
+    EXPECT_GT(mod_->WorldHookId(), 0);
+    EXPECT_EQ(mod_->RuntimeHookCount(), 35u);
+    for (std::size_t i = 0; i < mod_->RuntimeHookCount(); ++i)
+    {
+        EXPECT_NE(mod_->RuntimeHookAt(i).function, nullptr);
+    }
+    mod_.reset();
+    EXPECT_EQ(Sim::ScriptHookCount(), 0u);
+    EXPECT_EQ(Sim::TickCallbackCount(), 0u);
 }
 } // namespace

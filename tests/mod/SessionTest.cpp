@@ -10,6 +10,8 @@
 #include <Sim/World.hpp>
 
 #include <algorithm>
+#include <cstring>
+#include <functional>
 
 namespace
 {
@@ -21,6 +23,11 @@ constexpr float kFrame = 1.0f / 60.0f;
 class SteppedMod : public LiveOrvantaMod
 {
   public:
+    using LiveOrvantaMod::IsActorGone;
+    using LiveOrvantaMod::IsGameController;
+    using LiveOrvantaMod::IsMenuController;
+    using LiveOrvantaMod::IsPlayerCharacter;
+    using LiveOrvantaMod::SessionStillValid;
     using LiveOrvantaMod::TrackActor;
 };
 
@@ -41,6 +48,21 @@ Player MakePlayer(std::wstring_view map, UObject* gameInstance = nullptr)
     player.controller = local.controller;
     player.pawn = local.pawn;
     return player;
+}
+
+UObject* AsObject(UWorld* world) { return reinterpret_cast<UObject*>(world); }
+
+void NotifyWorldChange(UObject* gameInstance, UWorld* left, UWorld* entered)
+{
+    Sim::CallScriptFunction(gameInstance, L"K2_OnWorldChanged", [&](uint8* parms) {
+        UWorld* worlds[2] = {left, entered};
+        std::memcpy(parms, worlds, sizeof(worlds));
+    });
+}
+
+bool Contains(const std::vector<UObject*>& list, const UObject* object)
+{
+    return std::find(list.begin(), list.end(), object) != list.end();
 }
 
 bool Tracks(const LiveOrvantaMod& mod, const UObject* actor)
@@ -205,6 +227,261 @@ TEST_F(Session, TheEnginesGameInstanceClassIsTheFallback)
     EXPECT_EQ(mod_->Session().discovery.gameInstance, player.gameInstance);
 }
 
+// Each of these worlds has a local player of a sort, and none of them is one to follow: no
+// session is built and discovery is retried later.
+TEST_F(Session, DiscoveryRefusesAnythingButALiveGameControllerWithAPlayerCharacterAndItsGameInstance)
+{
+    using Build = std::function<void(UWorld*)>;
+    auto playerCharacter = [](UWorld* world) { return Sim::SpawnActor(world, L"/Script/Umbrafel.UmbrafelPlayerCharacter"); };
+    auto controlled = [&](Sim::ControllerKind kind) {
+        return [=](UWorld* world) {
+            Sim::CreateGameInstance(world);
+            Sim::Possess(Sim::CreatePlayerController(world, kind), playerCharacter(world));
+        };
+    };
+    struct Case
+    {
+        const char* what;
+        Build build;
+    };
+    const Case cases[] = {
+        {"nobody at all", [](UWorld* world) { Sim::CreateGameInstance(world); }},
+        {"a game controller without a pawn",
+         [](UWorld* world) {
+             Sim::CreateGameInstance(world);
+             Sim::CreatePlayerController(world, Sim::ControllerKind::Game);
+         }},
+        {"no game instance of this world",
+         [&](UWorld* world) {
+             Sim::CreateGameInstance(Sim::CreateWorld(L"Elsewhere"));
+             Sim::EnterLocalPlayer(world);
+         }},
+        {"the game's base controller", controlled(Sim::ControllerKind::Base)},
+        {"the engine's plain controller", controlled(Sim::ControllerKind::Plain)},
+        {"a menu controller beside the game's",
+         [](UWorld* world) {
+             Sim::CreateGameInstance(world);
+             Sim::EnterLocalPlayer(world);
+             Sim::CreatePlayerController(world, Sim::ControllerKind::Menu);
+         }},
+        {"a class default object in the pawn slot",
+         [](UWorld* world) {
+             Sim::CreateGameInstance(world);
+             auto entered = Sim::EnterLocalPlayer(world);
+             UObject* defaults = Sim::FindClass(L"/Script/Umbrafel.UmbrafelPlayerCharacter")->GetClassDefaultObject();
+             ASSERT_TRUE(Sim::SetObjectReference(entered.controller, L"Pawn", defaults));
+         }},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        mod_.reset();
+        StartEngine();
+        c.build(Sim::CreateWorld(L"Valley"));
+        StartMod();
+        Frames(1);
+        EXPECT_EQ(mod_->Session().discovery.world, nullptr);
+        EXPECT_EQ(mod_->Session().discovery.pawn, nullptr);
+        EXPECT_GT(mod_->NextSessionAttempt(), 0) << "the failed attempt set the next one";
+        EXPECT_FALSE(mod_->AiSnapshotTaken()) << "nothing of a session ran";
+    }
+}
+
+TEST_F(Session, AnAttemptThatFindsNoGameInstanceAsksForBothClassesAndNoOther)
+{
+    auto* world = Sim::CreateWorld(L"Valley");
+    Sim::EnterLocalPlayer(world);
+    StartMod();
+    Sim::ResetCounters();
+    Frames(1);
+    // Two controller classes until the game's is found, then the game's and the engine's
+    // game-instance classes.
+    EXPECT_EQ(Sim::Counters().FindAllOf, 4u);
+    EXPECT_EQ(mod_->Session().discovery.world, nullptr);
+}
+
+// The local player is there, and so is a controller found before it that must be passed over.
+TEST_F(Session, DiscoveryPassesOverControllersThatAreRemoteDeadOrInADeadWorld)
+{
+    using Distract = std::function<void(const Player&)>;
+    auto withPawn = [](UWorld* world, bool local) {
+        UObject* controller = Sim::CreatePlayerController(world, Sim::ControllerKind::Game, local);
+        Sim::Possess(controller, Sim::SpawnActor(world, L"/Script/Umbrafel.UmbrafelPlayerCharacter"));
+        return controller;
+    };
+    struct Case
+    {
+        const char* what;
+        Distract distract;
+    };
+    const Case cases[] = {
+        {"another machine's player", [&](const Player& p) { withPawn(p.world, false); }},
+        {"a local controller on its way out", [&](const Player& p) { Sim::MarkPendingKill(withPawn(p.world, true)); }},
+        {"a local controller in a dying world",
+         [&](const Player&) {
+             UWorld* dying = Sim::CreateWorld(L"Dying");
+             Sim::CreateGameInstance(dying);
+             withPawn(dying, true);
+             Sim::MarkPendingKill(AsObject(dying));
+         }},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        mod_.reset();
+        StartEngine();
+        Player player = MakePlayer(L"Valley");
+        c.distract(player);
+        StartMod();
+        Frames(1);
+        EXPECT_EQ(mod_->Session().discovery.playerController, player.controller);
+        EXPECT_EQ(mod_->Session().discovery.pawn, player.pawn);
+        EXPECT_EQ(mod_->Session().discovery.world, player.world);
+    }
+}
+
+TEST_F(Session, TheEnginesGameInstanceOfThisWorldIsChosenOverTheGamesOfAnother)
+{
+    auto* elsewhere = Sim::CreateWorld(L"Elsewhere");
+    auto* world = Sim::CreateWorld(L"Valley");
+    auto* engineInstance = Sim::CreateGameInstance(world, false);
+    Sim::CreateGameInstance(Sim::CreateWorld(L"Yonder"), false);
+    Sim::CreateGameInstance(elsewhere);
+    Sim::EnterLocalPlayer(world);
+    StartMod();
+    Frames(1);
+    EXPECT_EQ(mod_->Session().discovery.gameInstance, engineInstance);
+}
+
+// A session stands only while every one of its references does; each case breaks one alone.
+TEST_F(Session, EachReferenceThatBreaksAloneMakesTheSessionStale)
+{
+    using Break = std::function<void(const Player&)>;
+    struct Case
+    {
+        const char* what;
+        Break breakIt;
+    };
+    const Case cases[] = {
+        {"the world dies", [](const Player& p) { Sim::MarkPendingKill(AsObject(p.world)); }},
+        {"the game instance dies", [](const Player& p) { Sim::MarkPendingKill(p.gameInstance); }},
+        {"the controller dies", [](const Player& p) { Sim::MarkPendingKill(p.controller); }},
+        {"the pawn dies", [](const Player& p) { Sim::MarkPendingKill(p.pawn); }},
+        {"the world is being left", [](const Player& p) { NotifyWorldChange(p.gameInstance, p.world, nullptr); }},
+        {"the game instance moves on to another world",
+         [](const Player& p) { Sim::SetGameInstanceWorld(p.gameInstance, Sim::CreateWorld(L"Elsewhere")); }},
+        // Seamless travel carries the controller over and leaves the pawn behind; the
+        // stand-in's world override, made for game instances, answers the controller's world
+        // the same way.
+        {"the controller is carried into another world",
+         [](const Player& p) { Sim::SetGameInstanceWorld(p.controller, Sim::CreateWorld(L"Elsewhere")); }},
+        {"the controller possesses another character",
+         [](const Player& p) {
+             Sim::Possess(p.controller, Sim::SpawnActor(p.world, L"/Script/Umbrafel.UmbrafelPlayerCharacter"));
+         }},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        mod_.reset();
+        StartEngine();
+        Player player = MakePlayer(L"Valley");
+        StartMod();
+        Frames(1);
+        ASSERT_EQ(mod_->Session().discovery.pawn, player.pawn);
+        ASSERT_TRUE(mod_->SessionStillValid());
+        c.breakIt(player);
+        EXPECT_FALSE(mod_->SessionStillValid());
+    }
+}
+
+TEST_F(Session, ANonPlayerCharacterFoundBeforeTheSessionIsTrackedOnItsFirstFrame)
+{
+    Player player = MakePlayer(L"Valley");
+    auto* npc = Sim::SpawnActor(player.world, L"/Script/Umbrafel.InteractableNPC");
+    auto* strangerElsewhere = Sim::SpawnActor(Sim::CreateWorld(L"Elsewhere"), L"/Script/Umbrafel.InteractableNPC");
+    StartMod();
+    Frames(1);
+    EXPECT_TRUE(Tracks(*mod_, npc));
+    EXPECT_FALSE(Tracks(*mod_, strangerElsewhere)) << "another world's NPC is not ours to draw";
+}
+
+TEST_F(Session, TheClassTestsKnowTheGamesControllersAndCharacterAndNothingElse)
+{
+    Player player = MakePlayer(L"Valley");
+    auto* menu = Sim::CreatePlayerController(player.world, Sim::ControllerKind::Menu, false);
+    auto* base = Sim::CreatePlayerController(player.world, Sim::ControllerKind::Base, false);
+    auto* creature = Sim::SpawnActor(player.world, L"/Script/Umbrafel.UmbrafelAICharacter");
+    StartMod();
+    struct Case
+    {
+        const char* what;
+        UObject* object;
+        bool menuController;
+        bool gameController;
+        bool playerCharacter;
+    };
+    const Case cases[] = {
+        {"the menu's controller", menu, true, false, false},
+        {"the game's controller", player.controller, false, true, false},
+        {"the controllers' common base", base, false, false, false},
+        {"the player character", player.pawn, false, false, true},
+        {"a creature", creature, false, false, false},
+        {"no object", nullptr, false, false, false},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(mod_->IsMenuController(c.object), c.menuController);
+        EXPECT_EQ(mod_->IsGameController(c.object), c.gameController);
+        EXPECT_EQ(mod_->IsPlayerCharacter(c.object), c.playerCharacter);
+    }
+}
+
+TEST_F(Session, TheAiListIsReadFromTheSessionWorldsSubsystemOnly)
+{
+    Player player = MakePlayer(L"Valley");
+    auto* ours = Sim::SpawnActor(player.world, L"/Script/Umbrafel.UmbrafelAICharacter");
+    // Its subsystem is newer, so the engine lists it first.
+    auto* other = Sim::CreateWorld(L"Elsewhere");
+    auto* theirs = Sim::SpawnActor(other, L"/Script/Umbrafel.UmbrafelAICharacter");
+    StartMod();
+    Frames(1);
+    EXPECT_TRUE(Tracks(*mod_, ours));
+    EXPECT_FALSE(Tracks(*mod_, theirs));
+    ASSERT_NE(mod_->Session().gameData.aiSubsystem, nullptr);
+    EXPECT_EQ(mod_->Session().gameData.aiSubsystem->GetWorld(), player.world);
+}
+
+TEST_F(Session, AnAiSubsystemOnItsWayOutIsNoLongerRead)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    Player player = MakePlayer(L"Valley");
+    StartMod();
+    Frames(1);
+    UObject* subsystem = mod_->Session().gameData.aiSubsystem;
+    ASSERT_NE(subsystem, nullptr);
+    Sim::MarkPendingKill(subsystem);
+    auto* creature = Sim::SpawnActor(player.world, L"/Script/Umbrafel.UmbrafelAICharacter");
+    Frames(31);
+    EXPECT_EQ(mod_->Session().gameData.aiSubsystem, nullptr);
+    EXPECT_FALSE(Tracks(*mod_, creature)) << "read from a dead subsystem";
+}
+
+TEST_F(Session, HidingAiEmptiesTheListsAndTheSnapshotEvenWithNothingTracked)
+{
+    Player player = MakePlayer(L"Valley");
+    StartMod();
+    Frames(1);
+    ASSERT_TRUE(mod_->AiSnapshotTaken());
+    ASSERT_TRUE(mod_->Session().actors.trackedActors.empty());
+    Orv::Settings().ShowAi = false;
+    Frames(1);
+    EXPECT_FALSE(mod_->AiSnapshotTaken());
+    EXPECT_EQ(mod_->Session().deadlines.nextAiRefresh, 0);
+    EXPECT_EQ(mod_->Session().discovery.pawn, player.pawn);
+}
+
 // The actor events reach the mod only where the game implements them; these tests play such
 // a game. Without them the mod follows creatures through its refreshes (tests further down).
 class RuntimeEvents : public Session
@@ -332,6 +609,210 @@ TEST_F(RuntimeEvents, DayNightChangesCountOnlyFromTheSessionsWorld)
     EXPECT_FALSE(mod_->BrightnessDirty()) << "another world's day/night change";
     Sim::CallScriptFunction(Sim::NewObject(timeClass, player_.world, L"Time"), L"OnDayOrNightChangedDynamic");
     EXPECT_TRUE(mod_->BrightnessDirty());
+}
+
+// The actor events as the hooks deliver them, with the game's own begin-play events kept
+// silent while the objects are made, so that only the calls under test count.
+TEST_F(RuntimeEvents, ActorEventsQueueOnlyLiveCreaturesAndNpcsAndBeginPlayOnlyFromTheSessionWorld)
+{
+    using Event = LiveOrvantaMod::RuntimeEvent;
+    Sim::SetSilentEvents(true);
+    auto* creature = SpawnCreature(player_.world);
+    auto* npc = Sim::SpawnActor(player_.world, L"/Script/Umbrafel.InteractableNPC");
+    auto* character = Sim::SpawnActor(player_.world, L"/Script/Engine.Character");
+    auto* stranger = SpawnCreature(Sim::CreateWorld(L"Sublevel"));
+    auto* dying = SpawnCreature(player_.world);
+    Sim::MarkPendingKill(dying);
+    UObject* defaults = Sim::FindClass(L"/Script/Umbrafel.UmbrafelAICharacter")->GetClassDefaultObject();
+    Sim::SetSilentEvents(false);
+
+    struct Case
+    {
+        const char* what;
+        UObject* object;
+        bool showAi;
+        bool queuedOnBegin;
+        bool queuedOnEnd;
+    };
+    const Case cases[] = {
+        {"a creature", creature, true, true, true},
+        {"an NPC", npc, true, true, true},
+        {"a creature while AI is hidden", creature, false, false, false},
+        {"a character of no tracked kind", character, true, false, false},
+        // An actor leaving play is dropped from the lists whatever its world.
+        {"a creature of another world", stranger, true, false, true},
+        {"a creature on its way out", dying, true, false, false},
+        {"the creature class's default object", defaults, true, false, false},
+        {"no object", nullptr, true, false, false},
+    };
+    const auto& actors = mod_->Session().actors;
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        Frames(1); // empties both queues
+        ASSERT_TRUE(actors.pendingBeginPlay.empty());
+        ASSERT_TRUE(actors.pendingEndPlay.empty());
+        Orv::Settings().ShowAi = c.showAi;
+        mod_->OnRuntimeEvent(Event::ActorBeginPlay, c.object);
+        mod_->OnRuntimeEvent(Event::ActorEndPlay, c.object);
+        EXPECT_EQ(actors.pendingBeginPlay.size(), c.queuedOnBegin ? 1u : 0u);
+        EXPECT_EQ(actors.pendingEndPlay.size(), c.queuedOnEnd ? 1u : 0u);
+        Orv::Settings().ShowAi = true;
+    }
+}
+
+TEST_F(RuntimeEvents, EventValuesBeyondTheSevenKnownAreIgnored)
+{
+    using Event = LiveOrvantaMod::RuntimeEvent;
+    Sim::SetSilentEvents(true);
+    auto* creature = SpawnCreature(player_.world);
+    Sim::SetSilentEvents(false);
+    ASSERT_FALSE(mod_->BrightnessDirty());
+    for (int value : {7, 8, 255})
+    {
+        mod_->OnRuntimeEvent(static_cast<Event>(value), creature);
+        mod_->OnRuntimeEvent(static_cast<Event>(value), nullptr);
+    }
+    EXPECT_TRUE(mod_->Session().actors.pendingBeginPlay.empty());
+    EXPECT_TRUE(mod_->Session().actors.pendingEndPlay.empty());
+    EXPECT_FALSE(mod_->BrightnessDirty());
+}
+
+TEST_F(RuntimeEvents, DayNightChangesCountFromTheSessionWorldOrWithoutAnObjectButNotFromTheDead)
+{
+    auto* timeClass = Sim::FindClass(L"/Script/Umbrafel.InGameTimeSubsystem");
+    auto* dead = Sim::NewObject(timeClass, player_.world, L"OldTime");
+    Sim::MarkPendingKill(dead);
+    struct Case
+    {
+        const char* what;
+        UObject* object;
+        bool raises;
+    };
+    const Case cases[] = {
+        {"the session world's clock", Sim::NewObject(timeClass, player_.world, L"Time"), true},
+        {"another world's clock", Sim::NewObject(timeClass, Sim::CreateWorld(L"Elsewhere"), L"OtherTime"), false},
+        {"no object", nullptr, true},
+        {"a clock on its way out", dead, false},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        Frames(1);
+        ASSERT_FALSE(mod_->BrightnessDirty());
+        mod_->OnRuntimeEvent(LiveOrvantaMod::RuntimeEvent::DayNightChanged, c.object);
+        EXPECT_EQ(mod_->BrightnessDirty(), c.raises);
+    }
+}
+
+TEST_F(RuntimeEvents, ADayNightChangeWhileTheSessionWorldIsGoneIsKeptForTheNextSession)
+{
+    ASSERT_FALSE(mod_->BrightnessDirty());
+    auto* dungeon = Sim::CreateWorld(L"Dungeon", false);
+    Sim::Travel(player_.gameInstance, dungeon);
+    ASSERT_EQ(mod_->Session().discovery.world, nullptr) << "freed with the map";
+    ASSERT_FALSE(mod_->BrightnessDirty()) << "no frame has run since";
+    auto* time = Sim::NewObject(Sim::FindClass(L"/Script/Umbrafel.InGameTimeSubsystem"), dungeon, L"Time");
+    Sim::CallScriptFunction(time, L"OnDayOrNightChangedDynamic");
+    EXPECT_TRUE(mod_->BrightnessDirty());
+}
+
+// Begin play and day/night are seen once the game has done its part, end play while the
+// actor still is what it was.
+TEST_F(RuntimeEvents, BeginPlayAndDayNightAreSeenAfterTheGamesOwnWorkAndEndPlayBefore)
+{
+    const auto& actors = mod_->Session().actors;
+    bool queuedBeforeItsBeginPlay = true;
+    bool queuedBeforeItsEndPlay = false;
+    Sim::SetFunctionScript(Sim::FindFunctionByPath(L"/Script/Engine.Actor:ReceiveBeginPlay"), [&](Sim::Call& call) {
+        queuedBeforeItsBeginPlay = Contains(actors.pendingBeginPlay, call.Self());
+    });
+    Sim::SetFunctionScript(Sim::FindFunctionByPath(L"/Script/Engine.Actor:ReceiveEndPlay"), [&](Sim::Call& call) {
+        queuedBeforeItsEndPlay = Contains(actors.pendingEndPlay, call.Self());
+    });
+    auto* creature = SpawnCreature(player_.world);
+    EXPECT_FALSE(queuedBeforeItsBeginPlay);
+    EXPECT_TRUE(Contains(actors.pendingBeginPlay, creature));
+    Sim::DestroyActor(creature);
+    EXPECT_TRUE(queuedBeforeItsEndPlay);
+
+    // The day/night event's body is the game's own; a hook of the test's, registered after the
+    // mod's, runs before it among the pre-hooks and after it among the post-hooks.
+    auto* dayNight = Sim::FindFunctionByPath(L"/Script/Umbrafel.InGameTimeSubsystem:OnDayOrNightChangedDynamic");
+    bool dirtyBeforeTheChange = true;
+    auto hook = dayNight->RegisterPreHook(
+        [&](UnrealScriptFunctionCallableContext&, void*) { dirtyBeforeTheChange = mod_->BrightnessDirty(); });
+    ASSERT_FALSE(mod_->BrightnessDirty());
+    Sim::CallScriptFunction(Sim::NewObject(Sim::FindClass(L"/Script/Umbrafel.InGameTimeSubsystem"), player_.world),
+                            L"OnDayOrNightChangedDynamic");
+    dayNight->UnregisterHook(hook);
+    EXPECT_FALSE(dirtyBeforeTheChange);
+    EXPECT_TRUE(mod_->BrightnessDirty());
+}
+
+TEST_F(RuntimeEvents, AnActorIsGoneWhenItIsNotLiveOrSaysItIsBeingDestroyed)
+{
+    auto* standing = SpawnCreature(player_.world);
+    auto* finished = SpawnCreature(player_.world);
+    Sim::MarkPendingKill(finished);
+    UObject* defaults = Sim::FindClass(L"/Script/Umbrafel.UmbrafelAICharacter")->GetClassDefaultObject();
+    EXPECT_FALSE(mod_->IsActorGone(standing));
+    EXPECT_TRUE(mod_->IsActorGone(finished));
+    EXPECT_TRUE(mod_->IsActorGone(defaults)) << "a class default object is no actor in play";
+    EXPECT_TRUE(mod_->IsActorGone(nullptr));
+
+    auto* leaving = SpawnCreature(player_.world);
+    bool goneDuringItsEndPlay = false;
+    Sim::SetFunctionScript(Sim::FindFunctionByPath(L"/Script/Engine.Actor:ReceiveEndPlay"), [&](Sim::Call& call) {
+        if (call.Self() == leaving)
+        {
+            goneDuringItsEndPlay = mod_->IsActorGone(leaving);
+        }
+    });
+    Sim::DestroyActor(leaving);
+    EXPECT_TRUE(goneDuringItsEndPlay) << "still live, but being destroyed";
+}
+
+TEST_F(RuntimeEvents, AnActorBeingDestroyedIsNotTracked)
+{
+    auto* creature = SpawnCreature(player_.world);
+    bool trackedDuringItsEndPlay = true;
+    // While it ends play the creature is live and says it is being destroyed.
+    Sim::SetFunctionScript(Sim::FindFunctionByPath(L"/Script/Engine.Actor:ReceiveEndPlay"), [&](Sim::Call& call) {
+        if (call.Self() == creature)
+        {
+            mod_->TrackActor(creature);
+            trackedDuringItsEndPlay = Tracks(*mod_, creature);
+        }
+    });
+    Sim::DestroyActor(creature);
+    EXPECT_FALSE(trackedDuringItsEndPlay);
+}
+
+TEST_F(RuntimeEvents, HidingAiBeforeTheNextFrameDropsWhatWasQueuedMeanwhile)
+{
+    auto* leaving = SpawnCreature(player_.world);
+    Frames(1);
+    ASSERT_TRUE(Tracks(*mod_, leaving));
+    Orv::Settings().ShowAi = false;
+    Frames(1);
+    ASSERT_FALSE(mod_->AiSnapshotTaken());
+
+    const auto& actors = mod_->Session().actors;
+    // Shown again, an event queues, and AI is hidden before any frame took a snapshot.
+    Orv::Settings().ShowAi = true;
+    SpawnCreature(player_.world);
+    ASSERT_EQ(actors.pendingBeginPlay.size(), 1u);
+    Orv::Settings().ShowAi = false;
+    Frames(1);
+    EXPECT_TRUE(actors.pendingBeginPlay.empty());
+
+    Orv::Settings().ShowAi = true;
+    Sim::DestroyActor(leaving);
+    ASSERT_EQ(actors.pendingEndPlay.size(), 1u);
+    Orv::Settings().ShowAi = false;
+    Frames(1);
+    EXPECT_TRUE(actors.pendingEndPlay.empty());
 }
 
 } // namespace

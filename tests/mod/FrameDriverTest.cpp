@@ -1,0 +1,239 @@
+// The frame driver's clock against the stand-in engine's, to the hundred nanoseconds the
+// performance counter resolves: discovery is retried every half second and waits half a
+// second after a world change, the brightness is refreshed every ten seconds and after a
+// day/night change, the AI list every half second; a session that stays valid costs no
+// discovery; teardown and acquisition leave the frame driver's flags as the next frame needs.
+#include "support/EngineFixture.hpp"
+
+#include "mod/LiveOrvantaMod.hpp"
+#include "settings/ModSettings.hpp"
+
+#include <Sim/Types.hpp>
+#include <Sim/World.hpp>
+
+#include <algorithm>
+#include <cstring>
+
+namespace
+{
+using namespace RC::Unreal;
+using Orv::kSecond;
+using Orv::LiveOrvantaMod;
+using Orv::Nanoseconds;
+
+// The mod reads a 10 MHz counter: instants a whole number of its ticks apart are exact.
+constexpr Nanoseconds kCounterTick = 100;
+constexpr Nanoseconds kHalfSecond = kSecond / 2;
+
+bool Tracks(const LiveOrvantaMod& mod, const UObject* actor)
+{
+    const auto& tracked = mod.Session().actors.trackedActors;
+    return std::find(tracked.begin(), tracked.end(), actor) != tracked.end();
+}
+
+void NotifyWorldChange(UObject* gameInstance, UWorld* left, UWorld* entered)
+{
+    Sim::CallScriptFunction(gameInstance, L"K2_OnWorldChanged", [&](uint8* parms) {
+        UWorld* worlds[2] = {left, entered};
+        std::memcpy(parms, worlds, sizeof(worlds));
+    });
+}
+
+class FrameDriver : public OrvTest::EngineFixture
+{
+  protected:
+    void SetUp() override
+    {
+        EngineFixture::SetUp();
+        Orv::Settings() = Orv::DefaultSettings();
+        // Away from 0, which as a deadline is always due.
+        Sim::AdvanceClock(7 * kSecond);
+    }
+
+    void TearDown() override
+    {
+        mod_.reset();
+        Orv::Settings() = Orv::DefaultSettings();
+    }
+
+    void StartMod()
+    {
+        mod_ = std::make_unique<LiveOrvantaMod>();
+        mod_->on_unreal_init();
+    }
+
+    static Nanoseconds Now() { return Sim::ClockNanoseconds(); }
+
+    // One engine frame at the given instant.
+    static void FrameAt(Nanoseconds instant)
+    {
+        Sim::AdvanceClock(instant - Now());
+        Sim::TickEngine(0.0f);
+    }
+
+    const Orv::MapSession& Session() const { return mod_->Session(); }
+
+    std::unique_ptr<LiveOrvantaMod> mod_;
+};
+
+TEST_F(FrameDriver, DiscoveryIsRetriedEveryHalfSecondAndNotBefore)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    auto* world = Sim::CreateWorld(L"Valley");
+    Sim::CreateGameInstance(world);
+    StartMod();
+
+    const Nanoseconds start = Now();
+    Sim::ResetCounters();
+    FrameAt(start);
+    // An attempt with nobody to follow asks for the four controller classes, nothing more.
+    EXPECT_EQ(Sim::Counters().FindAllOf, 4u);
+    EXPECT_EQ(mod_->NextSessionAttempt(), start + kHalfSecond);
+
+    FrameAt(start + kHalfSecond - kCounterTick);
+    EXPECT_EQ(Sim::Counters().FindAllOf, 4u) << "no attempt before half a second";
+    FrameAt(start + kHalfSecond);
+    EXPECT_EQ(Sim::Counters().FindAllOf, 8u);
+    EXPECT_EQ(mod_->NextSessionAttempt(), start + 2 * kHalfSecond);
+
+    auto entered = Sim::EnterLocalPlayer(world);
+    FrameAt(start + 2 * kHalfSecond - kCounterTick);
+    EXPECT_EQ(Session().discovery.pawn, nullptr);
+    FrameAt(start + 2 * kHalfSecond);
+    EXPECT_EQ(Session().discovery.pawn, entered.pawn);
+}
+
+TEST_F(FrameDriver, AWorldChangeTearsDownAndDiscoveryWaitsHalfASecond)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    // The next world's player is already there, and found after the first world's.
+    auto* caves = Sim::CreateWorld(L"Caves");
+    auto next = Sim::EnterLocalPlayer(caves);
+    auto* valley = Sim::CreateWorld(L"Valley");
+    auto* gameInstance = Sim::CreateGameInstance(valley);
+    auto first = Sim::EnterLocalPlayer(valley);
+    StartMod();
+    FrameAt(Now());
+    ASSERT_EQ(Session().discovery.pawn, first.pawn);
+    ASSERT_FALSE(mod_->BrightnessDirty());
+    ASSERT_TRUE(mod_->AiSnapshotTaken());
+
+    Sim::SetGameInstanceWorld(gameInstance, caves);
+    NotifyWorldChange(gameInstance, valley, caves);
+    const Nanoseconds changed = Now() + kSecond;
+    FrameAt(changed);
+    EXPECT_FALSE(mod_->WorldChangePending());
+    EXPECT_EQ(Session().discovery.world, nullptr);
+    EXPECT_EQ(mod_->NextSessionAttempt(), changed + kHalfSecond);
+    // The next session starts from scratch: all map data, hiding and brightness anew, and a
+    // full AI scan.
+    EXPECT_TRUE(mod_->MapDataDirty());
+    EXPECT_TRUE(mod_->PlayerHidingDirty());
+    EXPECT_TRUE(mod_->BrightnessDirty());
+    EXPECT_FALSE(mod_->AiSnapshotTaken());
+
+    Sim::ResetCounters();
+    FrameAt(changed + kHalfSecond - kCounterTick);
+    EXPECT_EQ(Sim::Counters().FindAllOf, 0u) << "no discovery attempt within the half second";
+    EXPECT_EQ(Session().discovery.world, nullptr);
+    FrameAt(changed + kHalfSecond);
+    EXPECT_EQ(Session().discovery.world, caves) << "the left world's controller, found first, is passed over";
+    EXPECT_EQ(Session().discovery.pawn, next.pawn);
+    EXPECT_EQ(Session().discovery.gameInstance, gameInstance);
+}
+
+TEST_F(FrameDriver, AcquisitionSetsTheFirstDeadlinesAndFlags)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    auto* world = Sim::CreateWorld(L"Valley");
+    Sim::CreateGameInstance(world);
+    Sim::EnterLocalPlayer(world);
+    StartMod();
+    const Nanoseconds acquired = Now();
+    FrameAt(acquired);
+    const auto& deadlines = Session().deadlines;
+    EXPECT_EQ(deadlines.nextBrightnessRefresh, acquired + 10 * kSecond) << "the refresh made at acquisition counts";
+    EXPECT_EQ(deadlines.nextPlayerHiding, acquired);
+    EXPECT_EQ(deadlines.nextIconStyleAttempt, acquired);
+    EXPECT_EQ(deadlines.nextAiRefresh, acquired + kHalfSecond) << "set by the first frame's full scan";
+    EXPECT_TRUE(mod_->MapDataDirty());
+    EXPECT_TRUE(mod_->PlayerHidingDirty());
+    EXPECT_FALSE(mod_->BrightnessDirty());
+    EXPECT_TRUE(mod_->AiSnapshotTaken());
+}
+
+TEST_F(FrameDriver, TheBrightnessIsRefreshedEveryTenSecondsAndOnTheFrameAfterADayNightChange)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    auto* world = Sim::CreateWorld(L"Valley");
+    Sim::CreateGameInstance(world);
+    Sim::EnterLocalPlayer(world);
+    auto* time = Sim::NewObject(Sim::FindClass(L"/Script/Umbrafel.InGameTimeSubsystem"), world, L"Time");
+    StartMod();
+    const Nanoseconds acquired = Now();
+    FrameAt(acquired);
+    const auto& deadlines = Session().deadlines;
+
+    FrameAt(acquired + 10 * kSecond - kCounterTick);
+    EXPECT_EQ(deadlines.nextBrightnessRefresh, acquired + 10 * kSecond) << "not due yet";
+    FrameAt(acquired + 10 * kSecond);
+    EXPECT_EQ(deadlines.nextBrightnessRefresh, acquired + 20 * kSecond);
+
+    const Nanoseconds night = acquired + 12 * kSecond;
+    FrameAt(night);
+    Sim::CallScriptFunction(time, L"OnDayOrNightChangedDynamic");
+    EXPECT_TRUE(mod_->BrightnessDirty());
+    const Nanoseconds next = night + 3 * kCounterTick;
+    FrameAt(next);
+    EXPECT_FALSE(mod_->BrightnessDirty()) << "consumed by the next frame";
+    EXPECT_EQ(deadlines.nextBrightnessRefresh, next + 10 * kSecond);
+    FrameAt(next + kSecond);
+    EXPECT_EQ(deadlines.nextBrightnessRefresh, next + 10 * kSecond) << "a clean flag waits for the deadline";
+}
+
+TEST_F(FrameDriver, TheAiListIsRefreshedEveryHalfSecondFromTheKeptSubsystem)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    // No begin-play event tells of creatures here: only the refresh finds them.
+    auto* world = Sim::CreateWorld(L"Valley");
+    Sim::CreateGameInstance(world);
+    Sim::EnterLocalPlayer(world);
+    StartMod();
+    const Nanoseconds acquired = Now();
+    FrameAt(acquired);
+    ASSERT_NE(Session().gameData.aiSubsystem, nullptr);
+    auto* creature = Sim::SpawnActor(world, L"/Script/Umbrafel.UmbrafelAICharacter");
+
+    Sim::ResetCounters();
+    FrameAt(acquired + kHalfSecond - kCounterTick);
+    EXPECT_FALSE(Tracks(*mod_, creature));
+    EXPECT_EQ(Session().deadlines.nextAiRefresh, acquired + kHalfSecond);
+    FrameAt(acquired + kHalfSecond);
+    EXPECT_TRUE(Tracks(*mod_, creature));
+    EXPECT_EQ(Session().deadlines.nextAiRefresh, acquired + 2 * kHalfSecond);
+    FrameAt(acquired + 4 * kHalfSecond);
+    EXPECT_EQ(Session().deadlines.nextAiRefresh, acquired + 5 * kHalfSecond);
+    EXPECT_EQ(Sim::Counters().FindAllOf, 0u) << "the subsystem is searched only when the kept one is lost";
+}
+
+TEST_F(FrameDriver, AValidSessionIsKeptFrameAfterFrameWithoutAnotherDiscovery)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    auto* world = Sim::CreateWorld(L"Valley");
+    auto* gameInstance = Sim::CreateGameInstance(world);
+    auto entered = Sim::EnterLocalPlayer(world);
+    StartMod();
+    FrameAt(Now());
+    ASSERT_EQ(Session().discovery.pawn, entered.pawn);
+    Sim::ResetCounters();
+    for (int frame = 0; frame < 90; ++frame)
+    {
+        Sim::TickEngine(1.0f / 60.0f);
+    }
+    EXPECT_EQ(Sim::Counters().FindAllOf, 0u);
+    EXPECT_EQ(mod_->NextSessionAttempt(), 0) << "never failed, never retried";
+    EXPECT_EQ(Session().discovery.world, world);
+    EXPECT_EQ(Session().discovery.gameInstance, gameInstance);
+    EXPECT_EQ(Session().discovery.playerController, entered.controller);
+}
+} // namespace
