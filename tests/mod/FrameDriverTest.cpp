@@ -3,10 +3,7 @@
 // second after a world change, the brightness is refreshed every ten seconds and after a
 // day/night change, the AI list every half second; a session that stays valid costs no
 // discovery; teardown and acquisition leave the frame driver's flags as the next frame needs.
-#include "support/EngineFixture.hpp"
-
-#include "mod/LiveOrvantaMod.hpp"
-#include "settings/ModSettings.hpp"
+#include "ModFixture.hpp"
 
 #include <Sim/Types.hpp>
 #include <Sim/World.hpp>
@@ -25,41 +22,17 @@ using Orv::Nanoseconds;
 constexpr Nanoseconds kCounterTick = 100;
 constexpr Nanoseconds kHalfSecond = kSecond / 2;
 
-bool Tracks(const LiveOrvantaMod& mod, const UObject* actor)
-{
-    const auto& tracked = mod.Session().actors.trackedActors;
-    return std::find(tracked.begin(), tracked.end(), actor) != tracked.end();
-}
+using OrvTest::NotifyWorldChange;
+using OrvTest::Tracks;
 
-void NotifyWorldChange(UObject* gameInstance, UWorld* left, UWorld* entered)
-{
-    Sim::CallScriptFunction(gameInstance, L"K2_OnWorldChanged", [&](uint8* parms) {
-        UWorld* worlds[2] = {left, entered};
-        std::memcpy(parms, worlds, sizeof(worlds));
-    });
-}
-
-class FrameDriver : public OrvTest::EngineFixture
+class FrameDriver : public OrvTest::ModFixture
 {
   protected:
     void SetUp() override
     {
-        EngineFixture::SetUp();
-        Orv::Settings() = Orv::DefaultSettings();
+        ModFixture::SetUp();
         // Away from 0, which as a deadline is always due.
         Sim::AdvanceClock(7 * kSecond);
-    }
-
-    void TearDown() override
-    {
-        mod_.reset();
-        Orv::Settings() = Orv::DefaultSettings();
-    }
-
-    void StartMod()
-    {
-        mod_ = std::make_unique<LiveOrvantaMod>();
-        mod_->on_unreal_init();
     }
 
     static Nanoseconds Now() { return Sim::ClockNanoseconds(); }
@@ -71,9 +44,6 @@ class FrameDriver : public OrvTest::EngineFixture
         Sim::TickEngine(0.0f);
     }
 
-    const Orv::MapSession& Session() const { return mod_->Session(); }
-
-    std::unique_ptr<LiveOrvantaMod> mod_;
 };
 
 TEST_F(FrameDriver, DiscoveryIsRetriedEveryHalfSecondAndNotBefore)

@@ -3,10 +3,7 @@
 // map load within one frame costs nothing and risks nothing; with the game's hooks silent the
 // mod still follows world changes, respawns and creatures; and a set-up on the loader's own
 // thread is safe while the game ticks.
-#include "support/EngineFixture.hpp"
-
-#include "mod/LiveOrvantaMod.hpp"
-#include "settings/ModSettings.hpp"
+#include "ModFixture.hpp"
 
 #include <Sim/Types.hpp>
 #include <Sim/World.hpp>
@@ -23,69 +20,15 @@ namespace
 using namespace RC::Unreal;
 using Orv::LiveOrvantaMod;
 
-constexpr float kFrame = 1.0f / 60.0f;
+using OrvTest::AsObject;
+using OrvTest::Contains;
+using OrvTest::kFrame;
+using OrvTest::MakePlayer;
+using OrvTest::Player;
 
-class ExposedMod : public LiveOrvantaMod
-{
-  public:
-    using LiveOrvantaMod::TrackActor;
-};
-
-struct Player
-{
-    UWorld* world = nullptr;
-    UObject* gameInstance = nullptr;
-    UObject* controller = nullptr;
-    UObject* pawn = nullptr;
-};
-
-UObject* AsObject(UWorld* world) { return reinterpret_cast<UObject*>(world); }
-
-bool Contains(const std::vector<UObject*>& list, const void* object)
-{
-    return std::find(list.begin(), list.end(), object) != list.end();
-}
-
-class ObjectLifetime : public OrvTest::EngineFixture
+class ObjectLifetime : public OrvTest::ModFixture
 {
   protected:
-    void SetUp() override
-    {
-        EngineFixture::SetUp();
-        Orv::Settings() = Orv::DefaultSettings();
-    }
-
-    void TearDown() override
-    {
-        mod_.reset();
-        Orv::Settings() = Orv::DefaultSettings();
-    }
-
-    static Player MakePlayer(std::wstring_view map, UObject* gameInstance = nullptr)
-    {
-        Player player;
-        player.world = Sim::CreateWorld(map);
-        player.gameInstance = gameInstance != nullptr ? gameInstance : Sim::CreateGameInstance(player.world);
-        auto local = Sim::EnterLocalPlayer(player.world);
-        player.controller = local.controller;
-        player.pawn = local.pawn;
-        return player;
-    }
-
-    void StartMod()
-    {
-        mod_ = std::make_unique<ExposedMod>();
-        mod_->on_unreal_init();
-    }
-
-    void Frames(int count)
-    {
-        for (int i = 0; i < count; ++i)
-        {
-            Sim::TickEngine(kFrame);
-        }
-    }
-
     // A player in a world with a session of the mod built on it.
     Player LivePlayer(std::wstring_view map = L"Valley")
     {
@@ -95,15 +38,11 @@ class ObjectLifetime : public OrvTest::EngineFixture
         EXPECT_EQ(Session().discovery.pawn, player.pawn);
         return player;
     }
-
-    const Orv::MapSession& Session() const { return mod_->Session(); }
-
-    std::unique_ptr<ExposedMod> mod_;
 };
 
 TEST_F(ObjectLifetime, TheModListensForDeletionsFromInitialisationUntilItGoes)
 {
-    mod_ = std::make_unique<ExposedMod>();
+    mod_ = std::make_unique<OrvTest::TestMod>();
     EXPECT_FALSE(mod_->ListensForDeletions()) << "nothing of the engine before it is ready";
     mod_->on_unreal_init();
     EXPECT_TRUE(mod_->ListensForDeletions());
@@ -347,7 +286,7 @@ TEST_F(ObjectLifetime, ASetUpOnTheLoadersThreadIsSafeWhileTheGameTicksAndFrees)
 {
     OrvTest::ImplementPlayEvents();
     Player player = MakePlayer(L"Valley");
-    mod_ = std::make_unique<ExposedMod>();
+    mod_ = std::make_unique<OrvTest::TestMod>();
     std::atomic<bool> done{false};
     std::thread loader([&] {
         mod_->on_unreal_init();

@@ -1,10 +1,7 @@
 // Session life against a simulated game: discovery refuses menus and stale worlds, the frame
 // driver keeps, drops and rebuilds the session at the right frames, and runtime events feed
 // the tracked-actor lists only with what belongs to the session's world.
-#include "support/EngineFixture.hpp"
-
-#include "mod/LiveOrvantaMod.hpp"
-#include "settings/ModSettings.hpp"
+#include "ModFixture.hpp"
 
 #include <Sim/Types.hpp>
 #include <Sim/World.hpp>
@@ -18,89 +15,16 @@ namespace
 using namespace RC::Unreal;
 using Orv::LiveOrvantaMod;
 
-constexpr float kFrame = 1.0f / 60.0f;
+using OrvTest::AsObject;
+using OrvTest::Contains;
+using OrvTest::kFrame;
+using OrvTest::MakePlayer;
+using OrvTest::NotifyWorldChange;
+using OrvTest::Player;
+using OrvTest::Tracks;
 
-class SteppedMod : public LiveOrvantaMod
+class Session : public OrvTest::ModFixture
 {
-  public:
-    using LiveOrvantaMod::IsActorGone;
-    using LiveOrvantaMod::IsGameController;
-    using LiveOrvantaMod::IsMenuController;
-    using LiveOrvantaMod::IsPlayerCharacter;
-    using LiveOrvantaMod::SessionStillValid;
-    using LiveOrvantaMod::TrackActor;
-};
-
-struct Player
-{
-    UWorld* world = nullptr;
-    UObject* gameInstance = nullptr;
-    UObject* controller = nullptr;
-    UObject* pawn = nullptr;
-};
-
-Player MakePlayer(std::wstring_view map, UObject* gameInstance = nullptr)
-{
-    Player player;
-    player.world = Sim::CreateWorld(map);
-    player.gameInstance = gameInstance != nullptr ? gameInstance : Sim::CreateGameInstance(player.world);
-    auto local = Sim::EnterLocalPlayer(player.world);
-    player.controller = local.controller;
-    player.pawn = local.pawn;
-    return player;
-}
-
-UObject* AsObject(UWorld* world) { return reinterpret_cast<UObject*>(world); }
-
-void NotifyWorldChange(UObject* gameInstance, UWorld* left, UWorld* entered)
-{
-    Sim::CallScriptFunction(gameInstance, L"K2_OnWorldChanged", [&](uint8* parms) {
-        UWorld* worlds[2] = {left, entered};
-        std::memcpy(parms, worlds, sizeof(worlds));
-    });
-}
-
-bool Contains(const std::vector<UObject*>& list, const UObject* object)
-{
-    return std::find(list.begin(), list.end(), object) != list.end();
-}
-
-bool Tracks(const LiveOrvantaMod& mod, const UObject* actor)
-{
-    const auto& tracked = mod.Session().actors.trackedActors;
-    return std::find(tracked.begin(), tracked.end(), actor) != tracked.end();
-}
-
-class Session : public OrvTest::EngineFixture
-{
-  protected:
-    void SetUp() override
-    {
-        EngineFixture::SetUp();
-        Orv::Settings() = Orv::DefaultSettings();
-    }
-
-    void TearDown() override
-    {
-        mod_.reset();
-        Orv::Settings() = Orv::DefaultSettings();
-    }
-
-    void StartMod()
-    {
-        mod_ = std::make_unique<SteppedMod>();
-        mod_->on_unreal_init();
-    }
-
-    void Frames(int count)
-    {
-        for (int i = 0; i < count; ++i)
-        {
-            Sim::TickEngine(kFrame);
-        }
-    }
-
-    std::unique_ptr<SteppedMod> mod_;
 };
 
 TEST_F(Session, TheLocalPlayerInTheCurrentWorldGetsASession)
