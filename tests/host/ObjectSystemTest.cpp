@@ -495,7 +495,7 @@ TEST_P(EngineLayouts, VectorsTextsAndObjectMembersAreLaidOutAsTheEngineDoes)
 
 INSTANTIATE_TEST_SUITE_P(Engines, EngineLayouts,
                          ::testing::Values(Layout{4, 27, 12, 24, L"ObjectProperty"}, Layout{5, 1, 24, 16, L"ObjectPtrProperty"}),
-                         [](const auto& info) { return info.param.major == 4 ? "UE4_27" : "UE5_1"; });
+                         [](const auto& instance) { return instance.param.major == 4 ? "UE4_27" : "UE5_1"; });
 
 TEST_F(ObjectSystem, ThirtyTwoBitBitfieldsShareFourBytesAndAddressTheirBitByByte)
 {

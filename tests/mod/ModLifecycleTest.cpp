@@ -312,4 +312,31 @@ TEST_F(ModLifecycle, TheRuntimeHooksAreRegisteredInTheGamesTableOrder)
         EXPECT_GT(mod->RuntimeHookAt(i).id, 0);
     }
 }
+TEST_F(ModLifecycle, TheTickIsRegisteredUnderTheModsNameAsAnEveryFrameCallbackThatMayChangeThings)
+{
+    auto mod = std::make_unique<LiveOrvantaMod>();
+    mod->on_unreal_init();
+    auto options = Sim::TickCallbackOptions();
+    ASSERT_EQ(options.size(), 1u);
+    EXPECT_FALSE(options[0].bOnce) << "every frame, not once";
+    EXPECT_FALSE(options[0].bReadonly) << "the frame driver changes the game";
+    EXPECT_EQ(options[0].OwnerModName, L"Orvanta");
+    EXPECT_EQ(options[0].HookName, L"Runtime");
+}
+
+TEST_F(ModLifecycle, AHookIdOfZeroIsARefusalToo)
+{
+    Sim::RefuseHooksOn(Sim::FindFunctionByPath(L"/Script/Umbrafel.UmbrafelGameInstance:K2_OnWorldChanged"), true, 0);
+    Sim::RefuseHooksOn(Sim::FindFunctionByPath(L"/Script/Umbrafel.MapUIAPI:ClearPin"), true, 0);
+    auto mod = std::make_unique<LiveOrvantaMod>();
+    mod->on_unreal_init();
+    EXPECT_EQ(mod->WorldHookId(), 0);
+    ASSERT_EQ(Lines().size(), 1u);
+    EXPECT_EQ(Lines()[0].text, L"[Orvanta] [error] World-change hook registration failed.\n");
+
+    Sim::RefuseHooksOn(Sim::FindFunctionByPath(L"/Script/Umbrafel.UmbrafelGameInstance:K2_OnWorldChanged"), false);
+    auto second = std::make_unique<LiveOrvantaMod>();
+    second->on_unreal_init();
+    EXPECT_EQ(second->RuntimeHookCount(), kRuntimeHooks - 1) << "the runtime hook answered 0 is not kept";
+}
 } // namespace

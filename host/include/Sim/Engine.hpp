@@ -3,9 +3,9 @@
 // loader refuse hooks, and read the counters of host calls the mod made.
 #pragma once
 
+#include <Unreal/CoreUObject/UObject/Class.hpp>
 #include <Unreal/CoreUObject/UObject/UnrealType.hpp>
-#include <Unreal/CoreUObject/UObject/Class.hpp>
-#include <Unreal/CoreUObject/UObject/Class.hpp>
+#include <Unreal/Hooks/Hooks.hpp>
 
 #include <cstddef>
 #include <vector>
@@ -124,8 +124,11 @@ UE4SS_API std::size_t CollectGarbage(bool purge = true);
 UE4SS_API std::size_t PurgeGarbage();
 
 // The loader's side of hooks.
-UE4SS_API void RefuseHooksOn(UFunction* function, bool refuse = true);
+// A refused registration answers the id given (the loader's refusals are not always -1).
+UE4SS_API void RefuseHooksOn(UFunction* function, bool refuse = true, CallbackId answer = -1);
 UE4SS_API void RefuseTickCallbacks(bool refuse);
 UE4SS_API std::size_t ScriptHookCount();
 UE4SS_API std::size_t TickCallbackCount();
+// The options each tick callback was registered with, in registration order.
+UE4SS_API std::vector<Hook::FCallbackOptions> TickCallbackOptions();
 } // namespace Sim

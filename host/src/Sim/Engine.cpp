@@ -4,7 +4,6 @@
 #include "Sim/EngineState.hpp"
 
 #include <Unreal/CoreUObject/UObject/Class.hpp>
-#include <Unreal/CoreUObject/UObject/Class.hpp>
 #include <Unreal/UnrealVersion.hpp>
 
 #include <algorithm>
@@ -743,11 +742,12 @@ std::size_t PurgeGarbage()
     return purged;
 }
 
-void RefuseHooksOn(UFunction* function, bool refuse)
+void RefuseHooksOn(UFunction* function, bool refuse, CallbackId answer)
 {
     if (auto* state = function ? EngineAccess::StateOf(function) : nullptr)
     {
         state->refuseHooks = refuse;
+        state->refusalAnswer = answer;
     }
 }
 
@@ -764,4 +764,14 @@ std::size_t ScriptHookCount()
 }
 
 std::size_t TickCallbackCount() { return State().ticks.size(); }
+
+std::vector<Hook::FCallbackOptions> TickCallbackOptions()
+{
+    std::vector<Hook::FCallbackOptions> options;
+    for (const auto& tick : State().ticks)
+    {
+        options.push_back(tick.options);
+    }
+    return options;
+}
 } // namespace Sim

@@ -39,6 +39,7 @@ struct FunctionState
     std::vector<FunctionHook> hooks;
     CallbackId nextHookId = 1; // ids count from 1 for each function
     bool refuseHooks = false;
+    CallbackId refusalAnswer = -1;
     FaultKind fault = FaultKind::None;
 };
 

@@ -3,7 +3,6 @@
 #include "Sim/EngineState.hpp"
 
 #include <Unreal/CoreUObject/UObject/Class.hpp>
-#include <Unreal/CoreUObject/UObject/Class.hpp>
 #include <Unreal/UnrealVersion.hpp>
 
 #include <algorithm>

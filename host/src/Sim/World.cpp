@@ -7,7 +7,6 @@
 #include <Sim/Values.hpp>
 #include <Sim/World.hpp>
 #include <Unreal/CoreUObject/UObject/Class.hpp>
-#include <Unreal/CoreUObject/UObject/Class.hpp>
 
 #include <algorithm>
 #include <cstring>

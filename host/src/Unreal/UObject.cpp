@@ -3,7 +3,6 @@
 #include "Sim/EngineState.hpp"
 
 #include <Unreal/CoreUObject/UObject/Class.hpp>
-#include <Unreal/CoreUObject/UObject/Class.hpp>
 #include <Unreal/UObjectArray.hpp>
 #include <Unreal/UnrealVersion.hpp>
 
@@ -250,9 +249,13 @@ CallbackId RegisterHook(Sim::Detail::FunctionState* state, const UnrealScriptFun
 {
     auto guard = Sim::Detail::LockEngine();
     ++State().counters.RegisterHook;
-    if (state == nullptr || state->refuseHooks || !callable)
+    if (state == nullptr || !callable)
     {
         return -1;
+    }
+    if (state->refuseHooks)
+    {
+        return state->refusalAnswer;
     }
     CallbackId id = state->nextHookId++;
     state->hooks.push_back({id, callable, data, pre});
