@@ -520,4 +520,13 @@ TEST_F(ObjectSystem, ThirtyTwoBitBitfieldsShareFourBytesAndAddressTheirBitByByte
     EXPECT_EQ(spill->GetOffset_Internal(), first->GetOffset_Internal() + 4);
     EXPECT_EQ(spill->GetByteOffset(), 0);
 }
+TEST_F(ObjectSystem, AStructLaysItsMembersOutAfterItsSuperStructs)
+{
+    auto* base = Sim::DefineStruct({L"/Script/Test.Base", {}, {{L"Id", Sim::Int64()}}});
+    auto* derived = Sim::DefineStruct({L"/Script/Test.Derived", L"/Script/Test.Base", {{L"Extra", Sim::Int()}}});
+    EXPECT_EQ(derived->GetSuperStruct(), base);
+    EXPECT_EQ(Sim::FindPropertyUncounted(derived, L"Extra")->GetOffset_Internal(), 8);
+    EXPECT_EQ(derived->GetPropertiesSize(), 16);
+    EXPECT_THROW(Sim::DefineStruct({L"/Script/Test.Orphan", L"/Script/Test.NoSuchStruct", {}}), std::runtime_error);
+}
 } // namespace

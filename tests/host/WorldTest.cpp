@@ -613,4 +613,31 @@ TEST_F(World, ABlueprintThatOverridesAnEventHasItsOwnFunctionWhichTheParentsHook
     EXPECT_EQ(overrideHooks, 1);
     EXPECT_EQ(parentHooks, 0) << "neither the override's call nor an unimplemented event reaches the parent's hook";
 }
+TEST_F(World, ALevelKeepsItsBlueprintClassesAliveUntilItDies)
+{
+    auto* world = Sim::CreateWorld(L"Open");
+    auto* instance = Sim::CreateGameInstance(world);
+    const Sim::ClassDef ghost{.path = L"/Game/Creatures/BP_Ghost.BP_Ghost_C", .super = L"/Script/Engine.Actor"};
+    UClass* cls = Sim::DefineLevelClass(world, ghost);
+    EXPECT_EQ(Sim::DefineLevelClass(world, ghost), cls) << "the same class, used once more";
+    Sim::CollectGarbage(true);
+    EXPECT_TRUE(Sim::HoldsObject(cls)) << "no instance yet, but its level uses it";
+    Sim::Travel(instance, Sim::CreateWorld(L"Next"));
+    EXPECT_FALSE(Sim::HoldsObject(cls));
+}
+
+TEST_F(World, OnlyAControllerPossessesAndOnlyAPawn)
+{
+    auto* world = Sim::CreateWorld(L"Open");
+    auto* controller = Sim::CreatePlayerController(world, Sim::ControllerKind::Game);
+    auto* pawn = Sim::SpawnActor(world, L"/Script/Umbrafel.UmbrafelPlayerCharacter");
+    auto* notAPawn = Sim::SpawnActor(world, L"/Script/Engine.Actor");
+    auto* notAController = Sim::SpawnActor(world, L"/Script/Umbrafel.InteractableNPC");
+    Sim::Possess(controller, notAPawn);
+    EXPECT_EQ(CallReturning<UObject*>(controller, L"/Script/Engine.Controller:K2_GetPawn"), nullptr);
+    Sim::Possess(notAController, pawn);
+    EXPECT_EQ(Sim::ObjectReference(pawn, L"Controller"), nullptr);
+    Sim::Possess(controller, pawn);
+    EXPECT_EQ(CallReturning<UObject*>(controller, L"/Script/Engine.Controller:K2_GetPawn"), pawn);
+}
 } // namespace
