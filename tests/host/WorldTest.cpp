@@ -640,4 +640,31 @@ TEST_F(World, OnlyAControllerPossessesAndOnlyAPawn)
     Sim::Possess(controller, pawn);
     EXPECT_EQ(CallReturning<UObject*>(controller, L"/Script/Engine.Controller:K2_GetPawn"), pawn);
 }
+TEST_F(World, ComponentsAreAddedOnlyToPlayingActorsAndOnlyOfComponentClasses)
+{
+    auto* world = Sim::CreateWorld(L"Open");
+    auto* actor = Sim::SpawnActor(world, L"/Script/Engine.Actor");
+    auto* loose = Sim::NewObject(Sim::FindClass(L"/Script/Engine.Actor"), nullptr);
+    EXPECT_NE(Sim::AddComponent(actor, L"/Script/Umbrafel.PingComponent"), nullptr);
+    EXPECT_EQ(Sim::AddComponent(actor, L"/Script/Engine.Actor"), nullptr) << "an actor is no component";
+    EXPECT_EQ(Sim::AddComponent(actor, L"/Script/Test.NoSuchComponent"), nullptr);
+    EXPECT_EQ(Sim::AddComponent(loose, L"/Script/Umbrafel.PingComponent"), nullptr) << "not an actor of a world";
+    Sim::DestroyActor(actor);
+    Sim::CollectGarbage(true);
+    EXPECT_EQ(Sim::AddComponent(Sim::SpawnActor(world, L"/Script/Engine.Actor"), L"/Script/Engine.ActorComponent")
+                  ->GetClassPrivate()
+                  ->GetName(),
+              L"ActorComponent");
+}
+
+TEST_F(World, ActorsRunScriptAgainOnceTheCollectorHasMarked)
+{
+    auto* world = Sim::CreateWorld(L"Open");
+    auto* controller = Sim::CreatePlayerController(world, Sim::ControllerKind::Game);
+    Sim::CollectGarbage(false);
+    EXPECT_TRUE(CallReturning<bool>(controller, L"/Script/Engine.Controller:IsLocalController"))
+        << "only while the collector runs do actors run nothing";
+    Sim::PurgeGarbage();
+    EXPECT_TRUE(CallReturning<bool>(controller, L"/Script/Engine.Controller:IsLocalController"));
+}
 } // namespace
