@@ -129,6 +129,8 @@ struct Observed
     uint64 addToViewport = 0;    // widgets added to the game viewport
     uint64 removeFromParent = 0; // widgets removed again
     uint64 captureActorsSpawned = 0;
+    uint64 captureActorsDestroyed = 0; // taken out of the world, by the mod or by its world's end
+    uint64 captureScenes = 0;          // CaptureScene calls
 };
 UE4SS_API Observed& Observations();
 } // namespace Sim

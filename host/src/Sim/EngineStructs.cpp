@@ -44,6 +44,24 @@ void DefineEngineStructs()
     DefineStruct({L"/Script/SlateCore.Margin", {}, {{L"Left", Float()}, {L"Top", Float()}, {L"Right", Float()}, {L"Bottom", Float()}}});
     DefineStruct({L"/Script/Slate.Anchors", {}, {{L"Minimum", vector2D}, {L"Maximum", vector2D}}});
     DefineStruct({L"/Script/GameplayTags.GameplayTag", {}, {{L"TagName", Name()}}});
+    // Engine 4.27 keeps the post-process overrides in 32-bit bitfields, engine 5 in 8-bit ones.
+    Type overrideBit = RC::Unreal::Version::IsBelow(5, 0) ? Bitfield32() : Bitfield();
+    std::vector<PropertyDef> postProcess;
+    for (const wchar_t* name :
+         {L"bOverride_WhiteTemp", L"bOverride_WhiteTint", L"bOverride_ColorSaturation", L"bOverride_ColorContrast",
+          L"bOverride_ColorGamma", L"bOverride_ColorGain", L"bOverride_ColorOffset", L"bOverride_BloomIntensity",
+          L"bOverride_BloomThreshold", L"bOverride_AutoExposureBias", L"bOverride_AutoExposureMinBrightness"})
+    {
+        postProcess.push_back({name, overrideBit});
+    }
+    postProcess.push_back({L"WhiteTemp", Float()});
+    postProcess.push_back({L"BloomIntensity", Float()});
+    postProcess.push_back({L"AutoExposureBias", Float()});
+    postProcess.push_back({L"AutoExposureMinBrightness", Float()});
+    DefineStruct({L"/Script/Engine.PostProcessSettings", {}, postProcess});
+    DefineStruct({L"/Script/Engine.EngineShowFlagsSetting", {}, {{L"ShowFlagName", Str()}, {L"Enabled", Bool()}}});
+    DefineStruct({L"/Script/Engine.CollisionProfileName", {}, {{L"Name", Name()}}});
+
     // The weak object references of a hit are plain references here.
     DefineStruct({L"/Script/Engine.HitResult",
                   {},

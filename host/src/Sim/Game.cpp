@@ -37,6 +37,12 @@ FunctionDef Native(std::wstring name, std::vector<ParamDef> params, NativeFuncti
 
 void ReturnObject(Call& call, UObject* value) { call.Get<UObject*>(L"ReturnValue") = value; }
 
+// A struct property's value inside an object.
+void* ObjectField(UObject* object, StringViewType name)
+{
+    return FindPropertyUncounted(object->GetClassPrivate(), name)->ContainerPtrToValuePtr(object);
+}
+
 void ActorLocation(Call& call)
 {
     Placement at = ActorPlacement(call.Self());
@@ -91,7 +97,8 @@ void DefineEngineClasses()
                                 {L"RelativeLocation", Struct(L"/Script/CoreUObject.Vector")},
                                 {L"RelativeRotation", Struct(L"/Script/CoreUObject.Rotator")},
                                 {L"bVisible", Bitfield()},
-                                {L"bHiddenInGame", Bitfield()}},
+                                {L"bHiddenInGame", Bitfield()},
+                                {L"bAbsoluteRotation", Bitfield()}},
                  .castFlags = CASTCLASS_USceneComponent});
     UClass* actorClass = DefineClass(
         {.path = L"/Script/Engine.Actor",
@@ -146,8 +153,15 @@ void DefineEngineClasses()
     // alone. Script knows it by its blueprint name only.
     DefineClass({.path = L"/Script/Engine.Controller",
                  .super = L"/Script/Engine.Actor",
-                 .properties = {{L"Pawn", Object(L"/Script/Engine.Pawn")}},
-                 .functions = {Native(L"K2_GetPawn", {Return(Object(L"/Script/Engine.Pawn"))},
+                 .properties = {{L"Pawn", Object(L"/Script/Engine.Pawn")},
+                                {L"ControlRotation", Struct(L"/Script/CoreUObject.Rotator")}},
+                 .functions = {Native(L"GetControlRotation", {Return(Struct(L"/Script/CoreUObject.Rotator"))},
+                                      [](Call& call) {
+                                          double pitch = 0, yaw = 0, roll = 0;
+                                          ReadRotatorValue(ObjectField(call.Self(), L"ControlRotation"), pitch, yaw, roll);
+                                          WriteRotatorValue(call.ParamAddress(L"ReturnValue"), pitch, yaw, roll);
+                                      }),
+                               Native(L"K2_GetPawn", {Return(Object(L"/Script/Engine.Pawn"))},
                                       [](Call& call) { ReturnObject(call, PossessedPawn(call.Self())); }),
                                Native(L"IsLocalController", {Return(Bool())},
                                       [](Call& call) { call.SetBool(L"ReturnValue", IsLocalController(call.Self())); })}});
@@ -167,8 +181,6 @@ void DefineEngineClasses()
                                                      {L"OwningGameInstance", Object(L"/Script/Engine.GameInstance")}}});
     GiveNativeType<UWorld>(worldClass);
     State().worldClass = worldClass;
-    DefineClass({.path = L"/Script/Engine.SceneCapture", .super = L"/Script/Engine.Actor"});
-    DefineClass({.path = L"/Script/Engine.SceneCapture2D", .super = L"/Script/Engine.SceneCapture"});
 }
 
 void DefineWidgetClasses()
@@ -225,14 +237,23 @@ void DefineGameClasses()
                                NativeEvent(L"ReceiveControllerChanged",
                                      {In(L"Pawn", Object(L"/Script/Engine.Pawn")), In(L"OldController", Object()),
                                       In(L"NewController", Object())})}});
+    // The game scores how sheltered the character stands from the roofs over it; the roof
+    // trace profile is the collision profile the game traces roofs with.
+    DefineClass({.path = L"/Script/Umbrafel.CharacterShelterComponent",
+                 .super = L"/Script/Engine.ActorComponent",
+                 .properties = {{L"CachedValidityScore", Float()},
+                                {L"RoofTraceCollisionProfileName", Struct(L"/Script/Engine.CollisionProfileName")}}});
     UClass* playerCharacter = DefineClass(
         {.path = L"/Script/Umbrafel.UmbrafelPlayerCharacter",
          .super = L"/Script/Engine.Character",
-         .properties = {{L"EquipmentComponent", Object(L"/Script/Umbrafel.PlayerEquipmentComponent")}},
+         .properties = {{L"EquipmentComponent", Object(L"/Script/Umbrafel.PlayerEquipmentComponent")},
+                        {L"CharacterShelterComponent", Object(L"/Script/Umbrafel.CharacterShelterComponent")}},
          .functions = {NativeEvent(L"OnHeldRightItemChanged"), NativeEvent(L"OnHeldLeftItemChanged"), NativeEvent(L"OnLegsItemChanged"),
                        NativeEvent(L"OnHeadItemChanged"), NativeEvent(L"OnCapeItemChanged"), NativeEvent(L"OnBodyItemChanged")}});
-    SetDefaultComponents(playerCharacter, {{L"EquipmentComponent", L"/Script/Umbrafel.PlayerEquipmentComponent",
-                                            L"EquipmentComponent"}});
+    SetDefaultComponents(playerCharacter,
+                         {{L"EquipmentComponent", L"/Script/Umbrafel.PlayerEquipmentComponent", L"EquipmentComponent"},
+                          {L"CharacterShelterComponent", L"/Script/Umbrafel.CharacterShelterComponent",
+                           L"CharacterShelterComponent"}});
     // The menu's controller shares the game's base but is not a game controller.
     DefineClass({.path = L"/Script/Umbrafel.UmbrafelPlayerControllerBase", .super = L"/Script/Engine.PlayerController"});
     DefineClass({.path = L"/Script/Umbrafel.UmbrafelPlayerController", .super = L"/Script/Umbrafel.UmbrafelPlayerControllerBase"});
@@ -255,6 +276,10 @@ void DefineDefaultGame(const GameOptions& options)
     DefineEngineClasses();
     DefineWidgetClasses();
     DefineGameClasses();
+    void DefineCaptureClasses();
+    DefineCaptureClasses();
+    void DefineActorQueries();
+    DefineActorQueries();
     // The engine object the loader hands to tick callbacks.
     UObject* engine = NewObject(FindClass(L"/Script/Engine.GameEngine"), EngineAccess::Package(L"/Engine/Transient"),
                                 L"GameEngine");

@@ -30,6 +30,16 @@ struct ActorRecord
     bool begunPlay = false;
     bool collisionEnabled = true;
     bool tickEnabled = true;
+    UObject* attachParent = nullptr; // the actor this one is attached to
+    double velocity[3] = {0, 0, 0};
+};
+
+// A render target's pixels, RGBA8, rows from the top.
+struct RenderTargetPixels
+{
+    int32 width = 0;
+    int32 height = 0;
+    std::vector<uint8> rgba;
 };
 
 struct ComponentRecord
@@ -64,6 +74,8 @@ struct PlayState
     std::unordered_map<const UClass*, std::vector<DefaultComponent>> defaultComponents;
     std::vector<DyingWorld> dying;
     std::unordered_map<const UObject*, UObject*> aiSubsystems; // world → its AI subsystem
+    std::unordered_map<const UObject*, UObject*> timeSubsystems; // world → its in-game time
+    std::unordered_map<const UObject*, RenderTargetPixels> renderTargets;
     std::unordered_set<const UObject*> playing;  // worlds whose actors are initialised
     std::unordered_set<const UObject*> tornDown; // worlds being torn down: their actors run nothing
     std::vector<UObject*> viewport;

@@ -3,6 +3,7 @@
 // through the game's script functions (so a mod's hooks fire), travel with the old world
 // dying over frames, respawn, the viewport, and the counts of what a mod did there.
 #include "Sim/EngineState.hpp"
+#include "Sim/WorldScene.hpp"
 
 #include <Sim/Values.hpp>
 #include <Sim/World.hpp>
@@ -291,6 +292,11 @@ void CreateDefaultComponents(UObject* actor)
             {
                 continue;
             }
+            // A subclass's first scene component became the root already.
+            if (entry.property == L"RootComponent" && Holds(ObjectReference(actor, L"RootComponent")))
+            {
+                continue;
+            }
             UObject* component = CreateComponent(actor, cls, entry.name);
             if (entry.property != L"RootComponent")
             {
@@ -343,6 +349,10 @@ void DestroyActorFor(UObject* actor, uint8 reason)
     }
     // Raised before the actor hears of it, so everything from here on sees it going.
     SetFlag(actor, L"bActorIsBeingDestroyed", true);
+    if (UClass* capture = FindClass(L"/Script/Engine.SceneCapture2D"); capture != nullptr && actor->IsA(capture))
+    {
+        ++Play().observed.captureActorsDestroyed;
+    }
     if (Play().controllers.count(actor) != 0)
     {
         Possess(actor, nullptr);
@@ -522,6 +532,15 @@ void PlayState::Forget(const UObject* object)
 {
     persistentLevels.erase(object);
     aiSubsystems.erase(object);
+    timeSubsystems.erase(object);
+    renderTargets.erase(object);
+    for (auto& [actor, record] : actors)
+    {
+        if (record.attachParent == object)
+        {
+            record.attachParent = nullptr;
+        }
+    }
     playing.erase(object);
     tornDown.erase(object);
     defaultComponents.erase(reinterpret_cast<const UClass*>(object));
@@ -561,6 +580,7 @@ void PlayState::Forget(const UObject* object)
 void StepWorlds()
 {
     auto& play = Play();
+    StepScenes();
     // A world stays on the list until it is gone, so the engine refuses to spawn into it all
     // the while; hooks that run meanwhile may change the list, hence the copy.
     std::vector<DyingWorld> dying = play.dying;
@@ -703,12 +723,21 @@ UWorld* CreateWorld(StringViewType mapName, bool beginPlay)
             out.insert(out.end(), record->classes.begin(), record->classes.end());
         }
     };
+    // The world's subsystems live as long as it does.
+    std::vector<UObject*> subsystems;
     if (UClass* aiSubsystem = FindClass(L"/Script/Umbrafel.UmbrafelAISubsystem"))
     {
         play.aiSubsystems[world] = NewObject(aiSubsystem, world, L"UmbrafelAISubsystem");
-        UObject* subsystem = play.aiSubsystems[world];
-        State().nativeReferences[world] = [subsystem](std::vector<UObject*>& out) { out.push_back(subsystem); };
+        subsystems.push_back(play.aiSubsystems[world]);
     }
+    if (UClass* timeSubsystem = FindClass(L"/Script/Umbrafel.InGameTimeSubsystem"))
+    {
+        play.timeSubsystems[world] = NewObject(timeSubsystem, world, L"InGameTimeSubsystem");
+        subsystems.push_back(play.timeSubsystems[world]);
+    }
+    State().nativeReferences[world] = [subsystems](std::vector<UObject*>& out) {
+        out.insert(out.end(), subsystems.begin(), subsystems.end());
+    };
     AddGarbageRoot(world);
     if (beginPlay)
     {

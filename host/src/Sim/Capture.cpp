@@ -1,0 +1,365 @@
+// The engine's scene capture as a mod drives it: render targets made and resized by the
+// rendering library, the SceneCapture2D actor with its 2-D capture component (projection,
+// width, target, show flags, hidden actors, post-process exposure), CaptureScene drawing the
+// scene into the target, and the game's queries a capture camera needs: traces, the dungeon
+// test and the time of day.
+#include "Sim/EngineState.hpp"
+#include "Sim/WorldScene.hpp"
+
+#include <Sim/Scene.hpp>
+#include <Sim/Values.hpp>
+#include <Sim/World.hpp>
+#include <Unreal/CoreUObject/UObject/Class.hpp>
+#include <Unreal/CoreUObject/UObject/FStrProperty.hpp>
+#include <Unreal/UnrealVersion.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace Sim
+{
+using namespace Detail;
+
+namespace
+{
+constexpr uint32 kLibraryFunction = FUNC_Native | FUNC_Static | FUNC_Public | FUNC_BlueprintCallable;
+
+FunctionDef Library(std::wstring name, std::vector<ParamDef> params, NativeFunction body)
+{
+    return {std::move(name), std::move(params), std::move(body), kLibraryFunction};
+}
+
+FunctionDef Native(std::wstring name, std::vector<ParamDef> params, NativeFunction body)
+{
+    return {std::move(name), std::move(params), std::move(body)};
+}
+
+template <typename P> P* PropertyOf(const UStruct* owner, StringViewType name)
+{
+    return owner != nullptr ? dynamic_cast<P*>(FindPropertyUncounted(owner, name)) : nullptr;
+}
+
+template <typename T> T* FieldOf(UObject* object, StringViewType name)
+{
+    FProperty* property = object != nullptr ? FindPropertyUncounted(object->GetClassPrivate(), name) : nullptr;
+    return property != nullptr ? property->ContainerPtrToValuePtr<T>(object) : nullptr;
+}
+
+void FillPixels(RenderTargetPixels& pixels, int32 width, int32 height, const float* clear)
+{
+    pixels.width = std::max(width, 0);
+    pixels.height = std::max(height, 0);
+    pixels.rgba.assign(static_cast<std::size_t>(pixels.width) * static_cast<std::size_t>(pixels.height) * 4, 0);
+    for (std::size_t i = 0; i < pixels.rgba.size(); i += 4)
+    {
+        for (int c = 0; c < 4; ++c)
+        {
+            pixels.rgba[i + static_cast<std::size_t>(c)] =
+                static_cast<uint8>(std::lround(std::clamp(clear[c], 0.0f, 1.0f) * 255.0f));
+        }
+    }
+}
+
+void SetTargetSize(UObject* target, int32 width, int32 height)
+{
+    if (auto* sizeX = FieldOf<int32>(target, L"SizeX"))
+    {
+        *sizeX = width;
+    }
+    if (auto* sizeY = FieldOf<int32>(target, L"SizeY"))
+    {
+        *sizeY = height;
+    }
+}
+
+void CreateRenderTarget(Call& call)
+{
+    const int32 width = call.Get<int32>(L"Width");
+    const int32 height = call.Get<int32>(L"Height");
+    if (width <= 0 || height <= 0)
+    {
+        return;
+    }
+    // Owned by nothing: the collector takes it unless it is rooted or referenced.
+    UObject* target = NewObject(FindClass(L"/Script/Engine.TextureRenderTarget2D"), EngineAccess::Package(L"/Engine/Transient"));
+    SetTargetSize(target, width, height);
+    const auto* clear = static_cast<const float*>(call.ParamAddress(L"ClearColor"));
+    std::memcpy(FieldOf<float>(target, L"ClearColor"), clear, 4 * sizeof(float));
+    *FieldOf<uint8>(target, L"RenderTargetFormat") = call.Get<uint8>(L"Format");
+    FillPixels(State().play.renderTargets[target], width, height, clear);
+    call.Get<UObject*>(L"ReturnValue") = target;
+}
+
+void ResizeRenderTarget(Call& call)
+{
+    UObject* target = call.Get<UObject*>(L"TextureRenderTarget");
+    const int32 width = call.Get<int32>(L"Width");
+    const int32 height = call.Get<int32>(L"Height");
+    auto found = State().play.renderTargets.find(target);
+    if (found == State().play.renderTargets.end() || width <= 0 || height <= 0)
+    {
+        return;
+    }
+    SetTargetSize(target, width, height);
+    FillPixels(found->second, width, height, FieldOf<float>(target, L"ClearColor"));
+}
+
+// The component's hidden actors, one entry each.
+void HideActor(UObject* component, UObject* actor)
+{
+    auto* hidden = PropertyOf<FArrayProperty>(component->GetClassPrivate(), L"HiddenActors");
+    void* value = hidden->ContainerPtrToValuePtr(component);
+    for (int32 i = 0; i < ArrayNum(value); ++i)
+    {
+        if (*static_cast<UObject**>(ArrayElement(hidden, value, i)) == actor)
+        {
+            return;
+        }
+    }
+    ArrayAdd(hidden, value, [actor](void* element) { std::memcpy(element, &actor, sizeof(actor)); });
+}
+
+void ClearHiddenActors(UObject* component)
+{
+    auto* hidden = PropertyOf<FArrayProperty>(component->GetClassPrivate(), L"HiddenActors");
+    hidden->DestroyValueInternal(hidden->ContainerPtrToValuePtr(component));
+    hidden->InitializeValueInternal(hidden->ContainerPtrToValuePtr(component));
+}
+
+void AttachedActors(const UObject* parent, bool recursive, std::vector<UObject*>& out)
+{
+    for (const auto& [actor, record] : State().play.actors)
+    {
+        if (record.attachParent == parent && HoldsObject(actor))
+        {
+            out.push_back(const_cast<UObject*>(actor));
+            if (recursive)
+            {
+                AttachedActors(actor, true, out);
+            }
+        }
+    }
+}
+
+void GetAttachedActors(Call& call)
+{
+    auto* array = static_cast<FArrayProperty*>(call.Param(L"OutActors"));
+    void* value = call.ParamAddress(L"OutActors");
+    if (call.GetBool(L"bResetArray"))
+    {
+        array->DestroyValueInternal(value);
+        array->InitializeValueInternal(value);
+    }
+    std::vector<UObject*> attached;
+    AttachedActors(call.Self(), call.GetBool(L"bRecursivelyIncludeAttachedActors"), attached);
+    std::sort(attached.begin(), attached.end(), [](const UObject* a, const UObject* b) {
+        return a->GetInternalIndex() < b->GetInternalIndex();
+    });
+    for (UObject* actor : attached)
+    {
+        ArrayAdd(array, value, [actor](void* element) { std::memcpy(element, &actor, sizeof(actor)); });
+    }
+}
+
+void LineTrace(Call& call)
+{
+    double start[3];
+    double end[3];
+    ReadVectorValue(call.ParamAddress(L"Start"), start[0], start[1], start[2]);
+    ReadVectorValue(call.ParamAddress(L"End"), end[0], end[1], end[2]);
+    UObject* context = call.Get<UObject*>(L"WorldContextObject");
+    const UObject* world = context != nullptr ? reinterpret_cast<const UObject*>(context->GetWorld()) : nullptr;
+    TraceHit hit = TraceSegment(world, start, end);
+    UStruct* hitLayout = static_cast<FStructProperty*>(call.Param(L"OutHit"))->GetStruct();
+    auto* out = static_cast<uint8*>(call.ParamAddress(L"OutHit"));
+    if (hit.hit)
+    {
+        WriteVectorValue(FindPropertyUncounted(hitLayout, L"ImpactPoint")->ContainerPtrToValuePtr(out), hit.x, hit.y, hit.z);
+        WriteVectorValue(FindPropertyUncounted(hitLayout, L"Location")->ContainerPtrToValuePtr(out), hit.x, hit.y, hit.z);
+        static_cast<FBoolProperty*>(FindPropertyUncounted(hitLayout, L"bBlockingHit"))
+            ->SetPropertyValue(FindPropertyUncounted(hitLayout, L"bBlockingHit")->ContainerPtrToValuePtr(out), true);
+    }
+    WriteVectorValue(FindPropertyUncounted(hitLayout, L"TraceStart")->ContainerPtrToValuePtr(out), start[0], start[1], start[2]);
+    WriteVectorValue(FindPropertyUncounted(hitLayout, L"TraceEnd")->ContainerPtrToValuePtr(out), end[0], end[1], end[2]);
+    call.SetBool(L"ReturnValue", hit.hit);
+}
+
+const UObject* WorldOfContext(Call& call)
+{
+    UObject* context = call.Get<UObject*>(L"WorldContextObject");
+    return context != nullptr && HoldsObject(context) ? reinterpret_cast<const UObject*>(context->GetWorld()) : nullptr;
+}
+} // namespace
+
+void DefineCaptureClasses()
+{
+    auto vector = Struct(L"/Script/CoreUObject.Vector");
+    auto linearColor = Struct(L"/Script/CoreUObject.LinearColor");
+    DefineEnum({L"/Script/Engine.ETextureRenderTargetFormat", {{L"RTF_R8", 0}, {L"RTF_RG8", 1}, {L"RTF_RGBA8", 2}}});
+
+    DefineClass({.path = L"/Script/Engine.Texture"});
+    DefineClass({.path = L"/Script/Engine.TextureRenderTarget", .super = L"/Script/Engine.Texture"});
+    DefineClass({.path = L"/Script/Engine.TextureRenderTarget2D",
+                 .super = L"/Script/Engine.TextureRenderTarget",
+                 .properties = {{L"SizeX", Int()}, {L"SizeY", Int()}, {L"ClearColor", linearColor},
+                                {L"RenderTargetFormat", Enum(L"/Script/Engine.ETextureRenderTargetFormat")}}});
+
+    DefineClass({.path = L"/Script/Engine.BlueprintFunctionLibrary"});
+    DefineClass({.path = L"/Script/Engine.KismetRenderingLibrary",
+                 .super = L"/Script/Engine.BlueprintFunctionLibrary",
+                 .functions = {Library(L"CreateRenderTarget2D",
+                                       {In(L"WorldContextObject", Object()), In(L"Width", Int()), In(L"Height", Int()),
+                                        In(L"Format", Enum(L"/Script/Engine.ETextureRenderTargetFormat")),
+                                        In(L"ClearColor", linearColor), In(L"bAutoGenerateMipMaps", Bool()),
+                                        In(L"bSupportUAVs", Bool()),
+                                        Return(Object(L"/Script/Engine.TextureRenderTarget2D"))},
+                                       &CreateRenderTarget),
+                               Library(L"ResizeRenderTarget2D",
+                                       {In(L"TextureRenderTarget", Object(L"/Script/Engine.TextureRenderTarget2D")),
+                                        In(L"Width", Int()), In(L"Height", Int())},
+                                       &ResizeRenderTarget)}});
+    DefineEnum({L"/Script/Engine.EDrawDebugTrace", {{L"None", 0}, {L"ForOneFrame", 1}, {L"ForDuration", 2}, {L"Persistent", 3}}});
+    DefineClass({.path = L"/Script/Engine.KismetSystemLibrary",
+                 .super = L"/Script/Engine.BlueprintFunctionLibrary",
+                 .functions = {Library(L"LineTraceSingleByProfile",
+                                       {In(L"WorldContextObject", Object()), In(L"Start", vector), In(L"End", vector),
+                                        In(L"ProfileName", Name()), In(L"bTraceComplex", Bool()),
+                                        In(L"ActorsToIgnore", Array(Object(L"/Script/Engine.Actor"))),
+                                        In(L"DrawDebugType", Enum(L"/Script/Engine.EDrawDebugTrace")),
+                                        Out(L"OutHit", Struct(L"/Script/Engine.HitResult")), In(L"bIgnoreSelf", Bool()),
+                                        In(L"TraceColor", linearColor), In(L"TraceHitColor", linearColor),
+                                        In(L"DrawTime", Float()), Return(Bool())},
+                                       &LineTrace)}});
+    DefineClass({.path = L"/Script/Umbrafel.UmbrafelRuntimeBlueprintLibrary",
+                 .super = L"/Script/Engine.BlueprintFunctionLibrary",
+                 .functions = {Library(L"IsLocationInsideDungeon",
+                                       {In(L"WorldContextObject", Object()), In(L"Location", vector), Return(Bool())},
+                                       [](Call& call) {
+                                           double at[3];
+                                           ReadVectorValue(call.ParamAddress(L"Location"), at[0], at[1], at[2]);
+                                           call.SetBool(L"ReturnValue", InsideDungeon(WorldOfContext(call), at[0], at[1], at[2]));
+                                       })}});
+    DefineClass({.path = L"/Script/Umbrafel.InGameTimeFunctionLibrary",
+                 .super = L"/Script/Engine.BlueprintFunctionLibrary",
+                 .functions = {Library(L"IsNighttime", {In(L"WorldContextObject", Object()), Return(Bool())},
+                                       [](Call& call) {
+                                           const UObject* world = WorldOfContext(call);
+                                           call.SetBool(L"ReturnValue",
+                                                        world != nullptr && IsNight(reinterpret_cast<UWorld*>(const_cast<UObject*>(world))));
+                                       })}});
+
+    DefineClass({.path = L"/Script/Engine.SceneCaptureComponent",
+                 .super = L"/Script/Engine.SceneComponent",
+                 .properties = {{L"bCaptureEveryFrame", Bitfield()}, {L"bCaptureOnMovement", Bitfield()},
+                                {L"bAlwaysPersistRenderingState", Bitfield()},
+                                {L"HiddenActors", Array(Object(L"/Script/Engine.Actor"))},
+                                {L"ShowFlagSettings", Array(Struct(L"/Script/Engine.EngineShowFlagsSetting"))},
+                                {L"MaxViewDistanceOverride", Float()}, {L"LODDistanceFactor", Float()}},
+                 .functions = {Native(L"HideActorComponents",
+                                      {In(L"InActor", Object(L"/Script/Engine.Actor")), In(L"bIncludeFromChildActors", Bool())},
+                                      [](Call& call) {
+                                          if (UObject* actor = call.Get<UObject*>(L"InActor"))
+                                          {
+                                              HideActor(call.Self(), actor);
+                                          }
+                                      }),
+                               Native(L"ClearHiddenComponents", {}, [](Call& call) { ClearHiddenActors(call.Self()); }),
+                               Native(L"SetShowFlagSettings",
+                                      {In(L"InShowFlagSettings", Array(Struct(L"/Script/Engine.EngineShowFlagsSetting")))},
+                                      [](Call& call) {
+                                          auto* settings = PropertyOf<FArrayProperty>(call.Self()->GetClassPrivate(), L"ShowFlagSettings");
+                                          settings->CopyValuesInternal(settings->ContainerPtrToValuePtr(call.Self()),
+                                                                       call.ParamAddress(L"InShowFlagSettings"), 1);
+                                      })}});
+    std::vector<PropertyDef> capture2D = {{L"ProjectionType", Byte()},
+                                          {L"FOVAngle", Float()},
+                                          {L"OrthoWidth", Float()},
+                                          {L"TextureTarget", Object(L"/Script/Engine.TextureRenderTarget2D")},
+                                          {L"CaptureSource", Byte()},
+                                          {L"PostProcessSettings", Struct(L"/Script/Engine.PostProcessSettings")},
+                                          {L"PostProcessBlendWeight", Float()}};
+    if (!RC::Unreal::Version::IsBelow(5, 0))
+    {
+        capture2D.push_back({L"UnlitViewmode", Byte()});
+    }
+    DefineClass({.path = L"/Script/Engine.SceneCaptureComponent2D",
+                 .super = L"/Script/Engine.SceneCaptureComponent",
+                 .properties = capture2D,
+                 .functions = {Native(L"CaptureScene", {}, [](Call& call) {
+                     ++State().play.observed.captureScenes;
+                     RenderCapture(call.Self());
+                 })}});
+    DefineClass({.path = L"/Script/Engine.SceneCapture", .super = L"/Script/Engine.Actor"});
+    UClass* capture = DefineClass(
+        {.path = L"/Script/Engine.SceneCapture2D",
+         .super = L"/Script/Engine.SceneCapture",
+         .properties = {{L"CaptureComponent2D", Object(L"/Script/Engine.SceneCaptureComponent2D")}},
+         .functions = {Native(L"GetCaptureComponent2D", {Return(Object(L"/Script/Engine.SceneCaptureComponent2D"))},
+                              [](Call& call) {
+                                  call.Get<UObject*>(L"ReturnValue") = ObjectReference(call.Self(), L"CaptureComponent2D");
+                              })}});
+    // Its capture component is its root.
+    SetDefaultComponents(capture, {{L"CaptureComponent2D", L"/Script/Engine.SceneCaptureComponent2D", L"CaptureComponent2D"}});
+}
+
+void DefineActorQueries()
+{
+    auto vector = Struct(L"/Script/CoreUObject.Vector");
+    UClass* actor = FindClass(L"/Script/Engine.Actor");
+    AddFunction(actor, Native(L"GetAttachedActors",
+                              {Out(L"OutActors", Array(Object(L"/Script/Engine.Actor"))), In(L"bResetArray", Bool()),
+                               In(L"bRecursivelyIncludeAttachedActors", Bool())},
+                              &GetAttachedActors));
+    AddFunction(actor, Native(L"GetVelocity", {Return(vector)}, [](Call& call) {
+                    const ActorRecord* record = ActorRecordOf(call.Self());
+                    const double* v = record != nullptr ? record->velocity : nullptr;
+                    WriteVectorValue(call.ParamAddress(L"ReturnValue"), v ? v[0] : 0.0, v ? v[1] : 0.0, v ? v[2] : 0.0);
+                }));
+    AddFunction(FindClass(L"/Script/Engine.ActorComponent"),
+                Native(L"Activate", {In(L"bReset", Bool())}, [](Call& call) {
+                    auto* active = PropertyOf<FBoolProperty>(call.Self()->GetClassPrivate(), L"bIsActive");
+                    active->SetPropertyValue(active->ContainerPtrToValuePtr(call.Self()), true);
+                }));
+}
+
+void AttachActor(UObject* child, UObject* parent)
+{
+    if (auto* record = ActorRecordOf(child))
+    {
+        record->attachParent = parent;
+    }
+}
+
+void SetActorVelocity(UObject* actor, double x, double y, double z)
+{
+    if (auto* record = ActorRecordOf(actor))
+    {
+        record->velocity[0] = x;
+        record->velocity[1] = y;
+        record->velocity[2] = z;
+    }
+}
+
+void SetControlRotation(UObject* controller, double pitch, double yaw, double roll)
+{
+    auto* property = controller != nullptr ? PropertyOf<FStructProperty>(controller->GetClassPrivate(), L"ControlRotation") : nullptr;
+    if (property != nullptr && HoldsObject(controller))
+    {
+        WriteRotatorValue(property->ContainerPtrToValuePtr(controller), pitch, yaw, roll);
+    }
+}
+
+bool ReadRenderTarget(const UObject* renderTarget, RenderTargetImage& out)
+{
+    auto found = State().play.renderTargets.find(renderTarget);
+    if (found == State().play.renderTargets.end())
+    {
+        return false;
+    }
+    out.width = found->second.width;
+    out.height = found->second.height;
+    out.rgba = found->second.rgba;
+    return true;
+}
+} // namespace Sim
