@@ -7,6 +7,8 @@
 #include "reflection/Calls.hpp"
 #include "settings/ModSettings.hpp"
 
+#include <algorithm>
+
 namespace Orv
 {
 using namespace RC::Unreal;
@@ -14,6 +16,14 @@ using namespace RC::Unreal;
 namespace
 {
 constexpr Nanoseconds kDiscoveryRetry = kSecond / 2;
+constexpr Nanoseconds kCreationRetry = kSecond;
+constexpr Nanoseconds kPlayerHidingPeriod = 30 * kSecond;
+constexpr Nanoseconds kBrightnessPeriod = 10 * kSecond;
+// While the player stands still the picture needs refreshing no more than this often.
+constexpr float kStillCaptureRate = 5.0f;
+
+// One period of a rate, in whole nanoseconds.
+Nanoseconds PeriodOf(float rate) { return static_cast<Nanoseconds>(1e9 / static_cast<double>(rate)); }
 } // namespace
 
 void LiveOrvantaMod::OnTick()
@@ -43,16 +53,57 @@ void LiveOrvantaMod::OnTick()
         }
     }
 
-    // Capture and widget creation, map data, player hiding, camera, arrow, markers and input
-    // join here in frame order as they are built.
+    const CaptureState& capture = session.capture;
+    if (capture.captureActor == nullptr || capture.captureComponent == nullptr || capture.renderTarget == nullptr)
+    {
+        if (!CreateCapture())
+        {
+            if (ReportOnce(L"CreateCaptureFailed"))
+            {
+                LogError(L"The minimap capture could not be created for the active session.\n");
+            }
+            TearDownSession(true);
+            nextSessionAttempt = now + kCreationRetry;
+            return;
+        }
+        FrameDeadlines& deadlines = session.deadlines;
+        deadlines.nextCameraUpdate = deadlines.nextMarkerUpdate = deadlines.nextAiRefresh = now;
+        deadlines.nextMapTrackerCheck = deadlines.nextPlayerHiding = deadlines.nextBrightnessRefresh = now;
+        mapDataDirty = true;
+        playerHidingDirty = true;
+        brightnessDirty = true;
+        aiSnapshotTaken = false;
+    }
+
+    // Widget creation, map data, the arrow, markers and input join here in frame order as
+    // they are built.
 
     ProcessActorQueues();
+
+    if (Settings().HidePlayer && (playerHidingDirty || IsDue(now, session.deadlines.nextPlayerHiding)))
+    {
+        HidePlayer();
+        playerHidingDirty = false;
+        session.deadlines.nextPlayerHiding = now + kPlayerHidingPeriod;
+    }
 
     if (brightnessDirty || IsDue(now, session.deadlines.nextBrightnessRefresh))
     {
         RefreshBrightness(false);
         brightnessDirty = false;
-        session.deadlines.nextBrightnessRefresh = now + 10 * kSecond;
+        session.deadlines.nextBrightnessRefresh = now + kBrightnessPeriod;
+    }
+
+    const bool moved = MovementTest();
+    Nanoseconds& nextCameraUpdate = session.deadlines.nextCameraUpdate;
+    if (moved && now < nextCameraUpdate)
+    {
+        nextCameraUpdate = now;
+    }
+    if (IsDue(now, nextCameraUpdate))
+    {
+        UpdateCamera();
+        nextCameraUpdate = now + PeriodOf(moved ? workingCaptureFPS : std::min(kStillCaptureRate, workingCaptureFPS));
     }
 }
 
@@ -81,6 +132,4 @@ void LiveOrvantaMod::TearDownSession(bool destroyActors)
     brightnessDirty = true;
     aiSnapshotTaken = false;
 }
-
-void LiveOrvantaMod::RefreshBrightness(bool) {}
 } // namespace Orv

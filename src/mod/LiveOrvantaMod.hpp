@@ -5,6 +5,7 @@
 
 #include "mod/Clock.hpp"
 #include "mod/MapSession.hpp"
+#include "reflection/EngineValues.hpp"
 #include "reflection/Host.hpp"
 #include "reflection/Lookup.hpp"
 
@@ -104,6 +105,8 @@ class LiveOrvantaMod : public RC::CppUserModBase
     bool BrightnessDirty() const { return brightnessDirty; }
     bool AiSnapshotTaken() const { return aiSnapshotTaken; }
     bool ListensForDeletions() const { return forgetter.registered; }
+    std::int32_t RenderTargetSize() const { return renderTargetSize; }
+    bool ExposureBiasFailed() const { return exposureBiasFailed; }
 
   protected:
     // ---- Set-up, reachable by a derived test harness one step at a time ----
@@ -132,6 +135,33 @@ class LiveOrvantaMod : public RC::CppUserModBase
     void FullAiScan();
     void RefreshAiList();
 
+    // ---- Scene capture: the capture actor and render target ----
+    bool CreateCapture();
+    bool CreateRenderTarget();
+    bool ConfigureCaptureComponent(UObject* component);
+    void ApplyShowFlags();
+    void HidePlayer();
+    void ResizeRenderTarget();
+
+    // ---- Scene capture: the camera and its zoom ----
+    void UpdateCamera();
+    bool MovementTest();
+    void SelectZoom();
+    void StepZoom(float step);
+
+    // ---- Scene capture: indoors and dungeons ----
+    void DetectIndoors();
+    bool TraceRoof(double x, double y, double z, double& ceilingZ);
+    void ResetIndoorDetection();
+
+    // ---- Scene capture: brightness by day, at night and underground ----
+    float ExposureValue() const;
+    void ApplyBrightness();
+    void RefreshBrightness(bool force);
+
+    // ---- Settings persistence ----
+    void CommitLayoutAndSave();
+
     // ---- Engine object lifetime ----
     // What the mod holds of an object the engine is freeing goes, before the memory is reused.
     void ForgetObject(const void* object);
@@ -156,8 +186,10 @@ class LiveOrvantaMod : public RC::CppUserModBase
     void UnregisterAll();
     bool IsSessionGameDataObject(const UObject* object) const;
     bool InSessionWorld(UObject* object) const;
-    void RefreshBrightness(bool force);
     UObject* FindAiSubsystem();
+    bool ReadViewYaw(double& yaw);
+    void HideActor(UObject* actor);
+    bool TraceUp(const Vector3d& start, const Vector3d& end, const void* profileName, double& impactZ);
 
     static void OnWorldChanged(RC::Unreal::UnrealScriptFunctionCallableContext& context, void* customData);
 
@@ -189,6 +221,10 @@ class LiveOrvantaMod : public RC::CppUserModBase
     float workingCaptureFPS = 60.0f;
     float workingMarkerFPS = 60.0f;
     float workingRenderScale = 4.0f;
+
+    // ---- Scene capture state that outlives sessions ----
+    std::int32_t renderTargetSize = 256; // side in pixels as last created or resized
+    bool exposureBiasFailed = false;     // the capture's exposure bias could not be set last time
 
     // ---- Frame driver: the frame's one clock reading, retry time and dirty flags ----
     Nanoseconds now = 0;

@@ -37,6 +37,49 @@ struct WidgetState
 {
     UObject* userWidget = nullptr;
     UObject* arrowImage = nullptr;
+    UObject* mapImage = nullptr; // shows the render target
+};
+
+// Where the capture camera is and how it moves. Its smoothed yaw is also the markers'.
+struct CameraState
+{
+    double cameraYaw = 0.0; // degrees
+    Nanoseconds cameraYawTime = 0;
+    bool yawSmoothingStarted = false;
+    double targetHeight = 8000.0; // above the pawn, world units
+    double smoothedHeight = 8000.0;
+    Nanoseconds heightTime = 0;
+    bool heightSmoothingStarted = false;
+    Nanoseconds nextDungeonCheck = 0;
+    bool inDungeon = false;
+    bool zoomOverrideActive = false; // the indoor or dungeon width was last applied
+    bool zoomOverrideWasDungeon = false;
+    double lastPawnX = 0.0;
+    double lastPawnY = 0.0;
+    double lastPawnYaw = 0.0;
+    bool movementTestStarted = false;
+};
+
+// Whether the player stands under a roof, and the ceiling above when indoors or underground.
+struct IndoorState
+{
+    Nanoseconds nextIndoorCheck = 0;
+    bool indoors = false;
+    bool roofTraceDone = false; // a result is held for the last trace position
+    bool roofFound = false;
+    double roofHeight = 0.0; // world Z
+    double lastTraceX = 0.0;
+    double lastTraceY = 0.0;
+    double lastTraceZ = 0.0;
+};
+
+// The frame's place on screen, in layout units, as last measured.
+struct LayoutState
+{
+    double frameX = 0.0;
+    double frameY = 0.0;
+    double viewportWidth = 0.0;
+    double viewportHeight = 0.0;
 };
 
 // The game's own objects the markers read, found on demand.
@@ -89,7 +132,10 @@ struct MapSession
     WidgetState widget;
     GameDataState gameData;
     ActorLists actors;
+    CameraState camera;
+    IndoorState indoor;
     BrightnessState brightness;
+    LayoutState layout;
     FrameDeadlines deadlines;
 };
 } // namespace Orv

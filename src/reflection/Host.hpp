@@ -38,6 +38,7 @@
 namespace Orv
 {
 using RC::Unreal::AActor;
+using RC::Unreal::FName;
 using RC::Unreal::FProperty;
 using RC::Unreal::UClass;
 using RC::Unreal::UFunction;

@@ -122,14 +122,36 @@ TEST_F(FrameDriver, AcquisitionSetsTheFirstDeadlinesAndFlags)
     const Nanoseconds acquired = Now();
     FrameAt(acquired);
     const auto& deadlines = Session().deadlines;
-    EXPECT_EQ(deadlines.nextBrightnessRefresh, acquired + 10 * kSecond) << "the refresh made at acquisition counts";
-    EXPECT_EQ(deadlines.nextPlayerHiding, acquired);
-    EXPECT_EQ(deadlines.nextIconStyleAttempt, acquired);
+    ASSERT_NE(Session().capture.renderTarget, nullptr);
+    // The capture is made in the acquiring frame, and hiding and brightness follow at once.
+    EXPECT_EQ(deadlines.nextBrightnessRefresh, acquired + 10 * kSecond);
+    EXPECT_EQ(deadlines.nextPlayerHiding, acquired + 30 * kSecond);
     EXPECT_EQ(deadlines.nextAiRefresh, acquired + kHalfSecond) << "set by the first frame's full scan";
-    EXPECT_TRUE(mod_->MapDataDirty());
-    EXPECT_TRUE(mod_->PlayerHidingDirty());
+    EXPECT_FALSE(mod_->PlayerHidingDirty());
     EXPECT_FALSE(mod_->BrightnessDirty());
     EXPECT_TRUE(mod_->AiSnapshotTaken());
+}
+
+TEST_F(FrameDriver, ACaptureThatCannotBeMadeEndsTheSessionAndWaitsASecond)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    auto* world = Sim::CreateWorld(L"Valley");
+    Sim::CreateGameInstance(world);
+    Sim::EnterLocalPlayer(world);
+    // The capture actor is spawned, then cannot be turned to look down.
+    ASSERT_TRUE(Sim::RemoveFunction(L"/Script/Engine.Actor:K2_SetActorRotation"));
+    StartMod();
+    const Nanoseconds start = Now();
+    FrameAt(start);
+    EXPECT_EQ(Session().discovery.world, nullptr);
+    EXPECT_EQ(Session().capture.captureActor, nullptr);
+    EXPECT_EQ(mod_->NextSessionAttempt(), start + kSecond);
+    // The session's flags stand as acquisition left them, for the next attempt.
+    EXPECT_TRUE(mod_->MapDataDirty());
+    EXPECT_TRUE(mod_->PlayerHidingDirty());
+    EXPECT_FALSE(mod_->AiSnapshotTaken());
+    EXPECT_EQ(Sim::Observations().captureActorsSpawned, 1u);
+    EXPECT_EQ(Sim::Observations().captureActorsDestroyed, 1u) << "a half-made capture does not stay in the world";
 }
 
 TEST_F(FrameDriver, TheBrightnessIsRefreshedEveryTenSecondsAndOnTheFrameAfterADayNightChange)

@@ -89,6 +89,38 @@ std::wstring FoldCase(StringViewType text)
     return folded;
 }
 
+namespace
+{
+wchar_t FoldChar(wchar_t c) { return static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c))); }
+} // namespace
+
+std::size_t FoldedPathHash::operator()(StringViewType path) const noexcept
+{
+    // FNV-1a over the folded characters.
+    std::size_t hash = 14695981039346656037ull;
+    for (wchar_t c : path)
+    {
+        hash = (hash ^ static_cast<std::size_t>(FoldChar(c))) * 1099511628211ull;
+    }
+    return hash;
+}
+
+bool FoldedPathEqual::operator()(StringViewType a, StringViewType b) const noexcept
+{
+    if (a.size() != b.size())
+    {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i)
+    {
+        if (FoldChar(a[i]) != FoldChar(b[i]))
+        {
+            return false;
+        }
+    }
+    return true;
+}
+
 FUObjectItem* EngineAccess::SlotOf(const void* address)
 {
     auto& s = State();
@@ -253,7 +285,7 @@ void EngineAccess::Destroy(UObject* object)
 UPackage* EngineAccess::Package(StringViewType name)
 {
     auto& s = State();
-    if (auto found = s.byPath.find(FoldCase(name)); found != s.byPath.end())
+    if (auto found = s.byPath.find(name); found != s.byPath.end())
     {
         return static_cast<UPackage*>(found->second);
     }
@@ -578,7 +610,7 @@ UObject* NewObject(UClass* cls, UObject* outer, StringViewType name, EObjectFlag
 UObject* FindObjectByPath(StringViewType path)
 {
     auto& s = State();
-    auto found = s.byPath.find(FoldCase(path));
+    auto found = s.byPath.find(path);
     return found == s.byPath.end() ? nullptr : found->second;
 }
 

@@ -80,6 +80,20 @@ class ObjectPool
     std::unordered_map<std::size_t, std::deque<void*>> released_;
 };
 
+// Objects by path, compared as the engine compares paths: without regard to case. Lookups take
+// any view and fold as they hash, so finding an object never allocates.
+struct FoldedPathHash
+{
+    using is_transparent = void;
+    std::size_t operator()(StringViewType path) const noexcept;
+};
+struct FoldedPathEqual
+{
+    using is_transparent = void;
+    bool operator()(StringViewType a, StringViewType b) const noexcept;
+};
+using PathIndex = std::unordered_map<std::wstring, UObject*, FoldedPathHash, FoldedPathEqual>;
+
 struct EngineState
 {
     // Held by the game thread through each frame and by every engine call a mod makes, so a
@@ -107,7 +121,7 @@ struct EngineState
     int32 nextSerialNumber = 1000;
     EngineStats stats;
 
-    std::unordered_map<std::wstring, UObject*> byPath;
+    PathIndex byPath;
     std::unordered_map<const UClass*, ClassInfo> classInfo;
     std::unordered_set<UObject*> garbageRoots;
     // The engine's C++ side of objects beyond their properties, dropped when an object dies:

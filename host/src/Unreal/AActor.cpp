@@ -10,6 +10,7 @@
 #include <Unreal/CoreUObject/UObject/UnrealType.hpp>
 #include <Unreal/World.hpp>
 
+#include <array>
 #include <vector>
 
 namespace RC::Unreal
@@ -18,13 +19,23 @@ using Sim::Detail::EngineAccess;
 
 namespace
 {
+// By engine name, so finding a wrapped function allocates nothing; the loader's own name
+// probe is not the mod's and leaves the counters alone.
 UFunction* FindScriptFunction(const UObject* object, StringViewType name)
 {
+    auto& counters = Sim::Detail::State().counters;
+    const uint64 namesFound = counters.NameFind;
+    const FName wanted(name, FNAME_Find);
+    counters.NameFind = namesFound;
+    if (wanted.IsNone())
+    {
+        return nullptr;
+    }
     for (const UStruct* s = object->GetClassPrivate(); s != nullptr; s = EngineAccess::Super(s))
     {
         for (UField* f = EngineAccess::Children(s); f != nullptr; f = EngineAccess::Next(f))
         {
-            if (f->GetClassPrivate()->HasAnyCastFlags(CASTCLASS_UFunction) && f->GetName() == name)
+            if (f->GetClassPrivate()->HasAnyCastFlags(CASTCLASS_UFunction) && f->GetNamePrivate() == wanted)
             {
                 return static_cast<UFunction*>(f);
             }
@@ -33,15 +44,19 @@ UFunction* FindScriptFunction(const UObject* object, StringViewType name)
     return nullptr;
 }
 
-// One call of the actor's script function with a parameter block built from its parameters.
+// One call of the actor's script function with a parameter block built from its parameters,
+// on the stack as the loader's wrappers keep it: a call allocates nothing.
 class WrapperCall
 {
   public:
     WrapperCall(AActor* actor, StringViewType name) : actor_(actor), function_(FindScriptFunction(actor, name))
     {
+        if (function_ != nullptr && function_->GetParmsSize() >= parms_.size())
+        {
+            function_ = nullptr; // no wrapped function has a block this large
+        }
         if (function_ != nullptr)
         {
-            parms_.assign(function_->GetParmsSize() + 1u, 0);
             EngineAccess::InitializeStruct(function_, parms_.data());
         }
     }
@@ -84,7 +99,7 @@ class WrapperCall
   private:
     AActor* actor_;
     UFunction* function_;
-    std::vector<uint8> parms_;
+    alignas(16) std::array<uint8, 1024> parms_{};
 };
 
 void CallWithBool(AActor* actor, StringViewType functionName, StringViewType parameter, bool value)

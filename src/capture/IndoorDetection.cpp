@@ -1,0 +1,232 @@
+// Indoors and underground: whether the player stands under a roof (the game's shelter score),
+// and the ceiling above found by line traces, which sets how high above the pawn the camera
+// may go. From 8000 units up a roof or a cave ceiling would hide everything below it.
+#include "mod/LiveOrvantaMod.hpp"
+
+#include "reflection/Calls.hpp"
+#include "reflection/PropertyAccess.hpp"
+#include "settings/ModSettings.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace Orv
+{
+using namespace RC::Unreal;
+
+namespace
+{
+constexpr double kOpenHeight = 8000.0;
+constexpr double kLowestHeight = 100.0;
+constexpr double kRetraceDistanceSquared = 200.0 * 200.0;
+constexpr double kRetraceRise = 75.0;
+constexpr int kGridReach = 3;              // columns -3 … 3 each way in a dungeon
+constexpr int kGridRadiusSquared = 9;      // the disc a round map shows
+constexpr double kGridSpacingShare = 0.15; // of the orthographic width
+constexpr int kDungeonTraces = 8;          // stacked upward through floors
+constexpr double kLowCeilingReach = 1000.0;
+constexpr double kTraceStep = 50.0;
+
+UObject* ShelterComponentOf(Reflection& reflection, UObject* pawn)
+{
+    void* slot = PropertyAddress(reflection, pawn, L"CharacterShelterComponent");
+    if (slot == nullptr)
+    {
+        return nullptr;
+    }
+    UObject* component = nullptr;
+    std::memcpy(&component, slot, sizeof(component));
+    return component;
+}
+} // namespace
+
+void LiveOrvantaMod::ResetIndoorDetection()
+{
+    session.indoor.nextIndoorCheck = 0;
+    session.indoor.indoors = false;
+    session.indoor.roofTraceDone = false;
+    session.indoor.roofFound = false;
+    session.camera.targetHeight = kOpenHeight;
+}
+
+void LiveOrvantaMod::DetectIndoors()
+{
+    IndoorState& indoor = session.indoor;
+    const Nanoseconds at = ReadMonotonicClock();
+    if (!IsDue(at, indoor.nextIndoorCheck))
+    {
+        return;
+    }
+    const ModSettings& settings = Settings();
+    indoor.nextIndoorCheck = at + static_cast<Nanoseconds>(static_cast<double>(settings.IndoorCheckInterval) * 1e9);
+
+    UObject* pawn = session.discovery.pawn;
+    indoor.indoors = false;
+    if (settings.IndoorCameraEnabled && IsLive(pawn, false))
+    {
+        if (UObject* shelter = ShelterComponentOf(reflection, pawn))
+        {
+            if (void* score = PropertyAddress(reflection, shelter, L"CachedValidityScore"))
+            {
+                float value = 0.0f;
+                std::memcpy(&value, score, sizeof(value));
+                indoor.indoors = value >= settings.IndoorShelterThreshold;
+            }
+        }
+    }
+    CameraState& camera = session.camera;
+    camera.targetHeight = kOpenHeight;
+    if (!indoor.indoors && !camera.inDungeon)
+    {
+        indoor.roofTraceDone = false;
+        indoor.roofFound = false;
+        return;
+    }
+    if (!IsLive(pawn, false))
+    {
+        return;
+    }
+    FVector location = static_cast<AActor*>(pawn)->K2_GetActorLocation();
+    const double x = location.X();
+    const double y = location.Y();
+    const double z = location.Z();
+    const double dx = x - indoor.lastTraceX;
+    const double dy = y - indoor.lastTraceY;
+    if (!indoor.roofTraceDone || dx * dx + dy * dy >= kRetraceDistanceSquared || std::abs(z - indoor.lastTraceZ) >= kRetraceRise)
+    {
+        indoor.roofFound = TraceRoof(x, y, z, indoor.roofHeight);
+        indoor.roofTraceDone = true;
+        indoor.lastTraceX = x;
+        indoor.lastTraceY = y;
+        indoor.lastTraceZ = z;
+    }
+    if (indoor.roofFound)
+    {
+        const double offset = camera.inDungeon ? settings.DungeonCeilingOffset : settings.IndoorCeilingOffset;
+        camera.targetHeight = std::max(indoor.roofHeight - z - offset, kLowestHeight);
+    }
+    else
+    {
+        camera.targetHeight = settings.IndoorFallbackHeight;
+    }
+}
+
+bool LiveOrvantaMod::TraceUp(const Vector3d& start, const Vector3d& end, const void* profileName, double& impactZ)
+{
+    UObject* library = reflection.LookupClassDefault(L"/Script/Engine.KismetSystemLibrary");
+    UFunction* trace = LookupFunctionByPath(reflection, L"/Script/Engine.KismetSystemLibrary:LineTraceSingleByProfile");
+    CallFrame frame(reflection, trace);
+    if (library == nullptr || !frame.IsBound())
+    {
+        return false;
+    }
+    FProperty* hitProperty = nullptr;
+    void* hit = frame.ParameterSlot(L"OutHit", &hitProperty);
+    UObject* context = session.discovery.pawn;
+    const EngineReals from = ToEngine(start);
+    const EngineReals to = ToEngine(end);
+    const LinearColor black{0.0f, 0.0f, 0.0f, 1.0f};
+    const std::uint8_t no = 0;
+    const std::uint8_t yes = 1;
+    const float drawTime = 0.0f;
+    const bool written = hit != nullptr && frame.WriteRaw(L"WorldContextObject", &context, sizeof(context)) &&
+                         frame.WriteByCopy(L"Start", from.bytes) && frame.WriteByCopy(L"End", to.bytes) &&
+                         frame.WriteByCopy(L"ProfileName", profileName) && frame.WriteRaw(L"bTraceComplex", &no, 1) &&
+                         frame.WriteRaw(L"DrawDebugType", &no, 1) && frame.WriteRaw(L"bIgnoreSelf", &yes, 1) &&
+                         frame.WriteByCopy(L"TraceColor", &black) && frame.WriteByCopy(L"TraceHitColor", &black) &&
+                         frame.WriteRaw(L"DrawTime", &drawTime, sizeof(drawTime));
+    if (!written || !frame.Invoke(library))
+    {
+        return false;
+    }
+    std::uint8_t blocked = 0;
+    void* impact = StructMemberAddress(hitProperty, hit, L"ImpactPoint");
+    if (!frame.Read(L"ReturnValue", &blocked, 1) || blocked == 0 || impact == nullptr)
+    {
+        return false;
+    }
+    impactZ = Vector3FromEngine(impact).z;
+    return impactZ > start.z;
+}
+
+bool LiveOrvantaMod::TraceRoof(double x, double y, double z, double& ceilingZ)
+{
+    UObject* pawn = session.discovery.pawn;
+    if (!IsLive(pawn, false))
+    {
+        return false;
+    }
+    UObject* shelter = ShelterComponentOf(reflection, pawn);
+    if (shelter == nullptr)
+    {
+        return false;
+    }
+    FProperty* profile = reflection.LookupProperty(shelter, L"RoofTraceCollisionProfileName");
+    void* profileValue = PropertyAddress(reflection, shelter, L"RoofTraceCollisionProfileName");
+    void* profileName = StructMemberAddress(profile, profileValue, L"Name");
+    if (profileName == nullptr || reflection.LookupClassDefault(L"/Script/Engine.KismetSystemLibrary") == nullptr ||
+        LookupFunctionByPath(reflection, L"/Script/Engine.KismetSystemLibrary:LineTraceSingleByProfile") == nullptr)
+    {
+        return false;
+    }
+
+    const bool dungeon = session.camera.inDungeon;
+    const int reach = dungeon ? kGridReach : 0;
+    const int traces = dungeon ? kDungeonTraces : 1;
+    const double spacing = static_cast<double>(workingZoom) * kGridSpacingShare;
+    const double reachUp = Settings().IndoorRoofTraceDistance;
+    bool found = false;
+    double kept = 0.0;
+    for (int j = -reach; j <= reach; ++j)
+    {
+        for (int i = -reach; i <= reach; ++i)
+        {
+            if (dungeon && workingCircular && i * i + j * j > kGridRadiusSquared)
+            {
+                continue;
+            }
+            Vector3d start{x + i * spacing, y + j * spacing, z};
+            const Vector3d end{start.x, start.y, z + reachUp};
+            bool columnHit = false;
+            bool columnLowHit = false;
+            double lastHit = 0.0;
+            double lastLowHit = 0.0;
+            for (int trace = 0; trace < traces; ++trace)
+            {
+                double impactZ = 0.0;
+                if (!TraceUp(start, end, profileName, impactZ))
+                {
+                    break;
+                }
+                columnHit = true;
+                lastHit = impactZ;
+                if (dungeon && impactZ <= z + kLowCeilingReach)
+                {
+                    columnLowHit = true;
+                    lastLowHit = impactZ;
+                }
+                start.z = impactZ + kTraceStep;
+            }
+            // Outside a dungeon the first ceiling above counts; underground the highest one
+            // within reach above the player.
+            const bool result = dungeon ? columnLowHit : columnHit;
+            const double value = dungeon ? lastLowHit : lastHit;
+            if (!result)
+            {
+                continue;
+            }
+            if (!found || (dungeon ? value > kept : value < kept))
+            {
+                kept = value;
+            }
+            found = true;
+        }
+    }
+    if (found)
+    {
+        ceilingZ = kept;
+    }
+    return found;
+}
+} // namespace Orv

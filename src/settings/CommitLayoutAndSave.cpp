@@ -1,0 +1,50 @@
+// What the edit mode changed goes into the settings record and to disk at once: the frame's
+// place and size, the zoom of the camera mode the player is in, the trim and the shape.
+#include "mod/LiveOrvantaMod.hpp"
+
+#include "settings/ModSettings.hpp"
+#include "settings/SettingsFile.hpp"
+
+#include <algorithm>
+
+namespace Orv
+{
+namespace
+{
+// The frame's outer box is 19 units wider and 42 taller than its map.
+constexpr double kFrameExtraWidth = 3.0 + 16.0;
+constexpr double kFrameExtraHeight = 23.0 + 3.0 + 16.0;
+} // namespace
+
+void LiveOrvantaMod::CommitLayoutAndSave()
+{
+    ModSettings& settings = Settings();
+    const LayoutState& layout = session.layout;
+    const double size = workingSize;
+    // Before the layout has measured a viewport there is no place to store: the position the
+    // file holds is kept rather than overwritten with the left and top edges.
+    if (layout.viewportWidth > 0.0 || layout.viewportHeight > 0.0)
+    {
+        const double freeWidth = std::max(0.0, layout.viewportWidth - (size + kFrameExtraWidth));
+        const double freeHeight = std::max(0.0, layout.viewportHeight - (size + kFrameExtraHeight));
+        settings.PositionX = freeWidth > 0.0 ? layout.frameX / freeWidth : 0.0;
+        settings.PositionY = freeHeight > 0.0 ? layout.frameY / freeHeight : 0.0;
+    }
+    settings.Size = static_cast<float>(size);
+    if (session.camera.inDungeon)
+    {
+        settings.DungeonZoom = workingZoom;
+    }
+    else if (session.camera.zoomOverrideActive)
+    {
+        settings.IndoorZoom = workingZoom;
+    }
+    else
+    {
+        settings.Zoom = workingZoom;
+    }
+    settings.BrightnessTrim = workingBrightnessTrim;
+    settings.Circular = workingCircular;
+    SaveSettings(settings);
+}
+} // namespace Orv
