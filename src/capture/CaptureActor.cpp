@@ -91,8 +91,26 @@ bool LiveOrvantaMod::CreateRenderTarget()
     return true;
 }
 
+void LiveOrvantaMod::ReleaseRenderTarget()
+{
+    UObject* target = session.capture.renderTarget;
+    session.capture.renderTarget = nullptr;
+    if (!IsLive(target, true))
+    {
+        return;
+    }
+    FUObjectItem* item = FUObjectArray::IndexToObject(target->GetInternalIndex());
+    if (item != nullptr && item->IsRootSet())
+    {
+        item->UnsetRootSet();
+    }
+}
+
 bool LiveOrvantaMod::CreateCapture()
 {
+    // A capture remade after its actor died would otherwise leave the last target rooted for
+    // the rest of the game.
+    ReleaseRenderTarget();
     if (!CreateRenderTarget())
     {
         return false;

@@ -117,14 +117,7 @@ void LiveOrvantaMod::TearDownSession(bool destroyActors)
     {
         static_cast<AActor*>(session.capture.captureActor)->K2_DestroyActor();
     }
-    if (IsLive(session.capture.renderTarget, true))
-    {
-        FUObjectItem* item = FUObjectArray::IndexToObject(session.capture.renderTarget->GetInternalIndex());
-        if (item != nullptr && item->IsRootSet())
-        {
-            item->UnsetRootSet();
-        }
-    }
+    ReleaseRenderTarget();
     // Every per-world field goes back to its start value at once, lists emptied with it.
     session = MapSession{};
     mapDataDirty = true;

@@ -138,6 +138,7 @@ class LiveOrvantaMod : public RC::CppUserModBase
     // ---- Scene capture: the capture actor and render target ----
     bool CreateCapture();
     bool CreateRenderTarget();
+    void ReleaseRenderTarget();
     bool ConfigureCaptureComponent(UObject* component);
     void ApplyShowFlags();
     void HidePlayer();
@@ -167,6 +168,15 @@ class LiveOrvantaMod : public RC::CppUserModBase
     void ForgetObject(const void* object);
     // The engine is gone: nothing of it may be touched again, not even to unregister.
     void ForgetEngine();
+
+    // ---- Working copies of settings, the values the running mod uses ----
+    float workingZoom = 8000.0f;
+    double workingSize = 280.0;
+    float workingBrightnessTrim = 0.0f;
+    bool workingCircular = true;
+    float workingCaptureFPS = 60.0f;
+    float workingMarkerFPS = 60.0f;
+    float workingRenderScale = 4.0f;
 
   private:
     // Told by the engine of every object it frees. Registered from engine initialisation until
@@ -212,15 +222,6 @@ class LiveOrvantaMod : public RC::CppUserModBase
     // ---- World-change note, left by the hook for the next frame ----
     bool worldChanged = false;
     UWorld* leftWorld = nullptr; // compared, never dereferenced
-
-    // ---- Working copies of settings, the values the running mod uses ----
-    float workingZoom = 8000.0f;
-    double workingSize = 280.0;
-    float workingBrightnessTrim = 0.0f;
-    bool workingCircular = true;
-    float workingCaptureFPS = 60.0f;
-    float workingMarkerFPS = 60.0f;
-    float workingRenderScale = 4.0f;
 
     // ---- Scene capture state that outlives sessions ----
     std::int32_t renderTargetSize = 256; // side in pixels as last created or resized

@@ -442,9 +442,24 @@ namespace Orv
         return SettingsFolderFromModulePath(modulePath);
     }
 
+    namespace
+    {
+        std::wstring& ChosenSettingsFolder()
+        {
+            static std::wstring folder;
+            return folder;
+        }
+    }
+
+    void UseSettingsFolder(std::wstring folder)
+    {
+        ChosenSettingsFolder() = std::move(folder);
+    }
+
     std::wstring SettingsFilePath()
     {
-        return SettingsPathInFolder(ModuleFolder());
+        const std::wstring& chosen = ChosenSettingsFolder();
+        return SettingsPathInFolder(chosen.empty() ? ModuleFolder() : chosen);
     }
 
     void LoadSettings(ModSettings& settings)

@@ -20,6 +20,10 @@ namespace Orv
     // Empty when the library's location cannot be determined; reading and writing are then off.
     [[nodiscard]] std::wstring SettingsFilePath();
 
+    // Keeps state.ini in this folder instead of beside the library, for a host that stores the
+    // mod's files elsewhere and for tests that must not share one file. Empty goes back.
+    void UseSettingsFolder(std::wstring folder);
+
     // The folder that holds state.ini: the library's own folder, or the one above it when the
     // library sits in a folder named exactly "dlls" (the loader's mod layout).
     [[nodiscard]] std::wstring ModuleFolder();

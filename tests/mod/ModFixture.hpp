@@ -7,12 +7,14 @@
 
 #include "mod/LiveOrvantaMod.hpp"
 #include "settings/ModSettings.hpp"
+#include "settings/SettingsFile.hpp"
 
 #include <Sim/Types.hpp>
 #include <Sim/World.hpp>
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -77,8 +79,9 @@ inline bool Tracks(const Orv::LiveOrvantaMod& mod, const void* actor)
     return Contains(mod.Session().actors.trackedActors, actor);
 }
 
-// A fresh engine and default settings for each test; the mod, once started, goes before the
-// engine does.
+// A fresh engine, default settings and a state.ini of the test's own for each test (cases run
+// in parallel processes, and a mod that saves would otherwise hand its settings to the next);
+// the mod, once started, goes before the engine does.
 class ModFixture : public EngineFixture
 {
   protected:
@@ -86,12 +89,21 @@ class ModFixture : public EngineFixture
     {
         EngineFixture::SetUp();
         Orv::Settings() = Orv::DefaultSettings();
+        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        settingsFolder_ = std::filesystem::temp_directory_path() /
+                          (std::string("orvanta-") + test->test_suite_name() + "-" + test->name());
+        std::filesystem::remove_all(settingsFolder_);
+        std::filesystem::create_directories(settingsFolder_);
+        Orv::UseSettingsFolder(settingsFolder_.wstring());
     }
 
     void TearDown() override
     {
         mod_.reset();
         Orv::Settings() = Orv::DefaultSettings();
+        Orv::UseSettingsFolder({});
+        std::error_code ignored;
+        std::filesystem::remove_all(settingsFolder_, ignored);
     }
 
     void StartMod()
@@ -111,5 +123,6 @@ class ModFixture : public EngineFixture
     const Orv::MapSession& Session() const { return mod_->Session(); }
 
     std::unique_ptr<TestMod> mod_;
+    std::filesystem::path settingsFolder_;
 };
 } // namespace OrvTest

@@ -13,6 +13,8 @@ struct GameOptions
 {
     // Function paths this game build lacks ("/Script/Module.Class:Function").
     std::vector<std::wstring> missingFunctions;
+    // Properties this game build's classes do not declare ("/Script/Module.Class:Property").
+    std::vector<std::wstring> missingProperties;
 };
 
 // Defines every class of the default game on the running engine.

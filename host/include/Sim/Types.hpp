@@ -150,6 +150,9 @@ struct ClassDef
     // Generated from a blueprint: neither the class, its default object nor its functions are
     // rooted, so the class lives only while something references it (its level, its objects).
     bool blueprint = false;
+    // What the class's constructor sets beyond zeroes, run on every new object of it or of a
+    // subclass (supers first), its default object included.
+    std::function<void(UObject*)> defaults;
 };
 
 struct StructDef

@@ -100,6 +100,9 @@ UE4SS_API UObject* Respawn(UObject* controller, const Placement& placement = {})
 
 UE4SS_API void SetActorPlacement(UObject* actor, const Placement& placement);
 UE4SS_API Placement ActorPlacement(UObject* actor);
+// As SetActorEnableCollision and SetActorTickEnabled left the actor; false for no actor.
+UE4SS_API bool ActorCollides(UObject* actor);
+UE4SS_API bool ActorTicks(UObject* actor);
 
 // A map load, all of it before the next frame's tick callbacks: the old world's actors end
 // play and it is marked torn down, every viewport widget is removed, the game instance's

@@ -46,6 +46,39 @@ template <typename T> T* FieldOf(UObject* object, StringViewType name)
     return property != nullptr ? property->ContainerPtrToValuePtr<T>(object) : nullptr;
 }
 
+void SetBit(UObject* object, StringViewType name, bool value)
+{
+    if (auto* flag = PropertyOf<FBoolProperty>(object->GetClassPrivate(), name))
+    {
+        flag->SetPropertyValue(flag->ContainerPtrToValuePtr(object), value);
+    }
+}
+
+template <typename T> void SetField(UObject* object, StringViewType name, T value)
+{
+    if (T* field = FieldOf<T>(object, name))
+    {
+        *field = value;
+    }
+}
+
+// As the engine's constructors leave a capture component: capturing every frame and on
+// movement, in perspective, of scene colour in high dynamic range.
+void CaptureComponentDefaults(UObject* component)
+{
+    SetBit(component, L"bCaptureEveryFrame", true);
+    SetBit(component, L"bCaptureOnMovement", true);
+    SetField(component, L"LODDistanceFactor", 1.0f);
+    SetField(component, L"MaxViewDistanceOverride", -1.0f);
+}
+
+void CaptureComponent2DDefaults(UObject* component)
+{
+    SetField(component, L"FOVAngle", 90.0f);
+    SetField(component, L"OrthoWidth", 512.0f);
+    SetField(component, L"PostProcessBlendWeight", 1.0f);
+}
+
 void FillPixels(RenderTargetPixels& pixels, int32 width, int32 height, const float* clear)
 {
     pixels.width = std::max(width, 0);
@@ -109,6 +142,10 @@ void ResizeRenderTarget(Call& call)
 void HideActor(UObject* component, UObject* actor)
 {
     auto* hidden = PropertyOf<FArrayProperty>(component->GetClassPrivate(), L"HiddenActors");
+    if (hidden == nullptr)
+    {
+        return;
+    }
     void* value = hidden->ContainerPtrToValuePtr(component);
     for (int32 i = 0; i < ArrayNum(value); ++i)
     {
@@ -123,6 +160,10 @@ void HideActor(UObject* component, UObject* actor)
 void ClearHiddenActors(UObject* component)
 {
     auto* hidden = PropertyOf<FArrayProperty>(component->GetClassPrivate(), L"HiddenActors");
+    if (hidden == nullptr)
+    {
+        return;
+    }
     hidden->DestroyValueInternal(hidden->ContainerPtrToValuePtr(component));
     hidden->InitializeValueInternal(hidden->ContainerPtrToValuePtr(component));
 }
@@ -131,7 +172,8 @@ void AttachedActors(const UObject* parent, bool recursive, std::vector<UObject*>
 {
     for (const auto& [actor, record] : State().play.actors)
     {
-        if (record.attachParent == parent && HoldsObject(actor))
+        // A destroyed actor is detached at once, before the collector frees it.
+        if (record.attachParent == parent && HoldsObject(actor) && actor->GetObjectItem()->IsValid(false))
         {
             out.push_back(const_cast<UObject*>(actor));
             if (recursive)
@@ -269,9 +311,14 @@ void DefineCaptureClasses()
                                       {In(L"InShowFlagSettings", Array(Struct(L"/Script/Engine.EngineShowFlagsSetting")))},
                                       [](Call& call) {
                                           auto* settings = PropertyOf<FArrayProperty>(call.Self()->GetClassPrivate(), L"ShowFlagSettings");
+                                          if (settings == nullptr)
+                                          {
+                                              return;
+                                          }
                                           settings->CopyValuesInternal(settings->ContainerPtrToValuePtr(call.Self()),
                                                                        call.ParamAddress(L"InShowFlagSettings"), 1);
-                                      })}});
+                                      })},
+                 .defaults = &CaptureComponentDefaults});
     std::vector<PropertyDef> capture2D = {{L"ProjectionType", Byte()},
                                           {L"FOVAngle", Float()},
                                           {L"OrthoWidth", Float()},
@@ -289,7 +336,8 @@ void DefineCaptureClasses()
                  .functions = {Native(L"CaptureScene", {}, [](Call& call) {
                      ++State().play.observed.captureScenes;
                      RenderCapture(call.Self());
-                 })}});
+                 })},
+                 .defaults = &CaptureComponent2DDefaults});
     DefineClass({.path = L"/Script/Engine.SceneCapture", .super = L"/Script/Engine.Actor"});
     UClass* capture = DefineClass(
         {.path = L"/Script/Engine.SceneCapture2D",
@@ -297,7 +345,17 @@ void DefineCaptureClasses()
          .properties = {{L"CaptureComponent2D", Object(L"/Script/Engine.SceneCaptureComponent2D")}},
          .functions = {Native(L"GetCaptureComponent2D", {Return(Object(L"/Script/Engine.SceneCaptureComponent2D"))},
                               [](Call& call) {
-                                  call.Get<UObject*>(L"ReturnValue") = ObjectReference(call.Self(), L"CaptureComponent2D");
+                                  // The engine keeps the component in a member of its own, whether
+                                  // or not the build reflects it.
+                                  UClass* wanted = FindClass(L"/Script/Engine.SceneCaptureComponent2D");
+                                  for (UObject* component : ComponentsOf(call.Self()))
+                                  {
+                                      if (component->IsA(wanted))
+                                      {
+                                          call.Get<UObject*>(L"ReturnValue") = component;
+                                          return;
+                                      }
+                                  }
                               })}});
     // Its capture component is its root.
     SetDefaultComponents(capture, {{L"CaptureComponent2D", L"/Script/Engine.SceneCaptureComponent2D", L"CaptureComponent2D"}});
@@ -321,6 +379,18 @@ void DefineActorQueries()
                     auto* active = PropertyOf<FBoolProperty>(call.Self()->GetClassPrivate(), L"bIsActive");
                     active->SetPropertyValue(active->ContainerPtrToValuePtr(call.Self()), true);
                 }));
+}
+
+bool ActorCollides(UObject* actor)
+{
+    const ActorRecord* record = ActorRecordOf(actor);
+    return record != nullptr && record->collisionEnabled;
+}
+
+bool ActorTicks(UObject* actor)
+{
+    const ActorRecord* record = ActorRecordOf(actor);
+    return record != nullptr && record->tickEnabled;
 }
 
 void AttachActor(UObject* child, UObject* parent)

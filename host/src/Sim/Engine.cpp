@@ -237,6 +237,7 @@ UObject* EngineAccess::Construct(UClass* cls, UObject* outer, FName name, EObjec
     RegisterObject(object, index, size);
 
     InitializeStruct(cls, object);
+    ApplyClassDefaults(cls, object);
     auto path = object->GetPathName();
     s.foldedPaths[static_cast<std::size_t>(index)] = FoldCase(path);
     s.byPath[FoldCase(path)] = object;
@@ -426,6 +427,7 @@ void EngineAccess::TearDown()
     s.stats = {};
     s.engineObject = nullptr;
     s.byPath.clear();
+    s.missingProperties.clear();
     s.classInfo.clear();
     s.garbageRoots.clear();
     s.nativeReferences.clear();
@@ -437,6 +439,20 @@ void EngineAccess::TearDown()
     s.objectClass = s.fieldClass = s.structClass = s.scriptStructClass = s.classClass = nullptr;
     s.functionClass = s.enumClass = s.packageClass = s.interfaceClass = s.worldClass = s.actorClass = nullptr;
     s.running = false;
+}
+
+void EngineAccess::ApplyClassDefaults(const UClass* cls, UObject* object)
+{
+    if (cls == nullptr)
+    {
+        return;
+    }
+    ApplyClassDefaults(static_cast<const UClass*>(cls->SuperStruct), object);
+    auto found = State().classInfo.find(cls);
+    if (found != State().classInfo.end() && found->second.defaults)
+    {
+        found->second.defaults(object);
+    }
 }
 
 void EngineAccess::InitializeStruct(const UStruct* layout, void* dest)

@@ -56,6 +56,7 @@ struct ClassInfo
 {
     NativeConstructor construct = nullptr;
     std::size_t nativeSize = 0;
+    std::function<void(UObject*)> defaults;
     uint32 nextNameNumber = 0;
 };
 
@@ -100,6 +101,8 @@ struct EngineState
     // loader thread's calls fall between frames, as the engine's own locks have them.
     std::recursive_mutex lock;
     EngineOptions options;
+    // What the game being defined leaves out of its classes, as "/script/module.class:property".
+    std::unordered_set<std::wstring> missingProperties;
     bool running = false;
     uint64 frame = 0;
     HostCounters counters;
@@ -207,6 +210,7 @@ struct EngineAccess
     static void UnlinkChild(UClass* cls, UField* field);
     static void CollectReferences(const UStruct* layout, const void* container, std::vector<UObject*>& out);
     static void CollectValueReferences(const FProperty* property, const void* value, std::vector<UObject*>& out);
+    static void ApplyClassDefaults(const UClass* cls, UObject* object);
     static void InitializeStruct(const UStruct* layout, void* dest);
     static void DestroyStruct(const UStruct* layout, void* dest);
     static void CopyStruct(const UStruct* layout, void* dest, const void* src);

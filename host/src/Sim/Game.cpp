@@ -273,6 +273,11 @@ void DefineGameClasses()
 
 void DefineDefaultGame(const GameOptions& options)
 {
+    State().missingProperties.clear();
+    for (const auto& path : options.missingProperties)
+    {
+        State().missingProperties.insert(FoldCase(path));
+    }
     DefineEngineClasses();
     DefineWidgetClasses();
     DefineGameClasses();

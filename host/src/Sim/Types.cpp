@@ -383,7 +383,16 @@ UClass* DefineClass(const ClassDef& def)
     {
         MarkBlueprintClass(cls);
     }
-    EngineAccess::LayOut(cls, def.properties, false, 0);
+    std::vector<PropertyDef> declared;
+    for (const auto& property : def.properties)
+    {
+        if (!s.missingProperties.contains(FoldCase(def.path + L":" + property.name)))
+        {
+            declared.push_back(property);
+        }
+    }
+    EngineAccess::LayOut(cls, declared, false, 0);
+    s.classInfo[cls].defaults = def.defaults;
     for (const auto& function : def.functions)
     {
         EngineAccess::MakeFunction(cls, function);

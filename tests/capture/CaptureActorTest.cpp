@@ -1,0 +1,279 @@
+// The capture's engine objects on both engine generations: the rooted render target of the
+// map's side, the SceneCapture2D high above the player looking down, configured to render only
+// when asked; the show flags for weather and shadows; the player and what hangs on it hidden
+// from the picture; the target resized with the map; and what a failure leaves behind.
+#include "CaptureFixture.hpp"
+
+#include <Unreal/UObjectArray.hpp>
+
+#include <gmock/gmock.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace
+{
+using namespace OrvTest;
+using RC::Unreal::FUObjectArray;
+
+bool IsRooted(UObject* object)
+{
+    auto* item = FUObjectArray::IndexToObject(object->GetInternalIndex());
+    return item != nullptr && item->IsRootSet();
+}
+
+class CaptureObjects : public CaptureFixture
+{
+};
+
+class CaptureOnEngine : public CaptureFixture, public ::testing::WithParamInterface<std::pair<int, int>>
+{
+  protected:
+    void SetUp() override
+    {
+        CaptureFixture::SetUp();
+        StartEngine(GetParam().first, GetParam().second);
+        Sim::AdvanceClock(7 * Orv::kSecond);
+    }
+};
+
+TEST_P(CaptureOnEngine, ARootedTargetAndACaptureHighAboveThePlayerThatRendersOnlyWhenAsked)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    StartSession({.x = 1200, .y = -300, .z = 150, .yaw = 40});
+    ASSERT_NE(CaptureActor(), nullptr);
+    ASSERT_NE(Component(), nullptr);
+    ASSERT_NE(RenderTarget(), nullptr);
+
+    EXPECT_EQ(mod_->RenderTargetSize(), 1152);
+    Sim::RenderTargetImage image;
+    ASSERT_TRUE(Sim::ReadRenderTarget(RenderTarget(), image));
+    EXPECT_EQ(image.width, 1152);
+    EXPECT_EQ(image.height, 1152);
+    EXPECT_EQ(ValueField<std::uint8_t>(RenderTarget(), L"RenderTargetFormat"), 2) << "8-bit RGBA";
+    float clear[4];
+    std::memcpy(clear, FieldAddress(RenderTarget(), L"ClearColor"), sizeof(clear));
+    EXPECT_THAT(clear, ::testing::ElementsAre(0.0f, 0.0f, 0.0f, 1.0f)) << "opaque black";
+    EXPECT_TRUE(IsRooted(RenderTarget()));
+
+    // Seeded with the pawn's own yaw, so the first picture does not swing towards the view.
+    const Vector at = CaptureLocation();
+    EXPECT_DOUBLE_EQ(at.x, 1200.0);
+    EXPECT_DOUBLE_EQ(at.y, -300.0);
+    EXPECT_DOUBLE_EQ(at.z, 150.0 + 8000.0);
+    const auto placement = Sim::ActorPlacement(CaptureActor());
+    EXPECT_DOUBLE_EQ(placement.pitch, -90.0);
+    EXPECT_DOUBLE_EQ(placement.yaw, 40.0);
+    EXPECT_FALSE(Sim::ActorCollides(CaptureActor()));
+    EXPECT_FALSE(Sim::ActorTicks(CaptureActor()));
+
+    UObject* component = Component();
+    EXPECT_EQ(ValueField<std::uint8_t>(component, L"ProjectionType"), 1) << "orthographic";
+    EXPECT_EQ(RealField(component, L"OrthoWidth"), 8000.0);
+    EXPECT_EQ(Sim::ObjectReference(component, L"TextureTarget"), RenderTarget());
+    EXPECT_FALSE(BoolField(component, L"bCaptureEveryFrame"));
+    EXPECT_FALSE(BoolField(component, L"bCaptureOnMovement"));
+    EXPECT_EQ(ValueField<std::uint8_t>(component, L"CaptureSource"), 2) << "final colour, low dynamic range";
+    EXPECT_TRUE(BoolField(component, L"bAlwaysPersistRenderingState"));
+    EXPECT_EQ(RealField(component, L"MaxViewDistanceOverride"), 14000.0);
+    EXPECT_EQ(RealField(component, L"LODDistanceFactor"), 2.0);
+    EXPECT_TRUE(BoolField(component, L"bIsActive"));
+    EXPECT_EQ(Sim::Observations().captureScenes, 1u) << "one picture, taken by the first camera update";
+    EXPECT_EQ(Sim::Observations().captureActorsSpawned, 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, CaptureOnEngine, ::testing::Values(std::pair{4, 27}, std::pair{5, 1}),
+                         [](const auto& info) {
+                             return "UE" + std::to_string(info.param.first) + "_" + std::to_string(info.param.second);
+                         });
+
+TEST_F(CaptureObjects, TheTargetSideFollowsTheMapSizeAndRenderScaleAndSurvivesCollectionOnlyWhileRooted)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    StartSession({}, [](CaptureMod& mod) {
+        mod.workingSize = 300.0;
+        mod.workingRenderScale = 1.0f;
+    });
+    EXPECT_EQ(mod_->RenderTargetSize(), 320);
+    UObject* first = RenderTarget();
+
+    // The capture actor goes with the collector; the next frame makes a new capture, and the
+    // first target is let go rather than kept rooted for the rest of the game.
+    Sim::DestroyActor(CaptureActor());
+    Sim::CollectGarbage();
+    Frame();
+    ASSERT_NE(CaptureActor(), nullptr);
+    UObject* target = RenderTarget();
+    ASSERT_NE(target, nullptr);
+    EXPECT_FALSE(Sim::HoldsObject(first) && first != target && IsRooted(first));
+    Sim::CollectGarbage();
+    EXPECT_TRUE(Sim::HoldsObject(target)) << "rooted while the session lives";
+    EXPECT_TRUE(IsRooted(target));
+
+    // The player's pawn goes: the session ends and lets go of its target.
+    Sim::DestroyActor(pawn_);
+    Frame();
+    EXPECT_EQ(RenderTarget(), nullptr);
+    EXPECT_FALSE(IsRooted(target));
+    Sim::CollectGarbage();
+    EXPECT_FALSE(Sim::HoldsObject(target));
+}
+
+TEST_F(CaptureObjects, ResizingMakesANewSideAndAFreshPictureAndNothingWhenTheSideIsTheSame)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    StartSession();
+    CallCounter resizes(L"/Script/Engine.KismetRenderingLibrary:ResizeRenderTarget2D");
+    const auto captures = Sim::Observations().captureScenes;
+
+    capture_->workingSize = 287.0; // 1148 pixels: still 1152
+    capture_->ResizeRenderTarget();
+    EXPECT_EQ(resizes.Count(), 0);
+    EXPECT_EQ(Sim::Observations().captureScenes, captures);
+
+    capture_->workingSize = 720.0;
+    capture_->ResizeRenderTarget();
+    EXPECT_EQ(resizes.Count(), 1);
+    EXPECT_EQ(mod_->RenderTargetSize(), 2880);
+    Sim::RenderTargetImage image;
+    ASSERT_TRUE(Sim::ReadRenderTarget(RenderTarget(), image));
+    EXPECT_EQ(image.width, 2880);
+    EXPECT_EQ(image.height, 2880);
+    EXPECT_EQ(Sim::Observations().captureScenes, captures + 1) << "the new target gets its picture at once";
+
+    capture_->workingRenderScale = 0.25f;
+    capture_->workingSize = 160.0;
+    capture_->ResizeRenderTarget();
+    EXPECT_EQ(mod_->RenderTargetSize(), 64);
+}
+
+TEST_F(CaptureObjects, AResizeTheEngineCannotMakeChangesNothing)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    StartSession();
+    ASSERT_TRUE(Sim::RemoveFunction(L"/Script/Engine.KismetRenderingLibrary:ResizeRenderTarget2D"));
+    capture_->workingSize = 720.0;
+    capture_->ResizeRenderTarget();
+    EXPECT_EQ(mod_->RenderTargetSize(), 1152);
+    Sim::RenderTargetImage image;
+    ASSERT_TRUE(Sim::ReadRenderTarget(RenderTarget(), image));
+    EXPECT_EQ(image.width, 1152);
+}
+
+TEST_F(CaptureObjects, ACaptureClassThatDoesNotReflectItsComponentIsAskedForIt)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    Sim::ResetEngine({.VersionMajor = 5, .VersionMinor = 1});
+    Sim::DefineDefaultGame({.missingProperties = {L"/Script/Engine.SceneCapture2D:CaptureComponent2D"}});
+    StartSession();
+    ASSERT_NE(Component(), nullptr);
+    EXPECT_TRUE(Component()->IsA(Sim::FindClass(L"/Script/Engine.SceneCaptureComponent2D")));
+    EXPECT_EQ(Sim::ObjectReference(Component(), L"TextureTarget"), RenderTarget());
+}
+
+TEST_F(CaptureObjects, ARenderTargetThatCannotBeMadeLeavesNoCaptureAndIsReportedOnce)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    ASSERT_TRUE(Sim::RemoveFunction(L"/Script/Engine.KismetRenderingLibrary:CreateRenderTarget2D"));
+    StartSession();
+    EXPECT_EQ(CaptureActor(), nullptr);
+    EXPECT_EQ(Sim::Observations().captureActorsSpawned, 0u);
+    EXPECT_EQ(mod_->RenderTargetSize(), 256) << "the side is only taken once the library is there";
+    FramesFor(3 * Orv::kSecond);
+    const auto lines = Lines();
+    const auto reports = std::count_if(lines.begin(), lines.end(), [](const Sim::LogLine& line) {
+        return line.text.find(L"The minimap capture could not be created for the active session.") != std::wstring::npos;
+    });
+    EXPECT_EQ(reports, 1);
+}
+
+TEST_F(CaptureObjects, TheShowFlagsTurnOffWeatherThenShadowsAndAnEmptyListClearsEarlierOnes)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    const std::vector<std::wstring> weather = {L"Fog",       L"VolumetricFog", L"Atmosphere",  L"Cloud",
+                                               L"Particles", L"Niagara",       L"LightShafts", L"LensFlares",
+                                               L"Bloom",     L"MotionBlur",    L"DepthOfField"};
+    const std::vector<std::wstring> shadows = {L"DynamicShadows",  L"CapsuleShadows",   L"ContactShadows",
+                                               L"DistanceFieldAO", L"AmbientOcclusion", L"ScreenSpaceAO"};
+    auto names = [](const std::vector<std::pair<std::wstring, bool>>& flags) {
+        std::vector<std::wstring> out;
+        for (const auto& [name, enabled] : flags)
+        {
+            EXPECT_FALSE(enabled) << "every flag sent turns its feature off";
+            out.push_back(name);
+        }
+        return out;
+    };
+    Orv::Settings().HideWeather = true;
+    Orv::Settings().Shadows = false;
+    StartSession();
+    std::vector<std::wstring> both = weather;
+    both.insert(both.end(), shadows.begin(), shadows.end());
+    EXPECT_EQ(names(ShowFlags(Component())), both);
+
+    Orv::Settings().Shadows = true;
+    capture_->ApplyShowFlags();
+    EXPECT_EQ(names(ShowFlags(Component())), weather);
+
+    Orv::Settings().HideWeather = false;
+    Orv::Settings().Shadows = false;
+    capture_->ApplyShowFlags();
+    EXPECT_EQ(names(ShowFlags(Component())), shadows);
+
+    CallCounter sent(L"/Script/Engine.SceneCaptureComponent:SetShowFlagSettings");
+    Orv::Settings().Shadows = true;
+    capture_->ApplyShowFlags();
+    EXPECT_EQ(sent.Count(), 1) << "sent even with nothing to turn off";
+    EXPECT_TRUE(ShowFlags(Component()).empty());
+}
+
+TEST_F(CaptureObjects, HidingCoversThePlayerAndEverythingAttachedAndIsRebuiltEachTime)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    StartSession();
+    EXPECT_EQ(HiddenActors(Component()), std::vector<UObject*>{pawn_}) << "a pawn with nothing attached is hidden alone";
+
+    UObject* lantern = Sim::SpawnActor(world_, L"/Script/Engine.Actor");
+    UObject* flame = Sim::SpawnActor(world_, L"/Script/Engine.Actor");
+    UObject* bystander = Sim::SpawnActor(world_, L"/Script/Engine.Actor");
+    Sim::AttachActor(lantern, pawn_);
+    Sim::AttachActor(flame, lantern);
+    capture_->HidePlayer();
+    EXPECT_EQ(HiddenActors(Component()), (std::vector<UObject*>{pawn_, lantern, flame}))
+        << "attachments of attachments too";
+
+    Sim::DestroyActor(lantern);
+    Sim::DestroyActor(flame);
+    capture_->HidePlayer();
+    EXPECT_EQ(HiddenActors(Component()), std::vector<UObject*>{pawn_}) << "what was put away is no longer hidden";
+    static_cast<void>(bystander);
+}
+
+TEST_F(CaptureObjects, TheFrameDriverHidesThePlayerEveryHalfMinuteAndAfterEquipmentChanges)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    StartSession();
+    UObject* sword = Sim::SpawnActor(world_, L"/Script/Engine.Actor");
+    Sim::AttachActor(sword, pawn_);
+    FramesFor(29 * Orv::kSecond);
+    EXPECT_EQ(HiddenActors(Component()).size(), 1u) << "not looked at again within 30 s";
+    FramesFor(Orv::kSecond + kFrameNs);
+    EXPECT_EQ(HiddenActors(Component()).size(), 2u);
+
+    UObject* shield = Sim::SpawnActor(world_, L"/Script/Engine.Actor");
+    Sim::AttachActor(shield, pawn_);
+    Sim::CallScriptFunction(Sim::ObjectReference(pawn_, L"EquipmentComponent"), L"OnRep_HeldEquipmentActorRight");
+    Frame();
+    EXPECT_EQ(HiddenActors(Component()).size(), 3u) << "an equipment event hides the new gear on the next frame";
+}
+
+TEST_F(CaptureObjects, WithHidingOffThePlayerStaysInThePicture)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    Orv::Settings().HidePlayer = false;
+    StartSession();
+    Sim::CallScriptFunction(Sim::ObjectReference(pawn_, L"EquipmentComponent"), L"OnRep_HeldEquipmentActorRight");
+    FramesFor(31 * Orv::kSecond);
+    EXPECT_TRUE(HiddenActors(Component()).empty());
+}
+} // namespace
