@@ -91,6 +91,7 @@ void LiveOrvantaMod::UpdateCamera()
     }
     const Nanoseconds at = ReadMonotonicClock();
     CameraState& camera = session.camera;
+    camera.lastUpdateTime = at;
 
     if (IsDue(at, camera.nextDungeonCheck))
     {

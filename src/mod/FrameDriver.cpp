@@ -98,7 +98,10 @@ void LiveOrvantaMod::OnTick()
     Nanoseconds& nextCameraUpdate = session.deadlines.nextCameraUpdate;
     if (moved && now < nextCameraUpdate)
     {
-        nextCameraUpdate = now;
+        // Movement brings the next picture forward, to now at the soonest and never sooner
+        // than the configured rate allows after the last one.
+        const Nanoseconds movingDeadline = session.camera.lastUpdateTime + PeriodOf(workingCaptureFPS);
+        nextCameraUpdate = std::max(now, std::min(nextCameraUpdate, movingDeadline));
     }
     if (IsDue(now, nextCameraUpdate))
     {

@@ -43,6 +43,7 @@ struct WidgetState
 // Where the capture camera is and how it moves. Its smoothed yaw is also the markers'.
 struct CameraState
 {
+    Nanoseconds lastUpdateTime = 0; // the last picture's
     double cameraYaw = 0.0; // degrees
     Nanoseconds cameraYawTime = 0;
     bool yawSmoothingStarted = false;
