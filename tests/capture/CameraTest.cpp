@@ -152,6 +152,29 @@ TEST_F(Camera, BelowFivePicturesASecondTheConfiguredRateHoldsEvenStandingStill)
     EXPECT_EQ(CapturesOver(2 * kSecond), 4u);
 }
 
+TEST_F(Camera, AnUpdateWithoutItsCaptureOrItsPawnDoesNothing)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    StartSession();
+    const auto captures = Sim::Observations().captureScenes;
+    // The collector takes the capture actor (and its component) away between frames.
+    Sim::DestroyActor(CaptureActor());
+    Sim::CollectGarbage();
+    ASSERT_EQ(CaptureActor(), nullptr);
+    capture_->UpdateCamera();
+    EXPECT_EQ(Sim::Observations().captureScenes, captures);
+    EXPECT_EQ(Sim::Counters().CallsOnFreedObjects, 0u);
+
+    Frame();
+    ASSERT_NE(CaptureActor(), nullptr) << "made again";
+    const auto remade = Sim::Observations().captureScenes;
+    Sim::DestroyActor(pawn_);
+    Sim::CollectGarbage();
+    capture_->UpdateCamera();
+    EXPECT_EQ(Sim::Observations().captureScenes, remade);
+    EXPECT_EQ(Sim::Counters().CallsOnFreedObjects, 0u);
+}
+
 TEST_F(Camera, AMissingRotationCallTakesNoPicture)
 {
     ORV_SKIP_WITHOUT_ENGINE_CLOCK();

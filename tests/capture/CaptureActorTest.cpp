@@ -75,6 +75,7 @@ TEST_P(CaptureOnEngine, ARootedTargetAndACaptureHighAboveThePlayerThatRendersOnl
     EXPECT_FALSE(BoolField(component, L"bCaptureOnMovement"));
     EXPECT_EQ(ValueField<std::uint8_t>(component, L"CaptureSource"), 2) << "final colour, low dynamic range";
     EXPECT_TRUE(BoolField(component, L"bAlwaysPersistRenderingState"));
+    EXPECT_FALSE(BoolField(component, L"bAbsoluteRotation")) << "it turns with its actor";
     EXPECT_EQ(RealField(component, L"MaxViewDistanceOverride"), 14000.0);
     EXPECT_EQ(RealField(component, L"LODDistanceFactor"), 2.0);
     EXPECT_TRUE(BoolField(component, L"bIsActive"));
@@ -169,6 +170,67 @@ TEST_F(CaptureObjects, ACaptureClassThatDoesNotReflectItsComponentIsAskedForIt)
     ASSERT_NE(Component(), nullptr);
     EXPECT_TRUE(Component()->IsA(Sim::FindClass(L"/Script/Engine.SceneCaptureComponent2D")));
     EXPECT_EQ(Sim::ObjectReference(Component(), L"TextureTarget"), RenderTarget());
+}
+
+class CaptureWithoutProperty : public CaptureFixture, public ::testing::WithParamInterface<std::pair<const wchar_t*, bool>>
+{
+};
+
+// A component that cannot be made to render orthographically into the target, and only when
+// asked, is no capture; the view distance, detail factor and rotation mode are extras.
+TEST_P(CaptureWithoutProperty, OnlyTheRenderingEssentialsAreRequired)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    const auto [missing, required] = GetParam();
+    Sim::ResetEngine({.VersionMajor = 5, .VersionMinor = 1});
+    Sim::DefineDefaultGame({.missingProperties = {missing}});
+    Sim::AdvanceClock(7 * Orv::kSecond);
+    StartSession();
+    if (required)
+    {
+        EXPECT_EQ(Session().discovery.pawn, nullptr) << "the session is given up and retried";
+        EXPECT_EQ(Sim::Observations().captureActorsDestroyed, Sim::Observations().captureActorsSpawned);
+    }
+    else
+    {
+        EXPECT_NE(Component(), nullptr);
+        EXPECT_EQ(Session().discovery.pawn, pawn_);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Properties, CaptureWithoutProperty,
+    ::testing::Values(std::pair{L"/Script/Engine.SceneCaptureComponent2D:ProjectionType", true},
+                      std::pair{L"/Script/Engine.SceneCaptureComponent2D:OrthoWidth", true},
+                      std::pair{L"/Script/Engine.SceneCaptureComponent2D:TextureTarget", true},
+                      std::pair{L"/Script/Engine.SceneCaptureComponent:bCaptureEveryFrame", true},
+                      std::pair{L"/Script/Engine.SceneCaptureComponent:bCaptureOnMovement", true},
+                      std::pair{L"/Script/Engine.SceneCaptureComponent2D:CaptureSource", true},
+                      std::pair{L"/Script/Engine.SceneComponent:bAbsoluteRotation", false},
+                      std::pair{L"/Script/Engine.SceneCaptureComponent:bAlwaysPersistRenderingState", false},
+                      std::pair{L"/Script/Engine.SceneCaptureComponent:MaxViewDistanceOverride", false},
+                      std::pair{L"/Script/Engine.SceneCaptureComponent:LODDistanceFactor", false}),
+    [](const auto& info) {
+        std::wstring path = info.param.first;
+        std::string name;
+        for (wchar_t c : path.substr(path.find(L':') + 1))
+        {
+            name.push_back(static_cast<char>(c));
+        }
+        return name;
+    });
+
+TEST_F(CaptureObjects, ACaptureActorWithoutAComponentIsNoCapture)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    Sim::ResetEngine({.VersionMajor = 5, .VersionMinor = 1});
+    Sim::DefineDefaultGame({.missingFunctions = {L"/Script/Engine.SceneCapture2D:GetCaptureComponent2D"},
+                            .missingProperties = {L"/Script/Engine.SceneCapture2D:CaptureComponent2D"}});
+    Sim::AdvanceClock(7 * Orv::kSecond);
+    StartSession();
+    EXPECT_EQ(Component(), nullptr);
+    EXPECT_EQ(Sim::Observations().captureActorsSpawned, 1u);
+    EXPECT_EQ(Sim::Observations().captureActorsDestroyed, 1u) << "the teardown takes the actor out again";
 }
 
 TEST_F(CaptureObjects, ARenderTargetThatCannotBeMadeLeavesNoCaptureAndIsReportedOnce)
