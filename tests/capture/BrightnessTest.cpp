@@ -71,8 +71,8 @@ TEST_P(BrightnessOnEngine, ByDayTheBiasIsZeroAndAtNightItCarriesThePositiveExpos
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, BrightnessOnEngine, ::testing::Values(std::pair{4, 27}, std::pair{5, 1}),
-                         [](const auto& info) {
-                             return "UE" + std::to_string(info.param.first) + "_" + std::to_string(info.param.second);
+                         [](const auto& engine) {
+                             return "UE" + std::to_string(engine.param.first) + "_" + std::to_string(engine.param.second);
                          });
 
 TEST_F(Brightness, TheTrimShiftsTheExposureAndTheBiasNeverGoesBelowZero)
@@ -149,5 +149,5 @@ TEST_P(BrightnessWithoutMember, ACaptureWithoutTheExposureMembersLeavesItAllToTh
 INSTANTIATE_TEST_SUITE_P(Members, BrightnessWithoutMember,
                          ::testing::Values(L"/Script/Engine.SceneCaptureComponent2D:PostProcessSettings",
                                            L"/Script/Engine.SceneCaptureComponent2D:PostProcessBlendWeight"),
-                         [](const auto& info) { return info.index == 0 ? "PostProcessSettings" : "PostProcessBlendWeight"; });
+                         [](const auto& member) { return member.index == 0 ? "PostProcessSettings" : "PostProcessBlendWeight"; });
 } // namespace

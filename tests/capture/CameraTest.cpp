@@ -178,6 +178,7 @@ TEST_F(Camera, AnUpdateWithoutItsCaptureOrItsPawnDoesNothing)
 TEST_F(Camera, AMissingRotationCallTakesNoPicture)
 {
     ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    ORV_SKIP_IF_SANITIZED();
     StartSession();
     const auto captures = Sim::Observations().captureScenes;
     Sim::MakeFunctionFault(Sim::FindFunctionByPath(L"/Script/Engine.Actor:K2_SetActorRotation"), Sim::FaultKind::NullWrite);

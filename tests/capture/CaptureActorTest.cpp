@@ -84,8 +84,8 @@ TEST_P(CaptureOnEngine, ARootedTargetAndACaptureHighAboveThePlayerThatRendersOnl
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, CaptureOnEngine, ::testing::Values(std::pair{4, 27}, std::pair{5, 1}),
-                         [](const auto& info) {
-                             return "UE" + std::to_string(info.param.first) + "_" + std::to_string(info.param.second);
+                         [](const auto& engine) {
+                             return "UE" + std::to_string(engine.param.first) + "_" + std::to_string(engine.param.second);
                          });
 
 TEST_F(CaptureObjects, TheTargetSideFollowsTheMapSizeAndRenderScaleAndSurvivesCollectionOnlyWhileRooted)
@@ -210,8 +210,8 @@ INSTANTIATE_TEST_SUITE_P(
                       std::pair{L"/Script/Engine.SceneCaptureComponent:bAlwaysPersistRenderingState", false},
                       std::pair{L"/Script/Engine.SceneCaptureComponent:MaxViewDistanceOverride", false},
                       std::pair{L"/Script/Engine.SceneCaptureComponent:LODDistanceFactor", false}),
-    [](const auto& info) {
-        std::wstring path = info.param.first;
+    [](const auto& property) {
+        std::wstring path = property.param.first;
         std::string name;
         for (wchar_t c : path.substr(path.find(L':') + 1))
         {

@@ -10,8 +10,6 @@
 #include <Sim/Values.hpp>
 #include <Unreal/CoreUObject/UObject/Class.hpp>
 #include <Unreal/CoreUObject/UObject/UnrealType.hpp>
-#include <Unreal/FProperty.hpp>
-#include <Unreal/UFunction.hpp>
 
 #include <functional>
 #include <string>

@@ -421,6 +421,14 @@ class RuntimeEvents : public Session
         ASSERT_EQ(mod_->Session().discovery.world, player_.world);
     }
 
+    // Tests give the play events bodies that read their own locals; the session's actors, the
+    // capture among them, end play after those locals are gone.
+    void TearDown() override
+    {
+        OrvTest::ImplementPlayEvents();
+        Session::TearDown();
+    }
+
     UObject* SpawnCreature(UWorld* world) { return Sim::SpawnActor(world, L"/Script/Umbrafel.UmbrafelAICharacter"); }
 
     Player player_;

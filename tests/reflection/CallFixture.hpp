@@ -151,12 +151,4 @@ class CallFixture : public EngineFixture
     Orv::Reflection reflection_;
     uint64 invalidAtStart_ = 0;
 };
-
-// Fault tests jump out of signal handlers, which the address sanitizer's own handlers and
-// bookkeeping do not survive; they run in the plain build.
-#if defined(__SANITIZE_ADDRESS__)
-#define ORV_SKIP_IF_SANITIZED() GTEST_SKIP() << "deliberate faults are not run under AddressSanitizer"
-#else
-#define ORV_SKIP_IF_SANITIZED() (void)0
-#endif
 } // namespace OrvTest

@@ -112,12 +112,17 @@ void UObject::ProcessEvent(UFunction* function, void* parms)
 
 // The engine's GetWorld is virtual: most objects ask their outer, a world is its own, and a
 // game instance answers the world its context holds. The override table plays that part; a
-// world that has died since is no answer.
+// world that has died since is no answer, and neither is an outer chain broken by a freed
+// object (a test may free a world while its actors stay).
 UWorld* UObject::GetWorld() const
 {
     const auto& overrides = State().worldOverrides;
     for (const UObject* o = this; o != nullptr; o = o->GetOuter())
     {
+        if (EngineAccess::SlotOf(o) == nullptr)
+        {
+            return nullptr;
+        }
         if (auto found = overrides.find(o); found != overrides.end())
         {
             UObject* world = found->second;
