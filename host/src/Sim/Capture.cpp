@@ -87,7 +87,9 @@ void CreateRenderTarget(Call& call)
     const auto* clear = static_cast<const float*>(call.ParamAddress(L"ClearColor"));
     std::memcpy(FieldOf<float>(target, L"ClearColor"), clear, 4 * sizeof(float));
     *FieldOf<uint8>(target, L"RenderTargetFormat") = call.Get<uint8>(L"Format");
-    FillPixels(State().play.renderTargets[target], width, height, clear);
+    RenderTargetPixels& pixels = State().play.renderTargets[target];
+    pixels.made = ++State().play.renderTargetsMade;
+    FillPixels(pixels, width, height, clear);
     call.Get<UObject*>(L"ReturnValue") = target;
 }
 
