@@ -561,6 +561,24 @@ TEST_P(Scene, TheViewsHeadingIsAtTheTopOfThePicture)
     }
 }
 
+TEST_P(Scene, TheEnginesOwnOverviewShowsCavesAndNightsAsByDay)
+{
+    Sim::SetNight(world_, true);
+    auto near = [](Rgb seen, Sim::Colour lit) {
+        return std::abs(seen.r - lit.r) <= 12 && std::abs(seen.g - lit.g) <= 12 && std::abs(seen.b - lit.b) <= 12;
+    };
+    auto centre = [this](Sim::Placement camera) {
+        Sim::RenderTargetImage image;
+        EXPECT_TRUE(Sim::DrawOverview(world_, camera, 400, 32, image));
+        const std::size_t at = (16u * 32u + 16u) * 4u;
+        return Rgb{image.rgba[at], image.rgba[at + 1], image.rgba[at + 2]};
+    };
+    EXPECT_PRED2(near, centre({1300, 0, 2000}), kHouseDef.roof) << "only a little haze over the roof";
+    EXPECT_PRED2(near, centre({-3000, -500, kCaveFloor + 300}), Sim::Dungeon{}.floor);
+    Sim::RenderTargetImage image;
+    EXPECT_FALSE(Sim::DrawOverview(reinterpret_cast<UWorld*>(MakeRenderTarget(8, 8)), {}, 400, 32, image));
+}
+
 TEST_P(Scene, RenderTargetsTakeTheirSizeFromTheRenderingLibrary)
 {
     UObject* target = MakeRenderTarget(100, 60);

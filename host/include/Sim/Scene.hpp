@@ -5,6 +5,7 @@
 #pragma once
 
 #include <Sim/Engine.hpp>
+#include <Sim/World.hpp>
 
 #include <filesystem>
 #include <vector>
@@ -22,6 +23,13 @@ UE4SS_API bool ReadRenderTarget(const UObject* renderTarget, RenderTargetImage& 
 // What the render target holds, as an RGBA PNG. False when the object is no render target,
 // the file cannot be written, or this build has no PNG support (the Windows one).
 UE4SS_API bool WriteRenderTargetPng(const UObject* renderTarget, const std::filesystem::path& path);
+// A picture as a PNG; false when it cannot be written or this build has no PNG support.
+UE4SS_API bool WriteImagePng(const RenderTargetImage& image, const std::filesystem::path& path);
+// The engine's own look at a world, as a capture straight down from the camera's place with
+// its heading up would draw it (default show flags, nothing hidden), but lit as by day in
+// caves and at night too: for people to see a scene whatever a mod captures. False for
+// anything but a live world.
+UE4SS_API bool DrawOverview(UWorld* world, const Placement& camera, double width, int32 size, RenderTargetImage& out);
 // Every render target the engine holds pixels for, oldest first.
 UE4SS_API std::vector<UObject*> RenderTargets();
 // The render targets that live 2-D capture components draw into, oldest first.

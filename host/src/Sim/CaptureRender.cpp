@@ -295,7 +295,8 @@ Colour DotColour(const UObject* pawn)
     return {235, 235, 235};
 }
 
-// Pawns the camera can see: below it, not under a roof it cannot see under, not hidden.
+// Pawns the camera can see: below it, not under a roof it cannot see under, not hidden (by the
+// capture component, when there is one).
 void DrawPawns(const View& view, UObject* component, const UObject* world, Canvas& canvas)
 {
     auto level = State().play.persistentLevels.find(world);
@@ -309,7 +310,7 @@ void DrawPawns(const View& view, UObject* component, const UObject* world, Canva
     {
         return;
     }
-    auto* hidden = PropertyOf<FArrayProperty>(component->GetClassPrivate(), L"HiddenActors");
+    auto* hidden = component != nullptr ? PropertyOf<FArrayProperty>(component->GetClassPrivate(), L"HiddenActors") : nullptr;
     const double radius = std::max(kDotRadius / view.unitsPerPixel, 2.0);
     const int32 reach = static_cast<int32>(std::ceil(radius)) + 1;
     for (UObject* actor : record->second.actors)
@@ -494,6 +495,63 @@ Placement ComponentPlacement(UObject* component, UObject* owner)
     at.roll += roll;
     return at;
 }
+// One picture: from where, how wide, through which show flags, at what exposure.
+struct Shot
+{
+    Placement at;
+    double across = 512;
+    ShowFlags flags;
+    double exposure = 1;
+    uint8 format = 2;
+    UObject* component = nullptr; // whose hidden actors stay out of the picture
+    bool daylight = false;        // lit as by day wherever it looks, night and caves too
+};
+
+void Draw(const UObject* world, const Shot& shot, RenderTargetPixels& pixels)
+{
+    const SceneRecord& scene = SceneOf(world);
+    View view;
+    view.width = pixels.width;
+    view.height = pixels.height;
+    view.x = shot.at.x;
+    view.y = shot.at.y;
+    view.z = shot.at.z;
+    const double heading = shot.at.yaw * std::numbers::pi / 180;
+    view.forwardX = std::cos(heading);
+    view.forwardY = std::sin(heading);
+    view.rightX = -view.forwardY;
+    view.rightY = view.forwardX;
+    view.unitsPerPixel = std::max(std::isfinite(shot.across) ? shot.across : 512.0, 1.0) / view.width;
+
+    const bool underground = view.z < GroundAt(scene.terrain, view.x, view.y);
+    const bool night = IsNight(reinterpret_cast<UWorld*>(const_cast<UObject*>(world)));
+    const double light = (shot.daylight ? 1.0 : underground ? kCaveLight : night ? kNightLight : 1.0) * shot.exposure;
+
+    Canvas& canvas = SharedCanvas();
+    const std::size_t count = static_cast<std::size_t>(view.width) * static_cast<std::size_t>(view.height);
+    if (canvas.colour.size() < count)
+    {
+        canvas.colour.resize(count);
+        canvas.depth.resize(count);
+    }
+    // Only a camera looking straight down sees the ground; any other looks at the horizon.
+    if (std::abs(std::remainder(shot.at.pitch + 90, 360.0)) > 1)
+    {
+        std::fill(canvas.colour.begin(), canvas.colour.begin() + static_cast<std::ptrdiff_t>(count), Pack(kSky));
+        std::fill(canvas.depth.begin(), canvas.depth.begin() + static_cast<std::ptrdiff_t>(count), kNothing);
+    }
+    else
+    {
+        DrawGround(view, scene, canvas);
+        DrawSurfaces(view, scene, canvas);
+        if (shot.flags.shadows)
+        {
+            DrawShadows(view, scene, canvas);
+        }
+        DrawPawns(view, shot.component, world, canvas);
+    }
+    Finish(view, canvas, shot.flags, light, shot.format, pixels);
+}
 } // namespace
 
 void RenderCapture(UObject* component)
@@ -506,76 +564,60 @@ void RenderCapture(UObject* component)
     auto found = State().play.renderTargets.find(target);
     UObject* owner = ComponentOwner(component);
     const UObject* world = reinterpret_cast<const UObject*>(component->GetWorld());
-    if (found == State().play.renderTargets.end() || !Holds(owner) || world == nullptr)
+    if (found == State().play.renderTargets.end() || !Holds(owner) || world == nullptr || found->second.width <= 0 ||
+        found->second.height <= 0)
     {
         return;
     }
-    RenderTargetPixels& pixels = found->second;
-    if (pixels.width <= 0 || pixels.height <= 0)
-    {
-        return;
-    }
-    const SceneRecord& scene = SceneOf(world);
-    const Placement at = ComponentPlacement(component, owner);
-    const uint8* formatField = FieldOf<uint8>(target, L"RenderTargetFormat");
-    const uint8 format = formatField != nullptr ? *formatField : 2;
-
-    View view;
-    view.width = pixels.width;
-    view.height = pixels.height;
-    view.x = at.x;
-    view.y = at.y;
-    view.z = at.z;
-    const double heading = at.yaw * std::numbers::pi / 180;
-    view.forwardX = std::cos(heading);
-    view.forwardY = std::sin(heading);
-    view.rightX = -view.forwardY;
-    view.rightY = view.forwardX;
-    double across = 512;
+    Shot shot;
+    shot.at = ComponentPlacement(component, owner);
+    shot.component = component;
+    shot.flags = ReadShowFlags(component);
+    shot.exposure = Exposure(component);
+    const uint8* format = FieldOf<uint8>(target, L"RenderTargetFormat");
+    shot.format = format != nullptr ? *format : 2;
     const uint8* projection = FieldOf<uint8>(component, L"ProjectionType");
     if (projection != nullptr && *projection == 1)
     {
         const float* orthoWidth = FieldOf<float>(component, L"OrthoWidth");
-        across = orthoWidth != nullptr ? static_cast<double>(*orthoWidth) : 512.0;
+        shot.across = orthoWidth != nullptr ? static_cast<double>(*orthoWidth) : 512.0;
     }
     else
     {
         // A perspective view straight down, taken as what it shows of the ground under it.
         const float* fov = FieldOf<float>(component, L"FOVAngle");
         const double angle = std::clamp(fov != nullptr ? static_cast<double>(*fov) : 90.0, 1.0, 170.0);
-        const double distance = std::max(view.z - GroundAt(scene.terrain, view.x, view.y), 1.0);
-        across = 2 * distance * std::tan(angle * std::numbers::pi / 360);
+        const double distance = std::max(shot.at.z - GroundAt(SceneOf(world).terrain, shot.at.x, shot.at.y), 1.0);
+        shot.across = 2 * distance * std::tan(angle * std::numbers::pi / 360);
     }
-    view.unitsPerPixel = std::max(std::isfinite(across) ? across : 512.0, 1.0) / view.width;
-
-    const bool underground = view.z < GroundAt(scene.terrain, view.x, view.y);
-    const bool night = IsNight(reinterpret_cast<UWorld*>(const_cast<UObject*>(world)));
-    const double light = (underground ? kCaveLight : night ? kNightLight : 1.0) * Exposure(component);
-    const ShowFlags flags = ReadShowFlags(component);
-
-    Canvas& canvas = SharedCanvas();
-    const std::size_t count = static_cast<std::size_t>(view.width) * static_cast<std::size_t>(view.height);
-    if (canvas.colour.size() < count)
-    {
-        canvas.colour.resize(count);
-        canvas.depth.resize(count);
-    }
-    // Only a camera looking straight down sees the ground; any other looks at the horizon.
-    if (std::abs(std::remainder(at.pitch + 90, 360.0)) > 1)
-    {
-        std::fill(canvas.colour.begin(), canvas.colour.begin() + static_cast<std::ptrdiff_t>(count), Pack(kSky));
-        std::fill(canvas.depth.begin(), canvas.depth.begin() + static_cast<std::ptrdiff_t>(count), kNothing);
-    }
-    else
-    {
-        DrawGround(view, scene, canvas);
-        DrawSurfaces(view, scene, canvas);
-        if (flags.shadows)
-        {
-            DrawShadows(view, scene, canvas);
-        }
-        DrawPawns(view, component, world, canvas);
-    }
-    Finish(view, canvas, flags, light, format, pixels);
+    Draw(world, shot, found->second);
 }
 } // namespace Sim::Detail
+
+namespace Sim
+{
+using namespace Detail;
+
+bool DrawOverview(UWorld* world, const Placement& camera, double width, int32 size, RenderTargetImage& out)
+{
+    const auto* object = reinterpret_cast<const UObject*>(world);
+    if (!Holds(object) || State().worldClass == nullptr || !object->IsA(State().worldClass) || size <= 0 || size > 8192)
+    {
+        return false;
+    }
+    RenderTargetPixels pixels;
+    pixels.width = size;
+    pixels.height = size;
+    pixels.rgba.resize(static_cast<std::size_t>(size) * static_cast<std::size_t>(size) * 4);
+    Shot shot;
+    shot.at = camera;
+    shot.at.pitch = -90;
+    shot.across = width;
+    shot.daylight = true;
+    Draw(object, shot, pixels);
+    out.width = pixels.width;
+    out.height = pixels.height;
+    out.rgba = std::move(pixels.rgba);
+    return true;
+}
+} // namespace Sim

@@ -67,9 +67,9 @@ std::vector<UObject*> CaptureTargets()
     return targets;
 }
 
-#ifdef ORVANTA_HAVE_PNG
 namespace
 {
+#ifdef ORVANTA_HAVE_PNG
 struct PngFile
 {
     std::FILE* file = nullptr;
@@ -97,7 +97,7 @@ std::FILE* OpenForWriting(const std::filesystem::path& path)
 
 // libpng reports errors by a long jump out of its own frames: nothing here owns anything that
 // needs unwinding between setjmp and the calls.
-bool Encode(PngFile& out, const RenderTargetPixels& pixels)
+bool Encode(PngFile& out, const RenderTargetImage& pixels)
 {
     if (setjmp(png_jmpbuf(out.png)) != 0)
     {
@@ -114,13 +114,11 @@ bool Encode(PngFile& out, const RenderTargetPixels& pixels)
     png_write_end(out.png, nullptr);
     return true;
 }
-} // namespace
 
-bool WriteRenderTargetPng(const UObject* renderTarget, const std::filesystem::path& path)
+bool WritePng(const RenderTargetImage& image, const std::filesystem::path& path)
 {
-    auto found = State().play.renderTargets.find(renderTarget);
-    if (found == State().play.renderTargets.end() || found->second.width <= 0 || found->second.height <= 0 ||
-        found->second.rgba.size() < static_cast<std::size_t>(found->second.width) * static_cast<std::size_t>(found->second.height) * 4)
+    if (image.width <= 0 || image.height <= 0 ||
+        image.rgba.size() < static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height) * 4)
     {
         return false;
     }
@@ -128,14 +126,22 @@ bool WriteRenderTargetPng(const UObject* renderTarget, const std::filesystem::pa
     out.file = OpenForWriting(path);
     out.png = out.file != nullptr ? png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr) : nullptr;
     out.info = out.png != nullptr ? png_create_info_struct(out.png) : nullptr;
-    if (out.info == nullptr || !Encode(out, found->second))
+    if (out.info == nullptr || !Encode(out, image))
     {
         return false;
     }
-    const bool written = std::fflush(out.file) == 0 && std::ferror(out.file) == 0;
-    return written;
+    return std::fflush(out.file) == 0 && std::ferror(out.file) == 0;
 }
 #else
-bool WriteRenderTargetPng(const UObject*, const std::filesystem::path&) { return false; }
+bool WritePng(const RenderTargetImage&, const std::filesystem::path&) { return false; }
 #endif
+} // namespace
+
+bool WriteImagePng(const RenderTargetImage& image, const std::filesystem::path& path) { return WritePng(image, path); }
+
+bool WriteRenderTargetPng(const UObject* renderTarget, const std::filesystem::path& path)
+{
+    RenderTargetImage image;
+    return ReadRenderTarget(renderTarget, image) && WritePng(image, path);
+}
 } // namespace Sim

@@ -604,20 +604,35 @@ Terrain RollingHills(double halfExtent, double cellSize, double hillHeight, uint
         waves.push_back({k * std::cos(direction), k * std::sin(direction), Unit(state) * 2 * std::numbers::pi, amplitude});
         total += amplitude;
     }
-    terrain.heights.resize(static_cast<std::size_t>(samples) * static_cast<std::size_t>(samples));
-    for (int32 row = 0; row < samples; ++row)
+    // Each wave is sin(a + b) with a along the columns and b along the rows: sin a cos b +
+    // cos a sin b, from one table per axis, so a large grid costs no trigonometry per sample.
+    const std::size_t n = static_cast<std::size_t>(samples);
+    std::vector<double> sinX(waves.size() * n), cosX(waves.size() * n), sinY(waves.size() * n), cosY(waves.size() * n);
+    for (std::size_t w = 0; w < waves.size(); ++w)
     {
-        const double y = terrain.originY + row * cellSize;
-        for (int32 column = 0; column < samples; ++column)
+        for (std::size_t i = 0; i < n; ++i)
         {
-            const double x = terrain.originX + column * cellSize;
+            const double along = terrain.originX + static_cast<double>(i) * cellSize;
+            const double a = waves[w].kx * along;
+            const double b = waves[w].ky * along + waves[w].phase;
+            sinX[w * n + i] = std::sin(a) * waves[w].amplitude;
+            cosX[w * n + i] = std::cos(a) * waves[w].amplitude;
+            sinY[w * n + i] = std::sin(b);
+            cosY[w * n + i] = std::cos(b);
+        }
+    }
+    terrain.heights.resize(n * n);
+    const double scale = hillHeight / total;
+    for (std::size_t row = 0; row < n; ++row)
+    {
+        for (std::size_t column = 0; column < n; ++column)
+        {
             double h = 0;
-            for (const auto& wave : waves)
+            for (std::size_t w = 0; w < waves.size(); ++w)
             {
-                h += wave.amplitude * std::sin(wave.kx * x + wave.ky * y + wave.phase);
+                h += sinX[w * n + column] * cosY[w * n + row] + cosX[w * n + column] * sinY[w * n + row];
             }
-            terrain.heights[static_cast<std::size_t>(row) * static_cast<std::size_t>(samples) + static_cast<std::size_t>(column)] =
-                static_cast<float>(h / total * hillHeight);
+            terrain.heights[row * n + column] = static_cast<float>(h * scale);
         }
     }
     terrain.bands = {{-0.45 * hillHeight, {196, 180, 130}},
