@@ -289,6 +289,14 @@ TEST_P(Scene, TracesMeetRoofsCeilingsAndTheUpperFloorFromBelowAndMissTheOpenSky)
             {
                 EXPECT_NEAR(impact[static_cast<std::size_t>(axis)], c.impact[static_cast<std::size_t>(axis)], 1e-3) << "axis " << axis;
             }
+            const double length = std::hypot(c.end[0] - c.start[0], c.end[1] - c.start[1], c.end[2] - c.start[2]);
+            const double distance = std::hypot(c.impact[0] - c.start[0], c.impact[1] - c.start[1], c.impact[2] - c.start[2]);
+            float time = 0;
+            float along = 0;
+            std::memcpy(&time, trace.Member(L"OutHit", L"Time"), sizeof(time));
+            std::memcpy(&along, trace.Member(L"OutHit", L"Distance"), sizeof(along));
+            EXPECT_NEAR(time, distance / length, 1e-5);
+            EXPECT_NEAR(along, distance, 1e-2);
         }
         auto direct = Sim::TraceLine(world_, c.start[0], c.start[1], c.start[2], c.end[0], c.end[1], c.end[2]);
         EXPECT_EQ(direct.hit, c.hit);

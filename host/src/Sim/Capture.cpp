@@ -181,6 +181,14 @@ void LineTrace(Call& call)
         WriteVectorValue(FindPropertyUncounted(hitLayout, L"Location")->ContainerPtrToValuePtr(out), hit.x, hit.y, hit.z);
         static_cast<FBoolProperty*>(FindPropertyUncounted(hitLayout, L"bBlockingHit"))
             ->SetPropertyValue(FindPropertyUncounted(hitLayout, L"bBlockingHit")->ContainerPtrToValuePtr(out), true);
+        // How far along: as a share of the segment, and in world units.
+        const double distance = std::sqrt((hit.x - start[0]) * (hit.x - start[0]) + (hit.y - start[1]) * (hit.y - start[1]) +
+                                          (hit.z - start[2]) * (hit.z - start[2]));
+        const double length = std::sqrt((end[0] - start[0]) * (end[0] - start[0]) + (end[1] - start[1]) * (end[1] - start[1]) +
+                                        (end[2] - start[2]) * (end[2] - start[2]));
+        *FindPropertyUncounted(hitLayout, L"Distance")->ContainerPtrToValuePtr<float>(out) = static_cast<float>(distance);
+        *FindPropertyUncounted(hitLayout, L"Time")->ContainerPtrToValuePtr<float>(out) =
+            static_cast<float>(length > 0 ? distance / length : 0.0);
     }
     WriteVectorValue(FindPropertyUncounted(hitLayout, L"TraceStart")->ContainerPtrToValuePtr(out), start[0], start[1], start[2]);
     WriteVectorValue(FindPropertyUncounted(hitLayout, L"TraceEnd")->ContainerPtrToValuePtr(out), end[0], end[1], end[2]);
