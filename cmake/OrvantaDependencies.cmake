@@ -7,3 +7,6 @@ endif()
 find_package(fmt REQUIRED)
 add_library(orvanta_fmt INTERFACE)
 target_link_libraries(orvanta_fmt INTERFACE fmt::fmt)
+
+# Render targets written out as pictures; the Windows build goes without.
+find_package(PNG REQUIRED)

@@ -1,8 +1,10 @@
-// The scenarios orvanta-sim can play: an open world with a walking player and creatures that
-// come and go, the main menu, travel to a second world, a respawn, and the two games that
-// refuse the mod something (no world-change function, no tick).
+// The scenarios orvanta-sim can play: an open world of hills, houses and a cave under them, with
+// a player who walks the fields, into a house, down into the cave and out again while night
+// falls, and creatures that come and go; the main menu, travel to the dungeon's own world, a
+// respawn, and the two games that refuse the mod something (no world-change function, no tick).
 #include "Scenarios.hpp"
 
+#include <Sim/Scene.hpp>
 #include <Sim/World.hpp>
 
 #include <algorithm>
@@ -45,6 +47,14 @@ struct Creature
     int leavesAtFrame = 0;
 };
 
+// Where the scripted walk is at a share of the run: it walks straight from one stop to the next.
+struct Stop
+{
+    double share = 0;
+    double x = 0, y = 0;
+    double look = 0; // degrees to look aside while standing here
+};
+
 struct Game
 {
     explicit Game(std::uint64_t seed) : dice(seed) {}
@@ -61,6 +71,11 @@ struct Game
     Sim::int64 lastClock = 0;
     std::vector<Creature> creatures;
     Creature npc;
+    std::vector<Sim::Area> houses; // what a wandering player walks around
+    std::vector<Stop> fields;      // the scripted walk above ground, into and out of the house
+    std::vector<Stop> cave;        // and below it
+    bool inCave = false;
+    bool nightFell = false;
 };
 
 void NextLeg(Game& game)
@@ -75,15 +90,55 @@ void NextLeg(Game& game)
     game.legLeft = game.leg.seconds;
 }
 
-void Walk(Game& game)
+// The clock's step since the scenario last looked, in seconds.
+double Step(Game& game)
 {
     Sim::int64 now = Sim::ClockNanoseconds();
     double dt = game.lastClock == 0 ? 0 : static_cast<double>(now - game.lastClock) * 1e-9;
     game.lastClock = now;
+    return dt;
+}
+
+// A character climbs a porch's step or two and follows the ground and floors down.
+constexpr double kStepUp = 150;
+constexpr double kHalfHeight = 90;
+
+double StandingHeight(Game& game, double x, double y, double z)
+{
+    double floor = Sim::FloorBelow(game.world, x, y, z - kHalfHeight + kStepUp);
+    return std::isnan(floor) ? z : floor + kHalfHeight;
+}
+
+bool NearAHouse(const Game& game, double x, double y)
+{
+    constexpr double kMargin = 200;
+    return std::any_of(game.houses.begin(), game.houses.end(), [&](const Sim::Area& house) {
+        return Sim::Area{house.minX - kMargin, house.minY - kMargin, house.maxX + kMargin, house.maxY + kMargin}.Contains(x, y);
+    });
+}
+
+// Where the player is goes to the pawn, and what it does to the pawn's velocity and the
+// controller's view.
+void Place(Game& game, double vx, double vy)
+{
     if (game.pawn == nullptr)
     {
         return;
     }
+    Sim::SetActorPlacement(game.pawn, game.at);
+    Sim::SetActorVelocity(game.pawn, vx, vy, 0);
+    if (game.controller != nullptr)
+    {
+        Sim::SetControlRotation(game.controller, 0, game.at.yaw, 0);
+    }
+}
+
+// Random legs of walking, standing and turning, turning back at the houses' walls.
+void Wander(Game& game, double dt)
+{
+    double vx = 0;
+    double vy = 0;
+    const double seconds = dt;
     while (dt > 0)
     {
         if (game.legLeft <= 0)
@@ -92,21 +147,67 @@ void Walk(Game& game)
         }
         double step = std::min(dt, game.legLeft);
         double heading = game.at.yaw * kPi / 180;
-        game.at.x += game.leg.speed * step * std::cos(heading);
-        game.at.y += game.leg.speed * step * std::sin(heading);
+        double x = game.at.x + game.leg.speed * step * std::cos(heading);
+        double y = game.at.y + game.leg.speed * step * std::sin(heading);
+        if (game.leg.speed > 0 && NearAHouse(game, x, y) && !NearAHouse(game, game.at.x, game.at.y))
+        {
+            game.at.yaw = std::remainder(game.at.yaw + 180, 360.0);
+        }
+        else
+        {
+            vx += x - game.at.x;
+            vy += y - game.at.y;
+            game.at.x = x;
+            game.at.y = y;
+        }
         game.at.yaw = std::remainder(game.at.yaw + game.leg.turnRate * step, 360.0);
         game.legLeft -= step;
         dt -= step;
     }
-    Sim::SetActorPlacement(game.pawn, game.at);
+    game.at.z = StandingHeight(game, game.at.x, game.at.y, game.at.z);
+    Place(game, seconds > 0 ? vx / seconds : 0, seconds > 0 ? vy / seconds : 0);
+}
+
+void Walk(Game& game)
+{
+    double dt = Step(game);
+    if (game.pawn != nullptr)
+    {
+        Wander(game, dt);
+    }
+}
+
+// Along the stops by the share of the run, facing the way it goes, or looking aside where it
+// stands; turning no faster than a person would.
+void FollowStops(Game& game, const std::vector<Stop>& stops, double share, double dt)
+{
+    auto next = std::find_if(stops.begin(), stops.end(), [share](const Stop& s) { return s.share > share; });
+    const Stop& to = next == stops.end() ? stops.back() : *next;
+    const Stop& from = next == stops.begin() ? stops.front() : *(next - 1);
+    const double span = to.share - from.share;
+    const double t = span > 0 ? std::clamp((share - from.share) / span, 0.0, 1.0) : 1.0;
+    const double x = from.x + (to.x - from.x) * t;
+    const double y = from.y + (to.y - from.y) * t;
+    const double dx = x - game.at.x;
+    const double dy = y - game.at.y;
+    const bool moving = std::hypot(to.x - from.x, to.y - from.y) > 1;
+    const double wanted = moving ? std::atan2(to.y - from.y, to.x - from.x) * 180 / kPi : game.at.yaw + from.look;
+    const double turn = std::remainder(wanted - game.at.yaw, 360.0);
+    const double most = 360 * dt;
+    game.at.yaw = std::remainder(game.at.yaw + std::clamp(turn, -most, most), 360.0);
+    game.at.x = x;
+    game.at.y = y;
+    game.at.z = StandingHeight(game, x, y, game.at.z);
+    Place(game, dt > 0 ? dx / dt : 0, dt > 0 ? dy / dt : 0);
 }
 
 Sim::Placement Near(Game& game, double radius)
 {
     double angle = game.dice.Between(0, 2 * kPi);
     double distance = game.dice.Between(radius / 4, radius);
-    return {game.at.x + distance * std::cos(angle), game.at.y + distance * std::sin(angle), game.at.z,
-            game.dice.Between(-180, 180)};
+    double x = game.at.x + distance * std::cos(angle);
+    double y = game.at.y + distance * std::sin(angle);
+    return {x, y, StandingHeight(game, x, y, game.at.z), game.dice.Between(-180, 180)};
 }
 
 void EnterPlayer(Game& game)
@@ -135,11 +236,80 @@ RC::Unreal::UObject* SpawnCreature(Game& game, double radius)
     return Sim::SpawnActor(game.world, game.creatureClass, Near(game, radius));
 }
 
+// The open map, the same in every session: hills, four houses (the first one's door faces the
+// start, 1000 units north-east of it) and a cave 2600 under the fields south-west of the
+// start, its ceiling low in the west, high in the east, with an upper level over its southern
+// part 1500 above the cave floor.
+constexpr Sim::Area kHome{200, 1200, 1400, 2200};
+constexpr double kCaveFloor = -2600;
+
+double HighestGround(Game& game, const Sim::Area& area)
+{
+    double highest = -1e300;
+    for (double x = area.minX; x <= area.maxX; x += 50)
+    {
+        for (double y = area.minY; y <= area.maxY; y += 50)
+        {
+            highest = std::max(highest, Sim::GroundHeight(game.world, x, y));
+        }
+    }
+    return highest;
+}
+
+void BuildOpenMap(Game& game)
+{
+    Sim::SetTerrain(game.world, Sim::RollingHills(12000, 40, 120, 20240611));
+    const struct
+    {
+        Sim::Area footprint;
+        Sim::Colour roof;
+    } houses[] = {{kHome, {170, 60, 45}},
+                  {{2600, 2600, 3600, 3400}, {90, 100, 120}},
+                  {{-2600, 2000, -1600, 2900}, {120, 80, 50}},
+                  {{3000, -1800, 3800, -800}, {60, 120, 120}}};
+    for (const auto& house : houses)
+    {
+        // Floors sit just over the highest ground they cover.
+        const double floor = HighestGround(game, house.footprint) + 8;
+        Sim::AddBuilding(game.world, {.footprint = house.footprint, .floorZ = floor, .roofZ = floor + 460, .roof = house.roof});
+        game.houses.push_back(house.footprint);
+    }
+    Sim::AddDungeon(game.world, {.region = {-3600, -3200, 800, 900},
+                                 .floorZ = kCaveFloor,
+                                 .ceilings = {{{-3600, -3200, -1800, 900}, kCaveFloor + 400},
+                                              {{-1800, -3200, -400, 900}, kCaveFloor + 650},
+                                              {{-400, -3200, 800, 900}, kCaveFloor + 900}},
+                                 .upperArea = {-3600, -3200, -600, -1000},
+                                 .upperFloorZ = kCaveFloor + 1500,
+                                 .upperCeilingZ = kCaveFloor + 1900});
+}
+
+// The walk's stops, with a little of the seed in where it wanders and looks. Above ground: out
+// over the field, a look around, through the house's door (in its southern wall, x 800), about
+// the house, out again and over to where the cave lies below. Below: from where the player
+// comes down, under the middle ceiling with the upper level above, to under the low one.
+void PlanWalk(Game& game)
+{
+    const double fieldX = 350 + game.dice.Between(-150, 150);
+    const double fieldY = 400 + game.dice.Between(-150, 150);
+    const double look = game.dice.Between(0, 1) < 0.5 ? -90.0 : 90.0;
+    const double roomX = 500 + game.dice.Between(-60, 60);
+    const double roomY = 1800 + game.dice.Between(-60, 60);
+    game.fields = {{0.00, 0, 0},          {0.08, fieldX, fieldY, look}, {0.12, fieldX, fieldY},
+                   {0.20, 800, 1050},     {0.24, 800, 1450},            {0.29, roomX, roomY, -look},
+                   {0.32, roomX, roomY},  {0.36, 950, 1700},            {0.40, 800, 1350},
+                   {0.43, 800, 1050},     {0.50, 300, 500}};
+    game.cave = {{0.50, -900, -700}, {0.57, -1100, -1300}, {0.64, -1900, -1300, look}, {0.70, -1900, -1300}};
+    game.at.yaw = std::atan2(fieldY, fieldX) * 180 / kPi;
+}
+
 // A world with the local player, another (remote) player, and a few creatures about.
 void OpenWorld(Game& game, std::wstring_view map)
 {
     game.world = Sim::CreateWorld(map);
+    BuildOpenMap(game);
     game.creatureClass = DefineCreature(game.world, map);
+    game.at.z = StandingHeight(game, game.at.x, game.at.y, game.at.z);
     EnterPlayer(game);
     auto* remote = Sim::CreatePlayerController(game.world, Sim::ControllerKind::Game, false);
     Sim::Possess(remote, Sim::SpawnActor(game.world, L"/Script/Umbrafel.UmbrafelPlayerCharacter", Near(game, 2000)));
@@ -147,6 +317,18 @@ void OpenWorld(Game& game, std::wstring_view map)
     {
         game.creatures.push_back({SpawnCreature(game, 3000), 120 + game.dice.Below(240)});
     }
+}
+
+// The dungeon's own map: one wide cave 2000 under flat ground, with an upper level in the south.
+void BuildDungeonMap(RC::Unreal::UWorld* world)
+{
+    constexpr double kFloor = -2090;
+    Sim::AddDungeon(world, {.region = {-8000, -8000, 8000, 8000},
+                            .floorZ = kFloor,
+                            .ceilings = {{{-8000, -8000, 0, 8000}, kFloor + 400}, {{0, -8000, 8000, 8000}, kFloor + 650}},
+                            .upperArea = {-8000, -8000, 8000, -1000},
+                            .upperFloorZ = kFloor + 1500,
+                            .upperCeilingZ = kFloor + 1850});
 }
 
 // Creatures arrive every second and a half and stay a few seconds; an NPC shows up for five
@@ -181,14 +363,41 @@ void ComeAndGo(Game& game, int frame)
     }
 }
 
-void PlayWalk(Scenario& out, const std::shared_ptr<Game>& game)
+// The walk, at shares of the run: the fields until a fifth in, the house from about a quarter
+// to two fifths, the cave from half to seven tenths (down and up again in a step), then the
+// fields again, wandering, as night falls at eight tenths.
+void PlayWalk(Scenario& out, const std::shared_ptr<Game>& game, int frames)
 {
     out.setUp = [game] {
         OpenWorld(*game, L"Umbrafel_Open");
+        PlanWalk(*game);
         game->gameInstance = Sim::CreateGameInstance(game->world);
     };
-    out.beforeFrame = [game](int frame) {
-        Walk(*game);
+    out.beforeFrame = [game, frames](int frame) {
+        const double share = static_cast<double>(frame) / std::max(frames, 1);
+        const double dt = Step(*game);
+        const bool below = share >= game->cave.front().share && share < game->cave.back().share;
+        if (below != game->inCave)
+        {
+            game->inCave = below;
+            const Stop& to = below ? game->cave.front() : game->fields.back();
+            game->at.x = to.x;
+            game->at.y = to.y;
+            game->at.z = below ? kCaveFloor + kHalfHeight : Sim::GroundHeight(game->world, to.x, to.y) + kHalfHeight;
+        }
+        if (share < game->cave.back().share)
+        {
+            FollowStops(*game, below ? game->cave : game->fields, share, dt);
+        }
+        else
+        {
+            Wander(*game, dt);
+        }
+        if (!game->nightFell && share >= 0.8)
+        {
+            game->nightFell = true;
+            Sim::SetNight(game->world, true);
+        }
         ComeAndGo(*game, frame);
     };
 }
@@ -201,7 +410,7 @@ bool MakeScenario(const std::string& name, std::uint64_t seed, int frames, bool 
     auto game = std::make_shared<Game>(seed);
     if (name == "walk")
     {
-        PlayWalk(out, game);
+        PlayWalk(out, game, frames);
         return true;
     }
     if (name == "menu")
@@ -218,13 +427,15 @@ bool MakeScenario(const std::string& name, std::uint64_t seed, int frames, bool 
         // A third of the way in the player travels: the dungeon's map loads within the frame (or,
         // seamlessly, the old world takes a second and a half to die), and the new world's player
         // appears a third of a second after the travel.
-        PlayWalk(out, game);
+        PlayWalk(out, game, frames);
         out.beforeFrame = [game, frames, seamlessTravel, travelFrame = -1](int frame) mutable {
             if (travelFrame < 0 && frame == std::max(1, frames / 3))
             {
                 travelFrame = frame;
                 auto* dungeon = Sim::CreateWorld(L"Umbrafel_Dungeon", seamlessTravel);
+                BuildDungeonMap(dungeon);
                 game->pawn = nullptr;
+                game->houses.clear();
                 game->creatures.clear();
                 game->npc = {};
                 game->world = dungeon;
@@ -254,7 +465,7 @@ bool MakeScenario(const std::string& name, std::uint64_t seed, int frames, bool 
     }
     if (name == "respawn")
     {
-        PlayWalk(out, game);
+        PlayWalk(out, game, frames);
         out.beforeFrame = [game, frames](int frame) {
             if (frame == std::max(1, frames / 2))
             {
@@ -268,13 +479,13 @@ bool MakeScenario(const std::string& name, std::uint64_t seed, int frames, bool 
     }
     if (name == "no-world-hook")
     {
-        PlayWalk(out, game);
+        PlayWalk(out, game, frames);
         out.game.missingFunctions.push_back(L"/Script/Umbrafel.UmbrafelGameInstance:K2_OnWorldChanged");
         return true;
     }
     if (name == "no-tick")
     {
-        PlayWalk(out, game);
+        PlayWalk(out, game, frames);
         out.refuseTick = true;
         return true;
     }

@@ -8,9 +8,11 @@
 #include <Sim/Engine.hpp>
 #include <Sim/ModLoader.hpp>
 #include <Sim/Output.hpp>
+#include <Sim/Scene.hpp>
 #include <Sim/World.hpp>
 #include <Unreal/UnrealVersion.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <fstream>
@@ -93,6 +95,58 @@ nlohmann::json HookCounts()
 {
     return {{"script", Sim::ScriptHookCount()}, {"tick", Sim::TickCallbackCount()}};
 }
+
+// The picture in the render target the mod's capture draws into; failing a live capture, the
+// newest render target the engine holds.
+void WriteCapture(const std::filesystem::path& path, std::vector<std::string>& notes)
+{
+    std::vector<RC::Unreal::UObject*> targets = Sim::CaptureTargets();
+    if (targets.empty())
+    {
+        targets = Sim::RenderTargets();
+    }
+    if (targets.empty())
+    {
+        notes.push_back("no capture picture written: the engine holds no render target");
+    }
+    else if (!Sim::WriteRenderTargetPng(targets.back(), path))
+    {
+        notes.push_back("cannot write the capture picture to " + path.string());
+    }
+}
+
+// A view straight down on the local player, from just under whatever is over them (or from
+// high above in the open), 8000 units across with the player's heading up.
+void WriteOverview(const std::filesystem::path& path, std::vector<std::string>& notes)
+{
+    RC::Unreal::UObject* controller = Sim::ObjectReference(Sim::LocalPlayer(), L"PlayerController");
+    RC::Unreal::UObject* pawn = controller != nullptr ? Sim::ObjectReference(controller, L"Pawn") : nullptr;
+    if (pawn == nullptr || !Sim::HoldsObject(pawn))
+    {
+        notes.push_back("no overview written: no local player stands in a world");
+        return;
+    }
+    Sim::Placement camera = Sim::ActorPlacement(pawn);
+    auto over = Sim::TraceLine(pawn->GetWorld(), camera.x, camera.y, camera.z, camera.x, camera.y, camera.z + 8000);
+    camera.z = over.hit ? std::max(over.z - 40, camera.z + 100) : camera.z + 8000;
+    Sim::RenderTargetImage image;
+    if (!Sim::DrawOverview(pawn->GetWorld(), camera, 8000, 1024, image) || !Sim::WriteImagePng(image, path))
+    {
+        notes.push_back("cannot write the overview picture to " + path.string());
+    }
+}
+
+void TakePictures(const RunOptions& options, std::vector<std::string>& notes)
+{
+    if (!options.capturePng.empty())
+    {
+        WriteCapture(options.capturePng, notes);
+    }
+    if (!options.overviewPng.empty())
+    {
+        WriteOverview(options.overviewPng, notes);
+    }
+}
 } // namespace
 
 std::vector<std::string> ScenarioNames() { return {"walk", "menu", "world-change", "respawn", "no-world-hook", "no-tick"}; }
@@ -172,11 +226,19 @@ RunResult RunSession(const RunOptions& options)
         }
         Sim::TickEngine(delta);
         hooksAtLastFrame = HookCounts();
+        if (frame == options.pictureFrame)
+        {
+            TakePictures(options, result.notes);
+        }
         // Leaves the loader's thread room to take the engine between frames.
         std::this_thread::yield();
     }
     loader.WaitForUnrealInit();
     hooksAtLastFrame = HookCounts();
+    if (options.pictureFrame < 0 || options.pictureFrame >= options.frames)
+    {
+        TakePictures(options, result.notes);
+    }
     loader.Unload();
     // What the mod left behind is what survives a collection after it is gone.
     Sim::CollectGarbage(true);

@@ -29,6 +29,12 @@ struct RunOptions
     bool silentEvents = false;   // no hooked script function runs its hooks
     std::size_t objects = 0;     // pad the object array to this many objects
     bool initOnLoaderThread = false; // set-up on the loader's thread while frames run
+    // Pictures, taken after the frame pictureFrame (0-based; -1 or past the run: at its end,
+    // before the mod unloads): what the mod's capture holds, and the engine's own overview of
+    // the local player's surroundings.
+    std::filesystem::path capturePng;
+    std::filesystem::path overviewPng;
+    int pictureFrame = -1;
 };
 
 struct RunResult
@@ -37,6 +43,7 @@ struct RunResult
     std::string error;
     std::filesystem::path modDir;
     nlohmann::json report;
+    std::vector<std::string> notes; // what could not be done besides, for standard error
 };
 
 RunResult RunSession(const RunOptions& options);

@@ -36,6 +36,12 @@ int main(int argc, char** argv)
         ->check(CLI::NonNegativeNumber);
     app.add_flag("--init-thread", options.initOnLoaderThread,
                  "Run the mod's engine-initialised callback on the loader's thread while frames run");
+    app.add_option("--capture-png", options.capturePng,
+                   "Write what the mod's capture holds at the end of the run (before the mod unloads) as a PNG");
+    app.add_option("--overview-png", options.overviewPng,
+                   "Write the engine's own view straight down on the local player as a PNG, whatever the mod captures");
+    app.add_option("--picture-frame", options.pictureFrame,
+                   "Take the pictures after this frame (0-based) instead of at the end");
     CLI11_PARSE(app, argc, argv);
 
     if (std::sscanf(viewport.c_str(), "%dx%d", &options.viewportWidth, &options.viewportHeight) != 2 ||
@@ -46,6 +52,10 @@ int main(int argc, char** argv)
     }
 
     OrvSim::RunResult result = OrvSim::RunSession(options);
+    for (const auto& note : result.notes)
+    {
+        std::cerr << "orvanta-sim: " << note << "\n";
+    }
     if (!result.ok)
     {
         std::cerr << "orvanta-sim: " << result.error << "\n";

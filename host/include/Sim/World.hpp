@@ -134,6 +134,9 @@ struct Observed
     uint64 captureActorsSpawned = 0;
     uint64 captureActorsDestroyed = 0; // taken out of the world, by the mod or by its world's end
     uint64 captureScenes = 0;          // CaptureScene calls
+    // Captures the engine took by itself, for components left to capture every frame or on
+    // every move.
+    uint64 automaticCaptures = 0;
 };
 UE4SS_API Observed& Observations();
 } // namespace Sim

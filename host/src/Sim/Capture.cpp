@@ -120,7 +120,9 @@ void CreateRenderTarget(Call& call)
     const auto* clear = static_cast<const float*>(call.ParamAddress(L"ClearColor"));
     std::memcpy(FieldOf<float>(target, L"ClearColor"), clear, 4 * sizeof(float));
     *FieldOf<uint8>(target, L"RenderTargetFormat") = call.Get<uint8>(L"Format");
-    FillPixels(State().play.renderTargets[target], width, height, clear);
+    RenderTargetPixels& pixels = State().play.renderTargets[target];
+    pixels.made = ++State().play.renderTargetsMade;
+    FillPixels(pixels, width, height, clear);
     call.Get<UObject*>(L"ReturnValue") = target;
 }
 
@@ -221,6 +223,14 @@ void LineTrace(Call& call)
         WriteVectorValue(FindPropertyUncounted(hitLayout, L"Location")->ContainerPtrToValuePtr(out), hit.x, hit.y, hit.z);
         static_cast<FBoolProperty*>(FindPropertyUncounted(hitLayout, L"bBlockingHit"))
             ->SetPropertyValue(FindPropertyUncounted(hitLayout, L"bBlockingHit")->ContainerPtrToValuePtr(out), true);
+        // How far along: as a share of the segment, and in world units.
+        const double distance = std::sqrt((hit.x - start[0]) * (hit.x - start[0]) + (hit.y - start[1]) * (hit.y - start[1]) +
+                                          (hit.z - start[2]) * (hit.z - start[2]));
+        const double length = std::sqrt((end[0] - start[0]) * (end[0] - start[0]) + (end[1] - start[1]) * (end[1] - start[1]) +
+                                        (end[2] - start[2]) * (end[2] - start[2]));
+        *FindPropertyUncounted(hitLayout, L"Distance")->ContainerPtrToValuePtr<float>(out) = static_cast<float>(distance);
+        *FindPropertyUncounted(hitLayout, L"Time")->ContainerPtrToValuePtr<float>(out) =
+            static_cast<float>(length > 0 ? distance / length : 0.0);
     }
     WriteVectorValue(FindPropertyUncounted(hitLayout, L"TraceStart")->ContainerPtrToValuePtr(out), start[0], start[1], start[2]);
     WriteVectorValue(FindPropertyUncounted(hitLayout, L"TraceEnd")->ContainerPtrToValuePtr(out), end[0], end[1], end[2]);

@@ -4,6 +4,8 @@
 // what the engine observed of a mod. Held in the engine state, so a reset drops it all.
 #pragma once
 
+#include "Sim/WorldScene.hpp"
+
 #include <Sim/World.hpp>
 
 #include <string>
@@ -40,6 +42,7 @@ struct RenderTargetPixels
     int32 width = 0;
     int32 height = 0;
     std::vector<uint8> rgba;
+    uint64 made = 0; // the engine's count of render targets when this one was made
 };
 
 struct ComponentRecord
@@ -76,6 +79,10 @@ struct PlayState
     std::unordered_map<const UObject*, UObject*> aiSubsystems; // world → its AI subsystem
     std::unordered_map<const UObject*, UObject*> timeSubsystems; // world → its in-game time
     std::unordered_map<const UObject*, RenderTargetPixels> renderTargets;
+    uint64 renderTargetsMade = 0;
+    std::unordered_map<const UObject*, SceneRecord> scenes; // world → what is in it
+    // Capture component → where it was when the engine last looked, for capture on movement.
+    std::unordered_map<const UObject*, Placement> captureMoves;
     std::unordered_set<const UObject*> playing;  // worlds whose actors are initialised
     std::unordered_set<const UObject*> tornDown; // worlds being torn down: their actors run nothing
     std::vector<UObject*> viewport;

@@ -259,6 +259,7 @@ UObject* CreateComponent(UObject* owner, UClass* cls, StringViewType name)
         record->components.push_back(component);
     }
     SetFlag(component, L"bRegistered", true);
+    ApplyConstructionDefaults(component);
     if (component->IsA(FindClass(L"/Script/Engine.SceneComponent")))
     {
         UObject* root = ObjectReference(owner, L"RootComponent");
@@ -534,6 +535,8 @@ void PlayState::Forget(const UObject* object)
     aiSubsystems.erase(object);
     timeSubsystems.erase(object);
     renderTargets.erase(object);
+    scenes.erase(object);
+    captureMoves.erase(object);
     for (auto& [actor, record] : actors)
     {
         if (record.attachParent == object)

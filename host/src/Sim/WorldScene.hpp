@@ -1,12 +1,71 @@
 // The engine side of what a capture sees and what traces hit: each world's scene (ground,
-// buildings, the dungeon), the time of day, and drawing a capture component's view into its
-// render target.
+// buildings, the dungeon) as the surfaces and solids it is made of, the time of day, and
+// drawing a capture component's view into its render target.
 #pragma once
 
 #include <Sim/Engine.hpp>
+#include <Sim/Scene.hpp>
+
+#include <vector>
 
 namespace Sim::Detail
 {
+// A horizontal surface of no thickness: a floor, a roof, a ceiling.
+struct Slab
+{
+    Area area;
+    double z = 0;
+    Colour colour;
+    bool roof = false; // shelters what is under it (floors count too: the storey above's floor)
+};
+
+// A solid box: a wall, a lintel.
+struct Block
+{
+    Area area;
+    double minZ = 0, maxZ = 0;
+    Colour colour;
+};
+
+// A building's shadow on what lies lower beside it.
+struct ShadowCaster
+{
+    Area footprint;
+    double topZ = 0;
+    double height = 0;
+};
+
+struct DayCycle
+{
+    int64 lengthNanoseconds = 0; // 0: no cycle
+    int64 startNanoseconds = 0;
+    double nightShare = 0.5;
+};
+
+struct SceneRecord
+{
+    Terrain terrain;
+    // Per terrain sample, its height and its colour packed as 0x00BBGGRR side by side, so
+    // drawing reads one place per pixel and looks up no band.
+    struct GroundSample
+    {
+        float height;
+        uint32 colour;
+    };
+    std::vector<GroundSample> ground;
+    std::vector<Slab> slabs;
+    std::vector<Block> blocks;
+    std::vector<ShadowCaster> shadows;
+    std::vector<Dungeon> dungeons;
+    DayCycle day;
+};
+
+// A world's scene; open ground for a world nobody built one for.
+const SceneRecord& SceneOf(const UObject* world);
+bool HasGrid(const Terrain& terrain);
+// The ground's height at a point, between the samples as the engine's height fields are.
+double GroundAt(const Terrain& terrain, double x, double y);
+
 struct TraceHit
 {
     bool hit = false;
@@ -20,6 +79,9 @@ bool InsideDungeon(const UObject* world, double x, double y, double z);
 float ShelterScore(const UObject* world, double x, double y, double z);
 // Draws the component's orthographic view from straight above into its render target.
 void RenderCapture(UObject* captureComponent);
-// One frame of the scenes, after the clock moved: the time of day, shelter scores.
+// What a component of the class has when the engine constructs it, beyond zeroed memory.
+void ApplyConstructionDefaults(UObject* component);
+// One frame of the scenes, after the clock moved: the time of day, shelter scores, and the
+// captures the engine takes by itself.
 void StepScenes();
 } // namespace Sim::Detail
