@@ -387,17 +387,19 @@ ShowFlags ReadShowFlags(UObject* component)
     for (int32 i = 0; i < ArrayNum(value); ++i)
     {
         void* entry = ArrayElement(settings, value, i);
-        std::wstring flag = FoldCase(ReadString(name->ContainerPtrToValuePtr<void>(entry)));
+        // Read in place: a capture every frame must not cost the game an allocation per flag.
+        const StringViewType flag = name->ContainerPtrToValuePtr<FString>(entry)->View();
         const bool on = enabled->GetPropertyValue(enabled->ContainerPtrToValuePtr(entry));
-        if (flag == L"fog")
+        constexpr FoldedPathEqual same{};
+        if (same(flag, L"fog"))
         {
             flags.fog = on;
         }
-        else if (flag == L"atmosphere")
+        else if (same(flag, L"atmosphere"))
         {
             flags.atmosphere = on;
         }
-        else if (flag == L"dynamicshadows")
+        else if (same(flag, L"dynamicshadows"))
         {
             flags.shadows = on;
         }
