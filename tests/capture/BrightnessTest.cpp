@@ -9,12 +9,6 @@ namespace
 using namespace OrvTest;
 using Orv::kSecond;
 
-double ExposureBias(UObject* component)
-{
-    auto [bias, settings] = StructMember(component, L"PostProcessSettings", L"AutoExposureBias");
-    return RealAt(bias, settings);
-}
-
 bool OverrideBit(UObject* component, const wchar_t* name)
 {
     auto [flag, settings] = StructMember(component, L"PostProcessSettings", name);

@@ -98,6 +98,13 @@ inline std::pair<FProperty*, void*> StructMember(UObject* object, const wchar_t*
     return {PropertyNamed(property->GetStruct(), member), property->ContainerPtrToValuePtr<void>(object)};
 }
 
+// The post-process exposure bias the capture renders with.
+inline double ExposureBias(UObject* component)
+{
+    auto [bias, settings] = StructMember(component, L"PostProcessSettings", L"AutoExposureBias");
+    return RealAt(bias, settings);
+}
+
 struct Vector
 {
     double x = 0, y = 0, z = 0;

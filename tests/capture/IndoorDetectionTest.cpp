@@ -1,0 +1,337 @@
+// Indoors and underground: the game's shelter score decides whether the player is indoors, a
+// roof trace lowers the camera to just below the ceiling (the highest low ceiling over a grid
+// of columns in a dungeon), traces are repeated only after enough movement, and going down or
+// coming up switches the zoom, the level of detail and the exposure.
+#include "CaptureFixture.hpp"
+
+#include <cmath>
+#include <set>
+#include <utility>
+
+namespace
+{
+using namespace OrvTest;
+using Orv::kSecond;
+
+constexpr double kStand = 90.0; // the pawn's centre above what it stands on
+constexpr Orv::Nanoseconds kDetectionDue = kSecond / 5;
+constexpr const wchar_t* kTrace = L"/Script/Engine.KismetSystemLibrary:LineTraceSingleByProfile";
+
+class IndoorDetection : public CaptureFixture
+{
+  protected:
+    // The player in the middle of a wide house whose roof is roofAbove over the pawn's centre,
+    // and time for the engine to score the shelter and the camera to trace the roof.
+    void StartInHouse(double roofAbove)
+    {
+        StartSession({.z = kStand});
+        Sim::AddBuilding(world_, {.footprint = {-1500, -1500, 1500, 1500}, .roofZ = kStand + roofAbove});
+        FramesFor(kSecond / 2);
+    }
+
+    // The next detection, made due first.
+    void Detect() const
+    {
+        Sim::AdvanceClock(kDetectionDue);
+        capture_->DetectIndoors();
+    }
+
+    double TargetHeight() const { return Session().camera.targetHeight; }
+};
+
+struct Roof
+{
+    double above;  // over the pawn's centre
+    double target; // the camera's height above the pawn
+};
+
+class UnderARoof : public IndoorDetection, public ::testing::WithParamInterface<Roof>
+{
+};
+
+TEST_P(UnderARoof, TheCameraStopsTheOffsetBelowItOrAtTheFallbackHeightWithoutOne)
+{
+    StartInHouse(GetParam().above);
+    Detect();
+    EXPECT_TRUE(Session().indoor.indoors);
+    EXPECT_EQ(TargetHeight(), GetParam().target);
+}
+
+INSTANTIATE_TEST_SUITE_P(Heights, UnderARoof,
+                         ::testing::Values(Roof{300.0, 260.0},   // 40 below the roof
+                                           Roof{120.0, 100.0},   // never closer than 100 to the pawn
+                                           Roof{2500.0, 350.0}), // beyond the trace's reach
+                         [](const auto& roof) { return "Roof" + std::to_string(static_cast<int>(roof.param.above)); });
+
+TEST_F(IndoorDetection, AShelterScoreAtTheThresholdCountsAsIndoors)
+{
+    StartInHouse(300.0);
+    // Close to a wall the ring the game scores around the pawn reaches out from under the roof.
+    MovePawn(1410.0, 0.0, kStand);
+    Frame();
+    const float score = Sim::ShelterScore(world_, 1410.0, 0.0, kStand);
+    ASSERT_GT(score, 0.0f);
+    ASSERT_LT(score, 1.0f);
+
+    Orv::Settings().IndoorShelterThreshold = score;
+    Detect();
+    EXPECT_TRUE(Session().indoor.indoors);
+    EXPECT_EQ(TargetHeight(), 260.0);
+
+    Orv::Settings().IndoorShelterThreshold = std::nextafter(score, 1.0f);
+    Detect();
+    EXPECT_FALSE(Session().indoor.indoors);
+    EXPECT_EQ(TargetHeight(), 8000.0);
+    EXPECT_FALSE(Session().indoor.roofTraceDone) << "the next time indoors traces afresh";
+}
+
+TEST_F(IndoorDetection, TheRoofIsTracedAgainOnlyAfterTheIntervalAndTwoHundredUnitsOrSeventyFiveUp)
+{
+    StartInHouse(600.0);
+    CallCounter traces(kTrace);
+    Detect();
+    EXPECT_EQ(traces.Count(), 0) << "the frame's detection traced from here already";
+
+    MovePawn(150.0, 0.0, kStand);
+    Detect();
+    EXPECT_EQ(traces.Count(), 0);
+    MovePawn(120.0, 160.0, kStand); // 200 from where the roof was traced
+    Sim::AdvanceClock(kSecond / 10);
+    capture_->DetectIndoors();
+    EXPECT_EQ(traces.Count(), 0) << "a tenth of a second is within the check interval";
+    Sim::AdvanceClock(kSecond * 6 / 100);
+    capture_->DetectIndoors();
+    EXPECT_EQ(traces.Count(), 1);
+
+    MovePawn(120.0, 160.0, kStand + 74.0);
+    Detect();
+    EXPECT_EQ(traces.Count(), 1);
+    MovePawn(120.0, 160.0, kStand + 75.0);
+    Detect();
+    EXPECT_EQ(traces.Count(), 2);
+    EXPECT_EQ(TargetHeight(), 600.0 - 75.0 - 40.0) << "measured from where the pawn is now";
+}
+
+TEST_F(IndoorDetection, WithoutTheIndoorCameraNoRoofIsTracedAndTheCameraStaysHigh)
+{
+    Orv::Settings().IndoorCameraEnabled = false;
+    StartInHouse(300.0);
+    CallCounter traces(kTrace);
+    FramesFor(kSecond);
+    EXPECT_EQ(traces.Count(), 0);
+    EXPECT_FALSE(Session().indoor.indoors);
+    EXPECT_EQ(CaptureLocation().z, kStand + 8000.0);
+    EXPECT_EQ(capture_->workingZoom, Orv::Settings().Zoom);
+}
+
+TEST_F(IndoorDetection, WalkingInLowersTheCameraSmoothlyAndSwitchesToTheIndoorZoom)
+{
+    StartSession({.x = 3000.0, .z = kStand});
+    Sim::AddBuilding(world_, {.footprint = {-1500, -1500, 1500, 1500}, .roofZ = kStand + 300.0});
+    FramesFor(kSecond / 2);
+    ASSERT_EQ(CaptureLocation().z, kStand + 8000.0);
+    // One frame after a long stall: the engine scores the shelter, the camera finds the pawn
+    // indoors and moves by the share a quarter of a second gives at speed 8.
+    MovePawn(0.0, 0.0, kStand);
+    Frame(2 * kSecond);
+    const double moved = 8000.0 - (CaptureLocation().z - kStand);
+    ASSERT_TRUE(Session().indoor.indoors);
+    EXPECT_EQ(TargetHeight(), 260.0);
+    EXPECT_NEAR(moved / (8000.0 - 260.0), 1.0 - std::exp(-2.0), 1e-6);
+    EXPECT_EQ(capture_->workingZoom, 3500.0f);
+    EXPECT_EQ(RealField(Component(), L"OrthoWidth"), 3500.0);
+    EXPECT_EQ(RealField(Component(), L"LODDistanceFactor"), 2.0);
+}
+
+TEST_F(IndoorDetection, AZoomStepIndoorsTracesAgainAndSavesTheIndoorZoom)
+{
+    StartInHouse(300.0);
+    FramesFor(kSecond / 2);
+    ASSERT_EQ(capture_->workingZoom, 3500.0f);
+    const float openZoom = Orv::Settings().Zoom;
+    CallCounter traces(kTrace);
+    capture_->StepZoom(500.0f);
+    Detect();
+    EXPECT_EQ(traces.Count(), 1);
+    EXPECT_EQ(Orv::Settings().IndoorZoom, 4000.0f);
+    EXPECT_EQ(Orv::Settings().Zoom, openZoom);
+}
+
+// Underground: a cave 90 under the pawn's centre, its ceilings and upper level given relative
+// to the pawn.
+constexpr double kDeep = -2000.0;
+constexpr Sim::Area kCave{-8000, -8000, 8000, 8000};
+
+struct Cave
+{
+    const char* name;
+    std::vector<std::pair<Sim::Area, double>> ceilings;
+    double upperFloor = 0; // 0: no upper level
+    double upperCeiling = 0;
+    double target = 0; // the camera's height above the pawn
+};
+
+void AddCave(UWorld* world, const Cave& cave)
+{
+    Sim::Dungeon dungeon{.region = kCave, .floorZ = kDeep - kStand};
+    for (const auto& [area, above] : cave.ceilings)
+    {
+        dungeon.ceilings.push_back({area, kDeep + above});
+    }
+    if (cave.upperFloor != 0)
+    {
+        dungeon.upperArea = kCave;
+        dungeon.upperFloorZ = kDeep + cave.upperFloor;
+        dungeon.upperCeilingZ = kDeep + cave.upperCeiling;
+    }
+    Sim::AddDungeon(world, dungeon);
+}
+
+class Dungeon : public CaptureFixture
+{
+  protected:
+    // The player in the cave, the dungeon noticed by the camera.
+    void StartInCave(const Cave& cave, double x = 0.0)
+    {
+        StartSession({.x = x, .z = kDeep});
+        AddCave(world_, cave);
+        FramesFor(kSecond / 2);
+        ASSERT_TRUE(Session().camera.inDungeon);
+    }
+};
+
+class DungeonCeiling : public Dungeon, public ::testing::WithParamInterface<Cave>
+{
+};
+
+TEST_P(DungeonCeiling, TheHighestCeilingWithinAThousandUnitsOverTheGridCounts)
+{
+    StartInCave(GetParam());
+    EXPECT_EQ(Session().camera.targetHeight, GetParam().target);
+    EXPECT_EQ(CaptureLocation().z, kDeep + GetParam().target) << "underground the height snaps";
+}
+
+const Sim::Area kWest{-8000, -8000, 0, 8000};
+const Sim::Area kEast{0, -8000, 8000, 8000};
+
+INSTANTIATE_TEST_SUITE_P(
+    Caves, DungeonCeiling,
+    ::testing::Values(Cave{"UpperLevelBeyondReach", {{kCave, 400}}, 1500, 1850, 200},
+                      Cave{"UpperFloorWithinReach", {{kCave, 400}}, 900, 1300, 700},
+                      Cave{"CeilingAtExactlyAThousand", {{kCave, 1000}}, 0, 0, 800},
+                      Cave{"HigherCeilingToTheEast", {{kWest, 400}, {kEast, 650}}, 0, 0, 450},
+                      Cave{"OnlyCeilingsBeyondAThousand", {{kCave, 1100}}, 0, 0, 350}),
+    [](const auto& cave) { return std::string(cave.param.name); });
+
+TEST_F(Dungeon, EachColumnsTracesClimbFromAboveEachHitToTheSameEnd)
+{
+    StartInCave({"Stacked", {{kCave, 400}}, 900, 1300, 700});
+    CallCounter traces(kTrace);
+    FProperty* start = PropertyNamed(traces.Function(), L"Start");
+    FProperty* end = PropertyNamed(traces.Function(), L"End");
+    std::vector<double> starts;
+    std::set<double> ends;
+    traces.Observe([&](void* parms) {
+        const Vector from = VectorAt(start, parms);
+        if (from.x == 0.0 && from.y == 0.0)
+        {
+            starts.push_back(from.z - kDeep);
+        }
+        ends.insert(VectorAt(end, parms).z - kDeep);
+    });
+    double ceiling = 0.0;
+    ASSERT_TRUE(capture_->TraceRoof(0.0, 0.0, kDeep, ceiling));
+    EXPECT_EQ(ceiling, kDeep + 900.0);
+    // The ceiling, the upper floor, the upper ceiling and the ground at the reach are hit; the
+    // last trace, from above the ground back down to the fixed end, finds nothing above it.
+    EXPECT_EQ(starts, (std::vector<double>{0.0, 450.0, 950.0, 1350.0, 2050.0}));
+    EXPECT_EQ(ends, (std::set<double>{2000.0}));
+}
+
+TEST_F(Dungeon, TheRoundMapTracesOnlyTheColumnsOfItsDisc)
+{
+    StartInCave({"Low", {{kCave, 400}}, 0, 0, 200});
+    CallCounter traces(kTrace);
+    FProperty* start = PropertyNamed(traces.Function(), L"Start");
+    std::set<std::pair<int, int>> columns;
+    const double spacing = static_cast<double>(capture_->workingZoom) * 0.15;
+    traces.Observe([&](void* parms) {
+        const Vector from = VectorAt(start, parms);
+        columns.insert({static_cast<int>(std::lround(from.x / spacing)), static_cast<int>(std::lround(from.y / spacing))});
+    });
+    double ceiling = 0.0;
+    capture_->workingCircular = false;
+    ASSERT_TRUE(capture_->TraceRoof(0.0, 0.0, kDeep, ceiling));
+    EXPECT_EQ(columns.size(), 49u);
+    EXPECT_TRUE(columns.contains({3, 3}));
+    EXPECT_TRUE(columns.contains({-3, -3}));
+
+    columns.clear();
+    capture_->workingCircular = true;
+    ASSERT_TRUE(capture_->TraceRoof(0.0, 0.0, kDeep, ceiling));
+    EXPECT_EQ(columns.size(), 29u);
+    for (std::pair<int, int> corner : {std::pair{3, 3}, {3, 1}, {2, 3}, {-3, -1}})
+    {
+        EXPECT_FALSE(columns.contains(corner)) << corner.first << ", " << corner.second;
+    }
+    for (std::pair<int, int> edge : {std::pair{3, 0}, {0, -3}, {-3, 0}, {0, 3}})
+    {
+        EXPECT_TRUE(columns.contains(edge)) << edge.first << ", " << edge.second;
+    }
+}
+
+TEST_F(Dungeon, GoingDownSwitchesZoomDetailAndExposureAndComingUpRestoresThem)
+{
+    Orv::Settings().Zoom = 6000.0f;
+    StartSession({.x = 9000.0, .z = kStand});
+    AddCave(world_, {"Low", {{kCave, 400}}, 0, 0, 200});
+    FramesFor(kSecond / 2);
+    ASSERT_FALSE(Session().camera.inDungeon);
+    CallCounter flagsSent(L"/Script/Engine.SceneCaptureComponent:SetShowFlagSettings");
+
+    MovePawn(0.0, 0.0, kDeep);
+    FramesFor(kSecond / 2);
+    ASSERT_TRUE(Session().camera.inDungeon);
+    EXPECT_EQ(capture_->workingZoom, 2500.0f);
+    EXPECT_EQ(RealField(Component(), L"OrthoWidth"), 2500.0);
+    EXPECT_EQ(RealField(Component(), L"LODDistanceFactor"), 1.0);
+    EXPECT_EQ(ExposureBias(Component()), 1.0) << "a day's -0.5 stops lifted by the dungeon's 1.5";
+    EXPECT_EQ(flagsSent.Count(), 1);
+
+    MovePawn(9000.0, 0.0, kStand);
+    FramesFor(kSecond / 2);
+    ASSERT_FALSE(Session().camera.inDungeon);
+    EXPECT_EQ(capture_->workingZoom, 6000.0f);
+    EXPECT_EQ(RealField(Component(), L"LODDistanceFactor"), 2.0);
+    EXPECT_EQ(ExposureBias(Component()), 0.0);
+    EXPECT_EQ(flagsSent.Count(), 2);
+    EXPECT_EQ(Session().camera.targetHeight, 8000.0);
+}
+
+TEST_F(Dungeon, TheDungeonIsAskedAboutAtMostFourTimesASecond)
+{
+    Orv::Settings().CaptureFPS = 30;
+    StartInCave({"Low", {{kCave, 400}}, 0, 0, 200});
+    CallCounter asked(L"/Script/Umbrafel.UmbrafelRuntimeBlueprintLibrary:IsLocationInsideDungeon");
+    // Moving, the camera updates thirty times a second.
+    double x = 0.0;
+    for (Orv::Nanoseconds done = 0; done < 2 * kSecond; done += kFrameNs)
+    {
+        x += 10.0;
+        MovePawn(x, 0.0, kDeep);
+        Frame();
+    }
+    EXPECT_GE(asked.Count(), 7);
+    EXPECT_LE(asked.Count(), 8);
+}
+
+TEST_F(Dungeon, AZoomStepUndergroundSavesTheDungeonZoom)
+{
+    StartInCave({"Low", {{kCave, 400}}, 0, 0, 200});
+    const float openZoom = Orv::Settings().Zoom;
+    capture_->StepZoom(-500.0f);
+    EXPECT_EQ(Orv::Settings().DungeonZoom, 2000.0f);
+    EXPECT_EQ(Orv::Settings().IndoorZoom, 3500.0f);
+    EXPECT_EQ(Orv::Settings().Zoom, openZoom);
+}
+} // namespace
