@@ -2,7 +2,7 @@
 // does (start_mod, the engine-initialised callback, frames, uninstall_mod) and reports what
 // the engine saw.
 #include "SimRun.hpp"
-
+#include "CaptureReport.hpp"
 #include "Scenarios.hpp"
 
 #include <Sim/Engine.hpp>
@@ -136,8 +136,14 @@ void WriteOverview(const std::filesystem::path& path, std::vector<std::string>& 
     }
 }
 
-void TakePictures(const RunOptions& options, std::vector<std::string>& notes)
+// The pictures, and the capture's state for the report, at the same moment.
+void TakePictures(const RunOptions& options, std::vector<std::string>& notes, nlohmann::json& captureState, int frame)
 {
+    captureState = DescribeCapture();
+    if (captureState.is_object())
+    {
+        captureState["frame"] = frame;
+    }
     if (!options.capturePng.empty())
     {
         WriteCapture(options.capturePng, notes);
@@ -218,6 +224,7 @@ RunResult RunSession(const RunOptions& options)
 
     auto delta = static_cast<float>(1.0 / options.fps);
     nlohmann::json hooksAtLastFrame = HookCounts();
+    nlohmann::json captureState;
     for (int frame = 0; frame < options.frames; ++frame)
     {
         if (scenario.beforeFrame)
@@ -228,7 +235,7 @@ RunResult RunSession(const RunOptions& options)
         hooksAtLastFrame = HookCounts();
         if (frame == options.pictureFrame)
         {
-            TakePictures(options, result.notes);
+            TakePictures(options, result.notes, captureState, frame);
         }
         // Leaves the loader's thread room to take the engine between frames.
         std::this_thread::yield();
@@ -237,7 +244,7 @@ RunResult RunSession(const RunOptions& options)
     hooksAtLastFrame = HookCounts();
     if (options.pictureFrame < 0 || options.pictureFrame >= options.frames)
     {
-        TakePictures(options, result.notes);
+        TakePictures(options, result.notes, captureState, options.frames);
     }
     loader.Unload();
     // What the mod left behind is what survives a collection after it is gone.
@@ -260,6 +267,11 @@ RunResult RunSession(const RunOptions& options)
     report["sessions"] = observed.addToViewport;
     report["teardowns"] = observed.removeFromParent;
     report["capture_actors"] = observed.captureActorsSpawned;
+    report["capture"] = {{"actors_spawned", observed.captureActorsSpawned},
+                         {"actors_destroyed", observed.captureActorsDestroyed},
+                         {"captures", observed.captureScenes},
+                         {"automatic_captures", observed.automaticCaptures},
+                         {"state", captureState}};
     report["objects_alive"] = Sim::LiveObjectCount();
     const Sim::EngineStats& stats = Sim::Stats();
     report["engine"] = {{"objects_created", stats.ObjectsCreated},   {"objects_freed", stats.ObjectsFreed},

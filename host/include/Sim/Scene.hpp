@@ -32,6 +32,8 @@ UE4SS_API bool WriteImagePng(const RenderTargetImage& image, const std::filesyst
 UE4SS_API bool DrawOverview(UWorld* world, const Placement& camera, double width, int32 size, RenderTargetImage& out);
 // Every render target the engine holds pixels for, oldest first.
 UE4SS_API std::vector<UObject*> RenderTargets();
+// The live 2-D capture components, in no particular order.
+UE4SS_API std::vector<UObject*> CaptureComponents();
 // The render targets that live 2-D capture components draw into, oldest first.
 UE4SS_API std::vector<UObject*> CaptureTargets();
 

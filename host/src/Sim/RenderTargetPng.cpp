@@ -41,7 +41,7 @@ std::vector<UObject*> RenderTargets()
     return targets;
 }
 
-std::vector<UObject*> CaptureTargets()
+std::vector<UObject*> CaptureComponents()
 {
     UClass* captureClass = FindClass(L"/Script/Engine.SceneCaptureComponent2D");
     std::vector<UObject*> components;
@@ -53,6 +53,12 @@ std::vector<UObject*> CaptureTargets()
             components.push_back(const_cast<UObject*>(component));
         }
     }
+    return components;
+}
+
+std::vector<UObject*> CaptureTargets()
+{
+    const std::vector<UObject*> components = CaptureComponents();
     std::vector<UObject*> targets;
     for (UObject* component : components)
     {

@@ -1,0 +1,142 @@
+// Reads the capture component through the engine's own reflection, as any tool beside the mod
+// would: the values are what the renderer uses, not what the mod meant to write.
+#include "CaptureReport.hpp"
+
+#include <Sim/Output.hpp>
+#include <Sim/Scene.hpp>
+#include <Sim/Types.hpp>
+#include <Sim/Values.hpp>
+#include <Sim/World.hpp>
+#include <Unreal/CoreUObject/UObject/Class.hpp>
+#include <Unreal/CoreUObject/UObject/UnrealType.hpp>
+#include <Unreal/UObjectArray.hpp>
+
+#include <algorithm>
+#include <cmath>
+
+namespace OrvSim
+{
+namespace
+{
+using namespace RC::Unreal;
+
+void* ValueOf(FProperty* property, void* container)
+{
+    return property != nullptr ? property->ContainerPtrToValuePtr<void>(container) : nullptr;
+}
+
+// A float or double property of the container, as a JSON number; null when it is missing.
+nlohmann::json Real(const UStruct* owner, void* container, const wchar_t* name)
+{
+    FProperty* property = Sim::FindPropertyUncounted(owner, name);
+    void* value = ValueOf(property, container);
+    if (value == nullptr)
+    {
+        return nullptr;
+    }
+    if (dynamic_cast<FDoubleProperty*>(property) != nullptr)
+    {
+        return *static_cast<const double*>(value);
+    }
+    if (dynamic_cast<FFloatProperty*>(property) != nullptr)
+    {
+        return *static_cast<const float*>(value);
+    }
+    return nullptr;
+}
+
+nlohmann::json ExposureBias(UObject* component)
+{
+    auto* settings = dynamic_cast<FStructProperty*>(Sim::FindPropertyUncounted(component->GetClassPrivate(), L"PostProcessSettings"));
+    if (settings == nullptr)
+    {
+        return nullptr;
+    }
+    return Real(settings->GetStruct(), ValueOf(settings, component), L"AutoExposureBias");
+}
+
+// The names of the show flags the component turns off, in the order given.
+nlohmann::json ShowFlagsOff(UObject* component)
+{
+    nlohmann::json off = nlohmann::json::array();
+    auto* array = dynamic_cast<FArrayProperty*>(Sim::FindPropertyUncounted(component->GetClassPrivate(), L"ShowFlagSettings"));
+    auto* element = array != nullptr ? dynamic_cast<FStructProperty*>(array->GetInner()) : nullptr;
+    if (element == nullptr)
+    {
+        return off;
+    }
+    FProperty* name = Sim::FindPropertyUncounted(element->GetStruct(), L"ShowFlagName");
+    auto* enabled = dynamic_cast<FBoolProperty*>(Sim::FindPropertyUncounted(element->GetStruct(), L"Enabled"));
+    void* value = ValueOf(array, component);
+    for (int32 i = 0; name != nullptr && enabled != nullptr && i < Sim::ArrayNum(value); ++i)
+    {
+        void* entry = Sim::ArrayElement(array, value, i);
+        if (!enabled->GetPropertyValue(enabled->ContainerPtrToValuePtr<void>(entry)))
+        {
+            off.push_back(Sim::ToUtf8(Sim::ReadString(ValueOf(name, entry))));
+        }
+    }
+    return off;
+}
+
+int32 HiddenActorCount(UObject* component)
+{
+    auto* array = dynamic_cast<FArrayProperty*>(Sim::FindPropertyUncounted(component->GetClassPrivate(), L"HiddenActors"));
+    return array != nullptr ? Sim::ArrayNum(ValueOf(array, component)) : 0;
+}
+
+// The camera's height over the local player's pawn; null without one.
+nlohmann::json CameraHeight(UObject* component)
+{
+    UObject* controller = Sim::ObjectReference(Sim::LocalPlayer(), L"PlayerController");
+    UObject* pawn = controller != nullptr ? Sim::ObjectReference(controller, L"Pawn") : nullptr;
+    UObject* actor = component->GetOuter();
+    if (pawn == nullptr || !Sim::HoldsObject(pawn) || actor == nullptr)
+    {
+        return nullptr;
+    }
+    return Sim::ActorPlacement(actor).z - Sim::ActorPlacement(pawn).z;
+}
+} // namespace
+
+nlohmann::json DescribeCapture()
+{
+    const std::vector<UObject*> components = Sim::CaptureComponents();
+    if (components.empty())
+    {
+        return nullptr;
+    }
+    // Should an old capture still live beside the mod's current one, the current one draws
+    // into the newest render target.
+    UObject* component = components.front();
+    const std::vector<UObject*> targets = Sim::CaptureTargets();
+    for (UObject* candidate : components)
+    {
+        if (!targets.empty() && Sim::ObjectReference(candidate, L"TextureTarget") == targets.back())
+        {
+            component = candidate;
+        }
+    }
+    nlohmann::json described;
+    UObject* target = Sim::ObjectReference(component, L"TextureTarget");
+    Sim::RenderTargetImage image;
+    if (target != nullptr && Sim::ReadRenderTarget(target, image))
+    {
+        described["render_target"] = {image.width, image.height};
+        described["rooted"] = target->GetObjectItem()->IsRootSet();
+    }
+    else
+    {
+        described["render_target"] = nullptr;
+        described["rooted"] = false;
+    }
+    const UClass* layout = component->GetClassPrivate();
+    described["ortho_width"] = Real(layout, component, L"OrthoWidth");
+    described["lod_factor"] = Real(layout, component, L"LODDistanceFactor");
+    described["camera_height"] = CameraHeight(component);
+    described["exposure_bias"] = ExposureBias(component);
+    described["show_flags_off"] = ShowFlagsOff(component);
+    described["hidden_actors"] = HiddenActorCount(component);
+    return described;
+}
+} // namespace OrvSim
