@@ -120,7 +120,9 @@ TEST_F(Camera, StandingStillTakesFivePicturesASecondAndMovingTakesTheConfiguredR
 {
     ORV_SKIP_WITHOUT_ENGINE_CLOCK();
     StartSession({}, [](CaptureMod& mod) { mod.workingCaptureFPS = 30.0f; });
-    Frame();
+    // The session's first update counts as movement: the next comes at the configured rate.
+    EXPECT_EQ(CapturesOver(kSecond / 30), 1u);
+    EXPECT_EQ(CapturesOver(kSecond / 10), 0u);
     EXPECT_EQ(CapturesOver(kSecond), 5u);
     double x = 0.0;
     const auto walk = [&] { MovePawn(x += 5.0, 0.0, 0.0); };

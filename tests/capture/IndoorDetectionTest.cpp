@@ -20,6 +20,12 @@ constexpr const wchar_t* kTrace = L"/Script/Engine.KismetSystemLibrary:LineTrace
 class IndoorDetection : public CaptureFixture
 {
   protected:
+    void SetUp() override
+    {
+        ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+        CaptureFixture::SetUp();
+    }
+
     // The player in the middle of a wide house whose roof is roofAbove over the pawn's centre,
     // and time for the engine to score the shelter and the camera to trace the roof.
     void StartInHouse(double roofAbove)
@@ -190,6 +196,12 @@ void AddCave(UWorld* world, const Cave& cave)
 class Dungeon : public CaptureFixture
 {
   protected:
+    void SetUp() override
+    {
+        ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+        CaptureFixture::SetUp();
+    }
+
     // The player in the cave, the dungeon noticed by the camera.
     void StartInCave(const Cave& cave, double x = 0.0)
     {
@@ -220,8 +232,63 @@ INSTANTIATE_TEST_SUITE_P(
                       Cave{"UpperFloorWithinReach", {{kCave, 400}}, 900, 1300, 700},
                       Cave{"CeilingAtExactlyAThousand", {{kCave, 1000}}, 0, 0, 800},
                       Cave{"HigherCeilingToTheEast", {{kWest, 400}, {kEast, 650}}, 0, 0, 450},
-                      Cave{"OnlyCeilingsBeyondAThousand", {{kCave, 1100}}, 0, 0, 350}),
+                      Cave{"OnlyCeilingsBeyondAThousand", {{kCave, 1100}}, 0, 0, 350},
+                      // Eight traces a column reach the eighth of nine ceilings 100 apart.
+                      Cave{"NineCeilingsStacked",
+                           {{kCave, 100}, {kCave, 200}, {kCave, 300}, {kCave, 400}, {kCave, 500}, {kCave, 600}, {kCave, 700},
+                            {kCave, 800}, {kCave, 900}},
+                           0, 0, 600}),
     [](const auto& cave) { return std::string(cave.param.name); });
+
+// What the roof trace needs from the game, taken away one at a time: the fallback height holds.
+enum class Missing
+{
+    ShelterComponent,
+    ProfileName,
+    TraceFunction,
+};
+
+class DungeonWithout : public Dungeon, public ::testing::WithParamInterface<Missing>
+{
+};
+
+TEST_P(DungeonWithout, TheRoofTraceFailsAndTheFallbackHeightHolds)
+{
+    if (GetParam() == Missing::ProfileName)
+    {
+        StartEngine(5, 1, {.missingProperties = {L"/Script/Umbrafel.CharacterShelterComponent:RoofTraceCollisionProfileName"}});
+        Sim::AdvanceClock(7 * kSecond);
+    }
+    if (GetParam() == Missing::TraceFunction)
+    {
+        ASSERT_TRUE(Sim::RemoveFunction(kTrace));
+    }
+    StartSession({.z = kDeep});
+    if (GetParam() == Missing::ShelterComponent)
+    {
+        ASSERT_TRUE(Sim::SetObjectReference(pawn_, L"CharacterShelterComponent", nullptr));
+    }
+    AddCave(world_, {"Low", {{kCave, 400}}, 0, 0, 200});
+    FramesFor(kSecond / 2);
+    ASSERT_TRUE(Session().camera.inDungeon);
+    EXPECT_FALSE(Session().indoor.roofFound);
+    EXPECT_EQ(Session().camera.targetHeight, 350.0);
+}
+
+std::string MissingName(const ::testing::TestParamInfo<Missing>& missing)
+{
+    switch (missing.param)
+    {
+    case Missing::ShelterComponent: return "ShelterComponent";
+    case Missing::ProfileName: return "ProfileName";
+    case Missing::TraceFunction: return "TraceFunction";
+    }
+    return "Unknown";
+}
+
+INSTANTIATE_TEST_SUITE_P(Requirements, DungeonWithout,
+                         ::testing::Values(Missing::ShelterComponent, Missing::ProfileName, Missing::TraceFunction),
+                         MissingName);
 
 TEST_F(Dungeon, EachColumnsTracesClimbFromAboveEachHitToTheSameEnd)
 {
