@@ -85,18 +85,6 @@ int32 HiddenActorCount(UObject* component)
     return array != nullptr ? Sim::ArrayNum(ValueOf(array, component)) : 0;
 }
 
-// The camera's height over the local player's pawn; null without one.
-nlohmann::json CameraHeight(UObject* component)
-{
-    UObject* controller = Sim::ObjectReference(Sim::LocalPlayer(), L"PlayerController");
-    UObject* pawn = controller != nullptr ? Sim::ObjectReference(controller, L"Pawn") : nullptr;
-    UObject* actor = component->GetOuter();
-    if (pawn == nullptr || !Sim::HoldsObject(pawn) || actor == nullptr)
-    {
-        return nullptr;
-    }
-    return Sim::ActorPlacement(actor).z - Sim::ActorPlacement(pawn).z;
-}
 } // namespace
 
 nlohmann::json DescribeCapture()
@@ -104,7 +92,7 @@ nlohmann::json DescribeCapture()
     const std::vector<UObject*> components = Sim::CaptureComponents();
     if (components.empty())
     {
-        return nullptr;
+        return nlohmann::json::object();
     }
     // Should an old capture still live beside the mod's current one, the current one draws
     // into the newest render target.
@@ -133,9 +121,10 @@ nlohmann::json DescribeCapture()
     const UClass* layout = component->GetClassPrivate();
     described["ortho_width"] = Real(layout, component, L"OrthoWidth");
     described["lod_factor"] = Real(layout, component, L"LODDistanceFactor");
-    described["camera_height"] = CameraHeight(component);
+    const double height = Sim::Observations().lastCaptureHeight;
+    described["camera_height"] = std::isnan(height) ? nlohmann::json(nullptr) : nlohmann::json(height);
     described["exposure_bias"] = ExposureBias(component);
-    described["show_flags_off"] = ShowFlagsOff(component);
+    described["show_flags"] = ShowFlagsOff(component);
     described["hidden_actors"] = HiddenActorCount(component);
     return described;
 }

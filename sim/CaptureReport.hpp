@@ -6,6 +6,7 @@
 
 namespace OrvSim
 {
-// The newest live 2-D capture component's state, or null when there is none.
+// The newest live 2-D capture component's state, with the capture's height over the pawn at
+// the last picture; an empty object when there is no capture.
 nlohmann::json DescribeCapture();
 } // namespace OrvSim

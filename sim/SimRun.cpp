@@ -140,10 +140,7 @@ void WriteOverview(const std::filesystem::path& path, std::vector<std::string>& 
 void TakePictures(const RunOptions& options, std::vector<std::string>& notes, nlohmann::json& captureState, int frame)
 {
     captureState = DescribeCapture();
-    if (captureState.is_object())
-    {
-        captureState["frame"] = frame;
-    }
+    captureState["frame"] = frame;
     if (!options.capturePng.empty())
     {
         WriteCapture(options.capturePng, notes);
@@ -267,11 +264,11 @@ RunResult RunSession(const RunOptions& options)
     report["sessions"] = observed.addToViewport;
     report["teardowns"] = observed.removeFromParent;
     report["capture_actors"] = observed.captureActorsSpawned;
-    report["capture"] = {{"actors_spawned", observed.captureActorsSpawned},
-                         {"actors_destroyed", observed.captureActorsDestroyed},
-                         {"captures", observed.captureScenes},
-                         {"automatic_captures", observed.automaticCaptures},
-                         {"state", captureState}};
+    report["capture"] = captureState;
+    report["capture"].update({{"actors_spawned", observed.captureActorsSpawned},
+                              {"actors_destroyed", observed.captureActorsDestroyed},
+                              {"captures", observed.captureScenes},
+                              {"automatic_captures", observed.automaticCaptures}});
     report["objects_alive"] = Sim::LiveObjectCount();
     const Sim::EngineStats& stats = Sim::Stats();
     report["engine"] = {{"objects_created", stats.ObjectsCreated},   {"objects_freed", stats.ObjectsFreed},

@@ -4,6 +4,8 @@
 // from the picture; the target resized with the map; and what a failure leaves behind.
 #include "CaptureFixture.hpp"
 
+#include <Sim/Faults.hpp>
+
 #include <Unreal/UObjectArray.hpp>
 
 #include <gmock/gmock.h>
@@ -247,6 +249,38 @@ TEST_F(CaptureObjects, ARenderTargetThatCannotBeMadeLeavesNoCaptureAndIsReported
         return line.text.find(L"The minimap capture could not be created for the active session.") != std::wstring::npos;
     });
     EXPECT_EQ(reports, 1);
+}
+
+TEST_F(CaptureObjects, ARenderTargetCallThatFaultsLeavesNoCapture)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    ORV_SKIP_IF_SANITIZED();
+    Sim::MakeFunctionFault(Sim::FindFunctionByPath(L"/Script/Engine.KismetRenderingLibrary:CreateRenderTarget2D"),
+                           Sim::FaultKind::NullWrite);
+    StartSession();
+    EXPECT_EQ(RenderTarget(), nullptr);
+    EXPECT_EQ(CaptureActor(), nullptr);
+    EXPECT_EQ(Sim::Observations().captureActorsSpawned, 0u);
+}
+
+TEST_F(CaptureObjects, AWorldChangeLeavesTheCaptureToTheDyingWorldAndLetsItsTargetGo)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    StartSession();
+    CallCounter destroys(L"/Script/Engine.Actor:K2_DestroyActor");
+    UWorld* caves = Sim::CreateWorld(L"Caves");
+    Sim::Travel(gameInstance_, caves);
+    Sim::EnterLocalPlayer(caves);
+    FramesFor(3 * Orv::kSecond);
+    EXPECT_EQ(destroys.Count(), 0) << "the dying world takes its actors with it";
+    EXPECT_EQ(Sim::Observations().captureActorsSpawned, 2u);
+    EXPECT_EQ(Sim::Observations().captureActorsDestroyed, 1u);
+    ASSERT_NE(CaptureActor(), nullptr);
+    EXPECT_EQ(CaptureActor()->GetWorld(), caves);
+    Sim::CollectGarbage();
+    ASSERT_EQ(Sim::RenderTargets().size(), 1u) << "the old world's target was let go";
+    EXPECT_EQ(Sim::RenderTargets().front(), RenderTarget());
+    EXPECT_TRUE(IsRooted(RenderTarget()));
 }
 
 TEST_F(CaptureObjects, TheShowFlagsTurnOffWeatherThenShadowsAndAnEmptyListClearsEarlierOnes)

@@ -91,6 +91,12 @@ template <typename T> T ValueField(UObject* object, const wchar_t* name)
     return *static_cast<T*>(FieldAddress(object, name));
 }
 
+// A value in a call's parameters, by the function's layout.
+template <typename T> T& ValueAt(UFunction* function, void* parms, const wchar_t* name)
+{
+    return *PropertyNamed(function, name)->ContainerPtrToValuePtr<T>(parms);
+}
+
 // A member of a struct property of the object.
 inline std::pair<FProperty*, void*> StructMember(UObject* object, const wchar_t* structName, const wchar_t* member)
 {

@@ -315,6 +315,40 @@ TEST_F(Dungeon, EachColumnsTracesClimbFromAboveEachHitToTheSameEnd)
     EXPECT_EQ(ends, (std::set<double>{2000.0}));
 }
 
+TEST_F(Dungeon, EveryTraceIsTheGamesRoofTraceFromThePawnDrawingNothing)
+{
+    StartInCave({"Low", {{kCave, 400}}, 0, 0, 200});
+    CallCounter traces(kTrace);
+    UFunction* trace = traces.Function();
+    int checked = 0;
+    traces.Observe([&](void* parms) {
+        ++checked;
+        EXPECT_EQ(ValueAt<UObject*>(trace, parms, L"WorldContextObject"), pawn_);
+        EXPECT_EQ(ValueAt<FName>(trace, parms, L"ProfileName"), FName(L"RoofTrace"));
+        EXPECT_FALSE(BoolAt(PropertyNamed(trace, L"bTraceComplex"), parms));
+        EXPECT_TRUE(BoolAt(PropertyNamed(trace, L"bIgnoreSelf"), parms));
+        EXPECT_EQ(ValueAt<std::uint8_t>(trace, parms, L"DrawDebugType"), 0);
+        EXPECT_EQ(ValueAt<float>(trace, parms, L"DrawTime"), 0.0f);
+        for (const wchar_t* colour : {L"TraceColor", L"TraceHitColor"})
+        {
+            const auto* rgba = &ValueAt<float>(trace, parms, colour);
+            EXPECT_EQ((std::vector<float>{rgba[0], rgba[1], rgba[2], rgba[3]}), (std::vector<float>{0, 0, 0, 1}));
+        }
+    });
+    double ceiling = 0.0;
+    ASSERT_TRUE(capture_->TraceRoof(0.0, 0.0, kDeep, ceiling));
+    EXPECT_GT(checked, 0);
+}
+
+TEST_F(Dungeon, WithoutTheIndoorCameraADungeonStillLowersTheCamera)
+{
+    Orv::Settings().IndoorCameraEnabled = false;
+    StartInCave({"Low", {{kCave, 400}}, 0, 0, 200});
+    EXPECT_EQ(Session().camera.targetHeight, 200.0);
+    EXPECT_FALSE(Session().indoor.indoors) << "indoors is the indoor camera's business alone";
+    EXPECT_EQ(capture_->workingZoom, 2500.0f);
+}
+
 TEST_F(Dungeon, TheRoundMapTracesOnlyTheColumnsOfItsDisc)
 {
     StartInCave({"Low", {{kCave, 400}}, 0, 0, 200});

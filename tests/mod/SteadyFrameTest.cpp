@@ -1,17 +1,75 @@
-// A frame of the driver with a live session and tracked creatures allocates nothing: the
-// queues keep their capacity and every name is resolved by then.
+// A frame of the driver with a live session, its capture and tracked creatures allocates
+// nothing and looks nothing up: the queues keep their capacity and every name is resolved by
+// then, indoors and underground too.
 #include "support/CountingNew.hpp"
 #include "support/EngineFixture.hpp"
 
 #include "mod/LiveOrvantaMod.hpp"
 #include "settings/ModSettings.hpp"
 
+#include <Sim/Scene.hpp>
 #include <Sim/World.hpp>
+
+#include <functional>
+#include <memory>
 
 namespace
 {
+using RC::Unreal::UObject;
+using RC::Unreal::UWorld;
+
+constexpr Sim::int64 kFrame = 16'666'667;
+
 class SteadyFrame : public OrvTest::EngineFixture
 {
+  protected:
+    void StartSession(UWorld* world, const Sim::Placement& at = {})
+    {
+        Orv::Settings() = Orv::DefaultSettings();
+        Sim::CreateGameInstance(world);
+        pawn_ = Sim::EnterLocalPlayer(world, at).pawn;
+        mod_ = std::make_unique<Orv::LiveOrvantaMod>();
+        mod_->on_unreal_init();
+        Frames(1);
+    }
+
+    // Frames of the engine clock, the scene moved before each; returns what the mod's frames
+    // themselves allocated.
+    long Frames(int count, const std::function<void()>& beforeEach = {})
+    {
+        long allocations = 0;
+        for (int i = 0; i < count; ++i)
+        {
+            if (beforeEach)
+            {
+                beforeEach();
+            }
+            Sim::AdvanceClock(kFrame);
+            const long before = OrvTest::allocationCount.load();
+            mod_->OnTick();
+            allocations += OrvTest::allocationCount.load() - before;
+        }
+        return allocations;
+    }
+
+    // After a warm-up in which the queues reach their size and every refresh deadline passes
+    // once, frames allocate nothing and resolve nothing by name.
+    void ExpectSteadyFrames(const std::function<void()>& beforeEach = {})
+    {
+        Frames(60, beforeEach);
+        ASSERT_GT(OrvTest::allocationCount.load(), 0) << "the counting operator new is not in use";
+        const Sim::HostCounters lookups = Sim::Counters();
+        EXPECT_EQ(Frames(120, beforeEach), 0);
+        EXPECT_EQ(Sim::Counters().NameFind, lookups.NameFind);
+        EXPECT_EQ(Sim::Counters().FindObject, lookups.FindObject);
+        EXPECT_EQ(Sim::Counters().FindAllOf, lookups.FindAllOf);
+        EXPECT_EQ(Sim::Counters().FindProperty, lookups.FindProperty);
+        EXPECT_GT(Sim::Counters().ProcessEvent, lookups.ProcessEvent) << "the frames did call into the engine";
+        EXPECT_EQ(mod_->Session().discovery.pawn, pawn_);
+    }
+
+    std::unique_ptr<Orv::LiveOrvantaMod> mod_;
+    UObject* pawn_ = nullptr;
 };
 
 TEST_F(SteadyFrame, TheFrameDriverAllocatesNothingOnceTheSessionRuns)
@@ -19,41 +77,41 @@ TEST_F(SteadyFrame, TheFrameDriverAllocatesNothingOnceTheSessionRuns)
 #if !ORV_COUNTING_NEW
     GTEST_SKIP() << "the sanitizer owns operator new";
 #else
-    Orv::Settings() = Orv::DefaultSettings();
     // Creatures enter the list through their begin-play events, whatever clock the platform's
     // performance counter runs on.
     OrvTest::ImplementPlayEvents();
     auto* world = Sim::CreateWorld(L"Valley");
-    Sim::CreateGameInstance(world);
-    auto* pawn = Sim::EnterLocalPlayer(world).pawn;
-    auto mod = std::make_unique<Orv::LiveOrvantaMod>();
-    mod->on_unreal_init();
-    constexpr Sim::int64 kFrame = 16'666'667;
-    Sim::AdvanceClock(kFrame);
-    mod->OnTick();
+    StartSession(world);
     for (int i = 0; i < 16; ++i)
     {
         Sim::SpawnActor(world, L"/Script/Umbrafel.UmbrafelAICharacter");
     }
-    // Warm-up: the queues reach their size and every refresh deadline passes once.
-    for (int i = 0; i < 60; ++i)
-    {
-        Sim::AdvanceClock(kFrame);
-        mod->OnTick();
-    }
-    ASSERT_EQ(mod->Session().actors.trackedActors.size(), 16u);
-    ASSERT_GT(OrvTest::allocationCount.load(), 0) << "the counting operator new is not in use";
+    ExpectSteadyFrames();
+    EXPECT_EQ(mod_->Session().actors.trackedActors.size(), 16u);
+#endif
+}
 
-    long allocations = 0;
-    for (int i = 0; i < 120; ++i)
-    {
-        Sim::AdvanceClock(kFrame);
-        long before = OrvTest::allocationCount.load();
-        mod->OnTick();
-        allocations += OrvTest::allocationCount.load() - before;
-    }
-    EXPECT_EQ(allocations, 0);
-    EXPECT_EQ(mod->Session().discovery.pawn, pawn);
+// A walk traces the roof again every 200 units, with a parameter block too large to keep in
+// place and a member search per trace; standing under the ceiling costs neither.
+TEST_F(SteadyFrame, StandingInACaveAllocatesNothingOnceTheCeilingIsFound)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+#if !ORV_COUNTING_NEW
+    GTEST_SKIP() << "the sanitizer owns operator new";
+#else
+    auto* world = Sim::CreateWorld(L"Valley");
+    Sim::AddDungeon(world, {.region = {-8000, -8000, 8000, 8000},
+                            .floorZ = -2090,
+                            .ceilings = {{{-8000, -8000, 0, 8000}, -1600}, {{0, -8000, 8000, 8000}, -1350}},
+                            .upperArea = {-8000, -8000, 8000, -500},
+                            .upperFloorZ = -1100,
+                            .upperCeilingZ = -700});
+    StartSession(world, {.x = -3000, .z = -2000});
+    double x = -3000;
+    Frames(60, [&] { Sim::SetActorPlacement(pawn_, {.x = x += 10, .z = -2000}); });
+    ExpectSteadyFrames();
+    EXPECT_TRUE(mod_->Session().camera.inDungeon);
+    EXPECT_TRUE(mod_->Session().indoor.roofFound);
 #endif
 }
 } // namespace

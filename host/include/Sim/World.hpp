@@ -8,6 +8,7 @@
 #include <Sim/Types.hpp>
 
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -134,6 +135,9 @@ struct Observed
     uint64 captureActorsSpawned = 0;
     uint64 captureActorsDestroyed = 0; // taken out of the world, by the mod or by its world's end
     uint64 captureScenes = 0;          // CaptureScene calls
+    // At the last CaptureScene call, the capture's height over the local player's pawn; NaN
+    // when there was no pawn.
+    double lastCaptureHeight = std::numeric_limits<double>::quiet_NaN();
     // Captures the engine took by itself, for components left to capture every frame or on
     // every move.
     uint64 automaticCaptures = 0;

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace Sim
 {
@@ -344,7 +345,13 @@ void DefineCaptureClasses()
                  .super = L"/Script/Engine.SceneCaptureComponent",
                  .properties = capture2D,
                  .functions = {Native(L"CaptureScene", {}, [](Call& call) {
-                     ++State().play.observed.captureScenes;
+                     auto& observed = State().play.observed;
+                     ++observed.captureScenes;
+                     UObject* controller = ObjectReference(LocalPlayer(), L"PlayerController");
+                     UObject* pawn = controller != nullptr ? ObjectReference(controller, L"Pawn") : nullptr;
+                     observed.lastCaptureHeight = pawn != nullptr && HoldsObject(pawn)
+                                                      ? ActorPlacement(call.Self()->GetOuter()).z - ActorPlacement(pawn).z
+                                                      : std::numeric_limits<double>::quiet_NaN();
                      RenderCapture(call.Self());
                  })},
                  .defaults = &CaptureComponent2DDefaults});

@@ -250,6 +250,16 @@ void EndPlayActor(UObject* actor, uint8 reason)
     }
 }
 
+// An actor's play ends with its world's: a capture among them counts as taken out.
+void EndPlayWithWorld(UObject* actor)
+{
+    if (UClass* capture = FindClass(L"/Script/Engine.SceneCapture2D"); capture != nullptr && actor->IsA(capture))
+    {
+        ++Play().observed.captureActorsDestroyed;
+    }
+    EndPlayActor(actor, kEndPlayLevelTransition);
+}
+
 UObject* CreateComponent(UObject* owner, UClass* cls, StringViewType name)
 {
     auto* component = NewObject(cls, owner, name);
@@ -431,7 +441,7 @@ void KillWorld(UObject* world)
 {
     for (auto* actor : BegunActors(world))
     {
-        EndPlayActor(actor, kEndPlayLevelTransition);
+        EndPlayWithWorld(actor);
     }
     if (!Holds(world))
     {
@@ -599,7 +609,7 @@ void StepWorlds()
                             static_cast<std::size_t>(std::max(entry.framesLeft, 1));
         for (std::size_t i = 0; i < share && i < begun.size(); ++i)
         {
-            EndPlayActor(begun[i], kEndPlayLevelTransition);
+            EndPlayWithWorld(begun[i]);
         }
         if (entry.framesLeft <= 1)
         {
@@ -1105,7 +1115,7 @@ void Travel(UObject* gameInstance, UWorld* to)
     {
         for (auto* actor : BegunActors(from))
         {
-            EndPlayActor(actor, kEndPlayLevelTransition);
+            EndPlayWithWorld(actor);
         }
         Play().tornDown.insert(from);
     }
