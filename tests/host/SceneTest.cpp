@@ -57,7 +57,7 @@ class Parms
     uint8* At(const wchar_t* name) { return bytes_.data() + Param(name)->GetOffset_Internal(); }
     template <typename T> void Set(const wchar_t* name, T value) { std::memcpy(At(name), &value, sizeof(T)); }
     bool Bool(const wchar_t* name) { return static_cast<FBoolProperty*>(Param(name))->GetPropertyValue(At(name)); }
-    void SetVector(const wchar_t* name, double x, double y, double z) { WriteVector(At(name), x, y, z); }
+    void SetVector(const wchar_t* name, double x, double y, double z) { OrvTest::WriteEngineVector(At(name), x, y, z); }
 
     // A member of a struct parameter.
     uint8* Member(const wchar_t* name, const wchar_t* member)
@@ -67,33 +67,6 @@ class Parms
     }
 
     void CallOn(UObject* target) { target->ProcessEvent(function_, bytes_.data()); }
-
-    static void WriteVector(void* at, double x, double y, double z)
-    {
-        if (Version::IsBelow(5, 0))
-        {
-            const float v[3] = {static_cast<float>(x), static_cast<float>(y), static_cast<float>(z)};
-            std::memcpy(at, v, sizeof(v));
-        }
-        else
-        {
-            const double v[3] = {x, y, z};
-            std::memcpy(at, v, sizeof(v));
-        }
-    }
-
-    static std::array<double, 3> ReadVector(const void* at)
-    {
-        if (Version::IsBelow(5, 0))
-        {
-            float v[3];
-            std::memcpy(v, at, sizeof(v));
-            return {v[0], v[1], v[2]};
-        }
-        double v[3];
-        std::memcpy(v, at, sizeof(v));
-        return {v[0], v[1], v[2]};
-    }
 
   private:
     FProperty* Param(const wchar_t* name)
@@ -284,7 +257,7 @@ TEST_P(Scene, TracesMeetRoofsCeilingsAndTheUpperFloorFromBelowAndMissTheOpenSky)
         ASSERT_EQ(trace.Bool(L"ReturnValue"), c.hit);
         if (c.hit)
         {
-            auto impact = Parms::ReadVector(trace.Member(L"OutHit", L"ImpactPoint"));
+            auto impact = OrvTest::ReadEngineVector(trace.Member(L"OutHit", L"ImpactPoint"));
             for (int axis = 0; axis < 3; ++axis)
             {
                 EXPECT_NEAR(impact[static_cast<std::size_t>(axis)], c.impact[static_cast<std::size_t>(axis)], 1e-3) << "axis " << axis;

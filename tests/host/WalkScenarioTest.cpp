@@ -34,20 +34,6 @@ struct Moment
     double speed = 0;
 };
 
-// Three reals in the running engine's width.
-std::array<double, 3> Triple(const void* at)
-{
-    if (RC::Unreal::Version::IsBelow(5, 0))
-    {
-        float v[3];
-        std::memcpy(v, at, sizeof(v));
-        return {v[0], v[1], v[2]};
-    }
-    double v[3];
-    std::memcpy(v, at, sizeof(v));
-    return {v[0], v[1], v[2]};
-}
-
 class WalkScenario : public OrvTest::EngineFixture, public ::testing::WithParamInterface<std::tuple<int, int>>
 {
   protected:
@@ -87,12 +73,12 @@ class WalkScenario : public OrvTest::EngineFixture, public ::testing::WithParamI
         m.inDungeon = Sim::InsideDungeon(world, m.at.x, m.at.y, m.at.z);
         m.night = Sim::IsNight(world);
         m.ground = Sim::FloorBelow(world, m.at.x, m.at.y, m.at.z - 90);
-        auto rotation = Triple(Sim::FindPropertyUncounted(controller->GetClassPrivate(), L"ControlRotation")->ContainerPtrToValuePtr<void>(controller));
+        auto rotation = OrvTest::ReadEngineVector(Sim::FindPropertyUncounted(controller->GetClassPrivate(), L"ControlRotation")->ContainerPtrToValuePtr<void>(controller));
         m.controlYaw = rotation[1];
         auto* velocity = Sim::FindFunctionByPath(L"/Script/Engine.Actor:GetVelocity");
         std::vector<RC::Unreal::uint8> parms(velocity->GetParmsSize() + 8u, 0);
         pawn->ProcessEvent(velocity, parms.data());
-        auto v = Triple(parms.data());
+        auto v = OrvTest::ReadEngineVector(parms.data());
         m.speed = std::hypot(v[0], v[1]);
         return m;
     }

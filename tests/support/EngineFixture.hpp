@@ -1,14 +1,17 @@
 // A fresh stand-in engine per test, optionally with the default game's classes, and a
-// device that captures the log lines the code under test writes.
+// device that captures the log lines the code under test writes; engine vectors of either width.
 #pragma once
 
 #include <Sim/Engine.hpp>
 #include <Sim/Game.hpp>
 #include <Sim/Output.hpp>
 #include <Sim/Types.hpp>
+#include <Unreal/UnrealVersion.hpp>
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,6 +38,33 @@ namespace OrvTest
 // As a game whose blueprints implement the actors' and components' begin- and end-play events
 // on the classes themselves: then those events run, and so do their hooks. Without it the
 // engine calls nothing for them, as a shipped game does for events nothing implements.
+// Three reals of a vector or rotator value in the running engine's width: floats before 5.0,
+// doubles from 5.0 on.
+inline std::array<double, 3> ReadEngineVector(const void* at)
+{
+    if (RC::Unreal::Version::IsBelow(5, 0))
+    {
+        float v[3];
+        std::memcpy(v, at, sizeof(v));
+        return {v[0], v[1], v[2]};
+    }
+    double v[3];
+    std::memcpy(v, at, sizeof(v));
+    return {v[0], v[1], v[2]};
+}
+
+inline void WriteEngineVector(void* at, double x, double y, double z)
+{
+    if (RC::Unreal::Version::IsBelow(5, 0))
+    {
+        const float v[3] = {static_cast<float>(x), static_cast<float>(y), static_cast<float>(z)};
+        std::memcpy(at, v, sizeof(v));
+        return;
+    }
+    const double v[3] = {x, y, z};
+    std::memcpy(at, v, sizeof(v));
+}
+
 inline void ImplementPlayEvents()
 {
     for (const wchar_t* path : {L"/Script/Engine.Actor:ReceiveBeginPlay", L"/Script/Engine.Actor:ReceiveEndPlay",

@@ -4,6 +4,7 @@
 // scene into the target, and the game's queries a capture camera needs: traces, the dungeon
 // test and the time of day.
 #include "Sim/EngineState.hpp"
+#include "Sim/ObjectFields.hpp"
 #include "Sim/WorldScene.hpp"
 
 #include <Sim/Scene.hpp>
@@ -34,17 +35,6 @@ FunctionDef Library(std::wstring name, std::vector<ParamDef> params, NativeFunct
 FunctionDef Native(std::wstring name, std::vector<ParamDef> params, NativeFunction body)
 {
     return {std::move(name), std::move(params), std::move(body)};
-}
-
-template <typename P> P* PropertyOf(const UStruct* owner, StringViewType name)
-{
-    return owner != nullptr ? dynamic_cast<P*>(FindPropertyUncounted(owner, name)) : nullptr;
-}
-
-template <typename T> T* FieldOf(UObject* object, StringViewType name)
-{
-    FProperty* property = object != nullptr ? FindPropertyUncounted(object->GetClassPrivate(), name) : nullptr;
-    return property != nullptr ? property->ContainerPtrToValuePtr<T>(object) : nullptr;
 }
 
 void SetBit(UObject* object, StringViewType name, bool value)

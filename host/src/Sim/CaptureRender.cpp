@@ -5,6 +5,7 @@
 // drawn with a depth buffer kept between captures: the ground row by row, every roof, floor and
 // wall as a filled quad.
 #include "Sim/EngineState.hpp"
+#include "Sim/ObjectFields.hpp"
 #include "Sim/WorldScene.hpp"
 
 #include <Sim/Values.hpp>
@@ -33,25 +34,6 @@ constexpr double kCaveLight = 0.3;
 constexpr double kShadowShade = 0.7;
 // Pawns' dots: about a character's width across, never less than a few pixels.
 constexpr double kDotRadius = 45;
-
-template <typename P> P* PropertyOf(const UStruct* owner, StringViewType name)
-{
-    return owner != nullptr ? dynamic_cast<P*>(FindPropertyUncounted(owner, name)) : nullptr;
-}
-
-template <typename T> T* FieldOf(UObject* object, StringViewType name)
-{
-    FProperty* property = object != nullptr ? FindPropertyUncounted(object->GetClassPrivate(), name) : nullptr;
-    return property != nullptr ? property->ContainerPtrToValuePtr<T>(object) : nullptr;
-}
-
-bool Holds(const void* object) { return EngineAccess::SlotOf(object) != nullptr; }
-
-bool Flag(const UObject* object, StringViewType name)
-{
-    auto* property = object != nullptr ? PropertyOf<FBoolProperty>(object->GetClassPrivate(), name) : nullptr;
-    return property != nullptr && property->GetPropertyValue(property->ContainerPtrToValuePtr(object));
-}
 
 float Lower(float a, float b) { return a < b ? a : b; }
 

@@ -5,6 +5,7 @@
 #include "Sim/WorldScene.hpp"
 
 #include "Sim/EngineState.hpp"
+#include "Sim/ObjectFields.hpp"
 
 #include <Sim/Scene.hpp>
 #include <Sim/Values.hpp>
@@ -37,35 +38,6 @@ enum SurfaceMask : unsigned
     kBlocks = 4,
     kEverything = kGround | kSlabs | kBlocks,
 };
-
-template <typename P> P* PropertyOf(const UStruct* owner, StringViewType name)
-{
-    return owner != nullptr ? dynamic_cast<P*>(FindPropertyUncounted(owner, name)) : nullptr;
-}
-
-template <typename T> T* FieldOf(UObject* object, StringViewType name)
-{
-    FProperty* property = object != nullptr ? FindPropertyUncounted(object->GetClassPrivate(), name) : nullptr;
-    return property != nullptr ? property->ContainerPtrToValuePtr<T>(object) : nullptr;
-}
-
-bool Holds(const void* object) { return EngineAccess::SlotOf(object) != nullptr; }
-
-bool IsLiveObject(const UObject* object) { return Holds(object) && object->GetObjectItem()->IsValid(false); }
-
-bool Flag(const UObject* object, StringViewType name)
-{
-    auto* property = object != nullptr ? PropertyOf<FBoolProperty>(object->GetClassPrivate(), name) : nullptr;
-    return property != nullptr && property->GetPropertyValue(property->ContainerPtrToValuePtr(object));
-}
-
-void SetFlag(UObject* object, StringViewType name, bool value)
-{
-    if (auto* property = object != nullptr ? PropertyOf<FBoolProperty>(object->GetClassPrivate(), name) : nullptr)
-    {
-        property->SetPropertyValue(property->ContainerPtrToValuePtr(object), value);
-    }
-}
 
 UObject* TimeSubsystemOf(const UObject* world)
 {

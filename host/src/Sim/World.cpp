@@ -3,6 +3,7 @@
 // through the game's script functions (so a mod's hooks fire), travel with the old world
 // dying over frames, respawn, the viewport, and the counts of what a mod did there.
 #include "Sim/EngineState.hpp"
+#include "Sim/ObjectFields.hpp"
 #include "Sim/WorldScene.hpp"
 
 #include <Sim/Values.hpp>
@@ -22,12 +23,6 @@ constexpr uint8 kEndPlayLevelTransition = 1;
 
 PlayState& Play() { return State().play; }
 
-// Still in its slot: not freed, though perhaps pending kill. Asked of the engine's records, so
-// a pointer to freed memory is never read.
-bool Holds(const UObject* object) { return EngineAccess::SlotOf(object) != nullptr; }
-
-bool IsLiveObject(const UObject* object) { return Holds(object) && object->GetObjectItem()->IsValid(false); }
-
 UObject* AsObject(UWorld* world) { return reinterpret_cast<UObject*>(world); }
 UWorld* AsWorld(UObject* object) { return reinterpret_cast<UWorld*>(object); }
 
@@ -42,25 +37,6 @@ bool IsTearingDown(const UObject* world)
     const auto& play = State().play;
     return play.tornDown.contains(world) ||
            std::any_of(play.dying.begin(), play.dying.end(), [world](const DyingWorld& d) { return d.world == world; });
-}
-
-template <typename P> P* PropertyOf(const UStruct* owner, StringViewType name)
-{
-    return owner != nullptr ? dynamic_cast<P*>(FindPropertyUncounted(owner, name)) : nullptr;
-}
-
-bool Flag(const UObject* object, StringViewType name)
-{
-    auto* property = object != nullptr ? PropertyOf<FBoolProperty>(object->GetClassPrivate(), name) : nullptr;
-    return property != nullptr && property->GetPropertyValue(property->ContainerPtrToValuePtr(object));
-}
-
-void SetFlag(UObject* object, StringViewType name, bool value)
-{
-    if (auto* property = object != nullptr ? PropertyOf<FBoolProperty>(object->GetClassPrivate(), name) : nullptr)
-    {
-        property->SetPropertyValue(property->ContainerPtrToValuePtr(object), value);
-    }
 }
 
 // The game may lack any function (a test removes it): then the engine has nothing to call.

@@ -1,0 +1,43 @@
+// The engine's own quick reads of objects it holds: whether an address still holds an object,
+// and properties and bool flags found by name without counting as a mod's lookups.
+#pragma once
+
+#include "Sim/EngineState.hpp"
+
+#include <Sim/Types.hpp>
+#include <Unreal/CoreUObject/UObject/Class.hpp>
+#include <Unreal/CoreUObject/UObject/UnrealType.hpp>
+
+namespace Sim::Detail
+{
+// Still in its slot: not freed, though perhaps pending kill. Asked of the engine's records, so
+// a pointer to freed memory is never read.
+inline bool Holds(const void* object) { return EngineAccess::SlotOf(object) != nullptr; }
+
+inline bool IsLiveObject(const UObject* object) { return Holds(object) && object->GetObjectItem()->IsValid(false); }
+
+template <typename P> P* PropertyOf(const UStruct* owner, StringViewType name)
+{
+    return owner != nullptr ? dynamic_cast<P*>(FindPropertyUncounted(owner, name)) : nullptr;
+}
+
+template <typename T> T* FieldOf(UObject* object, StringViewType name)
+{
+    FProperty* property = object != nullptr ? FindPropertyUncounted(object->GetClassPrivate(), name) : nullptr;
+    return property != nullptr ? property->ContainerPtrToValuePtr<T>(object) : nullptr;
+}
+
+inline bool Flag(const UObject* object, StringViewType name)
+{
+    auto* property = object != nullptr ? PropertyOf<FBoolProperty>(object->GetClassPrivate(), name) : nullptr;
+    return property != nullptr && property->GetPropertyValue(property->ContainerPtrToValuePtr(object));
+}
+
+inline void SetFlag(UObject* object, StringViewType name, bool value)
+{
+    if (auto* property = object != nullptr ? PropertyOf<FBoolProperty>(object->GetClassPrivate(), name) : nullptr)
+    {
+        property->SetPropertyValue(property->ContainerPtrToValuePtr(object), value);
+    }
+}
+} // namespace Sim::Detail
