@@ -409,6 +409,19 @@ TEST_F(Dungeon, GoingDownSwitchesZoomDetailAndExposureAndComingUpRestoresThem)
     EXPECT_EQ(Session().camera.targetHeight, 8000.0);
 }
 
+TEST_F(Dungeon, ComingUpIntoAHouseTakesTheIndoorZoom)
+{
+    StartInCave({"Low", {{kCave, 400}}, 0, 0, 200});
+    Sim::AddBuilding(world_, {.footprint = {9000, -1500, 12000, 1500}, .roofZ = kStand + 300.0});
+    MovePawn(10500.0, 0.0, kStand);
+    FramesFor(kSecond / 2);
+    ASSERT_FALSE(Session().camera.inDungeon);
+    EXPECT_TRUE(Session().indoor.indoors);
+    EXPECT_EQ(capture_->workingZoom, 3500.0f);
+    EXPECT_EQ(RealField(Component(), L"LODDistanceFactor"), 2.0);
+    EXPECT_EQ(Session().camera.targetHeight, 260.0);
+}
+
 TEST_F(Dungeon, TheDungeonIsAskedAboutAtMostFourTimesASecond)
 {
     Orv::Settings().CaptureFPS = 30;
