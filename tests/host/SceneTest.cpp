@@ -516,6 +516,25 @@ TEST_P(Scene, ActorsShowAsDotsUnlessHiddenOrUnderARoof)
     EXPECT_EQ(Centre(overField), playerDot);
 }
 
+// As a render thread would, the engine draws after the frame's game work: with the view the
+// capture had when asked, and the scene as it stands by then.
+TEST_P(Scene, APictureHasTheViewOfItsCallAndTheSceneOfTheFramesEnd)
+{
+    UObject* player = Sim::SpawnActor(world_, L"/Script/Umbrafel.UmbrafelPlayerCharacter", {0, 0, 90});
+    UObject* overField = MakeCapture({0, 0, 2000}, 400);
+    ClearAir(overField);
+    Capture(overField);
+    Sim::SetActorPlacement(overField->GetOuter(), {.x = 1300, .z = 2000, .pitch = -90});
+    Sim::SetActorPlacement(player, {.x = 150, .z = 90});
+    EXPECT_EQ(Centre(overField), (Rgb{86, 140, 62})) << "the field, not the house; the player has walked on";
+
+    Sim::SetActorPlacement(overField->GetOuter(), {.z = 2000, .pitch = -90});
+    Capture(overField);
+    Sim::TickEngine(0.0f);
+    Sim::SetActorPlacement(player, {.z = 90});
+    EXPECT_EQ(Centre(overField), (Rgb{86, 140, 62})) << "drawn at the frame's end, before the player came back";
+}
+
 TEST_P(Scene, TheViewsHeadingIsAtTheTopOfThePicture)
 {
     // From west of the house, the house lies at +X: ahead when facing yaw 0.

@@ -342,7 +342,7 @@ void DefineCaptureClasses()
                      observed.lastCaptureHeight = pawn != nullptr && HoldsObject(pawn)
                                                       ? ActorPlacement(call.Self()->GetOuter()).z - ActorPlacement(pawn).z
                                                       : std::numeric_limits<double>::quiet_NaN();
-                     RenderCapture(call.Self());
+                     QueueCapture(call.Self());
                  })},
                  .defaults = &CaptureComponent2DDefaults});
     DefineClass({.path = L"/Script/Engine.SceneCapture", .super = L"/Script/Engine.Actor"});
@@ -429,6 +429,8 @@ void SetControlRotation(UObject* controller, double pitch, double yaw, double ro
 
 bool ReadRenderTarget(const UObject* renderTarget, RenderTargetImage& out)
 {
+    // Reading pixels back waits for the renderer, as the engine's read-back does.
+    FlushCaptures();
     auto found = State().play.renderTargets.find(renderTarget);
     if (found == State().play.renderTargets.end())
     {

@@ -343,13 +343,6 @@ void DrawPawns(const View& view, UObject* component, const UObject* world, Canva
 }
 
 // The show flags as the component's settings leave them: a later entry for a flag wins.
-struct ShowFlags
-{
-    bool fog = true;
-    bool atmosphere = true;
-    bool shadows = true;
-};
-
 ShowFlags ReadShowFlags(UObject* component)
 {
     ShowFlags flags;
@@ -480,16 +473,6 @@ Placement ComponentPlacement(UObject* component, UObject* owner)
     return at;
 }
 // One picture: from where, how wide, through which show flags, at what exposure.
-struct Shot
-{
-    Placement at;
-    double across = 512;
-    ShowFlags flags;
-    double exposure = 1;
-    uint8 format = 2;
-    UObject* component = nullptr; // whose hidden actors stay out of the picture
-    bool daylight = false;        // lit as by day wherever it looks, night and caves too
-};
 
 void Draw(const UObject* world, const Shot& shot, RenderTargetPixels& pixels)
 {
@@ -536,13 +519,14 @@ void Draw(const UObject* world, const Shot& shot, RenderTargetPixels& pixels)
     }
     Finish(view, canvas, shot.flags, light, shot.format, pixels);
 }
-} // namespace
 
-void RenderCapture(UObject* component)
+// The view the capture is set up with now, as the game thread hands it to the renderer; false
+// when it has nothing to draw into.
+bool PrepareShot(UObject* component, PendingCapture& out)
 {
     if (!Holds(component))
     {
-        return;
+        return false;
     }
     UObject* target = ObjectReference(component, L"TextureTarget");
     auto found = State().play.renderTargets.find(target);
@@ -551,9 +535,10 @@ void RenderCapture(UObject* component)
     if (found == State().play.renderTargets.end() || !Holds(owner) || world == nullptr || found->second.width <= 0 ||
         found->second.height <= 0)
     {
-        return;
+        return false;
     }
-    Shot shot;
+    Shot& shot = out.shot;
+    shot = {};
     shot.at = ComponentPlacement(component, owner);
     shot.component = component;
     shot.flags = ReadShowFlags(component);
@@ -574,7 +559,57 @@ void RenderCapture(UObject* component)
         const double distance = std::max(shot.at.z - GroundAt(SceneOf(world).terrain, shot.at.x, shot.at.y), 1.0);
         shot.across = 2 * distance * std::tan(angle * std::numbers::pi / 360);
     }
-    Draw(world, shot, found->second);
+    out.target = target;
+    out.world = world;
+    return true;
+}
+
+void DrawPending(const PendingCapture& pending)
+{
+    auto found = State().play.renderTargets.find(pending.target);
+    if (found == State().play.renderTargets.end() || !Holds(pending.target) || !Holds(pending.world))
+    {
+        return;
+    }
+    Draw(pending.world, pending.shot, found->second);
+}
+} // namespace
+
+void RenderCapture(UObject* component)
+{
+    PendingCapture pending;
+    if (PrepareShot(component, pending))
+    {
+        DrawPending(pending);
+    }
+}
+
+void QueueCapture(UObject* component)
+{
+    PendingCapture pending;
+    if (!PrepareShot(component, pending))
+    {
+        return;
+    }
+    // A later picture into the same target in the same frame is the one that shows.
+    auto& queue = State().play.pendingCaptures;
+    auto same = std::find_if(queue.begin(), queue.end(), [&](const PendingCapture& p) { return p.target == pending.target; });
+    if (same != queue.end())
+    {
+        *same = pending;
+        return;
+    }
+    queue.push_back(pending);
+}
+
+void FlushCaptures()
+{
+    auto& queue = State().play.pendingCaptures;
+    for (const PendingCapture& pending : queue)
+    {
+        DrawPending(pending);
+    }
+    queue.clear();
 }
 } // namespace Sim::Detail
 

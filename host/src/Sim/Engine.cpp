@@ -610,6 +610,8 @@ void TickEngine(float deltaSeconds)
         Hook::TCallbackIterationData<void> data;
         callback(data, reinterpret_cast<UEngine*>(s.engineObject), deltaSeconds, false);
     }
+    // The frame's game work is done: the pictures asked for are drawn.
+    FlushCaptures();
 }
 
 uint64 FrameNumber() { return State().frame; }

@@ -80,6 +80,7 @@ struct PlayState
     std::unordered_map<const UObject*, UObject*> timeSubsystems; // world → its in-game time
     std::unordered_map<const UObject*, RenderTargetPixels> renderTargets;
     uint64 renderTargetsMade = 0;
+    std::vector<PendingCapture> pendingCaptures;
     std::unordered_map<const UObject*, SceneRecord> scenes; // world → what is in it
     // Capture component → where it was when the engine last looked, for capture on movement.
     std::unordered_map<const UObject*, Placement> captureMoves;

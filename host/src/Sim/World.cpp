@@ -523,6 +523,10 @@ void PlayState::Forget(const UObject* object)
     renderTargets.erase(object);
     scenes.erase(object);
     captureMoves.erase(object);
+    // A picture still to be drawn goes with its target or its world, not to whatever takes
+    // their memory next.
+    std::erase_if(pendingCaptures,
+                  [object](const PendingCapture& p) { return p.target == object || p.world == object; });
     for (auto& [actor, record] : actors)
     {
         if (record.attachParent == object)

@@ -77,8 +77,41 @@ TraceHit TraceSegment(const UObject* world, const double (&start)[3], const doub
 bool InsideDungeon(const UObject* world, double x, double y, double z);
 // How sheltered a point is, 0 in the open to 1 under a full roof.
 float ShelterScore(const UObject* world, double x, double y, double z);
-// Draws the component's orthographic view from straight above into its render target.
+struct ShowFlags
+{
+    bool fog = true;
+    bool atmosphere = true;
+    bool shadows = true;
+};
+
+// What one picture is taken with: where from, how wide, what shows and how bright.
+struct Shot
+{
+    Placement at;
+    double across = 512;
+    ShowFlags flags;
+    double exposure = 1;
+    uint8 format = 2;
+    UObject* component = nullptr; // whose hidden actors stay out of the picture
+    bool daylight = false;        // lit as by day wherever it looks, night and caves too
+};
+
+// A picture asked for during a frame, drawn when the frame's game work is done, as a render
+// thread would: the view as set up at the call, the scene as it stands at the end.
+struct PendingCapture
+{
+    Shot shot;
+    UObject* target = nullptr;
+    const UObject* world = nullptr;
+};
+
+// Draws the component's view from straight above into its render target at once.
 void RenderCapture(UObject* captureComponent);
+// Takes the component's view now and draws it at the next flush.
+void QueueCapture(UObject* captureComponent);
+// Draws every picture asked for since the last flush: at the end of each engine frame, and
+// before anyone reads a render target's pixels.
+void FlushCaptures();
 // What a component of the class has when the engine constructs it, beyond zeroed memory.
 void ApplyConstructionDefaults(UObject* component);
 // One frame of the scenes, after the clock moved: the time of day, shelter scores, and the
