@@ -2,6 +2,7 @@
 // what the engine saw, and the engine left behind shows what the scenario did to the game.
 #ifdef ORVANTA_WITH_SIM
 #include "SimRun.hpp"
+#include "support/EngineFixture.hpp"
 
 #include <Sim/Engine.hpp>
 #include <Sim/World.hpp>
@@ -131,6 +132,7 @@ TEST_F(SimScenarioRuns, WalkHasCreaturesComingAndGoingAroundALocalAndARemotePlay
 // float engine).
 TEST_F(SimScenarioRuns, TheWalksCaptureFollowsThePlayerInTheOpenIndoorsUndergroundAndAtNight)
 {
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
     auto at = [](int frame) { return [frame](OrvSim::RunOptions& options) { options.pictureFrame = frame; }; };
     const nlohmann::json open = Play("walk", 600, 5, 1, at(60))["capture"];
     const nlohmann::json house = Play("walk", 600, 5, 1, at(200))["capture"];
