@@ -323,6 +323,18 @@ TEST_F(CaptureObjects, TheShowFlagsTurnOffWeatherThenShadowsAndAnEmptyListClears
     EXPECT_TRUE(ShowFlags(Component()).empty());
 }
 
+TEST_F(CaptureObjects, AShowFlagSettingWithoutItsSwitchSendsNoList)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    Sim::ResetEngine({.VersionMajor = 5, .VersionMinor = 1, .MissingProperties = {L"/Script/Engine.EngineShowFlagsSetting:Enabled"}});
+    Sim::DefineDefaultGame();
+    Sim::AdvanceClock(7 * Orv::kSecond);
+    CallCounter sent(L"/Script/Engine.SceneCaptureComponent:SetShowFlagSettings");
+    StartSession();
+    EXPECT_NE(Component(), nullptr) << "the flags are an extra";
+    EXPECT_EQ(sent.Count(), 0);
+}
+
 TEST_F(CaptureObjects, HidingCoversThePlayerAndEverythingAttachedAndIsRebuiltEachTime)
 {
     ORV_SKIP_WITHOUT_ENGINE_CLOCK();

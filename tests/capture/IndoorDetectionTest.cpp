@@ -4,6 +4,8 @@
 // coming up switches the zoom, the level of detail and the exposure.
 #include "CaptureFixture.hpp"
 
+#include <Sim/Faults.hpp>
+
 #include <cmath>
 #include <set>
 #include <utility>
@@ -68,6 +70,18 @@ INSTANTIATE_TEST_SUITE_P(Heights, UnderARoof,
                                            Roof{120.0, 100.0},   // never closer than 100 to the pawn
                                            Roof{2500.0, 350.0}), // beyond the trace's reach
                          [](const auto& roof) { return "Roof" + std::to_string(static_cast<int>(roof.param.above)); });
+
+TEST_F(IndoorDetection, ARoofTraceThatFaultsFindsNoRoof)
+{
+    ORV_SKIP_IF_SANITIZED();
+    StartInHouse(300.0);
+    Sim::MakeFunctionFault(Sim::FindFunctionByPath(kTrace), Sim::FaultKind::NullWrite);
+    MovePawn(300.0, 0.0, kStand);
+    Detect();
+    EXPECT_TRUE(Session().indoor.indoors);
+    EXPECT_FALSE(Session().indoor.roofFound);
+    EXPECT_EQ(TargetHeight(), 350.0);
+}
 
 TEST_F(IndoorDetection, AShelterScoreAtTheThresholdCountsAsIndoors)
 {

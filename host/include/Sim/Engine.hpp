@@ -8,6 +8,7 @@
 #include <Unreal/Hooks/Hooks.hpp>
 
 #include <cstddef>
+#include <string>
 #include <vector>
 
 namespace Sim
@@ -79,6 +80,9 @@ struct EngineOptions
     // No hooked script function runs its hooks, as in a game whose blueprints implement none
     // of the hooked events.
     bool SilentEvents = false;
+    // Members the engine's own classes and structs lack in this build
+    // ("/Script/Engine.Struct:Member"); a game's are in its GameOptions.
+    std::vector<std::wstring> MissingProperties;
 };
 
 UE4SS_API HostCounters& Counters();

@@ -13,7 +13,7 @@ struct GameOptions
 {
     // Function paths this game build lacks ("/Script/Module.Class:Function").
     std::vector<std::wstring> missingFunctions;
-    // Properties this game build's classes do not declare ("/Script/Module.Class:Property").
+    // Properties this game build's classes and structs do not declare ("/Script/Module.Class:Property").
     std::vector<std::wstring> missingProperties;
 };
 

@@ -568,6 +568,10 @@ void ResetEngine(const EngineOptions& options)
     RC::Unreal::Version::Minor = options.VersionMinor;
     EngineAccess::Bootstrap();
     s.running = true;
+    for (const auto& path : options.MissingProperties)
+    {
+        s.missingProperties.insert(FoldCase(path));
+    }
     void DefineCoreTypes();
     DefineCoreTypes();
     s.counters = {};

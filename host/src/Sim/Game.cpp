@@ -273,7 +273,7 @@ void DefineGameClasses()
 
 void DefineDefaultGame(const GameOptions& options)
 {
-    State().missingProperties.clear();
+    // The engine's own missing members, set at its reset, stay.
     for (const auto& path : options.missingProperties)
     {
         State().missingProperties.insert(FoldCase(path));

@@ -438,7 +438,15 @@ UScriptStruct* DefineStruct(const StructDef& def)
         EngineAccess::Construct(s.scriptStructClass, package, FName(ShortName(def.path)), RF_Public | RF_MarkAsNative));
     scriptStruct->GetObjectItem()->SetRootSet();
     EngineAccess::StartStruct(scriptStruct, super);
-    EngineAccess::LayOut(scriptStruct, def.properties, true, 0);
+    std::vector<PropertyDef> declared;
+    for (const auto& property : def.properties)
+    {
+        if (!s.missingProperties.contains(FoldCase(def.path + L":" + property.name)))
+        {
+            declared.push_back(property);
+        }
+    }
+    EngineAccess::LayOut(scriptStruct, declared, true, 0);
     return scriptStruct;
 }
 
