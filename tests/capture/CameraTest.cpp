@@ -221,11 +221,16 @@ TEST_F(Camera, ZoomStepsStayWithinTheLimitsAndSaveTheOpenWorldZoom)
     EXPECT_EQ(Orv::Settings().IndoorZoom, Orv::DefaultSettings().IndoorZoom) << "in the open the open zoom is saved";
 }
 
-TEST_F(Camera, AZoomStepWithoutACaptureIsStillSaved)
+TEST_F(Camera, AZoomStepWithoutACaptureIsStillSavedAndKeepsThePlaceOfAMapNotYetLaidOut)
 {
     StartCaptureMod();
+    Orv::Settings().PositionX = 0.25;
+    Orv::Settings().PositionY = 0.75;
     capture_->StepZoom(-500.0f);
     EXPECT_EQ(capture_->workingZoom, 7500.0f);
     EXPECT_EQ(Orv::Settings().Zoom, 7500.0f);
+    // No viewport measured yet: there is no place to compute, and the saved one stays.
+    EXPECT_EQ(Orv::Settings().PositionX, 0.25);
+    EXPECT_EQ(Orv::Settings().PositionY, 0.75);
 }
 } // namespace
