@@ -15,6 +15,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace
@@ -53,11 +54,14 @@ void BM_FrameWithLiveSession(benchmark::State& state)
     }
     // The mod's frame alone: the engine's own step and the drawing of the pictures it asked
     // for are the game's cost, not the mod's.
+    const auto callsBefore = Sim::Counters().ProcessEvent;
     for (auto _ : state)
     {
         Sim::AdvanceClock(16'666'667);
         mod->OnTick();
     }
+    state.counters["engine_calls_per_frame"] = static_cast<double>(Sim::Counters().ProcessEvent - callsBefore) /
+                                               static_cast<double>(std::max<benchmark::IterationCount>(state.iterations(), 1));
     state.counters["tracked"] = static_cast<double>(mod->Session().actors.trackedActors.size());
     state.counters["lookups"] = static_cast<double>(Sim::Counters().FindObject + Sim::Counters().FindAllOf);
     mod.reset();
