@@ -13,10 +13,14 @@
 #include <cmath>
 #include <cstdint>
 #include <cwchar>
+#include <locale.h>
+#include <stdlib.h>
+#include <wchar.h>
 #include <exception>
 #include <filesystem>
 #include <fstream>
 #include <istream>
+#include <clocale>
 #include <locale>
 #include <optional>
 #include <sstream>
@@ -186,8 +190,31 @@ namespace Orv
             return true;
         }
 
+        // The file's numbers have a full stop whatever locale the game set: the conversion
+        // runs in the C locale, so a comma-decimal process locale cannot reject "0.15" and
+        // have the file rewritten with defaults.
+#if defined(__MINGW32__)
+        // The Windows test build's msvcrt has no conversion that takes a locale; it converts
+        // in the process locale, which the tests leave as C.
         float ToNumber(const wchar_t* text, wchar_t** end, float) { return std::wcstof(text, end); }
         double ToNumber(const wchar_t* text, wchar_t** end, double) { return std::wcstod(text, end); }
+#elif defined(_WIN32)
+        _locale_t ClassicNumbers()
+        {
+            static const _locale_t classic = _create_locale(LC_NUMERIC, "C");
+            return classic;
+        }
+        float ToNumber(const wchar_t* text, wchar_t** end, float) { return _wcstof_l(text, end, ClassicNumbers()); }
+        double ToNumber(const wchar_t* text, wchar_t** end, double) { return _wcstod_l(text, end, ClassicNumbers()); }
+#else
+        locale_t ClassicNumbers()
+        {
+            static const locale_t classic = newlocale(LC_NUMERIC_MASK, "C", static_cast<locale_t>(nullptr));
+            return classic;
+        }
+        float ToNumber(const wchar_t* text, wchar_t** end, float) { return wcstof_l(text, end, ClassicNumbers()); }
+        double ToNumber(const wchar_t* text, wchar_t** end, double) { return wcstod_l(text, end, ClassicNumbers()); }
+#endif
 
         // The whole rest of the line must be one number. Infinity and NaN parse but are never
         // a usable setting, so they count as invalid.

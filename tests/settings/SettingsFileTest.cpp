@@ -9,6 +9,9 @@
 #include <Sim/Game.hpp>
 #include <Sim/ModLoader.hpp>
 
+#include <clocale>
+#include <cwchar>
+
 #ifndef _WIN32
 #include <dlfcn.h>
 #endif
@@ -56,6 +59,35 @@ namespace
         const auto withoutShowPois = DefaultFileWithout("ShowPois");
         LoadWithContent(withoutShowPois);
         EXPECT_EQ(ReadBytes(StateFile()), withoutShowPois);
+    }
+
+    // A game may switch the process to a locale whose decimal mark is a comma; the file's
+    // numbers keep their full stop, and the writer already ignores the locale.
+    TEST_F(SettingsFileTest, NumbersAreReadWithAFullStopWhateverTheProcessLocale)
+    {
+#if defined(__MINGW32__)
+        GTEST_SKIP() << "the MinGW test build's C runtime has no conversion that takes a locale";
+#endif
+        const std::string before = std::setlocale(LC_NUMERIC, nullptr);
+        bool switched = false;
+        for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "de_DE", "German_Germany.1252", "fr_FR.UTF-8"})
+        {
+            if (std::setlocale(LC_NUMERIC, name) != nullptr)
+            {
+                switched = true;
+                break;
+            }
+        }
+        if (!switched || std::wcstod(L"0,5", nullptr) != 0.5)
+        {
+            std::setlocale(LC_NUMERIC, before.c_str());
+            GTEST_SKIP() << "no comma-decimal locale on this machine";
+        }
+        const std::string text = DefaultFileWithout("IndoorCheckInterval") + "IndoorCheckInterval=0.25\r\n";
+        const ModSettings settings = LoadWithContent(text);
+        std::setlocale(LC_NUMERIC, before.c_str());
+        EXPECT_EQ(settings.IndoorCheckInterval, 0.25f);
+        EXPECT_EQ(ReadBytes(StateFile()), text) << "nothing rejected, nothing rewritten";
     }
 
     TEST_F(SettingsFileTest, RepairKeepsGoodValuesAndDropsBadAndOlderLines)
