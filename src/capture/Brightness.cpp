@@ -11,7 +11,6 @@
 #include "settings/ModSettings.hpp"
 
 #include <algorithm>
-#include <cstring>
 
 namespace Orv
 {
@@ -32,16 +31,8 @@ void LiveOrvantaMod::ApplyBrightness()
     {
         bool applied = WriteBoolMember(reflection, component, L"PostProcessSettings", L"bOverride_AutoExposureBias", true) &&
                        WriteRealMember(reflection, component, L"PostProcessSettings", L"AutoExposureBias", std::max(exposure, 0.0f));
-        if (applied)
-        {
-            void* weight = PropertyAddress(reflection, component, L"PostProcessBlendWeight");
-            const float full = 1.0f;
-            applied = weight != nullptr;
-            if (applied)
-            {
-                std::memcpy(weight, &full, sizeof(full));
-            }
-        }
+        const float full = 1.0f;
+        applied = applied && WritePropertyValue(reflection, component, L"PostProcessBlendWeight", full);
         exposureBiasFailed = !applied;
     }
     if (IsLive(session.widget.mapImage, false))

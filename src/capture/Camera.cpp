@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 namespace Orv
 {
@@ -21,7 +20,6 @@ using namespace RC::Unreal;
 namespace
 {
 constexpr Nanoseconds kDungeonCheckPeriod = kSecond / 4;
-constexpr double kOpenHeight = 8000.0;
 constexpr double kLookStraightDown = -90.0;
 constexpr float kMinZoom = 1500.0f;
 constexpr float kMaxZoom = 8000.0f;
@@ -132,7 +130,7 @@ void LiveOrvantaMod::UpdateCamera()
     {
         session.indoor.indoors = false;
         session.indoor.roofTraceDone = false;
-        camera.targetHeight = kOpenHeight;
+        camera.targetHeight = kOpenCameraHeight;
     }
     SelectZoom();
 
@@ -183,27 +181,27 @@ void LiveOrvantaMod::SelectZoom()
     camera.zoomOverrideWasDungeon = active && camera.inDungeon;
     const ModSettings& settings = Settings();
     const float width = LimitZoom(!active ? settings.Zoom : camera.inDungeon ? settings.DungeonZoom : settings.IndoorZoom);
-    UObject* component = session.capture.captureComponent;
     if (std::abs(width - workingZoom) > 0.01f)
     {
-        workingZoom = width;
-        // The dungeon's trace grid is spaced by the width.
-        session.indoor.roofTraceDone = false;
-        if (IsLive(component, false))
-        {
-            if (void* orthoWidth = PropertyAddress(reflection, component, L"OrthoWidth"))
-            {
-                std::memcpy(orthoWidth, &width, sizeof(width));
-            }
-        }
+        SetCaptureWidth(width);
     }
+    UObject* component = session.capture.captureComponent;
     if (IsLive(component, false))
     {
-        if (void* lodFactor = PropertyAddress(reflection, component, L"LODDistanceFactor"))
-        {
-            const float factor = camera.inDungeon ? 1.0f : 2.0f;
-            std::memcpy(lodFactor, &factor, sizeof(factor));
-        }
+        const float factor = camera.inDungeon ? 1.0f : 2.0f;
+        WritePropertyValue(reflection, component, L"LODDistanceFactor", factor);
+    }
+}
+
+void LiveOrvantaMod::SetCaptureWidth(float width)
+{
+    workingZoom = width;
+    // The dungeon's trace grid is spaced by the width.
+    session.indoor.roofTraceDone = false;
+    UObject* component = session.capture.captureComponent;
+    if (IsLive(component, false))
+    {
+        WritePropertyValue(reflection, component, L"OrthoWidth", width);
     }
 }
 
@@ -214,15 +212,9 @@ void LiveOrvantaMod::StepZoom(float step)
     {
         return;
     }
-    workingZoom = width;
-    session.indoor.roofTraceDone = false;
-    UObject* component = session.capture.captureComponent;
-    if (IsLive(component, false))
+    SetCaptureWidth(width);
+    if (IsLive(session.capture.captureComponent, false))
     {
-        if (void* orthoWidth = PropertyAddress(reflection, component, L"OrthoWidth"))
-        {
-            std::memcpy(orthoWidth, &width, sizeof(width));
-        }
         UpdateCamera();
     }
     CommitLayoutAndSave();

@@ -36,17 +36,6 @@ constexpr std::wstring_view kWeatherFlags[] = {L"Fog",         L"VolumetricFog",
 constexpr std::wstring_view kShadowFlags[] = {L"DynamicShadows",  L"CapsuleShadows",   L"ContactShadows",
                                               L"DistanceFieldAO", L"AmbientOcclusion", L"ScreenSpaceAO"};
 
-template <typename T> bool WriteAt(Reflection& reflection, UObject* object, std::wstring_view name, T value)
-{
-    void* address = PropertyAddress(reflection, object, name);
-    if (address == nullptr)
-    {
-        return false;
-    }
-    std::memcpy(address, &value, sizeof(value));
-    return true;
-}
-
 bool RootObject(UObject* object)
 {
     FUObjectItem* item = FUObjectArray::IndexToObject(object->GetInternalIndex());
@@ -149,10 +138,7 @@ bool LiveOrvantaMod::CreateCapture()
     actor->SetActorTickEnabled(false);
 
     UObject* component = nullptr;
-    if (void* slot = PropertyAddress(reflection, actor, L"CaptureComponent2D"))
-    {
-        std::memcpy(&component, slot, sizeof(component));
-    }
+    ReadPropertyValue(reflection, actor, L"CaptureComponent2D", component);
     if (component == nullptr)
     {
         component = CallAndReadObject(reflection, actor, L"GetCaptureComponent2D");
@@ -172,19 +158,19 @@ bool LiveOrvantaMod::ConfigureCaptureComponent(UObject* component)
         return false;
     }
     // Required: without these the capture would render on its own or not into the map.
-    if (!WriteAt(reflection, component, L"ProjectionType", kOrthographic) ||
-        !WriteAt(reflection, component, L"OrthoWidth", workingZoom) ||
-        !WriteAt(reflection, component, L"TextureTarget", session.capture.renderTarget) ||
+    if (!WritePropertyValue(reflection, component, L"ProjectionType", kOrthographic) ||
+        !WritePropertyValue(reflection, component, L"OrthoWidth", workingZoom) ||
+        !WritePropertyValue(reflection, component, L"TextureTarget", session.capture.renderTarget) ||
         !WriteBoolProperty(reflection, component, L"bCaptureEveryFrame", false) ||
         !WriteBoolProperty(reflection, component, L"bCaptureOnMovement", false) ||
-        !WriteAt(reflection, component, L"CaptureSource", kFinalColorLdr))
+        !WritePropertyValue(reflection, component, L"CaptureSource", kFinalColorLdr))
     {
         return false;
     }
     WriteBoolProperty(reflection, component, L"bAbsoluteRotation", false);
     WriteBoolProperty(reflection, component, L"bAlwaysPersistRenderingState", true);
-    WriteAt(reflection, component, L"MaxViewDistanceOverride", kMaxViewDistance);
-    WriteAt(reflection, component, L"LODDistanceFactor", kOpenWorldLodFactor);
+    WritePropertyValue(reflection, component, L"MaxViewDistanceOverride", kMaxViewDistance);
+    WritePropertyValue(reflection, component, L"LODDistanceFactor", kOpenWorldLodFactor);
     InvokeFunction(
         reflection, component, L"Activate",
         [](CallFrame& frame) {
@@ -194,8 +180,8 @@ bool LiveOrvantaMod::ConfigureCaptureComponent(UObject* component)
         NoResults);
     if (IsLive(session.capture.captureComponent, false))
     {
-        WriteAt(reflection, session.capture.captureComponent, L"UnlitViewmode", std::uint8_t{0});
-        WriteAt(reflection, session.capture.captureComponent, L"CaptureSource", kFinalColorLdr);
+        WritePropertyValue(reflection, session.capture.captureComponent, L"UnlitViewmode", std::uint8_t{0});
+        WritePropertyValue(reflection, session.capture.captureComponent, L"CaptureSource", kFinalColorLdr);
     }
     ApplyShowFlags();
     ApplyBrightness();

@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 namespace Orv
 {
@@ -17,7 +16,6 @@ using namespace RC::Unreal;
 
 namespace
 {
-constexpr double kOpenHeight = 8000.0;
 constexpr double kLowestHeight = 100.0;
 constexpr double kRetraceDistanceSquared = 200.0 * 200.0;
 constexpr double kRetraceRise = 75.0;
@@ -30,13 +28,8 @@ constexpr double kTraceStep = 50.0;
 
 UObject* ShelterComponentOf(Reflection& reflection, UObject* pawn)
 {
-    void* slot = PropertyAddress(reflection, pawn, L"CharacterShelterComponent");
-    if (slot == nullptr)
-    {
-        return nullptr;
-    }
     UObject* component = nullptr;
-    std::memcpy(&component, slot, sizeof(component));
+    ReadPropertyValue(reflection, pawn, L"CharacterShelterComponent", component);
     return component;
 }
 } // namespace
@@ -47,7 +40,7 @@ void LiveOrvantaMod::ResetIndoorDetection()
     session.indoor.indoors = false;
     session.indoor.roofTraceDone = false;
     session.indoor.roofFound = false;
-    session.camera.targetHeight = kOpenHeight;
+    session.camera.targetHeight = kOpenCameraHeight;
 }
 
 void LiveOrvantaMod::DetectIndoors()
@@ -65,18 +58,15 @@ void LiveOrvantaMod::DetectIndoors()
     indoor.indoors = false;
     if (settings.IndoorCameraEnabled && IsLive(pawn, false))
     {
-        if (UObject* shelter = ShelterComponentOf(reflection, pawn))
+        float score = 0.0f;
+        UObject* shelter = ShelterComponentOf(reflection, pawn);
+        if (shelter != nullptr && ReadPropertyValue(reflection, shelter, L"CachedValidityScore", score))
         {
-            if (void* score = PropertyAddress(reflection, shelter, L"CachedValidityScore"))
-            {
-                float value = 0.0f;
-                std::memcpy(&value, score, sizeof(value));
-                indoor.indoors = value >= settings.IndoorShelterThreshold;
-            }
+            indoor.indoors = score >= settings.IndoorShelterThreshold;
         }
     }
     CameraState& camera = session.camera;
-    camera.targetHeight = kOpenHeight;
+    camera.targetHeight = kOpenCameraHeight;
     if (!indoor.indoors && !camera.inDungeon)
     {
         indoor.roofTraceDone = false;

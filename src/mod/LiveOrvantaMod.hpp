@@ -148,6 +148,8 @@ class LiveOrvantaMod : public RC::CppUserModBase
     void UpdateCamera();
     bool MovementTest();
     void SelectZoom();
+    // The capture's orthographic width, and a new roof trace for it.
+    void SetCaptureWidth(float width);
     void StepZoom(float step);
 
     // ---- Scene capture: indoors and dungeons ----

@@ -14,6 +14,9 @@ namespace Orv
 using Nanoseconds = std::int64_t;
 
 inline constexpr Nanoseconds kSecond = 1'000'000'000;
+// The capture camera's height over the pawn in the open; from there a roof or a cave ceiling
+// would hide everything below it.
+inline constexpr double kOpenCameraHeight = 8000.0;
 
 // The local player this session follows.
 struct DiscoveryState
@@ -47,8 +50,8 @@ struct CameraState
     double cameraYaw = 0.0; // degrees
     Nanoseconds cameraYawTime = 0;
     bool yawSmoothingStarted = false;
-    double targetHeight = 8000.0; // above the pawn, world units
-    double smoothedHeight = 8000.0;
+    double targetHeight = kOpenCameraHeight; // above the pawn, world units
+    double smoothedHeight = kOpenCameraHeight;
     Nanoseconds heightTime = 0;
     bool heightSmoothingStarted = false;
     Nanoseconds nextDungeonCheck = 0;

@@ -7,6 +7,7 @@
 #include "reflection/Lookup.hpp"
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -71,6 +72,29 @@ bool ReadGameplayTagName(FProperty* structProperty, void* structValue, std::wstr
 
 // An enum (through its underlying property) or an integer property, truncated to its low byte.
 bool ReadSmallUnsigned(FProperty* property, const void* valueAddress, std::uint8_t& value);
+
+// A plain value (a float, an integer, an object pointer) copied to or from the property's
+// address, with no class check: the caller knows the layout. False when the class lacks it.
+template <typename T> bool WritePropertyValue(Reflection& reflection, UObject* object, std::wstring_view propertyName, const T& value)
+{
+    void* address = PropertyAddress(reflection, object, propertyName);
+    if (address == nullptr)
+    {
+        return false;
+    }
+    std::memcpy(address, &value, sizeof(value));
+    return true;
+}
+template <typename T> bool ReadPropertyValue(Reflection& reflection, UObject* object, std::wstring_view propertyName, T& value)
+{
+    const void* address = PropertyAddress(reflection, object, propertyName);
+    if (address == nullptr)
+    {
+        return false;
+    }
+    std::memcpy(&value, address, sizeof(value));
+    return true;
+}
 
 bool WriteBoolProperty(Reflection& reflection, UObject* object, std::wstring_view propertyName, bool value);
 bool WriteBoolMember(Reflection& reflection, UObject* object, std::wstring_view structPropertyName,
