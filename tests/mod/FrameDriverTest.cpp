@@ -44,6 +44,17 @@ class FrameDriver : public OrvTest::ModFixture
         Sim::TickEngine(0.0f);
     }
 
+    // A player in the world and the mod started; returns the instant of the frame that made
+    // the session.
+    Nanoseconds StartSessionIn(UWorld* world)
+    {
+        Sim::CreateGameInstance(world);
+        Sim::EnterLocalPlayer(world);
+        StartMod();
+        const Nanoseconds acquired = Now();
+        FrameAt(acquired);
+        return acquired;
+    }
 };
 
 TEST_F(FrameDriver, DiscoveryIsRetriedEveryHalfSecondAndNotBefore)
@@ -116,11 +127,7 @@ TEST_F(FrameDriver, AcquisitionSetsTheFirstDeadlinesAndFlags)
 {
     ORV_SKIP_WITHOUT_ENGINE_CLOCK();
     auto* world = Sim::CreateWorld(L"Valley");
-    Sim::CreateGameInstance(world);
-    Sim::EnterLocalPlayer(world);
-    StartMod();
-    const Nanoseconds acquired = Now();
-    FrameAt(acquired);
+    const Nanoseconds acquired = StartSessionIn(world);
     const auto& deadlines = Session().deadlines;
     ASSERT_NE(Session().capture.renderTarget, nullptr);
     // The capture is made in the acquiring frame, and hiding and brightness follow at once.
@@ -188,11 +195,7 @@ TEST_F(FrameDriver, TheAiListIsRefreshedEveryHalfSecondFromTheKeptSubsystem)
     ORV_SKIP_WITHOUT_ENGINE_CLOCK();
     // No begin-play event tells of creatures here: only the refresh finds them.
     auto* world = Sim::CreateWorld(L"Valley");
-    Sim::CreateGameInstance(world);
-    Sim::EnterLocalPlayer(world);
-    StartMod();
-    const Nanoseconds acquired = Now();
-    FrameAt(acquired);
+    const Nanoseconds acquired = StartSessionIn(world);
     ASSERT_NE(Session().gameData.aiSubsystem, nullptr);
     auto* creature = Sim::SpawnActor(world, L"/Script/Umbrafel.UmbrafelAICharacter");
 
