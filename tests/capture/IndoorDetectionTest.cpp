@@ -436,6 +436,17 @@ TEST_F(Dungeon, ComingUpIntoAHouseTakesTheIndoorZoom)
     EXPECT_EQ(Session().camera.targetHeight, 260.0);
 }
 
+TEST_F(Dungeon, WithoutTheGamesDungeonQueryACaveIsNoDungeon)
+{
+    ASSERT_TRUE(Sim::RemoveFunction(L"/Script/Umbrafel.UmbrafelRuntimeBlueprintLibrary:IsLocationInsideDungeon"));
+    StartSession({.z = kDeep});
+    AddCave(world_, {"Low", {{kCave, 400}}, 0, 0, 200});
+    FramesFor(kSecond / 2);
+    EXPECT_FALSE(Session().camera.inDungeon);
+    EXPECT_EQ(capture_->workingZoom, 3500.0f) << "under a ceiling it is indoors, not in a dungeon";
+    EXPECT_EQ(RealField(Component(), L"LODDistanceFactor"), 2.0);
+}
+
 TEST_F(Dungeon, TheDungeonIsAskedAboutAtMostFourTimesASecond)
 {
     Orv::Settings().CaptureFPS = 30;
