@@ -114,6 +114,8 @@ class LiveOrvantaMod : public RC::CppUserModBase
     bool RegisterTick();
     void RegisterRuntimeHook(std::wstring_view functionPath, RuntimeEvent event, bool preHook);
     void TakeWorkingCopies();
+    // The session as the edit mode changes it, for a harness that plays the edit mode's part.
+    MapSession& MutableSession() { return session; }
 
     // ---- Local player discovery ----
     bool IsMenuController(const UObject* object);

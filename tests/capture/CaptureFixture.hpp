@@ -39,6 +39,7 @@ class CaptureMod : public TestMod
     using LiveOrvantaMod::UpdateCamera;
     using LiveOrvantaMod::workingBrightnessTrim;
     using LiveOrvantaMod::workingCaptureFPS;
+    using LiveOrvantaMod::workingMarkerFPS;
     using LiveOrvantaMod::workingCircular;
     using LiveOrvantaMod::workingRenderScale;
     using LiveOrvantaMod::workingSize;

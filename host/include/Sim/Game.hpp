@@ -15,6 +15,8 @@ struct GameOptions
     std::vector<std::wstring> missingFunctions;
     // Properties this game build's classes and structs do not declare ("/Script/Module.Class:Property").
     std::vector<std::wstring> missingProperties;
+    // Classes this game build or its engine lacks ("/Script/UMG.Overlay"): no lookup by path finds them.
+    std::vector<std::wstring> missingClasses;
 };
 
 // Defines every class of the default game on the running engine.

@@ -257,6 +257,18 @@ void DefineGameClasses()
     DefineClass({.path = L"/Script/Umbrafel.UmbrafelAISubsystem",
                  .properties = {{L"AllAiCharacters", Set(Object(L"/Script/Umbrafel.UmbrafelAICharacter"))}}});
 }
+
+// Neither a path lookup nor a walk of the object array finds the object by its path any more.
+void HidePath(StringViewType path)
+{
+    UObject* found = FindObjectByPath(path);
+    if (found == nullptr)
+    {
+        return;
+    }
+    State().byPath.erase(FoldCase(path));
+    State().foldedPaths[static_cast<std::size_t>(found->GetInternalIndex())].clear();
+}
 } // namespace
 
 void DefineDefaultGame(const GameOptions& options)
@@ -283,6 +295,10 @@ void DefineDefaultGame(const GameOptions& options)
     {
         RemoveFunction(path);
     }
+    for (const auto& path : options.missingClasses)
+    {
+        HidePath(path);
+    }
 }
 
 bool RemoveFunction(StringViewType path)
@@ -294,9 +310,7 @@ bool RemoveFunction(StringViewType path)
     }
     auto* owner = static_cast<UClass*>(function->GetOuter());
     EngineAccess::UnlinkChild(owner, function);
-    // Neither a path lookup nor a walk of the object array finds it by its path any more.
-    State().byPath.erase(FoldCase(path));
-    State().foldedPaths[static_cast<std::size_t>(function->GetInternalIndex())].clear();
+    HidePath(path);
     return true;
 }
 } // namespace Sim

@@ -1,0 +1,302 @@
+// Where the frame, the controls and the performance panel go for a viewport: the map size and
+// position clamps, the default top-right place at any DPI scale, the button row and the panel
+// that changes sides, the viewport measured and re-measured, and the value fields' texts.
+#include "widget/WidgetFixture.hpp"
+
+#include "widget/LayoutMath.hpp"
+
+#include <Sim/Game.hpp>
+
+#include <gtest/gtest.h>
+
+namespace OrvTest
+{
+namespace
+{
+using Orv::ClampMapSize;
+using Orv::FrameFreeSpace;
+
+TEST(LayoutMath, TheMapSizeIsClampedToTheViewportButNeverBelow160)
+{
+    EXPECT_EQ(ClampMapSize(1000, 1920, 1080), 720);
+    EXPECT_EQ(ClampMapSize(1000, 600, 400), 358);  // 400 − 42
+    EXPECT_EQ(ClampMapSize(1000, 300, 1080), 281); // 300 − 19
+    EXPECT_EQ(ClampMapSize(100, 1920, 1080), 160);
+    EXPECT_EQ(ClampMapSize(300, 100, 100), 160);
+    EXPECT_EQ(ClampMapSize(719, 1920, 1080), 719);
+    // Before any measurement only the absolute limits hold.
+    EXPECT_EQ(ClampMapSize(1000, 0, 1080), 720);
+    EXPECT_EQ(ClampMapSize(500, 1920, 0), 500);
+}
+
+TEST(LayoutMath, StoredPositionsAreFractionsOfTheFreeSpaceAndNegativeMeansTopRight)
+{
+    const Orv::FreeSpace free = FrameFreeSpace(1920, 1080, 280);
+    EXPECT_EQ(free.width, 1621);
+    EXPECT_EQ(free.height, 758);
+    EXPECT_EQ(FrameFreeSpace(200, 100, 280).width, 0);
+    EXPECT_EQ(FrameFreeSpace(200, 100, 280).height, 0);
+    EXPECT_EQ(Orv::StoredPositionX(-1, 1621), 1597);
+    EXPECT_EQ(Orv::StoredPositionY(-1, 758), 24);
+    EXPECT_EQ(Orv::StoredPositionX(-1, 10), 0);
+    EXPECT_EQ(Orv::StoredPositionY(-1, 10), 10);
+    EXPECT_EQ(Orv::StoredPositionX(0.5, 1621), 810.5);
+    EXPECT_EQ(Orv::StoredPositionY(0, 758), 0);
+    EXPECT_EQ(Orv::StoredPositionY(1, 758), 758);
+}
+
+class FrameLayout : public WidgetFixture
+{
+};
+
+TEST_F(FrameLayout, TheDefaultFrameSitsTopRightOnAFullHdViewport)
+{
+    StartHud(1920, 1080);
+    EXPECT_EQ(Hud(), (Rect{1597, 24, 299, 322}));
+    EXPECT_EQ(SlotRect(Widget().mapSlot), (Rect{0, 23, 280, 280}));
+    EXPECT_EQ(widgetMod_->WorkingSize(), 280);
+    EXPECT_EQ(Layout().viewportWidth, 1920);
+    EXPECT_EQ(Layout().viewportHeight, 1080);
+    // Locked: only the edit button shows, at the map's right edge.
+    EXPECT_EQ(ControlRect(Orv::kEditButton), (Rect{242, 0, 38, 20}));
+    EXPECT_EQ(VisibilityOf(Widget().controls[Orv::kEditButton].frame), Orv::kVisibilityShown);
+    for (std::size_t index = 1; index < Orv::kControlCount; ++index)
+    {
+        EXPECT_EQ(VisibilityOf(Widget().controls[index].frame), Orv::kVisibilityCollapsed) << index;
+    }
+    EXPECT_EQ(SlotRect(Widget().controls[Orv::kResizeHandle].slot), (Rect{283, 306, 16, 16}));
+}
+
+TEST_F(FrameLayout, AViewportAtTwiceTheScaleHasTheSameLayout)
+{
+    StartHud(3840, 2160, std::nullopt);
+    EXPECT_EQ(widgetMod_->ViewportScale(), 2.0);
+    EXPECT_EQ(Hud(), (Rect{1597, 24, 299, 322}));
+    EXPECT_EQ(Layout().viewportWidth, 1920);
+    EXPECT_EQ(Layout().viewportHeight, 1080);
+}
+
+TEST_F(FrameLayout, StoredFractionsPlaceTheFrameAtTheEdges)
+{
+    Orv::Settings().PositionX = 0.0;
+    Orv::Settings().PositionY = 1.0;
+    StartHud();
+    // Its bottom, handle included, on the bottom edge.
+    EXPECT_EQ(Hud(), (Rect{0, 758, 299, 322}));
+}
+
+TEST_F(FrameLayout, TheMapSizeFollowsTheViewportItMustFitIn)
+{
+    StartHud(600, 400);
+    widgetMod_->SetMapSize(1000);
+    EXPECT_EQ(widgetMod_->WorkingSize(), 358);
+    EXPECT_EQ(SlotRect(Widget().mapSlot), (Rect{0, 23, 358, 358}));
+    EXPECT_EQ(Hud(), (Rect{223, 0, 377, 400}));
+    widgetMod_->SetMapSize(100);
+    EXPECT_EQ(widgetMod_->WorkingSize(), 160);
+    EXPECT_EQ(SlotRect(Widget().mapSlot), (Rect{0, 23, 160, 160}));
+}
+
+TEST_F(FrameLayout, AGrownMapPullsTheFrameBackOnScreen)
+{
+    StartHud();
+    widgetMod_->SetMapSize(1000);
+    EXPECT_EQ(widgetMod_->WorkingSize(), 720);
+    // The free width shrank to 1181: the frame stays at its right edge.
+    EXPECT_EQ(Hud(), (Rect{1181, 24, 739, 762}));
+    widgetMod_->SetFramePosition(-50, 5000);
+    EXPECT_EQ(Hud(), (Rect{0, 318, 739, 762}));
+}
+
+TEST_F(FrameLayout, TheEditModeShowsTheButtonRowFromTheRightEdgeLeftwards)
+{
+    StartHud();
+    Edit().editMode = true;
+    widgetMod_->LayoutControls();
+    EXPECT_EQ(ControlRect(Orv::kZoomInButton), (Rect{219, 0, 20, 20}));
+    EXPECT_EQ(ControlRect(Orv::kZoomOutButton), (Rect{196, 0, 20, 20}));
+    EXPECT_EQ(ControlRect(Orv::kIndoorToggle), (Rect{171, 0, 22, 20}));
+    EXPECT_EQ(ControlRect(Orv::kShapeToggle), (Rect{146, 0, 22, 20}));
+    for (std::size_t index = 0; index < Orv::kControlCount; ++index)
+    {
+        EXPECT_EQ(VisibilityOf(Widget().controls[index].frame), Orv::kVisibilityShown) << index;
+        EXPECT_TRUE(Session().widget.controls[index].visible) << index;
+    }
+    EXPECT_EQ(VisibilityOf(Widget().perfPanel), Orv::kVisibilityShown);
+
+    // Locked again, the row keeps its places but hides.
+    Edit().editMode = false;
+    widgetMod_->SetMapSize(400);
+    EXPECT_EQ(ControlRect(Orv::kEditButton), (Rect{362, 0, 38, 20}));
+    EXPECT_EQ(ControlRect(Orv::kZoomInButton), (Rect{219, 0, 20, 20}));
+    EXPECT_EQ(VisibilityOf(Widget().controls[Orv::kZoomInButton].frame), Orv::kVisibilityCollapsed);
+    EXPECT_EQ(VisibilityOf(Widget().perfPanel), Orv::kVisibilityCollapsed);
+}
+
+TEST_F(FrameLayout, ThePerformancePanelMovesRightOfTheMapWhenTheFrameLeavesRoomForIt)
+{
+    StartHud();
+    Edit().editMode = true;
+    widgetMod_->SetFramePosition(202, 100);
+    EXPECT_TRUE(Layout().panelOnLeft);
+    EXPECT_EQ(SlotRect(Widget().perfPanelSlot), (Rect{-202, 23, 196, 199}));
+    EXPECT_EQ(SlotRect(Widget().perfTexts[0].slot), (Rect{-194, 28, 180, 18}));
+    EXPECT_EQ(SlotRect(Widget().perfTexts[4].slot), (Rect{-194, 134, 180, 14}));
+    EXPECT_EQ(ControlRect(Orv::kCaptureRateField), (Rect{-110, 52, 96, 20}));
+
+    widgetMod_->SetFramePosition(201, 100);
+    EXPECT_FALSE(Layout().panelOnLeft);
+    EXPECT_EQ(SlotRect(Widget().perfPanelSlot), (Rect{286, 23, 196, 199}));
+    EXPECT_EQ(SlotRect(Widget().perfTexts[1].slot), (Rect{294, 55, 70, 20}));
+    EXPECT_EQ(SlotRect(Widget().perfTexts[2].slot), (Rect{294, 82, 70, 20}));
+    EXPECT_EQ(SlotRect(Widget().perfTexts[3].slot), (Rect{294, 109, 70, 20}));
+    EXPECT_EQ(ControlRect(Orv::kCaptureRateField), (Rect{378, 52, 96, 20}));
+    EXPECT_EQ(ControlRect(Orv::kMarkerRateField), (Rect{378, 79, 96, 20}));
+    EXPECT_EQ(ControlRect(Orv::kRenderScaleField), (Rect{378, 106, 96, 20}));
+    EXPECT_EQ(ControlRect(Orv::kResetButton), (Rect{294, 156, 180, 22}));
+    EXPECT_EQ(ControlRect(Orv::kAiToggle), (Rect{294, 188, 42.75, 22}));
+    EXPECT_EQ(ControlRect(Orv::kResourcesToggle), (Rect{339.75, 188, 42.75, 22}));
+    EXPECT_EQ(ControlRect(Orv::kQuestsToggle), (Rect{385.5, 188, 42.75, 22}));
+    EXPECT_EQ(ControlRect(Orv::kPoisToggle), (Rect{431.25, 188, 42.75, 22}));
+}
+
+TEST_F(FrameLayout, OnlyTheEditModeMovesThePanelWithTheFrame)
+{
+    StartHud();
+    // Laid out before the frame had its place; hidden, it stays there while locked.
+    ASSERT_FALSE(Layout().panelOnLeft);
+    widgetMod_->SetFramePosition(500, 10);
+    EXPECT_FALSE(Layout().panelOnLeft);
+    EXPECT_EQ(Hud().x, 500);
+    Edit().editMode = true;
+    widgetMod_->SetFramePosition(501, 10);
+    EXPECT_TRUE(Layout().panelOnLeft);
+    EXPECT_EQ(SlotRect(Widget().perfPanelSlot).x, -202);
+}
+
+TEST_F(FrameLayout, AViewportChangeOfMoreThanHalfAUnitLaysTheFrameOutAgain)
+{
+    StartHud(1920, 1080, 5.0f);
+    EXPECT_EQ(Layout().viewportWidth, 384);
+    Sim::SetViewportPixels(1922, 1082); // 0.4 units each way
+    Frame();
+    EXPECT_EQ(Layout().viewportWidth, 384);
+    EXPECT_EQ(Layout().viewportHeight, 216);
+    Sim::SetViewportPixels(1923, 1080); // 0.6 units wider
+    Frame();
+    EXPECT_DOUBLE_EQ(Layout().viewportWidth, 384.6);
+    Sim::SetViewportPixels(1923, 1083);
+    Frame();
+    EXPECT_DOUBLE_EQ(Layout().viewportHeight, 216.6);
+}
+
+TEST_F(FrameLayout, NoNewLayoutWhileADragHoldsTheFrame)
+{
+    StartHud();
+    Edit().moving = true;
+    Sim::SetViewportPixels(1280, 720);
+    widgetMod_->FollowViewportSize();
+    EXPECT_EQ(Layout().viewportWidth, 1920);
+    Edit().moving = false;
+    Edit().resizing = true;
+    widgetMod_->FollowViewportSize();
+    EXPECT_EQ(Layout().viewportWidth, 1920);
+    Edit().resizing = false;
+    widgetMod_->FollowViewportSize();
+    EXPECT_EQ(Layout().viewportWidth, 1280);
+    EXPECT_EQ(Hud(), (Rect{1280 - 299 - 24, 24, 299, 322}));
+}
+
+TEST_F(FrameLayout, AScaleTheEngineCannotGiveCountsAsOne)
+{
+    StartHud(3840, 2160, 0.0f);
+    EXPECT_EQ(widgetMod_->ViewportScale(), 1.0);
+    EXPECT_EQ(Layout().viewportWidth, 3840);
+    Sim::SetViewportScale(-2.0f);
+    EXPECT_EQ(widgetMod_->ViewportScale(), 1.0);
+    Sim::SetViewportScale(1.25f);
+    EXPECT_EQ(widgetMod_->ViewportScale(), 1.25);
+}
+
+TEST_F(FrameLayout, WithoutTheLayoutLibraryTheScaleIsOne)
+{
+    Sim::RemoveFunction(L"/Script/UMG.WidgetLayoutLibrary:GetViewportScale");
+    StartHud(3840, 2160, std::nullopt);
+    EXPECT_EQ(widgetMod_->ViewportScale(), 1.0);
+    EXPECT_EQ(Layout().viewportWidth, 3840);
+}
+
+TEST_F(FrameLayout, AViewportThatCannotBeMeasuredKeepsTheLastSizeOrFullHd)
+{
+    Sim::RemoveFunction(L"/Script/Engine.PlayerController:GetViewportSize");
+    StartHud(1280, 720);
+    EXPECT_EQ(Layout().viewportWidth, 1920);
+    EXPECT_EQ(Layout().viewportHeight, 1080);
+    EXPECT_EQ(Hud(), (Rect{1597, 24, 299, 322}));
+    double width = 0;
+    double height = 0;
+    EXPECT_FALSE(widgetMod_->ViewportSize(width, height));
+}
+
+TEST_F(FrameLayout, AViewportMeasuredAsEmptyFallsBackToTheLastMeasurement)
+{
+    StartHud(1280, 720);
+    ASSERT_EQ(Layout().viewportWidth, 1280);
+    Sim::SetViewportPixels(0, 720);
+    widgetMod_->ApplyLayout();
+    EXPECT_EQ(Layout().viewportWidth, 1280);
+    EXPECT_EQ(Layout().viewportHeight, 720);
+    Sim::SetViewportPixels(1280, -5);
+    double width = 0;
+    double height = 0;
+    EXPECT_FALSE(widgetMod_->ViewportSize(width, height));
+}
+
+TEST_F(FrameLayout, ValueFieldsShowTheWorkingRatesAndWhatIsBeingTyped)
+{
+    StartHud();
+    const auto& controls = Widget().controls;
+    EXPECT_EQ(TextOf(controls[Orv::kCaptureRateField].text), L"60");
+    EXPECT_EQ(TextOf(controls[Orv::kMarkerRateField].text), L"60");
+    EXPECT_EQ(TextOf(controls[Orv::kRenderScaleField].text), L"4.00");
+
+    widgetMod_->workingCaptureFPS = 28.5f;
+    widgetMod_->workingMarkerFPS = 240.0f;
+    widgetMod_->workingRenderScale = 0.25f;
+    Edit().editingField = 2;
+    Edit().entryText[0] = L'1';
+    Edit().entryText[1] = L'2';
+    Edit().entryLength = 2;
+    widgetMod_->RefreshValueFields();
+    EXPECT_EQ(TextOf(controls[Orv::kCaptureRateField].text), L"28"); // as printf rounds an exact half
+    EXPECT_EQ(TextOf(controls[Orv::kMarkerRateField].text), L"12_");
+    EXPECT_EQ(TextOf(controls[Orv::kRenderScaleField].text), L"0.25");
+
+    Edit().editingField = 3;
+    Edit().entryLength = 0;
+    widgetMod_->RefreshValueFields();
+    EXPECT_EQ(TextOf(controls[Orv::kMarkerRateField].text), L"240");
+    EXPECT_EQ(TextOf(controls[Orv::kRenderScaleField].text), L"_");
+}
+
+TEST_F(FrameLayout, TypedTextIsCutAtThirtyCharacters)
+{
+    StartHud();
+    Edit().editingField = 1;
+    Edit().entryText.fill(L'7');
+    Edit().entryLength = 99;
+    widgetMod_->RefreshValueFields();
+    EXPECT_EQ(TextOf(Widget().controls[Orv::kCaptureRateField].text), std::wstring(30, L'7') + L"_");
+}
+
+TEST_F(FrameLayout, CommittedPlacesAreStoredAsFractionsOfTheFreeSpace)
+{
+    StartHud();
+    widgetMod_->SetFramePosition(810.5, 379);
+    widgetMod_->CommitLayoutAndSave();
+    EXPECT_DOUBLE_EQ(Orv::Settings().PositionX, 0.5);
+    EXPECT_DOUBLE_EQ(Orv::Settings().PositionY, 0.5);
+    EXPECT_EQ(Orv::Settings().Size, 280.0f);
+}
+} // namespace
+} // namespace OrvTest

@@ -1,0 +1,184 @@
+// What the widget tests share: a session whose first frame built the HUD, the mod's layout
+// steps reachable, and reading back what the engine's widgets hold (slot offsets, visibility,
+// brushes, texts, colours, render transforms, the children of a panel).
+#pragma once
+
+#include "capture/CaptureFixture.hpp"
+
+#include "reflection/Setters.hpp"
+#include "widget/WidgetTree.hpp"
+
+#include <Sim/Widgets.hpp>
+
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace OrvTest
+{
+class WidgetMod : public CaptureMod
+{
+  public:
+    using LiveOrvantaMod::ApplyFrameShape;
+    using LiveOrvantaMod::ApplyLayout;
+    using LiveOrvantaMod::CommitLayoutAndSave;
+    using LiveOrvantaMod::CreateMapWidget;
+    using LiveOrvantaMod::FollowViewportSize;
+    using LiveOrvantaMod::LayoutControls;
+    using LiveOrvantaMod::MutableSession;
+    using LiveOrvantaMod::RefreshControlColours;
+    using LiveOrvantaMod::RefreshValueFields;
+    using LiveOrvantaMod::SetFramePosition;
+    using LiveOrvantaMod::SetMapSize;
+    using LiveOrvantaMod::ViewportScale;
+    using LiveOrvantaMod::ViewportSize;
+};
+
+struct Rect
+{
+    double x = 0, y = 0, width = 0, height = 0;
+    friend bool operator==(const Rect&, const Rect&) = default;
+};
+
+inline std::ostream& operator<<(std::ostream& out, const Rect& r)
+{
+    return out << "(" << r.x << ", " << r.y << ", " << r.width << " x " << r.height << ")";
+}
+
+// The canvas slot's position and size, as its offsets keep them.
+inline Rect SlotRect(UObject* slot)
+{
+    auto [left, layout] = StructMember(slot, L"LayoutData", L"Offsets");
+    auto* offsets = static_cast<RC::Unreal::FStructProperty*>(left)->GetStruct();
+    const void* margin = left->ContainerPtrToValuePtr<void>(layout);
+    return {RealAt(PropertyNamed(offsets, L"Left"), margin), RealAt(PropertyNamed(offsets, L"Top"), margin),
+            RealAt(PropertyNamed(offsets, L"Right"), margin), RealAt(PropertyNamed(offsets, L"Bottom"), margin)};
+}
+
+inline std::uint8_t VisibilityOf(UObject* widget) { return ValueField<std::uint8_t>(widget, L"Visibility"); }
+
+inline std::array<float, 4> ColourField(UObject* widget, const wchar_t* name)
+{
+    return ValueField<std::array<float, 4>>(widget, name);
+}
+
+inline std::array<float, 4> Colour(const Orv::LinearColor& c) { return {c.r, c.g, c.b, c.a}; }
+
+// A member of a struct property, found by a dotted path ("Brush.OutlineSettings.Width").
+inline std::pair<FProperty*, void*> MemberAt(UObject* object, const std::wstring& path)
+{
+    const RC::Unreal::UStruct* layout = object->GetClassPrivate();
+    void* container = object;
+    std::wstring rest = path;
+    while (true)
+    {
+        const auto dot = rest.find(L'.');
+        FProperty* property = PropertyNamed(layout, rest.substr(0, dot).c_str());
+        if (property == nullptr)
+        {
+            return {nullptr, nullptr};
+        }
+        void* value = property->ContainerPtrToValuePtr<void>(container);
+        if (dot == std::wstring::npos)
+        {
+            return {property, value};
+        }
+        layout = static_cast<RC::Unreal::FStructProperty*>(property)->GetStruct();
+        container = value;
+        rest = rest.substr(dot + 1);
+    }
+}
+
+inline double RealMember(UObject* object, const std::wstring& path)
+{
+    auto [property, value] = MemberAt(object, path);
+    if (dynamic_cast<RC::Unreal::FDoubleProperty*>(property) != nullptr)
+    {
+        return *static_cast<const double*>(value);
+    }
+    if (dynamic_cast<RC::Unreal::FIntProperty*>(property) != nullptr)
+    {
+        return *static_cast<const RC::Unreal::int32*>(value);
+    }
+    return *static_cast<const float*>(value);
+}
+
+inline std::uint8_t ByteMember(UObject* object, const std::wstring& path)
+{
+    return *static_cast<const std::uint8_t*>(MemberAt(object, path).second);
+}
+
+inline std::wstring TextOf(UObject* textBlock) { return Sim::ReadText(FieldAddress(textBlock, L"Text")); }
+
+// The four corner radii of a brush, each as the engine keeps it (floats or doubles).
+inline std::vector<double> CornerRadii(UObject* widget, const std::wstring& brush)
+{
+    auto [radii, value] = MemberAt(widget, brush + L".OutlineSettings.CornerRadii");
+    auto* layout = static_cast<RC::Unreal::FStructProperty*>(radii)->GetStruct();
+    std::vector<double> out;
+    for (const wchar_t* name : {L"X", L"Y", L"Z", L"W"})
+    {
+        out.push_back(RealAt(PropertyNamed(layout, name), value));
+    }
+    return out;
+}
+
+// The widgets a panel holds, in the order they were added (and are drawn).
+inline std::vector<UObject*> Children(UObject* panel)
+{
+    auto* array = static_cast<RC::Unreal::FArrayProperty*>(PropertyNamed(panel->GetClassPrivate(), L"Slots"));
+    void* value = array->ContainerPtrToValuePtr<void>(panel);
+    std::vector<UObject*> children;
+    for (RC::Unreal::int32 i = 0; i < Sim::ArrayNum(value); ++i)
+    {
+        UObject* slot = *static_cast<UObject**>(Sim::ArrayElement(array, value, i));
+        children.push_back(ValueField<UObject*>(slot, L"Content"));
+    }
+    return children;
+}
+
+inline UObject* SlotOf(UObject* widget) { return ValueField<UObject*>(widget, L"Slot"); }
+
+// A player whose session built its capture and widget on the first frame.
+class WidgetFixture : public CaptureFixture
+{
+  protected:
+    void StartWidgetMod()
+    {
+        auto mod = std::make_unique<WidgetMod>();
+        widgetMod_ = mod.get();
+        capture_ = mod.get();
+        mod_ = std::move(mod);
+        mod_->on_unreal_init();
+    }
+
+    // The viewport set first (at scale 1 unless the engine's DPI curve is asked for with no
+    // scale), then the player and one frame.
+    void StartHud(int pixelsWide = 1920, int pixelsHigh = 1080, std::optional<float> scale = 1.0f)
+    {
+        Sim::SetViewportPixels(pixelsWide, pixelsHigh);
+        if (scale.has_value())
+        {
+            Sim::SetViewportScale(*scale);
+        }
+        world_ = Sim::CreateWorld(L"Valley");
+        gameInstance_ = Sim::CreateGameInstance(world_);
+        auto local = Sim::EnterLocalPlayer(world_);
+        controller_ = local.controller;
+        pawn_ = local.pawn;
+        const Orv::ModSettings wanted = Orv::Settings();
+        StartWidgetMod();
+        Orv::Settings() = wanted;
+        Frame();
+    }
+
+    const Orv::WidgetState& Widget() const { return Session().widget; }
+    const Orv::LayoutState& Layout() const { return Session().layout; }
+    Orv::EditState& Edit() { return widgetMod_->MutableSession().edit; }
+    Rect Hud() const { return SlotRect(Widget().hudSlot); }
+    Rect ControlRect(std::size_t index) const { return SlotRect(Widget().controls[index].slot); }
+
+    WidgetMod* widgetMod_ = nullptr;
+};
+} // namespace OrvTest

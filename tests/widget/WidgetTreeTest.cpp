@@ -1,0 +1,470 @@
+// The HUD's widget tree as the engine holds it after a session's first frame: every widget in
+// its place and order, dressed and shown or collapsed as built; the round and square frame on
+// engines with and without rounded brushes; the font fallback; the controls' colours; and a
+// creation that fails cleanly, is reported once and is retried.
+#include "widget/WidgetFixture.hpp"
+
+#include "widget/Controls.hpp"
+#include "widget/Palette.hpp"
+
+#include <Sim/Game.hpp>
+#include <Sim/Input.hpp>
+
+#include <gtest/gtest.h>
+
+namespace OrvTest
+{
+namespace
+{
+using Orv::kVisibilityCollapsed;
+using Orv::kVisibilityShown;
+namespace Palette = Orv::Palette;
+
+struct Flavour
+{
+    int major;
+    int minor;
+};
+
+class WidgetTree : public WidgetFixture, public ::testing::WithParamInterface<Flavour>
+{
+  protected:
+    Orv::Reflection reflection_;
+
+    void SetUp() override
+    {
+        WidgetFixture::SetUp();
+        StartEngine(GetParam().major, GetParam().minor);
+        Sim::AdvanceClock(7 * Orv::kSecond);
+    }
+};
+
+TEST_P(WidgetTree, TheTreeIsBuiltInItsOrderAndShownInTheViewport)
+{
+    StartHud();
+    const Orv::WidgetState& w = Widget();
+    ASSERT_NE(w.userWidget, nullptr);
+    ASSERT_NE(w.arrowImage, nullptr);
+    EXPECT_EQ(Sim::ViewportZOrder(w.userWidget), 50);
+    EXPECT_EQ(Sim::OwningPlayerOf(w.userWidget), controller_);
+    EXPECT_EQ(w.userWidget->GetOuterPrivate(), gameInstance_);
+    UObject* tree = ValueField<UObject*>(w.userWidget, L"WidgetTree");
+    EXPECT_EQ(ValueField<UObject*>(tree, L"RootWidget"), w.rootCanvas);
+    EXPECT_EQ(w.hudCanvas->GetOuterPrivate(), tree);
+
+    EXPECT_EQ(Children(w.rootCanvas), std::vector<UObject*>{w.hudCanvas});
+    EXPECT_EQ(SlotOf(w.hudCanvas), w.hudSlot);
+    EXPECT_EQ(Children(w.mapSizeBox), std::vector<UObject*>{w.outerRim});
+    EXPECT_EQ(Children(w.outerRim), std::vector<UObject*>{w.middleRim});
+    EXPECT_EQ(Children(w.middleRim), std::vector<UObject*>{w.innerRim});
+    EXPECT_EQ(Children(w.innerRim), std::vector<UObject*>{w.mapOverlay});
+    EXPECT_EQ((Children(w.mapOverlay)), (std::vector<UObject*>{w.mapImage, w.markerCanvas, w.arrowSizeBox}));
+    EXPECT_EQ(Children(w.arrowSizeBox), std::vector<UObject*>{w.arrowImage});
+
+    // The map, then the panel and its captions, then the controls: later ones draw on top.
+    std::vector<UObject*> hud = {w.mapSizeBox, w.perfPanel};
+    for (const auto& caption : w.perfTexts)
+    {
+        hud.push_back(caption.text);
+    }
+    for (const auto& control : w.controls)
+    {
+        hud.push_back(control.frame);
+    }
+    EXPECT_EQ(Children(w.hudCanvas), hud);
+    EXPECT_EQ(SlotOf(w.mapSizeBox), w.mapSlot);
+    EXPECT_EQ(SlotOf(w.perfPanel), w.perfPanelSlot);
+
+    // Icons first, diamonds above them.
+    std::vector<UObject*> markers;
+    for (const auto& icon : Session().markers.iconSlots)
+    {
+        markers.push_back(icon.root);
+        EXPECT_EQ((Children(icon.root)), (std::vector<UObject*>{icon.background, icon.icon}));
+    }
+    for (const auto& diamond : Session().markers.diamondSlots)
+    {
+        markers.push_back(diamond.root);
+        EXPECT_EQ(diamond.frame, diamond.root);
+        EXPECT_EQ(Children(diamond.frame), std::vector<UObject*>{diamond.fill});
+        EXPECT_EQ(diamond.kind, Orv::kNoMarkerKind);
+        EXPECT_FALSE(diamond.shown);
+    }
+    EXPECT_EQ(Children(w.markerCanvas), markers);
+    EXPECT_EQ(Sim::Observations().widgetsConstructed, 476u);
+}
+
+TEST_P(WidgetTree, TheFrameIsDressedAsBuilt)
+{
+    StartHud();
+    const Orv::WidgetState& w = Widget();
+    UObject* const shown[] = {w.rootCanvas, w.hudCanvas,  w.mapSizeBox,   w.outerRim,     w.middleRim, w.innerRim,
+                              w.mapOverlay, w.mapImage, w.markerCanvas, w.arrowSizeBox, w.arrowImage};
+    for (UObject* widget : shown)
+    {
+        EXPECT_EQ(VisibilityOf(widget), kVisibilityShown) << widget->GetName();
+    }
+    EXPECT_EQ(ColourField(w.outerRim, L"BrushColor"), Colour(Palette::kBronze));
+    EXPECT_EQ(ColourField(w.middleRim, L"BrushColor"), Colour(Palette::kRimDarkFill));
+    EXPECT_EQ(ColourField(w.innerRim, L"BrushColor"), Colour(Palette::kRimLightBronze));
+    for (UObject* rim : {w.outerRim, w.middleRim, w.innerRim})
+    {
+        EXPECT_EQ(ColourField(rim, L"Padding"), (std::array<float, 4>{1, 1, 1, 1}));
+    }
+    EXPECT_EQ(*static_cast<UObject**>(MemberAt(w.mapImage, L"Brush.ResourceObject").second), RenderTarget());
+
+    EXPECT_EQ(RealMember(w.arrowSizeBox, L"WidthOverride"), 30);
+    EXPECT_EQ(RealMember(w.arrowSizeBox, L"HeightOverride"), 30);
+    EXPECT_EQ(RealMember(w.arrowImage, L"RenderTransform.Angle"), 270);
+    EXPECT_EQ(RealMember(w.arrowImage, L"RenderTransformPivot.X"), 0.5);
+    // Picture and markers fill the overlay; the arrow box sits in its centre.
+    EXPECT_EQ(ByteMember(SlotOf(w.mapImage), L"HorizontalAlignment"), 0);
+    EXPECT_EQ(ByteMember(SlotOf(w.markerCanvas), L"VerticalAlignment"), 0);
+    EXPECT_EQ(ByteMember(SlotOf(w.arrowSizeBox), L"HorizontalAlignment"), 2);
+    EXPECT_EQ(ByteMember(SlotOf(w.arrowSizeBox), L"VerticalAlignment"), 2);
+    // Anchored top-left with a top-left alignment.
+    EXPECT_EQ(RealMember(w.hudSlot, L"LayoutData.Alignment.X"), 0);
+    EXPECT_EQ(RealMember(w.hudSlot, L"LayoutData.Anchors.Maximum.Y"), 0);
+}
+
+TEST_P(WidgetTree, MarkersPanelAndCaptionsStartCollapsed)
+{
+    StartHud();
+    for (const auto& icon : Session().markers.iconSlots)
+    {
+        EXPECT_EQ(VisibilityOf(icon.root), kVisibilityCollapsed);
+        EXPECT_EQ(VisibilityOf(icon.icon), kVisibilityShown);
+        EXPECT_EQ(SlotRect(icon.slot), (Rect{0, 0, 20, 20}));
+        EXPECT_EQ(ColourField(icon.background, L"ColorAndOpacity"), Colour(Palette::kIconBackdrop));
+        EXPECT_EQ(ColourField(icon.icon, L"ColorAndOpacity"), Colour(Palette::kWhite));
+        EXPECT_EQ(ByteMember(SlotOf(icon.icon), L"HorizontalAlignment"), 0);
+        EXPECT_EQ(ByteMember(SlotOf(icon.background), L"VerticalAlignment"), 0);
+    }
+    for (const auto& diamond : Session().markers.diamondSlots)
+    {
+        EXPECT_EQ(VisibilityOf(diamond.frame), kVisibilityCollapsed);
+        EXPECT_EQ(VisibilityOf(diamond.fill), kVisibilityShown);
+        EXPECT_EQ(SlotRect(diamond.slot), (Rect{0, 0, 18, 18}));
+        EXPECT_EQ(RealMember(diamond.frame, L"RenderTransform.Angle"), 45);
+        EXPECT_EQ(ColourField(diamond.frame, L"Padding"), (std::array<float, 4>{2, 2, 2, 2}));
+        EXPECT_EQ(ColourField(diamond.fill, L"Padding"), (std::array<float, 4>{0, 0, 0, 0}));
+        EXPECT_EQ(ColourField(diamond.frame, L"BrushColor"), Colour(Palette::kDiamondEdge));
+    }
+    EXPECT_EQ(VisibilityOf(Widget().perfPanel), kVisibilityCollapsed);
+    EXPECT_EQ(VisibilityOf(Widget().perfPanelFill), kVisibilityShown);
+    EXPECT_EQ(ColourField(Widget().perfPanelFill, L"BrushColor"), Colour(Palette::kControlDarkFill));
+    const wchar_t* captions[] = {L"PERFORMANCE", L"MAP FPS", L"ICON FPS", L"QUALITY", L"TYPE + ENTER  FPS 1-240  Q .25-4"};
+    const double sizes[] = {10, 9, 9, 9, 7};
+    for (std::size_t i = 0; i < Orv::kPerfTextCount; ++i)
+    {
+        UObject* text = Widget().perfTexts[i].text;
+        EXPECT_EQ(VisibilityOf(text), kVisibilityCollapsed);
+        EXPECT_EQ(TextOf(text), captions[i]);
+        EXPECT_EQ(RealMember(text, L"Font.Size"), sizes[i]);
+        EXPECT_EQ(ColourField(text, L"ColorAndOpacity"), Colour(Palette::kCaptionText));
+    }
+}
+
+TEST_P(WidgetTree, EveryControlHasFrameFillAndItsCaption)
+{
+    StartHud();
+    const wchar_t* texts[] = {L"EDIT", L"+",  L"-",  L"AI",   L"O",    L"IN",   L"RES",
+                              L"QUEST", L"POI", L"60", L"60", L"4.00", L"RESET DEFAULTS"};
+    const double sizes[] = {9, 12, 12, 9, 12, 9, 9, 9, 9, 9, 9, 9, 9};
+    for (std::size_t i = 0; i < Orv::kControlCount; ++i)
+    {
+        const Orv::ControlWidget& control = Widget().controls[i];
+        ASSERT_NE(control.frame, nullptr);
+        EXPECT_EQ(Children(control.frame), std::vector<UObject*>{control.fill});
+        EXPECT_EQ(ColourField(control.frame, L"BrushColor"), Colour(Palette::kBronze));
+        EXPECT_EQ(ColourField(control.frame, L"Padding"), (std::array<float, 4>{1, 1, 1, 1}));
+        EXPECT_EQ(SlotOf(control.frame), control.slot);
+        if (i == Orv::kResizeHandle)
+        {
+            EXPECT_EQ(control.text, nullptr);
+            EXPECT_TRUE(Children(control.fill).empty());
+            continue;
+        }
+        EXPECT_EQ(Children(control.fill), std::vector<UObject*>{control.text});
+        EXPECT_EQ(TextOf(control.text), texts[i]) << i;
+        EXPECT_EQ(RealMember(control.text, L"Font.Size"), sizes[i]) << i;
+        EXPECT_EQ(VisibilityOf(control.text), kVisibilityShown);
+        EXPECT_EQ(ByteMember(SlotOf(control.text), L"HorizontalAlignment"), 2);
+        EXPECT_EQ(ByteMember(SlotOf(control.text), L"VerticalAlignment"), 2);
+        // The fill's own padding and alignment, which the engine lays the caption out by.
+        EXPECT_EQ(ByteMember(control.fill, L"HorizontalAlignment"), 2);
+        EXPECT_EQ(ColourField(control.fill, L"Padding"), (std::array<float, 4>{0, 0, 0, 0}));
+    }
+}
+
+TEST_P(WidgetTree, ARoundFrameIsMadeOfDiscsAndASquareOneOfBoxes)
+{
+    StartHud();
+    const Orv::WidgetState& w = Widget();
+    EXPECT_EQ(ByteMember(w.mapImage, L"Brush.DrawAs"), 4);
+    EXPECT_EQ(CornerRadii(w.mapImage, L"Brush"), (std::vector<double>{1024, 1024, 1024, 1024}));
+    EXPECT_EQ(ByteMember(w.mapImage, L"Brush.OutlineSettings.RoundingType"), 1);
+    for (UObject* rim : {w.outerRim, w.middleRim, w.innerRim})
+    {
+        EXPECT_EQ(ByteMember(rim, L"Background.DrawAs"), 4);
+        EXPECT_EQ(CornerRadii(rim, L"Background")[3], 1024);
+        EXPECT_EQ(ByteMember(rim, L"Background.OutlineSettings.RoundingType"), 1);
+    }
+    // The engine's four radii are floats before 5.0 and doubles after.
+    const auto radiiSize = MemberAt(w.mapImage, L"Brush.OutlineSettings.CornerRadii").first->GetElementSize();
+    EXPECT_EQ(radiiSize, GetParam().major < 5 ? 16 : 32);
+
+    widgetMod_->workingCircular = false;
+    widgetMod_->ApplyFrameShape();
+    EXPECT_EQ(ByteMember(w.mapImage, L"Brush.DrawAs"), 3);
+    EXPECT_EQ(CornerRadii(w.mapImage, L"Brush"), (std::vector<double>{0, 0, 0, 0}));
+    EXPECT_EQ(ByteMember(w.mapImage, L"Brush.OutlineSettings.RoundingType"), 0);
+    for (UObject* rim : {w.outerRim, w.middleRim, w.innerRim})
+    {
+        EXPECT_EQ(ByteMember(rim, L"Background.DrawAs"), 1);
+        EXPECT_EQ(CornerRadii(rim, L"Background")[0], 0);
+    }
+    EXPECT_TRUE(Orv::Settings().Circular);
+}
+
+TEST_P(WidgetTree, TheOutlineLineIsAlwaysOff)
+{
+    StartHud();
+    auto [width, value] = MemberAt(Widget().innerRim, L"Background.OutlineSettings.Width");
+    *static_cast<float*>(value) = 3.0f;
+    widgetMod_->ApplyFrameShape();
+    EXPECT_EQ(*static_cast<float*>(value), 0.0f);
+}
+
+TEST_P(WidgetTree, BrushesWithoutOutlineSettingsLeaveTheFrameSquareAndTheSettingOff)
+{
+    Sim::ResetEngine({.VersionMajor = GetParam().major,
+                      .VersionMinor = GetParam().minor,
+                      .MissingProperties = {L"/Script/SlateCore.SlateBrush:OutlineSettings"}});
+    Sim::DefineDefaultGame();
+    Sim::AdvanceClock(7 * Orv::kSecond);
+    StartHud();
+    EXPECT_FALSE(widgetMod_->WorkingCircular());
+    EXPECT_FALSE(Orv::Settings().Circular);
+    EXPECT_EQ(ByteMember(Widget().mapImage, L"Brush.DrawAs"), 3);
+    EXPECT_EQ(ByteMember(Widget().outerRim, L"Background.DrawAs"), 1);
+    // Nothing was saved for it.
+    Orv::ModSettings onDisk = Orv::DefaultSettings();
+    Orv::LoadSettings(onDisk);
+    EXPECT_TRUE(onDisk.Circular);
+
+    // A square frame asked for needs no outline settings.
+    widgetMod_->ApplyFrameShape();
+    EXPECT_EQ(ByteMember(Widget().middleRim, L"Background.DrawAs"), 1);
+}
+
+TEST_P(WidgetTree, TextBlocksWithoutAFontAreScaledFromTheDefaultSize)
+{
+    Sim::ResetEngine({.VersionMajor = GetParam().major,
+                      .VersionMinor = GetParam().minor,
+                      .MissingProperties = {L"/Script/UMG.TextBlock:Font"}});
+    Sim::DefineDefaultGame();
+    Sim::AdvanceClock(7 * Orv::kSecond);
+    StartHud();
+    UObject* edit = Widget().controls[Orv::kEditButton].text;
+    EXPECT_EQ(TextOf(edit), L"EDIT");
+    EXPECT_EQ(RealMember(edit, L"RenderTransform.Scale.X"), 0.375);
+    EXPECT_EQ(RealMember(edit, L"RenderTransform.Scale.Y"), 0.375);
+    EXPECT_EQ(RealMember(Widget().controls[Orv::kZoomInButton].text, L"RenderTransform.Scale.X"), 0.5);
+    EXPECT_FLOAT_EQ(static_cast<float>(RealMember(Widget().perfTexts[4].text, L"RenderTransform.Scale.X")), 7.0f / 24.0f);
+}
+
+TEST_P(WidgetTree, WithAFontTheTextKeepsItsNaturalScale)
+{
+    StartHud();
+    EXPECT_EQ(RealMember(Widget().controls[Orv::kEditButton].text, L"RenderTransform.Scale.X"), 1.0);
+}
+
+TEST_P(WidgetTree, ControlFillsShowHoverOverActiveOverIdle)
+{
+    StartHud();
+    const auto fill = [&](std::size_t index) { return ColourField(Widget().controls[index].fill, L"BrushColor"); };
+    const auto dark = Colour(Palette::kControlDarkFill);
+    const auto active = Colour(Palette::kActive);
+    const auto hover = Colour(Palette::kHover);
+    // Default settings: AI, shape, indoor and the three categories are on.
+    EXPECT_EQ(fill(Orv::kEditButton), dark);
+    EXPECT_EQ(fill(Orv::kZoomInButton), dark);
+    for (std::size_t index : {Orv::kAiToggle, Orv::kShapeToggle, Orv::kIndoorToggle, Orv::kResourcesToggle,
+                              Orv::kQuestsToggle, Orv::kPoisToggle, Orv::kResizeHandle})
+    {
+        EXPECT_EQ(fill(index), active) << index;
+    }
+    EXPECT_EQ(fill(Orv::kCaptureRateField), dark);
+    EXPECT_EQ(fill(Orv::kResetButton), dark);
+
+    Orv::Settings().ShowAi = false;
+    Orv::Settings().ShowQuests = false;
+    Orv::Settings().IndoorCameraEnabled = false;
+    widgetMod_->workingCircular = false;
+    Edit().editMode = true;
+    Edit().editingField = 2;
+    Edit().hoveredButton = Orv::kPoisToggle;
+    widgetMod_->RefreshControlColours();
+    EXPECT_EQ(fill(Orv::kEditButton), active);
+    EXPECT_EQ(fill(Orv::kAiToggle), dark);
+    EXPECT_EQ(fill(Orv::kShapeToggle), dark);
+    EXPECT_EQ(fill(Orv::kIndoorToggle), dark);
+    EXPECT_EQ(fill(Orv::kResourcesToggle), active);
+    EXPECT_EQ(fill(Orv::kQuestsToggle), dark);
+    EXPECT_EQ(fill(Orv::kPoisToggle), hover);
+    EXPECT_EQ(fill(Orv::kCaptureRateField), dark);
+    EXPECT_EQ(fill(Orv::kMarkerRateField), active);
+    EXPECT_EQ(fill(Orv::kRenderScaleField), dark);
+
+    Edit().editingField = 3;
+    Edit().hoveredButton = Orv::kResizeHandle;
+    widgetMod_->RefreshControlColours();
+    EXPECT_EQ(fill(Orv::kResizeHandle), hover);
+    EXPECT_EQ(fill(Orv::kPoisToggle), active);
+    EXPECT_EQ(fill(Orv::kRenderScaleField), active);
+    EXPECT_EQ(fill(Orv::kMarkerRateField), dark);
+    Edit().editingField = 1;
+    Edit().hoveredButton = Orv::kCaptureRateField;
+    widgetMod_->RefreshControlColours();
+    EXPECT_EQ(fill(Orv::kCaptureRateField), hover);
+    EXPECT_EQ(fill(Orv::kResizeHandle), active);
+}
+
+TEST_P(WidgetTree, TheLeftButtonHeldAtCreationIsNotAPress)
+{
+    ORV_SKIP_WITHOUT_SIMULATED_KEYS();
+    Sim::SetKeyDown(VK_LBUTTON, true);
+    StartHud();
+    EXPECT_TRUE(Session().edit.leftButtonWasDown);
+    Sim::SetKeyDown(VK_LBUTTON, false);
+}
+
+TEST_P(WidgetTree, APerformanceCaptionBeyondTheFiveFails)
+{
+    StartHud();
+    Orv::WidgetClasses classes;
+    ASSERT_TRUE(Orv::FindWidgetClasses(reflection_, classes));
+    UObject* tree = ValueField<UObject*>(Widget().userWidget, L"WidgetTree");
+    const Orv::WidgetBuilder builder(reflection_, classes, tree);
+    Orv::WidgetState spare;
+    spare.hudCanvas = Widget().hudCanvas;
+    const auto made = Sim::Observations().widgetsConstructed;
+    EXPECT_FALSE(builder.CreatePerfText(spare, 5, L"SIXTH", 9));
+    EXPECT_EQ(Sim::Observations().widgetsConstructed, made);
+    EXPECT_TRUE(builder.CreatePerfText(spare, 4, L"FIFTH", 9));
+    EXPECT_EQ(TextOf(spare.perfTexts[4].text), L"FIFTH");
+    EXPECT_EQ(Children(Widget().hudCanvas).back(), spare.perfTexts[4].text);
+}
+
+TEST_P(WidgetTree, TeardownTakesTheWidgetOutOfTheViewportAndForgetsIt)
+{
+    StartHud();
+    UObject* userWidget = Widget().userWidget;
+    widgetMod_->MutableSession().edit.editMode = true;
+    Sim::DestroyActor(pawn_);
+    Frame();
+    EXPECT_FALSE(Sim::ViewportZOrder(userWidget).has_value());
+    EXPECT_EQ(Widget().userWidget, nullptr);
+    EXPECT_EQ(Widget().controls[0].frame, nullptr);
+    EXPECT_EQ(Session().markers.iconSlots[95].root, nullptr);
+    EXPECT_FALSE(Session().edit.editMode);
+    EXPECT_EQ(Session().edit.hoveredButton, Orv::kControlCount);
+    EXPECT_EQ(Layout().viewportWidth, 0);
+    EXPECT_TRUE(Layout().panelOnLeft);
+    // Nothing of the old tree stays alive once the collector has run.
+    Sim::CollectGarbage();
+    EXPECT_FALSE(Sim::HoldsObject(userWidget));
+}
+
+TEST_P(WidgetTree, TheViewportKeepsTheWholeTreeAliveThroughCollections)
+{
+    StartHud();
+    Sim::CollectGarbage();
+    Frame();
+    EXPECT_TRUE(Sim::HoldsObject(Widget().userWidget));
+    EXPECT_TRUE(Sim::HoldsObject(Widget().arrowImage));
+    EXPECT_TRUE(Sim::HoldsObject(Session().markers.diamondSlots[63].fill));
+    EXPECT_TRUE(Sim::HoldsObject(Widget().controls[12].text));
+    EXPECT_EQ(Sim::Counters().CallsOnFreedObjects, 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, WidgetTree, ::testing::Values(Flavour{4, 27}, Flavour{5, 1}),
+                         [](const auto& info) { return "UE" + std::to_string(info.param.major); });
+
+// Creation failing at each kind of step: nothing is left in the viewport, the failure is
+// reported once per world, the capture goes with the session, and the next try is a second later.
+class WidgetCreation : public WidgetFixture
+{
+};
+
+TEST_F(WidgetCreation, AMissingClassFailsBeforeAnythingIsConstructed)
+{
+    StartEngine(5, 1, {.missingClasses = {L"/Script/UMG.Overlay"}});
+    Sim::AdvanceClock(7 * Orv::kSecond);
+    const auto constructed = Sim::Counters().StaticConstructObject;
+    StartHud();
+    EXPECT_EQ(Sim::Counters().StaticConstructObject, constructed);
+    EXPECT_EQ(Sim::Observations().widgetsConstructed, 0u);
+    EXPECT_EQ(Widget().userWidget, nullptr);
+    EXPECT_EQ(Session().capture.captureActor, nullptr);
+    EXPECT_EQ(Sim::Observations().captureActorsDestroyed, 1u);
+}
+
+TEST_F(WidgetCreation, AFailureIsReportedOnceAndRetriedEverySecond)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    StartEngine(5, 1, {.missingFunctions = {L"/Script/UMG.UserWidget:AddToViewport"}});
+    Sim::AdvanceClock(7 * Orv::kSecond);
+    StartHud();
+    const auto tries = [] { return Sim::Observations().captureActorsSpawned; };
+    EXPECT_EQ(tries(), 1u);
+    EXPECT_TRUE(Sim::ViewportWidgets().empty());
+    FramesFor(Orv::kSecond - 2 * kFrameNs);
+    EXPECT_EQ(tries(), 1u);
+    FramesFor(3 * kFrameNs);
+    EXPECT_EQ(tries(), 2u);
+    int reports = 0;
+    for (const auto& line : Lines())
+    {
+        reports += line.text == L"[Orvanta] [error] The minimap widget could not be created for the active session.\n";
+    }
+    EXPECT_EQ(reports, 1);
+    EXPECT_EQ(Sim::Observations().captureActorsDestroyed, 2u);
+}
+
+TEST_F(WidgetCreation, TheRenderTargetTheImageCannotShowFailsCreation)
+{
+    StartEngine(5, 1, {.missingFunctions = {L"/Script/UMG.Image:SetBrushResourceObject"}});
+    Sim::AdvanceClock(7 * Orv::kSecond);
+    StartHud();
+    EXPECT_EQ(Widget().userWidget, nullptr);
+    EXPECT_TRUE(Sim::ViewportWidgets().empty());
+}
+
+TEST_F(WidgetCreation, EachRequiredStepFailsCreation)
+{
+    for (const wchar_t* missing : {L"/Script/UMG.ContentWidget:SetContent", L"/Script/UMG.Overlay:AddChildToOverlay",
+                                   L"/Script/UMG.CanvasPanel:AddChildToCanvas", L"/Script/UMG.UserWidget:SetOwningPlayer"})
+    {
+        SCOPED_TRACE(std::wstring(missing).size());
+        mod_.reset();
+        StartEngine(5, 1, {.missingFunctions = {missing}});
+        Sim::AdvanceClock(7 * Orv::kSecond);
+        StartHud();
+        EXPECT_EQ(Widget().userWidget, nullptr);
+        EXPECT_EQ(Widget().arrowImage, nullptr);
+        EXPECT_TRUE(Sim::ViewportWidgets().empty());
+    }
+}
+
+TEST_F(WidgetCreation, AWidgetTreeWithoutItsRootPropertyFailsCreation)
+{
+    Sim::ResetEngine({.MissingProperties = {L"/Script/UMG.WidgetTree:RootWidget"}});
+    Sim::DefineDefaultGame();
+    Sim::AdvanceClock(7 * Orv::kSecond);
+    StartHud();
+    EXPECT_EQ(Widget().userWidget, nullptr);
+}
+} // namespace
+} // namespace OrvTest
