@@ -390,7 +390,7 @@ TEST_P(WidgetTree, TheViewportKeepsTheWholeTreeAliveThroughCollections)
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, WidgetTree, ::testing::Values(Flavour{4, 27}, Flavour{5, 1}),
-                         [](const auto& info) { return "UE" + std::to_string(info.param.major); });
+                         [](const auto& flavour) { return "UE" + std::to_string(flavour.param.major); });
 
 // Creation failing at each kind of step: nothing is left in the viewport, the failure is
 // reported once per world, the capture goes with the session, and the next try is a second later.
