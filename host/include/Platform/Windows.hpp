@@ -11,6 +11,7 @@ using BOOL = int;
 using DWORD = std::uint32_t;
 using LONG = std::int32_t;
 using LONGLONG = std::int64_t;
+using SHORT = std::int16_t;
 using WCHAR = wchar_t;
 using LPWSTR = WCHAR*;
 using LPCWSTR = const WCHAR*;
@@ -42,6 +43,12 @@ using PLARGE_INTEGER = LARGE_INTEGER*;
 #define GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT 0x00000002
 #define GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS 0x00000004
 
+#define VK_LBUTTON 0x01
+#define VK_RBUTTON 0x02
+#define VK_BACK 0x08
+#define VK_RETURN 0x0D
+#define VK_ESCAPE 0x1B
+
 #define MOVEFILE_REPLACE_EXISTING 0x00000001
 #define MOVEFILE_WRITE_THROUGH 0x00000008
 
@@ -68,4 +75,8 @@ extern "C"
     // that current Windows reports. Only a null pointer makes either call fail.
     UE4SS_API BOOL QueryPerformanceCounter(LARGE_INTEGER* lpPerformanceCount);
     UE4SS_API BOOL QueryPerformanceFrequency(LARGE_INTEGER* lpFrequency);
+
+    // The state the simulated player's mouse and keyboard are in (Sim/Input.hpp): the high bit
+    // is set while the key is down. Like Windows, any key code outside 0 to 255 reads as up.
+    UE4SS_API SHORT GetAsyncKeyState(int vKey);
 }

@@ -141,6 +141,8 @@ struct Observed
     // Captures the engine took by itself, for components left to capture every frame or on
     // every move.
     uint64 automaticCaptures = 0;
+    // Objects of widget classes made through StaticConstructObject.
+    uint64 widgetsConstructed = 0;
 };
 UE4SS_API Observed& Observations();
 } // namespace Sim

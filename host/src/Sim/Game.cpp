@@ -183,18 +183,6 @@ void DefineEngineClasses()
     State().worldClass = worldClass;
 }
 
-void DefineWidgetClasses()
-{
-    DefineClass({.path = L"/Script/UMG.Visual"});
-    DefineClass({.path = L"/Script/UMG.Widget",
-                 .super = L"/Script/UMG.Visual",
-                 .functions = {Native(L"RemoveFromParent", {}, [](Call& call) { RemoveFromParent(call.Self()); })}});
-    DefineClass({.path = L"/Script/UMG.UserWidget",
-                 .super = L"/Script/UMG.Widget",
-                 .functions = {Native(L"AddToViewport", {In(L"ZOrder", Int())},
-                                      [](Call& call) { AddToViewport(call.Self(), call.Get<int32>(L"ZOrder")); })}});
-}
-
 void DefineGameClasses()
 {
     auto world = Object(L"/Script/Engine.World");
@@ -279,6 +267,7 @@ void DefineDefaultGame(const GameOptions& options)
         State().missingProperties.insert(FoldCase(path));
     }
     DefineEngineClasses();
+    void DefineWidgetClasses();
     DefineWidgetClasses();
     DefineGameClasses();
     void DefineCaptureClasses();

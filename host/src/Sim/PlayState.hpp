@@ -8,6 +8,8 @@
 
 #include <Sim/World.hpp>
 
+#include <array>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -87,6 +89,12 @@ struct PlayState
     std::unordered_set<const UObject*> playing;  // worlds whose actors are initialised
     std::unordered_set<const UObject*> tornDown; // worlds being torn down: their actors run nothing
     std::vector<UObject*> viewport;
+    std::unordered_map<const UObject*, int32> viewportZOrders;
+    std::unordered_map<const UObject*, UObject*> widgetOwners; // user widget → owning player
+    int32 viewportWidth = 1920;
+    int32 viewportHeight = 1080;
+    std::optional<float> viewportScale; // set by a test; otherwise the DPI curve's
+    std::array<bool, 256> keysDown{};
     UObject* localPlayer = nullptr;
     Observed observed;
 

@@ -394,6 +394,7 @@ std::vector<UObject*> BegunActors(const UObject* world)
 void RemoveFromViewport(UObject* widget)
 {
     std::erase(Play().viewport, widget);
+    Play().viewportZOrders.erase(widget);
     RemoveGarbageRoot(widget);
 }
 
@@ -518,6 +519,9 @@ void ReadRotatorValue(const void* value, double& pitch, double& yaw, double& rol
 void PlayState::Forget(const UObject* object)
 {
     persistentLevels.erase(object);
+    viewportZOrders.erase(object);
+    widgetOwners.erase(object);
+    std::erase_if(widgetOwners, [object](const auto& entry) { return entry.second == object; });
     aiSubsystems.erase(object);
     timeSubsystems.erase(object);
     renderTargets.erase(object);
@@ -646,7 +650,7 @@ UObject* ComponentOwner(const UObject* component)
 
 // Counted only when the viewport changes: a widget added twice is in it once, as the engine
 // refuses the second add with a warning.
-void AddToViewport(UObject* widget, int32)
+void AddToViewport(UObject* widget, int32 zOrder)
 {
     auto& viewport = Play().viewport;
     if (!IsLiveObject(widget) || std::find(viewport.begin(), viewport.end(), widget) != viewport.end())
@@ -654,6 +658,7 @@ void AddToViewport(UObject* widget, int32)
         return;
     }
     viewport.push_back(widget);
+    Play().viewportZOrders[widget] = zOrder;
     AddGarbageRoot(widget);
     ++Play().observed.addToViewport;
 }
@@ -667,6 +672,7 @@ void RemoveFromParent(UObject* widget)
         return;
     }
     viewport.erase(found);
+    Play().viewportZOrders.erase(widget);
     RemoveGarbageRoot(widget);
     ++Play().observed.removeFromParent;
 }

@@ -95,7 +95,12 @@ UObject* StaticConstructObject(const FStaticConstructObjectParameters& params)
         return nullptr;
     }
     UObject* outer = params.Outer != nullptr ? params.Outer : EngineAccess::Package(L"/Engine/Transient");
-    return EngineAccess::Construct(const_cast<UClass*>(params.Class), outer, params.Name, params.SetFlags);
+    UObject* made = EngineAccess::Construct(const_cast<UClass*>(params.Class), outer, params.Name, params.SetFlags);
+    if (UClass* widgetClass = Sim::FindClass(L"/Script/UMG.Widget"); made != nullptr && widgetClass != nullptr && made->IsA(widgetClass))
+    {
+        ++State().play.observed.widgetsConstructed;
+    }
+    return made;
 }
 } // namespace UObjectGlobals
 
