@@ -12,6 +12,7 @@
 
 #include <Sim/Screen.hpp>
 #include <Sim/Values.hpp>
+#include <Sim/Widgets.hpp>
 #include <Sim/World.hpp>
 #include <Unreal/FText.hpp>
 
@@ -72,16 +73,6 @@ void Frame::Encode(std::vector<uint8>& rgba) const
 
 namespace
 {
-// Until the viewport keeps its size, scale and z-orders, the screen is the default one.
-struct ViewportView
-{
-    int32 width = 1920;
-    int32 height = 1080;
-    double scale = 1.0;
-};
-ViewportView CurrentViewport() { return {}; }
-int32 ZOrderOf(const UObject*) { return 0; }
-
 enum class Visibility : uint8
 {
     Visible = 0,
@@ -360,13 +351,13 @@ class ScreenPass
         {
             if (IsLiveObject(widget) && IsWidget(widget))
             {
-                entries.push_back({widget, ZOrderOf(widget)});
+                entries.push_back({widget, ViewportZOrder(widget).value_or(0)});
             }
         }
         std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.zOrder < b.zOrder; });
         for (const Entry& entry : entries)
         {
-            Visit(entry.widget, viewport_, Affine::Scale(scale_, scale_), 1.0f, true);
+            Visit(entry.widget, viewport_, Affine::Scale(scale_, scale_), Rgba{1, 1, 1, 1}, true);
         }
     }
 
@@ -606,8 +597,9 @@ class ScreenPass
         return Affine::Translate(px, py).After(local.After(Affine::Translate(-px, -py)));
     }
 
-    // shown: nothing above the widget is hidden. Only a pass with a frame paints.
-    void Visit(UObject* widget, const LayoutRect& rect, const Affine& parentToPixels, float opacity, bool shown)
+    // shown: nothing above the widget is hidden; tint: what the widgets above multiply its
+    // colours by (borders' content colours, render opacities). Only a pass with a frame paints.
+    void Visit(UObject* widget, const LayoutRect& rect, const Affine& parentToPixels, Rgba tint, bool shown)
     {
         const Visibility visibility = VisibilityOf(widget);
         if (Collapsed(visibility))
@@ -618,47 +610,47 @@ class ScreenPass
         Placements()[widget] = {true, shown, rect};
         const bool paint = shown && frame_ != nullptr;
         const StructView self = Of(widget);
-        opacity *= static_cast<float>(std::clamp(fields_.Real(self, L"RenderOpacity", 1), 0.0, 1.0));
+        tint.a *= static_cast<float>(std::clamp(fields_.Real(self, L"RenderOpacity", 1), 0.0, 1.0));
         const Affine toPixels = parentToPixels.After(RenderTransformOf(widget, rect));
         switch (KindOf(widget))
         {
         case WidgetKind::User:
             if (UObject* root = RootOf(widget))
             {
-                Visit(root, rect, toPixels, opacity, shown);
+                Visit(root, rect, toPixels, tint, shown);
             }
             break;
-        case WidgetKind::Canvas: ArrangeCanvas(widget, rect, toPixels, opacity, shown); break;
+        case WidgetKind::Canvas: ArrangeCanvas(widget, rect, toPixels, tint, shown); break;
         case WidgetKind::SizeBox:
             ForEachChild(widget, [&](UObject* child, UObject* slot) {
                 const StructView s = Of(slot);
                 const LayoutRect room = Shrink(rect, fields_.Margins(s, L"Padding"));
                 Visit(child, AlignIn(room, AlignOf(s, L"HorizontalAlignment", Align::Fill), AlignOf(s, L"VerticalAlignment", Align::Fill), Desired(child)),
-                      toPixels, opacity, shown);
+                      toPixels, tint, shown);
             });
             break;
         case WidgetKind::Border:
             if (paint)
             {
-                const Rgba tint = fields_.Colour(self, L"BrushColor");
-                PaintBrush(fields_.Member(self, L"Background"), rect, toPixels, tint, opacity);
+                PaintBrush(fields_.Member(self, L"Background"), rect, toPixels, tint * fields_.Colour(self, L"BrushColor"));
             }
             ForEachChild(widget, [&](UObject* child, UObject*) {
+                const Rgba content = tint * fields_.Colour(self, L"ContentColorAndOpacity");
                 const LayoutRect room = Shrink(rect, fields_.Margins(self, L"Padding"));
                 Visit(child, AlignIn(room, AlignOf(self, L"HorizontalAlignment", Align::Fill), AlignOf(self, L"VerticalAlignment", Align::Fill), Desired(child)),
-                      toPixels, opacity, shown);
+                      toPixels, content, shown);
             });
             break;
         case WidgetKind::Image:
             if (paint)
             {
-                PaintBrush(fields_.Member(self, L"Brush"), rect, toPixels, fields_.Colour(self, L"ColorAndOpacity"), opacity);
+                PaintBrush(fields_.Member(self, L"Brush"), rect, toPixels, tint * fields_.Colour(self, L"ColorAndOpacity"));
             }
             break;
         case WidgetKind::Text:
             if (paint)
             {
-                PaintText(widget, rect, toPixels, opacity);
+                PaintText(widget, rect, toPixels, tint);
             }
             break;
         case WidgetKind::Overlay:
@@ -666,16 +658,16 @@ class ScreenPass
                 const StructView s = Of(slot);
                 const LayoutRect room = Shrink(rect, fields_.Margins(s, L"Padding"));
                 Visit(child, AlignIn(room, AlignOf(s, L"HorizontalAlignment", Align::Start), AlignOf(s, L"VerticalAlignment", Align::Start), Desired(child)),
-                      toPixels, opacity, shown);
+                      toPixels, tint, shown);
             });
             break;
         case WidgetKind::Other:
-            ForEachChild(widget, [&](UObject* child, UObject*) { Visit(child, rect, toPixels, opacity, shown); });
+            ForEachChild(widget, [&](UObject* child, UObject*) { Visit(child, rect, toPixels, tint, shown); });
             break;
         }
     }
 
-    void ArrangeCanvas(UObject* canvas, const LayoutRect& rect, const Affine& toPixels, float opacity, bool shown)
+    void ArrangeCanvas(UObject* canvas, const LayoutRect& rect, const Affine& toPixels, Rgba tint, bool shown)
     {
         struct Placed
         {
@@ -712,11 +704,11 @@ class ScreenPass
         std::stable_sort(placed.begin(), placed.end(), [](const Placed& a, const Placed& b) { return a.zOrder < b.zOrder; });
         for (const Placed& p : placed)
         {
-            Visit(p.child, p.rect, toPixels, opacity, shown);
+            Visit(p.child, p.rect, toPixels, tint, shown);
         }
     }
 
-    void PaintBrush(StructView brush, const LayoutRect& rect, const Affine& toPixels, Rgba tint, float opacity)
+    void PaintBrush(StructView brush, const LayoutRect& rect, const Affine& toPixels, Rgba tint)
     {
         const int64 drawAs = fields_.Integer(brush, L"DrawAs", 3);
         if (!brush || drawAs == 0)
@@ -724,7 +716,6 @@ class ScreenPass
             return;
         }
         tint = tint * fields_.SlateColour(brush, L"TintColor");
-        tint.a *= opacity;
         Shape shape{rect.x, rect.y, rect.width, rect.height};
         StructView outline = fields_.Member(brush, L"OutlineSettings");
         if (drawAs == 4 && outline)
@@ -775,7 +766,7 @@ class ScreenPass
         return mix(mix(texel(x0, y0), texel(x1, y0), ax), mix(texel(x0, y1), texel(x1, y1), ax), ay);
     }
 
-    void PaintText(const UObject* text, const LayoutRect& rect, const Affine& toPixels, float opacity)
+    void PaintText(const UObject* text, const LayoutRect& rect, const Affine& toPixels, Rgba tint)
     {
         const std::wstring content = TextOf(text);
         const TextMask& mask = RasteriseText(content, FontSize(text), scale_);
@@ -783,8 +774,7 @@ class ScreenPass
         {
             return;
         }
-        Rgba colour = fields_.SlateColour(Of(text), L"ColorAndOpacity");
-        colour.a *= opacity;
+        const Rgba colour = tint * fields_.SlateColour(Of(text), L"ColorAndOpacity");
         const double width = mask.width / scale_, height = mask.height / scale_;
         const int64 justification = fields_.Integer(Of(text), L"Justification", 0);
         double x = justification == 1 ? rect.x + (rect.width - width) * 0.5 : justification == 2 ? rect.Right() - width : rect.x;
@@ -814,8 +804,9 @@ class ScreenPass
 
 void Pass(Frame* frame)
 {
-    const ViewportView view = CurrentViewport();
-    const double scale = view.scale > 0 ? view.scale : 1.0;
+    const ViewportSize view = ViewportPixels();
+    // A broken viewport client's scale of 0 would lay everything out at infinity.
+    const double scale = ViewportScale() > 0 ? static_cast<double>(ViewportScale()) : 1.0;
     if (frame != nullptr)
     {
         frame->Reset(view.width, view.height);
