@@ -36,4 +36,6 @@ UE4SS_API bool WriteScreenPng(const std::filesystem::path& path);
 // The layout alone, for placements without drawing.
 UE4SS_API void LayOutScreen();
 UE4SS_API WidgetPlacement PlacementOf(const UObject* widget);
+// Whether texts are drawn: this build has FreeType and a DejaVu font was found.
+UE4SS_API bool ScreenDrawsText();
 } // namespace Sim

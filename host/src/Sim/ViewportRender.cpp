@@ -309,9 +309,11 @@ void DrawWorld(Frame& frame, bool night)
     }
 }
 
+// Asked of the engine's record: Sim::LocalPlayer would make the player if there were none.
 bool LocalPlayersNight()
 {
-    UObject* controller = ObjectReference(LocalPlayer(), L"PlayerController");
+    UObject* player = State().play.localPlayer;
+    UObject* controller = player != nullptr && IsLiveObject(player) ? ObjectReference(player, L"PlayerController") : nullptr;
     UWorld* world = controller != nullptr && IsLiveObject(controller) ? controller->GetWorld() : nullptr;
     return world != nullptr && IsNight(world);
 }
@@ -845,6 +847,8 @@ void LayOutScreen()
     auto guard = LockEngine();
     Pass(nullptr);
 }
+
+bool ScreenDrawsText() { return CanDrawText(); }
 
 WidgetPlacement PlacementOf(const UObject* widget)
 {
