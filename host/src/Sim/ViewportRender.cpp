@@ -54,8 +54,9 @@ uint8 LinearToSrgb(float value)
         }
         return t;
     }();
-    const float clamped = std::clamp(value, 0.0f, 1.0f);
-    return table[static_cast<std::size_t>(std::lround(clamped * kSteps))];
+    // NaN fails both tests and reads as black.
+    const float clamped = value > 0.0f ? (value < 1.0f ? value : 1.0f) : 0.0f;
+    return table[static_cast<std::size_t>(static_cast<int32>(clamped * kSteps + 0.5f))];
 }
 
 void Frame::Encode(std::vector<uint8>& rgba) const
