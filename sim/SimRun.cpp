@@ -164,6 +164,10 @@ void TakePictures(const RunOptions& options, std::vector<std::string>& notes, nl
     captureState["frame"] = frame;
     captureState["map_tint"] = MapTint();
     widgetState = DescribeWidget();
+    if (options.atPictures)
+    {
+        options.atPictures();
+    }
     if (!options.screenshot.empty())
     {
         WriteScreenshot(options.screenshot, notes);

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,8 @@ struct RunOptions
     int screenshotEvery = 0;
     // The same scenario without the mod: the game as it looks without the minimap.
     bool noMod = false;
+    // Runs at the picture moment, with the mod still loaded, for callers in this process.
+    std::function<void()> atPictures;
 };
 
 struct RunResult
