@@ -326,6 +326,7 @@ RunResult RunSession(const RunOptions& options)
     const Sim::Observed& observed = Sim::Observations();
     report["sessions"] = observed.addToViewport;
     report["teardowns"] = observed.removeFromParent;
+    report["widgets_removed_by_engine"] = observed.removedByEngine;
     report["capture_actors"] = observed.captureActorsSpawned;
     report["capture"] = captureState;
     report["capture"].update({{"actors_spawned", observed.captureActorsSpawned},

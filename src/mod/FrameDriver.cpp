@@ -75,8 +75,22 @@ void LiveOrvantaMod::OnTick()
         aiSnapshotTaken = false;
     }
 
-    // Widget creation, map data, the arrow, markers and input join here in frame order as
-    // they are built.
+    const WidgetState& widget = session.widget;
+    if (widget.userWidget == nullptr || widget.arrowImage == nullptr)
+    {
+        if (!CreateMapWidget())
+        {
+            if (ReportOnce(L"CreateWidgetFailed"))
+            {
+                LogError(L"The minimap widget could not be created for the active session.\n");
+            }
+            TearDownSession(true);
+            nextSessionAttempt = now + kCreationRetry;
+            return;
+        }
+    }
+
+    // Map data, the arrow and markers join here in frame order as they are built.
 
     ProcessActorQueues();
 
@@ -108,6 +122,8 @@ void LiveOrvantaMod::OnTick()
         UpdateCamera();
         nextCameraUpdate = now + PeriodOf(moved ? workingCaptureFPS : std::min(kStillCaptureRate, workingCaptureFPS));
     }
+
+    UpdateInput();
 }
 
 void LiveOrvantaMod::TearDownSession(bool destroyActors)

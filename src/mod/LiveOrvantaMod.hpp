@@ -162,6 +162,27 @@ class LiveOrvantaMod : public RC::CppUserModBase
     void ApplyBrightness();
     void RefreshBrightness(bool force);
 
+    // ---- Map widget: the tree, its shape and the controls' colours ----
+    bool CreateMapWidget();
+    void ApplyFrameShape();
+    bool IsControlActive(std::size_t index) const;
+    void RefreshControlColours();
+
+    // ---- Map widget: layout on screen ----
+    double ViewportScale();
+    bool ViewportSize(double& width, double& height);
+    void ApplyLayout();
+    void SetMapSize(double requested);
+    void SetFramePosition(double x, double y);
+    void LayoutControls();
+    void LayoutPerformancePanel();
+    void RefreshValueFields();
+
+    // ---- Input and edit mode ----
+    void UpdateInput();
+    // A new viewport size lays the frame out again, unless a drag is holding it.
+    void FollowViewportSize();
+
     // ---- Settings persistence ----
     void CommitLayoutAndSave();
 

@@ -4,7 +4,9 @@
 #pragma once
 
 #include "reflection/Host.hpp"
+#include "widget/Controls.hpp"
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -35,12 +37,95 @@ struct CaptureState
     UObject* renderTarget = nullptr;
 };
 
-// The HUD widget tree.
+// One button, value field or handle of the edit mode, and where the layout put it within the
+// positioned canvas.
+struct ControlWidget
+{
+    UObject* frame = nullptr; // the coloured edge
+    UObject* fill = nullptr;  // its colour shows the control's state
+    UObject* text = nullptr;  // null for a control without a caption
+    UObject* slot = nullptr;
+    double x = 0.0;
+    double y = 0.0;
+    double width = 0.0;
+    double height = 0.0;
+    bool visible = false;
+};
+
+struct PerfText
+{
+    UObject* text = nullptr;
+    UObject* slot = nullptr;
+};
+
+// The HUD widget tree: built whole once per session, after which widgets are only moved,
+// recoloured, turned, shown and hidden. Built when userWidget and arrowImage are set.
 struct WidgetState
 {
     UObject* userWidget = nullptr;
+    UObject* rootCanvas = nullptr; // fills the viewport
+    UObject* hudCanvas = nullptr;  // the frame and every control; its slot is the minimap's place
+    UObject* hudSlot = nullptr;
+    UObject* mapSizeBox = nullptr;
+    UObject* mapSlot = nullptr;
+    UObject* outerRim = nullptr;
+    UObject* middleRim = nullptr;
+    UObject* innerRim = nullptr;
+    UObject* mapOverlay = nullptr; // picture, markers and arrow, stacked
+    UObject* mapImage = nullptr;   // shows the render target
+    UObject* markerCanvas = nullptr;
+    UObject* arrowSizeBox = nullptr;
     UObject* arrowImage = nullptr;
-    UObject* mapImage = nullptr; // shows the render target
+    UObject* perfPanel = nullptr;
+    UObject* perfPanelFill = nullptr;
+    UObject* perfPanelSlot = nullptr;
+    std::array<PerfText, kPerfTextCount> perfTexts{};
+    std::array<ControlWidget, kControlCount> controls{};
+};
+
+// A marker kind no slot has yet, so the first real kind always applies.
+inline constexpr std::uint8_t kNoMarkerKind = 255;
+inline constexpr std::size_t kIconMarkerCount = 96;
+inline constexpr std::size_t kDiamondMarkerCount = 64;
+
+struct IconMarkerSlot
+{
+    UObject* root = nullptr; // an overlay: backdrop under icon
+    UObject* background = nullptr;
+    UObject* icon = nullptr;
+    UObject* slot = nullptr;
+    bool shown = false;
+};
+
+struct DiamondMarkerSlot
+{
+    UObject* root = nullptr;
+    UObject* frame = nullptr; // the same border as root: the dark edge
+    UObject* fill = nullptr;
+    UObject* slot = nullptr;
+    std::uint8_t kind = kNoMarkerKind;
+    bool shown = false;
+};
+
+// Marker widgets made once with the tree and reused for whatever is nearest.
+struct MarkerPools
+{
+    std::array<IconMarkerSlot, kIconMarkerCount> iconSlots{};
+    std::array<DiamondMarkerSlot, kDiamondMarkerCount> diamondSlots{};
+};
+
+// The edit mode's buttons, drags and typed entry.
+struct EditState
+{
+    bool editMode = false;
+    bool moving = false;   // a move drag is in progress
+    bool resizing = false; // a resize drag is in progress
+    bool inputRestorePending = false;
+    bool leftButtonWasDown = false;
+    std::size_t hoveredButton = kControlCount; // the control under the mouse; kControlCount for none
+    int editingField = 0;                      // 1 to 3 while a value field is typed into, else 0
+    std::array<wchar_t, 31> entryText{};
+    std::size_t entryLength = 0;
 };
 
 // Where the capture camera is and how it moves. Its smoothed yaw is also the markers'.
@@ -77,13 +162,17 @@ struct IndoorState
     double lastTraceZ = 0.0;
 };
 
-// The frame's place on screen, in layout units, as last measured.
+// The frame's place on screen and the viewport it was fitted to, in layout units; the
+// performance panel's side and place relative to the positioned canvas.
 struct LayoutState
 {
     double frameX = 0.0;
     double frameY = 0.0;
-    double viewportWidth = 0.0;
+    double viewportWidth = 0.0; // 0 until measured
     double viewportHeight = 0.0;
+    bool panelOnLeft = true;
+    double panelX = 0.0;
+    double panelY = 0.0;
 };
 
 // The game's own objects the markers read, found on demand.
@@ -134,12 +223,14 @@ struct MapSession
     DiscoveryState discovery;
     CaptureState capture;
     WidgetState widget;
+    MarkerPools markers;
     GameDataState gameData;
     ActorLists actors;
     CameraState camera;
     IndoorState indoor;
     BrightnessState brightness;
     LayoutState layout;
+    EditState edit;
     FrameDeadlines deadlines;
 };
 } // namespace Orv

@@ -241,6 +241,44 @@ bool SetFontSize(Reflection& reflection, UObject* textBlock, float size)
     });
 }
 
+bool SetPadding(Reflection& reflection, UObject* widget, float padding)
+{
+    const float margin[4] = {padding, padding, padding, padding};
+    return CallWithRaw(reflection, widget, L"SetPadding", L"InPadding", margin, sizeof(margin));
+}
+
+bool SetSizeOverrides(Reflection& reflection, UObject* sizeBox, float width, float height)
+{
+    const bool widthSet = CallWithRaw(reflection, sizeBox, L"SetWidthOverride", L"InWidthOverride", &width, sizeof(width));
+    const bool heightSet = CallWithRaw(reflection, sizeBox, L"SetHeightOverride", L"InHeightOverride", &height, sizeof(height));
+    return widthSet && heightSet;
+}
+
+bool SetContent(Reflection& reflection, UObject* panel, UObject* content)
+{
+    return CallWithObject(reflection, panel, L"SetContent", L"Content", content);
+}
+
+UObject* AddChildToOverlay(Reflection& reflection, UObject* overlay, UObject* child)
+{
+    return CallWithObjectAndReadObject(reflection, overlay, L"AddChildToOverlay", L"Content", child);
+}
+
+bool SetRenderPivot(Reflection& reflection, UObject* widget, Vector2d pivot)
+{
+    return CallWithReals(reflection, widget, L"SetRenderTransformPivot", L"Pivot", ToEngine(pivot));
+}
+
+bool SetRenderAngle(Reflection& reflection, UObject* widget, float degrees)
+{
+    return CallWithRaw(reflection, widget, L"SetRenderTransformAngle", L"Angle", &degrees, sizeof(degrees));
+}
+
+bool SetRenderScale(Reflection& reflection, UObject* widget, Vector2d scale)
+{
+    return CallWithReals(reflection, widget, L"SetRenderScale", L"Scale", ToEngine(scale));
+}
+
 bool SetActorRotation(Reflection& reflection, UObject* actor, const Rotator3d& rotation)
 {
     EngineReals rotator = ToEngine(rotation);

@@ -37,6 +37,18 @@ bool SetBrushColor(Reflection& reflection, UObject* border, const LinearColor& c
 // "SetFont" with a copy of the block's current "Font" whose "Size" is replaced: as is for a
 // float size, truncated toward zero for an integer size. False for a size that is not a number.
 bool SetFontSize(Reflection& reflection, UObject* textBlock, float size);
+// "SetPadding": the same padding on all four sides.
+bool SetPadding(Reflection& reflection, UObject* widget, float padding);
+// "SetWidthOverride" and "SetHeightOverride" on a size box, each called whatever the other gave.
+bool SetSizeOverrides(Reflection& reflection, UObject* sizeBox, float width, float height);
+// "SetContent" on a single-child panel (a border or a size box).
+bool SetContent(Reflection& reflection, UObject* panel, UObject* content);
+// "AddChildToOverlay"; the overlay slot, or null.
+UObject* AddChildToOverlay(Reflection& reflection, UObject* overlay, UObject* child);
+// The render transform: pivot as a fraction of the widget's box, angle in degrees, scale.
+bool SetRenderPivot(Reflection& reflection, UObject* widget, Vector2d pivot);
+bool SetRenderAngle(Reflection& reflection, UObject* widget, float degrees);
+bool SetRenderScale(Reflection& reflection, UObject* widget, Vector2d scale);
 // "K2_SetActorRotation" without teleporting physics.
 bool SetActorRotation(Reflection& reflection, UObject* actor, const Rotator3d& rotation);
 } // namespace Orv

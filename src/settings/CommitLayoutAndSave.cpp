@@ -4,18 +4,10 @@
 
 #include "settings/ModSettings.hpp"
 #include "settings/SettingsFile.hpp"
-
-#include <algorithm>
+#include "widget/LayoutMath.hpp"
 
 namespace Orv
 {
-namespace
-{
-// The frame's outer box is 19 units wider and 42 taller than its map.
-constexpr double kFrameExtraWidth = 3.0 + 16.0;
-constexpr double kFrameExtraHeight = 23.0 + 3.0 + 16.0;
-} // namespace
-
 void LiveOrvantaMod::CommitLayoutAndSave()
 {
     ModSettings& settings = Settings();
@@ -25,10 +17,9 @@ void LiveOrvantaMod::CommitLayoutAndSave()
     // file holds is kept rather than overwritten with the left and top edges.
     if (layout.viewportWidth > 0.0 || layout.viewportHeight > 0.0)
     {
-        const double freeWidth = std::max(0.0, layout.viewportWidth - (size + kFrameExtraWidth));
-        const double freeHeight = std::max(0.0, layout.viewportHeight - (size + kFrameExtraHeight));
-        settings.PositionX = freeWidth > 0.0 ? layout.frameX / freeWidth : 0.0;
-        settings.PositionY = freeHeight > 0.0 ? layout.frameY / freeHeight : 0.0;
+        const FreeSpace free = FrameFreeSpace(layout.viewportWidth, layout.viewportHeight, size);
+        settings.PositionX = free.width > 0.0 ? layout.frameX / free.width : 0.0;
+        settings.PositionY = free.height > 0.0 ? layout.frameY / free.height : 0.0;
     }
     settings.Size = static_cast<float>(size);
     if (session.camera.inDungeon)

@@ -132,6 +132,7 @@ struct Observed
 {
     uint64 addToViewport = 0;    // widgets added to the game viewport
     uint64 removeFromParent = 0; // widgets removed again
+    uint64 removedByEngine = 0;  // widgets a map load took out of the viewport
     uint64 captureActorsSpawned = 0;
     uint64 captureActorsDestroyed = 0; // taken out of the world, by the mod or by its world's end
     uint64 captureScenes = 0;          // CaptureScene calls

@@ -396,6 +396,7 @@ void RemoveFromViewport(UObject* widget)
     std::erase(Play().viewport, widget);
     Play().viewportZOrders.erase(widget);
     RemoveGarbageRoot(widget);
+    ++Play().observed.removedByEngine;
 }
 
 // Everything inside the world is marked for the collector, and the world stops being kept.

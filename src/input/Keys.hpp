@@ -1,0 +1,13 @@
+// The operating system's key state as the edit mode polls it: a key is down while the high bit
+// of its asynchronous state is set.
+#pragma once
+
+#include "reflection/Host.hpp"
+
+namespace Orv
+{
+inline bool IsKeyDown(int virtualKey)
+{
+    return (static_cast<unsigned short>(GetAsyncKeyState(virtualKey)) & 0x8000u) != 0;
+}
+} // namespace Orv

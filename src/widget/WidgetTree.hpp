@@ -1,0 +1,64 @@
+// Building the minimap's widgets through the engine's reflection: the eight UMG classes, and
+// the builders of the parts the tree is assembled from (marker pools, the performance panel
+// and its captions, the edit-mode controls). Every widget is made here, up front, once per
+// session; nothing else constructs widgets.
+#pragma once
+
+#include "mod/MapSession.hpp"
+#include "reflection/Lookup.hpp"
+
+#include <cstddef>
+
+namespace Orv
+{
+struct WidgetClasses
+{
+    UClass* userWidget = nullptr;
+    UClass* widgetTree = nullptr;
+    UClass* canvasPanel = nullptr;
+    UClass* sizeBox = nullptr;
+    UClass* border = nullptr;
+    UClass* overlay = nullptr;
+    UClass* image = nullptr;
+    UClass* textBlock = nullptr;
+};
+
+// True only when the engine has all eight.
+bool FindWidgetClasses(Reflection& reflection, WidgetClasses& classes);
+
+// The size a text block's font would have, as a render scale of the engine's default 24 when
+// the block has no usable font.
+inline constexpr float kDefaultFontSize = 24.0f;
+
+// Makes widgets inside one widget tree. Each Create returns false at the first step the tree
+// cannot do without; widgets made before it are left to the engine's collector.
+class WidgetBuilder
+{
+  public:
+    WidgetBuilder(Reflection& reflection, const WidgetClasses& classes, UObject* widgetTree)
+        : reflection_(reflection), classes_(classes), tree_(widgetTree)
+    {
+    }
+
+    // A new widget of the class, owned by the tree; null when the engine refuses.
+    UObject* Make(UClass* cls) const;
+
+    bool CreateIconMarkerPool(UObject* markerCanvas, MarkerPools& pools) const;
+    bool CreateDiamondMarkerPool(UObject* markerCanvas, MarkerPools& pools) const;
+    // The panel's background and its five captions, children of the positioned canvas.
+    bool CreatePerformancePanel(WidgetState& widget) const;
+    bool CreatePerfText(WidgetState& widget, std::size_t index, const wchar_t* text, float size) const;
+    // Frame, fill and (for a non-empty text) caption, added to the positioned canvas.
+    bool CreateControl(WidgetState& widget, std::size_t index, const wchar_t* text, float size) const;
+    // "SetFont" with the size, or a render scale of size / 24 when the block has no font.
+    void ApplyFontSize(UObject* textBlock, float size) const;
+
+  private:
+    // Visibility, text, colour and size of a caption.
+    void DressCaption(UObject* textBlock, const wchar_t* text, float size, std::uint8_t visibility) const;
+
+    Reflection& reflection_;
+    const WidgetClasses& classes_;
+    UObject* tree_;
+};
+} // namespace Orv
