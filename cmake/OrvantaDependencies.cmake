@@ -10,3 +10,5 @@ target_link_libraries(orvanta_fmt INTERFACE fmt::fmt)
 
 # Render targets written out as pictures; the Windows build goes without.
 find_package(PNG REQUIRED)
+# The screen's texts, in the DejaVu fonts; the Windows build goes without.
+find_package(Freetype REQUIRED)

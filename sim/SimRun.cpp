@@ -4,11 +4,14 @@
 #include "SimRun.hpp"
 #include "CaptureReport.hpp"
 #include "Scenarios.hpp"
+#include "WidgetReport.hpp"
 
 #include <Sim/Engine.hpp>
 #include <Sim/ModLoader.hpp>
 #include <Sim/Output.hpp>
 #include <Sim/Scene.hpp>
+#include <Sim/Screen.hpp>
+#include <Sim/Widgets.hpp>
 #include <Sim/World.hpp>
 #include <Unreal/UnrealVersion.hpp>
 
@@ -16,6 +19,7 @@
 #include <cstdio>
 #include <iostream>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <system_error>
 #include <thread>
@@ -136,11 +140,38 @@ void WriteOverview(const std::filesystem::path& path, std::vector<std::string>& 
     }
 }
 
-// The pictures, and the capture's state for the report, at the same moment.
-void TakePictures(const RunOptions& options, std::vector<std::string>& notes, nlohmann::json& captureState, int frame)
+void WriteScreenshot(const std::filesystem::path& path, std::vector<std::string>& notes)
+{
+    if (!Sim::WriteScreenPng(path))
+    {
+        notes.push_back("cannot write the screenshot to " + path.string());
+    }
+}
+
+// Screenshots named by the number of frames played, so they sort in playing order.
+std::filesystem::path NumberedScreenshot(const std::filesystem::path& folder, int frames)
+{
+    char name[32];
+    std::snprintf(name, sizeof(name), "frame-%06d.png", frames);
+    return folder / name;
+}
+
+// The pictures, and the capture's and the widget's state for the report, at the same moment.
+void TakePictures(const RunOptions& options, std::vector<std::string>& notes, nlohmann::json& captureState,
+                  nlohmann::json& widgetState, int frame)
 {
     captureState = DescribeCapture();
     captureState["frame"] = frame;
+    captureState["map_tint"] = MapTint();
+    widgetState = DescribeWidget();
+    if (options.atPictures)
+    {
+        options.atPictures();
+    }
+    if (!options.screenshot.empty())
+    {
+        WriteScreenshot(options.screenshot, notes);
+    }
     if (!options.capturePng.empty())
     {
         WriteCapture(options.capturePng, notes);
@@ -174,9 +205,19 @@ RunResult RunSession(const RunOptions& options)
         result.error = "cannot create a mod folder under the temp folder";
         return result;
     }
-    if (!InstallLibrary(options.library, result.modDir, result.error))
+    if (!options.noMod && !InstallLibrary(options.library, result.modDir, result.error))
     {
         return result;
+    }
+    if (options.screenshotEvery > 0 && !options.screenshotDir.empty())
+    {
+        std::error_code ec;
+        std::filesystem::create_directories(options.screenshotDir, ec);
+        if (ec)
+        {
+            result.error = "cannot create " + options.screenshotDir.string() + ": " + ec.message();
+            return result;
+        }
     }
 
     Sim::ResetEngine({.VersionMajor = options.engineMajor,
@@ -188,6 +229,11 @@ RunResult RunSession(const RunOptions& options)
     // and slots are taken again by the creatures that come after.
     Sim::SetGarbageCollectionPeriod(kGarbageCollectionPeriod);
     Sim::PadObjectArray(options.objects);
+    Sim::SetViewportPixels(options.viewportWidth, options.viewportHeight);
+    if (options.dpiScale > 0)
+    {
+        Sim::SetViewportScale(static_cast<float>(options.dpiScale));
+    }
     if (scenario.setUp)
     {
         scenario.setUp();
@@ -204,24 +250,30 @@ RunResult RunSession(const RunOptions& options)
         echoScope = std::make_unique<Sim::ScopedOutputDevice>(std::make_unique<EchoOutputDevice>());
     }
 
-    Sim::ModLoader loader(result.modDir);
-    if (!loader.Load(result.error))
+    // Without the mod the same frames play with nothing loaded.
+    std::optional<Sim::ModLoader> loader;
+    if (!options.noMod)
     {
-        return result;
-    }
-    loader.StartMod();
-    if (options.initOnLoaderThread)
-    {
-        loader.StartUnrealInitOnLoaderThread();
-    }
-    else
-    {
-        loader.UnrealInit();
+        loader.emplace(result.modDir);
+        if (!loader->Load(result.error))
+        {
+            return result;
+        }
+        loader->StartMod();
+        if (options.initOnLoaderThread)
+        {
+            loader->StartUnrealInitOnLoaderThread();
+        }
+        else
+        {
+            loader->UnrealInit();
+        }
     }
 
     auto delta = static_cast<float>(1.0 / options.fps);
     nlohmann::json hooksAtLastFrame = HookCounts();
     nlohmann::json captureState;
+    nlohmann::json widgetState;
     for (int frame = 0; frame < options.frames; ++frame)
     {
         if (scenario.beforeFrame)
@@ -232,18 +284,28 @@ RunResult RunSession(const RunOptions& options)
         hooksAtLastFrame = HookCounts();
         if (frame == options.pictureFrame)
         {
-            TakePictures(options, result.notes, captureState, frame);
+            TakePictures(options, result.notes, captureState, widgetState, frame);
+        }
+        if (options.screenshotEvery > 0 && !options.screenshotDir.empty() && (frame + 1) % options.screenshotEvery == 0)
+        {
+            WriteScreenshot(NumberedScreenshot(options.screenshotDir, frame + 1), result.notes);
         }
         // Leaves the loader's thread room to take the engine between frames.
         std::this_thread::yield();
     }
-    loader.WaitForUnrealInit();
+    if (loader)
+    {
+        loader->WaitForUnrealInit();
+    }
     hooksAtLastFrame = HookCounts();
     if (options.pictureFrame < 0 || options.pictureFrame >= options.frames)
     {
-        TakePictures(options, result.notes, captureState, options.frames);
+        TakePictures(options, result.notes, captureState, widgetState, options.frames);
     }
-    loader.Unload();
+    if (loader)
+    {
+        loader->Unload();
+    }
     // What the mod left behind is what survives a collection after it is gone.
     Sim::CollectGarbage(true);
 
@@ -253,6 +315,7 @@ RunResult RunSession(const RunOptions& options)
     report["engine_version"] = std::to_string(RC::Unreal::Version::Major) + "." + std::to_string(RC::Unreal::Version::Minor);
     report["travel"] = options.travel;
     report["silent_events"] = options.silentEvents;
+    report["mod_loaded"] = !options.noMod;
     report["log"] = nlohmann::json::array();
     for (const auto& line : captured->Lines())
     {
@@ -270,6 +333,7 @@ RunResult RunSession(const RunOptions& options)
                               {"actors_destroyed", observed.captureActorsDestroyed},
                               {"captures", observed.captureScenes},
                               {"automatic_captures", observed.automaticCaptures}});
+    report["widget"] = widgetState;
     report["objects_alive"] = Sim::LiveObjectCount();
     const Sim::EngineStats& stats = Sim::Stats();
     report["engine"] = {{"objects_created", stats.ObjectsCreated},   {"objects_freed", stats.ObjectsFreed},

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,7 @@ struct RunOptions
     int engineMajor = 5;
     int viewportWidth = 1920;
     int viewportHeight = 1080;
-    double dpiScale = 1.0;
+    double dpiScale = 0.0; // 0: the engine's scale for the viewport's shortest side
     bool echoLog = true; // the mod's lines to standard output as they come
     std::string travel = "load"; // "load": a map load within one frame; "seamless": over frames
     bool silentEvents = false;   // no hooked script function runs its hooks
@@ -35,6 +36,15 @@ struct RunOptions
     std::filesystem::path capturePng;
     std::filesystem::path overviewPng;
     int pictureFrame = -1;
+    // The screen as the player sees it, at the same moment as the other pictures.
+    std::filesystem::path screenshot;
+    // One screenshot every screenshotEvery frames into screenshotDir, named by frame number.
+    std::filesystem::path screenshotDir;
+    int screenshotEvery = 0;
+    // The same scenario without the mod: the game as it looks without the minimap.
+    bool noMod = false;
+    // Runs at the picture moment, with the mod still loaded, for callers in this process.
+    std::function<void()> atPictures;
 };
 
 struct RunResult

@@ -4,6 +4,7 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 
@@ -25,7 +26,8 @@ int main(int argc, char** argv)
     app.add_option("--engine", options.engineMajor, "Engine major version (4: float vectors, 5: double vectors)")
         ->check(CLI::IsMember({4, 5}));
     app.add_option("--viewport", viewport, "Viewport size in pixels, WxH");
-    app.add_option("--dpi-scale", options.dpiScale, "Viewport DPI scale")->check(CLI::PositiveNumber);
+    app.add_option("--dpi-scale", options.dpiScale, "Viewport DPI scale (default: the engine's for the shortest side, 1080 pixels → 1)")
+        ->check(CLI::PositiveNumber);
     app.add_option("--report", reportPath, "Write the session report (JSON) here");
     app.add_option("--log", logPath, "Write the mod's log lines here");
     app.add_option("--library", options.library, "The mod library to install (default: the built one)");
@@ -42,6 +44,14 @@ int main(int argc, char** argv)
                    "Write the engine's own view straight down on the local player as a PNG, whatever the mod captures");
     app.add_option("--picture-frame", options.pictureFrame,
                    "Take the pictures after this frame (0-based) instead of at the end");
+    app.add_option("--screenshot", options.screenshot,
+                   "Write the screen (the world behind the HUD and the viewport's widgets) as a PNG with the other pictures");
+    auto* every = app.add_option("--every", options.screenshotEvery, "With --screenshots: frames between screenshots")
+                      ->check(CLI::PositiveNumber);
+    app.add_option("--screenshots", options.screenshotDir,
+                   "Write a screenshot every --every frames into this folder (created), as frame-NNNNNN.png")
+        ->needs(every);
+    app.add_flag("--no-mod", options.noMod, "Play the scenario without loading the mod");
     CLI11_PARSE(app, argc, argv);
 
     if (std::sscanf(viewport.c_str(), "%dx%d", &options.viewportWidth, &options.viewportHeight) != 2 ||
@@ -83,6 +93,10 @@ int main(int argc, char** argv)
     if (!reportPath.empty())
     {
         std::cout << "report: " << reportPath << "\n";
+    }
+    if (!options.screenshot.empty() && std::filesystem::exists(options.screenshot))
+    {
+        std::cout << "screenshot: " << options.screenshot.string() << "\n";
     }
     return 0;
 }
