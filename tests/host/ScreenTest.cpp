@@ -33,35 +33,15 @@ constexpr Rgb kRed{255, 0, 0};
 constexpr Rgb kBlue{0, 0, 255};
 constexpr Rgb kGreen{0, 255, 0};
 
-// A member reached by a dotted path ("Brush.OutlineSettings.CornerRadii.X").
-struct Member
-{
-    FProperty* property = nullptr;
-    void* address = nullptr;
-};
+using Member = Sim::MemberRef;
 
-Member Find(UObject* object, std::wstring path)
+// A member reached by a dotted path ("Brush.OutlineSettings.CornerRadii.X"); the test fails at
+// a path the engine does not have.
+Member Find(UObject* object, const std::wstring& path)
 {
-    const UStruct* layout = object->GetClassPrivate();
-    void* container = object;
-    while (true)
-    {
-        const auto dot = path.find(L'.');
-        FProperty* property = Sim::FindPropertyUncounted(layout, path.substr(0, dot));
-        EXPECT_NE(property, nullptr) << Sim::ToUtf8(path);
-        if (property == nullptr)
-        {
-            return {};
-        }
-        void* address = property->ContainerPtrToValuePtr<void>(container);
-        if (dot == std::wstring::npos)
-        {
-            return {property, address};
-        }
-        layout = static_cast<FStructProperty*>(property)->GetStruct();
-        container = address;
-        path = path.substr(dot + 1);
-    }
+    Member found = Sim::FindMemberByPath(object, path);
+    EXPECT_NE(found.property, nullptr) << Sim::ToUtf8(path);
+    return found;
 }
 
 // Reals in the width the running engine gives the member.

@@ -68,26 +68,8 @@ inline std::array<float, 4> Colour(const Orv::LinearColor& c) { return {c.r, c.g
 // A member of a struct property, found by a dotted path ("Brush.OutlineSettings.Width").
 inline std::pair<FProperty*, void*> MemberAt(UObject* object, const std::wstring& path)
 {
-    const RC::Unreal::UStruct* layout = object->GetClassPrivate();
-    void* container = object;
-    std::wstring rest = path;
-    while (true)
-    {
-        const auto dot = rest.find(L'.');
-        FProperty* property = PropertyNamed(layout, rest.substr(0, dot).c_str());
-        if (property == nullptr)
-        {
-            return {nullptr, nullptr};
-        }
-        void* value = property->ContainerPtrToValuePtr<void>(container);
-        if (dot == std::wstring::npos)
-        {
-            return {property, value};
-        }
-        layout = static_cast<RC::Unreal::FStructProperty*>(property)->GetStruct();
-        container = value;
-        rest = rest.substr(dot + 1);
-    }
+    const Sim::MemberRef member = Sim::FindMemberByPath(object, path);
+    return {member.property, member.address};
 }
 
 inline double RealMember(UObject* object, const std::wstring& path)

@@ -184,6 +184,16 @@ UE4SS_API void AddNonFunctionChild(UClass* cls, StringViewType name);
 UE4SS_API UFunction* FindFunctionByPath(StringViewType path);
 UE4SS_API FProperty* FindPropertyUncounted(const UStruct* owner, StringViewType name);
 
+// A member of an object reached through its struct members by a dotted path
+// ("Brush.OutlineSettings.Width"), found without counting as a mod's lookups; both null when a
+// step of the path is missing.
+struct MemberRef
+{
+    FProperty* property = nullptr;
+    void* address = nullptr;
+};
+UE4SS_API MemberRef FindMemberByPath(UObject* object, StringViewType path);
+
 // Calls a script function the way the engine's script VM would, so its hooks fire. The
 // parameter block is built from the function's parameters; fill lets the caller write
 // arguments into it before the call.

@@ -513,6 +513,31 @@ FProperty* FindPropertyUncounted(const UStruct* owner, StringViewType name)
     return nullptr;
 }
 
+MemberRef FindMemberByPath(UObject* object, StringViewType path)
+{
+    const UStruct* layout = object != nullptr ? object->GetClassPrivate() : nullptr;
+    void* container = object;
+    while (layout != nullptr)
+    {
+        const auto dot = path.find(L'.');
+        FProperty* property = FindPropertyUncounted(layout, path.substr(0, dot));
+        if (property == nullptr)
+        {
+            return {};
+        }
+        void* address = property->ContainerPtrToValuePtr<void>(container);
+        if (dot == StringViewType::npos)
+        {
+            return {property, address};
+        }
+        auto* structProperty = dynamic_cast<FStructProperty*>(property);
+        layout = structProperty != nullptr ? structProperty->GetStruct() : nullptr;
+        container = address;
+        path.remove_prefix(dot + 1);
+    }
+    return {};
+}
+
 FProperty* Call::Param(StringViewType name) const { return FindPropertyUncounted(frame_.Node, name); }
 
 uint8* Call::AddressOf(FProperty* property) const

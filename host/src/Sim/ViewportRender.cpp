@@ -615,6 +615,16 @@ class ScreenPass
         const StructView self = Of(widget);
         tint.a *= static_cast<float>(std::clamp(fields_.Real(self, L"RenderOpacity", 1), 0.0, 1.0));
         const Affine toPixels = parentToPixels.After(RenderTransformOf(widget, rect));
+        // Children placed by their slots' padding and alignment; a slot without an alignment
+        // member takes the panel's default.
+        const auto arrangeBySlots = [&](Align fallback) {
+            ForEachChild(widget, [&](UObject* child, UObject* slot) {
+                const StructView s = Of(slot);
+                const LayoutRect room = Shrink(rect, fields_.Margins(s, L"Padding"));
+                Visit(child, AlignIn(room, AlignOf(s, L"HorizontalAlignment", fallback), AlignOf(s, L"VerticalAlignment", fallback), Desired(child)),
+                      toPixels, tint, shown);
+            });
+        };
         switch (KindOf(widget))
         {
         case WidgetKind::User:
@@ -624,14 +634,7 @@ class ScreenPass
             }
             break;
         case WidgetKind::Canvas: ArrangeCanvas(widget, rect, toPixels, tint, shown); break;
-        case WidgetKind::SizeBox:
-            ForEachChild(widget, [&](UObject* child, UObject* slot) {
-                const StructView s = Of(slot);
-                const LayoutRect room = Shrink(rect, fields_.Margins(s, L"Padding"));
-                Visit(child, AlignIn(room, AlignOf(s, L"HorizontalAlignment", Align::Fill), AlignOf(s, L"VerticalAlignment", Align::Fill), Desired(child)),
-                      toPixels, tint, shown);
-            });
-            break;
+        case WidgetKind::SizeBox: arrangeBySlots(Align::Fill); break;
         case WidgetKind::Border:
             if (paint)
             {
@@ -656,14 +659,7 @@ class ScreenPass
                 PaintText(widget, rect, toPixels, tint);
             }
             break;
-        case WidgetKind::Overlay:
-            ForEachChild(widget, [&](UObject* child, UObject* slot) {
-                const StructView s = Of(slot);
-                const LayoutRect room = Shrink(rect, fields_.Margins(s, L"Padding"));
-                Visit(child, AlignIn(room, AlignOf(s, L"HorizontalAlignment", Align::Start), AlignOf(s, L"VerticalAlignment", Align::Start), Desired(child)),
-                      toPixels, tint, shown);
-            });
-            break;
+        case WidgetKind::Overlay: arrangeBySlots(Align::Start); break;
         case WidgetKind::Other:
             ForEachChild(widget, [&](UObject* child, UObject*) { Visit(child, rect, toPixels, tint, shown); });
             break;

@@ -28,38 +28,9 @@ FunctionDef Native(std::wstring name, std::vector<ParamDef> params, NativeFuncti
     return {std::move(name), std::move(params), std::move(body)};
 }
 
-// A member of the object reached by a dotted path ("Brush.OutlineSettings.Width").
-struct Member
-{
-    FProperty* property = nullptr;
-    void* address = nullptr;
-};
+using Member = MemberRef;
 
-Member FindMember(UObject* object, std::wstring_view path)
-{
-    const UStruct* layout = object->GetClassPrivate();
-    void* container = object;
-    Member found;
-    while (layout != nullptr)
-    {
-        const auto dot = path.find(L'.');
-        found.property = FindPropertyUncounted(layout, path.substr(0, dot));
-        if (found.property == nullptr)
-        {
-            return {};
-        }
-        found.address = found.property->ContainerPtrToValuePtr<void>(container);
-        if (dot == std::wstring_view::npos)
-        {
-            return found;
-        }
-        auto* structProperty = dynamic_cast<FStructProperty*>(found.property);
-        layout = structProperty != nullptr ? structProperty->GetStruct() : nullptr;
-        container = found.address;
-        path.remove_prefix(dot + 1);
-    }
-    return {};
-}
+Member FindMember(UObject* object, std::wstring_view path) { return FindMemberByPath(object, path); }
 
 // A widget of a build that lacks the member simply does not keep the value.
 void CopyInto(UObject* object, std::wstring_view path, const void* source, FProperty* sourceProperty)
@@ -148,6 +119,15 @@ NativeFunction KeepPair(std::wstring parameter, std::wstring first, std::wstring
 }
 
 void SetMemberFlag(UObject* object, std::wstring_view name, bool value) { SetFlag(object, name, value); }
+
+// A size box's override takes effect with its flag raised.
+NativeFunction KeepOverride(std::wstring parameter, std::wstring member)
+{
+    return [parameter = std::move(parameter), member = std::move(member)](Call& call) {
+        CopyInto(call.Self(), member, call.ParamAddress(parameter), call.Param(parameter));
+        SetMemberFlag(call.Self(), L"bOverride_" + member, true);
+    };
+}
 
 UObject* ObjectMember(UObject* object, std::wstring_view name)
 {
@@ -500,15 +480,9 @@ void DefinePanels()
                                 {L"bOverride_WidthOverride", Bitfield()},
                                 {L"bOverride_HeightOverride", Bitfield()}},
                  .functions = {Native(L"SetWidthOverride", {In(L"InWidthOverride", Float())},
-                                      [](Call& call) {
-                                          Keep(L"InWidthOverride", L"WidthOverride")(call);
-                                          SetMemberFlag(call.Self(), L"bOverride_WidthOverride", true);
-                                      }),
+                                      KeepOverride(L"InWidthOverride", L"WidthOverride")),
                                Native(L"SetHeightOverride", {In(L"InHeightOverride", Float())},
-                                      [](Call& call) {
-                                          Keep(L"InHeightOverride", L"HeightOverride")(call);
-                                          SetMemberFlag(call.Self(), L"bOverride_HeightOverride", true);
-                                      }),
+                                      KeepOverride(L"InHeightOverride", L"HeightOverride")),
                                Native(L"ClearWidthOverride", {},
                                       [](Call& call) { SetMemberFlag(call.Self(), L"bOverride_WidthOverride", false); }),
                                Native(L"ClearHeightOverride", {},
