@@ -7,6 +7,7 @@
 #include "reflection/Setters.hpp"
 #include "settings/ModSettings.hpp"
 #include "widget/Palette.hpp"
+#include "widget/WidgetTree.hpp"
 
 #include <cstring>
 

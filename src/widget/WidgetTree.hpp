@@ -8,6 +8,8 @@
 #include "reflection/Lookup.hpp"
 
 #include <cstddef>
+#include <cstdint>
+#include <string_view>
 
 namespace Orv
 {
@@ -25,6 +27,12 @@ struct WidgetClasses
 
 // True only when the engine has all eight.
 bool FindWidgetClasses(Reflection& reflection, WidgetClasses& classes);
+
+// Writes round (a disc-cornered rounded box) or square (the given draw type) straight into the
+// widget's brush struct. False when the brush or its draw type is missing, and for round when
+// the engine's brushes have no outline settings to round with.
+bool SetBrushShape(Reflection& reflection, UObject* widget, std::wstring_view brushName, bool round,
+                   std::uint8_t squareDrawType);
 
 // The size a text block's font would have, as a render scale of the engine's default 24 when
 // the block has no usable font.

@@ -3,6 +3,7 @@
 // rims in their brush colours and the player's arrow in the middle of the map.
 #ifdef ORVANTA_WITH_SIM
 #include "SimRun.hpp"
+#include "widget/Palette.hpp"
 
 #include <Sim/Engine.hpp>
 #include <Sim/Screen.hpp>
@@ -103,108 +104,11 @@ TEST_F(Screenshots, WithoutTheModTheScenarioPlaysAndTheReportShowsNoWidget)
     EXPECT_TRUE(report["capture"]["map_tint"].is_null());
 }
 
-// The minimap's tree as the mod builds it, read from the engine.
-struct MapWidgets
+// Linear colour over linear colour, as the screen blends before it writes sRGB.
+Orv::LinearColor Over(const Orv::LinearColor& top, const Orv::LinearColor& below)
 {
-    UObject* outer = nullptr;
-    UObject* middle = nullptr;
-    UObject* inner = nullptr;
-    UObject* arrow = nullptr;
-};
-
-UObject* Reference(const UStruct* layout, const void* container, const wchar_t* name)
-{
-    auto* property = dynamic_cast<FObjectPropertyBase*>(Sim::FindPropertyUncounted(layout, name));
-    UObject* object = property != nullptr ? property->GetObjectPropertyValue(property->ContainerPtrToValuePtr<void>(container)) : nullptr;
-    return object != nullptr && Sim::HoldsObject(object) ? object : nullptr;
-}
-
-UObject* Reference(UObject* object, const wchar_t* name)
-{
-    return object != nullptr ? Reference(object->GetClassPrivate(), object, name) : nullptr;
-}
-
-std::vector<UObject*> Children(UObject* panel)
-{
-    std::vector<UObject*> children;
-    auto* slots = panel != nullptr ? dynamic_cast<FArrayProperty*>(Sim::FindPropertyUncounted(panel->GetClassPrivate(), L"Slots")) : nullptr;
-    if (slots == nullptr)
-    {
-        return children;
-    }
-    void* value = slots->ContainerPtrToValuePtr<void>(panel);
-    for (int32 i = 0; i < Sim::ArrayNum(value); ++i)
-    {
-        auto* element = static_cast<UObject**>(Sim::ArrayElement(slots, value, i));
-        UObject* slot = element != nullptr && Sim::HoldsObject(*element) ? *element : nullptr;
-        children.push_back(Reference(slot, L"Content"));
-    }
-    return children;
-}
-
-UObject* Only(UObject* panel)
-{
-    auto children = Children(panel);
-    return children.empty() ? nullptr : children.front();
-}
-
-bool IsA(const UObject* object, const wchar_t* path)
-{
-    UClass* cls = Sim::FindClass(path);
-    return object != nullptr && cls != nullptr && object->GetClassPrivate()->IsChildOf(cls);
-}
-
-std::optional<MapWidgets> FindMap()
-{
-    for (UObject* user : Sim::ViewportWidgets())
-    {
-        UObject* root = Reference(Reference(user, L"WidgetTree"), L"RootWidget");
-        for (UObject* sizeBox : Children(Only(root)))
-        {
-            if (!IsA(sizeBox, L"/Script/UMG.SizeBox"))
-            {
-                continue;
-            }
-            MapWidgets map;
-            map.outer = Only(sizeBox);
-            map.middle = Only(map.outer);
-            map.inner = Only(map.middle);
-            auto layers = Children(Only(map.inner));
-            if (layers.size() >= 3)
-            {
-                map.arrow = Only(layers[2]);
-            }
-            return map;
-        }
-    }
-    return std::nullopt;
-}
-
-struct Colour
-{
-    double r = 0, g = 0, b = 0, a = 0;
-};
-
-Colour LinearColour(const UStruct* layout, const void* container, const wchar_t* name)
-{
-    auto* property = dynamic_cast<FStructProperty*>(Sim::FindPropertyUncounted(layout, name));
-    if (property == nullptr)
-    {
-        return {1, 1, 1, 1};
-    }
-    const auto* c = property->ContainerPtrToValuePtr<float>(container);
-    return {c[0], c[1], c[2], c[3]};
-}
-
-// What the widget's brush paints, in linear light: its colour times the brush's tint.
-Colour BrushPaint(UObject* widget, const wchar_t* brushName, const wchar_t* colourName)
-{
-    auto* brush = static_cast<FStructProperty*>(Sim::FindPropertyUncounted(widget->GetClassPrivate(), brushName));
-    const void* brushValue = brush->ContainerPtrToValuePtr<void>(widget);
-    auto* tint = static_cast<FStructProperty*>(Sim::FindPropertyUncounted(brush->GetStruct(), L"TintColor"));
-    const Colour specified = LinearColour(tint->GetStruct(), tint->ContainerPtrToValuePtr<void>(brushValue), L"SpecifiedColor");
-    const Colour own = LinearColour(widget->GetClassPrivate(), widget, colourName);
-    return {own.r * specified.r, own.g * specified.g, own.b * specified.b, own.a * specified.a};
+    auto mix = [&](float t, float b) { return t * top.a + b * (1.0f - top.a); };
+    return {mix(top.r, below.r), mix(top.g, below.g), mix(top.b, below.b), 1.0f};
 }
 
 int Srgb(double linear)
@@ -213,69 +117,58 @@ int Srgb(double linear)
     return static_cast<int>(std::lround((l <= 0.0031308 ? l * 12.92 : 1.055 * std::pow(l, 1 / 2.4) - 0.055) * 255));
 }
 
+std::array<int, 3> Srgb(const Orv::LinearColor& c) { return {Srgb(c.r), Srgb(c.g), Srgb(c.b)}; }
+
 TEST_F(Screenshots, TheMinimapsRimsAndArrowAreOnTheScreenWhereItsLayoutPutsThem)
 {
-    // A 4K screen at scale 2: a rim one unit wide is two pixels.
-    std::optional<MapWidgets> map;
+    // A 4K screen at scale 2 has the layout of a full-HD one: the frame at (1597, 24), the 280
+    // unit map 23 units below that, three one-unit rims (two pixels each) and the arrow's
+    // 30-unit box in the map's middle.
     Sim::RenderTargetImage image;
-    nlohmann::json widget;
     auto result = Play(180, [&](OrvSim::RunOptions& o) {
         o.viewportWidth = 3840;
         o.viewportHeight = 2160;
-        o.atPictures = [&] {
-            map = FindMap();
-            if (map)
-            {
-                Sim::RenderScreen(image);
-            }
-        };
+        o.atPictures = [&] { Sim::RenderScreen(image); };
     });
-    if (!map)
-    {
-        GTEST_SKIP() << "the mod in this build puts no minimap widget in the viewport";
-    }
-    ASSERT_NE(map->outer, nullptr);
-    ASSERT_NE(map->middle, nullptr);
-    ASSERT_NE(map->inner, nullptr);
-    ASSERT_NE(map->arrow, nullptr);
-    widget = result.report["widget"];
-    EXPECT_EQ(widget["in_viewport"], true);
+    const auto& widget = result.report["widget"];
+    ASSERT_EQ(widget["in_viewport"], true);
     EXPECT_EQ(widget["zorder"], 50);
-    EXPECT_TRUE(widget["map_size"].is_number());
+    EXPECT_EQ(widget["hud"], (nlohmann::json{1597.0, 24.0, 299.0, 322.0}));
+    EXPECT_EQ(widget["map_size"], 280.0);
+    EXPECT_EQ(widget["circular"], true);
+    EXPECT_EQ(widget["widgets_constructed"], 476);
+    ASSERT_EQ(image.width, 3840);
 
-    const double scale = 2;
     auto pixel = [&](double x, double y) {
-        const std::size_t at = (static_cast<std::size_t>(y * scale) * static_cast<std::size_t>(image.width) + static_cast<std::size_t>(x * scale)) * 4;
+        const auto at = (static_cast<std::size_t>(y * 2) * 3840 + static_cast<std::size_t>(x * 2)) * 4;
         return std::array<int, 3>{image.rgba[at], image.rgba[at + 1], image.rgba[at + 2]};
     };
-    auto expectPaint = [&](const char* what, double x, double y, const Colour& paint) {
-        if (paint.a < 0.99)
-        {
-            return; // blended with what lies behind: no colour of its own to look for
-        }
+    auto expectNear = [&](const char* what, double x, double y, const std::array<int, 3>& wanted) {
         const auto seen = pixel(x, y);
-        EXPECT_NEAR(seen[0], Srgb(paint.r), 3) << what;
-        EXPECT_NEAR(seen[1], Srgb(paint.g), 3) << what;
-        EXPECT_NEAR(seen[2], Srgb(paint.b), 3) << what;
+        for (int c = 0; c < 3; ++c)
+        {
+            EXPECT_NEAR(seen[c], wanted[c], 3) << what << " channel " << c;
+        }
     };
-    // Half way across each rim, at the middle of the map's left side: on the rim of a round
-    // map as of a square one.
-    const Sim::LayoutRect outer = Sim::PlacementOf(map->outer).rect;
-    const Sim::LayoutRect middle = Sim::PlacementOf(map->middle).rect;
-    const Sim::LayoutRect inner = Sim::PlacementOf(map->inner).rect;
-    const double midY = outer.y + outer.height / 2;
-    ASSERT_GT(middle.x - outer.x, 0.9) << "the outer rim has width";
-    expectPaint("outer rim", (outer.x + middle.x) / 2, midY, BrushPaint(map->outer, L"Background", L"BrushColor"));
-    if (inner.x - middle.x > 0.9)
-    {
-        expectPaint("middle rim", (middle.x + inner.x) / 2, midY, BrushPaint(map->middle, L"Background", L"BrushColor"));
-    }
-    const Sim::WidgetPlacement arrow = Sim::PlacementOf(map->arrow);
-    ASSERT_TRUE(arrow.drawn);
-    EXPECT_NEAR(arrow.rect.x + arrow.rect.width / 2, inner.x + inner.width / 2, 1) << "the arrow sits in the middle of the map";
-    EXPECT_NEAR(arrow.rect.y + arrow.rect.height / 2, inner.y + inner.height / 2, 1);
-    expectPaint("arrow", arrow.rect.x + arrow.rect.width / 2, arrow.rect.y + arrow.rect.height / 2,
-                BrushPaint(map->arrow, L"Brush", L"ColorAndOpacity"));
+    namespace Palette = Orv::Palette;
+    const double left = 1597.0;
+    const double top = 24.0 + 23.0;
+    const double middleY = top + 140.0;
+    // Each rim is drawn over the one outside it.
+    const Orv::LinearColor middle = Over(Palette::kRimDarkFill, Palette::kBronze);
+    const Orv::LinearColor inner = Over(Palette::kRimLightBronze, middle);
+    expectNear("outer rim", left + 0.5, middleY, Srgb(Palette::kBronze));
+    expectNear("middle rim", left + 1.5, middleY, Srgb(middle));
+    expectNear("inner rim", left + 2.5, middleY, Srgb(inner));
+    // A round frame leaves its square's corners to the world behind it, and its top to the rim.
+    EXPECT_NE(pixel(left + 2, top + 2), Srgb(Palette::kBronze)) << "the frame's corner is cut away";
+    expectNear("top of the outer rim", left + 140, top + 0.5, Srgb(Palette::kBronze));
+    // The arrow: an untextured image draws white, turned about its centre.
+    expectNear("arrow", left + 140, middleY, {255, 255, 255});
+    expectNear("arrow's edge", left + 140 - 14, middleY, {255, 255, 255});
+    EXPECT_NE(pixel(left + 140 - 17, middleY), (std::array<int, 3>{255, 255, 255})) << "just outside the arrow's box";
+    // The locked frame shows its edit button at the map's top right, bronze-edged.
+    expectNear("edit button's edge", left + 280 - 38 + 0.5, 24.0 + 10.0, Srgb(Palette::kBronze));
 }
 } // namespace
 #endif

@@ -246,10 +246,16 @@ TEST_F(FrameLayout, AViewportMeasuredAsEmptyFallsBackToTheLastMeasurement)
     widgetMod_->ApplyLayout();
     EXPECT_EQ(Layout().viewportWidth, 1280);
     EXPECT_EQ(Layout().viewportHeight, 720);
-    Sim::SetViewportPixels(1280, -5);
     double width = 0;
     double height = 0;
     EXPECT_FALSE(widgetMod_->ViewportSize(width, height));
+    Sim::SetViewportPixels(1280, 0);
+    EXPECT_FALSE(widgetMod_->ViewportSize(width, height));
+    Sim::SetViewportPixels(1280, -5);
+    EXPECT_FALSE(widgetMod_->ViewportSize(width, height));
+    Sim::SetViewportPixels(1, 1);
+    EXPECT_TRUE(widgetMod_->ViewportSize(width, height));
+    EXPECT_EQ(width, 1);
 }
 
 TEST_F(FrameLayout, ValueFieldsShowTheWorkingRatesAndWhatIsBeingTyped)

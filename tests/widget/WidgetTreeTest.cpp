@@ -117,6 +117,7 @@ TEST_P(WidgetTree, TheFrameIsDressedAsBuilt)
     EXPECT_EQ(RealMember(w.arrowSizeBox, L"HeightOverride"), 30);
     EXPECT_EQ(RealMember(w.arrowImage, L"RenderTransform.Angle"), 270);
     EXPECT_EQ(RealMember(w.arrowImage, L"RenderTransformPivot.X"), 0.5);
+    EXPECT_EQ(RealMember(w.arrowImage, L"RenderTransformPivot.Y"), 0.5);
     // Picture and markers fill the overlay; the arrow box sits in its centre.
     EXPECT_EQ(ByteMember(SlotOf(w.mapImage), L"HorizontalAlignment"), 0);
     EXPECT_EQ(ByteMember(SlotOf(w.markerCanvas), L"VerticalAlignment"), 0);
@@ -139,6 +140,11 @@ TEST_P(WidgetTree, MarkersPanelAndCaptionsStartCollapsed)
         EXPECT_EQ(ColourField(icon.icon, L"ColorAndOpacity"), Colour(Palette::kWhite));
         EXPECT_EQ(ByteMember(SlotOf(icon.icon), L"HorizontalAlignment"), 0);
         EXPECT_EQ(ByteMember(SlotOf(icon.background), L"VerticalAlignment"), 0);
+        for (UObject* image : {icon.background, icon.icon})
+        {
+            EXPECT_EQ(RealMember(image, L"RenderTransformPivot.X"), 0.5);
+            EXPECT_EQ(RealMember(image, L"RenderTransformPivot.Y"), 0.5);
+        }
     }
     for (const auto& diamond : Session().markers.diamondSlots)
     {
@@ -146,6 +152,7 @@ TEST_P(WidgetTree, MarkersPanelAndCaptionsStartCollapsed)
         EXPECT_EQ(VisibilityOf(diamond.fill), kVisibilityShown);
         EXPECT_EQ(SlotRect(diamond.slot), (Rect{0, 0, 18, 18}));
         EXPECT_EQ(RealMember(diamond.frame, L"RenderTransform.Angle"), 45);
+        EXPECT_EQ(RealMember(diamond.frame, L"RenderTransformPivot.Y"), 0.5);
         EXPECT_EQ(ColourField(diamond.frame, L"Padding"), (std::array<float, 4>{2, 2, 2, 2}));
         EXPECT_EQ(ColourField(diamond.fill, L"Padding"), (std::array<float, 4>{0, 0, 0, 0}));
         EXPECT_EQ(ColourField(diamond.frame, L"BrushColor"), Colour(Palette::kDiamondEdge));
@@ -258,6 +265,22 @@ TEST_P(WidgetTree, BrushesWithoutOutlineSettingsLeaveTheFrameSquareAndTheSetting
     EXPECT_EQ(ByteMember(Widget().middleRim, L"Background.DrawAs"), 1);
 }
 
+TEST_P(WidgetTree, AnImageWithoutABrushLeavesTheFrameSquare)
+{
+    Sim::ResetEngine({.VersionMajor = GetParam().major,
+                      .VersionMinor = GetParam().minor,
+                      .MissingProperties = {L"/Script/UMG.Image:Brush"}});
+    Sim::DefineDefaultGame();
+    Sim::AdvanceClock(7 * Orv::kSecond);
+    StartHud();
+    ASSERT_NE(Widget().arrowImage, nullptr);
+    EXPECT_FALSE(widgetMod_->WorkingCircular());
+    EXPECT_EQ(ByteMember(Widget().outerRim, L"Background.DrawAs"), 1);
+    EXPECT_FALSE(Orv::SetBrushShape(reflection_, Widget().mapImage, L"Brush", false, 3));
+    EXPECT_FALSE(Orv::SetBrushShape(reflection_, Widget().outerRim, L"Brush", false, 1));
+    EXPECT_TRUE(Orv::SetBrushShape(reflection_, Widget().outerRim, L"Background", false, 1));
+}
+
 TEST_P(WidgetTree, TextBlocksWithoutAFontAreScaledFromTheDefaultSize)
 {
     Sim::ResetEngine({.VersionMajor = GetParam().major,
@@ -357,6 +380,21 @@ TEST_P(WidgetTree, APerformanceCaptionBeyondTheFiveFails)
     EXPECT_EQ(Children(Widget().hudCanvas).back(), spare.perfTexts[4].text);
 }
 
+TEST_P(WidgetTree, AControlBeyondTheFourteenFails)
+{
+    StartHud();
+    Orv::WidgetClasses classes;
+    ASSERT_TRUE(Orv::FindWidgetClasses(reflection_, classes));
+    const Orv::WidgetBuilder builder(reflection_, classes, ValueField<UObject*>(Widget().userWidget, L"WidgetTree"));
+    Orv::WidgetState spare;
+    spare.hudCanvas = Widget().hudCanvas;
+    const auto made = Sim::Observations().widgetsConstructed;
+    EXPECT_FALSE(builder.CreateControl(spare, Orv::kControlCount, L"X", 9));
+    EXPECT_EQ(Sim::Observations().widgetsConstructed, made);
+    EXPECT_TRUE(builder.CreateControl(spare, Orv::kResizeHandle, L"", 12));
+    EXPECT_EQ(Sim::Observations().widgetsConstructed, made + 2);
+}
+
 TEST_P(WidgetTree, TeardownTakesTheWidgetOutOfTheViewportAndForgetsIt)
 {
     StartHud();
@@ -431,6 +469,16 @@ TEST_F(WidgetCreation, AFailureIsReportedOnceAndRetriedEverySecond)
     }
     EXPECT_EQ(reports, 1);
     EXPECT_EQ(Sim::Observations().captureActorsDestroyed, 2u);
+}
+
+TEST_F(WidgetCreation, AnOverlayThatTakesNoChildStopsBeforeThePools)
+{
+    StartEngine(5, 1, {.missingFunctions = {L"/Script/UMG.Overlay:AddChildToOverlay"}});
+    Sim::AdvanceClock(7 * Orv::kSecond);
+    StartHud();
+    EXPECT_EQ(Widget().userWidget, nullptr);
+    // The user widget and the eleven of the frame.
+    EXPECT_EQ(Sim::Observations().widgetsConstructed, 12u);
 }
 
 TEST_F(WidgetCreation, TheRenderTargetTheImageCannotShowFailsCreation)
