@@ -281,6 +281,20 @@ TEST_P(WidgetTree, AnImageWithoutABrushLeavesTheFrameSquare)
     EXPECT_TRUE(Orv::SetBrushShape(reflection_, Widget().outerRim, L"Background", false, 1));
 }
 
+TEST_P(WidgetTree, BrushesWithoutADrawTypeCannotBeShaped)
+{
+    Sim::ResetEngine({.VersionMajor = GetParam().major,
+                      .VersionMinor = GetParam().minor,
+                      .MissingProperties = {L"/Script/SlateCore.SlateBrush:DrawAs"}});
+    Sim::DefineDefaultGame();
+    Sim::AdvanceClock(7 * Orv::kSecond);
+    StartHud();
+    ASSERT_NE(Widget().arrowImage, nullptr);
+    EXPECT_FALSE(widgetMod_->WorkingCircular());
+    EXPECT_FALSE(Orv::SetBrushShape(reflection_, Widget().outerRim, L"Background", false, 1));
+    EXPECT_EQ(CornerRadii(Widget().mapImage, L"Brush")[0], 0);
+}
+
 TEST_P(WidgetTree, TextBlocksWithoutAFontAreScaledFromTheDefaultSize)
 {
     Sim::ResetEngine({.VersionMajor = GetParam().major,
@@ -469,6 +483,34 @@ TEST_F(WidgetCreation, AFailureIsReportedOnceAndRetriedEverySecond)
     }
     EXPECT_EQ(reports, 1);
     EXPECT_EQ(Sim::Observations().captureActorsDestroyed, 2u);
+}
+
+TEST_F(WidgetCreation, AWidgetTheEngineCannotMakeFailsCreationWhereverItComes)
+{
+    // The user widget, the tree, the frame, an icon, a diamond, the panel, a control.
+    for (int made : {0, 1, 5, 13, 200, 420, 430, 445, 470})
+    {
+        SCOPED_TRACE(made);
+        mod_.reset();
+        StartEngine(5, 1);
+        Sim::AdvanceClock(7 * Orv::kSecond);
+        Sim::SetViewportPixels(1920, 1080);
+        world_ = Sim::CreateWorld(L"Valley");
+        gameInstance_ = Sim::CreateGameInstance(world_);
+        auto local = Sim::EnterLocalPlayer(world_);
+        pawn_ = local.pawn;
+        StartWidgetMod();
+        Sim::AdvanceClock(kFrameNs);
+        Sim::RefuseConstructionAfter(made);
+        // The capture's own objects come from spawning, which is no construction of the mod's.
+        Sim::TickEngine(0.0f);
+        EXPECT_EQ(Widget().userWidget, nullptr);
+        EXPECT_EQ(Widget().arrowImage, nullptr);
+        EXPECT_TRUE(Sim::ViewportWidgets().empty());
+        // Every object but the widget tree is a widget.
+        EXPECT_EQ(Sim::Observations().widgetsConstructed, static_cast<Sim::uint64>(made <= 1 ? made : made - 1));
+        Sim::RefuseConstructionAfter(-1);
+    }
 }
 
 TEST_F(WidgetCreation, AnOverlayThatTakesNoChildStopsBeforeThePools)

@@ -131,6 +131,9 @@ UE4SS_API std::size_t PurgeGarbage();
 // A refused registration answers the id given (the loader's refusals are not always -1).
 UE4SS_API void RefuseHooksOn(UFunction* function, bool refuse = true, CallbackId answer = -1);
 UE4SS_API void RefuseTickCallbacks(bool refuse);
+// After count more objects, StaticConstructObject answers null, as an engine out of memory or
+// refusing a class would; a negative count (the default) never refuses.
+UE4SS_API void RefuseConstructionAfter(int64 count);
 UE4SS_API std::size_t ScriptHookCount();
 UE4SS_API std::size_t TickCallbackCount();
 // The options each tick callback was registered with, in registration order.

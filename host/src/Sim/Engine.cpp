@@ -435,6 +435,7 @@ void EngineAccess::TearDown()
     s.play = {};
     s.ticks.clear();
     s.refuseTicks = false;
+    s.constructionsBeforeRefusal = -1;
     s.frame = 0;
     s.objectClass = s.fieldClass = s.structClass = s.scriptStructClass = s.classClass = nullptr;
     s.functionClass = s.enumClass = s.packageClass = s.interfaceClass = s.worldClass = s.actorClass = nullptr;
@@ -806,6 +807,7 @@ void RefuseHooksOn(UFunction* function, bool refuse, CallbackId answer)
 }
 
 void RefuseTickCallbacks(bool refuse) { State().refuseTicks = refuse; }
+void RefuseConstructionAfter(int64 count) { State().constructionsBeforeRefusal = count; }
 
 std::size_t ScriptHookCount()
 {

@@ -139,6 +139,8 @@ struct EngineState
     std::vector<TickCallback> ticks;
     Hook::GlobalCallbackId nextTickId = 1;
     bool refuseTicks = false;
+    // StaticConstructObject calls still answered before it answers null; negative for always.
+    int64 constructionsBeforeRefusal = -1;
     UObject* engineObject = nullptr; // what tick callbacks get as the engine
     std::unordered_set<const UClass*> blueprintClasses;
     bool collecting = false; // the collector is marking or purging

@@ -90,9 +90,13 @@ UObject* StaticConstructObject(const FStaticConstructObjectParameters& params)
 {
     auto guard = Sim::Detail::LockEngine();
     ++State().counters.StaticConstructObject;
-    if (params.Class == nullptr)
+    if (params.Class == nullptr || State().constructionsBeforeRefusal == 0)
     {
         return nullptr;
+    }
+    if (State().constructionsBeforeRefusal > 0)
+    {
+        --State().constructionsBeforeRefusal;
     }
     UObject* outer = params.Outer != nullptr ? params.Outer : EngineAccess::Package(L"/Engine/Transient");
     UObject* made = EngineAccess::Construct(const_cast<UClass*>(params.Class), outer, params.Name, params.SetFlags);
