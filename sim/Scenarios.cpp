@@ -1,8 +1,11 @@
 // The scenarios orvanta-sim can play: an open world of hills, houses and a cave under them, with
 // a player who walks the fields, into a house, down into the cave and out again while night
-// falls, and creatures that come and go; the main menu, travel to the dungeon's own world, a
-// respawn, and the two games that refuse the mod something (no world-change function, no tick).
+// falls, creatures that come and go, and the map's data changing on the way; the main menu,
+// travel to the dungeon's own world, a respawn, the two games that refuse the mod something
+// (no world-change function, no tick), and a crowd of creatures and map-icon components.
 #include "Scenarios.hpp"
+#include "Dice.hpp"
+#include "MapScenery.hpp"
 
 #include <Sim/Scene.hpp>
 #include <Sim/World.hpp>
@@ -19,19 +22,6 @@ namespace OrvSim
 namespace
 {
 constexpr double kPi = std::numbers::pi;
-
-// Draws from the generator's raw output only: the standard distributions differ between
-// standard libraries, and a seed must play the same game everywhere.
-class Dice
-{
-  public:
-    explicit Dice(std::uint64_t seed) : engine_(seed) {}
-    double Between(double low, double high) { return low + (high - low) * static_cast<double>(engine_() >> 11) * 0x1.0p-53; }
-    int Below(int count) { return static_cast<int>(engine_() % static_cast<std::uint64_t>(count)); }
-
-  private:
-    std::mt19937_64 engine_;
-};
 
 // The player's walk: legs of walking, standing and turning on the spot, each of its own length.
 struct Leg
@@ -57,14 +47,18 @@ struct Stop
 
 struct Game
 {
-    explicit Game(std::uint64_t seed) : dice(seed) {}
+    explicit Game(std::uint64_t seed) : dice(seed), scenery(seed), crowd(seed) {}
 
     Dice dice;
+    WalkScenery scenery; // the map data, with dice of its own
+    CrowdScenery crowd;
     RC::Unreal::UWorld* world = nullptr;
     RC::Unreal::UClass* creatureClass = nullptr; // the level's own blueprint creature
     RC::Unreal::UObject* gameInstance = nullptr;
     RC::Unreal::UObject* controller = nullptr;
     RC::Unreal::UObject* pawn = nullptr; // the walker; null while there is none to move
+    RC::Unreal::UObject* remotePawn = nullptr; // the other player's character in the open world
+    double circle = 0; // how far round the crowd's player has walked, in radians
     Sim::Placement at{0, 0, 100, 0};
     Leg leg;
     double legLeft = 0;
@@ -231,9 +225,22 @@ RC::Unreal::UClass* DefineCreature(RC::Unreal::UWorld* world, std::wstring_view 
                                                         [](Sim::Call&) {}}}});
 }
 
+// What the map data needs to know of the world and who is in it. Things stand on the ground:
+// the map cares for where they are across, not for the floor they stand on.
+SceneryCast Cast(const Game& game)
+{
+    RC::Unreal::UWorld* world = game.world;
+    return {world, game.controller, game.remotePawn, game.creatureClass,
+            [world](double x, double y) { return Sim::GroundHeight(world, x, y) + kHalfHeight; }};
+}
+
 RC::Unreal::UObject* SpawnCreature(Game& game, double radius)
 {
-    return Sim::SpawnActor(game.world, game.creatureClass, Near(game, radius));
+    const Sim::Placement at = Near(game, radius);
+    bool boss = false;
+    std::uint8_t archetype = 0;
+    game.scenery.RollCreature(boss, archetype);
+    return SpawnMarkedCreature(Cast(game), at, boss, archetype);
 }
 
 // The open map, the same in every session: hills, four houses (the first one's door faces the
@@ -312,7 +319,8 @@ void OpenWorld(Game& game, std::wstring_view map)
     game.at.z = StandingHeight(game, game.at.x, game.at.y, game.at.z);
     EnterPlayer(game);
     auto* remote = Sim::CreatePlayerController(game.world, Sim::ControllerKind::Game, false);
-    Sim::Possess(remote, Sim::SpawnActor(game.world, L"/Script/Umbrafel.UmbrafelPlayerCharacter", Near(game, 2000)));
+    game.remotePawn = Sim::SpawnActor(game.world, L"/Script/Umbrafel.UmbrafelPlayerCharacter", Near(game, 2000));
+    Sim::Possess(remote, game.remotePawn);
     for (int i = 0; i < 3; ++i)
     {
         game.creatures.push_back({SpawnCreature(game, 3000), 120 + game.dice.Below(240)});
@@ -372,6 +380,7 @@ void PlayWalk(Scenario& out, const std::shared_ptr<Game>& game, int frames)
         OpenWorld(*game, L"Umbrafel_Open");
         PlanWalk(*game);
         game->gameInstance = Sim::CreateGameInstance(game->world);
+        game->scenery.SetUp(Cast(*game));
     };
     out.beforeFrame = [game, frames](int frame) {
         const double share = static_cast<double>(frame) / std::max(frames, 1);
@@ -399,6 +408,36 @@ void PlayWalk(Scenario& out, const std::shared_ptr<Game>& game, int frames)
             Sim::SetNight(game->world, true);
         }
         ComeAndGo(*game, frame);
+        game->scenery.Step(share, frame, dt, game->at);
+    };
+}
+
+// The crowd: the player strolls a small circle at a fifth of a walker's pace among 500
+// creatures and 500 marked things.
+void PlayCrowd(Scenario& out, const std::shared_ptr<Game>& game)
+{
+    out.setUp = [game] {
+        game->world = Sim::CreateWorld(L"Umbrafel_Crowd");
+        Sim::SetTerrain(game->world, Sim::RollingHills(8000, 40, 80, 20240612));
+        game->creatureClass = DefineCreature(game->world, L"Umbrafel_Crowd");
+        game->at.z = StandingHeight(*game, game->at.x, game->at.y, game->at.z);
+        EnterPlayer(*game);
+        game->gameInstance = Sim::CreateGameInstance(game->world);
+        game->crowd.SetUp(Cast(*game));
+    };
+    out.beforeFrame = [game](int frame) {
+        constexpr double kRadius = 300;
+        constexpr double kSpeed = 80;
+        const double dt = Step(*game);
+        const double x = game->at.x;
+        const double y = game->at.y;
+        game->circle += kSpeed / kRadius * dt;
+        game->at.x = kRadius * std::sin(game->circle);
+        game->at.y = kRadius - kRadius * std::cos(game->circle);
+        game->at.yaw = std::remainder(game->circle * 180 / kPi, 360.0);
+        game->at.z = StandingHeight(*game, game->at.x, game->at.y, game->at.z);
+        Place(*game, dt > 0 ? (game->at.x - x) / dt : 0, dt > 0 ? (game->at.y - y) / dt : 0);
+        game->crowd.Step(frame);
     };
 }
 } // namespace
@@ -411,6 +450,11 @@ bool MakeScenario(const std::string& name, std::uint64_t seed, int frames, bool 
     if (name == "walk")
     {
         PlayWalk(out, game, frames);
+        return true;
+    }
+    if (name == "crowd")
+    {
+        PlayCrowd(out, game);
         return true;
     }
     if (name == "menu")
@@ -435,6 +479,8 @@ bool MakeScenario(const std::string& name, std::uint64_t seed, int frames, bool 
                 auto* dungeon = Sim::CreateWorld(L"Umbrafel_Dungeon", seamlessTravel);
                 BuildDungeonMap(dungeon);
                 game->pawn = nullptr;
+                game->remotePawn = nullptr;
+                game->scenery.LeaveWorld();
                 game->houses.clear();
                 game->creatures.clear();
                 game->npc = {};
@@ -457,9 +503,11 @@ bool MakeScenario(const std::string& name, std::uint64_t seed, int frames, bool 
             {
                 game->at = {0, 0, -2000, 0};
                 EnterPlayer(*game);
+                game->scenery.EnterWorld(Cast(*game), game->at);
             }
             Walk(*game);
             ComeAndGo(*game, frame);
+            game->scenery.Step(static_cast<double>(frame) / std::max(frames, 1), frame, 1.0 / 60, game->at);
         };
         return true;
     }
@@ -469,11 +517,14 @@ bool MakeScenario(const std::string& name, std::uint64_t seed, int frames, bool 
         out.beforeFrame = [game, frames](int frame) {
             if (frame == std::max(1, frames / 2))
             {
+                const Sim::Placement diedAt = game->at;
                 game->at.x += 500;
                 game->pawn = Sim::Respawn(game->controller, game->at);
+                game->scenery.Respawned(diedAt, game->pawn);
             }
             Walk(*game);
             ComeAndGo(*game, frame);
+            game->scenery.Step(static_cast<double>(frame) / std::max(frames, 1), frame, 1.0 / 60, game->at);
         };
         return true;
     }

@@ -158,12 +158,13 @@ std::filesystem::path NumberedScreenshot(const std::filesystem::path& folder, in
 
 // The pictures, and the capture's and the widget's state for the report, at the same moment.
 void TakePictures(const RunOptions& options, std::vector<std::string>& notes, nlohmann::json& captureState,
-                  nlohmann::json& widgetState, int frame)
+                  nlohmann::json& widgetState, nlohmann::json& markersState, int frame)
 {
     captureState = DescribeCapture();
     captureState["frame"] = frame;
     captureState["map_tint"] = MapTint();
     widgetState = DescribeWidget();
+    markersState = DescribeMarkers();
     if (options.atPictures)
     {
         options.atPictures();
@@ -183,7 +184,10 @@ void TakePictures(const RunOptions& options, std::vector<std::string>& notes, nl
 }
 } // namespace
 
-std::vector<std::string> ScenarioNames() { return {"walk", "menu", "world-change", "respawn", "no-world-hook", "no-tick"}; }
+std::vector<std::string> ScenarioNames()
+{
+    return {"walk", "menu", "world-change", "respawn", "no-world-hook", "no-tick", "crowd"};
+}
 
 RunResult RunSession(const RunOptions& options)
 {
@@ -223,6 +227,7 @@ RunResult RunSession(const RunOptions& options)
     Sim::ResetEngine({.VersionMajor = options.engineMajor,
                       .VersionMinor = options.engineMajor >= 5 ? 1 : 27,
                       .SilentEvents = options.silentEvents});
+    scenario.game.mapTracker = scenario.game.mapTracker && options.mapTracker;
     Sim::DefineDefaultGame(scenario.game);
     Sim::RefuseTickCallbacks(scenario.refuseTick);
     // A game collects about once a minute; a short run collects every second, so freed memory
@@ -274,6 +279,7 @@ RunResult RunSession(const RunOptions& options)
     nlohmann::json hooksAtLastFrame = HookCounts();
     nlohmann::json captureState;
     nlohmann::json widgetState;
+    nlohmann::json markersState;
     for (int frame = 0; frame < options.frames; ++frame)
     {
         if (scenario.beforeFrame)
@@ -284,7 +290,7 @@ RunResult RunSession(const RunOptions& options)
         hooksAtLastFrame = HookCounts();
         if (frame == options.pictureFrame)
         {
-            TakePictures(options, result.notes, captureState, widgetState, frame);
+            TakePictures(options, result.notes, captureState, widgetState, markersState, frame);
         }
         if (options.screenshotEvery > 0 && !options.screenshotDir.empty() && (frame + 1) % options.screenshotEvery == 0)
         {
@@ -300,7 +306,7 @@ RunResult RunSession(const RunOptions& options)
     hooksAtLastFrame = HookCounts();
     if (options.pictureFrame < 0 || options.pictureFrame >= options.frames)
     {
-        TakePictures(options, result.notes, captureState, widgetState, options.frames);
+        TakePictures(options, result.notes, captureState, widgetState, markersState, options.frames);
     }
     if (loader)
     {
@@ -334,6 +340,7 @@ RunResult RunSession(const RunOptions& options)
                               {"captures", observed.captureScenes},
                               {"automatic_captures", observed.automaticCaptures}});
     report["widget"] = widgetState;
+    report["markers"] = markersState;
     report["objects_alive"] = Sim::LiveObjectCount();
     const Sim::EngineStats& stats = Sim::Stats();
     report["engine"] = {{"objects_created", stats.ObjectsCreated},   {"objects_freed", stats.ObjectsFreed},

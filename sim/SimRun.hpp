@@ -30,6 +30,7 @@ struct RunOptions
     bool silentEvents = false;   // no hooked script function runs its hooks
     std::size_t objects = 0;     // pad the object array to this many objects
     bool initOnLoaderThread = false; // set-up on the loader's thread while frames run
+    bool mapTracker = true;          // false: a game without the minimap plugin's map tracker
     // Pictures, taken after the frame pictureFrame (0-based; -1 or past the run: at its end,
     // before the mod unloads): what the mod's capture holds, and the engine's own overview of
     // the local player's surroundings.

@@ -182,6 +182,84 @@ nlohmann::json DescribeWidget()
     return described;
 }
 
+namespace
+{
+constexpr uint8 kHitTestInvisible = 3;
+
+// The HUD's map size box: the first size box among the HUD canvas's children.
+UObject* MapSizeBox(UObject* user)
+{
+    const std::vector<UObject*> rootSlots = Slots(RootOf(user));
+    if (rootSlots.empty())
+    {
+        return nullptr;
+    }
+    for (UObject* slot : Slots(Content(rootSlots.front())))
+    {
+        if (UObject* sizeBox = Content(slot); IsA(sizeBox, L"/Script/UMG.SizeBox"))
+        {
+            return sizeBox;
+        }
+    }
+    return nullptr;
+}
+
+// Inside the size box, through the rims (each holding one child), to the map's overlay.
+UObject* MapOverlay(UObject* sizeBox)
+{
+    UObject* widget = sizeBox;
+    for (int depth = 0; depth < 8 && Live(widget); ++depth)
+    {
+        const std::vector<UObject*> inner = Slots(widget);
+        widget = inner.empty() ? nullptr : Content(inner.front());
+        if (IsA(widget, L"/Script/UMG.Overlay"))
+        {
+            return widget;
+        }
+    }
+    return nullptr;
+}
+
+bool Shown(UObject* widget)
+{
+    Sim::MemberRef visibility = Sim::FindMemberByPath(widget, L"Visibility");
+    return visibility.address != nullptr && *static_cast<const uint8*>(visibility.address) == kHitTestInvisible;
+}
+} // namespace
+
+nlohmann::json DescribeMarkers()
+{
+    nlohmann::json described = {{"icons_shown", 0}, {"diamonds_shown", 0}, {"arrow_angle", nullptr}, {"arrow_texture", false}};
+    const std::vector<UObject*> layers = Slots(MapOverlay(MapSizeBox(ModWidget())));
+    UObject* canvas = layers.size() > 1 ? Content(layers[1]) : nullptr;
+    if (IsA(canvas, L"/Script/UMG.CanvasPanel"))
+    {
+        int icons = 0;
+        int diamonds = 0;
+        for (UObject* slot : Slots(canvas))
+        {
+            UObject* marker = Content(slot);
+            if (!Shown(marker))
+            {
+                continue;
+            }
+            icons += IsA(marker, L"/Script/UMG.Overlay") ? 1 : 0;
+            diamonds += IsA(marker, L"/Script/UMG.Border") ? 1 : 0;
+        }
+        described["icons_shown"] = icons;
+        described["diamonds_shown"] = diamonds;
+    }
+    UObject* arrowBox = layers.size() > 2 ? Content(layers[2]) : nullptr;
+    const std::vector<UObject*> arrowSlots = IsA(arrowBox, L"/Script/UMG.SizeBox") ? Slots(arrowBox) : std::vector<UObject*>{};
+    UObject* arrow = arrowSlots.empty() ? nullptr : Content(arrowSlots.front());
+    if (IsA(arrow, L"/Script/UMG.Image"))
+    {
+        described["arrow_angle"] = Number(Member(Of(arrow), L"RenderTransform"), L"Angle");
+        described["arrow_texture"] = IsA(Reference(Member(Of(arrow), L"Brush"), L"ResourceObject"), L"/Script/Engine.Texture2D");
+    }
+    return described;
+}
+
 nlohmann::json MapTint()
 {
     std::vector<UObject*> targets = Sim::CaptureTargets();

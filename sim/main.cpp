@@ -36,6 +36,9 @@ int main(int argc, char** argv)
     app.add_flag("--silent-events", options.silentEvents, "No hooked script function runs its hooks, world change included");
     app.add_option("--objects", options.objects, "Pad the engine's object array to this many objects")
         ->check(CLI::NonNegativeNumber);
+    bool noMapTracker = false;
+    app.add_flag("--no-map-tracker", noMapTracker,
+                 "A game without the minimap plugin's map tracker: map-icon components are only found by looking");
     app.add_flag("--init-thread", options.initOnLoaderThread,
                  "Run the mod's engine-initialised callback on the loader's thread while frames run");
     app.add_option("--capture-png", options.capturePng,
@@ -53,6 +56,7 @@ int main(int argc, char** argv)
         ->needs(every);
     app.add_flag("--no-mod", options.noMod, "Play the scenario without loading the mod");
     CLI11_PARSE(app, argc, argv);
+    options.mapTracker = !noMapTracker;
 
     if (std::sscanf(viewport.c_str(), "%dx%d", &options.viewportWidth, &options.viewportHeight) != 2 ||
         options.viewportWidth <= 0 || options.viewportHeight <= 0)

@@ -4,6 +4,7 @@
 // put them against what lies behind. Drawing reads widgets without calling or counting anything.
 #include "support/EngineFixture.hpp"
 
+#include <Sim/MapData.hpp>
 #include <Sim/Scene.hpp>
 #include <Sim/Screen.hpp>
 #include <Sim/Values.hpp>
@@ -554,6 +555,43 @@ TEST_P(Screen, AnImageShowsItsRenderTargetScaledToItsBoxAndTinted)
     // Half the light of the green channel, in linear light: sRGB's curve puts it near 73%.
     const double linear = std::pow((roof.g / 255.0 + 0.055) / 1.055, 2.4) * 0.5;
     EXPECT_NEAR(halved.g, (1.055 * std::pow(linear, 1 / 2.4) - 0.055) * 255, 1.0);
+}
+
+// A texture asset is drawn as a render target is: stretched over the box, tinted, and blended
+// by its own alpha over what is behind.
+TEST_P(Screen, AnImageShowsItsTextureStretchedTintedAndSeeThroughWhereItIsClear)
+{
+    // Two by two texels: red, green / blue, half-clear white.
+    UObject* texture = Sim::MakeTexture(L"T_Test_Quads", 2, 2, {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 255, 128});
+    ASSERT_NE(texture, nullptr);
+    UObject* canvas = Canvas();
+    UObject* plain = Solid(1, 1, 1);
+    SetReference(plain, L"Brush.ResourceObject", texture);
+    Place(canvas, plain, 400, 400, 200, 200);
+    UObject* tinted = Solid(1, 1, 0);
+    SetReference(tinted, L"Brush.ResourceObject", texture);
+    Place(canvas, tinted, 800, 400, 200, 200);
+    UObject* arrow = Solid(1, 1, 1);
+    SetReference(arrow, L"Brush.ResourceObject", Sim::GameTexture(L"T_MapIcon_Arrow"));
+    Place(canvas, arrow, 1200, 400, 320, 320);
+    const Rgb behind = Behind(580, 580);
+    const Rgb besideTheTip = Behind(1200 + 20, 400 + 20);
+    Show(canvas);
+    Render();
+
+    // A hundred screen pixels a texel: away from the texels' seams each quarter is its texel.
+    EXPECT_EQ(Pixel(420, 420), kRed);
+    EXPECT_EQ(Pixel(580, 420), kGreen);
+    EXPECT_EQ(Pixel(420, 580), kBlue);
+    const Rgb clear = Pixel(580, 580);
+    EXPECT_GT(clear.r, behind.r) << "half of the white over what is behind";
+    EXPECT_LT(clear.r, 255);
+    EXPECT_EQ(Pixel(820, 420), kRed) << "yellow keeps red";
+    EXPECT_EQ(Pixel(980, 420), kGreen);
+    EXPECT_EQ(Pixel(820, 580), (Rgb{0, 0, 0})) << "blue tinted yellow is black, drawn fully";
+    // The game's arrow: white where it points, the screen behind beside its tip.
+    EXPECT_EQ(Pixel(1200 + 160, 400 + 60), (Rgb{255, 255, 255}));
+    EXPECT_EQ(Pixel(1200 + 20, 400 + 20), besideTheTip);
 }
 
 TEST_P(Screen, TextIsDrawnInItsColourInsideTheBoxItsFontSizeMeasures)

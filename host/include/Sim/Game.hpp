@@ -17,6 +17,9 @@ struct GameOptions
     std::vector<std::wstring> missingProperties;
     // Classes this game build or its engine lacks ("/Script/UMG.Overlay"): no lookup by path finds them.
     std::vector<std::wstring> missingClasses;
+    // False for a game without the minimap plugin's tracker: neither MapTracker nor
+    // MapFunctionLibrary is found, and worlds have no tracker for map-icon components to join.
+    bool mapTracker = true;
 };
 
 // Defines every class of the default game on the running engine.

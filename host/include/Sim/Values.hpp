@@ -34,6 +34,8 @@ UE4SS_API void WriteText(void* value, StringViewType text);
 // returns it; fill may write it. Element addresses are valid until the next Add.
 UE4SS_API void* ArrayAdd(const FArrayProperty* property, void* arrayValue, const std::function<void(void* element)>& fill = {});
 UE4SS_API int32 ArrayNum(const void* arrayValue);
+// Destroys the element and moves the later ones down; false for a bad index.
+UE4SS_API bool ArrayRemoveAt(const FArrayProperty* property, void* arrayValue, int32 index);
 UE4SS_API void* ArrayElement(const FArrayProperty* property, void* arrayValue, int32 index);
 
 // Engine sets and maps: Add takes a free slot (the most recently freed first) or appends,

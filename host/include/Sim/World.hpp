@@ -8,6 +8,7 @@
 #include <Sim/Types.hpp>
 
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <string>
 #include <vector>
@@ -75,6 +76,10 @@ struct Placement
 UE4SS_API UObject* SpawnActor(UWorld* world, UClass* cls, const Placement& placement = {}, StringViewType name = {});
 UE4SS_API UObject* SpawnActor(UWorld* world, StringViewType classPath, const Placement& placement = {},
                               StringViewType name = {});
+// As SpawnActor, with prepare run on the new actor before it begins play: what the game's
+// deferred spawn sets up (its data, its components' settings).
+UE4SS_API UObject* SpawnActorWith(UWorld* world, UClass* cls, const Placement& placement,
+                                  const std::function<void(UObject*)>& prepare);
 // As the engine destroys an actor: it is marked being destroyed (IsActorBeingDestroyed
 // answers true from here on), a possessed pawn is unpossessed, the actor and then its
 // components end play (end-play pre-hooks see them live and still in their world), and only
@@ -82,6 +87,8 @@ UE4SS_API UObject* SpawnActor(UWorld* world, StringViewType classPath, const Pla
 UE4SS_API void DestroyActor(UObject* actor);
 // A component owned by the actor; begins play.
 UE4SS_API UObject* AddComponent(UObject* owner, StringViewType classPath, StringViewType name = {});
+// As AddComponent, with prepare run on the new component before it begins play.
+UE4SS_API UObject* AddComponentWith(UObject* owner, StringViewType classPath, const std::function<void(UObject*)>& prepare);
 UE4SS_API void DestroyComponent(UObject* component);
 UE4SS_API std::vector<UObject*> ComponentsOf(UObject* actor);
 

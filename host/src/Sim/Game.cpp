@@ -2,12 +2,14 @@
 // worlds, game instances, widgets) and the game's own classes whose functions carry the
 // events a minimap listens to. Native bodies hand over to the played game's engine side.
 #include "Sim/EngineState.hpp"
+#include "Sim/ObjectFields.hpp"
 
 #include <Sim/Game.hpp>
 #include <Sim/World.hpp>
 #include <Unreal/AActor.hpp>
 #include <Unreal/World.hpp>
 
+#include <cstring>
 #include <new>
 
 namespace Sim
@@ -41,6 +43,27 @@ void ReturnObject(Call& call, UObject* value) { call.Get<UObject*>(L"ReturnValue
 void* ObjectField(UObject* object, StringViewType name)
 {
     return FindPropertyUncounted(object->GetClassPrivate(), name)->ContainerPtrToValuePtr(object);
+}
+
+// Null when this build's class lacks the member.
+void* ObjectFieldOrNull(UObject* object, StringViewType name)
+{
+    FProperty* property = FindPropertyUncounted(object->GetClassPrivate(), name);
+    return property != nullptr ? property->ContainerPtrToValuePtr(object) : nullptr;
+}
+
+// A setter that keeps its argument in the member, when the build has the member.
+NativeFunction KeepArgument(std::wstring parameter, std::wstring member)
+{
+    return [parameter = std::move(parameter), member = std::move(member)](Call& call) {
+        FProperty* target = FindPropertyUncounted(call.Self()->GetClassPrivate(), member);
+        FProperty* source = call.Param(parameter);
+        if (target != nullptr && source != nullptr && target->GetElementSize() == source->GetElementSize())
+        {
+            std::memcpy(target->ContainerPtrToValuePtr(call.Self()), call.ParamAddress(parameter),
+                        static_cast<std::size_t>(source->GetElementSize()));
+        }
+    };
 }
 
 void ActorLocation(Call& call)
@@ -190,15 +213,25 @@ void DefineGameClasses()
     DefineClass({.path = L"/Script/Umbrafel.UmbrafelGameInstance",
                  .super = L"/Script/Engine.GameInstance",
                  .functions = {NativeEvent(L"K2_OnWorldChanged", {In(L"OldWorld", world), In(L"NewWorld", world)})}});
+    // The registry replicates what every player may see on the map; each array has its
+    // replication notification.
     DefineClass({.path = L"/Script/Umbrafel.GameplayObjectRegistry",
                  .super = L"/Script/Engine.Actor",
+                 .properties = {{L"PlayerCharacters", Array(Struct(L"/Script/Umbrafel.PlayerCharacterRegistryEntry"))},
+                                {L"Gravestones", Array(Struct(L"/Script/Umbrafel.GravestoneRegistryEntry"))},
+                                {L"Lodestones", Array(Struct(L"/Script/Umbrafel.LodestoneRegistryEntry"))},
+                                {L"Beds", Array(Struct(L"/Script/Umbrafel.BedRegistryEntry"))},
+                                {L"Landmarks", Array(Struct(L"/Script/Umbrafel.LandmarkRegistryEntry"))},
+                                {L"Dungeons", Array(Struct(L"/Script/Umbrafel.DungeonRegistryEntry"))}},
                  .functions = {NativeEvent(L"OnRep_PlayerCharacters"), NativeEvent(L"OnRep_Lodestones"), NativeEvent(L"OnRep_Gravestones"),
-                               NativeEvent(L"OnRep_Beds")}});
+                               NativeEvent(L"OnRep_Beds"), NativeEvent(L"OnRep_Landmarks"), NativeEvent(L"OnRep_Dungeons")}});
     DefineClass({.path = L"/Script/Umbrafel.RevealedMapIconsComponent",
                  .super = L"/Script/Engine.ActorComponent",
+                 .properties = {{L"RevealedLandmarkNames", Set(Name())}},
                  .functions = {NativeEvent(L"Client_UpdateRevealedLandmark", {In(L"LandmarkId", Name()), In(L"bRevealed", Bool())})}});
     DefineClass({.path = L"/Script/Umbrafel.MapCustomizationComponent",
                  .super = L"/Script/Engine.ActorComponent",
+                 .properties = {{L"CurrentWaypoint", Object(L"/Script/Umbrafel.WaypointActor")}},
                  .functions = {NativeEvent(L"Client_NotifyWaypointStateLoaded"), NativeEvent(L"Client_NotifyPinsSet")}});
     DefineClass({.path = L"/Script/Umbrafel.PingComponent",
                  .super = L"/Script/Engine.ActorComponent",
@@ -206,17 +239,29 @@ void DefineGameClasses()
     DefineClass({.path = L"/Script/Umbrafel.PoiDiscoverySystemActor",
                  .super = L"/Script/Engine.Actor",
                  .functions = {NativeEvent(L"OnRep_PoiDiscoverySystemDataPerPlayer")}});
+    // One per world: the map screen's door to the map data and the local player's map state.
     DefineClass({.path = L"/Script/Umbrafel.MapUIAPI",
-                 .functions = {NativeEvent(L"PlaceWaypoint", {In(L"Location", vector)}), NativeEvent(L"ClearWaypoint"),
+                 .properties = {{L"GameplayObjectRegistry", Object(L"/Script/Umbrafel.GameplayObjectRegistry")},
+                                {L"LocalPlayerRevealedMapIconsComponent", Object(L"/Script/Umbrafel.RevealedMapIconsComponent")},
+                                {L"LocalPlayerMapCustomizationComponent", Object(L"/Script/Umbrafel.MapCustomizationComponent")},
+                                {L"MapIconDisplayInfoCollection", Object(L"/Script/Umbrafel.MapIconDisplayInfoCollection")}},
+                 .functions = {NativeEvent(L"PlaceWaypoint", {In(L"Location", vector)}, &PlaceWaypointBody),
+                               NativeEvent(L"ClearWaypoint", {}, &ClearWaypointBody),
                                NativeEvent(L"PlacePin", {In(L"Location", vector)}), NativeEvent(L"ClearPin", {In(L"PinIndex", Int())})}});
     DefineClass({.path = L"/Script/MinimapPlugin.MapIconComponent",
                  .super = L"/Script/Engine.SceneComponent",
                  .properties = {{L"IconTexture", Object()}, {L"IconSize", Float()},
-                                {L"IconDrawColor", Struct(L"/Script/CoreUObject.LinearColor")}, {L"bIconVisible", Bool()}},
-                 .functions = {NativeEvent(L"SetIconVisible", {In(L"bNewVisible", Bool())}),
-                               NativeEvent(L"SetIconTexture", {In(L"NewTexture", Object())}),
-                               NativeEvent(L"SetIconSize", {In(L"NewSize", Float())}),
-                               NativeEvent(L"SetIconDrawColor", {In(L"NewDrawColor", Struct(L"/Script/CoreUObject.LinearColor"))})}});
+                                {L"IconDrawColor", Struct(L"/Script/CoreUObject.LinearColor")}, {L"bIconVisible", Bool()},
+                                {L"IconCategory", Name()}},
+                 .functions = {NativeEvent(L"SetIconVisible", {In(L"bNewVisible", Bool())}, KeepArgument(L"bNewVisible", L"bIconVisible")),
+                               NativeEvent(L"SetIconTexture", {In(L"NewTexture", Object())}, KeepArgument(L"NewTexture", L"IconTexture")),
+                               NativeEvent(L"SetIconSize", {In(L"NewSize", Float())}, KeepArgument(L"NewSize", L"IconSize")),
+                               NativeEvent(L"SetIconDrawColor", {In(L"NewDrawColor", Struct(L"/Script/CoreUObject.LinearColor"))},
+                                           KeepArgument(L"NewDrawColor", L"IconDrawColor")),
+                               Native(L"GetIconTexture", {Return(Object())},
+                                      [](Call& call) { ReturnObject(call, ObjectReference(call.Self(), L"IconTexture")); }),
+                               Native(L"IsIconVisible", {Return(Bool())},
+                                      [](Call& call) { call.SetBool(L"ReturnValue", Flag(call.Self(), L"bIconVisible")); })}});
     DefineClass({.path = L"/Script/Umbrafel.PlayerEquipmentComponent",
                  .super = L"/Script/Engine.ActorComponent",
                  .functions = {NativeEvent(L"OnRep_HeldEquipmentActorRight"), NativeEvent(L"OnRep_HeldEquipmentActorLeft"),
@@ -235,7 +280,8 @@ void DefineGameClasses()
         {.path = L"/Script/Umbrafel.UmbrafelPlayerCharacter",
          .super = L"/Script/Engine.Character",
          .properties = {{L"EquipmentComponent", Object(L"/Script/Umbrafel.PlayerEquipmentComponent")},
-                        {L"CharacterShelterComponent", Object(L"/Script/Umbrafel.CharacterShelterComponent")}},
+                        {L"CharacterShelterComponent", Object(L"/Script/Umbrafel.CharacterShelterComponent")},
+                        {L"GameplayObjectRegistry", Object(L"/Script/Umbrafel.GameplayObjectRegistry")}},
          .functions = {NativeEvent(L"OnHeldRightItemChanged"), NativeEvent(L"OnHeldLeftItemChanged"), NativeEvent(L"OnLegsItemChanged"),
                        NativeEvent(L"OnHeadItemChanged"), NativeEvent(L"OnCapeItemChanged"), NativeEvent(L"OnBodyItemChanged")}});
     SetDefaultComponents(playerCharacter,
@@ -244,13 +290,30 @@ void DefineGameClasses()
                            L"CharacterShelterComponent"}});
     // The menu's controller shares the game's base but is not a game controller.
     DefineClass({.path = L"/Script/Umbrafel.UmbrafelPlayerControllerBase", .super = L"/Script/Engine.PlayerController"});
-    DefineClass({.path = L"/Script/Umbrafel.UmbrafelPlayerController", .super = L"/Script/Umbrafel.UmbrafelPlayerControllerBase"});
+    // The game's controller owns the player's map state and knows which character it plays.
+    UClass* gameController = DefineClass(
+        {.path = L"/Script/Umbrafel.UmbrafelPlayerController",
+         .super = L"/Script/Umbrafel.UmbrafelPlayerControllerBase",
+         .properties = {{L"RevealedMapIconsComponent", Object(L"/Script/Umbrafel.RevealedMapIconsComponent")},
+                        {L"MapCustomizationComponent", Object(L"/Script/Umbrafel.MapCustomizationComponent")},
+                        {L"CharacterGuid", Struct(L"/Script/CoreUObject.Guid")}},
+         .functions = {Native(L"IsCharacterGuidEqual", {In(L"InGuid", Struct(L"/Script/CoreUObject.Guid")), Return(Bool())},
+                              [](Call& call) {
+                                  const void* own = ObjectFieldOrNull(call.Self(), L"CharacterGuid");
+                                  call.SetBool(L"ReturnValue",
+                                               own != nullptr && std::memcmp(own, call.ParamAddress(L"InGuid"), 16) == 0);
+                              })}});
+    SetDefaultComponents(gameController,
+                         {{L"RevealedMapIconsComponent", L"/Script/Umbrafel.RevealedMapIconsComponent", L"RevealedMapIconsComponent"},
+                          {L"MapCustomizationComponent", L"/Script/Umbrafel.MapCustomizationComponent", L"MapCustomizationComponent"}});
     DefineClass({.path = L"/Script/Umbrafel.UmbrafelPlayerControllerMenu",
                  .super = L"/Script/Umbrafel.UmbrafelPlayerControllerBase"});
     DefineClass({.path = L"/Script/Umbrafel.InGameTimeSubsystem",
                  .properties = {{L"bIsNight", Bool()}},
                  .functions = {NativeEvent(L"OnDayOrNightChangedDynamic", {In(L"bIsNight", Bool())})}});
-    DefineClass({.path = L"/Script/Umbrafel.UmbrafelAICharacter", .super = L"/Script/Engine.Character"});
+    DefineClass({.path = L"/Script/Umbrafel.UmbrafelAICharacter",
+                 .super = L"/Script/Engine.Character",
+                 .properties = {{L"LoadedData", Object(L"/Script/Umbrafel.AICharacterData")}}});
     DefineClass({.path = L"/Script/Umbrafel.InteractableNPC", .super = L"/Script/Engine.Character"});
     // Every world has one; its AI characters enter the set as they begin play and leave it as
     // they end play.
@@ -281,11 +344,15 @@ void DefineDefaultGame(const GameOptions& options)
     DefineEngineClasses();
     void DefineWidgetClasses();
     DefineWidgetClasses();
+    void DefineMapTypes();
+    DefineMapTypes();
     DefineGameClasses();
     void DefineCaptureClasses();
     DefineCaptureClasses();
     void DefineActorQueries();
     DefineActorQueries();
+    void DefineMapClasses();
+    DefineMapClasses();
     // The engine object the loader hands to tick callbacks.
     UObject* engine = NewObject(FindClass(L"/Script/Engine.GameEngine"), EngineAccess::Package(L"/Engine/Transient"),
                                 L"GameEngine");
@@ -295,7 +362,12 @@ void DefineDefaultGame(const GameOptions& options)
     {
         RemoveFunction(path);
     }
-    for (const auto& path : options.missingClasses)
+    std::vector<std::wstring> hidden = options.missingClasses;
+    if (!options.mapTracker)
+    {
+        hidden.insert(hidden.end(), {L"/Script/MinimapPlugin.MapTracker", L"/Script/MinimapPlugin.MapFunctionLibrary"});
+    }
+    for (const auto& path : hidden)
     {
         HidePath(path);
     }

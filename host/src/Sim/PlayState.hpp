@@ -59,6 +59,18 @@ struct ControllerRecord
     bool local = false;      // decided when the controller got its local player
 };
 
+// The map data objects a world has from its creation, and the actors spawned for it on
+// first ask; found by the world and dropped with it.
+struct MapWorldRecord
+{
+    UObject* subsystem = nullptr; // GameplayObjectSubsystem
+    UObject* tracker = nullptr;   // MapTracker, when the build has one
+    UObject* mapUi = nullptr;     // MapUIAPI
+    UObject* poi = nullptr;       // PoiDiscoverySystem
+    UObject* registry = nullptr;  // the GameplayObjectRegistry actor
+    UObject* poiActor = nullptr;  // the PoiDiscoverySystemActor
+};
+
 struct DyingWorld
 {
     UObject* world = nullptr;
@@ -82,6 +94,11 @@ struct PlayState
     std::unordered_map<const UObject*, UObject*> timeSubsystems; // world → its in-game time
     std::unordered_map<const UObject*, RenderTargetPixels> renderTargets;
     uint64 renderTargetsMade = 0;
+    // Texture2D assets' pixels, drawn where a brush names them.
+    std::unordered_map<const UObject*, RenderTargetPixels> textures;
+    std::unordered_map<const UObject*, MapWorldRecord> mapWorlds;
+    // Map-icon components in a tracker's list → that tracker.
+    std::unordered_map<const UObject*, UObject*> trackedIcons;
     std::vector<PendingCapture> pendingCaptures;
     std::unordered_map<const UObject*, SceneRecord> scenes; // world → what is in it
     // Capture component → where it was when the engine last looked, for capture on movement.
@@ -113,4 +130,19 @@ bool IsActorBeingDestroyed(const UObject* actor);
 UObject* ComponentOwner(const UObject* component);
 void AddToViewport(UObject* widget, int32 zOrder);
 void RemoveFromParent(UObject* widget);
+
+// The map data's part in a world's life: its objects made with the world (and kept by it),
+// a player character pointed at the registry as it begins play, map-icon components entering
+// and leaving their world's tracker, and a local controller's components handed to the
+// world's MapUIAPI.
+void CreateMapObjects(UObject* world, std::vector<UObject*>& keep);
+void MapActorBegins(UObject* actor);
+void TrackMapIcon(UObject* component, bool playing);
+void NoteLocalController(UObject* controller);
+// A freed object leaves the map data's records and its tracker's list, as the collector
+// clears references to what it frees.
+void ForgetMapObject(PlayState& play, const UObject* object);
+// The bodies of MapUIAPI's PlaceWaypoint and ClearWaypoint.
+void PlaceWaypointBody(Call& call);
+void ClearWaypointBody(Call& call);
 } // namespace Sim::Detail

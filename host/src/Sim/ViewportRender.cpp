@@ -734,17 +734,32 @@ class ScreenPass
                 }
             }
         }
-        UObject* resource = fields_.Reference(brush, L"ResourceObject");
-        const auto& targets = State().play.renderTargets;
-        const auto target = resource != nullptr ? targets.find(resource) : targets.end();
-        if (target == targets.end() || target->second.width <= 0 || target->second.height <= 0)
+        const RenderTargetPixels* pixels = PixelsOf(fields_.Reference(brush, L"ResourceObject"));
+        if (pixels == nullptr)
         {
             // A texture the stand-in holds no pixels for shows as its tint, as does no resource.
             FillShape(*frame_, toPixels, shape, [&](double, double) { return tint; });
             return;
         }
-        const RenderTargetPixels& pixels = target->second;
-        FillShape(*frame_, toPixels, shape, [&](double u, double v) { return tint * Sample(pixels, u, v); });
+        FillShape(*frame_, toPixels, shape, [&](double u, double v) { return tint * Sample(*pixels, u, v); });
+    }
+
+    // A render target's pixels or a texture asset's, stretched over the brush's box.
+    static const RenderTargetPixels* PixelsOf(const UObject* resource)
+    {
+        if (resource == nullptr)
+        {
+            return nullptr;
+        }
+        for (const auto* store : {&State().play.renderTargets, &State().play.textures})
+        {
+            const auto found = store->find(resource);
+            if (found != store->end() && found->second.width > 0 && found->second.height > 0)
+            {
+                return &found->second;
+            }
+        }
+        return nullptr;
     }
 
     // Bilinear, in linear light, texel centres at half steps.

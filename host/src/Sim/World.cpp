@@ -162,6 +162,7 @@ void BeginPlayComponent(UObject* component)
         return;
     }
     record->begunPlay = true;
+    TrackMapIcon(component, true);
     CallEvent(component, L"ReceiveBeginPlay");
 }
 
@@ -174,6 +175,10 @@ void EndPlayComponent(UObject* component, uint8 reason)
     }
     record->begunPlay = false;
     CallEndPlay(component, reason);
+    if (Holds(component))
+    {
+        TrackMapIcon(component, false);
+    }
 }
 
 // The engine begins an actor's components before the actor itself, and only once its world
@@ -198,6 +203,7 @@ void BeginPlayActor(UObject* actor)
     if (IsLiveObject(actor))
     {
         UpdateAiRegistry(actor, true);
+        MapActorBegins(actor);
         CallEvent(actor, L"ReceiveBeginPlay");
     }
 }
@@ -519,6 +525,7 @@ void ReadRotatorValue(const void* value, double& pitch, double& yaw, double& rol
 
 void PlayState::Forget(const UObject* object)
 {
+    ForgetMapObject(*this, object);
     persistentLevels.erase(object);
     viewportZOrders.erase(object);
     widgetOwners.erase(object);
@@ -683,6 +690,12 @@ namespace Sim
 {
 using namespace Detail;
 
+// Spawning and adding with something set up before play begins.
+UObject* SpawnActorPrepared(UWorld* world, UClass* cls, const Placement& placement, StringViewType name,
+                            const std::function<void(UObject*)>& prepare);
+UObject* AddComponentPrepared(UObject* owner, StringViewType classPath, StringViewType name,
+                              const std::function<void(UObject*)>& prepare);
+
 int64 ClockNanoseconds() { return Play().clockNanoseconds; }
 
 void AdvanceClock(int64 nanoseconds)
@@ -735,6 +748,7 @@ UWorld* CreateWorld(StringViewType mapName, bool beginPlay)
         play.timeSubsystems[world] = NewObject(timeSubsystem, world, L"InGameTimeSubsystem");
         subsystems.push_back(play.timeSubsystems[world]);
     }
+    CreateMapObjects(world, subsystems);
     State().nativeReferences[world] = [subsystems](std::vector<UObject*>& out) {
         out.insert(out.end(), subsystems.begin(), subsystems.end());
     };
@@ -856,6 +870,7 @@ UObject* CreatePlayerController(UWorld* world, ControllerKind kind, bool local)
         UObject* player = LocalPlayer();
         SetObjectReference(controller, L"Player", player);
         SetObjectReference(player, L"PlayerController", controller);
+        NoteLocalController(controller);
     }
     return controller;
 }
@@ -869,6 +884,17 @@ void SetDefaultComponents(UClass* actorClass, std::vector<DefaultComponent> comp
 }
 
 UObject* SpawnActor(UWorld* world, UClass* cls, const Placement& placement, StringViewType name)
+{
+    return SpawnActorPrepared(world, cls, placement, name, {});
+}
+
+UObject* SpawnActorWith(UWorld* world, UClass* cls, const Placement& placement, const std::function<void(UObject*)>& prepare)
+{
+    return SpawnActorPrepared(world, cls, placement, {}, prepare);
+}
+
+UObject* SpawnActorPrepared(UWorld* world, UClass* cls, const Placement& placement, StringViewType name,
+                            const std::function<void(UObject*)>& prepare)
 {
     UClass* actorClass = FindClass(L"/Script/Engine.Actor");
     auto* level = PersistentLevelOf(world);
@@ -903,6 +929,10 @@ UObject* SpawnActor(UWorld* world, UClass* cls, const Placement& placement, Stri
     {
         ++play.observed.captureActorsSpawned;
     }
+    if (prepare)
+    {
+        prepare(actor);
+    }
     BeginPlayActor(actor);
     return actor;
 }
@@ -916,6 +946,17 @@ void DestroyActor(UObject* actor) { DestroyActorFor(actor, kEndPlayDestroyed); }
 
 UObject* AddComponent(UObject* owner, StringViewType classPath, StringViewType name)
 {
+    return AddComponentPrepared(owner, classPath, name, {});
+}
+
+UObject* AddComponentWith(UObject* owner, StringViewType classPath, const std::function<void(UObject*)>& prepare)
+{
+    return AddComponentPrepared(owner, classPath, {}, prepare);
+}
+
+UObject* AddComponentPrepared(UObject* owner, StringViewType classPath, StringViewType name,
+                              const std::function<void(UObject*)>& prepare)
+{
     UClass* cls = FindClass(classPath);
     UClass* componentClass = FindClass(L"/Script/Engine.ActorComponent");
     if (!IsLiveObject(owner) || ActorOf(owner) == nullptr || cls == nullptr || componentClass == nullptr ||
@@ -924,7 +965,11 @@ UObject* AddComponent(UObject* owner, StringViewType classPath, StringViewType n
         return nullptr;
     }
     UObject* component = CreateComponent(owner, cls, name);
-    if (ActorOf(owner)->begunPlay)
+    if (prepare)
+    {
+        prepare(component);
+    }
+    if (ActorOf(owner) != nullptr && ActorOf(owner)->begunPlay)
     {
         BeginPlayComponent(component);
     }

@@ -627,6 +627,19 @@ void* ArrayAdd(const FArrayProperty* property, void* arrayValue, const std::func
 
 int32 ArrayNum(const void* arrayValue) { return static_cast<const FScriptArray*>(arrayValue)->Num(); }
 
+bool ArrayRemoveAt(const FArrayProperty* property, void* arrayValue, int32 index)
+{
+    const FProperty* inner = property->GetInner();
+    auto& array = *static_cast<FScriptArray*>(arrayValue);
+    if (!array.IsValidIndex(index))
+    {
+        return false;
+    }
+    inner->DestroyValueInternal(ArrayElementAt(inner, array, index));
+    array.Remove(index, 1, inner->GetElementSize(), static_cast<uint32>(inner->GetMinAlignment()));
+    return true;
+}
+
 void* ArrayElement(const FArrayProperty* property, void* arrayValue, int32 index)
 {
     auto& array = *static_cast<FScriptArray*>(arrayValue);

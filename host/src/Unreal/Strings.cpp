@@ -204,6 +204,19 @@ int32 FScriptArray::AddZeroed(int32 count, int32 numBytesPerElement, uint32 alig
     return first;
 }
 
+void FScriptArray::Remove(int32 index, int32 count, int32 numBytesPerElement, uint32)
+{
+    if (count <= 0 || index < 0 || index + count > ArrayNum)
+    {
+        return;
+    }
+    auto* bytes = static_cast<uint8*>(Data);
+    const std::size_t size = static_cast<std::size_t>(numBytesPerElement);
+    std::memmove(bytes + static_cast<std::size_t>(index) * size, bytes + static_cast<std::size_t>(index + count) * size,
+                 static_cast<std::size_t>(ArrayNum - index - count) * size);
+    ArrayNum -= count;
+}
+
 void FScriptArray::Empty(int32 slack, int32 numBytesPerElement, uint32 alignmentOfElement)
 {
     ArrayNum = 0;

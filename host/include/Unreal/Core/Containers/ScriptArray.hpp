@@ -19,6 +19,8 @@ class UE4SS_API FScriptArray
     // reallocated when full, so element addresses taken before may no longer hold.
     int32 Add(int32 count, int32 numBytesPerElement, uint32 alignmentOfElement);
     int32 AddZeroed(int32 count, int32 numBytesPerElement, uint32 alignmentOfElement);
+    // Takes count elements out from index (already destroyed), moving the later ones down.
+    void Remove(int32 index, int32 count, int32 numBytesPerElement, uint32 alignmentOfElement);
     // Drops the storage (elements must already be destroyed) and keeps room for slack.
     void Empty(int32 slack, int32 numBytesPerElement, uint32 alignmentOfElement);
 
