@@ -30,11 +30,6 @@ double Seconds(Nanoseconds span) { return static_cast<double>(span) / 1e9; }
 
 float LimitZoom(float width) { return std::clamp(width, kMinZoom, kMaxZoom); }
 
-Vector3d LocationOf(UObject* actor)
-{
-    FVector at = static_cast<AActor*>(actor)->K2_GetActorLocation();
-    return {at.X(), at.Y(), at.Z()};
-}
 } // namespace
 
 bool LiveOrvantaMod::ReadViewYaw(double& yaw)
@@ -61,7 +56,7 @@ bool LiveOrvantaMod::MovementTest()
     {
         return false;
     }
-    const Vector3d at = LocationOf(pawn);
+    const Vector3d at = ActorLocation(pawn);
     double yaw = 0.0;
     ReadViewYaw(yaw);
     CameraState& camera = session.camera;
@@ -100,7 +95,7 @@ void LiveOrvantaMod::UpdateCamera()
             LookupFunctionByPath(reflection, L"/Script/Umbrafel.UmbrafelRuntimeBlueprintLibrary:IsLocationInsideDungeon");
         if (library != nullptr && test != nullptr)
         {
-            const EngineReals location = ToEngine(LocationOf(pawn));
+            const EngineReals location = ToEngine(ActorLocation(pawn));
             std::uint8_t answer = 0;
             const bool asked = InvokeFunction(
                 reflection, library, test,
@@ -134,7 +129,7 @@ void LiveOrvantaMod::UpdateCamera()
     }
     SelectZoom();
 
-    const Vector3d pawnAt = LocationOf(pawn);
+    const Vector3d pawnAt = ActorLocation(pawn);
     if (!camera.inDungeon && camera.heightSmoothingStarted)
     {
         const double k = HeightBlend(Seconds(at - camera.heightTime), Settings().IndoorTransitionSpeed);

@@ -19,6 +19,8 @@ constexpr Nanoseconds kDiscoveryRetry = kSecond / 2;
 constexpr Nanoseconds kCreationRetry = kSecond;
 constexpr Nanoseconds kPlayerHidingPeriod = 30 * kSecond;
 constexpr Nanoseconds kBrightnessPeriod = 10 * kSecond;
+constexpr Nanoseconds kIconStyleRetry = 5 * kSecond;
+constexpr Nanoseconds kMapTrackerPeriod = kSecond;
 // While the player stands still the picture needs refreshing no more than this often.
 constexpr float kStillCaptureRate = 5.0f;
 
@@ -90,26 +92,43 @@ void LiveOrvantaMod::OnTick()
         }
     }
 
-    // Map data, the arrow and markers join here in frame order as they are built.
+    FrameDeadlines& deadlines = session.deadlines;
+    if (iconStyles.empty() && IsDue(now, deadlines.nextIconStyleAttempt))
+    {
+        mapDataDirty = LoadIconStyles() || mapDataDirty;
+        deadlines.nextIconStyleAttempt = now + kIconStyleRetry;
+    }
+    if (IsDue(now, deadlines.nextMapTrackerCheck))
+    {
+        // While the game keeps a tracker, its icons are listed anew every second.
+        mapDataDirty = FindMapTracker() != nullptr || mapDataDirty;
+        deadlines.nextMapTrackerCheck = now + kMapTrackerPeriod;
+    }
+    if (mapDataDirty)
+    {
+        RebuildMapMarkers();
+        mapDataDirty = false;
+    }
 
+    const bool showAi = Settings().ShowAi;
     ProcessActorQueues();
 
-    if (Settings().HidePlayer && (playerHidingDirty || IsDue(now, session.deadlines.nextPlayerHiding)))
+    if (Settings().HidePlayer && (playerHidingDirty || IsDue(now, deadlines.nextPlayerHiding)))
     {
         HidePlayer();
         playerHidingDirty = false;
-        session.deadlines.nextPlayerHiding = now + kPlayerHidingPeriod;
+        deadlines.nextPlayerHiding = now + kPlayerHidingPeriod;
     }
 
-    if (brightnessDirty || IsDue(now, session.deadlines.nextBrightnessRefresh))
+    if (brightnessDirty || IsDue(now, deadlines.nextBrightnessRefresh))
     {
         RefreshBrightness(false);
         brightnessDirty = false;
-        session.deadlines.nextBrightnessRefresh = now + kBrightnessPeriod;
+        deadlines.nextBrightnessRefresh = now + kBrightnessPeriod;
     }
 
     const bool moved = MovementTest();
-    Nanoseconds& nextCameraUpdate = session.deadlines.nextCameraUpdate;
+    Nanoseconds& nextCameraUpdate = deadlines.nextCameraUpdate;
     if (moved && now < nextCameraUpdate)
     {
         // Movement brings the next picture forward, to now at the soonest and never sooner
@@ -121,6 +140,17 @@ void LiveOrvantaMod::OnTick()
     {
         UpdateCamera();
         nextCameraUpdate = now + PeriodOf(moved ? workingCaptureFPS : std::min(kStillCaptureRate, workingCaptureFPS));
+    }
+
+    UpdatePlayerArrow();
+    if (IsDue(now, deadlines.nextMarkerUpdate))
+    {
+        UpdateMapIconMarkers();
+        if (showAi)
+        {
+            UpdateAiMarkers();
+        }
+        deadlines.nextMarkerUpdate = now + PeriodOf(workingMarkerFPS);
     }
 
     UpdateInput();

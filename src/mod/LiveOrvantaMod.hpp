@@ -4,12 +4,15 @@
 #pragma once
 
 #include "mod/Clock.hpp"
+#include "markers/IconStyles.hpp"
+#include "markers/MarkerMath.hpp"
 #include "mod/MapSession.hpp"
 #include "reflection/EngineValues.hpp"
 #include "reflection/Host.hpp"
 #include "reflection/Lookup.hpp"
 
 #include <array>
+#include <vector>
 #include <mutex>
 #include <cstdint>
 #include <string_view>
@@ -106,6 +109,9 @@ class LiveOrvantaMod : public RC::CppUserModBase
     bool AiSnapshotTaken() const { return aiSnapshotTaken; }
     bool ListensForDeletions() const { return forgetter.registered; }
     std::int32_t RenderTargetSize() const { return renderTargetSize; }
+    const std::vector<IconStyle>& IconStyles() const { return iconStyles; }
+    const std::vector<TagIconType>& TagIconTypes() const { return tagIconTypes; }
+    const UObject* PlaceholderTexture() const { return placeholderTexture; }
     bool ExposureBiasFailed() const { return exposureBiasFailed; }
 
   protected:
@@ -180,6 +186,41 @@ class LiveOrvantaMod : public RC::CppUserModBase
     void LayoutPerformancePanel();
     void RefreshValueFields();
 
+    // ---- Markers: the map icons, the arrow and the AI diamonds ----
+    MapView CurrentMapView(bool& pawnLive);
+    void UpdateMapIconMarkers();
+    void CollapseIconMarkers(std::size_t from);
+    void ApplyIconAppearance(IconMarkerSlot& slot, const MapIconEntry& entry);
+    void UpdatePlayerArrow();
+    void UpdateAiMarkers();
+    void CollapseDiamonds(std::size_t from);
+    std::uint8_t DiamondKind(UObject* actor);
+
+    // ---- Markers: the marker list and the game's icon styles ----
+    bool IsTexture2D(UObject* object);
+    void AddMapMarker(double x, double y, const IconStyle& style, UObject* component);
+    void RebuildMapMarkers();
+    void AddIconComponent(UObject* component);
+    CategoryMeaning MeaningOfCategory(FName category);
+    bool LoadIconStyles();
+    bool FillIconStyles(UObject* collection);
+    bool FillTagTable();
+    const IconStyle* FindStyleById(std::uint8_t category) const;
+    const IconStyle* FindStyleByTag(std::wstring_view tagName) const;
+
+    // ---- Markers: the game's map data ----
+    bool IsSessionObject(UObject* object) const;
+    UObject* FindMapApi();
+    UObject* FindObjectRegistry();
+    UObject* FindMapTracker();
+    UObject* FindRevealedIconsComponent();
+    UObject* FindMapCustomizationComponent();
+    UObject* FindPoiDiscoverySystem();
+    UObject* FindIconDisplayInfoCollection();
+    bool IsOwnCharacterGuid(FProperty* element, void* address, std::wstring_view member);
+    void ReadRegistryMarkers();
+    void ReadWaypointMarker();
+
     // ---- Input and edit mode ----
     void UpdateInput();
     // A new viewport size lays the frame out again, unless a drag is holding it.
@@ -251,6 +292,13 @@ class LiveOrvantaMod : public RC::CppUserModBase
     // ---- Scene capture state that outlives sessions ----
     std::int32_t renderTargetSize = 256; // side in pixels as last created or resized
     bool exposureBiasFailed = false;     // the capture's exposure bias could not be set last time
+
+    // ---- Icon styles, kept from their first load for the mod's life ----
+    std::vector<IconStyle> iconStyles;
+    std::vector<TagIconType> tagIconTypes;
+    UObject* placeholderTexture = nullptr;
+    std::array<CategoryMeaning, kCategoryMeaningCapacity> categoryMeanings{};
+    std::size_t categoryMeaningCount = 0;
 
     // ---- Frame driver: the frame's one clock reading, retry time and dirty flags ----
     Nanoseconds now = 0;

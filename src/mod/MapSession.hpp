@@ -3,6 +3,7 @@
 // place, so a field added here is reset with the others.
 #pragma once
 
+#include "reflection/EngineValues.hpp"
 #include "reflection/Host.hpp"
 #include "widget/Controls.hpp"
 
@@ -88,12 +89,19 @@ inline constexpr std::uint8_t kNoMarkerKind = 255;
 inline constexpr std::size_t kIconMarkerCount = 96;
 inline constexpr std::size_t kDiamondMarkerCount = 64;
 
+// An icon marker's widgets and the appearance last applied to them. The start values match no
+// real appearance, so a slot's first use applies all of it.
 struct IconMarkerSlot
 {
     UObject* root = nullptr; // an overlay: backdrop under icon
     UObject* background = nullptr;
     UObject* icon = nullptr;
     UObject* slot = nullptr;
+    UObject* texture = nullptr;
+    std::uint8_t category = kNoMarkerKind;
+    LinearColor tint{-1.0f, -1.0f, -1.0f, -1.0f};
+    float iconSize = -1.0f;
+    float rotationOffset = -10000.0f;
     bool shown = false;
 };
 
@@ -105,6 +113,52 @@ struct DiamondMarkerSlot
     UObject* slot = nullptr;
     std::uint8_t kind = kNoMarkerKind;
     bool shown = false;
+};
+
+// One icon the map should show: where, following which component (or none for a fixed place),
+// and its style's look.
+struct MapIconEntry
+{
+    double x = 0.0;
+    double y = 0.0;
+    UObject* component = nullptr;
+    std::uint8_t category = 0;
+    UObject* texture = nullptr;
+    LinearColor tint{};
+    float iconSize = 0.0f;
+    float rotationOffset = 0.0f;
+};
+
+// The map marker list, most important and nearest first after a rebuild. Fixed storage: the
+// list is refilled every second while the game has a map tracker.
+inline constexpr std::size_t kMapIconCapacity = 512;
+struct MapIconList
+{
+    std::array<MapIconEntry, kMapIconCapacity> entries{};
+    std::size_t count = 0;
+
+    bool Full() const { return count == kMapIconCapacity; }
+    MapIconEntry* begin() { return entries.data(); }
+    MapIconEntry* end() { return entries.data() + count; }
+    const MapIconEntry* begin() const { return entries.data(); }
+    const MapIconEntry* end() const { return entries.data() + count; }
+    void Clear() { count = 0; }
+    // Later entries move up one place.
+    void RemoveAt(std::size_t index)
+    {
+        for (std::size_t i = index + 1; i < count; ++i)
+        {
+            entries[i - 1] = entries[i];
+        }
+        --count;
+    }
+};
+
+// The player arrow's picture and angle as last applied.
+struct ArrowState
+{
+    UObject* arrowTexture = nullptr;
+    float arrowAngle = -10000.0f;
 };
 
 // Marker widgets made once with the tree and reused for whatever is nearest.
@@ -224,6 +278,8 @@ struct MapSession
     CaptureState capture;
     WidgetState widget;
     MarkerPools markers;
+    MapIconList mapIcons;
+    ArrowState arrow;
     GameDataState gameData;
     ActorLists actors;
     CameraState camera;

@@ -24,6 +24,15 @@ void DropFrom(std::vector<UObject*>& list, const void* freed)
 {
     list.erase(std::remove(list.begin(), list.end(), freed), list.end());
 }
+
+bool HoldsFrameWidget(const WidgetState& widget, const void* freed)
+{
+    const UObject* const frame[] = {widget.userWidget,   widget.rootCanvas,   widget.hudCanvas,  widget.mapSizeBox,
+                                    widget.outerRim,     widget.middleRim,    widget.innerRim,   widget.mapOverlay,
+                                    widget.mapImage,     widget.markerCanvas, widget.arrowSizeBox, widget.arrowImage,
+                                    widget.perfPanel,    widget.perfPanelFill};
+    return std::find(std::begin(frame), std::end(frame), freed) != std::end(frame);
+}
 } // namespace
 
 void LiveOrvantaMod::ObjectForgetter::NotifyUObjectDeleted(const UObjectBase* object, int32)
@@ -51,9 +60,28 @@ void LiveOrvantaMod::ForgetObject(const void* object)
     Drop(capture.captureComponent, object);
     Drop(capture.renderTarget, object);
 
-    WidgetState& widget = session.widget;
-    Drop(widget.userWidget, object);
-    Drop(widget.arrowImage, object);
+    // The tree dies as a whole (nothing but its root holds it), and a purge frees before it
+    // reuses: one of its frame widgets going means every handle into it goes.
+    if (HoldsFrameWidget(session.widget, object))
+    {
+        session.widget = WidgetState{};
+        session.markers = MarkerPools{};
+    }
+    Drop(session.arrow.arrowTexture, object);
+    for (std::size_t index = session.mapIcons.count; index-- > 0;)
+    {
+        const MapIconEntry& entry = session.mapIcons.entries[index];
+        if (entry.component == object || entry.texture == object)
+        {
+            session.mapIcons.RemoveAt(index);
+        }
+    }
+    // A style without its texture could show another texture that takes the same address.
+    for (IconStyle& style : iconStyles)
+    {
+        Drop(style.texture, object);
+    }
+    Drop(placeholderTexture, object);
 
     GameDataState& data = session.gameData;
     Drop(data.mapApi, object);

@@ -66,4 +66,10 @@ bool CallWithObject(Reflection& reflection, UObject* target, std::wstring_view f
         reflection, target, functionName,
         [&](CallFrame& frame) { return frame.WriteRaw(parameterName, &object, sizeof(object)); }, NoResults);
 }
+
+Vector3d ActorLocation(UObject* actor)
+{
+    RC::Unreal::FVector at = static_cast<AActor*>(actor)->K2_GetActorLocation();
+    return {at.X(), at.Y(), at.Z()};
+}
 } // namespace Orv

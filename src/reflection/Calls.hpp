@@ -51,4 +51,6 @@ UObject* CallWithObjectAndReadObject(Reflection& reflection, UObject* target, st
                                   std::wstring_view parameterName, UObject* object);
 bool CallWithObject(Reflection& reflection, UObject* target, std::wstring_view functionName,
                     std::wstring_view parameterName, UObject* object);
+// The host's own actor location accessor, widened to 64-bit reals.
+Vector3d ActorLocation(UObject* actor);
 } // namespace Orv

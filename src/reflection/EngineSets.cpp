@@ -47,4 +47,16 @@ EngineSetView ViewEngineSet(const void* setValue, std::size_t elementSize, std::
     }
     return view;
 }
+
+EngineMapView ViewEngineMap(const void* mapValue, std::size_t keySize, std::size_t keyAlignment, std::size_t valueSize,
+                            std::size_t valueAlignment)
+{
+    const std::size_t valueAlign = std::max<std::size_t>(valueAlignment, 1);
+    const std::size_t pairAlign = std::max(std::max<std::size_t>(keyAlignment, 1), valueAlign);
+    EngineMapView view;
+    view.valueOffset = RoundUp(keySize, valueAlign);
+    const std::size_t pairSize = RoundUp(view.valueOffset + valueSize, pairAlign);
+    view.pairs = ViewEngineSet(mapValue, pairSize, pairAlign);
+    return view;
+}
 } // namespace Orv

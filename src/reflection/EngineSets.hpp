@@ -31,4 +31,14 @@ struct EngineSetView
 // The set at setValue whose elements are elementSize bytes with the given alignment. Each
 // element is followed by the set's two 32-bit hash fields.
 EngineSetView ViewEngineSet(const void* setValue, std::size_t elementSize, std::size_t elementAlignment);
+
+// An engine map is a set of key-value pairs: the key at the start of each element, the value
+// after it at the value's alignment.
+struct EngineMapView
+{
+    EngineSetView pairs;
+    std::size_t valueOffset = 0;
+};
+EngineMapView ViewEngineMap(const void* mapValue, std::size_t keySize, std::size_t keyAlignment, std::size_t valueSize,
+                            std::size_t valueAlignment);
 } // namespace Orv

@@ -138,20 +138,20 @@ TEST_F(MapData, TheGamesIconPicturesAreDistinctRootedTexturesThatOutliveCollecti
     EXPECT_EQ(Sim::MakeTexture(L"T_Short", 2, 2, std::vector<uint8>(15, 0)), nullptr) << "pixels that do not fill the size";
 }
 
-TEST_F(MapData, TheArrowPointsToThePicturesTopAndThePlaceholderIsAQuestionOnPurple)
+TEST_F(MapData, TheArrowPointsToThePicturesRightAndThePlaceholderIsAQuestionOnPurple)
 {
     Sim::RenderTargetImage arrow;
     ASSERT_TRUE(Sim::ReadTexture(Sim::GameTexture(L"T_MapIcon_Arrow"), arrow));
     auto alpha = [&](const Sim::RenderTargetImage& image, int x, int y) {
         return image.rgba[(static_cast<std::size_t>(y) * 32 + static_cast<std::size_t>(x)) * 4 + 3];
     };
-    EXPECT_EQ(alpha(arrow, 16, 4), 255) << "the tip";
-    EXPECT_EQ(alpha(arrow, 8, 25), 255) << "the left barb";
-    EXPECT_EQ(alpha(arrow, 23, 25), 255) << "the right barb";
-    EXPECT_EQ(alpha(arrow, 16, 27), 0) << "the notch between the barbs";
-    EXPECT_EQ(alpha(arrow, 3, 3), 0);
+    EXPECT_EQ(alpha(arrow, 27, 16), 255) << "the tip";
+    EXPECT_EQ(alpha(arrow, 6, 8), 255) << "the upper barb";
+    EXPECT_EQ(alpha(arrow, 6, 23), 255) << "the lower barb";
+    EXPECT_EQ(alpha(arrow, 4, 16), 0) << "the notch between the barbs";
     EXPECT_EQ(alpha(arrow, 28, 3), 0);
-    EXPECT_EQ(arrow.rgba[(8 * 32 + 16) * 4], 255) << "white, for the style to tint";
+    EXPECT_EQ(alpha(arrow, 28, 28), 0);
+    EXPECT_EQ(arrow.rgba[(16 * 32 + 23) * 4], 255) << "white, for the style to tint";
 
     Sim::RenderTargetImage unknown;
     ASSERT_TRUE(Sim::ReadTexture(Sim::GameTexture(L"T_MapIcon_Unknown"), unknown));

@@ -575,7 +575,7 @@ TEST_P(Screen, AnImageShowsItsTextureStretchedTintedAndSeeThroughWhereItIsClear)
     SetReference(arrow, L"Brush.ResourceObject", Sim::GameTexture(L"T_MapIcon_Arrow"));
     Place(canvas, arrow, 1200, 400, 320, 320);
     const Rgb behind = Behind(580, 580);
-    const Rgb besideTheTip = Behind(1200 + 20, 400 + 20);
+    const Rgb besideTheTail = Behind(1200 + 20, 400 + 20);
     Show(canvas);
     Render();
 
@@ -589,9 +589,9 @@ TEST_P(Screen, AnImageShowsItsTextureStretchedTintedAndSeeThroughWhereItIsClear)
     EXPECT_EQ(Pixel(820, 420), kRed) << "yellow keeps red";
     EXPECT_EQ(Pixel(980, 420), kGreen);
     EXPECT_EQ(Pixel(820, 580), (Rgb{0, 0, 0})) << "blue tinted yellow is black, drawn fully";
-    // The game's arrow: white where it points, the screen behind beside its tip.
-    EXPECT_EQ(Pixel(1200 + 160, 400 + 60), (Rgb{255, 255, 255}));
-    EXPECT_EQ(Pixel(1200 + 20, 400 + 20), besideTheTip);
+    // The game's arrow: white towards its tip on the right, the screen behind beside its tail.
+    EXPECT_EQ(Pixel(1200 + 260, 400 + 160), (Rgb{255, 255, 255}));
+    EXPECT_EQ(Pixel(1200 + 20, 400 + 20), besideTheTail);
 }
 
 TEST_P(Screen, TextIsDrawnInItsColourInsideTheBoxItsFontSizeMeasures)

@@ -163,10 +163,14 @@ TEST_F(Screenshots, TheMinimapsRimsAndArrowAreOnTheScreenWhereItsLayoutPutsThem)
     // A round frame leaves its square's corners to the world behind it, and its top to the rim.
     EXPECT_NE(pixel(left + 2, top + 2), Srgb(Palette::kBronze)) << "the frame's corner is cut away";
     expectNear("top of the outer rim", left + 140, top + 0.5, Srgb(Palette::kBronze));
-    // The arrow: an untextured image draws white, turned about its centre.
-    expectNear("arrow", left + 140, middleY, {255, 255, 255});
-    expectNear("arrow's edge", left + 140 - 14, middleY, {255, 255, 255});
-    EXPECT_NE(pixel(left + 140 - 17, middleY), (std::array<int, 3>{255, 255, 255})) << "just outside the arrow's box";
+    // The player's arrow, in the game's white, turned to point up the map: its tip above the
+    // centre, the notch of its tail below, nothing of it beside the centre.
+    const std::array<int, 3> white{255, 255, 255};
+    expectNear("arrow's middle", left + 140, middleY, white);
+    expectNear("arrow's tip", left + 140, middleY - 8, white);
+    EXPECT_NE(pixel(left + 140, middleY + 8), white) << "the notch in the arrow's tail";
+    EXPECT_NE(pixel(left + 140 - 10, middleY), white) << "left of the arrow";
+    EXPECT_NE(pixel(left + 140 + 10, middleY), white) << "right of the arrow";
     // The locked frame shows its edit button at the map's top right, bronze-edged.
     expectNear("edit button's edge", left + 280 - 38 + 0.5, 24.0 + 10.0, Srgb(Palette::kBronze));
 }

@@ -245,12 +245,13 @@ Shape Star(double cx, double cy, double outer, double inner)
     return Polygon(std::move(points));
 }
 
-// The game's icon pictures, 32 × 32. The arrow points to the picture's top.
+// The game's icon pictures, 32 × 32. The arrow points to the picture's right, along the
+// world's +X, as the game draws its player; the minimap turns it up.
 std::vector<std::pair<std::wstring, std::vector<Layer>>> IconPictures()
 {
     constexpr float kDark = 0.15f;
     return {
-        {L"T_MapIcon_Arrow", {{Polygon({{16, 1.5}, {28.5, 29.5}, {16, 22}, {3.5, 29.5}})}}},
+        {L"T_MapIcon_Arrow", {{Polygon({{30.5, 16}, {2.5, 28.5}, {10, 16}, {2.5, 3.5}})}}},
         {L"T_MapIcon_Player", {{Disc(16, 16, 11), kDark}, {Disc(16, 16, 8.5)}}},
         {L"T_MapIcon_Gravestone",
          {{Either(Box(9, 12, 23, 29), Disc(16, 12, 7)), 0.85f}, {Either(Box(15, 8, 17, 23), Box(11, 12, 21, 14)), kDark}}},

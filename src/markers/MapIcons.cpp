@@ -1,0 +1,368 @@
+// The map marker list and the icon markers: requests from the game's map data and its map-icon
+// components enter the list through one gate (a texture, room, no near twin), the list is
+// ordered most important and nearest first, and each update draws its first 96 visible
+// entries into the icon pool, re-dressing a slot only when what it shows changes.
+#include "mod/LiveOrvantaMod.hpp"
+
+#include "markers/MarkerList.hpp"
+
+#include "reflection/Calls.hpp"
+#include "reflection/PropertyAccess.hpp"
+#include "reflection/Setters.hpp"
+#include "settings/ModSettings.hpp"
+#include "widget/Palette.hpp"
+
+#include <cmath>
+#include <cstring>
+
+namespace Orv
+{
+using namespace RC::Unreal;
+
+namespace
+{
+constexpr double kIconMargin = 20.0;
+constexpr double kIconHalfSlot = 10.0;
+// Fixed markers this close in both X and Y with the same picture are one marker.
+constexpr double kTwinDistance = 10.0;
+// The game's own icon for a player this close to the pawn is the local player's.
+constexpr double kOwnIconDistance = 100.0;
+constexpr float kBackgroundScale = 1.12f;
+constexpr std::uint8_t kLocalPlayerType = 1;
+constexpr std::uint8_t kOtherPlayersType = 2;
+
+bool DrawnUnderSettings(IconGroup group, const ModSettings& settings)
+{
+    switch (group)
+    {
+    case IconGroup::Never: return false;
+    case IconGroup::Players: return true;
+    case IconGroup::Quests: return settings.ShowQuests;
+    case IconGroup::Resources: return settings.ShowResources;
+    case IconGroup::Pois: return settings.ShowPois;
+    }
+    return false;
+}
+
+// An unordered comparison (a NaN) counts as a change.
+bool SameAppearance(const IconMarkerSlot& slot, const MapIconEntry& entry)
+{
+    return slot.category == entry.category && slot.tint.r == entry.tint.r && slot.tint.g == entry.tint.g &&
+           slot.tint.b == entry.tint.b && slot.tint.a == entry.tint.a && slot.iconSize == entry.iconSize &&
+           slot.rotationOffset == entry.rotationOffset;
+}
+} // namespace
+
+bool MarkerPriority(const MapIconEntry& a, const MapIconEntry& b, double px, double py)
+{
+    const int rankA = PriorityRank(a.category);
+    const int rankB = PriorityRank(b.category);
+    if (rankA != rankB)
+    {
+        return rankA < rankB;
+    }
+    const double da = (a.x - px) * (a.x - px) + (a.y - py) * (a.y - py);
+    const double db = (b.x - px) * (b.x - px) + (b.y - py) * (b.y - py);
+    return da < db;
+}
+
+void SortByPriority(MapIconList& list, double px, double py)
+{
+    for (std::size_t i = 1; i < list.count; ++i)
+    {
+        const MapIconEntry moving = list.entries[i];
+        std::size_t j = i;
+        while (j > 0 && MarkerPriority(moving, list.entries[j - 1], px, py))
+        {
+            list.entries[j] = list.entries[j - 1];
+            --j;
+        }
+        list.entries[j] = moving;
+    }
+}
+
+void LiveOrvantaMod::AddMapMarker(double x, double y, const IconStyle& style, UObject* component)
+{
+    MapIconList& list = session.mapIcons;
+    if (!IsTexture2D(style.texture) || style.texture == placeholderTexture || list.Full())
+    {
+        return;
+    }
+    for (const MapIconEntry& entry : list)
+    {
+        const bool twin = component != nullptr
+                              ? entry.component == component
+                              : entry.component == nullptr && entry.texture == style.texture &&
+                                    std::abs(entry.x - x) < kTwinDistance && std::abs(entry.y - y) < kTwinDistance;
+        if (twin)
+        {
+            return;
+        }
+    }
+    list.entries[list.count++] = {x, y, component, style.category, style.texture, style.tint, style.iconSize, style.rotationOffset};
+}
+
+void LiveOrvantaMod::RebuildMapMarkers()
+{
+    session.mapIcons.Clear();
+    if (iconStyles.empty() && !LoadIconStyles())
+    {
+        return;
+    }
+    ReadRegistryMarkers();
+    ReadWaypointMarker();
+    if (UObject* tracker = FindMapTracker())
+    {
+        FProperty* icons = reflection.LookupProperty(tracker, L"MapIcons");
+        if (PropertyClassOf(icons) == PropertyClass::Array)
+        {
+            const auto* header = reinterpret_cast<const std::uint8_t*>(tracker) + icons->GetOffset_Internal();
+            // The array is read anew for each component: calling into the game may grow it.
+            for (std::int32_t index = 0;; ++index)
+            {
+                UObject** data = nullptr;
+                std::int32_t count = 0;
+                std::memcpy(static_cast<void*>(&data), header, sizeof(data));
+                std::memcpy(&count, header + sizeof(data), sizeof(count));
+                if (data == nullptr || index >= count)
+                {
+                    break;
+                }
+                if (UObject* component = data[index])
+                {
+                    AddIconComponent(component);
+                }
+            }
+        }
+    }
+    else
+    {
+        for (UObject* component : FindAllInstances(L"MapIconComponent"))
+        {
+            AddIconComponent(component);
+        }
+    }
+    UObject* pawn = session.discovery.pawn;
+    if (IsLive(pawn, false))
+    {
+        const Vector3d at = ActorLocation(pawn);
+        SortByPriority(session.mapIcons, at.x, at.y);
+    }
+}
+
+CategoryMeaning LiveOrvantaMod::MeaningOfCategory(FName category)
+{
+    for (std::size_t i = 0; i < categoryMeaningCount; ++i)
+    {
+        if (categoryMeanings[i].name == category)
+        {
+            return categoryMeanings[i];
+        }
+    }
+    CategoryMeaning meaning;
+    meaning.name = category;
+    const std::wstring text = category.ToString();
+    meaning.excluded = text == L"Temp" || text == L"LocalPlayerCharacter" || text == L"MapRegionLabel";
+    for (std::size_t i = 0; i < iconStyles.size() && !text.empty(); ++i)
+    {
+        if (iconStyles[i].name == text)
+        {
+            meaning.styleIndex = static_cast<int>(i);
+            break;
+        }
+    }
+    // Beyond the kept names a category is worked out each time, at the price of its text.
+    if (categoryMeaningCount < categoryMeanings.size())
+    {
+        categoryMeanings[categoryMeaningCount++] = meaning;
+    }
+    return meaning;
+}
+
+void LiveOrvantaMod::AddIconComponent(UObject* component)
+{
+    if (session.mapIcons.Full() || !IsSessionObject(component))
+    {
+        return;
+    }
+    UObject* owner = CallAndReadObject(reflection, component, L"GetOwner");
+    if (owner != nullptr && (owner == session.discovery.pawn || owner == session.capture.captureActor))
+    {
+        return;
+    }
+    FName category;
+    FProperty* categoryProperty = reflection.LookupProperty(component, L"IconCategory");
+    if (PropertyClassOf(categoryProperty) == PropertyClass::Name)
+    {
+        std::memcpy(&category, PropertyAddress(reflection, component, L"IconCategory"), sizeof(category));
+    }
+    const CategoryMeaning meaning = MeaningOfCategory(category);
+    if (meaning.excluded)
+    {
+        return;
+    }
+    UObject* texture = CallAndReadObject(reflection, component, L"GetIconTexture");
+    const bool textureCounts = texture != nullptr && IsTexture2D(texture);
+    const IconStyle* style = meaning.styleIndex >= 0 ? &iconStyles[static_cast<std::size_t>(meaning.styleIndex)] : nullptr;
+    if (style == nullptr && textureCounts && texture != placeholderTexture)
+    {
+        for (const IconStyle& candidate : iconStyles)
+        {
+            if (candidate.texture == texture)
+            {
+                style = &candidate;
+                break;
+            }
+        }
+    }
+    if (style == nullptr || !CallAndReadBool(reflection, component, L"IsIconVisible"))
+    {
+        return;
+    }
+    Vector3d at;
+    if (!CallAndReadVector(reflection, component, L"K2_GetComponentLocation", at) || style->category == kLocalPlayerType)
+    {
+        return;
+    }
+    UObject* pawn = session.discovery.pawn;
+    if (IsLive(pawn, false))
+    {
+        const Vector3d pawnAt = ActorLocation(pawn);
+        const IconStyle* own = FindStyleById(kLocalPlayerType);
+        const IconStyle* others = FindStyleById(kOtherPlayersType);
+        const bool playerPicture = (own != nullptr && style->texture == own->texture) || (others != nullptr && style->texture == others->texture);
+        if (playerPicture && std::abs(at.x - pawnAt.x) < kOwnIconDistance && std::abs(at.y - pawnAt.y) < kOwnIconDistance)
+        {
+            return;
+        }
+    }
+    AddMapMarker(at.x, at.y, *style, component);
+}
+
+MapView LiveOrvantaMod::CurrentMapView(bool& pawnLive)
+{
+    UObject* pawn = session.discovery.pawn;
+    pawnLive = IsLive(pawn, false);
+    if (!pawnLive)
+    {
+        return {};
+    }
+    const Vector3d at = ActorLocation(pawn);
+    const CameraState& camera = session.camera;
+    return MakeMapView(workingSize, workingZoom, camera.yawSmoothingStarted ? camera.cameraYaw : 0.0, at.x, at.y, workingCircular);
+}
+
+void LiveOrvantaMod::ApplyIconAppearance(IconMarkerSlot& slot, const MapIconEntry& entry)
+{
+    const bool newTexture = slot.texture != entry.texture;
+    if (newTexture)
+    {
+        slot.texture = entry.texture;
+        SetBrushFromTexture(reflection, slot.background, entry.texture);
+        SetBrushFromTexture(reflection, slot.icon, entry.texture);
+    }
+    if (!newTexture && SameAppearance(slot, entry))
+    {
+        return;
+    }
+    slot.category = entry.category;
+    slot.tint = entry.tint;
+    slot.iconSize = entry.iconSize;
+    slot.rotationOffset = entry.rotationOffset;
+    const ModSettings& settings = Settings();
+    LinearColor backdrop = Palette::kIconBackdrop;
+    backdrop.a *= settings.MarkerOpacity;
+    SetImageColor(reflection, slot.background, backdrop);
+    SetImageColor(reflection, slot.icon, {entry.tint.r, entry.tint.g, entry.tint.b, entry.tint.a * settings.MarkerOpacity});
+    const float scale = IconScale(entry.iconSize, GroupOf(entry.category), settings.PoiIconScale);
+    const double backgroundScale = static_cast<double>(scale * kBackgroundScale);
+    SetRenderScale(reflection, slot.background, {backgroundScale, backgroundScale});
+    SetRenderScale(reflection, slot.icon, {static_cast<double>(scale), static_cast<double>(scale)});
+    SetRenderAngle(reflection, slot.background, entry.rotationOffset);
+    SetRenderAngle(reflection, slot.icon, entry.rotationOffset);
+}
+
+void LiveOrvantaMod::CollapseIconMarkers(std::size_t from)
+{
+    auto& slots = session.markers.iconSlots;
+    for (std::size_t index = from; index < slots.size(); ++index)
+    {
+        IconMarkerSlot& slot = slots[index];
+        if (!slot.shown)
+        {
+            continue;
+        }
+        slot.shown = false;
+        if (IsLive(slot.root, false))
+        {
+            SetVisibility(reflection, slot.root, kVisibilityCollapsed);
+        }
+    }
+}
+
+void LiveOrvantaMod::UpdateMapIconMarkers()
+{
+    bool pawnLive = false;
+    const MapView view = CurrentMapView(pawnLive);
+    if (!pawnLive)
+    {
+        CollapseIconMarkers(0);
+        return;
+    }
+    const ModSettings& settings = Settings();
+    MapIconList& list = session.mapIcons;
+    auto& slots = session.markers.iconSlots;
+    std::size_t used = 0;
+    std::size_t index = 0;
+    while (index < list.count)
+    {
+        if (used == slots.size())
+        {
+            // Every slot is taken: the rest stay as they are.
+            return;
+        }
+        MapIconEntry& entry = list.entries[index];
+        if (entry.component != nullptr)
+        {
+            if (!IsSessionObject(entry.component))
+            {
+                list.RemoveAt(index);
+                continue;
+            }
+            Vector3d at;
+            if (!CallAndReadVector(reflection, entry.component, L"K2_GetComponentLocation", at))
+            {
+                ++index;
+                continue;
+            }
+            entry.x = at.x;
+            entry.y = at.y;
+        }
+        if (entry.texture == nullptr || !IsTexture2D(entry.texture))
+        {
+            list.RemoveAt(index);
+            continue;
+        }
+        const MapPoint point = ProjectToMap(view, entry.x, entry.y, kIconMargin);
+        ++index;
+        if (!DrawnUnderSettings(GroupOf(entry.category), settings) || !point.inside)
+        {
+            continue;
+        }
+        IconMarkerSlot& slot = slots[used];
+        if (!IsLive(slot.root, false) || !IsLive(slot.background, false) || !IsLive(slot.icon, false))
+        {
+            continue;
+        }
+        ApplyIconAppearance(slot, entry);
+        SetSlotPosition(reflection, slot.slot, SlotPosition(view, point, kIconHalfSlot));
+        if (!slot.shown)
+        {
+            slot.shown = true;
+            SetVisibility(reflection, slot.root, kVisibilityShown);
+        }
+        ++used;
+    }
+    CollapseIconMarkers(used);
+}
+} // namespace Orv

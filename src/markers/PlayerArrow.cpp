@@ -1,0 +1,62 @@
+// The player's arrow at the frame's centre: the game's own local-player icon, turned to the
+// direction the player moves relative to the map's up, or along the map's reference when the
+// player stands still. The engine is told only of a new picture or a turn of 0.01° or more.
+#include "mod/LiveOrvantaMod.hpp"
+
+#include "reflection/Calls.hpp"
+#include "reflection/Setters.hpp"
+
+#include <cmath>
+#include <numbers>
+
+namespace Orv
+{
+namespace
+{
+constexpr std::uint8_t kLocalPlayerType = 1;
+// Slower than this (5 units a second) the player counts as standing still.
+constexpr double kStillSpeedSquared = 25.0;
+constexpr double kArrowBaseAngle = 270.0;
+constexpr double kAngleTolerance = 0.01;
+} // namespace
+
+void LiveOrvantaMod::UpdatePlayerArrow()
+{
+    UObject* pawn = session.discovery.pawn;
+    UObject* arrow = session.widget.arrowImage;
+    if (!IsLive(pawn, false) || !IsLive(arrow, false))
+    {
+        return;
+    }
+    ArrowState& state = session.arrow;
+    const IconStyle* style = FindStyleById(kLocalPlayerType);
+    if (style != nullptr && style->texture != state.arrowTexture)
+    {
+        state.arrowTexture = style->texture;
+        SetBrushFromTexture(reflection, arrow, style->texture);
+        SetImageColor(reflection, arrow, style->tint);
+    }
+    if (state.arrowTexture == nullptr || !IsTexture2D(state.arrowTexture))
+    {
+        return;
+    }
+    const CameraState& camera = session.camera;
+    const double reference =
+        camera.yawSmoothingStarted ? camera.cameraYaw : static_cast<AActor*>(pawn)->K2_GetActorRotation().GetYaw();
+    double heading = reference;
+    Vector3d velocity;
+    if (CallAndReadVector(reflection, pawn, L"GetVelocity", velocity) &&
+        velocity.x * velocity.x + velocity.y * velocity.y > kStillSpeedSquared)
+    {
+        heading = std::atan2(velocity.y, velocity.x) * 180.0 / std::numbers::pi;
+    }
+    const double offset = style != nullptr ? static_cast<double>(style->rotationOffset) : 0.0;
+    const auto angle = static_cast<float>(std::remainder(heading - reference, 360.0) + (offset + kArrowBaseAngle));
+    if (std::abs(static_cast<double>(angle) - static_cast<double>(state.arrowAngle)) < kAngleTolerance)
+    {
+        return;
+    }
+    state.arrowAngle = angle;
+    SetRenderAngle(reflection, arrow, angle);
+}
+} // namespace Orv
