@@ -17,6 +17,9 @@ namespace OrvTest
 inline std::atomic<long> allocationCount{0};
 } // namespace OrvTest
 
+// operator new takes its blocks from malloc, so operator delete gives them back with free.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void* operator new(std::size_t size)
 {
     ++OrvTest::allocationCount;
@@ -28,4 +31,5 @@ void* operator new(std::size_t size)
 }
 void operator delete(void* block) noexcept { std::free(block); }
 void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+#pragma GCC diagnostic pop
 #endif
