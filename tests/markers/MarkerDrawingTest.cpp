@@ -314,6 +314,27 @@ TEST_F(Markers, AnActorOnItsWayOutIsQueuedOnceAndNeverDrawn)
     EXPECT_EQ(std::count(pending.begin(), pending.end(), creature), 1);
 }
 
+TEST_F(Markers, WithSilentEventsMarkersStillComeAndGoThroughThePeriodicRefreshes)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    Sim::SetSilentEvents(true);
+    StartMarkers();
+    FramesFor(Orv::kSecond);
+    UObject* creature = Sim::SpawnCreature(world_, {.x = 300}, false, 1);
+    Sim::AddLodestone(world_, {0, 400, 0});
+    Frame();
+    EXPECT_EQ(DiamondsShown(), 0u) << "no event told of it";
+    // The AI set is read every half second, the map listed anew every second.
+    FramesFor(Orv::kSecond);
+    EXPECT_EQ(DiamondsShown(), 1u);
+    EXPECT_EQ(IconsShown(), 1u);
+    Sim::DestroyActor(creature);
+    FramesFor(Orv::kSecond / 5);
+    EXPECT_EQ(DiamondsShown(), 0u);
+    EXPECT_TRUE(Session().actors.trackedActors.empty());
+    Sim::SetSilentEvents(false);
+}
+
 // ---- The player's arrow ----
 
 class Arrow : public Markers
