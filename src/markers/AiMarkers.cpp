@@ -81,11 +81,21 @@ void LiveOrvantaMod::UpdateAiMarkers()
         }
         const Vector3d at = ActorLocation(actor);
         const MapPoint point = ProjectToMap(view, at.x, at.y, kDiamondMargin);
-        DiamondMarkerSlot& slot = slots[used];
-        if (!point.inside || !IsLive(slot.root, false) || !IsLive(slot.frame, false) || !IsLive(slot.fill, false))
+        if (!point.inside)
         {
             continue;
         }
+        // A dead slot is passed over; kept free, it would turn every later actor away.
+        while (used < slots.size() && !(IsLive(slots[used].root, false) && IsLive(slots[used].frame, false) &&
+                                        IsLive(slots[used].fill, false)))
+        {
+            ++used;
+        }
+        if (used == slots.size())
+        {
+            return;
+        }
+        DiamondMarkerSlot& slot = slots[used];
         const std::uint8_t kind = DiamondKind(actor);
         if (kind != slot.kind)
         {

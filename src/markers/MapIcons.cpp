@@ -44,6 +44,11 @@ bool DrawnUnderSettings(IconGroup group, const ModSettings& settings)
     return false;
 }
 
+bool IconSlotLive(IconMarkerSlot& slot)
+{
+    return IsLive(slot.root, false) && IsLive(slot.background, false) && IsLive(slot.icon, false);
+}
+
 // An unordered comparison (a NaN) counts as a change.
 bool SameAppearance(const IconMarkerSlot& slot, const MapIconEntry& entry)
 {
@@ -349,11 +354,17 @@ void LiveOrvantaMod::UpdateMapIconMarkers()
         {
             continue;
         }
-        IconMarkerSlot& slot = slots[used];
-        if (!IsLive(slot.root, false) || !IsLive(slot.background, false) || !IsLive(slot.icon, false))
+        // A slot whose widgets died is passed over, not kept free: kept free, it would turn
+        // away every later entry too and leave the map without icons.
+        while (used < slots.size() && !IconSlotLive(slots[used]))
         {
-            continue;
+            ++used;
         }
+        if (used == slots.size())
+        {
+            return;
+        }
+        IconMarkerSlot& slot = slots[used];
         ApplyIconAppearance(slot, entry);
         SetSlotPosition(reflection, slot.slot, SlotPosition(view, point, kIconHalfSlot));
         if (!slot.shown)

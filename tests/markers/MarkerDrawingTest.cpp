@@ -218,6 +218,40 @@ TEST_F(Markers, ASlotIsDressedOnlyWhenWhatItShowsChanges)
     EXPECT_EQ(colours.Count(), 6);
 }
 
+TEST_F(Markers, ASlotWhoseWidgetsDiedIsPassedOver)
+{
+    StartMarkers();
+    Sim::AddLodestone(world_, {500, 0, 0});
+    Sim::AddLodestone(world_, {900, 0, 0});
+    Sim::DestroyObject(Icon(0).icon);
+    Sim::DestroyObject(Diamond(0).fill);
+    Sim::SpawnCreature(world_, {.x = 300}, false, 1);
+    Redraw();
+    markerMod_->FullAiScan();
+    markerMod_->UpdateAiMarkers();
+    EXPECT_FALSE(Icon(0).shown);
+    EXPECT_TRUE(Icon(1).shown);
+    EXPECT_TRUE(Icon(2).shown) << "the entry kept for slot 0 went to the next slot";
+    EXPECT_FALSE(Diamond(0).shown);
+    EXPECT_TRUE(Diamond(1).shown);
+}
+
+TEST_F(Markers, AnotherPlayersPictureOnThePawnIsTheLocalPlayerEvenWithoutItsOwnStyle)
+{
+    Sim::RemoveStyle(Sim::MapIconType::LocalPlayer);
+    StartMarkers();
+    Sim::MapIconStyle players;
+    ASSERT_TRUE(Sim::StyleOf(Sim::MapIconType::OtherPlayer, players));
+    UObject* near = Sim::SpawnActor(world_, L"/Script/Engine.Actor", {.x = 60, .y = -60});
+    UObject* away = Sim::SpawnActor(world_, L"/Script/Engine.Actor", {.x = 150});
+    Sim::AddMapIconComponent(near, {.texture = players.texture});
+    Sim::AddMapIconComponent(away, {.texture = players.texture});
+    markerMod_->RebuildMapMarkers();
+    ASSERT_EQ(Session().mapIcons.count, 1u);
+    EXPECT_EQ(Session().mapIcons.entries[0].x, 150);
+    EXPECT_EQ(Session().mapIcons.entries[0].category, Sim::MapIconType::OtherPlayer);
+}
+
 TEST_F(Markers, WithoutALivePawnEveryIconCollapses)
 {
     StartMarkers();
