@@ -8,6 +8,7 @@
 #include "settings/ModSettings.hpp"
 
 #include <Sim/Engine.hpp>
+#include <Sim/MapData.hpp>
 #include <Sim/Game.hpp>
 #include <Sim/Types.hpp>
 #include <Sim/World.hpp>
@@ -16,6 +17,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 
 namespace
@@ -67,6 +69,49 @@ void BM_FrameWithLiveSession(benchmark::State& state)
     mod.reset();
 }
 BENCHMARK(BM_FrameWithLiveSession)->ArgNames({"creatures", "objects"})->Args({0, 0})->Args({64, 0})->Args({64, 100000});
+
+// The crowd: 500 creatures and 1000 of the game's map icons around a standing player, every
+// pool full. The average includes the list's rebuild once a second.
+void BM_FrameInACrowd(benchmark::State& state)
+{
+    StartGame();
+    auto* world = Sim::CreateWorld(L"Valley");
+    Sim::CreateGameInstance(world);
+    Sim::EnterLocalPlayer(world);
+    auto mod = std::make_unique<Orv::LiveOrvantaMod>();
+    mod->on_unreal_init();
+    Sim::TickEngine(1.0f / 60.0f);
+    for (int i = 0; i < 500; ++i)
+    {
+        const double angle = i * 0.618 * 6.283;
+        const double distance = 150.0 + 12.0 * i;
+        Sim::SpawnCreature(world, {distance * std::cos(angle), distance * std::sin(angle), 0, 0}, i % 25 == 0,
+                           static_cast<Sim::uint8>(i % 3));
+    }
+    UObject* post = Sim::SpawnActor(world, L"/Script/Engine.Actor", {0, 0, 0, 0});
+    for (int i = 0; i < 1000; ++i)
+    {
+        const double angle = i * 0.382 * 6.283;
+        const double distance = 200.0 + 6.0 * i;
+        Sim::AddMapIconComponent(post, {.category = L"Lodestone", .offset = {distance * std::cos(angle), distance * std::sin(angle), 0}});
+    }
+    for (int i = 0; i < 120; ++i)
+    {
+        Sim::TickEngine(1.0f / 60.0f);
+    }
+    const auto callsBefore = Sim::Counters().ProcessEvent;
+    for (auto _ : state)
+    {
+        Sim::AdvanceClock(16'666'667);
+        mod->OnTick();
+    }
+    const auto frames = static_cast<double>(std::max<benchmark::IterationCount>(state.iterations(), 1));
+    state.counters["engine_calls_per_frame"] = static_cast<double>(Sim::Counters().ProcessEvent - callsBefore) / frames;
+    state.counters["listed"] = static_cast<double>(mod->Session().mapIcons.count);
+    state.counters["tracked"] = static_cast<double>(mod->Session().actors.trackedActors.size());
+    mod.reset();
+}
+BENCHMARK(BM_FrameInACrowd)->Unit(benchmark::kMicrosecond);
 
 // What one engine lookup costs in a game of that size: the price a per-frame lookup would pay.
 void BM_EngineLookupAmong100000Objects(benchmark::State& state)
