@@ -80,8 +80,8 @@ TEST_F(IconComponents, APlayersPictureNextToThePawnIsThePawnsOwn)
         // Another type drawn with the local player's picture.
         Sim::SetStyle(45, {Sim::GameTexture(L"T_MapIcon_Arrow"), {1, 1, 1, 1}, 20, 0});
     });
-    const Sim::MapPoint near[] = {{1050, 1000, 0}, {950, 901.5, 0}};
-    const Sim::MapPoint away[] = {{1150, 1000, 0}, {1050, 1150, 0}, {1000, 899, 0}, {1100, 1000, 0}};
+    const Sim::MapPoint near[] = {{1050, 1000, 0}, {950, 901.5, 0}, {900.5, 1000, 0}};
+    const Sim::MapPoint away[] = {{1150, 1000, 0}, {1050, 1150, 0}, {1000, 899, 0}, {1100, 1000, 0}, {840, 1000, 0}};
     for (const auto& at : near)
     {
         IconAt(at.x, at.y, L"", L"T_MapIcon_Player");
@@ -95,7 +95,7 @@ TEST_F(IconComponents, APlayersPictureNextToThePawnIsThePawnsOwn)
     IconAt(1050, 1000, L"OtherPlayer", nullptr);
     IconAt(1010, 1010, L"", L"T_MapIcon_Lodestone");
     Rebuild();
-    const std::vector<Spot> listed = {{1100, 1000}, {1000, 899}, {1150, 1000}, {1050, 1150}};
+    const std::vector<Spot> listed = {{1100, 1000}, {1000, 899}, {1150, 1000}, {1050, 1150}, {840, 1000}};
     EXPECT_EQ(SpotsOf(Icon::OtherPlayer), listed) << "a hundred away or more either way";
     EXPECT_EQ(SpotsOf(45), listed);
     EXPECT_EQ(SpotsOf(Icon::Lodestone), (std::vector<Spot>{{1010, 1010}})) << "other pictures show there";

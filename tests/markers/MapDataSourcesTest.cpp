@@ -185,16 +185,23 @@ TEST_F(MapDataSources, AKindWithoutItsStyleShowsNothing)
     EXPECT_EQ(Categories(), (std::vector<std::uint8_t>{Icon::Landmark})) << "the rest still shows";
 }
 
-TEST_F(MapDataSources, TheMapApiAndPointsOfInterestAreLookedForOnceASession)
+TEST_F(MapDataSources, TheMapApiRegistryAndPointsOfInterestAreLookedForOnceASession)
 {
     UseEngine(5, 1, {.missingClasses = {L"/Script/Umbrafel.MapUIAPI", L"/Script/Umbrafel.PoiDiscoverySystem"}});
     StartMarkers();
+    // Without a registry on the pawn each rebuild asks for the map API and the registry.
+    auto searches = Sim::Counters().FindAllOf;
+    Rebuild();
+    Rebuild();
+    EXPECT_EQ(Sim::Counters().FindAllOf, searches);
+
     Sim::AddDungeonEntrance(world_, {0xD, 0, 0, 1}, L"Map.Dungeon.Crypt", {1000, 0, 0}, true);
     Sim::AddLodestone(world_, {500, 0, 0});
     Rebuild();
     EXPECT_EQ(SpotsOf(Icon::Lodestone), (std::vector<Spot>{{500, 0}}));
     EXPECT_TRUE(SpotsOf(Icon::Dungeon).empty()) << "undiscovered as far as can be known";
-    const auto searches = Sim::Counters().FindAllOf;
+    // Now the dungeon asks for the points of interest each time.
+    searches = Sim::Counters().FindAllOf;
     Rebuild();
     Rebuild();
     EXPECT_EQ(Sim::Counters().FindAllOf, searches);
