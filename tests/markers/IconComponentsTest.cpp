@@ -101,22 +101,34 @@ TEST_F(IconComponents, APlayersPictureNextToThePawnIsThePawnsOwn)
     EXPECT_EQ(SpotsOf(Icon::Lodestone), (std::vector<Spot>{{1010, 1010}})) << "other pictures show there";
 }
 
-TEST_F(IconComponents, AnEntryFollowsItsComponentAndGoesWithIt)
+class IconComponentsOnEngines : public MapDataFixture, public ::testing::WithParamInterface<int>
+{
+  protected:
+    void SetUp() override
+    {
+        MapDataFixture::SetUp();
+        UseEngine(GetParam(), GetParam() == 4 ? 27 : 1);
+    }
+};
+
+TEST_P(IconComponentsOnEngines, AnEntryFollowsItsComponentAndGoesWithIt)
 {
     StartMarkers();
-    UObject* mover = Sim::SpawnActor(world_, L"/Script/Engine.Actor", {.x = 1000});
+    UObject* mover = Sim::SpawnActor(world_, L"/Script/Engine.Actor", {.x = 1000.5, .y = 20.25});
     UObject* moving = Sim::AddMapIconComponent(mover, {.category = L"Lodestone"});
     UObject* doomed = Sim::SpawnActor(world_, L"/Script/Engine.Actor", {.x = -1000});
     UObject* dying = Sim::AddMapIconComponent(doomed, {.category = L"Lodestone"});
     UObject* freed = IconAt(0, 1000, L"Lodestone", nullptr);
     Rebuild();
     ASSERT_EQ(List().count, 3u);
+    ASSERT_NE(EntryFor(moving), nullptr);
+    EXPECT_EQ(Spot({EntryFor(moving)->x, EntryFor(moving)->y}), (Spot{1000.5, 20.25}));
 
     // The next frame draws the markers; the list is not rebuilt for a second yet.
-    Sim::SetActorPlacement(mover, {.x = 1500, .y = -200});
+    Sim::SetActorPlacement(mover, {.x = 1500.75, .y = -200.5});
     Frame();
     ASSERT_NE(EntryFor(moving), nullptr);
-    EXPECT_EQ(Spot({EntryFor(moving)->x, EntryFor(moving)->y}), (Spot{1500, -200}));
+    EXPECT_EQ(Spot({EntryFor(moving)->x, EntryFor(moving)->y}), (Spot{1500.75, -200.5}));
 
     Sim::DestroyActor(doomed);
     Frame();
@@ -128,6 +140,38 @@ TEST_F(IconComponents, AnEntryFollowsItsComponentAndGoesWithIt)
     ASSERT_FALSE(Sim::HoldsObject(freed));
     EXPECT_EQ(EntryFor(freed), nullptr) << "dropped as the engine frees it, before any frame";
     EXPECT_EQ(List().count, 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, IconComponentsOnEngines, ::testing::Values(4, 5),
+                         [](const auto& instance) { return "UE" + std::to_string(instance.param); });
+
+TEST_F(IconComponents, WhileTheGameHasATrackerANewComponentIsListedWithinASecond)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    StartMarkers();
+    const Orv::Nanoseconds checked = Sim::ClockNanoseconds();
+    // The game tells nothing of its components' play here: only the tracker check finds it.
+    UObject* icon = IconAt(1000, 0, L"Lodestone", nullptr);
+    while (Sim::ClockNanoseconds() + kFrameNs < checked + Orv::kSecond)
+    {
+        Frame();
+    }
+    EXPECT_EQ(EntryFor(icon), nullptr);
+    Frame();
+    EXPECT_NE(EntryFor(icon), nullptr);
+}
+
+TEST_F(IconComponents, WithoutATrackerANewComponentWaitsForAChange)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    UseEngine(5, 1, {.mapTracker = false});
+    StartMarkers();
+    UObject* icon = IconAt(1000, 0, L"Lodestone", nullptr);
+    FramesFor(2 * Orv::kSecond);
+    EXPECT_EQ(EntryFor(icon), nullptr);
+    Sim::AddLodestone(world_, {-500, 0, 0});
+    Frame();
+    EXPECT_NE(EntryFor(icon), nullptr);
 }
 
 TEST_F(IconComponents, WithoutATrackerComponentsAreFoundByLooking)
