@@ -1,0 +1,149 @@
+// What the marker-source tests share: the mod with its map-data steps reachable, a player whose
+// first frame built the session, and the marker list read back by icon type and place.
+#pragma once
+
+#include "widget/WidgetFixture.hpp"
+
+#include <Sim/MapData.hpp>
+
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <ostream>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace OrvTest
+{
+class MarkerMod : public WidgetMod
+{
+  public:
+    using LiveOrvantaMod::AddIconComponent;
+    using LiveOrvantaMod::AddMapMarker;
+    using LiveOrvantaMod::FindMapApi;
+    using LiveOrvantaMod::FindPoiDiscoverySystem;
+    using LiveOrvantaMod::FindStyleById;
+    using LiveOrvantaMod::FindStyleByTag;
+    using LiveOrvantaMod::LoadIconStyles;
+    using LiveOrvantaMod::RebuildMapMarkers;
+    using LiveOrvantaMod::UpdateMapIconMarkers;
+};
+
+// Where a marker sits, rounded to a thousandth so floats and doubles compare alike.
+struct Spot
+{
+    double x = 0, y = 0;
+    friend bool operator==(const Spot& a, const Spot& b) = default;
+};
+
+inline std::ostream& operator<<(std::ostream& out, const Spot& s) { return out << "(" << s.x << ", " << s.y << ")"; }
+
+inline double Thousandths(double value) { return static_cast<double>(std::llround(value * 1000.0)) / 1000.0; }
+
+class MapDataFixture : public WidgetFixture
+{
+  protected:
+    // An engine of that version with the game's options, its clock away from 0 again.
+    void UseEngine(int major, int minor, const Sim::GameOptions& game = {})
+    {
+        StartEngine(major, minor, game);
+        Sim::AdvanceClock(7 * Orv::kSecond);
+    }
+
+    // As StartHud, with the mod that exposes the marker steps; the player stands at the placement
+    // and has its character guid. prepare runs after the player entered, before the mod starts.
+    void StartMarkers(const Sim::Placement& at = {}, const std::function<void()>& prepare = {})
+    {
+        Sim::SetViewportPixels(1920, 1080);
+        Sim::SetViewportScale(1.0f);
+        world_ = Sim::CreateWorld(L"Valley");
+        gameInstance_ = Sim::CreateGameInstance(world_);
+        auto local = Sim::EnterLocalPlayer(world_, at);
+        controller_ = local.controller;
+        pawn_ = local.pawn;
+        Sim::SetCharacterGuid(controller_, kOwnGuid);
+        if (prepare)
+        {
+            prepare();
+        }
+        StartMarkerMod();
+        Frame();
+    }
+
+    void StartMarkerMod()
+    {
+        const Orv::ModSettings wanted = Orv::Settings();
+        auto mod = std::make_unique<MarkerMod>();
+        markers_ = mod.get();
+        widgetMod_ = mod.get();
+        capture_ = mod.get();
+        mod_ = std::move(mod);
+        mod_->on_unreal_init();
+        Orv::Settings() = wanted;
+    }
+
+    void Rebuild() const { markers_->RebuildMapMarkers(); }
+
+    const Orv::MapIconList& List() const { return Session().mapIcons; }
+
+    // The places of the list's entries of one icon type, in list order.
+    std::vector<Spot> SpotsOf(std::uint8_t category) const
+    {
+        std::vector<Spot> spots;
+        for (const Orv::MapIconEntry& entry : List())
+        {
+            if (entry.category == category)
+            {
+                spots.push_back({Thousandths(entry.x), Thousandths(entry.y)});
+            }
+        }
+        return spots;
+    }
+
+    std::vector<std::uint8_t> Categories() const
+    {
+        std::vector<std::uint8_t> categories;
+        for (const Orv::MapIconEntry& entry : List())
+        {
+            categories.push_back(entry.category);
+        }
+        return categories;
+    }
+
+    std::vector<Spot> Spots() const
+    {
+        std::vector<Spot> spots;
+        for (const Orv::MapIconEntry& entry : List())
+        {
+            spots.push_back({Thousandths(entry.x), Thousandths(entry.y)});
+        }
+        return spots;
+    }
+
+    const Orv::MapIconEntry* EntryFor(const UObject* component) const
+    {
+        for (const Orv::MapIconEntry& entry : List())
+        {
+            if (entry.component == component)
+            {
+                return &entry;
+            }
+        }
+        return nullptr;
+    }
+
+    // An actor at the place carrying one map-icon component.
+    UObject* IconAt(double x, double y, const std::wstring& category, const wchar_t* texture, bool visible = true) const
+    {
+        UObject* actor = Sim::SpawnActor(world_, L"/Script/Engine.Actor", {.x = x, .y = y});
+        return Sim::AddMapIconComponent(actor, {.category = category, .texture = texture != nullptr ? Sim::GameTexture(texture) : nullptr,
+                                                .visible = visible});
+    }
+
+    static constexpr Sim::Guid kOwnGuid{0xA1, 0xA2, 0xA3, 0xA4};
+    static constexpr Sim::Guid kOtherGuid{0xB1, 0xB2, 0xB3, 0xB4};
+
+    MarkerMod* markers_ = nullptr;
+};
+} // namespace OrvTest
