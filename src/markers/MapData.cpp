@@ -116,28 +116,32 @@ bool LiveOrvantaMod::IsSessionObject(UObject* object) const
     return IsLive(object, false) && object->GetWorld() == session.discovery.world;
 }
 
-UObject* LiveOrvantaMod::FindMapApi()
+UObject* LiveOrvantaMod::FindSearchedOnce(UObject*& cached, bool& searched, std::wstring_view className)
 {
-    GameDataState& data = session.gameData;
-    if (IsSessionObject(data.mapApi))
+    if (IsSessionObject(cached))
     {
-        return data.mapApi;
+        return cached;
     }
-    data.mapApi = nullptr;
-    if (data.mapApiSearched)
+    cached = nullptr;
+    if (searched)
     {
         return nullptr;
     }
-    data.mapApiSearched = true;
-    for (UObject* candidate : FindAllInstances(L"MapUIAPI"))
+    searched = true;
+    for (UObject* candidate : FindAllInstances(className))
     {
         if (IsSessionObject(candidate))
         {
-            data.mapApi = candidate;
+            cached = candidate;
             break;
         }
     }
-    return data.mapApi;
+    return cached;
+}
+
+UObject* LiveOrvantaMod::FindMapApi()
+{
+    return FindSearchedOnce(session.gameData.mapApi, session.gameData.mapApiSearched, L"MapUIAPI");
 }
 
 UObject* LiveOrvantaMod::FindObjectRegistry()
@@ -201,58 +205,35 @@ UObject* LiveOrvantaMod::FindMapTracker()
     return data.mapTracker;
 }
 
+UObject* LiveOrvantaMod::FindPlayerComponent(UObject*& cached, std::wstring_view onMapApi, std::wstring_view onController)
+{
+    if (IsSessionObject(cached))
+    {
+        return cached;
+    }
+    cached = ObjectAt(reflection, FindMapApi(), onMapApi);
+    if (cached == nullptr)
+    {
+        cached = ObjectAt(reflection, session.discovery.playerController, onController);
+    }
+    return cached;
+}
+
 UObject* LiveOrvantaMod::FindRevealedIconsComponent()
 {
-    GameDataState& data = session.gameData;
-    if (IsSessionObject(data.revealedIconsComponent))
-    {
-        return data.revealedIconsComponent;
-    }
-    data.revealedIconsComponent = ObjectAt(reflection, FindMapApi(), L"LocalPlayerRevealedMapIconsComponent");
-    if (data.revealedIconsComponent == nullptr)
-    {
-        data.revealedIconsComponent = ObjectAt(reflection, session.discovery.playerController, L"RevealedMapIconsComponent");
-    }
-    return data.revealedIconsComponent;
+    return FindPlayerComponent(session.gameData.revealedIconsComponent, L"LocalPlayerRevealedMapIconsComponent",
+                               L"RevealedMapIconsComponent");
 }
 
 UObject* LiveOrvantaMod::FindMapCustomizationComponent()
 {
-    GameDataState& data = session.gameData;
-    if (IsSessionObject(data.mapCustomizationComponent))
-    {
-        return data.mapCustomizationComponent;
-    }
-    data.mapCustomizationComponent = ObjectAt(reflection, FindMapApi(), L"LocalPlayerMapCustomizationComponent");
-    if (data.mapCustomizationComponent == nullptr)
-    {
-        data.mapCustomizationComponent = ObjectAt(reflection, session.discovery.playerController, L"MapCustomizationComponent");
-    }
-    return data.mapCustomizationComponent;
+    return FindPlayerComponent(session.gameData.mapCustomizationComponent, L"LocalPlayerMapCustomizationComponent",
+                               L"MapCustomizationComponent");
 }
 
 UObject* LiveOrvantaMod::FindPoiDiscoverySystem()
 {
-    GameDataState& data = session.gameData;
-    if (IsSessionObject(data.poiSystem))
-    {
-        return data.poiSystem;
-    }
-    data.poiSystem = nullptr;
-    if (data.poiScanned)
-    {
-        return nullptr;
-    }
-    data.poiScanned = true;
-    for (UObject* candidate : FindAllInstances(L"PoiDiscoverySystem"))
-    {
-        if (IsSessionObject(candidate))
-        {
-            data.poiSystem = candidate;
-            break;
-        }
-    }
-    return data.poiSystem;
+    return FindSearchedOnce(session.gameData.poiSystem, session.gameData.poiScanned, L"PoiDiscoverySystem");
 }
 
 UObject* LiveOrvantaMod::FindIconDisplayInfoCollection()

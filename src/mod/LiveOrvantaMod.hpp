@@ -210,6 +210,10 @@ class LiveOrvantaMod : public RC::CppUserModBase
 
     // ---- Markers: the game's map data ----
     bool IsSessionObject(UObject* object) const;
+    // The first instance of the class in the session's world, searched for once a session.
+    UObject* FindSearchedOnce(UObject*& cached, bool& searched, std::wstring_view className);
+    // The local player's component, through the map API or else the player controller.
+    UObject* FindPlayerComponent(UObject*& cached, std::wstring_view onMapApi, std::wstring_view onController);
     UObject* FindMapApi();
     UObject* FindObjectRegistry();
     UObject* FindMapTracker();
