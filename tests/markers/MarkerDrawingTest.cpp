@@ -97,8 +97,17 @@ TEST_F(Markers, IconsArePlacedWhereTheProjectionPutsThem)
     // S 280, Z 8000: half 136, k 0.034; slots are 20 units, so −10.
     EXPECT_EQ(SlotRect(Icon(0).slot), (Rect{126, 126 - 34, 20, 20}));
     EXPECT_EQ(SlotRect(Icon(1).slot), (Rect{126 + 68, 126, 20, 20}));
-    // The map turns with the camera: facing world +Y, the second lodestone is straight ahead
-    // and the first lies to the left.
+}
+
+TEST_F(Markers, IconsTurnWithTheMap)
+{
+    // The camera's turn is smoothed over the mod's own time.
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    StartMarkers();
+    Sim::AddLodestone(world_, {1000, 0, 0});
+    Sim::AddLodestone(world_, {0, 2000, 0});
+    Redraw();
+    // Facing world +Y, the second lodestone is straight ahead and the first lies to the left.
     Sim::SetControlRotation(controller_, 0.0, 90.0, 0.0);
     FramesFor(8 * Orv::kSecond);
     EXPECT_NEAR(SlotRect(Icon(1).slot).y, 126 - 68, 0.1);
@@ -242,9 +251,9 @@ TEST_F(Markers, AnotherPlayersPictureOnThePawnIsTheLocalPlayerEvenWithoutItsOwnS
     StartMarkers();
     Sim::MapIconStyle players;
     ASSERT_TRUE(Sim::StyleOf(Sim::MapIconType::OtherPlayer, players));
-    UObject* near = Sim::SpawnActor(world_, L"/Script/Engine.Actor", {.x = 60, .y = -60});
+    UObject* closeBy = Sim::SpawnActor(world_, L"/Script/Engine.Actor", {.x = 60, .y = -60});
     UObject* away = Sim::SpawnActor(world_, L"/Script/Engine.Actor", {.x = 150});
-    Sim::AddMapIconComponent(near, {.texture = players.texture});
+    Sim::AddMapIconComponent(closeBy, {.texture = players.texture});
     Sim::AddMapIconComponent(away, {.texture = players.texture});
     markerMod_->RebuildMapMarkers();
     ASSERT_EQ(Session().mapIcons.count, 1u);
@@ -313,7 +322,7 @@ TEST_F(Markers, OnlySixtyFourDiamondsAndOnlyWithinTheFrame)
     {
         Sim::SpawnCreature(world_, {.x = 40.0 * (i + 1)}, false, 2);
     }
-    UObject* far = Sim::SpawnCreature(world_, {.y = 118.0 / 0.034 + 5}, false, 2);
+    UObject* distant = Sim::SpawnCreature(world_, {.y = 118.0 / 0.034 + 5}, false, 2);
     markerMod_->FullAiScan();
     ASSERT_GE(Session().actors.trackedActors.size(), 71u);
     markerMod_->UpdateAiMarkers();
@@ -322,10 +331,10 @@ TEST_F(Markers, OnlySixtyFourDiamondsAndOnlyWithinTheFrame)
     markerMod_->UpdateAiMarkers();
     EXPECT_EQ(DiamondsShown(), 0u);
     Orv::Settings().ShowAi = true;
-    Sim::SetActorPlacement(far, {.y = 118.0 / 0.034 - 1});
+    Sim::SetActorPlacement(distant, {.y = 118.0 / 0.034 - 1});
     for (UObject* actor : std::vector<UObject*>(Session().actors.trackedActors))
     {
-        if (actor != far)
+        if (actor != distant)
         {
             Sim::DestroyActor(actor);
         }
