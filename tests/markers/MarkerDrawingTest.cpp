@@ -242,8 +242,9 @@ TEST_F(Markers, ASlotWhoseWidgetsDiedIsPassedOver)
     StartMarkers();
     Sim::AddLodestone(world_, {500, 0, 0});
     Sim::AddLodestone(world_, {900, 0, 0});
-    Sim::DestroyObject(Icon(0).icon);
-    Sim::DestroyObject(Diamond(0).fill);
+    // On their way out: the tree still holds them, so the engine cannot have freed them yet.
+    Sim::MarkPendingKill(Icon(0).icon);
+    Sim::MarkPendingKill(Diamond(0).fill);
     Sim::SpawnCreature(world_, {.x = 300}, false, 1);
     Redraw();
     markerMod_->FullAiScan();
