@@ -60,17 +60,12 @@ void LiveOrvantaMod::OnTick()
     {
         if (!CreateCapture())
         {
-            if (ReportOnce(L"CreateCaptureFailed"))
-            {
-                LogError(L"The minimap capture could not be created for the active session.\n");
-            }
-            TearDownSession(true);
-            nextSessionAttempt = now + kCreationRetry;
+            AbandonCreation(L"CreateCaptureFailed", L"The minimap capture could not be created for the active session.\n");
             return;
         }
-        FrameDeadlines& deadlines = session.deadlines;
-        deadlines.nextCameraUpdate = deadlines.nextMarkerUpdate = deadlines.nextAiRefresh = now;
-        deadlines.nextMapTrackerCheck = deadlines.nextPlayerHiding = deadlines.nextBrightnessRefresh = now;
+        FrameDeadlines& fresh = session.deadlines;
+        fresh.nextCameraUpdate = fresh.nextMarkerUpdate = fresh.nextAiRefresh = now;
+        fresh.nextMapTrackerCheck = fresh.nextPlayerHiding = fresh.nextBrightnessRefresh = now;
         mapDataDirty = true;
         playerHidingDirty = true;
         brightnessDirty = true;
@@ -82,12 +77,7 @@ void LiveOrvantaMod::OnTick()
     {
         if (!CreateMapWidget())
         {
-            if (ReportOnce(L"CreateWidgetFailed"))
-            {
-                LogError(L"The minimap widget could not be created for the active session.\n");
-            }
-            TearDownSession(true);
-            nextSessionAttempt = now + kCreationRetry;
+            AbandonCreation(L"CreateWidgetFailed", L"The minimap widget could not be created for the active session.\n");
             return;
         }
     }
@@ -154,6 +144,17 @@ void LiveOrvantaMod::OnTick()
     }
 
     UpdateInput();
+}
+
+void LiveOrvantaMod::AbandonCreation(std::wstring_view reportKey, std::wstring_view message)
+{
+    // Told once per world; the session goes, its capture actor with it, and is tried again.
+    if (ReportOnce(reportKey))
+    {
+        LogError(message);
+    }
+    TearDownSession(true);
+    nextSessionAttempt = now + kCreationRetry;
 }
 
 void LiveOrvantaMod::TearDownSession(bool destroyActors)

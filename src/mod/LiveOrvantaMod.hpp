@@ -134,6 +134,8 @@ class LiveOrvantaMod : public RC::CppUserModBase
 
     // ---- Session life ----
     void TearDownSession(bool destroyActors);
+    // A capture or widget that could not be made: reported once, the session dropped and retried.
+    void AbandonCreation(std::wstring_view reportKey, std::wstring_view message);
 
     // ---- Runtime events and the actor lists they feed ----
     bool IsTrackedKind(UObject* object) const;
