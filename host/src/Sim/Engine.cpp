@@ -3,6 +3,8 @@
 // the loader's hook and tick registries.
 #include "Sim/EngineState.hpp"
 
+#include <Sim/Calls.hpp>
+
 #include <Unreal/CoreUObject/UObject/Class.hpp>
 #include <Unreal/UnrealVersion.hpp>
 
@@ -266,6 +268,7 @@ void EngineAccess::Destroy(UObject* object)
     s.nativeReferences.erase(object);
     s.worldOverrides.erase(object);
     s.play.Forget(object);
+    ForgetCallsOf(object);
     s.classInfo.erase(reinterpret_cast<const UClass*>(object));
     s.blueprintClasses.erase(reinterpret_cast<const UClass*>(object));
     if (s.engineObject == object)
@@ -565,6 +568,7 @@ void ResetEngine(const EngineOptions& options)
         EngineAccess::TearDown();
     }
     s.options = options;
+    ForgetCalls();
     RC::Unreal::Version::Major = options.VersionMajor;
     RC::Unreal::Version::Minor = options.VersionMinor;
     EngineAccess::Bootstrap();

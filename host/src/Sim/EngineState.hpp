@@ -162,6 +162,11 @@ EngineState& State();
 
 inline std::unique_lock<std::recursive_mutex> LockEngine() { return std::unique_lock(State().lock); }
 
+// The record of a mod's script calls (Sim/Calls.hpp): each call as ProcessEvent takes it, and
+// an object's records dropped as it is freed.
+void RecordCall(const UObject* target, const UFunction* function, const void* parms);
+void ForgetCallsOf(const UObject* object);
+
 // Does what a broken native body would: writes through null or divides by zero.
 void RaiseFault(FaultKind fault);
 

@@ -107,6 +107,7 @@ void UObject::ProcessEvent(UFunction* function, void* parms)
         ++State().counters.CallsOnFreedObjects;
         return;
     }
+    Sim::Detail::RecordCall(this, function, parms);
     EngineAccess::Invoke(this, function, parms);
 }
 
