@@ -79,10 +79,29 @@ nlohmann::json ShowFlagsOff(UObject* component)
     return off;
 }
 
+// Actors the capture leaves out: those it hides whole, and the owners of the primitives it
+// hides, each counted once.
 int32 HiddenActorCount(UObject* component)
 {
-    auto* array = dynamic_cast<FArrayProperty*>(Sim::FindPropertyUncounted(component->GetClassPrivate(), L"HiddenActors"));
-    return array != nullptr ? Sim::ArrayNum(ValueOf(array, component)) : 0;
+    std::vector<const UObject*> actors;
+    auto note = [&actors](const UObject* actor) {
+        if (actor != nullptr && std::find(actors.begin(), actors.end(), actor) == actors.end())
+        {
+            actors.push_back(actor);
+        }
+    };
+    for (const wchar_t* list : {L"HiddenActors", L"HiddenComponents"})
+    {
+        auto* array = dynamic_cast<FArrayProperty*>(Sim::FindPropertyUncounted(component->GetClassPrivate(), list));
+        void* value = array != nullptr ? ValueOf(array, component) : nullptr;
+        for (int32 i = 0; value != nullptr && i < Sim::ArrayNum(value); ++i)
+        {
+            const UObject* entry = *static_cast<UObject**>(Sim::ArrayElement(array, value, i));
+            const bool isComponent = std::wstring_view(list) == L"HiddenComponents";
+            note(isComponent && entry != nullptr && Sim::HoldsObject(entry) ? entry->GetOuter() : entry);
+        }
+    }
+    return static_cast<int32>(actors.size());
 }
 
 } // namespace

@@ -341,9 +341,9 @@ TEST_F(CaptureObjects, HidingCoversThePlayerAndEverythingAttachedAndIsRebuiltEac
     StartSession();
     EXPECT_EQ(HiddenActors(Component()), std::vector<UObject*>{pawn_}) << "a pawn with nothing attached is hidden alone";
 
-    UObject* lantern = Sim::SpawnActor(world_, L"/Script/Engine.Actor");
-    UObject* flame = Sim::SpawnActor(world_, L"/Script/Engine.Actor");
-    UObject* bystander = Sim::SpawnActor(world_, L"/Script/Engine.Actor");
+    UObject* lantern = Sim::SpawnActor(world_, L"/Script/Engine.StaticMeshActor");
+    UObject* flame = Sim::SpawnActor(world_, L"/Script/Engine.StaticMeshActor");
+    UObject* bystander = Sim::SpawnActor(world_, L"/Script/Engine.StaticMeshActor");
     Sim::AttachActor(lantern, pawn_);
     Sim::AttachActor(flame, lantern);
     capture_->HidePlayer();
@@ -361,14 +361,14 @@ TEST_F(CaptureObjects, TheFrameDriverHidesThePlayerEveryHalfMinuteAndAfterEquipm
 {
     ORV_SKIP_WITHOUT_ENGINE_CLOCK();
     StartSession();
-    UObject* sword = Sim::SpawnActor(world_, L"/Script/Engine.Actor");
+    UObject* sword = Sim::SpawnActor(world_, L"/Script/Engine.StaticMeshActor");
     Sim::AttachActor(sword, pawn_);
     FramesFor(29 * Orv::kSecond);
     EXPECT_EQ(HiddenActors(Component()).size(), 1u) << "not looked at again within 30 s";
     FramesFor(Orv::kSecond + kFrameNs);
     EXPECT_EQ(HiddenActors(Component()).size(), 2u);
 
-    UObject* shield = Sim::SpawnActor(world_, L"/Script/Engine.Actor");
+    UObject* shield = Sim::SpawnActor(world_, L"/Script/Engine.StaticMeshActor");
     Sim::AttachActor(shield, pawn_);
     Sim::CallScriptFunction(Sim::ObjectReference(pawn_, L"EquipmentComponent"), L"OnRep_HeldEquipmentActorRight");
     Frame();

@@ -11,6 +11,7 @@
 #include <Unreal/CoreUObject/UObject/Class.hpp>
 #include <Unreal/CoreUObject/UObject/UnrealType.hpp>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <utility>
@@ -150,14 +151,19 @@ inline std::vector<std::pair<std::wstring, bool>> ShowFlags(UObject* component)
     return flags;
 }
 
+// The actors whose primitives the component hides, each once, in the order first hidden.
 inline std::vector<UObject*> HiddenActors(UObject* component)
 {
-    auto* array = static_cast<RC::Unreal::FArrayProperty*>(PropertyNamed(component->GetClassPrivate(), L"HiddenActors"));
+    auto* array = static_cast<RC::Unreal::FArrayProperty*>(PropertyNamed(component->GetClassPrivate(), L"HiddenComponents"));
     void* value = array->ContainerPtrToValuePtr<void>(component);
     std::vector<UObject*> actors;
     for (RC::Unreal::int32 i = 0; i < Sim::ArrayNum(value); ++i)
     {
-        actors.push_back(*static_cast<UObject**>(Sim::ArrayElement(array, value, i)));
+        UObject* owner = (*static_cast<UObject**>(Sim::ArrayElement(array, value, i)))->GetOuter();
+        if (std::find(actors.begin(), actors.end(), owner) == actors.end())
+        {
+            actors.push_back(owner);
+        }
     }
     return actors;
 }

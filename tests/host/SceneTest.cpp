@@ -516,6 +516,67 @@ TEST_P(Scene, ActorsShowAsDotsUnlessHiddenOrUnderARoof)
     EXPECT_EQ(Centre(overField), playerDot);
 }
 
+// What a capture hides is primitives, one list, and actors, another: HideActorComponents puts
+// an actor's primitives on the first (its child actors' too only when asked), clearing empties
+// the first alone, and a pawn is left out when its mesh is hidden or it is a hidden actor.
+TEST_P(Scene, ACaptureHidesPrimitivesOfAnActorAndItsChildActorsOnlyWhenAsked)
+{
+    UObject* player = Sim::SpawnActor(world_, L"/Script/Umbrafel.UmbrafelPlayerCharacter", {0, 0, 90});
+    UObject* lantern = Sim::AddChildActor(player, L"/Script/Engine.StaticMeshActor");
+    ASSERT_NE(lantern, nullptr);
+    UObject* overField = MakeCapture({0, 0, 2000}, 400);
+    ClearAir(overField);
+    auto hidden = [overField] {
+        auto* array = static_cast<FArrayProperty*>(Sim::FindPropertyUncounted(overField->GetClassPrivate(), L"HiddenComponents"));
+        void* value = array->ContainerPtrToValuePtr<void>(overField);
+        std::vector<std::wstring> names;
+        for (int32 i = 0; i < Sim::ArrayNum(value); ++i)
+        {
+            names.push_back((*static_cast<UObject**>(Sim::ArrayElement(array, value, i)))->GetName());
+        }
+        return names;
+    };
+    auto hide = [overField](UObject* actor, bool children) {
+        Parms call(L"/Script/Engine.SceneCaptureComponent:HideActorComponents");
+        call.Set(L"InActor", actor);
+        call.Set(L"bIncludeFromChildActors", children);
+        call.CallOn(overField);
+    };
+    hide(player, false);
+    EXPECT_EQ(hidden(), (std::vector<std::wstring>{L"CollisionCylinder", L"CharacterMesh0"})) << "primitives only";
+    hide(player, true);
+    EXPECT_EQ(hidden(), (std::vector<std::wstring>{L"CollisionCylinder", L"CharacterMesh0", L"StaticMeshComponent0"}))
+        << "each once, the child actor's added";
+    Capture(overField);
+    EXPECT_EQ(Centre(overField), (Rgb{86, 140, 62})) << "the pawn's mesh is hidden";
+
+    Sim::CallScriptFunction(overField, L"ClearHiddenComponents");
+    EXPECT_TRUE(hidden().empty());
+    auto* actors = static_cast<FArrayProperty*>(Sim::FindPropertyUncounted(overField->GetClassPrivate(), L"HiddenActors"));
+    Sim::ArrayAdd(actors, actors->ContainerPtrToValuePtr<void>(overField),
+                  [player](void* element) { std::memcpy(element, &player, sizeof(player)); });
+    Sim::CallScriptFunction(overField, L"ClearHiddenComponents");
+    Capture(overField);
+    EXPECT_EQ(Centre(overField), (Rgb{86, 140, 62})) << "a hidden actor stays hidden: clearing is for components";
+}
+
+// UActorComponent::Activate: a capture component is active from its registration, and asking
+// again does something only with a reset.
+TEST_P(Scene, AnActiveComponentIsActivatedAgainOnlyWhenReset)
+{
+    UObject* actor = Sim::SpawnActor(world_, L"/Script/Engine.SceneCapture2D", {0, 0, 2000, 0, -90});
+    UObject* component = Sim::ObjectReference(actor, L"CaptureComponent2D");
+    auto* active = static_cast<FBoolProperty*>(Sim::FindPropertyUncounted(component->GetClassPrivate(), L"bIsActive"));
+    EXPECT_TRUE(active->GetPropertyValue(active->ContainerPtrToValuePtr<void>(component))) << "auto-activated";
+    for (bool reset : {false, true})
+    {
+        Parms activate(L"/Script/Engine.ActorComponent:Activate");
+        activate.Set(L"bReset", reset);
+        activate.CallOn(component);
+    }
+    EXPECT_EQ(Sim::Observations().componentActivations, 1u) << "the reset alone activated it again";
+}
+
 // As a render thread would, the engine draws after the frame's game work: with the view the
 // capture had when asked, and the scene as it stands by then.
 TEST_P(Scene, APictureHasTheViewOfItsCallAndTheSceneOfTheFramesEnd)

@@ -90,6 +90,10 @@ UE4SS_API UObject* AddComponent(UObject* owner, StringViewType classPath, String
 // As AddComponent, with prepare run on the new component before it begins play.
 UE4SS_API UObject* AddComponentWith(UObject* owner, StringViewType classPath, const std::function<void(UObject*)>& prepare);
 UE4SS_API void DestroyComponent(UObject* component);
+// A child actor component on the owner with its child actor of the class, spawned where the
+// owner stands, owned by it and attached to it (UChildActorComponent::CreateChildActor).
+// Returns the child actor.
+UE4SS_API UObject* AddChildActor(UObject* owner, StringViewType classPath);
 UE4SS_API std::vector<UObject*> ComponentsOf(UObject* actor);
 
 struct EnteredPlayer
@@ -151,6 +155,8 @@ struct Observed
     uint64 automaticCaptures = 0;
     // Objects of widget classes made through StaticConstructObject.
     uint64 widgetsConstructed = 0;
+    // Activate calls that activated a component (not those on an active one without a reset).
+    uint64 componentActivations = 0;
 };
 UE4SS_API Observed& Observations();
 } // namespace Sim

@@ -1,6 +1,6 @@
 // The engine's scene capture as a mod drives it: render targets made and resized by the
 // rendering library, the SceneCapture2D actor with its 2-D capture component (projection,
-// width, target, show flags, hidden actors, post-process exposure), CaptureScene drawing the
+// width, target, show flags, hidden components, post-process exposure), CaptureScene drawing the
 // scene into the target, and the game's queries a capture camera needs: traces, the dungeon
 // test and the time of day.
 #include "Sim/EngineState.hpp"
@@ -57,6 +57,7 @@ template <typename T> void SetField(UObject* object, StringViewType name, T valu
 // movement, in perspective, of scene colour in high dynamic range.
 void CaptureComponentDefaults(UObject* component)
 {
+    SetBit(component, L"bAutoActivate", true);
     SetBit(component, L"bCaptureEveryFrame", true);
     SetBit(component, L"bCaptureOnMovement", true);
     SetField(component, L"LODDistanceFactor", 1.0f);
@@ -131,28 +132,57 @@ void ResizeRenderTarget(Call& call)
     FillPixels(found->second, width, height, FieldOf<float>(target, L"ClearColor"));
 }
 
-// The component's hidden actors, one entry each.
-void HideActor(UObject* component, UObject* actor)
+// USceneCaptureComponent::HideActorComponents: every primitive component of the actor joins
+// the hidden components once (AddUnique), those of its child actors too when asked, as
+// AActor::GetComponents(Components, bIncludeFromChildActors) lists them.
+void CollectPrimitives(UObject* actor, bool includeChildActors, std::vector<UObject*>& out)
 {
-    auto* hidden = PropertyOf<FArrayProperty>(component->GetClassPrivate(), L"HiddenActors");
-    if (hidden == nullptr)
+    UClass* primitive = FindClass(L"/Script/Engine.PrimitiveComponent");
+    UClass* childActor = FindClass(L"/Script/Engine.ChildActorComponent");
+    for (UObject* component : ComponentsOf(actor))
+    {
+        if (primitive != nullptr && component->IsA(primitive))
+        {
+            out.push_back(component);
+        }
+        UObject* child = childActor != nullptr && component->IsA(childActor) ? ObjectReference(component, L"ChildActor") : nullptr;
+        if (includeChildActors && child != nullptr && HoldsObject(child))
+        {
+            CollectPrimitives(child, true, out);
+        }
+    }
+}
+
+void HideActorComponents(Call& call)
+{
+    UObject* actor = call.Get<UObject*>(L"InActor");
+    auto* hidden = PropertyOf<FArrayProperty>(call.Self()->GetClassPrivate(), L"HiddenComponents");
+    if (actor == nullptr || hidden == nullptr)
     {
         return;
     }
-    void* value = hidden->ContainerPtrToValuePtr(component);
-    for (int32 i = 0; i < ArrayNum(value); ++i)
+    std::vector<UObject*> primitives;
+    CollectPrimitives(actor, call.GetBool(L"bIncludeFromChildActors"), primitives);
+    void* value = hidden->ContainerPtrToValuePtr(call.Self());
+    for (UObject* component : primitives)
     {
-        if (*static_cast<UObject**>(ArrayElement(hidden, value, i)) == actor)
+        bool listed = false;
+        for (int32 i = 0; i < ArrayNum(value) && !listed; ++i)
         {
-            return;
+            listed = *static_cast<UObject**>(ArrayElement(hidden, value, i)) == component;
+        }
+        if (!listed)
+        {
+            ArrayAdd(hidden, value, [component](void* element) { std::memcpy(element, &component, sizeof(component)); });
         }
     }
-    ArrayAdd(hidden, value, [actor](void* element) { std::memcpy(element, &actor, sizeof(actor)); });
 }
 
-void ClearHiddenActors(UObject* component)
+// USceneCaptureComponent::ClearHiddenComponents empties the hidden components alone; hidden
+// actors are another list.
+void ClearHiddenComponents(UObject* component)
 {
-    auto* hidden = PropertyOf<FArrayProperty>(component->GetClassPrivate(), L"HiddenActors");
+    auto* hidden = PropertyOf<FArrayProperty>(component->GetClassPrivate(), L"HiddenComponents");
     if (hidden == nullptr)
     {
         return;
@@ -296,18 +326,14 @@ void DefineCaptureClasses()
                  .super = L"/Script/Engine.SceneComponent",
                  .properties = {{L"bCaptureEveryFrame", Bitfield()}, {L"bCaptureOnMovement", Bitfield()},
                                 {L"bAlwaysPersistRenderingState", Bitfield()},
+                                {L"HiddenComponents", Array(Object(L"/Script/Engine.PrimitiveComponent"))},
                                 {L"HiddenActors", Array(Object(L"/Script/Engine.Actor"))},
                                 {L"ShowFlagSettings", Array(Struct(L"/Script/Engine.EngineShowFlagsSetting"))},
                                 {L"MaxViewDistanceOverride", Float()}, {L"LODDistanceFactor", Float()}},
                  .functions = {Native(L"HideActorComponents",
                                       {In(L"InActor", Object(L"/Script/Engine.Actor")), In(L"bIncludeFromChildActors", Bool())},
-                                      [](Call& call) {
-                                          if (UObject* actor = call.Get<UObject*>(L"InActor"))
-                                          {
-                                              HideActor(call.Self(), actor);
-                                          }
-                                      }),
-                               Native(L"ClearHiddenComponents", {}, [](Call& call) { ClearHiddenActors(call.Self()); }),
+                                      &HideActorComponents),
+                               Native(L"ClearHiddenComponents", {}, [](Call& call) { ClearHiddenComponents(call.Self()); }),
                                Native(L"SetShowFlagSettings",
                                       {In(L"InShowFlagSettings", Array(Struct(L"/Script/Engine.EngineShowFlagsSetting")))},
                                       [](Call& call) {
@@ -383,8 +409,13 @@ void DefineActorQueries()
                 }));
     AddFunction(FindClass(L"/Script/Engine.ActorComponent"),
                 Native(L"Activate", {In(L"bReset", Bool())}, [](Call& call) {
-                    auto* active = PropertyOf<FBoolProperty>(call.Self()->GetClassPrivate(), L"bIsActive");
-                    active->SetPropertyValue(active->ContainerPtrToValuePtr(call.Self()), true);
+                    // UActorComponent::Activate: an active component is activated again only
+                    // when reset (ShouldActivate answers !IsActive()).
+                    if (call.GetBool(L"bReset") || !Flag(call.Self(), L"bIsActive"))
+                    {
+                        SetBit(call.Self(), L"bIsActive", true);
+                        ++State().play.observed.componentActivations;
+                    }
                 }));
 }
 

@@ -260,6 +260,32 @@ bool ListedIn(UObject* component, const UObject* actor, FArrayProperty* hidden)
     return false;
 }
 
+// What the capture leaves out: an actor it hides, or one whose every primitive seen in game
+// it hides (FSceneView's HiddenPrimitives, built from both lists). A pawn without such a
+// primitive is drawn as its dot all the same.
+bool HiddenFromCapture(UObject* component, UObject* actor, FArrayProperty* hiddenActors, FArrayProperty* hiddenComponents,
+                       UClass* primitive)
+{
+    if (ListedIn(component, actor, hiddenActors))
+    {
+        return true;
+    }
+    bool seen = false;
+    for (UObject* part : ComponentsOf(actor))
+    {
+        if (primitive == nullptr || !part->IsA(primitive) || Flag(part, L"bHiddenInGame"))
+        {
+            continue;
+        }
+        seen = true;
+        if (!ListedIn(component, part, hiddenComponents))
+        {
+            return false;
+        }
+    }
+    return seen;
+}
+
 Colour DotColour(const UObject* pawn)
 {
     if (UClass* player = FindClass(L"/Script/Umbrafel.UmbrafelPlayerCharacter"); player != nullptr && pawn->IsA(player))
@@ -292,13 +318,16 @@ void DrawPawns(const View& view, UObject* component, const UObject* world, Canva
     {
         return;
     }
-    auto* hidden = component != nullptr ? PropertyOf<FArrayProperty>(component->GetClassPrivate(), L"HiddenActors") : nullptr;
+    UClass* primitive = FindClass(L"/Script/Engine.PrimitiveComponent");
+    auto* hiddenActors = component != nullptr ? PropertyOf<FArrayProperty>(component->GetClassPrivate(), L"HiddenActors") : nullptr;
+    auto* hiddenComponents =
+        component != nullptr ? PropertyOf<FArrayProperty>(component->GetClassPrivate(), L"HiddenComponents") : nullptr;
     const double radius = std::max(kDotRadius / view.unitsPerPixel, 2.0);
     const int32 reach = static_cast<int32>(std::ceil(radius)) + 1;
     for (UObject* actor : record->second.actors)
     {
         if (!Holds(actor) || !actor->IsA(pawnClass) || actor->GetObjectItem()->IsPendingKill() || Flag(actor, L"bHidden") ||
-            ListedIn(component, actor, hidden))
+            HiddenFromCapture(component, actor, hiddenActors, hiddenComponents, primitive))
         {
             continue;
         }

@@ -123,6 +123,18 @@ void DefineEngineClasses()
                                 {L"bHiddenInGame", Bitfield()},
                                 {L"bAbsoluteRotation", Bitfield()}},
                  .castFlags = CASTCLASS_USceneComponent});
+    // What draws and collides. A capture hides primitives one by one (HiddenComponents); a
+    // character's capsule collides but is hidden in game, its mesh is what one sees.
+    DefineClass({.path = L"/Script/Engine.PrimitiveComponent", .super = L"/Script/Engine.SceneComponent"});
+    DefineClass({.path = L"/Script/Engine.CapsuleComponent",
+                 .super = L"/Script/Engine.PrimitiveComponent",
+                 .defaults = [](UObject* capsule) { SetFlag(capsule, L"bHiddenInGame", true); }});
+    DefineClass({.path = L"/Script/Engine.SkeletalMeshComponent", .super = L"/Script/Engine.PrimitiveComponent"});
+    DefineClass({.path = L"/Script/Engine.StaticMeshComponent", .super = L"/Script/Engine.PrimitiveComponent"});
+    // Spawns and owns an actor of its own, attached to it (UChildActorComponent::CreateChildActor).
+    DefineClass({.path = L"/Script/Engine.ChildActorComponent",
+                 .super = L"/Script/Engine.SceneComponent",
+                 .properties = {{L"ChildActor", Object(L"/Script/Engine.Actor")}}});
     UClass* actorClass = DefineClass(
         {.path = L"/Script/Engine.Actor",
          .properties = {{L"bHidden", Bitfield()}, {L"bActorIsBeingDestroyed", Bitfield()}, {L"bCanBeDamaged", Bitfield()},
@@ -171,7 +183,18 @@ void DefineEngineClasses()
     DefineClass({.path = L"/Script/Engine.Pawn", .super = L"/Script/Engine.Actor",
                  .properties = {{L"Controller", Object(L"/Script/Engine.Actor")}},
                  .castFlags = CASTCLASS_APawn});
-    DefineClass({.path = L"/Script/Engine.Character", .super = L"/Script/Engine.Pawn"});
+    // A placed or carried thing: one mesh, its root.
+    UClass* meshActor = DefineClass({.path = L"/Script/Engine.StaticMeshActor",
+                                     .super = L"/Script/Engine.Actor",
+                                     .properties = {{L"StaticMeshComponent", Object(L"/Script/Engine.StaticMeshComponent")}}});
+    SetDefaultComponents(meshActor, {{L"StaticMeshComponent", L"/Script/Engine.StaticMeshComponent", L"StaticMeshComponent0"}});
+    UClass* character = DefineClass({.path = L"/Script/Engine.Character",
+                                     .super = L"/Script/Engine.Pawn",
+                                     .properties = {{L"Mesh", Object(L"/Script/Engine.SkeletalMeshComponent")},
+                                                    {L"CapsuleComponent", Object(L"/Script/Engine.CapsuleComponent")}}});
+    // ACharacter's constructor: the capsule is the root, the mesh hangs from it.
+    SetDefaultComponents(character, {{L"CapsuleComponent", L"/Script/Engine.CapsuleComponent", L"CollisionCylinder"},
+                                     {L"Mesh", L"/Script/Engine.SkeletalMeshComponent", L"CharacterMesh0"}});
     // The pawn getter answers the engine's own record, so a test can null the "Pawn" property
     // alone. Script knows it by its blueprint name only.
     DefineClass({.path = L"/Script/Engine.Controller",

@@ -250,8 +250,14 @@ UObject* CreateComponent(UObject* owner, UClass* cls, StringViewType name)
     {
         record->components.push_back(component);
     }
-    SetFlag(component, L"bRegistered", true);
     ApplyConstructionDefaults(component);
+    // UActorComponent::RegisterComponentWithWorld: a component that auto-activates is active
+    // from its registration on, before any script asks.
+    SetFlag(component, L"bRegistered", true);
+    if (Flag(component, L"bAutoActivate"))
+    {
+        SetFlag(component, L"bIsActive", true);
+    }
     if (component->IsA(FindClass(L"/Script/Engine.SceneComponent")))
     {
         UObject* root = ObjectReference(owner, L"RootComponent");
@@ -1001,6 +1007,21 @@ void DestroyComponent(UObject* component)
         }
     }
     MarkPendingKill(component);
+}
+
+UObject* AddChildActor(UObject* owner, StringViewType classPath)
+{
+    UObject* component = AddComponent(owner, L"/Script/Engine.ChildActorComponent");
+    auto* world = component != nullptr ? owner->GetWorld() : nullptr;
+    UObject* child = world != nullptr ? SpawnActor(world, classPath, ActorPlacement(owner)) : nullptr;
+    if (child == nullptr)
+    {
+        return nullptr;
+    }
+    SetObjectReference(component, L"ChildActor", child);
+    SetObjectReference(child, L"Owner", owner);
+    AttachActor(child, owner);
+    return child;
 }
 
 std::vector<UObject*> ComponentsOf(UObject* actor)
