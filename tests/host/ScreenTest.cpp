@@ -187,6 +187,33 @@ class Screen : public OrvTest::EngineFixture, public ::testing::WithParamInterfa
   protected:
     void SetUp() override { StartEngine(GetParam(), GetParam() == 4 ? 27 : 1); }
 
+    // A 32 × 32 render target holding a capture from straight above a house on a field.
+    static UObject* CaptureOfAHouse()
+    {
+        UWorld* world = Sim::CreateWorld(L"Field");
+        Sim::AddBuilding(world, {.footprint = {-200, -200, 200, 200}});
+        UObject* actor = Sim::SpawnActor(world, L"/Script/Engine.SceneCapture2D", {.z = 3000, .pitch = -90});
+        UObject* component = Sim::ObjectReference(actor, L"CaptureComponent2D");
+        SetByte(component, L"ProjectionType", 1);
+        SetReal(component, L"OrthoWidth", 1600);
+        SetFlag(component, L"bCaptureEveryFrame", false);
+        SetFlag(component, L"bCaptureOnMovement", false);
+        UFunction* create = Sim::FindFunctionByPath(L"/Script/Engine.KismetRenderingLibrary:CreateRenderTarget2D");
+        Sim::CallScriptFunction(Sim::FindClass(L"/Script/Engine.KismetRenderingLibrary")->GetClassDefaultObject(), create,
+                                [&](uint8* parms) {
+                                    const int32 size = 32;
+                                    const uint8 rgba = 2;
+                                    std::memcpy(parms + Sim::FindPropertyUncounted(create, L"Width")->GetOffset_Internal(), &size, sizeof(size));
+                                    std::memcpy(parms + Sim::FindPropertyUncounted(create, L"Height")->GetOffset_Internal(), &size, sizeof(size));
+                                    std::memcpy(parms + Sim::FindPropertyUncounted(create, L"Format")->GetOffset_Internal(), &rgba, sizeof(rgba));
+                                });
+        EXPECT_FALSE(Sim::RenderTargets().empty());
+        UObject* target = Sim::RenderTargets().empty() ? nullptr : Sim::RenderTargets().back();
+        SetReference(component, L"TextureTarget", target);
+        Sim::CallScriptFunction(component, L"CaptureScene");
+        return target;
+    }
+
     const Sim::RenderTargetImage& Render()
     {
         Sim::RenderScreen(image_);
@@ -509,26 +536,7 @@ TEST_P(Screen, TheDpiScaleDrawsTheSameLayoutLarger)
 
 TEST_P(Screen, AnImageShowsItsRenderTargetScaledToItsBoxAndTinted)
 {
-    UWorld* world = Sim::CreateWorld(L"Field");
-    Sim::AddBuilding(world, {.footprint = {-200, -200, 200, 200}});
-    UObject* actor = Sim::SpawnActor(world, L"/Script/Engine.SceneCapture2D", {.z = 3000, .pitch = -90});
-    UObject* component = Sim::ObjectReference(actor, L"CaptureComponent2D");
-    SetByte(component, L"ProjectionType", 1);
-    SetReal(component, L"OrthoWidth", 1600);
-    SetFlag(component, L"bCaptureEveryFrame", false);
-    SetFlag(component, L"bCaptureOnMovement", false);
-    UFunction* create = Sim::FindFunctionByPath(L"/Script/Engine.KismetRenderingLibrary:CreateRenderTarget2D");
-    Sim::CallScriptFunction(Sim::FindClass(L"/Script/Engine.KismetRenderingLibrary")->GetClassDefaultObject(), create, [&](uint8* parms) {
-        const int32 size = 32;
-        const uint8 rgba = 2;
-        std::memcpy(parms + Sim::FindPropertyUncounted(create, L"Width")->GetOffset_Internal(), &size, sizeof(size));
-        std::memcpy(parms + Sim::FindPropertyUncounted(create, L"Height")->GetOffset_Internal(), &size, sizeof(size));
-        std::memcpy(parms + Sim::FindPropertyUncounted(create, L"Format")->GetOffset_Internal(), &rgba, sizeof(rgba));
-    });
-    ASSERT_FALSE(Sim::RenderTargets().empty());
-    UObject* target = Sim::RenderTargets().back();
-    SetReference(component, L"TextureTarget", target);
-    Sim::CallScriptFunction(component, L"CaptureScene");
+    UObject* target = CaptureOfAHouse();
     Sim::RenderTargetImage captured;
     ASSERT_TRUE(Sim::ReadRenderTarget(target, captured));
     ASSERT_NE(At(captured, 16, 16), At(captured, 1, 1)) << "a roof in the middle, grass around";
@@ -555,6 +563,44 @@ TEST_P(Screen, AnImageShowsItsRenderTargetScaledToItsBoxAndTinted)
     // Half the light of the green channel, in linear light: sRGB's curve puts it near 73%.
     const double linear = std::pow((roof.g / 255.0 + 0.055) / 1.055, 2.4) * 0.5;
     EXPECT_NEAR(halved.g, (1.055 * std::pow(linear, 1 / 2.4) - 0.055) * 255, 1.0);
+}
+
+// What a screenshot tells of a picture: its tint as the gain, its alpha as the share of what
+// lies behind, whatever widgets cover parts of it, and nothing when the picture is not drawn.
+TEST_P(Screen, APicturesTintAndAlphaAreMeasuredFromTheScreen)
+{
+    UObject* target = CaptureOfAHouse();
+    UObject* canvas = Canvas();
+    UObject* dimmed = Solid(0.841, 0.841, 0.841);
+    SetReference(dimmed, L"Brush.ResourceObject", target);
+    Place(canvas, dimmed, 100, 100, 320, 320);
+    Place(canvas, Solid(1, 0, 0), 250, 250, 20, 20); // a marker over it
+    UObject* bright = Solid(1.682, 1.682, 1.682);
+    SetReference(bright, L"Brush.ResourceObject", target);
+    Place(canvas, bright, 500, 100, 320, 320);
+    UObject* rim = Frame(0.3, 0.2, 0.1);
+    UObject* faint = Solid(1, 1, 1, 0.5);
+    SetReference(faint, L"Brush.ResourceObject", target);
+    Content(rim, faint);
+    Place(canvas, rim, 900, 100, 320, 320);
+    UObject* unseen = Solid(1, 1, 1);
+    Place(canvas, unseen, 1300, 100, 320, 320);
+    Show(canvas);
+    const Sim::PictureOnScreen tone = Sim::MeasurePictureOnScreen(Render(), dimmed);
+    ASSERT_TRUE(tone.found);
+    EXPECT_NEAR(tone.gain, 0.841, 0.005);
+    for (std::size_t c = 0; c < 3; ++c)
+    {
+        EXPECT_NEAR(tone.offset[c], 0.0, 0.002) << c;
+    }
+    EXPECT_NEAR(tone.channelGain[0], 0.841, 0.02);
+    const Sim::PictureOnScreen over = Sim::MeasurePictureOnScreen(image_, bright);
+    EXPECT_NEAR(over.gain, 1.682, 0.02) << "what the screen clipped at white is left out";
+    const Sim::PictureOnScreen half = Sim::MeasurePictureOnScreen(image_, faint);
+    EXPECT_NEAR(half.gain, 0.5, 0.005);
+    EXPECT_NEAR(half.offset[0], 0.5 * 0.3, 0.005) << "half the rim shows through";
+    EXPECT_NEAR(half.offset[2], 0.5 * 0.1, 0.005);
+    EXPECT_FALSE(Sim::MeasurePictureOnScreen(image_, unseen).found) << "no picture";
 }
 
 // A texture asset is drawn as a render target is: stretched over the box, tinted, and blended

@@ -7,6 +7,7 @@
 #include <Sim/Engine.hpp>
 #include <Sim/Scene.hpp>
 
+#include <array>
 #include <filesystem>
 
 namespace Sim
@@ -36,6 +37,25 @@ UE4SS_API bool WriteScreenPng(const std::filesystem::path& path);
 // The layout alone, for placements without drawing.
 UE4SS_API void LayOutScreen();
 UE4SS_API WidgetPlacement PlacementOf(const UObject* widget);
+// How a screenshot shows an image widget's picture, in linear light: the screen's pixels over
+// the picture's middle (a disc of 0.46 of its side, inside a round frame too) fitted as gain ×
+// the picture's own pixel + offset. A grey tint shows as the gain, one gain for the three
+// channels, fitted over all of them (a single channel of a dark scene spans too few levels to
+// tell it well); each channel's own gain is there for coloured tints. Alpha below 1 shows as
+// the gain falling and the offsets rising towards what lies behind. Pixels where other widgets
+// cover the picture (markers, an arrow) fall out as outliers, and so do pixels the screen
+// clipped at black or white. From the last layout: render the screen first. Not found for a
+// widget that was not drawn, is turned by a render transform, or shows no picture.
+struct PictureOnScreen
+{
+    bool found = false;
+    double gain = 0;
+    std::array<double, 3> offset{};
+    std::array<double, 3> channelGain{};
+    int32 samples = 0; // pixels the fit kept
+};
+UE4SS_API PictureOnScreen MeasurePictureOnScreen(const RenderTargetImage& screen, const UObject* image);
+
 // Whether texts are drawn: this build has FreeType and a DejaVu font was found.
 UE4SS_API bool ScreenDrawsText();
 } // namespace Sim

@@ -319,6 +319,42 @@ bool LocalPlayersNight()
     return world != nullptr && IsNight(world);
 }
 
+// A render target's pixels or a texture asset's, stretched over the brush's box.
+const RenderTargetPixels* PixelsOf(const UObject* resource)
+{
+    if (resource == nullptr)
+    {
+        return nullptr;
+    }
+    for (const auto* store : {&State().play.renderTargets, &State().play.textures})
+    {
+        const auto found = store->find(resource);
+        if (found != store->end() && found->second.width > 0 && found->second.height > 0)
+        {
+            return &found->second;
+        }
+    }
+    return nullptr;
+}
+
+// Bilinear, in linear light, texel centres at half steps.
+Rgba Sample(const RenderTargetPixels& pixels, double u, double v)
+{
+    const double fx = std::clamp(u * pixels.width - 0.5, 0.0, pixels.width - 1.0);
+    const double fy = std::clamp(v * pixels.height - 0.5, 0.0, pixels.height - 1.0);
+    const int32 x0 = static_cast<int32>(fx), y0 = static_cast<int32>(fy);
+    const int32 x1 = std::min(x0 + 1, pixels.width - 1), y1 = std::min(y0 + 1, pixels.height - 1);
+    const float ax = static_cast<float>(fx - x0), ay = static_cast<float>(fy - y0);
+    auto texel = [&](int32 x, int32 y) {
+        const uint8* p = &pixels.rgba[(static_cast<std::size_t>(y) * static_cast<std::size_t>(pixels.width) + static_cast<std::size_t>(x)) * 4];
+        return Rgba{SrgbToLinear(p[0]), SrgbToLinear(p[1]), SrgbToLinear(p[2]), p[3] / 255.0f};
+    };
+    auto mix = [](const Rgba& a, const Rgba& b, float t) {
+        return Rgba{a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t, a.a + (b.a - a.a) * t};
+    };
+    return mix(mix(texel(x0, y0), texel(x1, y0), ax), mix(texel(x0, y1), texel(x1, y1), ax), ay);
+}
+
 // One layout (and, with a frame, painting) of everything in the viewport.
 class ScreenPass
 {
@@ -744,42 +780,6 @@ class ScreenPass
         FillShape(*frame_, toPixels, shape, [&](double u, double v) { return tint * Sample(*pixels, u, v); });
     }
 
-    // A render target's pixels or a texture asset's, stretched over the brush's box.
-    static const RenderTargetPixels* PixelsOf(const UObject* resource)
-    {
-        if (resource == nullptr)
-        {
-            return nullptr;
-        }
-        for (const auto* store : {&State().play.renderTargets, &State().play.textures})
-        {
-            const auto found = store->find(resource);
-            if (found != store->end() && found->second.width > 0 && found->second.height > 0)
-            {
-                return &found->second;
-            }
-        }
-        return nullptr;
-    }
-
-    // Bilinear, in linear light, texel centres at half steps.
-    static Rgba Sample(const RenderTargetPixels& pixels, double u, double v)
-    {
-        const double fx = std::clamp(u * pixels.width - 0.5, 0.0, pixels.width - 1.0);
-        const double fy = std::clamp(v * pixels.height - 0.5, 0.0, pixels.height - 1.0);
-        const int32 x0 = static_cast<int32>(fx), y0 = static_cast<int32>(fy);
-        const int32 x1 = std::min(x0 + 1, pixels.width - 1), y1 = std::min(y0 + 1, pixels.height - 1);
-        const float ax = static_cast<float>(fx - x0), ay = static_cast<float>(fy - y0);
-        auto texel = [&](int32 x, int32 y) {
-            const uint8* p = &pixels.rgba[(static_cast<std::size_t>(y) * static_cast<std::size_t>(pixels.width) + static_cast<std::size_t>(x)) * 4];
-            return Rgba{SrgbToLinear(p[0]), SrgbToLinear(p[1]), SrgbToLinear(p[2]), p[3] / 255.0f};
-        };
-        auto mix = [](const Rgba& a, const Rgba& b, float t) {
-            return Rgba{a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t, a.a + (b.a - a.a) * t};
-        };
-        return mix(mix(texel(x0, y0), texel(x1, y0), ax), mix(texel(x0, y1), texel(x1, y1), ax), ay);
-    }
-
     void PaintText(const UObject* text, const LayoutRect& rect, const Affine& toPixels, Rgba tint)
     {
         const std::wstring content = TextOf(text);
@@ -861,6 +861,137 @@ void LayOutScreen()
 }
 
 bool ScreenDrawsText() { return CanDrawText(); }
+
+namespace
+{
+// Samples of one channel: the picture's value, the screen's, and whether the fit uses it.
+struct ChannelSamples
+{
+    std::vector<double> source, shown;
+    std::vector<bool> keep;
+};
+
+struct Means
+{
+    double n = 0, x = 0, y = 0;
+};
+
+Means MeansOf(const ChannelSamples& s)
+{
+    Means m;
+    for (std::size_t i = 0; i < s.source.size(); ++i)
+    {
+        if (s.keep[i])
+        {
+            m.n += 1, m.x += s.source[i], m.y += s.shown[i];
+        }
+    }
+    if (m.n > 0)
+    {
+        m.x /= m.n, m.y /= m.n;
+    }
+    return m;
+}
+
+// Least squares of shown = gain × source + offset per channel, with one gain over the given
+// channels; a picture without contrast leaves the ratio of the means.
+double FitGain(const std::array<ChannelSamples, 3>& channels, std::size_t first, std::size_t last)
+{
+    double spread = 0, together = 0, sx = 0, sy = 0;
+    for (std::size_t c = first; c <= last; ++c)
+    {
+        const Means m = MeansOf(channels[c]);
+        sx += m.x * m.n, sy += m.y * m.n;
+        for (std::size_t i = 0; i < channels[c].source.size(); ++i)
+        {
+            if (channels[c].keep[i])
+            {
+                spread += (channels[c].source[i] - m.x) * (channels[c].source[i] - m.x);
+                together += (channels[c].source[i] - m.x) * (channels[c].shown[i] - m.y);
+            }
+        }
+    }
+    if (spread > 1e-9)
+    {
+        return together / spread;
+    }
+    return sx > 0 ? sy / sx : 0.0;
+}
+
+double OffsetFor(const ChannelSamples& s, double gain)
+{
+    const Means m = MeansOf(s);
+    return m.y - gain * m.x;
+}
+} // namespace
+
+PictureOnScreen MeasurePictureOnScreen(const RenderTargetImage& screen, const UObject* image)
+{
+    auto guard = LockEngine();
+    PictureOnScreen result;
+    const WidgetPlacement placed = PlacementOf(image);
+    const MemberRef resource = FindMemberByPath(const_cast<UObject*>(image), L"Brush.ResourceObject");
+    const RenderTargetPixels* pixels =
+        resource.address != nullptr ? PixelsOf(*static_cast<UObject* const*>(resource.address)) : nullptr;
+    const MemberRef angle = FindMemberByPath(const_cast<UObject*>(image), L"RenderTransform.Angle");
+    const bool turned = angle.address != nullptr && *static_cast<const float*>(angle.address) != 0.0f;
+    if (!placed.drawn || pixels == nullptr || turned || screen.width <= 0 || placed.rect.width <= 0 || placed.rect.height <= 0)
+    {
+        return result;
+    }
+    const double scale = ViewportScale() > 0 ? static_cast<double>(ViewportScale()) : 1.0;
+    const LayoutRect& r = placed.rect;
+    std::array<ChannelSamples, 3> channels;
+    for (int32 y = std::max(0, static_cast<int32>(r.y * scale)); y < std::min(screen.height, static_cast<int32>(r.Bottom() * scale) + 1); ++y)
+    {
+        for (int32 x = std::max(0, static_cast<int32>(r.x * scale)); x < std::min(screen.width, static_cast<int32>(r.Right() * scale) + 1); ++x)
+        {
+            const double u = ((x + 0.5) / scale - r.x) / r.width;
+            const double v = ((y + 0.5) / scale - r.y) / r.height;
+            if ((u - 0.5) * (u - 0.5) + (v - 0.5) * (v - 0.5) > 0.46 * 0.46)
+            {
+                continue;
+            }
+            const Rgba picture = Sample(*pixels, u, v);
+            const uint8* p = &screen.rgba[(static_cast<std::size_t>(y) * static_cast<std::size_t>(screen.width) + static_cast<std::size_t>(x)) * 4];
+            const float values[3] = {picture.r, picture.g, picture.b};
+            for (std::size_t c = 0; c < 3; ++c)
+            {
+                channels[c].source.push_back(values[c]);
+                channels[c].shown.push_back(SrgbToLinear(p[c]));
+                channels[c].keep.push_back(p[c] > 0 && p[c] < 255);
+            }
+        }
+    }
+    // Fit, drop what lies far off the lines (widgets over the picture), fit again.
+    double gain = FitGain(channels, 0, 2);
+    for (auto& s : channels)
+    {
+        const double offset = OffsetFor(s, gain);
+        double squares = 0, kept = 0;
+        for (std::size_t i = 0; i < s.source.size(); ++i)
+        {
+            const double residual = s.shown[i] - (gain * s.source[i] + offset);
+            squares += s.keep[i] ? residual * residual : 0.0;
+            kept += s.keep[i] ? 1.0 : 0.0;
+        }
+        const double limit = std::max(2.5 * std::sqrt(kept > 0 ? squares / kept : 0.0), 0.004);
+        for (std::size_t i = 0; i < s.source.size(); ++i)
+        {
+            s.keep[i] = s.keep[i] && std::abs(s.shown[i] - (gain * s.source[i] + offset)) <= limit;
+        }
+    }
+    result.gain = FitGain(channels, 0, 2);
+    result.samples = static_cast<int32>(channels[0].source.size());
+    for (std::size_t c = 0; c < 3; ++c)
+    {
+        result.offset[c] = OffsetFor(channels[c], result.gain);
+        result.channelGain[c] = FitGain(channels, c, c);
+        result.samples = std::min(result.samples, static_cast<int32>(std::count(channels[c].keep.begin(), channels[c].keep.end(), true)));
+    }
+    result.found = result.samples > 0;
+    return result;
+}
 
 WidgetPlacement PlacementOf(const UObject* widget)
 {
