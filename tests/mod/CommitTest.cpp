@@ -1,0 +1,91 @@
+// What an edit leaves in state.ini: the frame's place as fractions of the room the viewport
+// leaves it (an edge where there is no room), its size, shape and brightness trim, and the
+// zoom of the camera mode the player is in, all read back from the file itself.
+#include "widget/WidgetFixture.hpp"
+
+#include "settings/SettingsFile.hpp"
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace
+{
+using namespace OrvTest;
+
+class Commit : public WidgetFixture
+{
+  protected:
+    // The value the file holds for the key, as written; empty when the key is missing.
+    static std::string Saved(const std::string& key)
+    {
+        std::ifstream file(std::filesystem::path(Orv::SettingsFilePath()), std::ios::binary);
+        std::string line;
+        while (std::getline(file, line))
+        {
+            if (line.rfind(key + "=", 0) == 0)
+            {
+                const std::string value = line.substr(key.size() + 1);
+                return !value.empty() && value.back() == '\r' ? value.substr(0, value.size() - 1) : value;
+            }
+        }
+        return {};
+    }
+};
+
+TEST_F(Commit, ThePlaceIsSavedAsFractionsOfTheFreeRoomWithTheSizeShapeTrimAndOpenZoom)
+{
+    StartHud();
+    // A 400-unit map on 1920 × 1080 leaves 1920 − 419 = 1501 across and 1080 − 442 = 638 down.
+    widgetMod_->SetMapSize(400.0);
+    widgetMod_->SetFramePosition(750.5, 319.0);
+    widgetMod_->workingBrightnessTrim = 1.5f;
+    widgetMod_->workingCircular = false;
+    widgetMod_->workingZoom = 6500.0f;
+    widgetMod_->CommitLayoutAndSave();
+    EXPECT_EQ(Saved("PositionX"), "0.5");
+    EXPECT_EQ(Saved("PositionY"), "0.5");
+    EXPECT_EQ(Saved("Size"), "400");
+    EXPECT_EQ(Saved("BrightnessTrim"), "1.5");
+    EXPECT_EQ(Saved("Circular"), "0");
+    EXPECT_EQ(Saved("Zoom"), "6500") << "in the open the open zoom takes it";
+    EXPECT_EQ(Saved("IndoorZoom"), "3500");
+    EXPECT_EQ(Saved("DungeonZoom"), "2500");
+
+    // Pushed past the far edges, the frame sits on them: the whole room, both ways.
+    widgetMod_->SetFramePosition(5000.0, 5000.0);
+    widgetMod_->CommitLayoutAndSave();
+    EXPECT_EQ(Saved("PositionX"), "1");
+    EXPECT_EQ(Saved("PositionY"), "1");
+}
+
+TEST_F(Commit, WithoutRoomOnAnAxisTheFrameIsSavedAtThatAxissEdge)
+{
+    // 300 × 200: the smallest map (160) leaves 121 across and nothing down (200 < 202).
+    StartHud(300, 200);
+    widgetMod_->SetFramePosition(60.5, 0.0);
+    widgetMod_->CommitLayoutAndSave();
+    EXPECT_EQ(Saved("Size"), "160");
+    EXPECT_EQ(Saved("PositionX"), "0.5");
+    EXPECT_EQ(Saved("PositionY"), "0") << "no room is the top edge, not a division by nothing";
+}
+
+TEST_F(Commit, TheZoomLandsInTheModeTheCameraIsIn)
+{
+    StartHud();
+    Orv::CameraState& camera = widgetMod_->MutableSession().camera;
+    camera.zoomOverrideActive = true;
+    widgetMod_->workingZoom = 4000.0f;
+    widgetMod_->CommitLayoutAndSave();
+    EXPECT_EQ(Saved("IndoorZoom"), "4000") << "indoors";
+    EXPECT_EQ(Saved("Zoom"), "8000");
+
+    camera.inDungeon = true;
+    widgetMod_->workingZoom = 2000.0f;
+    widgetMod_->CommitLayoutAndSave();
+    EXPECT_EQ(Saved("DungeonZoom"), "2000") << "underground, whatever the indoor override says";
+    EXPECT_EQ(Saved("IndoorZoom"), "4000");
+    EXPECT_EQ(Saved("Zoom"), "8000");
+}
+} // namespace
