@@ -5,6 +5,7 @@
 
 #include "mod/Log.hpp"
 #include "reflection/Calls.hpp"
+#include "reflection/Setters.hpp"
 #include "settings/ModSettings.hpp"
 
 #include <algorithm>
@@ -58,10 +59,22 @@ void LiveOrvantaMod::OnTick()
     const CaptureState& capture = session.capture;
     if (capture.captureActor == nullptr || capture.captureComponent == nullptr || capture.renderTarget == nullptr)
     {
+        // What is left of a broken capture goes: an actor that lost its component would
+        // otherwise stay in the world beside its replacement.
+        if (IsLive(capture.captureActor, false))
+        {
+            static_cast<AActor*>(capture.captureActor)->K2_DestroyActor();
+        }
         if (!CreateCapture())
         {
             AbandonCreation(L"CreateCaptureFailed", L"The minimap capture could not be created for the active session.\n");
             return;
+        }
+        // A HUD built for the last capture shows its target until told of the new one, and
+        // the map would freeze on the last picture.
+        if (IsLive(session.widget.mapImage, false))
+        {
+            SetBrushResourceObject(reflection, session.widget.mapImage, capture.renderTarget);
         }
         FrameDeadlines& fresh = session.deadlines;
         fresh.nextCameraUpdate = fresh.nextMarkerUpdate = fresh.nextAiRefresh = now;

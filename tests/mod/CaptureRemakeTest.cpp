@@ -1,0 +1,76 @@
+// A live session whose capture loses a part (the game destroys its actor, its component or its
+// render target) gets a whole new capture on the next frame: one capture actor in the world,
+// and the map on the HUD showing the new picture rather than freezing on the old one.
+#include "widget/WidgetFixture.hpp"
+
+#include <Sim/Calls.hpp>
+#include <Sim/Scene.hpp>
+
+#include <algorithm>
+
+namespace
+{
+using namespace OrvTest;
+
+class CaptureRemake : public WidgetFixture
+{
+  protected:
+    // The render target the map image's brush shows, as the screen reads it.
+    UObject* Shown() const
+    {
+        auto [property, address] = MemberAt(Widget().mapImage, L"Brush.ResourceObject");
+        return property != nullptr ? *static_cast<UObject**>(address) : nullptr;
+    }
+
+    std::size_t CaptureActorsInWorld() const
+    {
+        RC::Unreal::UClass* capture = Sim::FindClass(L"/Script/Engine.SceneCapture2D");
+        const std::vector<UObject*> actors = Sim::ActorsOf(world_);
+        return static_cast<std::size_t>(
+            std::count_if(actors.begin(), actors.end(), [capture](UObject* actor) { return actor->IsA(capture); }));
+    }
+
+    // After the loss and a collection, the next frame remakes it: the map shows a target that
+    // a live capture component draws into, the only capture actor there is.
+    // The new target may sit where the lost one was: the map is told of it all the same.
+    void ExpectRemade()
+    {
+        Sim::CollectGarbage();
+        const auto pictures = Sim::Observations().captureScenes;
+        const auto bound = Sim::CallCount(Widget().mapImage, L"SetBrushResourceObject");
+        Frame();
+        const std::vector<UObject*> drawn = Sim::CaptureTargets();
+        ASSERT_EQ(drawn.size(), 1u) << "one capture draws";
+        const Sim::RecordedCall shown = Sim::LastCall(Widget().mapImage, L"SetBrushResourceObject");
+        EXPECT_EQ(shown.Count(), bound + 1) << "the map is given the new picture";
+        EXPECT_EQ(shown.Object(L"ResourceObject"), drawn.front());
+        EXPECT_EQ(Shown(), drawn.front());
+        EXPECT_EQ(CaptureActorsInWorld(), 1u);
+        EXPECT_GT(Sim::Observations().captureScenes, pictures) << "and it is taken";
+    }
+};
+
+TEST_F(CaptureRemake, ADestroyedCaptureActorIsRemadeAndShown)
+{
+    StartHud();
+    ASSERT_EQ(Shown(), Session().capture.renderTarget);
+    Sim::DestroyActor(Session().capture.captureActor);
+    ExpectRemade();
+    EXPECT_EQ(Sim::Observations().captureActorsSpawned, 2u);
+}
+
+TEST_F(CaptureRemake, ACaptureComponentDestroyedAloneTakesItsActorWithItsReplacement)
+{
+    StartHud();
+    Sim::DestroyComponent(Session().capture.captureComponent);
+    ExpectRemade();
+    EXPECT_EQ(Sim::Observations().captureActorsDestroyed, 1u) << "the actor left without a component goes";
+}
+
+TEST_F(CaptureRemake, ARenderTargetDestroyedAloneIsRemadeAndShown)
+{
+    StartHud();
+    Sim::DestroyObject(Session().capture.renderTarget);
+    ExpectRemade();
+}
+} // namespace
