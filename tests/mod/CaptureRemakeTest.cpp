@@ -73,4 +73,18 @@ TEST_F(CaptureRemake, ARenderTargetDestroyedAloneIsRemadeAndShown)
     Sim::DestroyObject(Session().capture.renderTarget);
     ExpectRemade();
 }
+// A stale session (the player respawned) goes whole: its capture actor leaves the world and
+// its target the root set, and the new session's capture is the only one.
+TEST_F(CaptureRemake, ASessionGoneStaleTakesItsCaptureAlong)
+{
+    StartHud();
+    UObject* oldTarget = Session().capture.renderTarget;
+    Sim::Respawn(controller_, {.x = 500});
+    Frame();
+    EXPECT_EQ(Sim::Observations().captureActorsSpawned, 2u);
+    EXPECT_EQ(Sim::Observations().captureActorsDestroyed, 1u);
+    EXPECT_EQ(CaptureActorsInWorld(), 1u);
+    Sim::CollectGarbage();
+    EXPECT_FALSE(Sim::HoldsObject(oldTarget) && oldTarget != Session().capture.renderTarget) << "let go";
+}
 } // namespace
