@@ -71,6 +71,16 @@ TEST_F(Commit, WithoutRoomOnAnAxisTheFrameIsSavedAtThatAxissEdge)
     EXPECT_EQ(Saved("PositionY"), "0") << "no room is the top edge, not a division by nothing";
 }
 
+TEST_F(Commit, WithoutRoomAcrossTheFrameIsSavedAtTheLeftEdge)
+{
+    // 170 × 400: the smallest map leaves nothing across (170 < 179) and 198 down.
+    StartHud(170, 400);
+    widgetMod_->SetFramePosition(0.0, 99.0);
+    widgetMod_->CommitLayoutAndSave();
+    EXPECT_EQ(Saved("PositionX"), "0");
+    EXPECT_EQ(Saved("PositionY"), "0.5");
+}
+
 TEST_F(Commit, TheZoomLandsInTheModeTheCameraIsIn)
 {
     StartHud();

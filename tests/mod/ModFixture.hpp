@@ -18,6 +18,8 @@
 #include <memory>
 #include <vector>
 
+#include <unistd.h>
+
 namespace OrvTest
 {
 using RC::Unreal::UObject;
@@ -90,8 +92,10 @@ class ModFixture : public EngineFixture
         EngineFixture::SetUp();
         Orv::Settings() = Orv::DefaultSettings();
         const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-        settingsFolder_ = std::filesystem::temp_directory_path() /
-                          (std::string("orvanta-") + test->test_suite_name() + "-" + test->name());
+        // The process too: two test runs on one machine (a build and a mutation run, say) must
+        // not share a folder.
+        settingsFolder_ = std::filesystem::temp_directory_path() / (std::string("orvanta-") + test->test_suite_name() + "-" +
+                                                                    test->name() + "-" + std::to_string(getpid()));
         std::filesystem::remove_all(settingsFolder_);
         std::filesystem::create_directories(settingsFolder_);
         Orv::UseSettingsFolder(settingsFolder_.wstring());
