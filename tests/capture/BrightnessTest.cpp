@@ -1,7 +1,8 @@
 // The map's exposure by day and at night on both engines: the positive part goes to the
 // capture's post-process exposure bias (its override bit set without touching its neighbours),
-// a capture without those members is left to the image tint, and a refresh only acts when the
-// night state changed or it is forced.
+// the negative part darkens the map as the screen shows it, a capture without those members is
+// left to the image tint alone, and a refresh only acts when the night state changed or it is
+// forced.
 #include "CaptureFixture.hpp"
 
 namespace
@@ -48,14 +49,19 @@ TEST_P(BrightnessOnEngine, ByDayTheBiasIsZeroAndAtNightItCarriesThePositiveExpos
     EXPECT_EQ(RealField(component, L"PostProcessBlendWeight"), 1.0);
     EXPECT_FALSE(mod_->ExposureBiasFailed());
     EXPECT_FLOAT_EQ(capture_->ExposureValue(), -0.5f);
+    const Sim::RecordedCall asked = Sim::LastCallOf(L"/Script/Umbrafel.InGameTimeFunctionLibrary:IsNighttime");
+    EXPECT_EQ(asked.Object(L"WorldContextObject"), AsObject(world_));
 
-    // Night falls: the game's event makes the next frame look, apply and take a picture.
+    // Night falls: the game's event makes the next frame look, apply and take a picture, the
+    // bias at full weight whatever weight the component was left with.
+    *static_cast<float*>(FieldAddress(component, L"PostProcessBlendWeight")) = 0.25f;
     const auto captures = Sim::Observations().captureScenes;
     Sim::SetNight(world_, true);
     EXPECT_TRUE(mod_->BrightnessDirty());
     Frame();
     EXPECT_FALSE(mod_->BrightnessDirty());
     EXPECT_EQ(ExposureBias(component), 1.5);
+    EXPECT_EQ(RealField(component, L"PostProcessBlendWeight"), 1.0);
     EXPECT_GE(Sim::Observations().captureScenes, captures + 1);
     EXPECT_TRUE(Session().brightness.lastNightState);
 
@@ -129,15 +135,91 @@ class BrightnessWithoutMember : public CaptureFixture, public ::testing::WithPar
 {
 };
 
+// How the screen shows the map's picture: the tint measured over the render target's own
+// pixels, in hilly country so the picture has contrast to measure by. The picture stays opaque.
+class MapPicture : public CaptureFixture
+{
+  protected:
+    void SetUp() override
+    {
+        CaptureFixture::SetUp();
+        Sim::SetViewportPixels(960, 540);
+    }
+
+    void StartInHills(const Sim::Placement& at = {}, const std::function<void(CaptureMod&)>& prepare = {})
+    {
+        StartSession(at, [&](CaptureMod& mod) {
+            Sim::SetTerrain(world_, Sim::RollingHills(6000, 100, 300, 7));
+            if (prepare)
+            {
+                prepare(mod);
+            }
+        });
+    }
+
+    void ExpectTint(double gain, double within, const char* when) const
+    {
+        const Sim::PictureOnScreen picture = MapPictureOnScreen();
+        ASSERT_TRUE(picture.found) << when;
+        EXPECT_NEAR(picture.gain, gain, within) << when;
+        for (double offset : picture.offset)
+        {
+            EXPECT_NEAR(offset, 0.0, 0.005) << when << ": nothing shows through";
+        }
+    }
+};
+
+TEST_F(MapPicture, ByDayTheFirstScreenAlreadyShowsThePictureAQuarterStopDarkerAndAtNightUntinted)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    StartInHills();
+    ExpectTint(0.841, 0.005, "by day, on the frame the HUD was built");
+    Sim::SetNight(world_, true);
+    Frame();
+    ExpectTint(1.0, 0.005, "at night the bias carries it all");
+}
+
+TEST_F(MapPicture, TheTrimDarkensByHalfAStopPerUnit)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    StartInHills({}, [](CaptureMod& mod) { mod.workingBrightnessTrim = -2.0f; });
+    ExpectTint(0.420, 0.005, "-2.5 stops by day");
+}
+
+TEST_F(MapPicture, UndergroundByDayTheDungeonsBoostLeavesThePictureUntinted)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    StartInHills({.x = 9000.0, .z = 90.0});
+    ExpectTint(0.841, 0.005, "in the open by day");
+    Sim::AddDungeon(world_, {.region = {-8000, -8000, 8000, 8000},
+                             .floorZ = -2090.0,
+                             .ceilings = {{{-8000, -8000, 0, 8000}, -1600.0}, {{0, -8000, 8000, 8000}, -1400.0}}});
+    MovePawn(0.0, 0.0, -2000.0);
+    FramesFor(kSecond / 2);
+    ASSERT_EQ(ExposureBias(Component()), 1.0) << "a day's -0.5 stops lifted by the dungeon's 1.5";
+    ExpectTint(1.0, 0.01, "in the dungeon");
+}
+
 TEST_P(BrightnessWithoutMember, ACaptureWithoutTheExposureMembersLeavesItAllToTheTint)
 {
     ORV_SKIP_WITHOUT_ENGINE_CLOCK();
     Sim::ResetEngine({.VersionMajor = 5, .VersionMinor = 1});
     Sim::DefineDefaultGame({.missingProperties = {GetParam()}});
     Sim::AdvanceClock(7 * kSecond);
-    StartSession();
+    Sim::SetViewportPixels(960, 540);
+    StartSession({}, [this](CaptureMod&) { Sim::SetTerrain(world_, Sim::RollingHills(6000, 100, 300, 7)); });
     ASSERT_NE(Component(), nullptr) << "the capture works without them";
     EXPECT_TRUE(mod_->ExposureBiasFailed());
+
+    // At night all of the 1.5 stops brighten the map by its tint: 2^0.75.
+    Sim::SetNight(world_, true);
+    Frame();
+    const Sim::PictureOnScreen picture = MapPictureOnScreen();
+    ASSERT_TRUE(picture.found);
+    EXPECT_NEAR(picture.gain, 1.682, 0.02);
+    const Sim::RecordedCall tint = Sim::LastCall(Session().widget.mapImage, L"SetColorAndOpacity");
+    EXPECT_NEAR(tint.Number(L"InColorAndOpacity.R"), 1.682, 1e-3);
+    EXPECT_EQ(tint.Number(L"InColorAndOpacity.A"), 1.0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Members, BrightnessWithoutMember,

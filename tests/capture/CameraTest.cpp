@@ -66,6 +66,41 @@ TEST_F(Camera, TheCaptureStaysAboveThePawnAndTurnsWithTheViewTheShortWay)
     EXPECT_NEAR(CaptureYaw(), std::remainder(before + share * std::remainder(-170.0 - before, 360.0), 360.0), 1e-9);
 }
 
+TEST_F(Camera, EachPictureTeleportsTheCaptureWithoutSweepingAndTurnsItStraightDown)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    StartSession({.x = 0, .y = 0, .z = 100, .yaw = 30});
+    SetView(30.0);
+    MovePawn(400.0, -50.0, 120.0, 30.0);
+    Sim::ForgetCalls();
+    Frame();
+    const Sim::RecordedCall moved = Sim::LastCall(CaptureActor(), L"K2_SetActorLocation");
+    EXPECT_EQ(moved.Count(), 1u);
+    EXPECT_EQ(moved.Number(L"NewLocation.X"), 400.0);
+    EXPECT_EQ(moved.Number(L"NewLocation.Y"), -50.0);
+    EXPECT_EQ(moved.Number(L"NewLocation.Z"), 120.0 + 8000.0);
+    ASSERT_TRUE(moved.Has(L"bSweep"));
+    EXPECT_FALSE(moved.Bool(L"bSweep")) << "nothing in the way may stop the camera";
+    EXPECT_TRUE(moved.Bool(L"bTeleport"));
+    const Sim::RecordedCall turned = Sim::LastCall(CaptureActor(), L"K2_SetActorRotation");
+    EXPECT_EQ(turned.Count(), 1u);
+    EXPECT_EQ(turned.Number(L"NewRotation.Pitch"), -90.0);
+    EXPECT_EQ(turned.Number(L"NewRotation.Yaw"), 30.0);
+    EXPECT_EQ(turned.Number(L"NewRotation.Roll"), 0.0);
+    EXPECT_EQ(Sim::CallCount(Component(), L"CaptureScene"), 1u);
+}
+
+TEST_F(Camera, TheFirstPictureFacesThePawnsWayThoughTheViewLooksElsewhere)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    StartSession({.yaw = 40}, [this](CaptureMod&) { SetView(100.0); });
+    ASSERT_EQ(Sim::CallCount(Component(), L"CaptureScene"), 1u);
+    EXPECT_EQ(Sim::LastCall(CaptureActor(), L"K2_SetActorRotation").Number(L"NewRotation.Yaw"), 40.0)
+        << "no swing on the first frame";
+    Frame(kSecond);
+    EXPECT_NEAR(CaptureYaw(), 40.0 + (1.0 - std::exp(-1.0)) * 60.0, 1e-9) << "then it turns towards the view";
+}
+
 TEST_F(Camera, TheViewOutweighsThePawnsFacing)
 {
     ORV_SKIP_WITHOUT_ENGINE_CLOCK();

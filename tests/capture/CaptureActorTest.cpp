@@ -42,7 +42,9 @@ class CaptureOnEngine : public CaptureFixture, public ::testing::WithParamInterf
 TEST_P(CaptureOnEngine, ARootedTargetAndACaptureHighAboveThePlayerThatRendersOnlyWhenAsked)
 {
     ORV_SKIP_WITHOUT_ENGINE_CLOCK();
-    StartSession({.x = 1200, .y = -300, .z = 150, .yaw = 40});
+    std::uint64_t activationsBefore = 0;
+    StartSession({.x = 1200, .y = -300, .z = 150, .yaw = 40},
+                 [&](CaptureMod&) { activationsBefore = Sim::Observations().componentActivations; });
     ASSERT_NE(CaptureActor(), nullptr);
     ASSERT_NE(Component(), nullptr);
     ASSERT_NE(RenderTarget(), nullptr);
@@ -83,6 +85,68 @@ TEST_P(CaptureOnEngine, ARootedTargetAndACaptureHighAboveThePlayerThatRendersOnl
     EXPECT_TRUE(BoolField(component, L"bIsActive"));
     EXPECT_EQ(Sim::Observations().captureScenes, 1u) << "one picture, taken by the first camera update";
     EXPECT_EQ(Sim::Observations().captureActorsSpawned, 1u);
+
+    // What the engine was asked for: a square, opaque black, 8-bit target for the player's world,
+    // with no mips and no unordered access.
+    const Sim::RecordedCall made = Sim::LastCallOf(L"/Script/Engine.KismetRenderingLibrary:CreateRenderTarget2D");
+    EXPECT_EQ(made.Count(), 1u);
+    EXPECT_EQ(made.Object(L"WorldContextObject"), pawn_);
+    EXPECT_EQ(made.Number(L"Width"), 1152.0);
+    EXPECT_EQ(made.Number(L"Height"), 1152.0);
+    EXPECT_EQ(made.Number(L"Format"), 2.0);
+    EXPECT_EQ((std::vector<double>{made.Number(L"ClearColor.R"), made.Number(L"ClearColor.G"), made.Number(L"ClearColor.B"),
+                                   made.Number(L"ClearColor.A")}),
+              (std::vector<double>{0.0, 0.0, 0.0, 1.0}));
+    ASSERT_TRUE(made.Has(L"bAutoGenerateMipMaps"));
+    ASSERT_TRUE(made.Has(L"bSupportUAVs"));
+    EXPECT_FALSE(made.Bool(L"bAutoGenerateMipMaps"));
+    EXPECT_FALSE(made.Bool(L"bSupportUAVs"));
+
+    // Registration activated the component already: only a reset starts it afresh.
+    const Sim::RecordedCall activate = Sim::LastCall(component, L"Activate");
+    EXPECT_EQ(activate.Count(), 1u);
+    EXPECT_TRUE(activate.Bool(L"bReset"));
+    EXPECT_EQ(Sim::Observations().componentActivations, activationsBefore + 1) << "the reset, on a component already active";
+    EXPECT_FALSE(Sim::LastCall(CaptureActor(), L"SetActorEnableCollision").Bool(L"bNewActorEnableCollision"));
+    EXPECT_FALSE(Sim::LastCall(CaptureActor(), L"SetActorTickEnabled").Bool(L"bEnabled"));
+}
+
+// Configuring a capture puts it back to a lit, final-colour, orthographic view that renders
+// only when asked, whatever the component held (a game blueprint may change its defaults); the
+// unlit view mode exists only on the newer engine.
+TEST_P(CaptureOnEngine, ConfiguringPutsEveryRenderingSettingBackWhateverTheComponentHeld)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    StartSession();
+    UObject* component = Component();
+    ASSERT_NE(component, nullptr);
+    auto* unlit = static_cast<std::uint8_t*>(FieldAddress(component, L"UnlitViewmode"));
+    EXPECT_EQ(unlit != nullptr, GetParam().first >= 5);
+    if (unlit != nullptr)
+    {
+        *unlit = 1;
+    }
+    *static_cast<std::uint8_t*>(FieldAddress(component, L"ProjectionType")) = 0;
+    *static_cast<std::uint8_t*>(FieldAddress(component, L"CaptureSource")) = 0;
+    *static_cast<float*>(FieldAddress(component, L"OrthoWidth")) = 512.0f;
+    *static_cast<float*>(FieldAddress(component, L"MaxViewDistanceOverride")) = -1.0f;
+    *static_cast<float*>(FieldAddress(component, L"LODDistanceFactor")) = 1.0f;
+    Sim::ForgetCalls();
+
+    capture_->workingZoom = 6000.0f;
+    capture_->ConfigureCaptureComponent(component);
+    if (unlit != nullptr)
+    {
+        EXPECT_EQ(*unlit, 0) << "lit";
+    }
+    EXPECT_EQ(ValueField<std::uint8_t>(component, L"ProjectionType"), 1);
+    EXPECT_EQ(ValueField<std::uint8_t>(component, L"CaptureSource"), 2);
+    EXPECT_EQ(RealField(component, L"OrthoWidth"), 6000.0) << "the zoom in use";
+    EXPECT_EQ(RealField(component, L"MaxViewDistanceOverride"), 14000.0);
+    EXPECT_EQ(RealField(component, L"LODDistanceFactor"), 2.0);
+    EXPECT_TRUE(Sim::LastCall(component, L"Activate").Bool(L"bReset"));
+    EXPECT_EQ(Sim::CallCount(component, L"SetShowFlagSettings"), 1u);
+    EXPECT_EQ(Sim::CallCount(component, L"HideActorComponents"), 1u) << "the player hidden again";
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, CaptureOnEngine, ::testing::Values(std::pair{4, 27}, std::pair{5, 1}),
@@ -143,6 +207,14 @@ TEST_F(CaptureObjects, ResizingMakesANewSideAndAFreshPictureAndNothingWhenTheSid
     EXPECT_EQ(image.width, 2880);
     EXPECT_EQ(image.height, 2880);
     EXPECT_EQ(Sim::Observations().captureScenes, captures + 1) << "the new target gets its picture at once";
+    const Sim::RecordedCall resized = Sim::LastCallOf(L"/Script/Engine.KismetRenderingLibrary:ResizeRenderTarget2D");
+    EXPECT_EQ(resized.Object(L"TextureRenderTarget"), RenderTarget());
+    EXPECT_EQ(resized.Number(L"Width"), 2880.0);
+    EXPECT_EQ(resized.Number(L"Height"), 2880.0);
+    // The map image is pointed at the target again, so it draws the new size.
+    const Sim::RecordedCall brush = Sim::LastCall(Session().widget.mapImage, L"SetBrushResourceObject");
+    EXPECT_EQ(brush.Count(), 2u) << "once when the HUD was built, once now";
+    EXPECT_EQ(brush.Object(L"ResourceObject"), RenderTarget());
 
     capture_->workingRenderScale = 0.25f;
     capture_->workingSize = 160.0;
@@ -172,6 +244,47 @@ TEST_F(CaptureObjects, ACaptureClassThatDoesNotReflectItsComponentIsAskedForIt)
     ASSERT_NE(Component(), nullptr);
     EXPECT_TRUE(Component()->IsA(Sim::FindClass(L"/Script/Engine.SceneCaptureComponent2D")));
     EXPECT_EQ(Sim::ObjectReference(Component(), L"TextureTarget"), RenderTarget());
+    EXPECT_EQ(Sim::CallCount(CaptureActor(), L"GetCaptureComponent2D"), 1u);
+}
+
+TEST_F(CaptureObjects, AReflectedComponentIsTakenFromItsPropertyWithoutAsking)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    StartSession();
+    ASSERT_NE(Component(), nullptr);
+    EXPECT_EQ(Sim::CallCount(CaptureActor(), L"GetCaptureComponent2D"), 0u);
+}
+
+std::int64_t CaptureFailureReports(const std::vector<Sim::LogLine>& lines)
+{
+    return std::count_if(lines.begin(), lines.end(), [](const Sim::LogLine& line) {
+        return line.text.find(L"The minimap capture could not be created for the active session.") != std::wstring::npos;
+    });
+}
+
+TEST_F(CaptureObjects, AGameWithoutTheCaptureActorClassHasNoCaptureAndSaysSoOnce)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    Sim::ResetEngine({.VersionMajor = 5, .VersionMinor = 1});
+    Sim::DefineDefaultGame({.missingClasses = {L"/Script/Engine.SceneCapture2D"}});
+    Sim::AdvanceClock(7 * Orv::kSecond);
+    StartSession();
+    FramesFor(2 * Orv::kSecond);
+    EXPECT_EQ(Sim::Observations().captureActorsSpawned, 0u);
+    EXPECT_EQ(Sim::Observations().addToViewport, 0u) << "no HUD without a picture";
+    EXPECT_EQ(CaptureFailureReports(Lines()), 1);
+}
+
+TEST_F(CaptureObjects, ACaptureThatCannotBeTurnedToLookDownIsDestroyedAtOnce)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    ORV_SKIP_IF_SANITIZED();
+    Sim::MakeFunctionFault(Sim::FindFunctionByPath(L"/Script/Engine.Actor:K2_SetActorRotation"), Sim::FaultKind::NullWrite);
+    StartSession();
+    EXPECT_EQ(Sim::Observations().captureActorsSpawned, 1u);
+    EXPECT_EQ(Sim::Observations().captureActorsDestroyed, 1u);
+    EXPECT_EQ(Sim::Observations().addToViewport, 0u);
+    EXPECT_EQ(CaptureFailureReports(Lines()), 1);
 }
 
 class CaptureWithoutProperty : public CaptureFixture, public ::testing::WithParamInterface<std::pair<const wchar_t*, bool>>
@@ -355,6 +468,40 @@ TEST_F(CaptureObjects, HidingCoversThePlayerAndEverythingAttachedAndIsRebuiltEac
     capture_->HidePlayer();
     EXPECT_EQ(HiddenActors(Component()), std::vector<UObject*>{pawn_}) << "what was put away is no longer hidden";
     static_cast<void>(bystander);
+
+    // Both of the character's primitives go, the capsule and the mesh.
+    auto* hidden = static_cast<RC::Unreal::FArrayProperty*>(PropertyNamed(Component()->GetClassPrivate(), L"HiddenComponents"));
+    EXPECT_EQ(Sim::ArrayNum(hidden->ContainerPtrToValuePtr<void>(Component())), 2);
+
+    // Gear the character's blueprint carries as child actors goes with it; the attachments are
+    // asked for afresh, all the way down.
+    UObject* backpack = Sim::AddChildActor(pawn_, L"/Script/Engine.StaticMeshActor");
+    capture_->HidePlayer();
+    EXPECT_TRUE(Contains(HiddenActors(Component()), backpack));
+    const Sim::RecordedCall hide = Sim::LastCall(Component(), L"HideActorComponents");
+    EXPECT_TRUE(hide.Bool(L"bIncludeFromChildActors"));
+    const Sim::RecordedCall attached = Sim::LastCall(pawn_, L"GetAttachedActors");
+    EXPECT_TRUE(attached.Bool(L"bResetArray"));
+    EXPECT_TRUE(attached.Bool(L"bRecursivelyIncludeAttachedActors"));
+}
+
+TEST_F(CaptureObjects, ACaptureTheWorldWillNotSpawnIsReportedAndTheSessionGivenUp)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    StartSession();
+    // The world starts tearing down while nothing has told the mod yet: its actors still live,
+    // but the engine spawns nothing more into it.
+    UObject* elsewhere = Sim::CreateGameInstance(world_);
+    Sim::SetSilentEvents(true);
+    Sim::TravelSeamless(elsewhere, Sim::CreateWorld(L"Caves"), 3);
+    Sim::SetSilentEvents(false);
+    Sim::DestroyActor(CaptureActor());
+    Sim::CollectGarbage();
+    const auto removed = Sim::Observations().removeFromParent;
+    Frame();
+    EXPECT_EQ(Sim::Observations().captureActorsSpawned, 1u);
+    EXPECT_EQ(CaptureFailureReports(Lines()), 1);
+    EXPECT_EQ(Sim::Observations().removeFromParent, removed + 1) << "the session's HUD is taken down";
 }
 
 TEST_F(CaptureObjects, TheFrameDriverHidesThePlayerEveryHalfMinuteAndAfterEquipmentChanges)

@@ -1,13 +1,17 @@
 // What the capture tests share: the mod with its capture steps reachable, a player whose session
 // has made its capture, the engine clock moved by exact frames, and reading back what the mod
 // wrote into the capture component (reals of either width, bits of either bitfield size, the
-// show flags and hidden actors it sent), and counting the engine calls it made.
+// show flags and hidden actors it sent), counting the engine calls it made, and how the
+// screen shows the map's picture.
 #pragma once
 
 #include "mod/ModFixture.hpp"
 
+#include <Sim/Calls.hpp>
 #include <Sim/Scene.hpp>
+#include <Sim/Screen.hpp>
 #include <Sim/Values.hpp>
+#include <Sim/Widgets.hpp>
 #include <Unreal/CoreUObject/UObject/Class.hpp>
 #include <Unreal/CoreUObject/UObject/UnrealType.hpp>
 
@@ -28,6 +32,8 @@ class CaptureMod : public TestMod
   public:
     using LiveOrvantaMod::ApplyBrightness;
     using LiveOrvantaMod::ApplyShowFlags;
+    using LiveOrvantaMod::ConfigureCaptureComponent;
+    using LiveOrvantaMod::CreateCapture;
     using LiveOrvantaMod::DetectIndoors;
     using LiveOrvantaMod::ExposureValue;
     using LiveOrvantaMod::HidePlayer;
@@ -274,6 +280,17 @@ class CaptureFixture : public ModFixture
     void MovePawn(double x, double y, double z, double yaw = 0.0) const
     {
         Sim::SetActorPlacement(pawn_, {.x = x, .y = y, .z = z, .yaw = yaw});
+    }
+
+    // The capture's height over the pawn as the engine last placed it for a picture.
+    static double CaptureHeight() { return Sim::Observations().lastCaptureHeight; }
+
+    // The screen drawn now, and the map's picture on it measured against the render target.
+    Sim::PictureOnScreen MapPictureOnScreen() const
+    {
+        Sim::RenderTargetImage screen;
+        Sim::RenderScreen(screen);
+        return Sim::MeasurePictureOnScreen(screen, Session().widget.mapImage);
     }
 
     CaptureMod* capture_ = nullptr;

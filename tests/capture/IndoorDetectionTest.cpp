@@ -132,6 +132,51 @@ TEST_F(IndoorDetection, TheRoofIsTracedAgainOnlyAfterTheIntervalAndTwoHundredUni
     EXPECT_EQ(TargetHeight(), 600.0 - 75.0 - 40.0) << "measured from where the pawn is now";
 }
 
+// Turning the indoor camera off and on again forgets the roof: the next camera update traces
+// it afresh where the player stands and the camera goes back under it.
+TEST_F(IndoorDetection, AResetTracesTheRoofAgainAtOnceWhereThePlayerStands)
+{
+    Orv::Settings().IndoorTransitionSpeed = 30.0f;
+    StartInHouse(300.0);
+    ASSERT_NEAR(CaptureHeight(), 260.0, 1.0);
+    const auto traced = Sim::CallCount(kTrace);
+    capture_->ResetIndoorDetection();
+    Sim::AdvanceClock(kSecond / 50);
+    capture_->UpdateCamera();
+    EXPECT_EQ(Sim::CallCount(kTrace), traced + 1);
+    EXPECT_NEAR(CaptureHeight(), 260.0, 1.0);
+}
+
+// Stepping out (here: the shelter no longer scoring as indoors) and back in at the same spot
+// traces the roof again, even when the zoom does not change on the way.
+TEST_F(IndoorDetection, BackIndoorsAtTheSameSpotTheRoofIsTracedAfresh)
+{
+    Orv::Settings().IndoorTransitionSpeed = 30.0f;
+    Orv::Settings().IndoorZoom = Orv::Settings().Zoom;
+    StartInHouse(300.0);
+    ASSERT_NEAR(CaptureHeight(), 260.0, 1.0);
+    const auto traced = Sim::CallCount(kTrace);
+    Orv::Settings().IndoorShelterThreshold = 1.0f + 1e-3f;
+    FramesFor(kSecond);
+    EXPECT_NEAR(CaptureHeight(), 8000.0, 1e-6);
+    Orv::Settings().IndoorShelterThreshold = 0.5f;
+    FramesFor(kSecond);
+    EXPECT_EQ(Sim::CallCount(kTrace), traced + 1);
+    EXPECT_NEAR(CaptureHeight(), 260.0, 1e-6);
+    EXPECT_EQ(RealField(Component(), L"OrthoWidth"), Orv::Settings().Zoom);
+}
+
+// The zoom and detail are written when the mode changes, not on every picture: whatever the
+// engine holds meanwhile stays.
+TEST_F(IndoorDetection, TheIndoorZoomIsWrittenOnceOnTheWayInNotOnEveryPicture)
+{
+    StartInHouse(300.0);
+    ASSERT_EQ(RealField(Component(), L"OrthoWidth"), 3500.0);
+    *static_cast<float*>(FieldAddress(Component(), L"LODDistanceFactor")) = 3.0f;
+    FramesFor(kSecond);
+    EXPECT_EQ(RealField(Component(), L"LODDistanceFactor"), 3.0);
+}
+
 TEST_F(IndoorDetection, WithoutTheIndoorCameraNoRoofIsTracedAndTheCameraStaysHigh)
 {
     Orv::Settings().IndoorCameraEnabled = false;
@@ -304,6 +349,25 @@ INSTANTIATE_TEST_SUITE_P(Requirements, DungeonWithout,
                          ::testing::Values(Missing::ShelterComponent, Missing::ProfileName, Missing::TraceFunction),
                          MissingName);
 
+TEST_F(Dungeon, AColumnThatStartsInsideStoneFindsNoCeilingThere)
+{
+    // A stone pillar rises through the cave where the grid's column (1, 0) starts: each trace
+    // there would hit where it starts, which is no ceiling above the player.
+    StartSession({.z = kDeep});
+    AddCave(world_, {"Low", {{kCave, 200}}, 0, 0, 100});
+    const double column = 2500.0 * 0.15;
+    Sim::AddBuilding(world_, {.footprint = {column - 15.0, -15.0, column + 15.0, 15.0},
+                              .floorZ = kDeep - kStand,
+                              .roofZ = kDeep + 1000.0,
+                              .wallThickness = 15.0,
+                              .doorWidth = 0.0});
+    // Long enough for a trace at the dungeon's own width, which spaces the grid.
+    FramesFor(kSecond);
+    ASSERT_TRUE(Session().camera.inDungeon);
+    ASSERT_EQ(RealField(Component(), L"OrthoWidth"), 2500.0);
+    EXPECT_EQ(CaptureHeight(), 100.0) << "the cave's ceiling 200 up, less the offset, at the lowest height";
+}
+
 TEST_F(Dungeon, EachColumnsTracesClimbFromAboveEachHitToTheSameEnd)
 {
     StartInCave({"Stacked", {{kCave, 400}}, 900, 1300, 700});
@@ -357,10 +421,36 @@ TEST_F(Dungeon, EveryTraceIsTheGamesRoofTraceFromThePawnDrawingNothing)
 TEST_F(Dungeon, WithoutTheIndoorCameraADungeonStillLowersTheCamera)
 {
     Orv::Settings().IndoorCameraEnabled = false;
+    Orv::Settings().IndoorTransitionSpeed = 30.0f;
     StartInCave({"Low", {{kCave, 400}}, 0, 0, 200});
     EXPECT_EQ(Session().camera.targetHeight, 200.0);
     EXPECT_FALSE(Session().indoor.indoors) << "indoors is the indoor camera's business alone";
     EXPECT_EQ(capture_->workingZoom, 2500.0f);
+    EXPECT_EQ(CaptureHeight(), 200.0);
+    EXPECT_EQ(RealField(Component(), L"OrthoWidth"), 2500.0);
+
+    // Back up under a roof: without the indoor camera the capture climbs back to 8000 over the
+    // pawn and the open zoom.
+    Sim::AddBuilding(world_, {.footprint = {9000, -1500, 12000, 1500}, .roofZ = kStand + 300.0});
+    MovePawn(10500.0, 0.0, kStand);
+    FramesFor(kSecond);
+    EXPECT_NEAR(CaptureHeight(), 8000.0, 1e-6);
+    EXPECT_NEAR(CaptureLocation().z, kStand + 8000.0, 1e-6);
+    EXPECT_EQ(RealField(Component(), L"OrthoWidth"), 8000.0);
+}
+
+// The indoor and dungeon widths are held to 1500 … 8000 like every width the capture is given.
+TEST_F(Dungeon, TheIndoorAndDungeonWidthsStayWithinTheZoomLimits)
+{
+    Orv::Settings().DungeonZoom = 1000.0f;
+    Orv::Settings().IndoorZoom = 9000.0f;
+    Orv::Settings().Zoom = 5000.0f;
+    StartInCave({"Low", {{kCave, 400}}, 0, 0, 200});
+    EXPECT_EQ(RealField(Component(), L"OrthoWidth"), 1500.0);
+    Sim::AddBuilding(world_, {.footprint = {9000, -1500, 12000, 1500}, .roofZ = kStand + 300.0});
+    MovePawn(10500.0, 0.0, kStand);
+    FramesFor(kSecond / 2);
+    EXPECT_EQ(RealField(Component(), L"OrthoWidth"), 8000.0);
 }
 
 TEST_F(Dungeon, TheRoundMapTracesOnlyTheColumnsOfItsDisc)
@@ -445,6 +535,55 @@ TEST_F(Dungeon, WithoutTheGamesDungeonQueryACaveIsNoDungeon)
     EXPECT_FALSE(Session().camera.inDungeon);
     EXPECT_EQ(capture_->workingZoom, 3500.0f) << "under a ceiling it is indoors, not in a dungeon";
     EXPECT_EQ(RealField(Component(), L"LODDistanceFactor"), 2.0);
+}
+
+// The game's dungeon query answering no while it lives, whatever the place: a cave the game does
+// not count as a dungeon.
+class DungeonQueryDenied
+{
+  public:
+    DungeonQueryDenied()
+        : query_(Sim::FindFunctionByPath(L"/Script/Umbrafel.UmbrafelRuntimeBlueprintLibrary:IsLocationInsideDungeon"))
+    {
+        id_ = query_->RegisterPostHook([](RC::Unreal::UnrealScriptFunctionCallableContext& context, void*) {
+            *static_cast<std::uint8_t*>(context.RESULT_DECL) = 0;
+        });
+    }
+    ~DungeonQueryDenied() { query_->UnregisterHook(id_); }
+    DungeonQueryDenied(const DungeonQueryDenied&) = delete;
+    DungeonQueryDenied& operator=(const DungeonQueryDenied&) = delete;
+
+  private:
+    UFunction* query_;
+    RC::Unreal::CallbackId id_ = 0;
+};
+
+TEST_F(Dungeon, ACaveThatBecomesADungeonHasItsCeilingTracedAfresh)
+{
+    // The same width indoors and underground, so only the dungeon itself calls for a new trace.
+    Orv::Settings().IndoorZoom = Orv::Settings().DungeonZoom;
+    {
+        DungeonQueryDenied notYet;
+        StartSession({.z = kDeep});
+        AddCave(world_, {"Low", {{kCave, 400}}, 0, 0, 200});
+        FramesFor(kSecond / 2);
+        ASSERT_FALSE(Session().camera.inDungeon);
+    }
+    FramesFor(kSecond / 2);
+    ASSERT_TRUE(Session().camera.inDungeon);
+    EXPECT_EQ(CaptureHeight(), 200.0) << "200 below the ceiling, traced over the dungeon's grid";
+}
+
+TEST_F(Dungeon, TheDungeonIsAskedAboutThePawnsPlaceInThePlayersWorld)
+{
+    StartInCave({"Low", {{kCave, 400}}, 0, 0, 200}, 1234.0);
+    MovePawn(1250.0, -75.0, kDeep);
+    FramesFor(kSecond / 2);
+    const Sim::RecordedCall asked = Sim::LastCallOf(L"/Script/Umbrafel.UmbrafelRuntimeBlueprintLibrary:IsLocationInsideDungeon");
+    EXPECT_EQ(asked.Object(L"WorldContextObject"), AsObject(world_));
+    EXPECT_EQ(asked.Number(L"Location.X"), 1250.0);
+    EXPECT_EQ(asked.Number(L"Location.Y"), -75.0);
+    EXPECT_EQ(asked.Number(L"Location.Z"), kDeep);
 }
 
 TEST_F(Dungeon, TheDungeonIsAskedAboutAtMostFourTimesASecond)
