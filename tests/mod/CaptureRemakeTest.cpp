@@ -87,4 +87,20 @@ TEST_F(CaptureRemake, ASessionGoneStaleTakesItsCaptureAlong)
     Sim::CollectGarbage();
     EXPECT_FALSE(Sim::HoldsObject(oldTarget) && oldTarget != Session().capture.renderTarget) << "let go";
 }
+// On a world change the dying world takes the capture along, even when it dies slowly
+// (seamless travel): the mod does not destroy an actor of a world being torn down.
+TEST_F(CaptureRemake, ASlowlyDyingWorldKeepsTheCaptureUntilItsOwnEnd)
+{
+    StartHud();
+    UObject* oldCapture = Session().capture.captureActor;
+    UWorld* caves = Sim::CreateWorld(L"Caves");
+    Sim::TravelSeamless(gameInstance_, caves, 3);
+    Frame();
+    ASSERT_TRUE(Sim::HoldsObject(oldCapture)) << "the old world still stands";
+    EXPECT_EQ(Sim::CallCount(oldCapture, L"K2_DestroyActor"), 0u);
+    Frame();
+    Frame();
+    Frame();
+    EXPECT_EQ(Sim::Observations().captureActorsDestroyed, 1u) << "gone with its world";
+}
 } // namespace
