@@ -70,6 +70,31 @@ TEST_F(EventEffects, MapDataNewsFromTheSessionsGameDataCountsEvenOnItsWayOut)
     }
 }
 
+// Gear and the time of day: news from the session's world or without an object counts, news
+// from another world does not. Seen as the player's components hidden afresh and the time of
+// day asked on the next frame.
+TEST_F(EventEffects, GearAndTimeOfDayNewsCountsFromTheSessionsWorldOrWithoutAnObjectOnly)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    UObject* component = Session().capture.captureComponent;
+    auto answers = [&](Event event, UObject* context) {
+        const auto hidden = Sim::CallCount(component, L"ClearHiddenComponents");
+        const auto asked = Sim::CallCount(L"IsNighttime");
+        markers_->OnRuntimeEvent(event, context);
+        Frame();
+        return event == Event::EquipmentChanged ? Sim::CallCount(component, L"ClearHiddenComponents") > hidden
+                                                : Sim::CallCount(L"IsNighttime") > asked;
+    };
+    UObject* stranger = Sim::SpawnActor(Sim::CreateWorld(L"Elsewhere"), L"/Script/Umbrafel.UmbrafelPlayerCharacter");
+    for (Event event : {Event::EquipmentChanged, Event::DayNightChanged})
+    {
+        const int which = static_cast<int>(event);
+        EXPECT_FALSE(answers(event, stranger)) << which << ": another world's";
+        EXPECT_TRUE(answers(event, nullptr)) << which;
+        EXPECT_TRUE(answers(event, pawn_)) << which;
+    }
+}
+
 TEST_F(EventEffects, OnlyMapIconComponentsThatAreLiveMakeTheirPlayEventsCount)
 {
     ORV_SKIP_WITHOUT_ENGINE_CLOCK();
