@@ -14,8 +14,6 @@ namespace OrvTest
 {
 namespace
 {
-const std::wstring kWidgetFailure = L"[Orvanta] [error] The minimap widget could not be created for the active session.\n";
-
 class OneCallFails : public WidgetFixture
 {
   protected:
@@ -28,32 +26,9 @@ class OneCallFails : public WidgetFixture
         StartEngine(5, 1);
         Sim::AdvanceClock(7 * Orv::kSecond);
         const FaultOnCall fault(function, call);
-        reportsBefore_ = Reports();
+        reportsBefore_ = WidgetFailureReports();
         StartHud();
         ASSERT_GE(fault.Calls(), call) << "the build never got that far";
-    }
-
-    // Abandoned and reported: nothing in the viewport, the capture gone with the session, the
-    // message once.
-    void ExpectAbandoned(int call)
-    {
-        SCOPED_TRACE(call);
-        EXPECT_TRUE(Sim::ViewportWidgets().empty());
-        EXPECT_EQ(Sim::Observations().captureActorsSpawned, 1u);
-        EXPECT_EQ(Sim::Observations().captureActorsDestroyed, 1u);
-        EXPECT_EQ(Reports() - reportsBefore_, 1);
-        EXPECT_EQ(Widget().userWidget, nullptr);
-    }
-
-    // The log device outlives the engines of one test.
-    int Reports() const
-    {
-        int reports = 0;
-        for (const auto& line : Lines())
-        {
-            reports += line.text == kWidgetFailure;
-        }
-        return reports;
     }
 
     void ExpectEachFailureAbandons(const wchar_t* function, std::initializer_list<int> calls)
@@ -61,7 +36,8 @@ class OneCallFails : public WidgetFixture
         for (int call : calls)
         {
             StartWithFault(function, call);
-            ExpectAbandoned(call);
+            SCOPED_TRACE(call);
+            ExpectCreationAbandoned(reportsBefore_);
         }
     }
 

@@ -236,6 +236,28 @@ class WidgetFixture : public CaptureFixture
     Rect Hud() const { return SlotRect(Widget().hudSlot); }
     Rect ControlRect(std::size_t index) const { return SlotRect(Widget().controls[index].slot); }
 
+    // Times the widget's creation failure was logged; the log device outlives the engines of
+    // one test.
+    int WidgetFailureReports() const
+    {
+        int reports = 0;
+        for (const auto& line : Lines())
+        {
+            reports += line.text == L"[Orvanta] [error] The minimap widget could not be created for the active session.\n";
+        }
+        return reports;
+    }
+
+    // A creation given up as a failure: nothing in the viewport, the session torn down with its
+    // capture, and one more report than before.
+    void ExpectCreationAbandoned(int reportsBefore = 0) const
+    {
+        EXPECT_TRUE(Sim::ViewportWidgets().empty());
+        EXPECT_EQ(Sim::Observations().captureActorsDestroyed, 1u);
+        EXPECT_EQ(WidgetFailureReports() - reportsBefore, 1);
+        EXPECT_EQ(Widget().userWidget, nullptr);
+    }
+
     WidgetMod* widgetMod_ = nullptr;
 };
 } // namespace OrvTest
