@@ -218,6 +218,19 @@ TEST_F(FrameLayout, AViewportChangeOfMoreThanHalfAUnitLaysTheFrameOutAgain)
     EXPECT_DOUBLE_EQ(Layout().viewportHeight, 216.6);
 }
 
+// At scale 2 one pixel is half a unit: that much is the engine rounding, two pixels are not.
+TEST_F(FrameLayout, AChangeOfExactlyHalfAUnitIsNoNewScreen)
+{
+    StartHud(1920, 1080, 2.0f);
+    EXPECT_EQ(Hud().x, 960 - 299 - 24);
+    Sim::SetViewportPixels(1921, 1081);
+    Frame();
+    EXPECT_EQ(Hud().x, 637);
+    Sim::SetViewportPixels(1922, 1080);
+    Frame();
+    EXPECT_EQ(Hud().x, 638);
+}
+
 TEST_F(FrameLayout, NoNewLayoutWhileADragHoldsTheFrame)
 {
     StartHud();
