@@ -1,6 +1,8 @@
 // What the widget tests share: a session whose first frame built the HUD, the mod's layout
-// steps reachable, and reading back what the engine's widgets hold (slot offsets, visibility,
-// brushes, texts, colours, render transforms, the children of a panel).
+// steps reachable, reading back what the engine's widgets hold (slot offsets, visibility,
+// brushes, texts, colours, render transforms, the children of a panel) and what the setters
+// were called with, the HUD's colours as the player should see them, and one engine call made
+// to fail on its own.
 #pragma once
 
 #include "capture/CaptureFixture.hpp"
