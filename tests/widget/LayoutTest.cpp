@@ -6,6 +6,7 @@
 #include "widget/LayoutMath.hpp"
 
 #include <Sim/Game.hpp>
+#include <Sim/Screen.hpp>
 
 #include <gtest/gtest.h>
 
@@ -123,6 +124,10 @@ TEST_F(FrameLayout, TheEditModeShowsTheButtonRowFromTheRightEdgeLeftwards)
         EXPECT_TRUE(Session().widget.controls[index].visible) << index;
     }
     EXPECT_EQ(VisibilityOf(Widget().perfPanel), Orv::kVisibilityShown);
+    for (const auto& caption : Widget().perfTexts)
+    {
+        EXPECT_EQ(VisibilityOf(caption.text), Orv::kVisibilityShown);
+    }
 
     // Locked again, the row keeps its places but hides.
     Edit().editMode = false;
@@ -131,6 +136,16 @@ TEST_F(FrameLayout, TheEditModeShowsTheButtonRowFromTheRightEdgeLeftwards)
     EXPECT_EQ(ControlRect(Orv::kZoomInButton), (Rect{219, 0, 20, 20}));
     EXPECT_EQ(VisibilityOf(Widget().controls[Orv::kZoomInButton].frame), Orv::kVisibilityCollapsed);
     EXPECT_EQ(VisibilityOf(Widget().perfPanel), Orv::kVisibilityCollapsed);
+    for (const auto& caption : Widget().perfTexts)
+    {
+        EXPECT_EQ(VisibilityOf(caption.text), Orv::kVisibilityCollapsed);
+    }
+    for (std::size_t index = 1; index < Orv::kControlCount; ++index)
+    {
+        EXPECT_EQ(Sim::LastCall(Widget().controls[index].frame, L"SetVisibility").Number(L"InVisibility"),
+                  Orv::kVisibilityCollapsed)
+            << index;
+    }
 }
 
 TEST_F(FrameLayout, ThePerformancePanelMovesRightOfTheMapWhenTheFrameLeavesRoomForIt)
@@ -165,29 +180,55 @@ TEST_F(FrameLayout, OnlyTheEditModeMovesThePanelWithTheFrame)
     StartHud();
     // Laid out before the frame had its place; hidden, it stays there while locked.
     ASSERT_FALSE(Layout().panelOnLeft);
+    EXPECT_EQ(SlotRect(Widget().perfPanelSlot).x, 286);
+    Sim::ForgetCalls();
     widgetMod_->SetFramePosition(500, 10);
     EXPECT_FALSE(Layout().panelOnLeft);
+    EXPECT_EQ(SlotRect(Widget().perfPanelSlot).x, 286);
+    EXPECT_EQ(Sim::CallCount(Widget().perfPanelSlot, L"SetPosition"), 0u);
     EXPECT_EQ(Hud().x, 500);
     Edit().editMode = true;
     widgetMod_->SetFramePosition(501, 10);
     EXPECT_TRUE(Layout().panelOnLeft);
     EXPECT_EQ(SlotRect(Widget().perfPanelSlot).x, -202);
+    // Moving on the same side lays nothing out again.
+    Sim::ForgetCalls();
+    widgetMod_->SetFramePosition(700, 10);
+    EXPECT_EQ(Sim::CallCount(Widget().perfPanelSlot, L"SetPosition"), 0u);
+    EXPECT_EQ(Sim::LastCall(Widget().hudSlot, L"SetPosition").Number(L"InPosition.X"), 700);
+    widgetMod_->SetFramePosition(201.5, 10);
+    EXPECT_EQ(SlotRect(Widget().perfPanelSlot).x, 286);
 }
 
 TEST_F(FrameLayout, AViewportChangeOfMoreThanHalfAUnitLaysTheFrameOutAgain)
 {
+    // 384 × 216 layout units: the map as tall as fits, 216 − 42.
     StartHud(1920, 1080, 5.0f);
-    EXPECT_EQ(Layout().viewportWidth, 384);
+    EXPECT_EQ(Hud(), (Rect{167, 0, 193, 216}));
     Sim::SetViewportPixels(1922, 1082); // 0.4 units each way
     Frame();
-    EXPECT_EQ(Layout().viewportWidth, 384);
-    EXPECT_EQ(Layout().viewportHeight, 216);
+    EXPECT_EQ(Hud(), (Rect{167, 0, 193, 216}));
     Sim::SetViewportPixels(1923, 1080); // 0.6 units wider
     Frame();
-    EXPECT_DOUBLE_EQ(Layout().viewportWidth, 384.6);
-    Sim::SetViewportPixels(1923, 1083);
+    EXPECT_FLOAT_EQ(static_cast<float>(Hud().x), 167.6f);
+    EXPECT_EQ(SlotRect(Widget().mapSlot).width, 174);
+    Sim::SetViewportPixels(1923, 1083); // and now 0.6 units taller
     Frame();
+    EXPECT_FLOAT_EQ(static_cast<float>(SlotRect(Widget().mapSlot).width), 174.6f);
     EXPECT_DOUBLE_EQ(Layout().viewportHeight, 216.6);
+}
+
+// At scale 2 one pixel is half a unit: that much is the engine rounding, two pixels are not.
+TEST_F(FrameLayout, AChangeOfExactlyHalfAUnitIsNoNewScreen)
+{
+    StartHud(1920, 1080, 2.0f);
+    EXPECT_EQ(Hud().x, 960 - 299 - 24);
+    Sim::SetViewportPixels(1921, 1081);
+    Frame();
+    EXPECT_EQ(Hud().x, 637);
+    Sim::SetViewportPixels(1922, 1080);
+    Frame();
+    EXPECT_EQ(Hud().x, 638);
 }
 
 TEST_F(FrameLayout, NoNewLayoutWhileADragHoldsTheFrame)
@@ -196,11 +237,11 @@ TEST_F(FrameLayout, NoNewLayoutWhileADragHoldsTheFrame)
     Edit().moving = true;
     Sim::SetViewportPixels(1280, 720);
     widgetMod_->FollowViewportSize();
-    EXPECT_EQ(Layout().viewportWidth, 1920);
+    EXPECT_EQ(Hud().x, 1597);
     Edit().moving = false;
     Edit().resizing = true;
     widgetMod_->FollowViewportSize();
-    EXPECT_EQ(Layout().viewportWidth, 1920);
+    EXPECT_EQ(Hud().x, 1597);
     Edit().resizing = false;
     widgetMod_->FollowViewportSize();
     EXPECT_EQ(Layout().viewportWidth, 1280);
@@ -209,13 +250,20 @@ TEST_F(FrameLayout, NoNewLayoutWhileADragHoldsTheFrame)
 
 TEST_F(FrameLayout, AScaleTheEngineCannotGiveCountsAsOne)
 {
+    // 3840 wide at scale 1: the default place is 3840 − 299 − 24 across.
     StartHud(3840, 2160, 0.0f);
     EXPECT_EQ(widgetMod_->ViewportScale(), 1.0);
-    EXPECT_EQ(Layout().viewportWidth, 3840);
+    EXPECT_EQ(Hud().x, 3517);
     Sim::SetViewportScale(-2.0f);
     EXPECT_EQ(widgetMod_->ViewportScale(), 1.0);
+    widgetMod_->ApplyLayout();
+    EXPECT_EQ(Hud().x, 3517);
     Sim::SetViewportScale(1.25f);
     EXPECT_EQ(widgetMod_->ViewportScale(), 1.25);
+    widgetMod_->ApplyLayout();
+    EXPECT_EQ(Hud().x, 3072 - 299 - 24);
+    // The scale is asked for the player's world.
+    EXPECT_EQ(Sim::LastCallOf(L"GetViewportScale").Object(L"WorldContextObject"), pawn_);
 }
 
 TEST_F(FrameLayout, WithoutTheLayoutLibraryTheScaleIsOne)
@@ -223,16 +271,30 @@ TEST_F(FrameLayout, WithoutTheLayoutLibraryTheScaleIsOne)
     Sim::RemoveFunction(L"/Script/UMG.WidgetLayoutLibrary:GetViewportScale");
     StartHud(3840, 2160, std::nullopt);
     EXPECT_EQ(widgetMod_->ViewportScale(), 1.0);
-    EXPECT_EQ(Layout().viewportWidth, 3840);
+    EXPECT_EQ(Hud().x, 3517);
+}
+
+TEST_F(FrameLayout, WithoutAPawnToAskForTheScaleItIsOne)
+{
+    StartHud(3840, 2160, std::nullopt);
+    ASSERT_EQ(Hud().x, 1597);
+    widgetMod_->MutableSession().discovery.pawn = nullptr;
+    Sim::ForgetCalls();
+    Sim::SetViewportPixels(3840, 2000);
+    widgetMod_->ApplyLayout();
+    EXPECT_EQ(Hud().x, 3517);
+    EXPECT_EQ(Sim::CallCount(L"GetViewportScale"), 0u);
 }
 
 TEST_F(FrameLayout, AViewportThatCannotBeMeasuredKeepsTheLastSizeOrFullHd)
 {
     Sim::RemoveFunction(L"/Script/Engine.PlayerController:GetViewportSize");
+    Orv::Settings().PositionY = 1.0;
     StartHud(1280, 720);
     EXPECT_EQ(Layout().viewportWidth, 1920);
     EXPECT_EQ(Layout().viewportHeight, 1080);
-    EXPECT_EQ(Hud(), (Rect{1597, 24, 299, 322}));
+    // The bottom edge of a full-HD screen.
+    EXPECT_EQ(Hud(), (Rect{1597, 758, 299, 322}));
     double width = 0;
     double height = 0;
     EXPECT_FALSE(widgetMod_->ViewportSize(width, height));
@@ -246,6 +308,10 @@ TEST_F(FrameLayout, AViewportMeasuredAsEmptyFallsBackToTheLastMeasurement)
     widgetMod_->ApplyLayout();
     EXPECT_EQ(Layout().viewportWidth, 1280);
     EXPECT_EQ(Layout().viewportHeight, 720);
+    EXPECT_EQ(Hud(), (Rect{957, 24, 299, 322}));
+    Sim::SetViewportPixels(1000, 0);
+    widgetMod_->ApplyLayout();
+    EXPECT_EQ(Hud(), (Rect{957, 24, 299, 322}));
     double width = 0;
     double height = 0;
     EXPECT_FALSE(widgetMod_->ViewportSize(width, height));
@@ -304,5 +370,49 @@ TEST_F(FrameLayout, CommittedPlacesAreStoredAsFractionsOfTheFreeSpace)
     EXPECT_DOUBLE_EQ(Orv::Settings().PositionY, 0.5);
     EXPECT_EQ(Orv::Settings().Size, 280.0f);
 }
+
+// What the screen makes of the tree: the frame inside its three one-unit rims, the arrow box
+// centred on the picture, only the edit button shown while locked, and corners that are the
+// world's when the frame is round and the bronze rim's when it is square.
+TEST_F(FrameLayout, TheScreenShowsTheFrameWhereTheLayoutPutsIt)
+{
+    StartHud(960, 540);
+    const Orv::WidgetState& w = Widget();
+    Sim::LayOutScreen();
+    const auto rect = [](UObject* widget) {
+        const Sim::WidgetPlacement placed = Sim::PlacementOf(widget);
+        EXPECT_TRUE(placed.drawn);
+        return Rect{placed.rect.x, placed.rect.y, placed.rect.width, placed.rect.height};
+    };
+    // 960 − 299 − 24 across, 24 down, then the 23-unit button row.
+    EXPECT_EQ(rect(w.mapSizeBox), (Rect{637, 47, 280, 280}));
+    EXPECT_EQ(rect(w.middleRim), (Rect{638, 48, 278, 278}));
+    EXPECT_EQ(rect(w.mapImage), (Rect{640, 50, 274, 274}));
+    EXPECT_EQ(rect(w.arrowSizeBox), (Rect{762, 172, 30, 30}));
+    EXPECT_EQ(rect(w.controls[Orv::kEditButton].frame), (Rect{879, 24, 38, 20}));
+    EXPECT_FALSE(Sim::PlacementOf(w.controls[Orv::kZoomInButton].frame).arranged);
+    EXPECT_FALSE(Sim::PlacementOf(w.perfPanel).arranged);
+    EXPECT_FALSE(Sim::PlacementOf(Session().markers.iconSlots[0].root).arranged);
+
+    const auto pixel = [](const Sim::RenderTargetImage& image, int x, int y) {
+        const auto* at = &image.rgba[(static_cast<std::size_t>(y) * image.width + x) * 4];
+        return std::array<int, 3>{at[0], at[1], at[2]};
+    };
+    Sim::RenderTargetImage round;
+    Sim::RenderScreen(round);
+    widgetMod_->workingCircular = false;
+    widgetMod_->ApplyFrameShape();
+    Sim::RenderTargetImage square;
+    Sim::RenderScreen(square);
+    // The outer rim's top-left corner and its top edge's middle.
+    const auto bronze = pixel(square, 777, 47);
+    EXPECT_GT(bronze[0], bronze[1]);
+    EXPECT_GT(bronze[1], bronze[2]);
+    EXPECT_EQ(pixel(square, 637, 47), bronze);
+    EXPECT_EQ(pixel(round, 777, 47), bronze);
+    EXPECT_NE(pixel(round, 637, 47), bronze);
+    EXPECT_NE(pixel(round, 641, 51), pixel(square, 641, 51));
+}
+
 } // namespace
 } // namespace OrvTest

@@ -5,12 +5,13 @@
 #include "widget/WidgetFixture.hpp"
 
 #include "widget/Controls.hpp"
-#include "widget/Palette.hpp"
 
 #include <Sim/Game.hpp>
 #include <Sim/Input.hpp>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace OrvTest
 {
@@ -18,7 +19,6 @@ namespace
 {
 using Orv::kVisibilityCollapsed;
 using Orv::kVisibilityShown;
-namespace Palette = Orv::Palette;
 
 struct Flavour
 {
@@ -49,6 +49,7 @@ TEST_P(WidgetTree, TheTreeIsBuiltInItsOrderAndShownInTheViewport)
     EXPECT_EQ(Sim::OwningPlayerOf(w.userWidget), controller_);
     EXPECT_EQ(w.userWidget->GetOuterPrivate(), gameInstance_);
     UObject* tree = ValueField<UObject*>(w.userWidget, L"WidgetTree");
+    EXPECT_EQ(tree->GetOuterPrivate(), w.userWidget);
     EXPECT_EQ(ValueField<UObject*>(tree, L"RootWidget"), w.rootCanvas);
     EXPECT_EQ(w.hudCanvas->GetOuterPrivate(), tree);
 
@@ -104,23 +105,30 @@ TEST_P(WidgetTree, TheFrameIsDressedAsBuilt)
     {
         EXPECT_EQ(VisibilityOf(widget), kVisibilityShown) << widget->GetName();
     }
-    EXPECT_EQ(ColourField(w.outerRim, L"BrushColor"), Colour(Palette::kBronze));
-    EXPECT_EQ(ColourField(w.middleRim, L"BrushColor"), Colour(Palette::kRimDarkFill));
-    EXPECT_EQ(ColourField(w.innerRim, L"BrushColor"), Colour(Palette::kRimLightBronze));
+    EXPECT_EQ(ColourField(w.outerRim, L"BrushColor"), Look::kBronze);
+    EXPECT_EQ(ColourField(w.middleRim, L"BrushColor"), Look::kRimDarkFill);
+    EXPECT_EQ(ColourField(w.innerRim, L"BrushColor"), Look::kRimLightBronze);
     for (UObject* rim : {w.outerRim, w.middleRim, w.innerRim})
     {
         EXPECT_EQ(ColourField(rim, L"Padding"), (std::array<float, 4>{1, 1, 1, 1}));
+        EXPECT_EQ(PaddingCalled(rim), (std::array<float, 4>{1, 1, 1, 1}));
     }
     EXPECT_EQ(*static_cast<UObject**>(MemberAt(w.mapImage, L"Brush.ResourceObject").second), RenderTarget());
 
     EXPECT_EQ(RealMember(w.arrowSizeBox, L"WidthOverride"), 30);
     EXPECT_EQ(RealMember(w.arrowSizeBox, L"HeightOverride"), 30);
+    EXPECT_EQ(Sim::LastCall(w.arrowSizeBox, L"SetWidthOverride").Number(L"InWidthOverride"), 30);
+    EXPECT_EQ(Sim::LastCall(w.arrowSizeBox, L"SetHeightOverride").Number(L"InHeightOverride"), 30);
+    EXPECT_TRUE(BoolField(w.arrowSizeBox, L"bOverride_WidthOverride"));
+    EXPECT_TRUE(BoolField(w.arrowSizeBox, L"bOverride_HeightOverride"));
     EXPECT_EQ(RealMember(w.arrowImage, L"RenderTransform.Angle"), 270);
-    EXPECT_EQ(RealMember(w.arrowImage, L"RenderTransformPivot.X"), 0.5);
-    EXPECT_EQ(RealMember(w.arrowImage, L"RenderTransformPivot.Y"), 0.5);
+    EXPECT_EQ(PivotCalled(w.arrowImage), std::make_pair(0.5, 0.5));
     // Picture and markers fill the overlay; the arrow box sits in its centre.
-    EXPECT_EQ(ByteMember(SlotOf(w.mapImage), L"HorizontalAlignment"), 0);
-    EXPECT_EQ(ByteMember(SlotOf(w.markerCanvas), L"VerticalAlignment"), 0);
+    for (UObject* filling : {w.mapImage, w.markerCanvas})
+    {
+        EXPECT_EQ(ByteMember(SlotOf(filling), L"HorizontalAlignment"), 0);
+        EXPECT_EQ(ByteMember(SlotOf(filling), L"VerticalAlignment"), 0);
+    }
     EXPECT_EQ(ByteMember(SlotOf(w.arrowSizeBox), L"HorizontalAlignment"), 2);
     EXPECT_EQ(ByteMember(SlotOf(w.arrowSizeBox), L"VerticalAlignment"), 2);
     // Anchored top-left with a top-left alignment.
@@ -134,16 +142,17 @@ TEST_P(WidgetTree, MarkersPanelAndCaptionsStartCollapsed)
     for (const auto& icon : Session().markers.iconSlots)
     {
         EXPECT_EQ(VisibilityOf(icon.root), kVisibilityCollapsed);
+        EXPECT_EQ(VisibilityOf(icon.background), kVisibilityShown);
         EXPECT_EQ(VisibilityOf(icon.icon), kVisibilityShown);
         EXPECT_EQ(SlotRect(icon.slot), (Rect{0, 0, 20, 20}));
-        EXPECT_EQ(ColourField(icon.background, L"ColorAndOpacity"), Colour(Palette::kIconBackdrop));
-        EXPECT_EQ(ColourField(icon.icon, L"ColorAndOpacity"), Colour(Palette::kWhite));
-        EXPECT_EQ(ByteMember(SlotOf(icon.icon), L"HorizontalAlignment"), 0);
-        EXPECT_EQ(ByteMember(SlotOf(icon.background), L"VerticalAlignment"), 0);
+        EXPECT_EQ(ColourField(icon.background, L"ColorAndOpacity"), Look::kIconBackdrop);
+        // White is the engine's default too: only the call shows it was asked for.
+        EXPECT_EQ(CalledColour(icon.icon, L"SetColorAndOpacity", L"InColorAndOpacity"), Look::kWhite);
         for (UObject* image : {icon.background, icon.icon})
         {
-            EXPECT_EQ(RealMember(image, L"RenderTransformPivot.X"), 0.5);
-            EXPECT_EQ(RealMember(image, L"RenderTransformPivot.Y"), 0.5);
+            EXPECT_EQ(ByteMember(SlotOf(image), L"HorizontalAlignment"), 0);
+            EXPECT_EQ(ByteMember(SlotOf(image), L"VerticalAlignment"), 0);
+            EXPECT_EQ(PivotCalled(image), std::make_pair(0.5, 0.5));
         }
     }
     for (const auto& diamond : Session().markers.diamondSlots)
@@ -152,14 +161,18 @@ TEST_P(WidgetTree, MarkersPanelAndCaptionsStartCollapsed)
         EXPECT_EQ(VisibilityOf(diamond.fill), kVisibilityShown);
         EXPECT_EQ(SlotRect(diamond.slot), (Rect{0, 0, 18, 18}));
         EXPECT_EQ(RealMember(diamond.frame, L"RenderTransform.Angle"), 45);
-        EXPECT_EQ(RealMember(diamond.frame, L"RenderTransformPivot.Y"), 0.5);
+        EXPECT_EQ(PivotCalled(diamond.frame), std::make_pair(0.5, 0.5));
         EXPECT_EQ(ColourField(diamond.frame, L"Padding"), (std::array<float, 4>{2, 2, 2, 2}));
         EXPECT_EQ(ColourField(diamond.fill, L"Padding"), (std::array<float, 4>{0, 0, 0, 0}));
-        EXPECT_EQ(ColourField(diamond.frame, L"BrushColor"), Colour(Palette::kDiamondEdge));
+        EXPECT_EQ(ColourField(diamond.frame, L"BrushColor"), Look::kDiamondEdge);
     }
     EXPECT_EQ(VisibilityOf(Widget().perfPanel), kVisibilityCollapsed);
     EXPECT_EQ(VisibilityOf(Widget().perfPanelFill), kVisibilityShown);
-    EXPECT_EQ(ColourField(Widget().perfPanelFill, L"BrushColor"), Colour(Palette::kControlDarkFill));
+    EXPECT_EQ(ColourField(Widget().perfPanel, L"BrushColor"), Look::kBronze);
+    EXPECT_EQ(ColourField(Widget().perfPanel, L"Padding"), (std::array<float, 4>{1, 1, 1, 1}));
+    EXPECT_EQ(ColourField(Widget().perfPanelFill, L"BrushColor"), Look::kControlDarkFill);
+    EXPECT_EQ(ColourField(Widget().perfPanelFill, L"Padding"), (std::array<float, 4>{0, 0, 0, 0}));
+    EXPECT_EQ(Children(Widget().perfPanel), std::vector<UObject*>{Widget().perfPanelFill});
     const wchar_t* captions[] = {L"PERFORMANCE", L"MAP FPS", L"ICON FPS", L"QUALITY", L"TYPE + ENTER  FPS 1-240  Q .25-4"};
     const double sizes[] = {10, 9, 9, 9, 7};
     for (std::size_t i = 0; i < Orv::kPerfTextCount; ++i)
@@ -168,7 +181,7 @@ TEST_P(WidgetTree, MarkersPanelAndCaptionsStartCollapsed)
         EXPECT_EQ(VisibilityOf(text), kVisibilityCollapsed);
         EXPECT_EQ(TextOf(text), captions[i]);
         EXPECT_EQ(RealMember(text, L"Font.Size"), sizes[i]);
-        EXPECT_EQ(ColourField(text, L"ColorAndOpacity"), Colour(Palette::kCaptionText));
+        EXPECT_EQ(ColourField(text, L"ColorAndOpacity"), Look::kCaptionText);
     }
 }
 
@@ -183,8 +196,9 @@ TEST_P(WidgetTree, EveryControlHasFrameFillAndItsCaption)
         const Orv::ControlWidget& control = Widget().controls[i];
         ASSERT_NE(control.frame, nullptr);
         EXPECT_EQ(Children(control.frame), std::vector<UObject*>{control.fill});
-        EXPECT_EQ(ColourField(control.frame, L"BrushColor"), Colour(Palette::kBronze));
+        EXPECT_EQ(ColourField(control.frame, L"BrushColor"), Look::kBronze);
         EXPECT_EQ(ColourField(control.frame, L"Padding"), (std::array<float, 4>{1, 1, 1, 1}));
+        EXPECT_EQ(VisibilityOf(control.fill), kVisibilityShown) << i;
         EXPECT_EQ(SlotOf(control.frame), control.slot);
         if (i == Orv::kResizeHandle)
         {
@@ -196,6 +210,7 @@ TEST_P(WidgetTree, EveryControlHasFrameFillAndItsCaption)
         EXPECT_EQ(TextOf(control.text), texts[i]) << i;
         EXPECT_EQ(RealMember(control.text, L"Font.Size"), sizes[i]) << i;
         EXPECT_EQ(VisibilityOf(control.text), kVisibilityShown);
+        EXPECT_EQ(ColourField(control.text, L"ColorAndOpacity"), Look::kCaptionText) << i;
         EXPECT_EQ(ByteMember(SlotOf(control.text), L"HorizontalAlignment"), 2);
         EXPECT_EQ(ByteMember(SlotOf(control.text), L"VerticalAlignment"), 2);
         // The fill's own padding and alignment, which the engine lays the caption out by.
@@ -243,6 +258,70 @@ TEST_P(WidgetTree, TheOutlineLineIsAlwaysOff)
     EXPECT_EQ(*static_cast<float*>(value), 0.0f);
 }
 
+class FrameShape : public WidgetFixture
+{
+};
+
+// Rounding needs the outline settings, not each of their members: whichever one an engine
+// lacks, the rest are still written and the frame comes up round.
+TEST_F(FrameShape, AnOutlineMissingOneMemberStillRounds)
+{
+    for (const wchar_t* member : {L"CornerRadii", L"RoundingType", L"Width"})
+    {
+        SCOPED_TRACE(std::wstring(member).size());
+        mod_.reset();
+        Sim::ResetEngine({.MissingProperties = {std::wstring(L"/Script/SlateCore.SlateBrushOutlineSettings:") + member}});
+        Sim::DefineDefaultGame();
+        Sim::AdvanceClock(7 * Orv::kSecond);
+        Orv::Settings() = Orv::DefaultSettings();
+        StartHud();
+        const Orv::WidgetState& w = Widget();
+        ASSERT_NE(w.arrowImage, nullptr);
+        EXPECT_TRUE(Orv::Settings().Circular);
+        EXPECT_EQ(BrushColourCalled(w.controls[Orv::kShapeToggle].fill), Look::kActive);
+        for (auto [widget, brush] : {std::pair{w.mapImage, L"Brush"}, std::pair{w.outerRim, L"Background"}})
+        {
+            const std::wstring outline = std::wstring(brush) + L".OutlineSettings.";
+            EXPECT_EQ(ByteMember(widget, std::wstring(brush) + L".DrawAs"), 4);
+            if (MemberAt(widget, outline + L"CornerRadii").first != nullptr)
+            {
+                EXPECT_EQ(CornerRadii(widget, brush), (std::vector<double>{1024, 1024, 1024, 1024}));
+            }
+            if (MemberAt(widget, outline + L"RoundingType").first != nullptr)
+            {
+                EXPECT_EQ(ByteMember(widget, outline + L"RoundingType"), 1);
+            }
+        }
+    }
+}
+
+// The frame is shaped as one: while any of the picture and its three rims is gone, a shape
+// change touches none of the others.
+TEST_P(WidgetTree, AShapeChangeWaitsForThePictureAndAllThreeRims)
+{
+    StartHud();
+    Orv::WidgetState& w = widgetMod_->MutableSession().widget;
+    UObject* dead = Sim::NewObject(Sim::FindClass(L"/Script/UMG.Border"), nullptr);
+    Sim::BeginDestroy(dead);
+    widgetMod_->workingCircular = false;
+    for (UObject* Orv::WidgetState::*handle :
+         {&Orv::WidgetState::mapImage, &Orv::WidgetState::outerRim, &Orv::WidgetState::middleRim, &Orv::WidgetState::innerRim})
+    {
+        UObject* live = w.*handle;
+        w.*handle = dead;
+        widgetMod_->ApplyFrameShape();
+        w.*handle = live;
+        EXPECT_EQ(ByteMember(w.mapImage, L"Brush.DrawAs"), 4);
+        for (UObject* rim : {w.outerRim, w.middleRim, w.innerRim})
+        {
+            EXPECT_EQ(ByteMember(rim, L"Background.DrawAs"), 4);
+        }
+    }
+    widgetMod_->ApplyFrameShape();
+    EXPECT_EQ(ByteMember(w.mapImage, L"Brush.DrawAs"), 3);
+    EXPECT_EQ(ByteMember(w.innerRim, L"Background.DrawAs"), 1);
+}
+
 TEST_P(WidgetTree, BrushesWithoutOutlineSettingsLeaveTheFrameSquareAndTheSettingOff)
 {
     Sim::ResetEngine({.VersionMajor = GetParam().major,
@@ -253,6 +332,8 @@ TEST_P(WidgetTree, BrushesWithoutOutlineSettingsLeaveTheFrameSquareAndTheSetting
     StartHud();
     EXPECT_FALSE(widgetMod_->WorkingCircular());
     EXPECT_FALSE(Orv::Settings().Circular);
+    // The shape toggle shows the frame as it is: square.
+    EXPECT_EQ(BrushColourCalled(Widget().controls[Orv::kShapeToggle].fill), Look::kControlDarkFill);
     EXPECT_EQ(ByteMember(Widget().mapImage, L"Brush.DrawAs"), 3);
     EXPECT_EQ(ByteMember(Widget().outerRim, L"Background.DrawAs"), 1);
     // Nothing was saved for it.
@@ -321,9 +402,9 @@ TEST_P(WidgetTree, ControlFillsShowHoverOverActiveOverIdle)
 {
     StartHud();
     const auto fill = [&](std::size_t index) { return ColourField(Widget().controls[index].fill, L"BrushColor"); };
-    const auto dark = Colour(Palette::kControlDarkFill);
-    const auto active = Colour(Palette::kActive);
-    const auto hover = Colour(Palette::kHover);
+    const auto dark = Look::kControlDarkFill;
+    const auto active = Look::kActive;
+    const auto hover = Look::kHover;
     // Default settings: AI, shape, indoor and the three categories are on.
     EXPECT_EQ(fill(Orv::kEditButton), dark);
     EXPECT_EQ(fill(Orv::kZoomInButton), dark);
@@ -366,6 +447,69 @@ TEST_P(WidgetTree, ControlFillsShowHoverOverActiveOverIdle)
     widgetMod_->RefreshControlColours();
     EXPECT_EQ(fill(Orv::kCaptureRateField), hover);
     EXPECT_EQ(fill(Orv::kResizeHandle), active);
+}
+
+// Each toggle follows its own flag and no other; each value field lights while it is typed into.
+TEST_P(WidgetTree, EachControlLightsForItsOwnStateAlone)
+{
+    StartHud();
+    Orv::ModSettings& settings = Orv::Settings();
+    struct Toggle
+    {
+        std::size_t control;
+        std::function<void(bool)> set;
+    };
+    const Toggle toggles[] = {
+        {Orv::kEditButton, [&](bool on) { Edit().editMode = on; }},
+        {Orv::kAiToggle, [&](bool on) { settings.ShowAi = on; }},
+        {Orv::kShapeToggle, [&](bool on) { widgetMod_->workingCircular = on; }},
+        {Orv::kIndoorToggle, [&](bool on) { settings.IndoorCameraEnabled = on; }},
+        {Orv::kResourcesToggle, [&](bool on) { settings.ShowResources = on; }},
+        {Orv::kQuestsToggle, [&](bool on) { settings.ShowQuests = on; }},
+        {Orv::kPoisToggle, [&](bool on) { settings.ShowPois = on; }},
+        {Orv::kCaptureRateField, [&](bool on) { Edit().editingField = on ? 1 : 0; }},
+        {Orv::kMarkerRateField, [&](bool on) { Edit().editingField = on ? 2 : 0; }},
+        {Orv::kRenderScaleField, [&](bool on) { Edit().editingField = on ? 3 : 0; }},
+    };
+    const auto fills = [&] {
+        std::vector<std::array<float, 4>> colours;
+        for (const auto& control : Widget().controls)
+        {
+            colours.push_back(BrushColourCalled(control.fill));
+        }
+        return colours;
+    };
+    for (const Toggle& toggle : toggles)
+    {
+        toggle.set(false);
+    }
+    widgetMod_->RefreshControlColours();
+    const auto idle = fills();
+    for (std::size_t index = 0; index < Orv::kResizeHandle; ++index)
+    {
+        EXPECT_EQ(idle[index], Look::kControlDarkFill) << index;
+    }
+    // The handle shows as active so that it can be found.
+    EXPECT_EQ(idle[Orv::kResizeHandle], Look::kActive);
+    for (const Toggle& toggle : toggles)
+    {
+        toggle.set(true);
+        widgetMod_->RefreshControlColours();
+        auto expected = idle;
+        expected[toggle.control] = Look::kActive;
+        EXPECT_EQ(fills(), expected) << toggle.control;
+        toggle.set(false);
+    }
+    // Any control under the mouse shows hover, the plain buttons too; the handle as well.
+    for (std::size_t index = 0; index < Orv::kControlCount; ++index)
+    {
+        Edit().hoveredButton = index;
+        widgetMod_->RefreshControlColours();
+        auto expected = idle;
+        expected[index] = Look::kHover;
+        EXPECT_EQ(fills(), expected) << index;
+    }
+    EXPECT_EQ(Sim::CallCount(Widget().controls[Orv::kResetButton].fill, L"SetBrushColor"), 1u + 1u + 1u + 10u + 14u);
 }
 
 TEST_P(WidgetTree, TheLeftButtonHeldAtCreationIsNotAPress)
@@ -487,11 +631,13 @@ TEST_F(WidgetCreation, AFailureIsReportedOnceAndRetriedEverySecond)
 
 TEST_F(WidgetCreation, AWidgetTheEngineCannotMakeFailsCreationWhereverItComes)
 {
-    // The user widget, the tree, the frame, an icon, a diamond, the panel, a control.
-    for (int made : {0, 1, 5, 13, 200, 420, 430, 445, 470})
+    // The user widget, the tree, the frame, an icon, a diamond, the panel, a control, and the
+    // resize handle's fill, the last widget of all (its frame made, nothing after it to fail).
+    for (int made : {0, 1, 5, 13, 200, 420, 430, 445, 470, 476})
     {
         SCOPED_TRACE(made);
         mod_.reset();
+        const int reports = WidgetFailureReports();
         StartEngine(5, 1);
         Sim::AdvanceClock(7 * Orv::kSecond);
         Sim::SetViewportPixels(1920, 1080);
@@ -509,6 +655,11 @@ TEST_F(WidgetCreation, AWidgetTheEngineCannotMakeFailsCreationWhereverItComes)
         EXPECT_TRUE(Sim::ViewportWidgets().empty());
         // Every object but the widget tree is a widget.
         EXPECT_EQ(Sim::Observations().widgetsConstructed, static_cast<Sim::uint64>(made <= 1 ? made : made - 1));
+        ExpectCreationAbandoned(reports);
+        // Nothing is built past the widget that could not be made: the arrow box is centred
+        // (the step after the marker pools) only when both pools were whole.
+        EXPECT_EQ(Sim::LastCallOf(L"/Script/UMG.OverlaySlot:SetHorizontalAlignment").Number(L"InHorizontalAlignment") == 2,
+                  made >= 430);
         Sim::RefuseConstructionAfter(-1);
     }
 }
@@ -518,7 +669,7 @@ TEST_F(WidgetCreation, AnOverlayThatTakesNoChildStopsBeforeThePools)
     StartEngine(5, 1, {.missingFunctions = {L"/Script/UMG.Overlay:AddChildToOverlay"}});
     Sim::AdvanceClock(7 * Orv::kSecond);
     StartHud();
-    EXPECT_EQ(Widget().userWidget, nullptr);
+    ExpectCreationAbandoned();
     // The user widget and the eleven of the frame.
     EXPECT_EQ(Sim::Observations().widgetsConstructed, 12u);
 }
@@ -528,8 +679,7 @@ TEST_F(WidgetCreation, TheRenderTargetTheImageCannotShowFailsCreation)
     StartEngine(5, 1, {.missingFunctions = {L"/Script/UMG.Image:SetBrushResourceObject"}});
     Sim::AdvanceClock(7 * Orv::kSecond);
     StartHud();
-    EXPECT_EQ(Widget().userWidget, nullptr);
-    EXPECT_TRUE(Sim::ViewportWidgets().empty());
+    ExpectCreationAbandoned();
 }
 
 TEST_F(WidgetCreation, EachRequiredStepFailsCreation)
@@ -539,22 +689,28 @@ TEST_F(WidgetCreation, EachRequiredStepFailsCreation)
     {
         SCOPED_TRACE(std::wstring(missing).size());
         mod_.reset();
+        const int reports = WidgetFailureReports();
         StartEngine(5, 1, {.missingFunctions = {missing}});
         Sim::AdvanceClock(7 * Orv::kSecond);
         StartHud();
-        EXPECT_EQ(Widget().userWidget, nullptr);
+        ExpectCreationAbandoned(reports);
         EXPECT_EQ(Widget().arrowImage, nullptr);
-        EXPECT_TRUE(Sim::ViewportWidgets().empty());
     }
 }
 
 TEST_F(WidgetCreation, AWidgetTreeWithoutItsRootPropertyFailsCreation)
 {
-    Sim::ResetEngine({.MissingProperties = {L"/Script/UMG.WidgetTree:RootWidget"}});
-    Sim::DefineDefaultGame();
-    Sim::AdvanceClock(7 * Orv::kSecond);
-    StartHud();
-    EXPECT_EQ(Widget().userWidget, nullptr);
+    for (const wchar_t* missing : {L"/Script/UMG.WidgetTree:RootWidget", L"/Script/UMG.UserWidget:WidgetTree"})
+    {
+        SCOPED_TRACE(std::wstring(missing).size());
+        mod_.reset();
+        const int reports = WidgetFailureReports();
+        Sim::ResetEngine({.MissingProperties = {missing}});
+        Sim::DefineDefaultGame();
+        Sim::AdvanceClock(7 * Orv::kSecond);
+        StartHud();
+        ExpectCreationAbandoned(reports);
+    }
 }
 } // namespace
 } // namespace OrvTest
