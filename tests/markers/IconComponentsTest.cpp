@@ -266,3 +266,31 @@ TEST_F(MarkerList, WithoutALivePawnTheListKeepsItsArrivalOrder)
 }
 } // namespace
 } // namespace OrvTest
+
+namespace OrvTest
+{
+namespace
+{
+class IconComponentStyles : public MapDataFixture
+{
+};
+
+// The name search must stop at the table's end: with the table filling its storage exactly, a
+// look one past it reads beyond the allocation, which the sanitizer build reports.
+TEST_F(IconComponentStyles, ACategoryNamingNoStyleFallsBackToThePictureWithinTheTable)
+{
+    StartMarkers({}, [] {
+        for (std::uint8_t type = 29; type <= 33; ++type)
+        {
+            Sim::SetStyle(type, {Sim::GameTexture(L"T_MapIcon_Resource"), {1, 1, 1, 1}, 20, 0});
+        }
+    });
+    ASSERT_EQ(mod_->IconStyles().size(), mod_->IconStyles().capacity());
+    UObject* wreck = IconAt(1000, 0, L"Wreck", L"T_MapIcon_Lodestone");
+    Rebuild();
+    ASSERT_NE(EntryFor(wreck), nullptr);
+    EXPECT_EQ(EntryFor(wreck)->category, Sim::MapIconType::Lodestone);
+    EXPECT_EQ(DrawnSpots(), (std::vector<Spot>{{1000, 0}}));
+}
+} // namespace
+} // namespace OrvTest
