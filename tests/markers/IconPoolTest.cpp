@@ -364,5 +364,46 @@ TEST_F(IconPool, AComponentOfAnotherWorldIsNeverLocatedOrDrawn)
     EXPECT_EQ(DrawnSpots(), AheadAt({600}));
     EXPECT_EQ(Sim::CallCount(foreign, L"K2_GetComponentLocation"), 0u);
 }
+
+TEST_F(IconPool, AMarkerOnTheFramesEdgeIsDrawnInRoundAndSquareFrames)
+{
+    StartMarkers();
+    ClearList();
+    // S 264 and Z 8192: L 256, half 128, k 1/32 exactly; icons keep 20 from the edge (radius 108)
+    // and diamonds 18 (radius 110).
+    widgetMod_->workingSize = 264;
+    widgetMod_->workingZoom = 8192;
+    markers_->AddMapMarker(108 * 32, 0, StyleFor(4), nullptr);                               // ahead, on the edge
+    markers_->AddMapMarker(108 * 32 + 1, 0, StyleFor(6, 32, 0, L"T_MapIcon_Skull"), nullptr); // a unit past it
+    markers_->AddMapMarker(0, -108 * 32, StyleFor(7), nullptr);                              // left, on the edge
+    markers_->AddMapMarker(108 * 32, 108 * 32, StyleFor(9), nullptr);                        // the corner
+    Sim::SpawnCreature(world_, {.y = 110 * 32}, false, 2);
+    Sim::SpawnCreature(world_, {.y = -110 * 32 - 1}, false, 2);
+    markers_->FullAiScan();
+    const auto place = [](UObject* slot) {
+        const Sim::RecordedCall call = Sim::LastCall(slot, L"SetPosition");
+        return std::array<double, 2>{call.Number(L"InPosition.X"), call.Number(L"InPosition.Y")};
+    };
+    markers_->UpdateMapIconMarkers();
+    markers_->UpdateAiMarkers();
+    EXPECT_EQ(VisibilityOf(IconSlot(0).root), 3);
+    EXPECT_EQ(place(IconSlot(0).slot), (std::array<double, 2>{118, 10}));
+    EXPECT_EQ(VisibilityOf(IconSlot(1).root), 3);
+    EXPECT_EQ(place(IconSlot(1).slot), (std::array<double, 2>{10, 118}));
+    EXPECT_NE(VisibilityOf(IconSlot(2).root), 3) << "a unit past the edge, and the round frame's corner";
+    EXPECT_EQ(VisibilityOf(DiamondSlot(0).root), 3);
+    EXPECT_EQ(place(DiamondSlot(0).slot), (std::array<double, 2>{229, 119}));
+    EXPECT_NE(VisibilityOf(DiamondSlot(1).root), 3);
+
+    widgetMod_->workingCircular = false;
+    markers_->UpdateMapIconMarkers();
+    markers_->UpdateAiMarkers();
+    EXPECT_EQ(place(IconSlot(1).slot), (std::array<double, 2>{10, 118}));
+    EXPECT_EQ(VisibilityOf(IconSlot(2).root), 3) << "the square frame reaches its corners";
+    EXPECT_EQ(place(IconSlot(2).slot), (std::array<double, 2>{226, 10}));
+    EXPECT_NE(VisibilityOf(IconSlot(3).root), 3);
+    EXPECT_EQ(VisibilityOf(DiamondSlot(0).root), 3);
+    EXPECT_NE(VisibilityOf(DiamondSlot(1).root), 3);
+}
 } // namespace
 } // namespace OrvTest
