@@ -130,6 +130,22 @@ TEST_F(DiamondPool, TheAiSetIsReadAgainEveryHalfSecond)
     Sim::SetSilentEvents(false);
 }
 
+TEST_F(DiamondPool, ACreatureWhoseDataIsTheClassDefaultIsReadFromIt)
+{
+    StartMarkers();
+    UObject* creature = Sim::SpawnCreature(world_, {.x = 300}, false, 2);
+    auto* dataClass = static_cast<RC::Unreal::UClass*>(Sim::FindObjectByPath(L"/Script/Umbrafel.AICharacterData"));
+    ASSERT_NE(dataClass, nullptr);
+    UObject* defaults = dataClass->GetClassDefaultObject();
+    ASSERT_NE(defaults, nullptr);
+    // The class default is neither a boss nor of a later archetype than 0: a hostile.
+    Sim::SetObjectReference(creature, L"LoadedData", defaults);
+    markers_->FullAiScan();
+    markers_->UpdateAiMarkers();
+    EXPECT_EQ(BrushSent(DiamondSlot(0).fill), Fill(1.0f, 0.16f, 0.08f, 1.0f));
+    EXPECT_NEAR(ScaleSent(DiamondSlot(0).frame), 0.58, 1e-6);
+}
+
 class PlayerArrow : public MapDataFixture
 {
   protected:
@@ -206,6 +222,20 @@ TEST_F(PlayerArrow, ThePictureAndTintAreSentOnceAndAnUnchangedAngleNotAgain)
     Sim::SetActorVelocity(pawn_, 5, 1, 0);
     markers_->UpdatePlayerArrow();
     EXPECT_NEAR(AngleSent(), 270 + std::atan2(1.0, 5.0) * 180 / std::numbers::pi, 1e-3);
+}
+
+TEST_F(PlayerArrow, WithoutALivePawnTheArrowIsLeftAsItIs)
+{
+    StartMarkers();
+    Heading(90);
+    ASSERT_NEAR(AngleSent(), 360, 1e-3);
+    // It stops as it goes: the arrow would point along the reference, were the pawn still there.
+    Sim::SetActorVelocity(pawn_, 0, 0, 0);
+    Sim::ForgetCalls();
+    Sim::DestroyActor(pawn_);
+    markers_->UpdatePlayerArrow();
+    EXPECT_EQ(Sim::CallCount(Widget().arrowImage, L"SetRenderTransformAngle"), 0u) << "no standing still for a pawn that is gone";
+    EXPECT_EQ(RealMember(Widget().arrowImage, L"RenderTransform.Angle"), 360);
 }
 
 class PlayerComponents : public MapDataFixture
