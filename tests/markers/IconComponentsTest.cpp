@@ -341,5 +341,21 @@ TEST_F(IconComponentStyles, ComponentsOfOtherWorldsOrOnTheirWayOutAreNotAskedAny
     EXPECT_EQ(Sim::CallCount(own, L"GetOwner"), 1u);
     EXPECT_EQ(DrawnSpots(), (std::vector<Spot>{{900, 0}}));
 }
+
+// The frame that first meets more category names than the mod keeps meanings for still draws
+// its markers, at the rate and time it would have anyway.
+TEST_F(IconComponentStyles, TheFrameThatMeetsManyCategoryNamesStillDrawsThem)
+{
+    StartMarkers({}, [this] {
+        for (int i = 0; i < 70; ++i)
+        {
+            IconAt(100.0 + 40.0 * i, 0, L"Kind" + std::to_wstring(i), L"T_MapIcon_Lodestone");
+        }
+    });
+    const std::vector<Spot> shown = ShownSpots();
+    ASSERT_EQ(shown.size(), 70u);
+    EXPECT_EQ(shown.front(), (Spot{100, 0}));
+    EXPECT_EQ(shown.back(), (Spot{2860, 0}));
+}
 } // namespace
 } // namespace OrvTest
