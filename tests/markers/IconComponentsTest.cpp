@@ -266,3 +266,96 @@ TEST_F(MarkerList, WithoutALivePawnTheListKeepsItsArrivalOrder)
 }
 } // namespace
 } // namespace OrvTest
+
+namespace OrvTest
+{
+namespace
+{
+class IconComponentStyles : public MapDataFixture
+{
+};
+
+// The name search must stop at the table's end: with the table filling its storage exactly, a
+// look one past it reads beyond the allocation, which the sanitizer build reports.
+TEST_F(IconComponentStyles, ACategoryNamingNoStyleFallsBackToThePictureWithinTheTable)
+{
+    StartMarkers({}, [] {
+        for (std::uint8_t type = 29; type <= 33; ++type)
+        {
+            Sim::SetStyle(type, {Sim::GameTexture(L"T_MapIcon_Resource"), {1, 1, 1, 1}, 20, 0});
+        }
+    });
+    ASSERT_EQ(mod_->IconStyles().size(), mod_->IconStyles().capacity());
+    UObject* wreck = IconAt(1000, 0, L"Wreck", L"T_MapIcon_Lodestone");
+    Rebuild();
+    ASSERT_NE(EntryFor(wreck), nullptr);
+    EXPECT_EQ(EntryFor(wreck)->category, Sim::MapIconType::Lodestone);
+    EXPECT_EQ(DrawnSpots(), (std::vector<Spot>{{1000, 0}}));
+}
+
+TEST_F(IconComponentStyles, CategoriesBeyondTheKeptNamesAreStillWorkedOut)
+{
+    StartMarkers();
+    // More names than the mod keeps meanings for; each is pictured as a lodestone.
+    std::vector<UObject*> icons;
+    for (int i = 0; i < 70; ++i)
+    {
+        icons.push_back(IconAt(100.0 + 40.0 * i, 0, L"Kind" + std::to_wstring(i), L"T_MapIcon_Lodestone"));
+    }
+    UObject* temp = IconAt(-500, 0, L"Temp", L"T_MapIcon_Lodestone");
+    UObject* named = IconAt(-900, 0, L"Dungeon", nullptr);
+    for (int pass = 0; pass < 2; ++pass)
+    {
+        SCOPED_TRACE(pass);
+        Rebuild();
+        EXPECT_EQ(List().count, 71u);
+        for (UObject* icon : icons)
+        {
+            ASSERT_NE(EntryFor(icon), nullptr);
+            EXPECT_EQ(EntryFor(icon)->category, Sim::MapIconType::Lodestone);
+        }
+        EXPECT_EQ(EntryFor(temp), nullptr);
+        ASSERT_NE(EntryFor(named), nullptr);
+        EXPECT_EQ(EntryFor(named)->category, Sim::MapIconType::Dungeon);
+    }
+}
+
+TEST_F(IconComponentStyles, ComponentsOfOtherWorldsOrOnTheirWayOutAreNotAskedAnything)
+{
+    UseEngine(5, 1, {.mapTracker = false});
+    StartMarkers();
+    UWorld* elsewhere = Sim::CreateWorld(L"Elsewhere");
+    UObject* post = Sim::SpawnActor(elsewhere, L"/Script/Engine.Actor", {.x = 300});
+    UObject* foreign = Sim::AddMapIconComponent(post, {.category = L"Lodestone"});
+    UObject* dying = IconAt(600, 0, L"Lodestone", nullptr);
+    UObject* own = IconAt(900, 0, L"Lodestone", nullptr);
+    Sim::MarkPendingKill(dying);
+    Sim::ForgetCalls();
+    Rebuild();
+    for (UObject* skipped : {foreign, dying})
+    {
+        EXPECT_EQ(Sim::CallCount(skipped, L"GetOwner"), 0u);
+        EXPECT_EQ(Sim::CallCount(skipped, L"GetIconTexture"), 0u);
+        EXPECT_EQ(Sim::CallCount(skipped, L"IsIconVisible"), 0u);
+    }
+    EXPECT_EQ(Sim::CallCount(own, L"GetOwner"), 1u);
+    EXPECT_EQ(DrawnSpots(), (std::vector<Spot>{{900, 0}}));
+}
+
+// The frame that first meets more category names than the mod keeps meanings for still draws
+// its markers, at the rate and time it would have anyway.
+TEST_F(IconComponentStyles, TheFrameThatMeetsManyCategoryNamesStillDrawsThem)
+{
+    StartMarkers({}, [this] {
+        for (int i = 0; i < 70; ++i)
+        {
+            IconAt(100.0 + 40.0 * i, 0, L"Kind" + std::to_wstring(i), L"T_MapIcon_Lodestone");
+        }
+    });
+    const std::vector<Spot> shown = ShownSpots();
+    ASSERT_EQ(shown.size(), 70u);
+    EXPECT_EQ(shown.front(), (Spot{100, 0}));
+    EXPECT_EQ(shown.back(), (Spot{2860, 0}));
+}
+} // namespace
+} // namespace OrvTest

@@ -1,9 +1,11 @@
-// What the marker-source tests share: the mod with its map-data steps reachable, a player whose
-// first frame built the session, and the marker list read back by icon type and place.
+// What the marker-source tests share: the mod with its map-data and drawing steps reachable, a
+// player whose first frame built the session, the marker list read back by icon type and place,
+// and what the engine's icon widgets were told, read back as world places.
 #pragma once
 
 #include "widget/WidgetFixture.hpp"
 
+#include <Sim/Calls.hpp>
 #include <Sim/MapData.hpp>
 
 #include <cmath>
@@ -21,13 +23,16 @@ class MarkerMod : public WidgetMod
   public:
     using LiveOrvantaMod::AddIconComponent;
     using LiveOrvantaMod::AddMapMarker;
+    using LiveOrvantaMod::FullAiScan;
     using LiveOrvantaMod::FindMapApi;
     using LiveOrvantaMod::FindPoiDiscoverySystem;
     using LiveOrvantaMod::FindStyleById;
     using LiveOrvantaMod::FindStyleByTag;
     using LiveOrvantaMod::LoadIconStyles;
     using LiveOrvantaMod::RebuildMapMarkers;
+    using LiveOrvantaMod::UpdateAiMarkers;
     using LiveOrvantaMod::UpdateMapIconMarkers;
+    using LiveOrvantaMod::UpdatePlayerArrow;
 };
 
 // Where a marker sits, rounded to a thousandth so floats and doubles compare alike.
@@ -140,6 +145,44 @@ class MapDataFixture : public WidgetFixture
         return Sim::AddMapIconComponent(actor, {.category = category, .texture = texture != nullptr ? Sim::GameTexture(texture) : nullptr,
                                                 .visible = visible});
     }
+
+    const Orv::IconMarkerSlot& IconSlot(std::size_t index) const { return Session().markers.iconSlots[index]; }
+    const Orv::DiamondMarkerSlot& DiamondSlot(std::size_t index) const { return Session().markers.diamondSlots[index]; }
+
+    // The world places of the icons the screen shows after one marker update, in slot order, read
+    // back from their slots' offsets: the pawn at the origin facing world +X, S 280, Z 8000 (k
+    // 0.034, half 136, 20-unit slots), to the whole unit.
+    std::vector<Spot> DrawnSpots() const
+    {
+        markers_->UpdateMapIconMarkers();
+        return ShownSpots();
+    }
+
+    std::vector<Spot> ShownSpots() const
+    {
+        std::vector<Spot> spots;
+        for (const Orv::IconMarkerSlot& slot : Session().markers.iconSlots)
+        {
+            if (VisibilityOf(slot.root) == 3)
+            {
+                const Rect at = SlotRect(slot.slot);
+                spots.push_back({static_cast<double>(std::llround((126.0 - at.y) / 0.034)),
+                                 static_cast<double>(std::llround((at.x - 126.0) / 0.034))});
+            }
+        }
+        return spots;
+    }
+
+    // A style of the type with one of the game's pictures, for requests made straight to the list.
+    static Orv::IconStyle StyleFor(std::uint8_t category, float iconSize = 32.0f, float rotationOffset = 0.0f,
+                                   const wchar_t* texture = L"T_MapIcon_Lodestone", Orv::LinearColor tint = {1, 1, 1, 1})
+    {
+        return {.category = category, .texture = Sim::GameTexture(texture), .tint = tint, .iconSize = iconSize,
+                .rotationOffset = rotationOffset};
+    }
+
+    // Empties the marker list, so that what a test adds is all there is to draw.
+    void ClearList() const { markers_->MutableSession().mapIcons.Clear(); }
 
     static constexpr Sim::Guid kOwnGuid{0xA1, 0xA2, 0xA3, 0xA4};
     static constexpr Sim::Guid kOtherGuid{0xB1, 0xB2, 0xB3, 0xB4};

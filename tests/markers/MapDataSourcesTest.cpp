@@ -226,5 +226,76 @@ TEST_F(MapDataSources, EachSessionFindsItsOwnWorldsMapObjects)
     EXPECT_EQ(markers_->FindPoiDiscoverySystem(), Sim::PoiDiscoverySystemOf(caves));
     EXPECT_NE(Sim::MapUIAPIOf(elsewhere), nullptr);
 }
+
+// Where the registry is found: the pawn's, else the map API's, else the first object subsystem's
+// of the session's world; each route alone still shows the registry's markers.
+class RegistryRoutes : public MapDataFixture, public ::testing::WithParamInterface<int>
+{
+};
+
+TEST_P(RegistryRoutes, EachRouteAloneFindsTheRegistry)
+{
+    const int route = GetParam();
+    StartMarkers({}, [this, route] {
+        UObject* registry = Sim::GameplayObjectRegistryOf(world_);
+        ASSERT_NE(registry, nullptr);
+        Sim::AddLodestone(world_, {500, 0, 0});
+        Sim::SetObjectReference(pawn_, L"GameplayObjectRegistry", route == 0 ? registry : nullptr);
+        Sim::SetObjectReference(Sim::MapUIAPIOf(world_), L"GameplayObjectRegistry", route == 1 ? registry : nullptr);
+        Sim::SetObjectReference(Sim::GameplayObjectSubsystemOf(world_), L"ObjectRegistry", route == 2 ? registry : nullptr);
+    });
+    EXPECT_EQ(DrawnSpots(), (std::vector<Spot>{{500, 0}}));
+    Sim::AddLodestone(world_, {900, 0, 0});
+    Rebuild();
+    EXPECT_EQ(DrawnSpots(), (std::vector<Spot>{{500, 0}, {900, 0}}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Routes, RegistryRoutes, ::testing::Values(0, 1, 2),
+                         [](const auto& instance) { return std::string(std::array{"Pawn", "MapApi", "Subsystem"}[instance.param]); });
+
+TEST_F(MapDataSources, TheTrackerIsAskedForInTheSessionsWorldAndAskedAgainOnlyWhileItIsMissing)
+{
+    StartMarkers();
+    const Sim::RecordedCall asked = Sim::LastCallOf(L"GetMapTracker");
+    ASSERT_TRUE(asked);
+    EXPECT_EQ(asked.Object(L"WorldContextObject"), world_);
+    Sim::ForgetCalls();
+    Rebuild();
+    Rebuild();
+    EXPECT_EQ(Sim::CallCount(L"GetMapTracker"), 0u) << "kept while it lives";
+
+    // On its way out: no longer the session's tracker, so every rebuild asks again.
+    Sim::MarkPendingKill(Sim::MapTrackerOf(world_));
+    Rebuild();
+    Rebuild();
+    EXPECT_EQ(Sim::CallCount(L"GetMapTracker"), 2u);
+}
+
+TEST_F(MapDataSources, SteadyFramesScanTheObjectTableForNothing)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    StartMarkers();
+    Sim::SpawnCreature(world_, {.x = 300}, false, 1);
+    Sim::AddLodestone(world_, {500, 0, 0});
+    FramesFor(Orv::kSecond / 10);
+    const auto scans = Sim::Counters().FindAllOf;
+    // Marker updates, AI list readings, tracker checks and rebuilds: all from what was found.
+    FramesFor(2 * Orv::kSecond);
+    EXPECT_EQ(Sim::Counters().FindAllOf, scans);
+}
+
+// An engine whose gameplay tags lack the TagName member: the tag table's keys are read as names
+// themselves, and the styles still load.
+TEST_F(MapDataSources, TagsWithoutATagNameMemberStillLetTheStylesLoad)
+{
+    Sim::ResetEngine({.VersionMajor = 5, .VersionMinor = 1, .MissingProperties = {L"/Script/GameplayTags.GameplayTag:TagName"}});
+    Sim::DefineDefaultGame();
+    Sim::AdvanceClock(7 * Orv::kSecond);
+    StartMarkers();
+    EXPECT_FALSE(mod_->IconStyles().empty());
+    Sim::AddLodestone(world_, {500, 0, 0});
+    Rebuild();
+    EXPECT_EQ(DrawnSpots(), (std::vector<Spot>{{500, 0}}));
+}
 } // namespace
 } // namespace OrvTest

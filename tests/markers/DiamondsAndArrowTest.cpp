@@ -1,0 +1,281 @@
+// What the engine is told for the AI diamonds and the player's arrow: a diamond's colours and
+// scale sent only when its slot's kind changes, its place, its collapse without a pawn, the AI
+// set read every half second; the arrow's picture sent once, its angle from the heading against
+// the camera's or the pawn's yaw.
+#include "markers/MapDataFixture.hpp"
+
+#include <Sim/Game.hpp>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+namespace OrvTest
+{
+namespace
+{
+class DiamondPool : public MapDataFixture
+{
+  protected:
+    static std::array<double, 4> BrushSent(UObject* border)
+    {
+        const Sim::RecordedCall call = Sim::LastCall(border, L"SetBrushColor");
+        return {call.Number(L"InBrushColor.R"), call.Number(L"InBrushColor.G"), call.Number(L"InBrushColor.B"),
+                call.Number(L"InBrushColor.A")};
+    }
+
+    static double ScaleSent(UObject* widget)
+    {
+        const Sim::RecordedCall call = Sim::LastCall(widget, L"SetRenderScale");
+        EXPECT_EQ(call.Number(L"Scale.X"), call.Number(L"Scale.Y"));
+        return call.Number(L"Scale.X");
+    }
+
+    static std::array<double, 4> Fill(float r, float g, float b, float a) { return {r, g, b, a}; }
+    static std::array<double, 4> Edge(float a) { return {0.01f, 0.006f, 0.003f, a}; }
+
+    std::uint64_t BrushCalls(std::size_t index) const
+    {
+        return Sim::CallCount(DiamondSlot(index).fill, L"SetBrushColor") + Sim::CallCount(DiamondSlot(index).frame, L"SetBrushColor") +
+               Sim::CallCount(DiamondSlot(index).frame, L"SetRenderScale");
+    }
+};
+
+TEST_F(DiamondPool, ASlotsColoursAndScaleAreSentOnlyWhenItsKindChanges)
+{
+    StartMarkers();
+    Orv::Settings().AiIconScale = 2.0f;
+    Orv::Settings().MarkerOpacity = 0.8f;
+    UObject* hostile = Sim::SpawnCreature(world_, {.x = 300}, false, 0);
+    Sim::SpawnCreature(world_, {.x = 600}, true, 2);
+    markers_->FullAiScan();
+    markers_->UpdateAiMarkers();
+    // 300 ahead: 136 − 10.2 − 9; 600 ahead: 136 − 20.4 − 9.
+    ASSERT_NEAR(Sim::LastCall(DiamondSlot(0).slot, L"SetPosition").Number(L"InPosition.Y"), 116.8, 1e-4);
+    ASSERT_NEAR(Sim::LastCall(DiamondSlot(1).slot, L"SetPosition").Number(L"InPosition.Y"), 106.6, 1e-4);
+    EXPECT_EQ(Sim::LastCall(DiamondSlot(0).slot, L"SetPosition").Number(L"InPosition.X"), 127);
+    EXPECT_EQ(BrushSent(DiamondSlot(0).fill), Fill(1.0f, 0.16f, 0.08f, 0.8f)) << "archetype 0";
+    EXPECT_EQ(BrushSent(DiamondSlot(0).frame), Edge(0.8f));
+    EXPECT_NEAR(ScaleSent(DiamondSlot(0).frame), 2 * 0.58, 1e-6);
+    EXPECT_EQ(BrushSent(DiamondSlot(1).fill), Fill(0.88f, 0.38f, 1.0f, 0.8f)) << "a boss whatever its archetype";
+    EXPECT_EQ(BrushSent(DiamondSlot(1).frame), Edge(0.8f));
+    EXPECT_NEAR(ScaleSent(DiamondSlot(1).frame), 2 * 0.72, 1e-6);
+
+    // The same kinds in the same slots: places alone, and new settings wait for a change of kind.
+    Orv::Settings().AiIconScale = 3.0f;
+    Orv::Settings().MarkerOpacity = 0.4f;
+    Sim::ForgetCalls();
+    markers_->UpdateAiMarkers();
+    EXPECT_EQ(BrushCalls(0) + BrushCalls(1), 0u);
+    EXPECT_EQ(Sim::CallCount(DiamondSlot(0).slot, L"SetPosition"), 1u);
+    EXPECT_EQ(Sim::CallCount(DiamondSlot(1).slot, L"SetPosition"), 1u);
+    EXPECT_EQ(ColourField(DiamondSlot(0).fill, L"BrushColor")[3], 0.8f);
+
+    // The hostile leaves the frame: the boss takes slot 0 and brings its look; slot 1 collapses.
+    Sim::SetActorPlacement(hostile, {.x = 5000});
+    Sim::ForgetCalls();
+    markers_->UpdateAiMarkers();
+    EXPECT_EQ(BrushSent(DiamondSlot(0).fill), Fill(0.88f, 0.38f, 1.0f, 0.4f));
+    EXPECT_EQ(BrushSent(DiamondSlot(0).frame), Edge(0.4f));
+    EXPECT_NEAR(ScaleSent(DiamondSlot(0).frame), 3 * 0.72, 1e-6);
+    EXPECT_EQ(Sim::LastCall(DiamondSlot(1).root, L"SetVisibility").Number(L"InVisibility"), 1);
+    EXPECT_EQ(Sim::CallCount(DiamondSlot(0).root, L"SetVisibility"), 0u) << "shown already";
+
+    // Back again: slot 0 turns hostile; slot 1 still has the boss's look and is only shown.
+    Sim::SetActorPlacement(hostile, {.x = 300});
+    Sim::ForgetCalls();
+    markers_->UpdateAiMarkers();
+    EXPECT_EQ(BrushSent(DiamondSlot(0).fill), Fill(1.0f, 0.16f, 0.08f, 0.4f));
+    EXPECT_NEAR(ScaleSent(DiamondSlot(0).frame), 3 * 0.58, 1e-6);
+    EXPECT_EQ(BrushCalls(1), 0u);
+    EXPECT_EQ(Sim::LastCall(DiamondSlot(1).root, L"SetVisibility").Number(L"InVisibility"), 3);
+    EXPECT_EQ(VisibilityOf(DiamondSlot(1).root), 3);
+}
+
+TEST_F(DiamondPool, ADiamondSitsWhereItsActorProjectsAndAllCollapseWithoutAPawn)
+{
+    StartMarkers();
+    Sim::SpawnCreature(world_, {.x = 500, .y = -300}, false, 2);
+    markers_->FullAiScan();
+    markers_->UpdateAiMarkers();
+    // 18-unit slots around (−10.2, −17) from the centre at 136.
+    const Sim::RecordedCall place = Sim::LastCall(DiamondSlot(0).slot, L"SetPosition");
+    EXPECT_NEAR(place.Number(L"InPosition.X"), 116.8, 1e-4);
+    EXPECT_NEAR(place.Number(L"InPosition.Y"), 110, 1e-4);
+    EXPECT_EQ(BrushSent(DiamondSlot(0).fill), Fill(0.42f, 1.0f, 0.26f, 1.0f)) << "archetype 2";
+    EXPECT_EQ(VisibilityOf(DiamondSlot(0).root), 3);
+
+    Sim::DestroyActor(pawn_);
+    markers_->UpdateAiMarkers();
+    EXPECT_EQ(Sim::LastCall(DiamondSlot(0).root, L"SetVisibility").Number(L"InVisibility"), 1);
+    EXPECT_EQ(VisibilityOf(DiamondSlot(0).root), 1);
+}
+
+TEST_F(DiamondPool, TheAiSetIsReadAgainEveryHalfSecond)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    // No begin-play event tells of the creature: only the AI set's reading finds it.
+    Sim::SetSilentEvents(true);
+    StartMarkers();
+    const Orv::Nanoseconds read = Sim::ClockNanoseconds();
+    Sim::SpawnCreature(world_, {.x = 300}, false, 1);
+    while (Sim::ClockNanoseconds() + kFrameNs < read + Orv::kSecond / 2)
+    {
+        Frame();
+    }
+    EXPECT_NE(VisibilityOf(DiamondSlot(0).root), 3) << "before half a second";
+    Frame();
+    EXPECT_EQ(VisibilityOf(DiamondSlot(0).root), 3);
+    Sim::SetSilentEvents(false);
+}
+
+TEST_F(DiamondPool, ACreatureWhoseDataIsTheClassDefaultIsReadFromIt)
+{
+    StartMarkers();
+    UObject* creature = Sim::SpawnCreature(world_, {.x = 300}, false, 2);
+    auto* dataClass = static_cast<RC::Unreal::UClass*>(Sim::FindObjectByPath(L"/Script/Umbrafel.AICharacterData"));
+    ASSERT_NE(dataClass, nullptr);
+    UObject* defaults = dataClass->GetClassDefaultObject();
+    ASSERT_NE(defaults, nullptr);
+    // The class default is neither a boss nor of a later archetype than 0: a hostile.
+    Sim::SetObjectReference(creature, L"LoadedData", defaults);
+    markers_->FullAiScan();
+    markers_->UpdateAiMarkers();
+    EXPECT_EQ(BrushSent(DiamondSlot(0).fill), Fill(1.0f, 0.16f, 0.08f, 1.0f));
+    EXPECT_NEAR(ScaleSent(DiamondSlot(0).frame), 0.58, 1e-6);
+}
+
+class PlayerArrow : public MapDataFixture
+{
+  protected:
+    void Heading(double degrees) const
+    {
+        const double radians = degrees * std::numbers::pi / 180.0;
+        Sim::SetActorVelocity(pawn_, 300 * std::cos(radians), 300 * std::sin(radians), 0);
+        markers_->UpdatePlayerArrow();
+    }
+
+    double AngleSent() const { return Sim::LastCall(Widget().arrowImage, L"SetRenderTransformAngle").Number(L"Angle"); }
+};
+
+TEST_F(PlayerArrow, TheHeadingIsMeasuredFromTheCamerasYawOnceSmoothingStartedElseFromThePawns)
+{
+    StartMarkers({.yaw = 0});
+    auto& camera = markers_->MutableSession().camera;
+    camera.cameraYaw = 40;
+    camera.yawSmoothingStarted = true;
+    Heading(130);
+    EXPECT_NEAR(AngleSent(), 360, 1e-3) << "a quarter turn right of the camera";
+    Heading(40);
+    EXPECT_NEAR(AngleSent(), 270, 1e-3);
+
+    camera.yawSmoothingStarted = false;
+    Sim::SetActorPlacement(pawn_, {.yaw = 100});
+    Heading(40);
+    EXPECT_NEAR(AngleSent(), 210, 1e-3) << "60° left of the pawn's facing";
+    // Slower than 5 units a second: along the pawn's facing.
+    Sim::SetActorVelocity(pawn_, 3, 4, 0);
+    markers_->UpdatePlayerArrow();
+    EXPECT_NEAR(AngleSent(), 270, 1e-3);
+}
+
+TEST_F(PlayerArrow, ThePictureAndTintAreSentOnceAndAnUnchangedAngleNotAgain)
+{
+    Sim::MapIconStyle own;
+    ASSERT_TRUE(Sim::StyleOf(Sim::MapIconType::LocalPlayer, own));
+    own.tint = {0.9f, 0.8f, 0.1f, 0.7f};
+    Sim::SetStyle(Sim::MapIconType::LocalPlayer, own);
+    StartMarkers();
+    UObject* arrow = Widget().arrowImage;
+    const Sim::RecordedCall picture = Sim::LastCall(arrow, L"SetBrushFromTexture");
+    EXPECT_EQ(picture.Count(), 1u);
+    EXPECT_EQ(picture.Object(L"Texture"), Sim::GameTexture(L"T_MapIcon_Arrow"));
+    ASSERT_TRUE(picture.Has(L"bMatchSize"));
+    EXPECT_FALSE(picture.Bool(L"bMatchSize")) << "the arrow keeps its 30-unit box";
+    const Sim::RecordedCall tint = Sim::LastCall(arrow, L"SetColorAndOpacity");
+    EXPECT_EQ(tint.Count(), 1u);
+    EXPECT_EQ(tint.Number(L"InColorAndOpacity.R"), 0.9f);
+    EXPECT_EQ(tint.Number(L"InColorAndOpacity.A"), 0.7f);
+
+    Sim::ForgetCalls();
+    for (int i = 0; i < 3; ++i)
+    {
+        markers_->UpdatePlayerArrow();
+    }
+    EXPECT_EQ(Sim::CallCount(arrow, L"SetBrushFromTexture"), 0u);
+    EXPECT_EQ(Sim::CallCount(arrow, L"SetColorAndOpacity"), 0u);
+    EXPECT_EQ(Sim::CallCount(arrow, L"SetRenderTransformAngle"), 0u);
+    Heading(90);
+    Heading(90);
+    EXPECT_EQ(Sim::CallCount(arrow, L"SetRenderTransformAngle"), 1u);
+    EXPECT_NEAR(AngleSent(), 360, 1e-3);
+    // A hundredth of a degree is the least turn sent, measured from the angle last sent.
+    Heading(90.012);
+    EXPECT_EQ(Sim::CallCount(arrow, L"SetRenderTransformAngle"), 2u);
+    Heading(90.017);
+    Heading(90.021);
+    EXPECT_EQ(Sim::CallCount(arrow, L"SetRenderTransformAngle"), 2u);
+    Heading(90.023);
+    EXPECT_EQ(Sim::CallCount(arrow, L"SetRenderTransformAngle"), 3u);
+    // Just over 5 units a second is moving: (5, 1) heads 11.31° off the map's up.
+    Sim::SetActorVelocity(pawn_, 5, 1, 0);
+    markers_->UpdatePlayerArrow();
+    EXPECT_NEAR(AngleSent(), 270 + std::atan2(1.0, 5.0) * 180 / std::numbers::pi, 1e-3);
+}
+
+TEST_F(PlayerArrow, WithoutALivePawnTheArrowIsLeftAsItIs)
+{
+    StartMarkers();
+    Heading(90);
+    ASSERT_NEAR(AngleSent(), 360, 1e-3);
+    // It stops as it goes: the arrow would point along the reference, were the pawn still there.
+    Sim::SetActorVelocity(pawn_, 0, 0, 0);
+    Sim::ForgetCalls();
+    Sim::DestroyActor(pawn_);
+    markers_->UpdatePlayerArrow();
+    EXPECT_EQ(Sim::CallCount(Widget().arrowImage, L"SetRenderTransformAngle"), 0u) << "no standing still for a pawn that is gone";
+    EXPECT_EQ(RealMember(Widget().arrowImage, L"RenderTransform.Angle"), 360);
+}
+
+class PlayerComponents : public MapDataFixture
+{
+};
+
+TEST_F(PlayerComponents, WithoutTheMapApisReferencesTheControllersComponentsServe)
+{
+    StartMarkers({}, [this] {
+        UObject* mapApi = Sim::MapUIAPIOf(world_);
+        Sim::SetObjectReference(mapApi, L"LocalPlayerRevealedMapIconsComponent", nullptr);
+        Sim::SetObjectReference(mapApi, L"LocalPlayerMapCustomizationComponent", nullptr);
+    });
+    Sim::AddLandmark(world_, L"Landmark_Village", L"Map.Landmark.Village", {2000, 0, 0}, true);
+    ASSERT_TRUE(Sim::RevealLandmark(controller_, L"Landmark_Village"));
+    ASSERT_NE(Sim::PlaceWaypoint(world_, {1500, 0, 0}), nullptr);
+    Rebuild();
+    EXPECT_EQ(DrawnSpots(), (std::vector<Spot>{{1500, 0}, {2000, 0}}));
+}
+
+TEST_F(PlayerComponents, WithoutTheControllersReferencesTheMapApisServe)
+{
+    StartMarkers({}, [this] {
+        Sim::AddLandmark(world_, L"Landmark_Village", L"Map.Landmark.Village", {2000, 0, 0}, true);
+        ASSERT_TRUE(Sim::RevealLandmark(controller_, L"Landmark_Village"));
+        ASSERT_NE(Sim::PlaceWaypoint(world_, {1500, 0, 0}), nullptr);
+        Sim::SetObjectReference(controller_, L"RevealedMapIconsComponent", nullptr);
+        Sim::SetObjectReference(controller_, L"MapCustomizationComponent", nullptr);
+    });
+    EXPECT_EQ(DrawnSpots(), (std::vector<Spot>{{1500, 0}, {2000, 0}}));
+}
+
+TEST_F(PlayerComponents, ALandmarkToDiscoverNeedsTheRevealedNamesToBeShown)
+{
+    UseEngine(5, 1, {.missingProperties = {L"/Script/Umbrafel.RevealedMapIconsComponent:RevealedLandmarkNames"}});
+    StartMarkers();
+    Sim::AddLandmark(world_, L"Landmark_Tower", L"Map.Landmark.Tower", {1000, 0, 0}, false);
+    Sim::AddLandmark(world_, L"Landmark_Village", L"Map.Landmark.Village", {2000, 0, 0}, true);
+    Rebuild();
+    EXPECT_EQ(DrawnSpots(), (std::vector<Spot>{{1000, 0}})) << "a component without the set reveals nothing";
+}
+} // namespace
+} // namespace OrvTest
