@@ -60,26 +60,36 @@ TEST_F(Commit, ThePlaceIsSavedAsFractionsOfTheFreeRoomWithTheSizeShapeTrimAndOpe
     EXPECT_EQ(Saved("PositionY"), "1");
 }
 
-TEST_F(Commit, WithoutRoomOnAnAxisTheFrameIsSavedAtThatAxissEdge)
+// Where the viewport leaves the frame no room on an axis, that axis is saved at its near edge
+// rather than as a division by nothing.
+struct NoRoom
 {
-    // 300 × 200: the smallest map (160) leaves 121 across and nothing down (200 < 202).
-    StartHud(300, 200);
-    widgetMod_->SetFramePosition(60.5, 0.0);
+    int wide, high;
+    double x, y;
+    const char* positionX;
+    const char* positionY;
+};
+
+class CommitWithoutRoom : public Commit, public ::testing::WithParamInterface<NoRoom>
+{
+};
+
+TEST_P(CommitWithoutRoom, TheAxisWithoutRoomIsSavedAtItsEdge)
+{
+    const NoRoom& room = GetParam();
+    StartHud(room.wide, room.high);
+    widgetMod_->SetFramePosition(room.x, room.y);
     widgetMod_->CommitLayoutAndSave();
     EXPECT_EQ(Saved("Size"), "160");
-    EXPECT_EQ(Saved("PositionX"), "0.5");
-    EXPECT_EQ(Saved("PositionY"), "0") << "no room is the top edge, not a division by nothing";
+    EXPECT_EQ(Saved("PositionX"), room.positionX);
+    EXPECT_EQ(Saved("PositionY"), room.positionY);
 }
 
-TEST_F(Commit, WithoutRoomAcrossTheFrameIsSavedAtTheLeftEdge)
-{
-    // 170 × 400: the smallest map leaves nothing across (170 < 179) and 198 down.
-    StartHud(170, 400);
-    widgetMod_->SetFramePosition(0.0, 99.0);
-    widgetMod_->CommitLayoutAndSave();
-    EXPECT_EQ(Saved("PositionX"), "0");
-    EXPECT_EQ(Saved("PositionY"), "0.5");
-}
+// The smallest map (160) on 300 × 200 leaves 121 across and nothing down (200 < 202); on
+// 170 × 400 nothing across (170 < 179) and 198 down.
+INSTANTIATE_TEST_SUITE_P(Viewports, CommitWithoutRoom,
+                         ::testing::Values(NoRoom{300, 200, 60.5, 0.0, "0.5", "0"}, NoRoom{170, 400, 0.0, 99.0, "0", "0.5"}),
+                         [](const auto& room) { return room.param.high < room.param.wide ? "NoneDown" : "NoneAcross"; });
 
 TEST_F(Commit, TheZoomLandsInTheModeTheCameraIsIn)
 {
