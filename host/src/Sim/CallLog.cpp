@@ -21,6 +21,27 @@ struct RecordedCall::Found
     const uint8* address = nullptr;
 };
 
+namespace
+{
+// Found on a function's first call and kept with it, as the call record runs on every call.
+const std::vector<FProperty*>& TextParams(const UFunction* function)
+{
+    FunctionState* state = EngineAccess::StateOf(const_cast<UFunction*>(function));
+    if (!state->textParamsFound)
+    {
+        for (auto* p = static_cast<FProperty*>(function->GetChildProperties()); p != nullptr; p = p->GetNextFieldAsProperty())
+        {
+            if (dynamic_cast<FStrProperty*>(p) != nullptr || dynamic_cast<FTextProperty*>(p) != nullptr)
+            {
+                state->textParams.push_back(p);
+            }
+        }
+        state->textParamsFound = true;
+    }
+    return state->textParams;
+}
+} // namespace
+
 struct CallLogAccess
 {
     static void Record(RecordedCall& call, const UObject* target, const UFunction* function, const void* parms,
@@ -34,21 +55,16 @@ struct CallLogAccess
         const std::size_t size = parms != nullptr ? function->GetParmsSize() : 0;
         call.parms_.assign(bytes, bytes + size);
         std::size_t texts = 0;
-        FField* first = parms != nullptr ? function->GetChildProperties() : nullptr;
-        for (auto* p = static_cast<FProperty*>(first); p != nullptr; p = p->GetNextFieldAsProperty())
+        static const std::vector<FProperty*> none;
+        for (FProperty* p : parms != nullptr ? TextParams(function) : none)
         {
-            const bool isString = dynamic_cast<FStrProperty*>(p) != nullptr;
-            if (!isString && dynamic_cast<FTextProperty*>(p) == nullptr)
-            {
-                continue;
-            }
             const void* value = p->ContainerPtrToValuePtr<void>(parms);
             if (call.texts_.size() <= texts)
             {
                 call.texts_.emplace_back();
             }
             call.texts_[texts].first = p;
-            call.texts_[texts].second = isString ? ReadString(value) : ReadText(value);
+            call.texts_[texts].second = dynamic_cast<FStrProperty*>(p) != nullptr ? ReadString(value) : ReadText(value);
             ++texts;
         }
         call.texts_.resize(texts);

@@ -41,6 +41,9 @@ struct FunctionState
     bool refuseHooks = false;
     CallbackId refusalAnswer = -1;
     FaultKind fault = FaultKind::None;
+    // The parameters whose values own memory (strings, texts), found once for the call record.
+    std::vector<FProperty*> textParams;
+    bool textParamsFound = false;
 };
 
 struct TickCallback
