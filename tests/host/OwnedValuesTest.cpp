@@ -133,6 +133,25 @@ TEST_F(OwnedValues, DestroyingAValueTwiceIsReportedNotAbsorbed)
     invalidAtStart_ = Sim::Heap().InvalidFrees;
 }
 
+TEST_F(OwnedValues, TheLatestSixteenDestroyedAddressesAreKeptInOrderUntilTheCountersReset)
+{
+    auto* property = Prop<FProperty>(L"Label");
+    alignas(16) std::array<uint8, 20 * 16> bytes{};
+    std::vector<const void*> destroyed;
+    for (std::size_t i = 0; i < 20; ++i)
+    {
+        void* value = bytes.data() + i * 16;
+        property->InitializeValue(value);
+        property->DestroyValue(value);
+        destroyed.push_back(value);
+    }
+    EXPECT_EQ(Sim::DestroyedValues(), std::vector<const void*>(destroyed.begin() + 4, destroyed.end()));
+    Sim::ResetCounters();
+    EXPECT_TRUE(Sim::DestroyedValues().empty());
+    property->DestroyValue(bytes.data());
+    EXPECT_EQ(Sim::DestroyedValues(), std::vector<const void*>{bytes.data()});
+}
+
 TEST_F(OwnedValues, ArraysReallocateWhenFullAndCopyElementByElement)
 {
     auto* labels = Prop<FArrayProperty>(L"Labels");

@@ -86,7 +86,11 @@ struct EngineOptions
 };
 
 UE4SS_API HostCounters& Counters();
+// Also forgets the destroyed values below.
 UE4SS_API void ResetCounters();
+// The addresses the latest counted DestroyValue calls were given, oldest first (up to the last
+// 16): the order a caller frees what it owns, whatever the allocator does with the memory.
+UE4SS_API std::vector<const void*> DestroyedValues();
 UE4SS_API const EngineStats& Stats();
 UE4SS_API const EngineOptions& Options();
 // Switches silent events on or off while the engine runs.

@@ -555,7 +555,25 @@ namespace Sim
 using namespace Detail;
 
 HostCounters& Counters() { return State().counters; }
-void ResetCounters() { State().counters = {}; }
+void ResetCounters()
+{
+    auto& s = State();
+    s.counters = {};
+    s.destroyedTotal = 0;
+}
+
+std::vector<const void*> DestroyedValues()
+{
+    const auto& s = State();
+    const uint64 kept = std::min<uint64>(s.destroyedTotal, EngineState::kDestroyedKept);
+    std::vector<const void*> values;
+    values.reserve(static_cast<std::size_t>(kept));
+    for (uint64 i = s.destroyedTotal - kept; i < s.destroyedTotal; ++i)
+    {
+        values.push_back(s.destroyedValues[i % EngineState::kDestroyedKept]);
+    }
+    return values;
+}
 const EngineStats& Stats() { return State().stats; }
 const EngineOptions& Options() { return State().options; }
 void SetSilentEvents(bool silent) { State().options.SilentEvents = silent; }
@@ -579,7 +597,7 @@ void ResetEngine(const EngineOptions& options)
     }
     void DefineCoreTypes();
     DefineCoreTypes();
-    s.counters = {};
+    ResetCounters();
 }
 
 bool EngineRunning() { return State().running; }

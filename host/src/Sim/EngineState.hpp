@@ -11,6 +11,7 @@
 #include <Unreal/Hooks/Hooks.hpp>
 #include <Unreal/UObjectArray.hpp>
 
+#include <array>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -109,6 +110,10 @@ struct EngineState
     bool running = false;
     uint64 frame = 0;
     HostCounters counters;
+    // A ring, so counting a destruction never allocates in a frame under test.
+    static constexpr std::size_t kDestroyedKept = 16;
+    std::array<const void*, kDestroyedKept> destroyedValues{};
+    uint64 destroyedTotal = 0;
 
     // Object array: chunked so item addresses never move.
     static constexpr int32 kItemsPerChunk = 65536;

@@ -90,7 +90,9 @@ void FProperty::CopyCompleteValue(void* dest, const void* src) const
 
 void FProperty::DestroyValue(void* dest) const
 {
-    ++State().counters.DestroyValue;
+    auto& s = State();
+    ++s.counters.DestroyValue;
+    s.destroyedValues[s.destroyedTotal++ % s.kDestroyedKept] = dest;
     DestroyValueInternal(dest);
 }
 
