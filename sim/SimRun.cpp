@@ -346,7 +346,13 @@ RunResult RunSession(const RunOptions& options)
     report["engine"] = {{"objects_created", stats.ObjectsCreated},   {"objects_freed", stats.ObjectsFreed},
                         {"addresses_reused", stats.AddressesReused}, {"slots_reused", stats.SlotsReused},
                         {"collections", stats.Collections},          {"script_hooks_fired", stats.ScriptHooksFired},
-                        {"find_object_calls", Sim::Counters().FindObject}};
+                        {"find_object_calls", Sim::Counters().FindObject},
+                        {"checks_failed", stats.ChecksFailed}};
+    report["engine"]["failed_checks"] = nlohmann::json::array();
+    for (const auto& what : Sim::FailedChecks())
+    {
+        report["engine"]["failed_checks"].push_back(Sim::ToUtf8(what));
+    }
     result.ok = true;
     return result;
 }

@@ -56,6 +56,8 @@ struct EngineStats
     uint64 Collections = 0;
     // Script-function hooks that ran (pre and post), the world-change hook's included.
     uint64 ScriptHooksFired = 0;
+    // Engine checks that failed: a build with checks would have stopped there.
+    uint64 ChecksFailed = 0;
 };
 
 // Which type FSlateFontInfo's "Size" has: engines before 5.0 keep an int32, later ones a float.
@@ -84,6 +86,13 @@ struct EngineOptions
     // ("/Script/Engine.Struct:Member"); a game's are in its GameOptions.
     std::vector<std::wstring> MissingProperties;
 };
+
+// A failed engine check (check, checkf, ensure in the engine's code): counted in the stats and
+// kept by what failed ("MarkPendingKill /Game/Maps/Vale.Vale:PersistentLevel.Pawn_0", or the
+// function a wrong call was made to). The caller then goes on as a shipping build would, or
+// does nothing where native code would corrupt memory. The first 64 are kept.
+UE4SS_API void FailCheck(StringViewType what);
+UE4SS_API std::vector<std::wstring> FailedChecks();
 
 UE4SS_API HostCounters& Counters();
 // Also forgets the destroyed values below.

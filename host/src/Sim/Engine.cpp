@@ -428,6 +428,7 @@ void EngineAccess::TearDown()
     s.foldedPaths.clear();
     s.nextSerialNumber = 1000;
     s.stats = {};
+    s.failedChecks.clear();
     s.engineObject = nullptr;
     s.byPath.clear();
     s.missingProperties.clear();
@@ -575,6 +576,18 @@ std::vector<const void*> DestroyedValues()
     return values;
 }
 const EngineStats& Stats() { return State().stats; }
+
+void FailCheck(StringViewType what)
+{
+    auto& s = State();
+    ++s.stats.ChecksFailed;
+    if (s.failedChecks.size() < EngineState::kFailedChecksKept)
+    {
+        s.failedChecks.emplace_back(what);
+    }
+}
+
+std::vector<std::wstring> FailedChecks() { return State().failedChecks; }
 const EngineOptions& Options() { return State().options; }
 void SetSilentEvents(bool silent) { State().options.SilentEvents = silent; }
 

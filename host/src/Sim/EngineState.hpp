@@ -131,6 +131,8 @@ struct EngineState
     std::vector<FUObjectDeleteListener*> deleteListeners;
     int32 nextSerialNumber = 1000;
     EngineStats stats;
+    static constexpr std::size_t kFailedChecksKept = 64;
+    std::vector<std::wstring> failedChecks;
 
     PathIndex byPath;
     std::unordered_map<const UClass*, ClassInfo> classInfo;
