@@ -442,7 +442,7 @@ void PlayCrowd(Scenario& out, const std::shared_ptr<Game>& game)
 }
 } // namespace
 
-bool MakeScenario(const std::string& name, std::uint64_t seed, int frames, bool seamlessTravel, Scenario& out)
+bool MakeScenario(const std::string& name, std::uint64_t seed, int frames, bool seamlessTravel, Scenario& out, int loads)
 {
     out = {};
     out.name = name;
@@ -470,13 +470,18 @@ bool MakeScenario(const std::string& name, std::uint64_t seed, int frames, bool 
     {
         // A third of the way in the player travels: the dungeon's map loads within the frame (or,
         // seamlessly, the old world takes a second and a half to die), and the new world's player
-        // appears a third of a second after the travel.
+        // appears a third of a second after the travel. Further loads, spread evenly over the
+        // rest of the run, go on to dungeons of their own ("Umbrafel_Dungeon2", ...).
         PlayWalk(out, game, frames);
-        out.beforeFrame = [game, frames, seamlessTravel, travelFrame = -1](int frame) mutable {
-            if (travelFrame < 0 && frame == std::max(1, frames / 3))
+        const int first = std::max(1, frames / 3);
+        const int spacing = std::max(1, (frames - first) / std::max(loads, 1));
+        out.beforeFrame = [game, frames, seamlessTravel, first, spacing, loads, travelFrame = -1, done = 0](int frame) mutable {
+            if (done < loads && frame == first + done * spacing)
             {
                 travelFrame = frame;
-                auto* dungeon = Sim::CreateWorld(L"Umbrafel_Dungeon", seamlessTravel);
+                ++done;
+                const std::wstring map = done == 1 ? L"Umbrafel_Dungeon" : L"Umbrafel_Dungeon" + std::to_wstring(done);
+                auto* dungeon = Sim::CreateWorld(map, seamlessTravel);
                 BuildDungeonMap(dungeon);
                 game->pawn = nullptr;
                 game->remotePawn = nullptr;
@@ -485,7 +490,7 @@ bool MakeScenario(const std::string& name, std::uint64_t seed, int frames, bool 
                 game->creatures.clear();
                 game->npc = {};
                 game->world = dungeon;
-                game->creatureClass = DefineCreature(dungeon, L"Umbrafel_Dungeon");
+                game->creatureClass = DefineCreature(dungeon, map);
                 for (int i = 0; i < 3; ++i)
                 {
                     game->creatures.push_back({SpawnCreature(*game, 3000), frame + 120 + game->dice.Below(240)});

@@ -24,5 +24,7 @@ struct Scenario
 // False when the name is unknown. Events happen at fixed frames or at shares of the run's
 // frames (travel a third of the way in, respawn halfway), timed for 60 frames a second.
 // seamlessTravel: the world change travels over frames instead of loading the map at once.
-bool MakeScenario(const std::string& name, std::uint64_t seed, int frames, bool seamlessTravel, Scenario& out);
+// loads: how many world changes the world-change scenario makes.
+bool MakeScenario(const std::string& name, std::uint64_t seed, int frames, bool seamlessTravel, Scenario& out,
+                  int loads = 1);
 } // namespace OrvSim

@@ -198,7 +198,7 @@ RunResult RunSession(const RunOptions& options)
         result.error = "unknown travel: " + options.travel;
         return result;
     }
-    if (!MakeScenario(options.scenario, options.seed, options.frames, options.travel == "seamless", scenario))
+    if (!MakeScenario(options.scenario, options.seed, options.frames, options.travel == "seamless", scenario, options.loads))
     {
         result.error = "unknown scenario: " + options.scenario;
         return result;
@@ -320,6 +320,7 @@ RunResult RunSession(const RunOptions& options)
     report["frames"] = options.frames;
     report["engine_version"] = std::to_string(RC::Unreal::Version::Major) + "." + std::to_string(RC::Unreal::Version::Minor);
     report["travel"] = options.travel;
+    report["loads"] = options.scenario == "world-change" ? options.loads : 0;
     report["silent_events"] = options.silentEvents;
     report["mod_loaded"] = !options.noMod;
     report["log"] = nlohmann::json::array();
@@ -347,7 +348,8 @@ RunResult RunSession(const RunOptions& options)
                         {"addresses_reused", stats.AddressesReused}, {"slots_reused", stats.SlotsReused},
                         {"collections", stats.Collections},          {"script_hooks_fired", stats.ScriptHooksFired},
                         {"find_object_calls", Sim::Counters().FindObject},
-                        {"checks_failed", stats.ChecksFailed}};
+                        {"checks_failed", stats.ChecksFailed},
+                        {"worlds_alive", Sim::LiveWorldCount()}};
     report["engine"]["failed_checks"] = nlohmann::json::array();
     for (const auto& what : Sim::FailedChecks())
     {

@@ -27,6 +27,7 @@ struct RunOptions
     double dpiScale = 0.0; // 0: the engine's scale for the viewport's shortest side
     bool echoLog = true; // the mod's lines to standard output as they come
     std::string travel = "load"; // "load": a map load within one frame; "seamless": over frames
+    int loads = 1;               // world changes in the world-change scenario
     bool silentEvents = false;   // no hooked script function runs its hooks
     std::size_t objects = 0;     // pad the object array to this many objects
     bool initOnLoaderThread = false; // set-up on the loader's thread while frames run

@@ -33,6 +33,8 @@ int main(int argc, char** argv)
     app.add_option("--library", options.library, "The mod library to install (default: the built one)");
     app.add_option("--travel", options.travel, "World change: a map load within one frame, or seamless travel over frames")
         ->check(CLI::IsMember({"load", "seamless"}));
+    app.add_option("--loads", options.loads, "World changes in the world-change scenario, the first a third of the way in")
+        ->check(CLI::Range(1, 1000));
     app.add_flag("--silent-events", options.silentEvents, "No hooked script function runs its hooks, world change included");
     app.add_option("--objects", options.objects, "Pad the engine's object array to this many objects")
         ->check(CLI::NonNegativeNumber);

@@ -62,7 +62,10 @@ bool LiveOrvantaMod::CreateRenderTarget()
     const bool made = InvokeFunction(
         reflection, library, create,
         [&](CallFrame& frame) {
-            UObject* context = session.discovery.pawn;
+            // The target is made inside its world context: the game instance outlives the
+            // world, where a pawn would tie the rooted target, and through it the whole world,
+            // to the world's end.
+            UObject* context = session.discovery.gameInstance;
             const std::uint8_t format = kRgba8;
             const LinearColor clear{0.0f, 0.0f, 0.0f, 1.0f};
             const std::uint8_t no = 0;
@@ -82,14 +85,16 @@ bool LiveOrvantaMod::CreateRenderTarget()
 
 void LiveOrvantaMod::ReleaseRenderTarget()
 {
+    // Still allocated while the delete listener has not dropped it, pending kill or not: a
+    // rooted target marked pending kill would otherwise stay rooted, and kept, for good.
     UObject* target = session.capture.renderTarget;
     session.capture.renderTarget = nullptr;
-    if (!IsLive(target, true))
+    if (target == nullptr)
     {
         return;
     }
     FUObjectItem* item = FUObjectArray::IndexToObject(target->GetInternalIndex());
-    if (item != nullptr && item->IsRootSet())
+    if (item != nullptr && item->GetUObject() == target && item->IsRootSet())
     {
         item->UnsetRootSet();
     }

@@ -203,6 +203,8 @@ class Screen : public OrvTest::EngineFixture, public ::testing::WithParamInterfa
                                 [&](uint8* parms) {
                                     const int32 size = 32;
                                     const uint8 rgba = 2;
+                                    auto* context = reinterpret_cast<UObject*>(world);
+                                    std::memcpy(parms + Sim::FindPropertyUncounted(create, L"WorldContextObject")->GetOffset_Internal(), &context, sizeof(context));
                                     std::memcpy(parms + Sim::FindPropertyUncounted(create, L"Width")->GetOffset_Internal(), &size, sizeof(size));
                                     std::memcpy(parms + Sim::FindPropertyUncounted(create, L"Height")->GetOffset_Internal(), &size, sizeof(size));
                                     std::memcpy(parms + Sim::FindPropertyUncounted(create, L"Format")->GetOffset_Internal(), &rgba, sizeof(rgba));

@@ -6,6 +6,7 @@
 #ifndef _WIN32
 #include <Platform/Windows.hpp>
 #endif
+#include <Sim/Scene.hpp>
 #include <Sim/Types.hpp>
 #include <Sim/World.hpp>
 #include <Unreal/AActor.hpp>
@@ -493,7 +494,7 @@ TEST_F(World, AMapLoadEndsPlayClearsTheViewportNotifiesTwiceAndPurgesBeforeTheNe
         std::memcpy(worlds, parms, sizeof(worlds));
         auto name = [](UObject* world) { return world != nullptr ? Sim::ToUtf8(world->GetName()) : std::string("null"); };
         return name(worlds[0]) + ">" + name(worlds[1]) + (Sim::ViewportWidgets().empty() ? " viewport-empty" : "") +
-               (IsLive(AsObject(oldWorld)) ? " old-live" : " old-freed");
+               (IsFreed(AsObject(oldWorld)) ? " old-freed" : IsLive(AsObject(oldWorld)) ? " old-live" : " old-marked");
     });
     DeletionOrder deletions;
     FUObjectArray::AddUObjectDeleteListener(&deletions);
@@ -502,10 +503,10 @@ TEST_F(World, AMapLoadEndsPlayClearsTheViewportNotifiesTwiceAndPurgesBeforeTheNe
 
     EXPECT_EQ(events_, (std::vector<std::string>{
                            "ReceiveEndPlay UmbrafelPlayerController_0 ", "ReceiveEndPlay Crawler ",
-                           "K2_OnWorldChanged UmbrafelGameInstance_0 Open>null viewport-empty old-live",
-                           "K2_OnWorldChanged UmbrafelGameInstance_0 null>Dungeon viewport-empty old-live",
+                           "K2_OnWorldChanged UmbrafelGameInstance_0 Open>null viewport-empty old-marked",
+                           "K2_OnWorldChanged UmbrafelGameInstance_0 null>Dungeon viewport-empty old-freed",
                            "ReceiveBeginPlay Waiting "}))
-        << "the new world begins after the purge";
+        << "marked before the world is let go, collected before the new one is set and begins";
     EXPECT_TRUE(deletions.freedBeforeBegin) << "the old world went within the load";
     EXPECT_TRUE(IsFreed(AsObject(oldWorld)));
     EXPECT_TRUE(IsFreed(controller));
@@ -669,3 +670,71 @@ TEST_F(World, ActorsRunScriptAgainOnceTheCollectorHasMarked)
     EXPECT_TRUE(CallReturning<bool>(controller, L"/Script/Engine.Controller:IsLocalController"));
 }
 } // namespace
+
+namespace
+{
+// The render target CreateRenderTarget2D makes for the context, or null.
+UObject* RenderTargetFor(UObject* context)
+{
+    UFunction* create = Sim::FindFunctionByPath(L"/Script/Engine.KismetRenderingLibrary:CreateRenderTarget2D");
+    const std::size_t before = Sim::RenderTargets().size();
+    Sim::CallScriptFunction(Sim::FindClass(L"/Script/Engine.KismetRenderingLibrary")->GetClassDefaultObject(), create,
+                            [&](uint8* parms) {
+                                const int32 side = 64;
+                                auto at = [&](const wchar_t* name) {
+                                    return parms + Sim::FindPropertyUncounted(create, name)->GetOffset_Internal();
+                                };
+                                std::memcpy(at(L"WorldContextObject"), &context, sizeof(context));
+                                std::memcpy(at(L"Width"), &side, sizeof(side));
+                                std::memcpy(at(L"Height"), &side, sizeof(side));
+                            });
+    UObject* made = Sim::RenderTargets().size() > before ? Sim::RenderTargets().back() : nullptr;
+    return made;
+}
+} // namespace
+
+TEST_F(World, ObjectsAreMadeInsideTheOuterGivenAndOnlyAPackageWithoutOne)
+{
+    auto* world = Sim::CreateWorld(L"Open");
+    auto* instance = Sim::CreateGameInstance(world);
+    auto* widgetClass = Sim::FindClass(L"/Script/UMG.UserWidget");
+    UObject* hud = UObjectGlobals::StaticConstructObject(FStaticConstructObjectParameters(widgetClass, instance));
+    ASSERT_NE(hud, nullptr);
+    EXPECT_EQ(hud->GetOuter(), instance);
+    EXPECT_EQ(Sim::Stats().ChecksFailed, 0u);
+    EXPECT_EQ(UObjectGlobals::StaticConstructObject(FStaticConstructObjectParameters(widgetClass, nullptr)), nullptr);
+    ASSERT_EQ(Sim::FailedChecks().size(), 1u);
+    EXPECT_EQ(Sim::FailedChecks().front(), L"StaticConstructObject: Object is not packaged: UserWidget");
+
+    // The render target is made inside its world context, and needs one that has a world.
+    auto* pawn = Sim::EnterLocalPlayer(world).pawn;
+    UObject* target = RenderTargetFor(pawn);
+    ASSERT_NE(target, nullptr);
+    EXPECT_EQ(target->GetOuter(), pawn);
+    EXPECT_EQ(RenderTargetFor(instance)->GetOuter(), instance);
+    EXPECT_EQ(RenderTargetFor(nullptr), nullptr);
+    EXPECT_EQ(RenderTargetFor(Sim::NewObject(widgetClass, Sim::FindObjectByPath(L"/Engine/Transient"))), nullptr);
+}
+
+TEST_F(World, AMapLoadMarksRootedObjectsTooAFailedCheckAndTheRootKeepsTheWholeWorld)
+{
+    auto* oldWorld = Sim::CreateWorld(L"Open");
+    auto* instance = Sim::CreateGameInstance(oldWorld);
+    auto* pawn = Sim::EnterLocalPlayer(oldWorld).pawn;
+    UObject* kept = RenderTargetFor(pawn);
+    ASSERT_NE(kept, nullptr);
+    kept->GetObjectItem()->SetRootSet();
+    Sim::Travel(instance, Sim::CreateWorld(L"Dungeon"));
+
+    ASSERT_EQ(Sim::Stats().ChecksFailed, 1u);
+    EXPECT_EQ(Sim::FailedChecks().front(), L"MarkPendingKill " + kept->GetPathName());
+    EXPECT_TRUE(kept->GetObjectItem()->IsPendingKill()) << "a shipping build goes on and marks it";
+    EXPECT_FALSE(IsFreed(pawn)) << "the outer of something reachable stays, pending kill or not";
+    EXPECT_FALSE(IsFreed(AsObject(oldWorld)));
+    EXPECT_EQ(Sim::LiveWorldCount(), 2u);
+
+    kept->GetObjectItem()->UnsetRootSet();
+    Sim::CollectGarbage();
+    EXPECT_TRUE(IsFreed(AsObject(oldWorld)));
+    EXPECT_EQ(Sim::LiveWorldCount(), 1u);
+}

@@ -229,6 +229,9 @@ TEST_F(SimScenarioRuns, EveryScenarioOnBothEnginesWithOrWithoutHooksTouchesNoFre
                 EXPECT_EQ(report["silent_events"], silent);
                 const auto& engineReport = report["engine"];
                 EXPECT_GE(engineReport["collections"].get<int>(), 9) << "one a second, and one after unload";
+                EXPECT_EQ(engineReport["checks_failed"], 0) << engineReport["failed_checks"].dump();
+                EXPECT_EQ(engineReport["worlds_alive"], 1)
+                    << "a map load leaves nothing of the old world behind";
                 if (name == "walk" || name == "world-change" || name == "respawn")
                 {
                     EXPECT_GT(engineReport["addresses_reused"].get<int>(), 0);
@@ -243,19 +246,28 @@ TEST_F(SimScenarioRuns, EveryScenarioOnBothEnginesWithOrWithoutHooksTouchesNoFre
     }
 }
 
-TEST_F(SimScenarioRuns, AWorldChangeByMapLoadOrSeamlessTravelEndsInTheNewWorld)
+TEST_F(SimScenarioRuns, WorldChangesByMapLoadOrSeamlessTravelEndInTheLastWorldAloneWithItsMap)
 {
     for (const std::string travel : {"load", "seamless"})
     {
         SCOPED_TRACE(travel);
-        auto report = Play("world-change", 600, 5, 1, [&](OrvSim::RunOptions& options) { options.travel = travel; });
+        auto report = Play("world-change", 600, 5, 1, [&](OrvSim::RunOptions& options) {
+            options.travel = travel;
+            options.loads = 3;
+        });
         EXPECT_EQ(report["travel"], travel);
-        auto* dungeon = Sim::FindObjectByPath(L"/Game/Maps/Umbrafel_Dungeon.Umbrafel_Dungeon");
-        ASSERT_TRUE(Lives(dungeon));
-        EXPECT_EQ(Sim::FindObjectByPath(L"/Game/Maps/Umbrafel_Open.Umbrafel_Open"), nullptr);
+        ASSERT_TRUE(Lives(Sim::FindObjectByPath(L"/Game/Maps/Umbrafel_Dungeon3.Umbrafel_Dungeon3")));
+        for (const wchar_t* left : {L"/Game/Maps/Umbrafel_Open.Umbrafel_Open", L"/Game/Maps/Umbrafel_Dungeon.Umbrafel_Dungeon",
+                                    L"/Game/Maps/Umbrafel_Dungeon2.Umbrafel_Dungeon2"})
+        {
+            EXPECT_EQ(Sim::FindObjectByPath(left), nullptr) << Sim::ToUtf8(left);
+        }
+        EXPECT_EQ(report["engine"]["worlds_alive"], 1);
+        EXPECT_EQ(report["engine"]["checks_failed"], 0);
+        EXPECT_EQ(report["capture"]["actors_spawned"], 4) << "a capture in every world";
         EXPECT_EQ(Sim::FindClass(L"/Game/Creatures/BP_Umbrafel_OpenCreature.BP_Umbrafel_OpenCreature_C"), nullptr)
             << "the open world's creature class went with its map";
-        EXPECT_GE(report["engine"]["script_hooks_fired"].get<int>(), travel == "load" ? 2 : 1)
+        EXPECT_GE(report["engine"]["script_hooks_fired"].get<int>(), travel == "load" ? 6 : 3)
             << "a load notifies twice, seamless travel once";
         EXPECT_EQ(Sim::Counters().CallsOnFreedObjects, 0u);
     }

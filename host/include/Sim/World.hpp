@@ -116,11 +116,12 @@ UE4SS_API Placement ActorPlacement(UObject* actor);
 UE4SS_API bool ActorCollides(UObject* actor);
 UE4SS_API bool ActorTicks(UObject* actor);
 
-// A map load, all of it before the next frame's tick callbacks: the old world's actors end
-// play and it is marked torn down, every viewport widget is removed, the game instance's
-// K2_OnWorldChanged runs twice, (old world, null) and then (null, new world), a full
-// collection with purge frees the old world with everything in it (and the blueprint classes
-// only it used), and the new world begins play.
+// A map load, all of it before the next frame's tick callbacks, in the engine's order: the old
+// world's viewport widgets are removed and its actors end play; everything inside it is marked
+// pending kill, rooted objects too (each a failed check, see FailCheck); the game instance's
+// K2_OnWorldChanged(old world, null) runs; a full collection with purge frees what nothing
+// reachable keeps (a reachable object keeps its outer chain, pending kill or not); then
+// K2_OnWorldChanged(null, new world) runs and the new world begins play.
 UE4SS_API void Travel(UObject* gameInstance, UWorld* to);
 // Seamless travel: the game instance moves to the new world and its K2_OnWorldChanged(old,
 // new) fires once (its GetWorld already answers the new world). Over the next dyingFrames
@@ -137,6 +138,8 @@ UE4SS_API UObject* ObjectReference(const UObject* object, StringViewType propert
 
 // Widgets in the game viewport, kept alive by it until they are removed from it.
 UE4SS_API std::vector<UObject*> ViewportWidgets();
+// Worlds still in the object array (class defaults aside), torn down or not.
+UE4SS_API std::size_t LiveWorldCount();
 
 // What the engine saw a mod do, for reports and integration tests.
 struct Observed

@@ -102,12 +102,16 @@ void CreateRenderTarget(Call& call)
 {
     const int32 width = call.Get<int32>(L"Width");
     const int32 height = call.Get<int32>(L"Height");
-    if (width <= 0 || height <= 0)
+    // UKismetRenderingLibrary::CreateRenderTarget2D: no world from the context object
+    // (GetWorldFromContextObject), no target; the target is made inside the context object, so
+    // it lives no longer than the context's outer chain unless something keeps it.
+    UObject* context = call.Get<UObject*>(L"WorldContextObject");
+    const bool inWorld = context != nullptr && HoldsObject(context) && context->GetWorld() != nullptr;
+    if (width <= 0 || height <= 0 || !inWorld)
     {
         return;
     }
-    // Owned by nothing: the collector takes it unless it is rooted or referenced.
-    UObject* target = NewObject(FindClass(L"/Script/Engine.TextureRenderTarget2D"), EngineAccess::Package(L"/Engine/Transient"));
+    UObject* target = NewObject(FindClass(L"/Script/Engine.TextureRenderTarget2D"), context);
     SetTargetSize(target, width, height);
     const auto* clear = static_cast<const float*>(call.ParamAddress(L"ClearColor"));
     std::memcpy(FieldOf<float>(target, L"ClearColor"), clear, 4 * sizeof(float));
@@ -375,21 +379,8 @@ void DefineCaptureClasses()
     UClass* capture = DefineClass(
         {.path = L"/Script/Engine.SceneCapture2D",
          .super = L"/Script/Engine.SceneCapture",
-         .properties = {{L"CaptureComponent2D", Object(L"/Script/Engine.SceneCaptureComponent2D")}},
-         .functions = {Native(L"GetCaptureComponent2D", {Return(Object(L"/Script/Engine.SceneCaptureComponent2D"))},
-                              [](Call& call) {
-                                  // The engine keeps the component in a member of its own, whether
-                                  // or not the build reflects it.
-                                  UClass* wanted = FindClass(L"/Script/Engine.SceneCaptureComponent2D");
-                                  for (UObject* component : ComponentsOf(call.Self()))
-                                  {
-                                      if (component->IsA(wanted))
-                                      {
-                                          call.Get<UObject*>(L"ReturnValue") = component;
-                                          return;
-                                      }
-                                  }
-                              })}});
+         // ASceneCapture2D::GetCaptureComponent2D is a plain C++ accessor: no script call reaches it.
+         .properties = {{L"CaptureComponent2D", Object(L"/Script/Engine.SceneCaptureComponent2D")}}});
     // Its capture component is its root.
     SetDefaultComponents(capture, {{L"CaptureComponent2D", L"/Script/Engine.SceneCaptureComponent2D", L"CaptureComponent2D"}});
 }

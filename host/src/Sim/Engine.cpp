@@ -720,9 +720,12 @@ std::size_t CollectGarbage(bool purge)
     std::vector<bool> marked(static_cast<std::size_t>(s.numItems), false);
     std::vector<UObject*> work;
     ++s.stats.Collections;
-    auto mark = [&](UObject* object) {
+    // A reference to a pending-kill object is let go, except an object's class and outer, which
+    // the collector never eliminates (FGCReferenceProcessor::HandleObjectReference with
+    // bAllowReferenceElimination false): whatever is reachable keeps its outer chain.
+    auto markEvenIfPendingKill = [&](UObject* object, bool evenIfPendingKill) {
         auto* item = EngineAccess::SlotOf(object);
-        if (item == nullptr || item->Object != object || item->IsPendingKill())
+        if (item == nullptr || item->Object != object || (item->IsPendingKill() && !evenIfPendingKill))
         {
             return;
         }
@@ -742,6 +745,7 @@ std::size_t CollectGarbage(bool purge)
             work.push_back(item->Object);
         }
     }
+    auto mark = [&](UObject* object) { markEvenIfPendingKill(object, false); };
     for (auto* root : s.garbageRoots)
     {
         mark(root);
@@ -752,8 +756,8 @@ std::size_t CollectGarbage(bool purge)
     {
         UObject* object = work.back();
         work.pop_back();
-        mark(object->GetClassPrivate());
-        mark(object->GetOuter());
+        markEvenIfPendingKill(object->GetClassPrivate(), true);
+        markEvenIfPendingKill(object->GetOuter(), true);
         // A struct keeps its super and its functions; a class its default object.
         if (object->IsA(s.structClass))
         {

@@ -411,24 +411,50 @@ void RemoveFromViewport(UObject* widget)
     ++Play().observed.removedByEngine;
 }
 
-// Everything inside the world is marked for the collector, and the world stops being kept.
+// UWorld::MarkObjectsPendingKill: the world stops being kept and everything inside it is marked
+// for the collector, rooted or not. UObjectBaseUtility::MarkPendingKill checks that the object
+// is not rooted; a shipping build marks it all the same, and the root then keeps it, and through
+// it its whole outer chain, alive.
 void AbandonWorld(UObject* world)
 {
     RemoveGarbageRoot(world);
     for (int32 index = 0; index < State().numItems; ++index)
     {
         auto* item = EngineAccess::Item(index);
-        if (item->Object != nullptr && !item->IsRootSet() && IsInside(item->Object, world))
+        if (item->Object == nullptr || item->IsPendingKill() || !IsInside(item->Object, world))
         {
-            MarkPendingKill(item->Object);
+            continue;
+        }
+        if (item->IsRootSet())
+        {
+            FailCheck(L"MarkPendingKill " + item->Object->GetPathName());
+        }
+        MarkPendingKill(item->Object);
+    }
+}
+
+// UUserWidget leaves the viewport with the world it belongs to (its world's cleanup removes it);
+// widgets of other worlds stay.
+void RemoveWorldWidgets(UObject* world)
+{
+    std::vector<UObject*> viewport = Play().viewport;
+    for (auto* widget : viewport)
+    {
+        if (Holds(widget) && AsObject(widget->GetWorld()) == world)
+        {
+            RemoveFromViewport(widget);
         }
     }
 }
 
-// As the engine cleans up a world it leaves: the actors end play, widgets of the world leave
-// the viewport, and everything inside it is marked for the collector, which runs at once.
+// As the engine cleans up a world it leaves: its widgets leave the viewport, the actors end
+// play, and everything inside it is marked for the collector, which runs at once.
 void KillWorld(UObject* world)
 {
+    if (Holds(world))
+    {
+        RemoveWorldWidgets(world);
+    }
     for (auto* actor : BegunActors(world))
     {
         EndPlayWithWorld(actor);
@@ -438,14 +464,6 @@ void KillWorld(UObject* world)
         return;
     }
     Play().tornDown.insert(world);
-    std::vector<UObject*> viewport = Play().viewport;
-    for (auto* widget : viewport)
-    {
-        if (Holds(widget) && AsObject(widget->GetWorld()) == world)
-        {
-            RemoveFromViewport(widget);
-        }
-    }
     AbandonWorld(world);
     CollectGarbage(true);
 }
@@ -1151,6 +1169,10 @@ Placement ActorPlacement(UObject* actor)
     return placement;
 }
 
+// UEngine::LoadMap, in its order: the old world is cleaned up (its widgets leave the viewport,
+// its actors end play, everything inside it is marked pending kill), the current world is set
+// to none (FWorldContext::SetCurrentWorld runs K2_OnWorldChanged(old, null)), garbage is
+// collected, the new world is set (K2_OnWorldChanged(null, new)) and begins play.
 void Travel(UObject* gameInstance, UWorld* to)
 {
     if (!IsLiveObject(gameInstance) || !IsWorld(AsObject(to)))
@@ -1163,30 +1185,24 @@ void Travel(UObject* gameInstance, UWorld* to)
     {
         return;
     }
-    const bool leaving = from != nullptr && Holds(from) && !IsTearingDown(from);
-    if (leaving)
+    if (from != nullptr && Holds(from) && !IsTearingDown(from))
     {
+        RemoveWorldWidgets(from);
         for (auto* actor : BegunActors(from))
         {
             EndPlayWithWorld(actor);
         }
         Play().tornDown.insert(from);
-    }
-    // A load clears the whole viewport, whatever world a widget belongs to.
-    std::vector<UObject*> viewport = Play().viewport;
-    for (auto* widget : viewport)
-    {
-        RemoveFromViewport(widget);
+        if (Holds(from))
+        {
+            AbandonWorld(from);
+        }
     }
     SetGameInstanceWorld(gameInstance, nullptr);
     NotifyWorldChanged(gameInstance, from, nullptr);
+    CollectGarbage(true);
     SetGameInstanceWorld(gameInstance, to);
     NotifyWorldChanged(gameInstance, nullptr, target);
-    if (leaving && Holds(from))
-    {
-        AbandonWorld(from);
-    }
-    CollectGarbage(true);
     BeginWorldPlay(to);
 }
 
@@ -1235,6 +1251,17 @@ UObject* ObjectReference(const UObject* object, StringViewType property)
 }
 
 std::vector<UObject*> ViewportWidgets() { return Play().viewport; }
+
+std::size_t LiveWorldCount()
+{
+    std::size_t worlds = 0;
+    for (int32 index = 0; index < State().numItems; ++index)
+    {
+        UObject* object = EngineAccess::Item(index)->Object;
+        worlds += object != nullptr && object->IsA(State().worldClass) && !object->HasAnyFlags(RF_ClassDefaultObject) ? 1 : 0;
+    }
+    return worlds;
+}
 
 Observed& Observations() { return Play().observed; }
 } // namespace Sim

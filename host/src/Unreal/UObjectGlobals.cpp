@@ -98,8 +98,14 @@ UObject* StaticConstructObject(const FStaticConstructObjectParameters& params)
     {
         --State().constructionsBeforeRefusal;
     }
-    UObject* outer = params.Outer != nullptr ? params.Outer : EngineAccess::Package(L"/Engine/Transient");
-    UObject* made = EngineAccess::Construct(const_cast<UClass*>(params.Class), outer, params.Name, params.SetFlags);
+    // StaticAllocateObject: only a package may stand outside every outer; anything else is
+    // "Object is not packaged", a fatal error even in a shipping build. Here it makes nothing.
+    if (params.Outer == nullptr && params.Class != State().packageClass)
+    {
+        Sim::FailCheck(L"StaticConstructObject: Object is not packaged: " + params.Class->GetName());
+        return nullptr;
+    }
+    UObject* made = EngineAccess::Construct(const_cast<UClass*>(params.Class), params.Outer, params.Name, params.SetFlags);
     if (UClass* widgetClass = Sim::FindClass(L"/Script/UMG.Widget"); made != nullptr && widgetClass != nullptr && made->IsA(widgetClass))
     {
         ++State().play.observed.widgetsConstructed;
