@@ -56,8 +56,11 @@ void LiveOrvantaMod::OnTick()
         }
     }
 
+    // A part the game destroyed is gone for the map from that moment: waiting for the collector
+    // to free it would freeze the map until the next purge, which in a game may be a minute away.
     const CaptureState& capture = session.capture;
-    if (capture.captureActor == nullptr || capture.captureComponent == nullptr || capture.renderTarget == nullptr)
+    if (!IsLive(capture.captureActor, false) || !IsLive(capture.captureComponent, false) ||
+        !IsLive(capture.renderTarget, true))
     {
         // What is left of a broken capture goes: an actor that lost its component would
         // otherwise stay in the world beside its replacement.

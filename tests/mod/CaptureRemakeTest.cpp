@@ -5,6 +5,7 @@
 
 #include <Sim/Calls.hpp>
 #include <Sim/Scene.hpp>
+#include <Sim/Screen.hpp>
 
 #include <algorithm>
 
@@ -73,6 +74,44 @@ TEST_F(CaptureRemake, ARenderTargetDestroyedAloneIsRemadeAndShown)
     Sim::DestroyObject(Session().capture.renderTarget);
     ExpectRemade();
 }
+// The screen, not just the binding: a map frozen on the lost capture's last picture would still
+// show the house the player has walked away from. The game destroys the actor and no collection
+// follows, as in a game where the next purge may be a minute away.
+TEST_F(CaptureRemake, AfterTheRemakeTheScreenShowsWhatTheNewCaptureSees)
+{
+    StartHud();
+    Sim::AddBuilding(world_, {.footprint = {1000, -1500, 3500, 1500}});
+    FramesFor(Orv::kSecond);
+    Sim::RenderTargetImage before;
+    Sim::RenderScreen(before);
+    const Sim::LayoutRect map = Sim::PlacementOf(Widget().mapImage).rect;
+    ASSERT_GT(map.width, 100.0);
+
+    Sim::DestroyActor(Session().capture.captureActor);
+    Sim::SetActorPlacement(pawn_, {.x = 30000, .y = 30000});
+    FramesFor(Orv::kSecond);
+    Sim::RenderTargetImage after;
+    Sim::RenderScreen(after);
+    ASSERT_EQ(after.width, before.width);
+
+    int changed = 0, looked = 0;
+    for (int y = static_cast<int>(map.y); y < static_cast<int>(map.Bottom()); y += 4)
+    {
+        for (int x = static_cast<int>(map.x); x < static_cast<int>(map.Right()); x += 4)
+        {
+            const std::size_t at = (static_cast<std::size_t>(y) * static_cast<std::size_t>(before.width) + x) * 4;
+            int difference = 0;
+            for (int channel = 0; channel < 3; ++channel)
+            {
+                difference += std::abs(before.rgba[at + channel] - after.rgba[at + channel]);
+            }
+            changed += difference > 30 ? 1 : 0;
+            ++looked;
+        }
+    }
+    EXPECT_GT(changed, looked / 20) << "the house the player left is gone from the map";
+}
+
 // A stale session (the player respawned) goes whole: its capture actor leaves the world and
 // its target the root set, and the new session's capture is the only one.
 TEST_F(CaptureRemake, ASessionGoneStaleTakesItsCaptureAlong)
