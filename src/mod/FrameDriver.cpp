@@ -74,10 +74,11 @@ void LiveOrvantaMod::OnTick()
             return;
         }
         // A HUD built for the last capture shows its target until told of the new one, and
-        // the map would freeze on the last picture.
+        // the map would freeze on the last picture; the new brush is shaped as a resize's is.
         if (IsLive(session.widget.mapImage, false))
         {
             SetBrushResourceObject(reflection, session.widget.mapImage, capture.renderTarget);
+            ApplyFrameShape();
         }
         FrameDeadlines& fresh = session.deadlines;
         fresh.nextCameraUpdate = fresh.nextMarkerUpdate = fresh.nextAiRefresh = now;
