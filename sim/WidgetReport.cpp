@@ -1,11 +1,13 @@
-// Reads the minimap's widget tree through the engine's own reflection, as a tool beside the mod
-// would: user widget → widget tree → root canvas → the positioned HUD canvas → the map's size
-// box → the outer rim. Every object is checked to be live before it is read, so a tree the mod
-// left half-built or freed reads as missing pieces.
+// Reads the minimap's widget tree as the screen holds it (what a player sees, not what the
+// widgets' members say since), through the engine's own reflection, as a tool beside the mod
+// would: user widget → its root canvas → the positioned HUD canvas → the map's size box → the
+// outer rim. Every object is checked to be live before it is read, so a tree the mod left
+// half-built or freed reads as missing pieces.
 #include "WidgetReport.hpp"
 
 #include <Sim/Engine.hpp>
 #include <Sim/Scene.hpp>
+#include <Sim/Screen.hpp>
 #include <Sim/Types.hpp>
 #include <Sim/Values.hpp>
 #include <Sim/Widgets.hpp>
@@ -24,43 +26,34 @@ namespace
 {
 using namespace RC::Unreal;
 
-struct StructView
-{
-    const UStruct* layout = nullptr;
-    const void* value = nullptr;
-    explicit operator bool() const { return layout != nullptr && value != nullptr; }
-};
-
 bool Live(const UObject* object) { return object != nullptr && Sim::HoldsObject(object); }
 
-StructView Of(const UObject* object) { return Live(object) ? StructView{object->GetClassPrivate(), object} : StructView{}; }
-
-StructView Member(StructView in, const wchar_t* name)
+// A member as the screen draws it, by dotted path.
+nlohmann::json Number(const UObject* object, const wchar_t* path)
 {
-    auto* property = in ? dynamic_cast<FStructProperty*>(Sim::FindPropertyUncounted(in.layout, name)) : nullptr;
-    return property != nullptr ? StructView{property->GetStruct(), property->ContainerPtrToValuePtr<void>(in.value)} : StructView{};
-}
-
-nlohmann::json Number(StructView in, const wchar_t* name)
-{
-    auto* property = in ? dynamic_cast<FNumericProperty*>(Sim::FindPropertyUncounted(in.layout, name)) : nullptr;
-    if (property == nullptr)
+    const Sim::MemberRef member = Live(object) ? Sim::ScreenMember(object, path) : Sim::MemberRef{};
+    auto* property = dynamic_cast<FNumericProperty*>(member.property);
+    if (auto* enumeration = dynamic_cast<FEnumProperty*>(member.property))
+    {
+        property = enumeration->GetUnderlyingProperty();
+    }
+    if (property == nullptr || member.address == nullptr)
     {
         return nullptr;
     }
-    const void* value = property->ContainerPtrToValuePtr<void>(in.value);
     if (property->IsFloatingPoint())
     {
-        return property->GetFloatingPointPropertyValue(value);
+        return property->GetFloatingPointPropertyValue(member.address);
     }
-    return property->GetSignedIntPropertyValue(value);
+    return property->GetSignedIntPropertyValue(member.address);
 }
 
-UObject* Reference(StructView in, const wchar_t* name)
+UObject* Reference(const UObject* object, const wchar_t* path)
 {
-    auto* property = in ? dynamic_cast<FObjectPropertyBase*>(Sim::FindPropertyUncounted(in.layout, name)) : nullptr;
-    UObject* object = property != nullptr ? property->GetObjectPropertyValue(property->ContainerPtrToValuePtr<void>(in.value)) : nullptr;
-    return Live(object) ? object : nullptr;
+    const Sim::MemberRef member = Live(object) ? Sim::ScreenMember(object, path) : Sim::MemberRef{};
+    auto* property = dynamic_cast<FObjectPropertyBase*>(member.property);
+    UObject* value = property != nullptr && member.address != nullptr ? property->GetObjectPropertyValue(member.address) : nullptr;
+    return Live(value) ? value : nullptr;
 }
 
 bool IsA(const UObject* object, const wchar_t* classPath)
@@ -69,33 +62,19 @@ bool IsA(const UObject* object, const wchar_t* classPath)
     return Live(object) && cls != nullptr && object->GetClassPrivate()->IsChildOf(cls);
 }
 
-std::vector<UObject*> Slots(const UObject* panel)
+// The live children the screen draws in a widget, with their slots.
+std::vector<Sim::ScreenChild> Children(const UObject* widget)
 {
-    std::vector<UObject*> slots;
-    StructView self = Of(panel);
-    auto* array = self ? dynamic_cast<FArrayProperty*>(Sim::FindPropertyUncounted(self.layout, L"Slots")) : nullptr;
-    auto* inner = array != nullptr ? dynamic_cast<FObjectPropertyBase*>(array->GetInner()) : nullptr;
-    if (inner == nullptr)
-    {
-        return slots;
-    }
-    void* value = const_cast<void*>(array->ContainerPtrToValuePtr<void>(self.value));
-    for (int32 i = 0; i < Sim::ArrayNum(value); ++i)
-    {
-        UObject* slot = inner->GetObjectPropertyValue(Sim::ArrayElement(array, value, i));
-        if (Live(slot))
-        {
-            slots.push_back(slot);
-        }
-    }
-    return slots;
+    std::vector<Sim::ScreenChild> children = Live(widget) ? Sim::ScreenChildren(widget) : std::vector<Sim::ScreenChild>{};
+    std::erase_if(children, [](const Sim::ScreenChild& child) { return !Live(child.widget); });
+    return children;
 }
-
-UObject* Content(const UObject* slot) { return Reference(Of(slot), L"Content"); }
 
 UObject* RootOf(const UObject* userWidget)
 {
-    return Reference(Of(Reference(Of(userWidget), L"WidgetTree")), L"RootWidget");
+    const std::vector<Sim::ScreenChild> root = IsA(userWidget, L"/Script/UMG.UserWidget") ? Children(userWidget)
+                                                                                          : std::vector<Sim::ScreenChild>{};
+    return root.empty() ? nullptr : root.front().widget;
 }
 
 // The mod's widget: the user widget in the viewport (the game's own screens add none here).
@@ -113,15 +92,12 @@ UObject* ModWidget()
 
 nlohmann::json Offsets(const UObject* canvasSlot)
 {
-    StructView offsets = Member(Member(Of(canvasSlot), L"LayoutData"), L"Offsets");
-    if (!offsets)
-    {
-        return nullptr;
-    }
-    return {Number(offsets, L"Left"), Number(offsets, L"Top"), Number(offsets, L"Right"), Number(offsets, L"Bottom")};
+    nlohmann::json offsets = {Number(canvasSlot, L"LayoutData.Offsets.Left"), Number(canvasSlot, L"LayoutData.Offsets.Top"),
+                              Number(canvasSlot, L"LayoutData.Offsets.Right"), Number(canvasSlot, L"LayoutData.Offsets.Bottom")};
+    return offsets[0].is_null() ? nlohmann::json(nullptr) : offsets;
 }
 
-// Depth first through user widgets' trees and panels' slots.
+// Depth first through what the screen draws.
 UObject* FindWidget(UObject* widget, const std::function<bool(UObject*)>& wanted, int depth = 0)
 {
     if (!Live(widget) || depth > 64)
@@ -132,18 +108,35 @@ UObject* FindWidget(UObject* widget, const std::function<bool(UObject*)>& wanted
     {
         return widget;
     }
-    if (UObject* found = FindWidget(RootOf(widget), wanted, depth + 1))
+    for (const Sim::ScreenChild& child : Children(widget))
     {
-        return found;
-    }
-    for (UObject* slot : Slots(widget))
-    {
-        if (UObject* found = FindWidget(Content(slot), wanted, depth + 1))
+        if (UObject* found = FindWidget(child.widget, wanted, depth + 1))
         {
             return found;
         }
     }
     return nullptr;
+}
+
+// The HUD canvas's children: the first child of the root canvas, and its slot.
+std::vector<Sim::ScreenChild> HudChildren(UObject* user, UObject** hudSlot = nullptr)
+{
+    const std::vector<Sim::ScreenChild> root = Children(RootOf(user));
+    if (root.empty())
+    {
+        return {};
+    }
+    if (hudSlot != nullptr)
+    {
+        *hudSlot = root.front().slot;
+    }
+    return Children(root.front().widget);
+}
+
+UObject* FirstChild(const UObject* widget)
+{
+    const std::vector<Sim::ScreenChild> children = Children(widget);
+    return children.empty() ? nullptr : children.front().widget;
 }
 } // namespace
 
@@ -159,24 +152,23 @@ nlohmann::json DescribeWidget()
     described["in_viewport"] = true;
     const std::optional<int32> zOrder = Sim::ViewportZOrder(user);
     described["zorder"] = zOrder ? nlohmann::json(*zOrder) : nlohmann::json(nullptr);
-    const std::vector<UObject*> rootSlots = Slots(RootOf(user));
-    if (rootSlots.empty())
+    UObject* hudSlot = nullptr;
+    const std::vector<Sim::ScreenChild> hud = HudChildren(user, &hudSlot);
+    if (hudSlot == nullptr)
     {
         return described;
     }
-    described["hud"] = Offsets(rootSlots.front());
-    for (UObject* slot : Slots(Content(rootSlots.front())))
+    described["hud"] = Offsets(hudSlot);
+    for (const Sim::ScreenChild& child : hud)
     {
-        UObject* sizeBox = Content(slot);
-        if (!IsA(sizeBox, L"/Script/UMG.SizeBox"))
+        if (!IsA(child.widget, L"/Script/UMG.SizeBox"))
         {
             continue;
         }
-        const nlohmann::json offsets = Offsets(slot);
+        const nlohmann::json offsets = Offsets(child.slot);
         described["map_size"] = offsets.is_array() ? offsets[2] : nlohmann::json(nullptr);
-        const std::vector<UObject*> inner = Slots(sizeBox);
-        UObject* rim = inner.empty() ? nullptr : Content(inner.front());
-        described["circular"] = IsA(rim, L"/Script/UMG.Border") && Number(Member(Of(rim), L"Background"), L"DrawAs") == 4;
+        UObject* rim = FirstChild(child.widget);
+        described["circular"] = IsA(rim, L"/Script/UMG.Border") && Number(rim, L"Background.DrawAs") == 4;
         break;
     }
     return described;
@@ -184,21 +176,16 @@ nlohmann::json DescribeWidget()
 
 namespace
 {
-constexpr uint8 kHitTestInvisible = 3;
+constexpr int kHitTestInvisible = 3;
 
 // The HUD's map size box: the first size box among the HUD canvas's children.
 UObject* MapSizeBox(UObject* user)
 {
-    const std::vector<UObject*> rootSlots = Slots(RootOf(user));
-    if (rootSlots.empty())
+    for (const Sim::ScreenChild& child : HudChildren(user))
     {
-        return nullptr;
-    }
-    for (UObject* slot : Slots(Content(rootSlots.front())))
-    {
-        if (UObject* sizeBox = Content(slot); IsA(sizeBox, L"/Script/UMG.SizeBox"))
+        if (IsA(child.widget, L"/Script/UMG.SizeBox"))
         {
-            return sizeBox;
+            return child.widget;
         }
     }
     return nullptr;
@@ -210,8 +197,7 @@ UObject* MapOverlay(UObject* sizeBox)
     UObject* widget = sizeBox;
     for (int depth = 0; depth < 8 && Live(widget); ++depth)
     {
-        const std::vector<UObject*> inner = Slots(widget);
-        widget = inner.empty() ? nullptr : Content(inner.front());
+        widget = FirstChild(widget);
         if (IsA(widget, L"/Script/UMG.Overlay"))
         {
             return widget;
@@ -220,42 +206,36 @@ UObject* MapOverlay(UObject* sizeBox)
     return nullptr;
 }
 
-bool Shown(UObject* widget)
-{
-    Sim::MemberRef visibility = Sim::FindMemberByPath(widget, L"Visibility");
-    return visibility.address != nullptr && *static_cast<const uint8*>(visibility.address) == kHitTestInvisible;
-}
+bool Shown(UObject* widget) { return Number(widget, L"Visibility") == kHitTestInvisible; }
 } // namespace
 
 nlohmann::json DescribeMarkers()
 {
     nlohmann::json described = {{"icons_shown", 0}, {"diamonds_shown", 0}, {"arrow_angle", nullptr}, {"arrow_texture", false}};
-    const std::vector<UObject*> layers = Slots(MapOverlay(MapSizeBox(ModWidget())));
-    UObject* canvas = layers.size() > 1 ? Content(layers[1]) : nullptr;
+    const std::vector<Sim::ScreenChild> layers = Children(MapOverlay(MapSizeBox(ModWidget())));
+    UObject* canvas = layers.size() > 1 ? layers[1].widget : nullptr;
     if (IsA(canvas, L"/Script/UMG.CanvasPanel"))
     {
         int icons = 0;
         int diamonds = 0;
-        for (UObject* slot : Slots(canvas))
+        for (const Sim::ScreenChild& child : Children(canvas))
         {
-            UObject* marker = Content(slot);
-            if (!Shown(marker))
+            if (!Shown(child.widget))
             {
                 continue;
             }
-            icons += IsA(marker, L"/Script/UMG.Overlay") ? 1 : 0;
-            diamonds += IsA(marker, L"/Script/UMG.Border") ? 1 : 0;
+            icons += IsA(child.widget, L"/Script/UMG.Overlay") ? 1 : 0;
+            diamonds += IsA(child.widget, L"/Script/UMG.Border") ? 1 : 0;
         }
         described["icons_shown"] = icons;
         described["diamonds_shown"] = diamonds;
     }
-    UObject* arrowBox = layers.size() > 2 ? Content(layers[2]) : nullptr;
-    const std::vector<UObject*> arrowSlots = IsA(arrowBox, L"/Script/UMG.SizeBox") ? Slots(arrowBox) : std::vector<UObject*>{};
-    UObject* arrow = arrowSlots.empty() ? nullptr : Content(arrowSlots.front());
+    UObject* arrowBox = layers.size() > 2 ? layers[2].widget : nullptr;
+    UObject* arrow = IsA(arrowBox, L"/Script/UMG.SizeBox") ? FirstChild(arrowBox) : nullptr;
     if (IsA(arrow, L"/Script/UMG.Image"))
     {
-        described["arrow_angle"] = Number(Member(Of(arrow), L"RenderTransform"), L"Angle");
-        described["arrow_texture"] = IsA(Reference(Member(Of(arrow), L"Brush"), L"ResourceObject"), L"/Script/Engine.Texture2D");
+        described["arrow_angle"] = Number(arrow, L"RenderTransform.Angle");
+        described["arrow_texture"] = IsA(Reference(arrow, L"Brush.ResourceObject"), L"/Script/Engine.Texture2D");
     }
     return described;
 }
@@ -272,14 +252,14 @@ nlohmann::json MapTint()
         {
             return false;
         }
-        UObject* resource = Reference(Member(Of(widget), L"Brush"), L"ResourceObject");
+        UObject* resource = Reference(widget, L"Brush.ResourceObject");
         return resource != nullptr && std::find(targets.begin(), targets.end(), resource) != targets.end();
     });
-    StructView colour = Member(Of(image), L"ColorAndOpacity");
-    if (!colour)
+    const nlohmann::json r = Number(image, L"ColorAndOpacity.R");
+    if (r.is_null())
     {
         return nullptr;
     }
-    return {Number(colour, L"R"), Number(colour, L"G"), Number(colour, L"B"), Number(colour, L"A")};
+    return {r, Number(image, L"ColorAndOpacity.G"), Number(image, L"ColorAndOpacity.B"), Number(image, L"ColorAndOpacity.A")};
 }
 } // namespace OrvSim

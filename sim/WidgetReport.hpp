@@ -1,4 +1,4 @@
-// The report's look at the minimap's widget as the engine holds it: whether it is on screen,
+// The report's look at the minimap's widget as the screen holds it: whether it is on screen,
 // where its panel sits, how big and how round the map is, the tint the map is drawn with, and
 // the markers and arrow it shows.
 #pragma once

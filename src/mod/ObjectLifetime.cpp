@@ -61,11 +61,13 @@ void LiveOrvantaMod::ForgetObject(const void* object)
     Drop(capture.renderTarget, object);
 
     // The tree dies as a whole (nothing but its root holds it), and a purge frees before it
-    // reuses: one of its frame widgets going means every handle into it goes.
+    // reuses: one of its frame widgets going means every handle into it goes, and with them
+    // what was last applied to its arrow, so the next tree's arrow gets its picture and angle.
     if (HoldsFrameWidget(session.widget, object))
     {
         session.widget = WidgetState{};
         session.markers = MarkerPools{};
+        session.arrow = ArrowState{};
     }
     Drop(session.arrow.arrowTexture, object);
     for (std::size_t index = session.mapIcons.count; index-- > 0;)

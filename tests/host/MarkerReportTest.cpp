@@ -60,11 +60,15 @@ class MarkerReport : public OrvTest::EngineFixture
         rim = Add(rim, L"SetContent", Make(L"Border"));
         rim = Add(rim, L"SetContent", Make(L"Border"));
         UObject* overlay = Add(rim, L"SetContent", Make(L"Overlay"));
-        UObject* user = Make(L"UserWidget");
+        // Of a game world, whose game instance has the viewport.
+        UWorld* world = Sim::CreateWorld(L"Open");
+        Sim::CreateGameInstance(world);
+        UObject* user = Sim::NewObject(Sim::FindClass(L"/Script/UMG.UserWidget"), reinterpret_cast<UObject*>(world));
         UObject* tree = Sim::NewObject(Sim::FindClass(L"/Script/UMG.WidgetTree"), user);
         Sim::SetObjectReference(user, L"WidgetTree", tree);
         Sim::SetObjectReference(tree, L"RootWidget", root);
         Sim::CallScriptFunction(user, L"AddToViewport");
+        EXPECT_EQ(Sim::ViewportWidgets(), std::vector<UObject*>{user});
         return overlay;
     }
 };
@@ -79,22 +83,31 @@ TEST_F(MarkerReport, CountsTheShownIconsAndDiamondsAndReadsTheArrow)
     UObject* markers = Add(overlay, L"AddChildToOverlay", Make(L"CanvasPanel"));
     UObject* arrowBox = Add(overlay, L"AddChildToOverlay", Make(L"SizeBox"));
     UObject* arrow = Add(arrowBox, L"SetContent", Make(L"Image"));
+    // Added to the shown tree, each is taken as it is then.
+    std::vector<UObject*> icons;
     for (uint8 visibility : {kShown, kShown, kCollapsed, uint8{4}})
     {
-        Shown(Add(markers, L"AddChildToCanvas", Make(L"Overlay")), visibility);
+        icons.push_back(Add(markers, L"AddChildToCanvas", Shown(Make(L"Overlay"), visibility)));
     }
     for (uint8 visibility : {kShown, kCollapsed, kShown, kShown, uint8{0}})
     {
-        Shown(Add(markers, L"AddChildToCanvas", Make(L"Border")), visibility);
+        Add(markers, L"AddChildToCanvas", Shown(Make(L"Border"), visibility));
     }
-    Shown(Add(markers, L"AddChildToCanvas", Make(L"Image")), kShown);
-    *static_cast<float*>(Sim::FindMemberByPath(arrow, L"RenderTransform.Angle").address) = 37.5f;
+    Add(markers, L"AddChildToCanvas", Shown(Make(L"Image"), kShown));
+    Sim::CallScriptFunction(arrow, Sim::FindFunctionByPath(L"/Script/UMG.Widget:SetRenderTransformAngle"),
+                            [](uint8* parms) { *reinterpret_cast<float*>(parms) = 37.5f; });
 
     nlohmann::json described = OrvSim::DescribeMarkers();
     EXPECT_EQ(described["icons_shown"], 2);
     EXPECT_EQ(described["diamonds_shown"], 3);
     EXPECT_EQ(described["arrow_angle"], 37.5);
     EXPECT_EQ(described["arrow_texture"], false);
+
+    // Members written once the tree is on screen are not what the screen shows.
+    Shown(icons[2], kShown);
+    *static_cast<float*>(Sim::FindMemberByPath(arrow, L"RenderTransform.Angle").address) = 90.0f;
+    EXPECT_EQ(OrvSim::DescribeMarkers()["icons_shown"], 2);
+    EXPECT_EQ(OrvSim::DescribeMarkers()["arrow_angle"], 37.5);
 
     auto resource = Sim::FindMemberByPath(arrow, L"Brush.ResourceObject");
     UObject* texture = Sim::GameTexture(L"T_MapIcon_Arrow");

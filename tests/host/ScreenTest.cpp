@@ -137,6 +137,21 @@ class Screen : public OrvTest::EngineFixture, public ::testing::WithParamInterfa
         return returned;
     }
 
+    // A setter with one plain argument, as the engine runs it.
+    template <typename T> static void Set(UObject* self, const std::wstring& function, const wchar_t* parameter, const T& value)
+    {
+        UFunction* f = nullptr;
+        for (const UStruct* s = self->GetClassPrivate(); f == nullptr && s != nullptr; s = s->GetSuperStruct())
+        {
+            f = Sim::FindFunctionByPath(s->GetPathName() + L":" + function);
+        }
+        ASSERT_NE(f, nullptr) << Sim::ToUtf8(function);
+        FProperty* property = Sim::FindPropertyUncounted(f, parameter);
+        ASSERT_NE(property, nullptr) << Sim::ToUtf8(parameter);
+        ASSERT_EQ(static_cast<std::size_t>(property->GetSize()), sizeof(T)) << Sim::ToUtf8(parameter);
+        Sim::CallScriptFunction(self, f, [&](uint8* parms) { std::memcpy(parms + property->GetOffset_Internal(), &value, sizeof(T)); });
+    }
+
     static UObject* Canvas() { return Make(L"CanvasPanel"); }
 
     // The child on the canvas at (x, y), size (w, h), point-anchored at the top left.
@@ -163,19 +178,40 @@ class Screen : public OrvTest::EngineFixture, public ::testing::WithParamInterfa
         return border;
     }
 
-    // A user widget whose tree's root is the given widget, added to the viewport.
-    static UObject* Show(UObject* root, int32 zOrder = 0)
+    // The world the screen's user widgets belong to: a game world whose game instance has the
+    // viewport, made on first use.
+    static UObject* GameWorld()
     {
-        UObject* user = Make(L"UserWidget");
-        UObject* tree = Sim::NewObject(Sim::FindClass(L"/Script/UMG.WidgetTree"), user);
-        SetReference(user, L"WidgetTree", tree);
-        SetReference(tree, L"RootWidget", root);
+        if (UObject* world = Sim::FindObjectByPath(L"/Game/Maps/Screen.Screen"))
+        {
+            return world;
+        }
+        UWorld* world = Sim::CreateWorld(L"Screen");
+        Sim::CreateGameInstance(world);
+        return reinterpret_cast<UObject*>(world);
+    }
+
+    static UObject* AddToViewport(UObject* user, int32 zOrder)
+    {
         UFunction* add = Sim::FindFunctionByPath(L"/Script/UMG.UserWidget:AddToViewport");
         Sim::CallScriptFunction(user, add, [&](uint8* parms) {
             std::memcpy(parms + Sim::FindPropertyUncounted(add, L"ZOrder")->GetOffset_Internal(), &zOrder, sizeof(zOrder));
         });
         return user;
     }
+
+    // A user widget of the game world whose tree's root is the given widget, not yet shown.
+    static UObject* UserWidget(UObject* root)
+    {
+        UObject* user = Sim::NewObject(Sim::FindClass(L"/Script/UMG.UserWidget"), GameWorld());
+        UObject* tree = Sim::NewObject(Sim::FindClass(L"/Script/UMG.WidgetTree"), user);
+        SetReference(user, L"WidgetTree", tree);
+        SetReference(tree, L"RootWidget", root);
+        return user;
+    }
+
+    // The user widget showing the root, added to the viewport.
+    static UObject* Show(UObject* root, int32 zOrder = 0) { return AddToViewport(UserWidget(root), zOrder); }
 
     static Rgb At(const Sim::RenderTargetImage& image, double x, double y)
     {
@@ -302,7 +338,7 @@ TEST_P(Screen, CanvasChildrenDrawInSlotOrderUnlessTheirZOrderSaysOtherwise)
     Render();
     EXPECT_EQ(Pixel(75, 50), kBlue) << "a later slot over an earlier one";
     EXPECT_EQ(Pixel(125, 50), kGreen);
-    *static_cast<int32*>(Find(low, L"ZOrder").address) = 1;
+    Set(low, L"SetZOrder", L"InZOrder", int32{1});
     Render();
     EXPECT_EQ(Pixel(75, 50), kBlue);
     EXPECT_EQ(Pixel(125, 50), kBlue) << "a higher z-order over a later slot";
@@ -732,6 +768,168 @@ TEST_P(Screen, AFreedWidgetIsLeftOutAndNeverRead)
 
 INSTANTIATE_TEST_SUITE_P(Engines, Screen, ::testing::Values(4, 5),
                          [](const auto& version) { return "UE" + std::to_string(version.param); });
+
+// What the screen is built from: the widgets as they are when their user widget enters the
+// viewport, then only what the engine's setters and new children bring, brushes read as they
+// are painted; and what AddToViewport itself refuses and where it puts a widget. Nothing here
+// differs between engine versions; 5.1's two-real vectors are what the setters are given.
+class ScreenBuiltOnce : public Screen
+{
+  protected:
+    void SetUp() override { StartEngine(5, 1); }
+
+    static void SetText(UObject* text, const wchar_t* value)
+    {
+        UFunction* f = Sim::FindFunctionByPath(L"/Script/UMG.TextBlock:SetText");
+        Sim::CallScriptFunction(text, f, [&](uint8* parms) {
+            Sim::WriteText(parms + Sim::FindPropertyUncounted(f, L"InText")->GetOffset_Internal(), value);
+        });
+    }
+
+    static double LaidOutWidth(UObject* widget)
+    {
+        Sim::LayOutScreen();
+        return Sim::PlacementOf(widget).rect.width;
+    }
+};
+
+TEST_F(ScreenBuiltOnce, MembersWrittenAfterAddToViewportAreNotSeenButSettersAndBrushesAre)
+{
+    Empty();
+    UObject* canvas = Canvas();
+    UObject* tinted = Solid(1, 0, 0);
+    UObject* tintedSlot = Place(canvas, tinted, 100, 100, 100, 100);
+    UObject* brushed = Solid(1, 1, 1);
+    Place(canvas, brushed, 300, 100, 100, 100);
+    UObject* hidden = Solid(0, 0, 1);
+    Place(canvas, hidden, 500, 100, 100, 100);
+    UObject* label = Make(L"TextBlock");
+    Sim::WriteText(Find(label, L"Text").address, L"EDIT");
+    SetFlag(Place(canvas, label, 100, 300, 0, 0), L"bAutoSize", true);
+    UObject* user = Show(canvas);
+    const double shortWidth = LaidOutWidth(label);
+
+    SetColour(tinted, L"ColorAndOpacity", 0, 0, 1);
+    SetMargin(tintedSlot, L"LayoutData.Offsets", 700, 100, 100, 100);
+    SetByte(hidden, L"Visibility", 1);
+    Sim::WriteText(Find(label, L"Text").address, L"RESET DEFAULTS");
+    SetColour(brushed, L"Brush.TintColor.SpecifiedColor", 0, 1, 0);
+    Render();
+    EXPECT_EQ(Pixel(150, 150), kRed) << "the colour the image had when it was shown";
+    EXPECT_EQ(Pixel(750, 150), Behind(750, 150)) << "the slot where it was";
+    EXPECT_EQ(Pixel(550, 150), kBlue) << "still visible";
+    EXPECT_DOUBLE_EQ(LaidOutWidth(label), shortWidth) << "the text it had";
+    EXPECT_EQ(Pixel(350, 150), kGreen) << "a brush is read as it is painted";
+
+    Set(tinted, L"SetColorAndOpacity", L"InColorAndOpacity", std::array<float, 4>{0, 1, 0, 1});
+    Set(tintedSlot, L"SetPosition", L"InPosition", std::array<double, 2>{700, 100});
+    Set(hidden, L"SetVisibility", L"InVisibility", uint8{1});
+    SetText(label, L"RESET DEFAULTS");
+    Render();
+    EXPECT_EQ(Pixel(150, 150), Behind(150, 150));
+    EXPECT_EQ(Pixel(750, 150), kGreen) << "moved and recoloured by the setters";
+    EXPECT_EQ(Pixel(550, 150), Behind(550, 150)) << "collapsed";
+    EXPECT_GT(LaidOutWidth(label), 2 * shortWidth);
+
+    // Taken out of the viewport, its screen goes; added again, it is built from its members.
+    SetColour(tinted, L"ColorAndOpacity", 1, 0, 0);
+    Sim::CallScriptFunction(user, L"RemoveFromParent");
+    AddToViewport(user, 0);
+    Render();
+    EXPECT_EQ(Pixel(750, 150), kRed);
+}
+
+TEST_F(ScreenBuiltOnce, AChildAddedToAShownPanelIsTakenWithItsSlotAsTheyAreAtTheAdd)
+{
+    Empty();
+    UObject* canvas = Canvas();
+    Show(canvas);
+    UObject* late = Solid(0, 1, 0);
+    // Place writes the slot's offsets after the child was added: the screen keeps the
+    // engine's default slot, 100 × 30 at the canvas's corner.
+    UObject* slot = Place(canvas, late, 300, 300, 50, 50);
+    Render();
+    ExpectRect(late, 0, 0, 100, 30);
+    EXPECT_EQ(Pixel(50, 15), kGreen);
+    EXPECT_EQ(Pixel(325, 325), Behind(325, 325));
+    Set(slot, L"SetPosition", L"InPosition", std::array<double, 2>{300, 300});
+    Set(slot, L"SetSize", L"InSize", std::array<double, 2>{50, 50});
+    Render();
+    ExpectRect(late, 300, 300, 50, 50);
+    EXPECT_EQ(Pixel(325, 325), kGreen);
+
+    // A border's new content takes the border's padding as it is added.
+    UObject* border = Frame(1, 0, 0);
+    SetMargin(border, L"Padding", 10, 10, 10, 10);
+    Set(Call(canvas, L"AddChildToCanvas", L"Content", border), L"SetSize", L"InSize", std::array<double, 2>{60, 60});
+    UObject* inner = Solid(0, 0, 1);
+    Content(border, inner);
+    Render();
+    ExpectRect(inner, 10, 10, 40, 40);
+    EXPECT_EQ(Pixel(5, 30), kRed);
+    EXPECT_EQ(Pixel(30, 30), kBlue);
+}
+
+TEST_F(ScreenBuiltOnce, AddToViewportRefusesAWidgetInAPanelAndOneWithoutAGameViewport)
+{
+    Empty();
+    UObject* panel = Canvas();
+    UObject* nested = UserWidget(Solid(1, 0, 0));
+    Call(panel, L"AddChildToCanvas", L"Content", nested);
+    AddToViewport(nested, 0);
+    EXPECT_FALSE(Sim::ViewportZOrder(nested).has_value()) << "it already has a parent";
+
+    auto userWidgetOf = [](UObject* outer) {
+        UObject* user = Sim::NewObject(Sim::FindClass(L"/Script/UMG.UserWidget"), outer);
+        UObject* tree = Sim::NewObject(Sim::FindClass(L"/Script/UMG.WidgetTree"), user);
+        SetReference(user, L"WidgetTree", tree);
+        SetReference(tree, L"RootWidget", Solid(1, 0, 0));
+        return user;
+    };
+    UObject* loose = userWidgetOf(Sim::FindObjectByPath(L"/Engine/Transient"));
+    AddToViewport(loose, 0);
+    EXPECT_FALSE(Sim::ViewportZOrder(loose).has_value()) << "no world";
+    UObject* unplayed = userWidgetOf(reinterpret_cast<UObject*>(Sim::CreateWorld(L"Unplayed")));
+    AddToViewport(unplayed, 0);
+    EXPECT_FALSE(Sim::ViewportZOrder(unplayed).has_value()) << "a world no game instance shows";
+    Render();
+    EXPECT_EQ(Pixel(50, 15), Behind(50, 15));
+    EXPECT_EQ(Sim::Observations().addToViewport, 0u);
+
+    // The owning player's world is the widget's, whatever its outers.
+    UObject* controller = Sim::CreatePlayerController(reinterpret_cast<UWorld*>(GameWorld()), Sim::ControllerKind::Game);
+    Call(loose, L"SetOwningPlayer", L"LocalPlayerController", controller);
+    AddToViewport(loose, 0);
+    EXPECT_EQ(Sim::ViewportZOrder(loose), 0);
+    // Out of its panel, the nested one may go on the screen.
+    Sim::CallScriptFunction(nested, L"RemoveFromParent");
+    AddToViewport(nested, 0);
+    EXPECT_EQ(Sim::ViewportZOrder(nested), 0);
+    EXPECT_EQ(Sim::Observations().addToViewport, 2u);
+}
+
+TEST_F(ScreenBuiltOnce, AddToViewportPutsAWidgetTenLayersAboveItsZOrder)
+{
+    auto square = [&](double r, double g, double b) {
+        UObject* canvas = Canvas();
+        Place(canvas, Solid(r, g, b), 0, 0, 100, 100);
+        return UserWidget(canvas);
+    };
+    UObject* hud = AddToViewport(square(1, 0, 0), 50);
+    EXPECT_EQ(Sim::ViewportZOrder(hud), 50) << "the z-order asked for";
+    // The game's own screens, put straight among the viewport's layers.
+    Sim::AddViewportContent(square(0, 0, 1), 59);
+    Render();
+    EXPECT_EQ(Pixel(50, 50), kRed);
+    UObject* above = square(0, 1, 0);
+    Sim::AddViewportContent(above, 61);
+    Render();
+    EXPECT_EQ(Pixel(50, 50), kGreen);
+    Sim::CallScriptFunction(above, L"RemoveFromParent");
+    Sim::AddViewportContent(square(1, 1, 1), 60);
+    Render();
+    EXPECT_EQ(Pixel(50, 50), (Rgb{255, 255, 255})) << "on the same layer, the later one is on top";
+}
 
 // Engine builds whose structs lack members: the screen draws what the build has.
 class ScreenOnOtherBuilds : public OrvTest::EngineFixture

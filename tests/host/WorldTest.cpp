@@ -399,9 +399,10 @@ TEST_F(World, TheEngineCollectsOnItsOwnPeriodOnceOneIsSet)
 
 TEST_F(World, TheViewportKeepsWidgetsAliveAndCountsWhatEntersAndLeavesIt)
 {
+    auto* instance = Sim::CreateGameInstance(Sim::CreateWorld(L"Open"));
     auto* widgetClass = Sim::FindClass(L"/Script/UMG.UserWidget");
-    auto* shown = Sim::NewObject(widgetClass, nullptr, L"Shown");
-    auto* never = Sim::NewObject(widgetClass, nullptr, L"Never");
+    auto* shown = Sim::NewObject(widgetClass, instance, L"Shown");
+    auto* never = Sim::NewObject(widgetClass, instance, L"Never");
     auto* add = Sim::FindFunctionByPath(L"/Script/UMG.UserWidget:AddToViewport");
     int32 zOrder = 50;
     shown->ProcessEvent(add, &zOrder);

@@ -5,6 +5,8 @@
 #include "markers/MapDataFixture.hpp"
 
 #include <Sim/Game.hpp>
+#include <Sim/Screen.hpp>
+#include <Sim/World.hpp>
 
 #include <gtest/gtest.h>
 
@@ -236,6 +238,32 @@ TEST_F(PlayerArrow, WithoutALivePawnTheArrowIsLeftAsItIs)
     markers_->UpdatePlayerArrow();
     EXPECT_EQ(Sim::CallCount(Widget().arrowImage, L"SetRenderTransformAngle"), 0u) << "no standing still for a pawn that is gone";
     EXPECT_EQ(RealMember(Widget().arrowImage, L"RenderTransform.Angle"), 360);
+}
+
+// The game's own interface may take every widget off the screen; the collector then frees the
+// HUD and the mod builds a new one within the same session. The new arrow is a new image: it
+// gets the picture and the angle again, as the screen shows them.
+TEST_F(PlayerArrow, ANewHudTreeShowsTheArrowsPictureAndAngleAgain)
+{
+    StartMarkers();
+    Heading(90);
+    UObject* oldArrow = Widget().arrowImage;
+    UObject* oldHud = Widget().userWidget;
+    ASSERT_NE(Sim::ScreenMember(oldArrow, L"Brush.ResourceObject").address, nullptr);
+    Sim::CallScriptFunction(oldHud, L"RemoveFromParent");
+    Sim::CollectGarbage();
+    ASSERT_FALSE(Sim::HoldsObject(oldHud)) << "nothing else keeps the tree";
+    Frame();
+
+    ASSERT_EQ(Sim::ViewportWidgets().size(), 1u);
+    UObject* arrow = Widget().arrowImage;
+    ASSERT_NE(arrow, nullptr);
+    const Sim::MemberRef picture = Sim::ScreenMember(arrow, L"Brush.ResourceObject");
+    ASSERT_NE(picture.address, nullptr) << "the new arrow is on the screen";
+    EXPECT_EQ(*static_cast<UObject* const*>(picture.address), Sim::GameTexture(L"T_MapIcon_Arrow"));
+    const Sim::MemberRef angle = Sim::ScreenMember(arrow, L"RenderTransform.Angle");
+    ASSERT_NE(angle.address, nullptr);
+    EXPECT_NEAR(*static_cast<const float*>(angle.address), 360, 1e-3) << "still heading right of the map's up";
 }
 
 class PlayerComponents : public MapDataFixture

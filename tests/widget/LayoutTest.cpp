@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 namespace OrvTest
 {
 namespace
@@ -412,6 +414,36 @@ TEST_F(FrameLayout, TheScreenShowsTheFrameWhereTheLayoutPutsIt)
     EXPECT_EQ(pixel(round, 777, 47), bronze);
     EXPECT_NE(pixel(round, 637, 47), bronze);
     EXPECT_NE(pixel(round, 641, 51), pixel(square, 641, 51));
+}
+
+// The screen is built when the HUD enters the viewport; everything the mod changes afterwards
+// must reach it through the engine's setters: the edit mode's controls and panel, the frame
+// moved and resized, a control's colour under the mouse.
+TEST_F(FrameLayout, WhatTheHudChangesAfterItIsShownReachesTheScreen)
+{
+    StartHud();
+    const Orv::WidgetState& w = Widget();
+    Edit().editMode = true;
+    widgetMod_->SetFramePosition(300, 200);
+    widgetMod_->SetMapSize(400);
+    Edit().hoveredButton = Orv::kZoomInButton;
+    widgetMod_->RefreshControlColours();
+    Sim::LayOutScreen();
+
+    const auto placed = [](UObject* widget) {
+        const Sim::WidgetPlacement at = Sim::PlacementOf(widget);
+        EXPECT_TRUE(at.drawn);
+        return Rect{at.rect.x, at.rect.y, at.rect.width, at.rect.height};
+    };
+    EXPECT_EQ(placed(w.mapSizeBox), (Rect{300, 223, 400, 400}));
+    EXPECT_EQ(placed(w.controls[Orv::kZoomInButton].frame), (Rect{300 + 339, 200, 20, 20}));
+    EXPECT_EQ(placed(w.perfPanel), (Rect{300 - 202, 223, 196, 199}));
+    EXPECT_TRUE(Sim::PlacementOf(w.perfTexts[0].text).drawn);
+    const Sim::MemberRef fill = Sim::ScreenMember(w.controls[Orv::kZoomInButton].fill, L"BrushColor");
+    ASSERT_NE(fill.address, nullptr);
+    std::array<float, 4> shown{};
+    std::memcpy(shown.data(), fill.address, sizeof(shown));
+    EXPECT_EQ(shown, Look::kHover);
 }
 
 } // namespace

@@ -6,9 +6,11 @@
 
 #include <Sim/Engine.hpp>
 #include <Sim/Scene.hpp>
+#include <Sim/Types.hpp>
 
 #include <array>
 #include <filesystem>
+#include <vector>
 
 namespace Sim
 {
@@ -55,6 +57,21 @@ struct PictureOnScreen
     int32 samples = 0; // pixels the fit kept
 };
 UE4SS_API PictureOnScreen MeasurePictureOnScreen(const RenderTargetImage& screen, const UObject* image);
+
+// What the screen holds of the widgets of a user widget in the viewport: Slate's copy, built
+// when the user widget was added and changed since only by the engine's setters and by children
+// added to its panels. A member at a dotted path as the screen draws it; a brush member as the
+// widget holds it now, since the screen reads brushes through a pointer. No address for an
+// object the screen does not hold, nor for a member that owns memory (texts, arrays).
+UE4SS_API MemberRef ScreenMember(const UObject* widgetOrSlot, StringViewType path);
+// The widgets the screen draws inside one, with their slots, in slot order; a user widget's
+// root comes without a slot.
+struct ScreenChild
+{
+    UObject* widget = nullptr;
+    UObject* slot = nullptr;
+};
+UE4SS_API std::vector<ScreenChild> ScreenChildren(const UObject* widget);
 
 // Whether texts are drawn: this build has FreeType and a DejaVu font was found.
 UE4SS_API bool ScreenDrawsText();

@@ -25,7 +25,12 @@ UE4SS_API float ViewportScale();
 UE4SS_API void SetViewportScale(float scale);
 UE4SS_API void ResetViewportScale();
 // The z-order the widget was added to the viewport with; none when it is not in the viewport.
+// AddToViewport puts a widget ten layers above its z-order, clear of the engine's own controls.
 UE4SS_API std::optional<int32> ViewportZOrder(const UObject* widget);
+// The game's own code putting a user widget straight among the viewport's layers
+// (UGameViewportClient::AddViewportWidgetContent), as a game does with its own screens; its
+// screen is built there and then, and its z-order reads as that layer.
+UE4SS_API void AddViewportContent(UObject* userWidget, int32 layer);
 // The player a user widget was given with SetOwningPlayer, if that player is still live.
 UE4SS_API UObject* OwningPlayerOf(const UObject* userWidget);
 } // namespace Sim

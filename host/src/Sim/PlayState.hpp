@@ -4,6 +4,7 @@
 // what the engine observed of a mod. Held in the engine state, so a reset drops it all.
 #pragma once
 
+#include "Sim/ScreenTree.hpp"
 #include "Sim/WorldScene.hpp"
 
 #include <Sim/World.hpp>
@@ -71,6 +72,14 @@ struct MapWorldRecord
     UObject* poiActor = nullptr;  // the PoiDiscoverySystemActor
 };
 
+// A user widget's place among the viewport's layers: the z-order a script asked for, and the
+// layer the viewport client put it at.
+struct ViewportLayer
+{
+    int32 zOrder = 0;
+    int32 layer = 0;
+};
+
 struct DyingWorld
 {
     UObject* world = nullptr;
@@ -105,8 +114,9 @@ struct PlayState
     std::unordered_map<const UObject*, Placement> captureMoves;
     std::unordered_set<const UObject*> playing;  // worlds whose actors are initialised
     std::unordered_set<const UObject*> tornDown; // worlds being torn down: their actors run nothing
-    std::vector<UObject*> viewport;
-    std::unordered_map<const UObject*, int32> viewportZOrders;
+    std::vector<UObject*> viewport; // in the order added
+    std::unordered_map<const UObject*, ViewportLayer> viewportLayers;
+    ScreenCopies screen;
     std::unordered_map<const UObject*, UObject*> widgetOwners; // user widget → owning player
     int32 viewportWidth = 1920;
     int32 viewportHeight = 1080;
@@ -130,6 +140,8 @@ bool IsActorBeingDestroyed(const UObject* actor);
 UObject* ComponentOwner(const UObject* component);
 void AddToViewport(UObject* widget, int32 zOrder);
 void RemoveFromParent(UObject* widget);
+// UGameViewportClient::AddViewportWidgetContent: the user widget's screen at that layer.
+void AddToViewportLayer(UObject* widget, int32 zOrder, int32 layer);
 
 // The map data's part in a world's life: its objects made with the world (and kept by it),
 // a player character pointed at the registry as it begins play, map-icon components entering

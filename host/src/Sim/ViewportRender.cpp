@@ -1,13 +1,16 @@
 // The game's screen: the world behind the HUD, then every user widget in the viewport (lowest
-// z-order first) filling it, laid out and painted as Slate does for the UMG widgets the
+// layer first) filling it, laid out and painted as Slate does for the UMG widgets the
 // stand-in knows: canvas panels and their anchors, overlays, size boxes, borders, images,
-// text blocks, visibility and render transforms. Widgets are read through the engine's own
-// reflection by member name at every pass (a game build may lay them out differently or lack
-// members), never through script calls, and only while they are live objects.
+// text blocks, visibility and render transforms. What is drawn is the screen's own copy of each
+// widget (ScreenTree.hpp), read by member name through the engine's reflection at every pass (a
+// game build may lay them out differently or lack members); only brushes are read from the
+// widgets themselves, as Slate keeps pointers to them. Never through script calls, and only
+// while the widgets are live objects.
 #include "Sim/EngineState.hpp"
 #include "Sim/ObjectFields.hpp"
 #include "Sim/ScreenPaint.hpp"
 #include "Sim/ScreenText.hpp"
+#include "Sim/ScreenTree.hpp"
 #include "Sim/WorldScene.hpp"
 
 #include <Sim/Screen.hpp>
@@ -240,32 +243,19 @@ class Fields
         return c ? Colour(c, L"SpecifiedColor") : Rgba{1, 1, 1, 1};
     }
 
-    // The live objects of an array of object references, in order.
-    template <typename Visit> void ForEachReference(StructView in, const wchar_t* name, Visit&& visit)
-    {
-        auto* array = dynamic_cast<FArrayProperty*>(Find(in.layout, name));
-        auto* inner = array != nullptr ? dynamic_cast<FObjectPropertyBase*>(array->GetInner()) : nullptr;
-        if (inner == nullptr || in.value == nullptr)
-        {
-            return;
-        }
-        void* value = const_cast<void*>(array->ContainerPtrToValuePtr<void>(in.value));
-        const int32 count = ArrayNum(value);
-        for (int32 i = 0; i < count; ++i)
-        {
-            UObject* object = inner->GetObjectPropertyValue(ArrayElement(array, value, i));
-            if (object != nullptr && IsLiveObject(object))
-            {
-                visit(object);
-            }
-        }
-    }
-
   private:
     std::unordered_map<FieldKey, FProperty*, FieldKeyHash> cache_;
 };
 
-StructView Of(const UObject* object) { return {object->GetClassPrivate(), object}; }
+// What the screen holds of a widget or slot: nothing for one it does not hold.
+StructView Of(const UObject* object)
+{
+    const ScreenCopy* copy = ScreenCopyOf(object);
+    return copy != nullptr ? StructView{object->GetClassPrivate(), copy->values.data()} : StructView{};
+}
+
+// The widget itself, for its brushes.
+StructView Live(const UObject* object) { return {object->GetClassPrivate(), object}; }
 
 std::unordered_map<const UObject*, WidgetPlacement>& Placements()
 {
@@ -383,17 +373,19 @@ class ScreenPass
         struct Entry
         {
             UObject* widget;
-            int32 zOrder;
+            int32 layer;
         };
         std::vector<Entry> entries;
+        const auto& layers = State().play.viewportLayers;
         for (UObject* widget : State().play.viewport)
         {
-            if (IsLiveObject(widget) && IsWidget(widget))
+            auto layer = layers.find(widget);
+            if (IsLiveObject(widget) && IsWidget(widget) && layer != layers.end())
             {
-                entries.push_back({widget, ViewportZOrder(widget).value_or(0)});
+                entries.push_back({widget, layer->second.layer});
             }
         }
-        std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.zOrder < b.zOrder; });
+        std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.layer < b.layer; });
         for (const Entry& entry : entries)
         {
             Visit(entry.widget, viewport_, Affine::Scale(scale_, scale_), Rgba{1, 1, 1, 1}, true);
@@ -438,23 +430,28 @@ class ScreenPass
     }
     static bool Collapsed(Visibility v) { return v == Visibility::Collapsed; }
 
-    // The live widgets a panel's slots hold, with their slots, in slot order.
+    // The live widgets the screen holds in a panel, with their slots, in slot order.
     template <typename Visit> void ForEachChild(const UObject* panel, Visit&& visit)
     {
-        fields_.ForEachReference(Of(panel), L"Slots", [&](UObject* slot) {
-            UObject* content = fields_.Reference(Of(slot), L"Content");
-            if (content != nullptr && IsWidget(content))
+        const ScreenCopy* copy = ScreenCopyOf(panel);
+        if (copy == nullptr)
+        {
+            return;
+        }
+        for (const ScreenChild& child : copy->children)
+        {
+            if (child.slot != nullptr && IsLiveObject(child.widget) && IsWidget(child.widget))
             {
-                visit(content, slot);
+                visit(child.widget, child.slot);
             }
-        });
+        }
     }
 
     UObject* RootOf(const UObject* userWidget)
     {
-        UObject* tree = fields_.Reference(Of(userWidget), L"WidgetTree");
-        UObject* root = tree != nullptr ? fields_.Reference(Of(tree), L"RootWidget") : nullptr;
-        return root != nullptr && IsWidget(root) ? root : nullptr;
+        const ScreenCopy* copy = ScreenCopyOf(userWidget);
+        UObject* root = copy != nullptr && !copy->children.empty() ? copy->children.front().widget : nullptr;
+        return root != nullptr && IsLiveObject(root) && IsWidget(root) ? root : nullptr;
     }
 
     UObject* OnlyChild(const UObject* panel, UObject** slotOut = nullptr)
@@ -479,11 +476,11 @@ class ScreenPass
         return font ? fields_.Real(font, L"Size", 24) : 24;
     }
 
-    std::wstring TextOf(const UObject* text)
+    static const std::wstring& TextOf(const UObject* text)
     {
-        FProperty* property = fields_.Find(text->GetClassPrivate(), L"Text");
-        return dynamic_cast<FTextProperty*>(property) != nullptr ? ReadText(property->ContainerPtrToValuePtr<void>(const_cast<UObject*>(text)))
-                                                                 : std::wstring();
+        static const std::wstring none;
+        const ScreenCopy* copy = ScreenCopyOf(text);
+        return copy != nullptr ? copy->text : none;
     }
 
     Vec2 Desired(UObject* widget)
@@ -502,7 +499,7 @@ class ScreenPass
         const StructView self = Of(widget);
         switch (KindOf(widget))
         {
-        case WidgetKind::Image: return fields_.Vector(fields_.Member(self, L"Brush"), L"ImageSize", {32, 32});
+        case WidgetKind::Image: return fields_.Vector(fields_.Member(Live(widget), L"Brush"), L"ImageSize", {32, 32});
         case WidgetKind::Text: {
             Vec2 size;
             MeasureText(TextOf(widget), FontSize(widget), size.x, size.y);
@@ -674,7 +671,7 @@ class ScreenPass
         case WidgetKind::Border:
             if (paint)
             {
-                PaintBrush(fields_.Member(self, L"Background"), rect, toPixels, tint * fields_.Colour(self, L"BrushColor"));
+                PaintBrush(fields_.Member(Live(widget), L"Background"), rect, toPixels, tint * fields_.Colour(self, L"BrushColor"));
             }
             ForEachChild(widget, [&](UObject* child, UObject*) {
                 const Rgba content = tint * fields_.Colour(self, L"ContentColorAndOpacity");
@@ -686,7 +683,7 @@ class ScreenPass
         case WidgetKind::Image:
             if (paint)
             {
-                PaintBrush(fields_.Member(self, L"Brush"), rect, toPixels, tint * fields_.Colour(self, L"ColorAndOpacity"));
+                PaintBrush(fields_.Member(Live(widget), L"Brush"), rect, toPixels, tint * fields_.Colour(self, L"ColorAndOpacity"));
             }
             break;
         case WidgetKind::Text:
@@ -782,7 +779,7 @@ class ScreenPass
 
     void PaintText(const UObject* text, const LayoutRect& rect, const Affine& toPixels, Rgba tint)
     {
-        const std::wstring content = TextOf(text);
+        const std::wstring& content = TextOf(text);
         const TextMask& mask = RasteriseText(content, FontSize(text), scale_);
         if (mask.width <= 0 || mask.height <= 0)
         {
@@ -933,7 +930,7 @@ PictureOnScreen MeasurePictureOnScreen(const RenderTargetImage& screen, const UO
     const MemberRef resource = FindMemberByPath(const_cast<UObject*>(image), L"Brush.ResourceObject");
     const RenderTargetPixels* pixels =
         resource.address != nullptr ? PixelsOf(*static_cast<UObject* const*>(resource.address)) : nullptr;
-    const MemberRef angle = FindMemberByPath(const_cast<UObject*>(image), L"RenderTransform.Angle");
+    const MemberRef angle = ScreenMember(image, L"RenderTransform.Angle");
     const bool turned = angle.address != nullptr && *static_cast<const float*>(angle.address) != 0.0f;
     if (!placed.drawn || pixels == nullptr || turned || screen.width <= 0 || placed.rect.width <= 0 || placed.rect.height <= 0)
     {

@@ -1,9 +1,11 @@
 // UMG as a mod builds a HUD from it at run time: the widget classes with their engine layouts
 // (brushes, margins, render transforms, slots), panels that own their children through slots
-// as the engine's do (so the collector keeps a tree alive through its root), the setters, user
-// widgets in the viewport, and the viewport's size and DPI scale.
+// as the engine's do (so the collector keeps a tree alive through its root), the setters (which
+// hand their values on to the screen, as the engine's do to Slate), user widgets in the
+// viewport, and the viewport's size and DPI scale.
 #include "Sim/EngineState.hpp"
 #include "Sim/ObjectFields.hpp"
+#include "Sim/ScreenTree.hpp"
 
 #include <Sim/Values.hpp>
 #include <Sim/Widgets.hpp>
@@ -14,6 +16,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <functional>
 
 namespace Sim
 {
@@ -32,7 +35,8 @@ using Member = MemberRef;
 
 Member FindMember(UObject* object, std::wstring_view path) { return FindMemberByPath(object, path); }
 
-// A widget of a build that lacks the member simply does not keep the value.
+// A widget of a build that lacks the member simply does not keep the value. What a setter
+// stores, the screen is handed too.
 void CopyInto(UObject* object, std::wstring_view path, const void* source, FProperty* sourceProperty)
 {
     Member member = FindMember(object, path);
@@ -43,10 +47,13 @@ void CopyInto(UObject* object, std::wstring_view path, const void* source, FProp
     if (dynamic_cast<FTextProperty*>(member.property) != nullptr)
     {
         WriteText(member.address, ReadText(source));
-        return;
     }
-    const auto size = std::min(member.property->GetElementSize(), sourceProperty->GetElementSize());
-    std::memcpy(member.address, source, static_cast<std::size_t>(size));
+    else
+    {
+        const auto size = std::min(member.property->GetElementSize(), sourceProperty->GetElementSize());
+        std::memcpy(member.address, source, static_cast<std::size_t>(size));
+    }
+    PushToScreen(object, path);
 }
 
 // A setter that stores its one argument in a member.
@@ -115,10 +122,16 @@ NativeFunction KeepPair(std::wstring parameter, std::wstring first, std::wstring
         const void* value = call.ParamAddress(parameter);
         WriteMember<float>(call.Self(), first, static_cast<float>(ReadReal(vector, value, L"X")));
         WriteMember<float>(call.Self(), second, static_cast<float>(ReadReal(vector, value, L"Y")));
+        PushToScreen(call.Self(), first);
+        PushToScreen(call.Self(), second);
     };
 }
 
-void SetMemberFlag(UObject* object, std::wstring_view name, bool value) { SetFlag(object, name, value); }
+void SetMemberFlag(UObject* object, std::wstring_view name, bool value)
+{
+    SetFlag(object, name, value);
+    PushToScreen(object, name);
+}
 
 // A size box's override takes effect with its flag raised.
 NativeFunction KeepOverride(std::wstring parameter, std::wstring member)
@@ -154,6 +167,7 @@ bool DetachFromPanel(UObject* child)
     UObject* panel = ObjectMember(slot, L"Parent");
     if (panel != nullptr)
     {
+        ScreenChildRemoved(panel, child);
         if (FArrayProperty* slots = SlotsProperty(panel))
         {
             // The engine keeps a panel's slots in a plain array of pointers.
@@ -174,8 +188,11 @@ bool DetachFromPanel(UObject* child)
 }
 
 // The engine's AddChild: a single-child panel that already has one refuses; a child in another
-// panel leaves it first; the new slot is owned by the panel.
-UObject* AddChild(UObject* panel, UObject* child, StringViewType slotClassPath)
+// panel leaves it first; the new slot is owned by the panel, and on a panel the screen holds the
+// child is built into it there and then, from its members as they are (UPanelWidget::AddChild →
+// OnSlotAdded). prepare sets the new slot up before that.
+UObject* AddChild(UObject* panel, UObject* child, StringViewType slotClassPath,
+                  const std::function<void(UObject*)>& prepare = {})
 {
     FArrayProperty* slots = SlotsProperty(panel);
     if (!IsLiveObject(child) || slots == nullptr)
@@ -194,6 +211,11 @@ UObject* AddChild(UObject* panel, UObject* child, StringViewType slotClassPath)
     WriteMember<UObject*>(slot, L"Content", child);
     ArrayAdd(slots, list, [slot](void* element) { std::memcpy(element, &slot, sizeof(slot)); });
     WriteMember<UObject*>(child, L"Slot", slot);
+    if (prepare)
+    {
+        prepare(slot);
+    }
+    ScreenChildAdded(panel, slot, child);
     return slot;
 }
 
@@ -219,22 +241,22 @@ UObject* ContentOf(UObject* panel)
 // The engine's SetContent: the previous content leaves, the new one (if any) is added.
 void SetContent(Call& call)
 {
-    if (UObject* previous = ContentOf(call.Self()))
+    UObject* self = call.Self();
+    if (UObject* previous = ContentOf(self))
     {
         DetachFromPanel(previous);
     }
-    UClass* borderClass = FindClass(L"/Script/UMG.Border");
-    const wchar_t* slotClass = call.Self()->IsA(borderClass) ? L"/Script/UMG.BorderSlot" : L"/Script/UMG.SizeBoxSlot";
+    const bool border = self->IsA(FindClass(L"/Script/UMG.Border"));
+    const wchar_t* slotClass = border ? L"/Script/UMG.BorderSlot" : L"/Script/UMG.SizeBoxSlot";
     UObject* content = call.Get<UObject*>(L"Content");
-    UObject* slot = content != nullptr ? AddChild(call.Self(), content, slotClass) : nullptr;
-    if (slot != nullptr && call.Self()->IsA(borderClass))
-    {
-        // A border's slot takes the border's padding and alignment.
-        WriteMember(slot, L"Padding", ReadMember<std::array<float, 4>>(call.Self(), L"Padding"));
-        WriteMember(slot, L"HorizontalAlignment", ReadMember<uint8>(call.Self(), L"HorizontalAlignment"));
-        WriteMember(slot, L"VerticalAlignment", ReadMember<uint8>(call.Self(), L"VerticalAlignment"));
-    }
-    call.Get<UObject*>(L"ReturnValue") = slot;
+    // A border's slot takes the border's padding and alignment (UBorder::OnSlotAdded).
+    auto takeBorders = [self](UObject* slot) {
+        WriteMember(slot, L"Padding", ReadMember<std::array<float, 4>>(self, L"Padding"));
+        WriteMember(slot, L"HorizontalAlignment", ReadMember<uint8>(self, L"HorizontalAlignment"));
+        WriteMember(slot, L"VerticalAlignment", ReadMember<uint8>(self, L"VerticalAlignment"));
+    };
+    call.Get<UObject*>(L"ReturnValue") =
+        content != nullptr ? AddChild(self, content, slotClass, border ? takeBorders : std::function<void(UObject*)>{}) : nullptr;
 }
 
 // A border slot's setters reach the border itself, where the engine keeps the values.
@@ -628,13 +650,23 @@ void ResetViewportScale() { State().play.viewportScale.reset(); }
 
 std::optional<int32> ViewportZOrder(const UObject* widget)
 {
-    const auto& zOrders = State().play.viewportZOrders;
-    auto found = zOrders.find(widget);
-    if (found == zOrders.end())
+    const auto& layers = State().play.viewportLayers;
+    auto found = layers.find(widget);
+    if (found == layers.end())
     {
         return std::nullopt;
     }
-    return found->second;
+    return found->second.zOrder;
+}
+
+void AddViewportContent(UObject* userWidget, int32 layer)
+{
+    auto guard = LockEngine();
+    const auto& viewport = State().play.viewport;
+    if (IsLiveObject(userWidget) && std::find(viewport.begin(), viewport.end(), userWidget) == viewport.end())
+    {
+        AddToViewportLayer(userWidget, layer, layer);
+    }
 }
 
 UObject* OwningPlayerOf(const UObject* userWidget)

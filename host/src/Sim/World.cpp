@@ -7,6 +7,7 @@
 #include "Sim/WorldScene.hpp"
 
 #include <Sim/Values.hpp>
+#include <Sim/Widgets.hpp>
 #include <Sim/World.hpp>
 #include <Unreal/CoreUObject/UObject/Class.hpp>
 
@@ -406,7 +407,8 @@ std::vector<UObject*> BegunActors(const UObject* world)
 void RemoveFromViewport(UObject* widget)
 {
     std::erase(Play().viewport, widget);
-    Play().viewportZOrders.erase(widget);
+    Play().viewportLayers.erase(widget);
+    DropScreenTree(widget);
     RemoveGarbageRoot(widget);
     ++Play().observed.removedByEngine;
 }
@@ -551,7 +553,8 @@ void PlayState::Forget(const UObject* object)
 {
     ForgetMapObject(*this, object);
     persistentLevels.erase(object);
-    viewportZOrders.erase(object);
+    viewportLayers.erase(object);
+    ForgetOnScreen(screen, object);
     widgetOwners.erase(object);
     std::erase_if(widgetOwners, [object](const auto& entry) { return entry.second == object; });
     aiSubsystems.erase(object);
@@ -680,8 +683,45 @@ UObject* ComponentOwner(const UObject* component)
     return nullptr;
 }
 
-// Counted only when the viewport changes: a widget added twice is in it once, as the engine
-// refuses the second add with a warning.
+namespace
+{
+// UWidget::GetParent: the panel its slot is in.
+UObject* ParentPanelOf(const UObject* widget)
+{
+    UObject* slot = ObjectReference(widget, L"Slot");
+    UObject* panel = slot != nullptr && Holds(slot) ? ObjectReference(slot, L"Parent") : nullptr;
+    return panel != nullptr && Holds(panel) ? panel : nullptr;
+}
+
+// UUserWidget::GetWorld: the owning player's world when it has one, else the outers'.
+UObject* UserWidgetWorld(const UObject* widget)
+{
+    if (UObject* player = OwningPlayerOf(widget))
+    {
+        if (UWorld* world = player->GetWorld())
+        {
+            return AsObject(world);
+        }
+    }
+    return AsObject(widget->GetWorld());
+}
+
+// UWorld::GetGameViewport: the viewport client of the world's game instance.
+bool HasGameViewport(UObject* world)
+{
+    if (world == nullptr || !IsLiveObject(world))
+    {
+        return false;
+    }
+    UObject* instance = ObjectReference(world, L"OwningGameInstance");
+    return instance != nullptr && IsLiveObject(instance);
+}
+} // namespace
+
+// UUserWidget::AddToScreen (UGameViewportSubsystem::AddWidget on later engines): a widget already
+// in the viewport is refused with a warning, and so is one in a panel or one without a game
+// world that has a viewport; only then is its screen built and put ten layers above its
+// z-order, clear of the engine's own controls. Counted only when the viewport changes.
 void AddToViewport(UObject* widget, int32 zOrder)
 {
     auto& viewport = Play().viewport;
@@ -689,10 +729,22 @@ void AddToViewport(UObject* widget, int32 zOrder)
     {
         return;
     }
-    viewport.push_back(widget);
-    Play().viewportZOrders[widget] = zOrder;
-    AddGarbageRoot(widget);
+    if (ParentPanelOf(widget) != nullptr || !HasGameViewport(UserWidgetWorld(widget)))
+    {
+        return;
+    }
+    AddToViewportLayer(widget, zOrder, zOrder + 10);
     ++Play().observed.addToViewport;
+}
+
+// SOverlay::AddSlot: a layer goes above every layer at or below it, so among equals the later
+// one is on top.
+void AddToViewportLayer(UObject* widget, int32 zOrder, int32 layer)
+{
+    BuildScreenTree(widget);
+    Play().viewport.push_back(widget);
+    Play().viewportLayers[widget] = {zOrder, layer};
+    AddGarbageRoot(widget);
 }
 
 void RemoveFromParent(UObject* widget)
@@ -704,7 +756,8 @@ void RemoveFromParent(UObject* widget)
         return;
     }
     viewport.erase(found);
-    Play().viewportZOrders.erase(widget);
+    Play().viewportLayers.erase(widget);
+    DropScreenTree(widget);
     RemoveGarbageRoot(widget);
     ++Play().observed.removeFromParent;
 }
