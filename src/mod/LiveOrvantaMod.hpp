@@ -160,6 +160,8 @@ class LiveOrvantaMod : public RC::CppUserModBase
     void SelectZoom();
     // The capture's orthographic width, and a new roof trace for it.
     void SetCaptureWidth(float width);
+    // The width a session starts from before its own detection says indoors or underground.
+    float OpenWorldZoom() const;
     void StepZoom(float step);
 
     // ---- Scene capture: indoors and dungeons ----
