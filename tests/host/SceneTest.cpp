@@ -528,11 +528,12 @@ TEST_P(Scene, ACaptureHidesPrimitivesOfAnActorAndItsChildActorsOnlyWhenAsked)
     ClearAir(overField);
     auto hidden = [overField] {
         auto* array = static_cast<FArrayProperty*>(Sim::FindPropertyUncounted(overField->GetClassPrivate(), L"HiddenComponents"));
+        auto* entry = static_cast<FObjectPropertyBase*>(array->GetInner());
         void* value = array->ContainerPtrToValuePtr<void>(overField);
         std::vector<std::wstring> names;
         for (int32 i = 0; i < Sim::ArrayNum(value); ++i)
         {
-            names.push_back((*static_cast<UObject**>(Sim::ArrayElement(array, value, i)))->GetName());
+            names.push_back(entry->GetObjectPropertyValue(Sim::ArrayElement(array, value, i))->GetName());
         }
         return names;
     };
@@ -558,6 +559,70 @@ TEST_P(Scene, ACaptureHidesPrimitivesOfAnActorAndItsChildActorsOnlyWhenAsked)
     Sim::CallScriptFunction(overField, L"ClearHiddenComponents");
     Capture(overField);
     EXPECT_EQ(Centre(overField), (Rgb{86, 140, 62})) << "a hidden actor stays hidden: clearing is for components";
+}
+
+// HideActorComponents hides the primitives the actor has at the call, and the capture keeps
+// them by weak pointer (TWeakObjectPtr): a primitive added later shows until the actor is
+// hidden again, and one given a freed primitive's memory and slot is not the freed one.
+class HidingByWeakPointer : public Scene
+{
+  protected:
+    void Hide(UObject* capture, UObject* actor) const
+    {
+        Parms call(L"/Script/Engine.SceneCaptureComponent:HideActorComponents");
+        call.Set(L"InActor", actor);
+        call.CallOn(capture);
+    }
+
+    // The pawn's dot is drawn at the centre; a corner shows the same ground without it.
+    static bool PawnShows(UObject* capture)
+    {
+        Capture(capture);
+        return !(Centre(capture) == Pixel(capture, 2, 2));
+    }
+};
+
+// Which engine does not matter here: the list is weak on both.
+INSTANTIATE_TEST_SUITE_P(Engine, HidingByWeakPointer, ::testing::Values(5),
+                         [](const auto& version) { return "UE" + std::to_string(version.param); });
+
+TEST_P(HidingByWeakPointer, APrimitiveAddedAfterTheCallShowsUntilTheActorIsHiddenAgain)
+{
+    UObject* player = Sim::SpawnActor(world_, L"/Script/Umbrafel.UmbrafelPlayerCharacter", {0, 0, 90});
+    UObject* overField = MakeCapture({0, 0, 2000}, 400);
+    ASSERT_TRUE(PawnShows(overField));
+    Hide(overField, player);
+    ASSERT_FALSE(PawnShows(overField));
+
+    ASSERT_NE(Sim::AddComponent(player, L"/Script/Engine.StaticMeshComponent"), nullptr);
+    EXPECT_TRUE(PawnShows(overField)) << "the new primitive was not there to be hidden";
+    Hide(overField, player);
+    EXPECT_FALSE(PawnShows(overField));
+
+    auto* hidden = static_cast<FArrayProperty*>(Sim::FindPropertyUncounted(overField->GetClassPrivate(), L"HiddenComponents"));
+    EXPECT_EQ(hidden->GetInner()->GetClass().GetName(), L"WeakObjectProperty");
+    EXPECT_EQ(hidden->GetInner()->GetElementSize(), 8) << "index and serial number";
+}
+
+TEST_P(HidingByWeakPointer, APrimitiveInAFreedOnesMemoryAndSlotIsNotHidden)
+{
+    UObject* player = Sim::SpawnActor(world_, L"/Script/Umbrafel.UmbrafelPlayerCharacter", {0, 0, 90});
+    UObject* overField = MakeCapture({0, 0, 2000}, 400);
+    Hide(overField, player);
+    ASSERT_FALSE(PawnShows(overField));
+
+    UObject* mesh = Sim::ObjectReference(player, L"Mesh");
+    const int32 slot = mesh->GetInternalIndex();
+    Sim::DestroyComponent(mesh);
+    Sim::CollectGarbage();
+    ASSERT_TRUE(IsFreed(mesh));
+    UObject* replacement = Sim::AddComponent(player, L"/Script/Engine.SkeletalMeshComponent");
+    ASSERT_EQ(replacement, mesh) << "the engine hands freed memory to the next object";
+    ASSERT_EQ(replacement->GetInternalIndex(), slot);
+    EXPECT_TRUE(PawnShows(overField));
+
+    Hide(overField, player);
+    EXPECT_FALSE(PawnShows(overField));
 }
 
 // UActorComponent::Activate: a capture component is active from its registration, and asking

@@ -243,16 +243,19 @@ void DrawShadows(const View& view, const SceneRecord& scene, Canvas& canvas)
     }
 }
 
-bool ListedIn(UObject* component, const UObject* actor, FArrayProperty* hidden)
+// Whether the list holds the object: a hidden actor by reference, a hidden component by weak
+// pointer, so a stale one holds nothing.
+bool ListedIn(UObject* component, const UObject* object, FArrayProperty* hidden)
 {
-    if (hidden == nullptr)
+    auto* entry = hidden != nullptr ? dynamic_cast<FObjectPropertyBase*>(hidden->GetInner()) : nullptr;
+    if (entry == nullptr)
     {
         return false;
     }
     void* value = hidden->ContainerPtrToValuePtr(component);
     for (int32 i = 0; i < ArrayNum(value); ++i)
     {
-        if (*static_cast<UObject**>(ArrayElement(hidden, value, i)) == actor)
+        if (entry->GetObjectPropertyValue(ArrayElement(hidden, value, i)) == object)
         {
             return true;
         }
