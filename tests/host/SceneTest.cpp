@@ -554,11 +554,55 @@ TEST_P(Scene, ACaptureHidesPrimitivesOfAnActorAndItsChildActorsOnlyWhenAsked)
     Sim::CallScriptFunction(overField, L"ClearHiddenComponents");
     EXPECT_TRUE(hidden().empty());
     auto* actors = static_cast<FArrayProperty*>(Sim::FindPropertyUncounted(overField->GetClassPrivate(), L"HiddenActors"));
-    Sim::ArrayAdd(actors, actors->ContainerPtrToValuePtr<void>(overField),
-                  [player](void* element) { std::memcpy(element, &player, sizeof(player)); });
+    for (UObject* actor : {player, lantern})
+    {
+        Sim::ArrayAdd(actors, actors->ContainerPtrToValuePtr<void>(overField),
+                      [actor](void* element) { std::memcpy(element, &actor, sizeof(actor)); });
+    }
     Sim::CallScriptFunction(overField, L"ClearHiddenComponents");
     Capture(overField);
-    EXPECT_EQ(Centre(overField), (Rgb{86, 140, 62})) << "a hidden actor stays hidden: clearing is for components";
+    EXPECT_EQ(Centre(overField), (Rgb{86, 140, 62})) << "hidden actors stay hidden: clearing is for components";
+}
+
+// A pawn is drawn with what hangs on it, all the way down: its dot is left out only when every
+// primitive of the pawn and of the actors attached to it is, whichever list hides it.
+TEST_P(Scene, APawnShowsWhileAnythingHangingOnItIsNotHidden)
+{
+    UObject* player = Sim::SpawnActor(world_, L"/Script/Umbrafel.UmbrafelPlayerCharacter", {0, 0, 90});
+    UObject* lantern = Sim::SpawnActor(world_, L"/Script/Engine.StaticMeshActor", {0, 0, 90});
+    UObject* flame = Sim::SpawnActor(world_, L"/Script/Engine.StaticMeshActor", {0, 0, 90});
+    Sim::AttachActor(lantern, player);
+    Sim::AttachActor(flame, lantern);
+    UObject* overField = MakeCapture({0, 0, 2000}, 400);
+    ClearAir(overField);
+    const Rgb playerDot{70, 150, 255};
+    const Rgb grass{86, 140, 62};
+    auto hide = [overField](UObject* actor) {
+        Parms call(L"/Script/Engine.SceneCaptureComponent:HideActorComponents");
+        call.Set(L"InActor", actor);
+        call.Set(L"bIncludeFromChildActors", true);
+        call.CallOn(overField);
+    };
+    hide(player);
+    Capture(overField);
+    EXPECT_EQ(Centre(overField), playerDot) << "the lantern is not hidden";
+    hide(lantern);
+    Capture(overField);
+    EXPECT_EQ(Centre(overField), playerDot) << "nor is its flame";
+    auto* actors = static_cast<FArrayProperty*>(Sim::FindPropertyUncounted(overField->GetClassPrivate(), L"HiddenActors"));
+    Sim::ArrayAdd(actors, actors->ContainerPtrToValuePtr<void>(overField),
+                  [flame](void* element) { std::memcpy(element, &flame, sizeof(flame)); });
+    Capture(overField);
+    EXPECT_EQ(Centre(overField), grass) << "the flame hidden as an actor";
+
+    Sim::DestroyActor(flame);
+    UObject* sword = Sim::SpawnActor(world_, L"/Script/Engine.StaticMeshActor", {0, 0, 90});
+    Sim::AttachActor(sword, player);
+    Capture(overField);
+    EXPECT_EQ(Centre(overField), playerDot) << "gear taken up since shows";
+    hide(sword);
+    Capture(overField);
+    EXPECT_EQ(Centre(overField), grass);
 }
 
 // HideActorComponents hides the primitives the actor has at the call, and the capture keeps
