@@ -205,6 +205,8 @@ class LiveOrvantaMod : public RC::CppUserModBase
     void AddMapMarker(double x, double y, const IconStyle& style, UObject* component);
     void RebuildMapMarkers();
     void AddIconComponent(UObject* component);
+    // Each component the game's map tracker lists in its "MapIcons" array.
+    void AddTrackedIconComponents(UObject* tracker);
     CategoryMeaning MeaningOfCategory(FName category);
     bool LoadIconStyles();
     bool FillIconStyles(UObject* collection);
