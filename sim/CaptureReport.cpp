@@ -93,10 +93,12 @@ int32 HiddenActorCount(UObject* component)
     for (const wchar_t* list : {L"HiddenActors", L"HiddenComponents"})
     {
         auto* array = dynamic_cast<FArrayProperty*>(Sim::FindPropertyUncounted(component->GetClassPrivate(), list));
-        void* value = array != nullptr ? ValueOf(array, component) : nullptr;
+        auto* held = array != nullptr ? dynamic_cast<FObjectPropertyBase*>(array->GetInner()) : nullptr;
+        void* value = held != nullptr ? ValueOf(array, component) : nullptr;
         for (int32 i = 0; value != nullptr && i < Sim::ArrayNum(value); ++i)
         {
-            const UObject* entry = *static_cast<UObject**>(Sim::ArrayElement(array, value, i));
+            // Hidden components are weak pointers: one freed since reads as nothing.
+            const UObject* entry = held->GetObjectPropertyValue(Sim::ArrayElement(array, value, i));
             const bool isComponent = std::wstring_view(list) == L"HiddenComponents";
             note(isComponent && entry != nullptr && Sim::HoldsObject(entry) ? entry->GetOuter() : entry);
         }

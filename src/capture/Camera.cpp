@@ -188,6 +188,8 @@ void LiveOrvantaMod::SelectZoom()
     }
 }
 
+float LiveOrvantaMod::OpenWorldZoom() const { return LimitZoom(Settings().Zoom); }
+
 void LiveOrvantaMod::SetCaptureWidth(float width)
 {
     workingZoom = width;

@@ -118,27 +118,7 @@ void LiveOrvantaMod::RebuildMapMarkers()
     ReadWaypointMarker();
     if (UObject* tracker = FindMapTracker())
     {
-        FProperty* icons = reflection.LookupProperty(tracker, L"MapIcons");
-        if (PropertyClassOf(icons) == PropertyClass::Array)
-        {
-            const auto* header = reinterpret_cast<const std::uint8_t*>(tracker) + icons->GetOffset_Internal();
-            // The array is read anew for each component: calling into the game may grow it.
-            for (std::int32_t index = 0;; ++index)
-            {
-                UObject** data = nullptr;
-                std::int32_t count = 0;
-                std::memcpy(static_cast<void*>(&data), header, sizeof(data));
-                std::memcpy(&count, header + sizeof(data), sizeof(count));
-                if (data == nullptr || index >= count)
-                {
-                    break;
-                }
-                if (UObject* component = data[index])
-                {
-                    AddIconComponent(component);
-                }
-            }
-        }
+        AddTrackedIconComponents(tracker);
     }
     else
     {
@@ -152,6 +132,41 @@ void LiveOrvantaMod::RebuildMapMarkers()
     {
         const Vector3d at = ActorLocation(pawn);
         SortByPriority(session.mapIcons, at.x, at.y);
+    }
+}
+
+void LiveOrvantaMod::AddTrackedIconComponents(UObject* tracker)
+{
+    FProperty* icons = reflection.LookupProperty(tracker, L"MapIcons");
+    if (PropertyClassOf(icons) != PropertyClass::Array)
+    {
+        return;
+    }
+    // Only plain object references are components: a game that keeps weak pointers or
+    // structs here lays its elements out otherwise, and those bytes are no object to ask.
+    FProperty* inner = static_cast<FArrayProperty*>(icons)->GetInner();
+    const PropertyClass held = PropertyClassOf(inner);
+    if (held != PropertyClass::Object && held != PropertyClass::ObjectPtr)
+    {
+        return;
+    }
+    const auto stride = static_cast<std::size_t>(inner->GetElementSize());
+    const auto* header = reinterpret_cast<const std::uint8_t*>(tracker) + icons->GetOffset_Internal();
+    // The array is read anew for each component: calling into the game may grow it.
+    for (std::int32_t index = 0;; ++index)
+    {
+        const std::uint8_t* data = nullptr;
+        std::int32_t count = 0;
+        std::memcpy(static_cast<void*>(&data), header, sizeof(data));
+        std::memcpy(&count, header + sizeof(data), sizeof(count));
+        if (data == nullptr || index >= count)
+        {
+            return;
+        }
+        if (UObject* component = ReadObjectProperty(inner, data + static_cast<std::size_t>(index) * stride))
+        {
+            AddIconComponent(component);
+        }
     }
 }
 

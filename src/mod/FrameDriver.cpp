@@ -187,6 +187,10 @@ void LiveOrvantaMod::TearDownSession(bool destroyActors)
     ReleaseRenderTarget();
     // Every per-world field goes back to its start value at once, lists emptied with it.
     session = MapSession{};
+    // The override state just went back to the open world, and the width goes with it: a
+    // player who fell in a dungeon and rose in the open would otherwise keep the dungeon's
+    // width, and the next zoom step would save it as the open world's.
+    workingZoom = OpenWorldZoom();
     mapDataDirty = true;
     playerHidingDirty = true;
     brightnessDirty = true;

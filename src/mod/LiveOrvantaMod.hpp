@@ -160,6 +160,8 @@ class LiveOrvantaMod : public RC::CppUserModBase
     void SelectZoom();
     // The capture's orthographic width, and a new roof trace for it.
     void SetCaptureWidth(float width);
+    // The width a session starts from before its own detection says indoors or underground.
+    float OpenWorldZoom() const;
     void StepZoom(float step);
 
     // ---- Scene capture: indoors and dungeons ----
@@ -203,6 +205,8 @@ class LiveOrvantaMod : public RC::CppUserModBase
     void AddMapMarker(double x, double y, const IconStyle& style, UObject* component);
     void RebuildMapMarkers();
     void AddIconComponent(UObject* component);
+    // Each component the game's map tracker lists in its "MapIcons" array.
+    void AddTrackedIconComponents(UObject* tracker);
     CategoryMeaning MeaningOfCategory(FName category);
     bool LoadIconStyles();
     bool FillIconStyles(UObject* collection);

@@ -532,6 +532,37 @@ TEST_F(CaptureObjects, TheFrameDriverHidesThePlayerEveryHalfMinuteAndAfterEquipm
     EXPECT_EQ(HiddenActors(Component()).size(), 3u) << "an equipment event hides the new gear on the next frame";
 }
 
+// What the frame driver hides reaches the picture: gear taken up shows with the player's dot
+// until the game tells of it, and is gone from the next pictures after that.
+TEST_F(CaptureObjects, GearTakenUpShowsInThePictureUntilTheGameTellsOfIt)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    StartSession();
+    // The player stands on even ground: where it is hidden, its place looks like the ground
+    // beside it.
+    const auto playerShows = [this] {
+        Sim::RenderTargetImage image;
+        EXPECT_TRUE(Sim::ReadRenderTarget(RenderTarget(), image));
+        const auto pixel = [&image](int column) {
+            const std::size_t at = (static_cast<std::size_t>(image.height / 2) * static_cast<std::size_t>(image.width) +
+                                    static_cast<std::size_t>(column)) * 4;
+            return std::vector<std::uint8_t>(image.rgba.begin() + static_cast<std::ptrdiff_t>(at),
+                                             image.rgba.begin() + static_cast<std::ptrdiff_t>(at + 3));
+        };
+        return pixel(image.width / 2) != pixel(image.width / 2 + 40);
+    };
+    FramesFor(Orv::kSecond / 2);
+    ASSERT_FALSE(playerShows());
+
+    UObject* sword = Sim::SpawnActor(world_, L"/Script/Engine.StaticMeshActor");
+    Sim::AttachActor(sword, pawn_);
+    FramesFor(Orv::kSecond / 2);
+    EXPECT_TRUE(playerShows()) << "hidden at the next half-minute, or when the game tells";
+    Sim::CallScriptFunction(Sim::ObjectReference(pawn_, L"EquipmentComponent"), L"OnRep_HeldEquipmentActorRight");
+    FramesFor(Orv::kSecond / 2);
+    EXPECT_FALSE(playerShows());
+}
+
 TEST_F(CaptureObjects, WithHidingOffThePlayerStaysInThePicture)
 {
     ORV_SKIP_WITHOUT_ENGINE_CLOCK();

@@ -161,12 +161,15 @@ inline std::vector<std::pair<std::wstring, bool>> ShowFlags(UObject* component)
 inline std::vector<UObject*> HiddenActors(UObject* component)
 {
     auto* array = static_cast<RC::Unreal::FArrayProperty*>(PropertyNamed(component->GetClassPrivate(), L"HiddenComponents"));
+    auto* entry = static_cast<RC::Unreal::FObjectPropertyBase*>(array->GetInner());
     void* value = array->ContainerPtrToValuePtr<void>(component);
     std::vector<UObject*> actors;
     for (RC::Unreal::int32 i = 0; i < Sim::ArrayNum(value); ++i)
     {
-        UObject* owner = (*static_cast<UObject**>(Sim::ArrayElement(array, value, i)))->GetOuter();
-        if (std::find(actors.begin(), actors.end(), owner) == actors.end())
+        // Weak pointers: one to a component gone since holds nothing.
+        UObject* hidden = entry->GetObjectPropertyValue(Sim::ArrayElement(array, value, i));
+        UObject* owner = hidden != nullptr ? hidden->GetOuter() : nullptr;
+        if (owner != nullptr && std::find(actors.begin(), actors.end(), owner) == actors.end())
         {
             actors.push_back(owner);
         }

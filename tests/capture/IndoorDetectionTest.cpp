@@ -271,6 +271,30 @@ class Dungeon : public CaptureFixture
     }
 };
 
+// A player who falls in a dungeon and rises in the open: the new session's capture starts at
+// the open world's width, and a zoom step there changes the open world's zoom in state.ini,
+// leaving the dungeon's alone.
+TEST_F(Dungeon, ARespawnInTheOpenTakesTheOpenZoomAndAStepThereSavesTheOpenZoom)
+{
+    Orv::Settings().Zoom = 6000.0f;
+    StartInCave({"Low", {{kCave, 400}}, 0, 0, 200});
+    ASSERT_EQ(RealField(Component(), L"OrthoWidth"), 2500.0);
+
+    pawn_ = Sim::Respawn(controller_, {.x = 9000.0, .z = kStand});
+    Frame();
+    std::vector<UObject*> captures = Sim::CaptureComponents();
+    ASSERT_EQ(captures.size(), 1u) << "the session was made anew";
+    EXPECT_EQ(RealField(captures.front(), L"OrthoWidth"), 6000.0) << "from its very first picture";
+    FramesFor(kSecond / 2);
+    ASSERT_FALSE(Session().camera.inDungeon);
+    EXPECT_EQ(RealField(captures.front(), L"OrthoWidth"), 6000.0);
+
+    capture_->StepZoom(-500.0f);
+    EXPECT_EQ(RealField(captures.front(), L"OrthoWidth"), 5500.0);
+    EXPECT_EQ(SavedSetting("Zoom"), "5500");
+    EXPECT_EQ(SavedSetting("DungeonZoom"), "2500");
+}
+
 class DungeonCeiling : public Dungeon, public ::testing::WithParamInterface<Cave>
 {
 };

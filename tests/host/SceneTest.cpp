@@ -528,11 +528,12 @@ TEST_P(Scene, ACaptureHidesPrimitivesOfAnActorAndItsChildActorsOnlyWhenAsked)
     ClearAir(overField);
     auto hidden = [overField] {
         auto* array = static_cast<FArrayProperty*>(Sim::FindPropertyUncounted(overField->GetClassPrivate(), L"HiddenComponents"));
+        auto* entry = static_cast<FObjectPropertyBase*>(array->GetInner());
         void* value = array->ContainerPtrToValuePtr<void>(overField);
         std::vector<std::wstring> names;
         for (int32 i = 0; i < Sim::ArrayNum(value); ++i)
         {
-            names.push_back((*static_cast<UObject**>(Sim::ArrayElement(array, value, i)))->GetName());
+            names.push_back(entry->GetObjectPropertyValue(Sim::ArrayElement(array, value, i))->GetName());
         }
         return names;
     };
@@ -553,11 +554,119 @@ TEST_P(Scene, ACaptureHidesPrimitivesOfAnActorAndItsChildActorsOnlyWhenAsked)
     Sim::CallScriptFunction(overField, L"ClearHiddenComponents");
     EXPECT_TRUE(hidden().empty());
     auto* actors = static_cast<FArrayProperty*>(Sim::FindPropertyUncounted(overField->GetClassPrivate(), L"HiddenActors"));
-    Sim::ArrayAdd(actors, actors->ContainerPtrToValuePtr<void>(overField),
-                  [player](void* element) { std::memcpy(element, &player, sizeof(player)); });
+    for (UObject* actor : {player, lantern})
+    {
+        Sim::ArrayAdd(actors, actors->ContainerPtrToValuePtr<void>(overField),
+                      [actor](void* element) { std::memcpy(element, &actor, sizeof(actor)); });
+    }
     Sim::CallScriptFunction(overField, L"ClearHiddenComponents");
     Capture(overField);
-    EXPECT_EQ(Centre(overField), (Rgb{86, 140, 62})) << "a hidden actor stays hidden: clearing is for components";
+    EXPECT_EQ(Centre(overField), (Rgb{86, 140, 62})) << "hidden actors stay hidden: clearing is for components";
+}
+
+// A pawn is drawn with what hangs on it, all the way down: its dot is left out only when every
+// primitive of the pawn and of the actors attached to it is, whichever list hides it.
+TEST_P(Scene, APawnShowsWhileAnythingHangingOnItIsNotHidden)
+{
+    UObject* player = Sim::SpawnActor(world_, L"/Script/Umbrafel.UmbrafelPlayerCharacter", {0, 0, 90});
+    UObject* lantern = Sim::SpawnActor(world_, L"/Script/Engine.StaticMeshActor", {0, 0, 90});
+    UObject* flame = Sim::SpawnActor(world_, L"/Script/Engine.StaticMeshActor", {0, 0, 90});
+    Sim::AttachActor(lantern, player);
+    Sim::AttachActor(flame, lantern);
+    UObject* overField = MakeCapture({0, 0, 2000}, 400);
+    ClearAir(overField);
+    const Rgb playerDot{70, 150, 255};
+    const Rgb grass{86, 140, 62};
+    auto hide = [overField](UObject* actor) {
+        Parms call(L"/Script/Engine.SceneCaptureComponent:HideActorComponents");
+        call.Set(L"InActor", actor);
+        call.Set(L"bIncludeFromChildActors", true);
+        call.CallOn(overField);
+    };
+    hide(player);
+    Capture(overField);
+    EXPECT_EQ(Centre(overField), playerDot) << "the lantern is not hidden";
+    hide(lantern);
+    Capture(overField);
+    EXPECT_EQ(Centre(overField), playerDot) << "nor is its flame";
+    auto* actors = static_cast<FArrayProperty*>(Sim::FindPropertyUncounted(overField->GetClassPrivate(), L"HiddenActors"));
+    Sim::ArrayAdd(actors, actors->ContainerPtrToValuePtr<void>(overField),
+                  [flame](void* element) { std::memcpy(element, &flame, sizeof(flame)); });
+    Capture(overField);
+    EXPECT_EQ(Centre(overField), grass) << "the flame hidden as an actor";
+
+    Sim::DestroyActor(flame);
+    UObject* sword = Sim::SpawnActor(world_, L"/Script/Engine.StaticMeshActor", {0, 0, 90});
+    Sim::AttachActor(sword, player);
+    Capture(overField);
+    EXPECT_EQ(Centre(overField), playerDot) << "gear taken up since shows";
+    hide(sword);
+    Capture(overField);
+    EXPECT_EQ(Centre(overField), grass);
+}
+
+// HideActorComponents hides the primitives the actor has at the call, and the capture keeps
+// them by weak pointer (TWeakObjectPtr): a primitive added later shows until the actor is
+// hidden again, and one given a freed primitive's memory and slot is not the freed one.
+class HidingByWeakPointer : public Scene
+{
+  protected:
+    void Hide(UObject* capture, UObject* actor) const
+    {
+        Parms call(L"/Script/Engine.SceneCaptureComponent:HideActorComponents");
+        call.Set(L"InActor", actor);
+        call.CallOn(capture);
+    }
+
+    // The pawn's dot is drawn at the centre; a corner shows the same ground without it.
+    static bool PawnShows(UObject* capture)
+    {
+        Capture(capture);
+        return !(Centre(capture) == Pixel(capture, 2, 2));
+    }
+};
+
+// Which engine does not matter here: the list is weak on both.
+INSTANTIATE_TEST_SUITE_P(Engine, HidingByWeakPointer, ::testing::Values(5),
+                         [](const auto& version) { return "UE" + std::to_string(version.param); });
+
+TEST_P(HidingByWeakPointer, APrimitiveAddedAfterTheCallShowsUntilTheActorIsHiddenAgain)
+{
+    UObject* player = Sim::SpawnActor(world_, L"/Script/Umbrafel.UmbrafelPlayerCharacter", {0, 0, 90});
+    UObject* overField = MakeCapture({0, 0, 2000}, 400);
+    ASSERT_TRUE(PawnShows(overField));
+    Hide(overField, player);
+    ASSERT_FALSE(PawnShows(overField));
+
+    ASSERT_NE(Sim::AddComponent(player, L"/Script/Engine.StaticMeshComponent"), nullptr);
+    EXPECT_TRUE(PawnShows(overField)) << "the new primitive was not there to be hidden";
+    Hide(overField, player);
+    EXPECT_FALSE(PawnShows(overField));
+
+    auto* hidden = static_cast<FArrayProperty*>(Sim::FindPropertyUncounted(overField->GetClassPrivate(), L"HiddenComponents"));
+    EXPECT_EQ(hidden->GetInner()->GetClass().GetName(), L"WeakObjectProperty");
+    EXPECT_EQ(hidden->GetInner()->GetElementSize(), 8) << "index and serial number";
+}
+
+TEST_P(HidingByWeakPointer, APrimitiveInAFreedOnesMemoryAndSlotIsNotHidden)
+{
+    UObject* player = Sim::SpawnActor(world_, L"/Script/Umbrafel.UmbrafelPlayerCharacter", {0, 0, 90});
+    UObject* overField = MakeCapture({0, 0, 2000}, 400);
+    Hide(overField, player);
+    ASSERT_FALSE(PawnShows(overField));
+
+    UObject* mesh = Sim::ObjectReference(player, L"Mesh");
+    const int32 slot = mesh->GetInternalIndex();
+    Sim::DestroyComponent(mesh);
+    Sim::CollectGarbage();
+    ASSERT_TRUE(IsFreed(mesh));
+    UObject* replacement = Sim::AddComponent(player, L"/Script/Engine.SkeletalMeshComponent");
+    ASSERT_EQ(replacement, mesh) << "the engine hands freed memory to the next object";
+    ASSERT_EQ(replacement->GetInternalIndex(), slot);
+    EXPECT_TRUE(PawnShows(overField));
+
+    Hide(overField, player);
+    EXPECT_FALSE(PawnShows(overField));
 }
 
 // UActorComponent::Activate: a capture component is active from its registration, and asking

@@ -1,10 +1,11 @@
-// The game's map-icon components in the marker list: found through the tracker or by looking,
-// styled by their category's name or their picture, left out when they are the player's own,
-// hidden or of a category the minimap never shows, followed as they move and dropped as they
-// die; and the list as a whole: its room and its order.
+// The game's map-icon components in the marker list: found through the tracker (when it keeps
+// object references) or by looking, styled by their category's name or their picture, left out
+// when they are the player's own, hidden or of a category the minimap never shows, followed as
+// they move and dropped as they die; and the list as a whole: its room and its order.
 #include "markers/MapDataFixture.hpp"
 
 #include <Sim/Game.hpp>
+#include <Sim/Output.hpp>
 
 #include <gtest/gtest.h>
 
@@ -189,6 +190,35 @@ TEST_F(IconComponents, WithoutATrackerComponentsAreFoundByLooking)
     EXPECT_EQ(List().entries[0].component, second) << "quests before the rest";
     EXPECT_EQ(List().entries[1].component, first);
 }
+
+// A game whose tracker keeps weak pointers or structs in its "MapIcons" array: those bytes are
+// no object references, so the mod neither lists nor asks anything of what they stand for,
+// however often the tracker check rebuilds the list.
+class IconsHeldOtherwise : public MapDataFixture, public ::testing::WithParamInterface<Sim::TrackedIcons>
+{
+};
+
+TEST_P(IconsHeldOtherwise, AreNeitherListedNorAskedAnything)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    UseEngine(5, 1, {.trackedIcons = GetParam()});
+    StartMarkers();
+    UObject* icon = IconAt(1000, 0, L"Lodestone", nullptr);
+    ASSERT_EQ(Sim::TrackedMapIcons(world_), std::vector<UObject*>{icon}) << "the tracker holds it, in its own form";
+    FramesFor(3 * Orv::kSecond);
+    EXPECT_EQ(EntryFor(icon), nullptr);
+    for (const wchar_t* asked : {L"GetOwner", L"GetIconTexture", L"IsIconVisible", L"K2_GetComponentLocation"})
+    {
+        EXPECT_EQ(Sim::CallCount(icon, asked), 0u) << Sim::ToUtf8(asked);
+    }
+    EXPECT_EQ(Sim::Counters().CallsOnFreedObjects, 0u);
+    EXPECT_TRUE(Sim::FailedChecks().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Forms, IconsHeldOtherwise, ::testing::Values(Sim::TrackedIcons::WeakPointers, Sim::TrackedIcons::Structs),
+                         [](const auto& form) {
+                             return form.param == Sim::TrackedIcons::WeakPointers ? "WeakPointers" : "Structs";
+                         });
 
 class MarkerList : public MapDataFixture
 {

@@ -3,11 +3,6 @@
 // zoom of the camera mode the player is in, all read back from the file itself.
 #include "widget/WidgetFixture.hpp"
 
-#include "settings/SettingsFile.hpp"
-
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 namespace
@@ -17,21 +12,7 @@ using namespace OrvTest;
 class Commit : public WidgetFixture
 {
   protected:
-    // The value the file holds for the key, as written; empty when the key is missing.
-    static std::string Saved(const std::string& key)
-    {
-        std::ifstream file(std::filesystem::path(Orv::SettingsFilePath()), std::ios::binary);
-        std::string line;
-        while (std::getline(file, line))
-        {
-            if (line.rfind(key + "=", 0) == 0)
-            {
-                const std::string value = line.substr(key.size() + 1);
-                return !value.empty() && value.back() == '\r' ? value.substr(0, value.size() - 1) : value;
-            }
-        }
-        return {};
-    }
+    static std::string Saved(const std::string& key) { return SavedSetting(key); }
 };
 
 TEST_F(Commit, ThePlaceIsSavedAsFractionsOfTheFreeRoomWithTheSizeShapeTrimAndOpenZoom)

@@ -15,7 +15,9 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include <unistd.h>
@@ -74,6 +76,22 @@ inline void NotifyWorldChange(UObject* gameInstance, UWorld* left, UWorld* enter
 inline bool Contains(const std::vector<UObject*>& list, const void* object)
 {
     return std::find(list.begin(), list.end(), object) != list.end();
+}
+
+// The value state.ini holds for the key, as written; empty when the key is missing.
+inline std::string SavedSetting(const std::string& key)
+{
+    std::ifstream file(std::filesystem::path(Orv::SettingsFilePath()), std::ios::binary);
+    std::string line;
+    while (std::getline(file, line))
+    {
+        if (line.rfind(key + "=", 0) == 0)
+        {
+            const std::string value = line.substr(key.size() + 1);
+            return !value.empty() && value.back() == '\r' ? value.substr(0, value.size() - 1) : value;
+        }
+    }
+    return {};
 }
 
 inline bool Tracks(const Orv::LiveOrvantaMod& mod, const void* actor)

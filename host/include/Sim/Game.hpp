@@ -9,6 +9,15 @@
 
 namespace Sim
 {
+// How a game's map tracker keeps its map-icon components in its "MapIcons" array: as object
+// references, as weak pointers, or as structs whose "Component" member refers to one.
+enum class TrackedIcons
+{
+    Objects,
+    WeakPointers,
+    Structs,
+};
+
 struct GameOptions
 {
     // Function paths this game build lacks ("/Script/Module.Class:Function").
@@ -20,6 +29,7 @@ struct GameOptions
     // False for a game without the minimap plugin's tracker: neither MapTracker nor
     // MapFunctionLibrary is found, and worlds have no tracker for map-icon components to join.
     bool mapTracker = true;
+    TrackedIcons trackedIcons = TrackedIcons::Objects;
 };
 
 // Defines every class of the default game on the running engine.

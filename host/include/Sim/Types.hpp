@@ -32,6 +32,7 @@ enum class Kind
     Name,
     Object,    // a raw object pointer member; from engine 5.0 a class or struct member is a TObjectPtr
     ObjectPtr, // a TObjectPtr member on any engine
+    WeakObject, // a TWeakObjectPtr: slot index and serial number
     Class,
     Struct,
     Enum, // an enum with an underlying byte
@@ -64,6 +65,7 @@ inline Type Double() { return {Kind::Double, {}}; }
 inline Type Name() { return {Kind::Name, {}}; }
 inline Type Object(std::wstring classPath = L"/Script/CoreUObject.Object") { return {Kind::Object, std::move(classPath)}; }
 inline Type ObjectPtr(std::wstring classPath = L"/Script/CoreUObject.Object") { return {Kind::ObjectPtr, std::move(classPath)}; }
+inline Type WeakObject(std::wstring classPath = L"/Script/CoreUObject.Object") { return {Kind::WeakObject, std::move(classPath)}; }
 inline Type ClassRef(std::wstring metaClassPath = L"/Script/CoreUObject.Object") { return {Kind::Class, std::move(metaClassPath)}; }
 inline Type Struct(std::wstring structPath) { return {Kind::Struct, std::move(structPath)}; }
 inline Type Enum(std::wstring enumPath) { return {Kind::Enum, std::move(enumPath)}; }

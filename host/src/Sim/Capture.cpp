@@ -136,9 +136,11 @@ void ResizeRenderTarget(Call& call)
     FillPixels(found->second, width, height, FieldOf<float>(target, L"ClearColor"));
 }
 
-// USceneCaptureComponent::HideActorComponents: every primitive component of the actor joins
-// the hidden components once (AddUnique), those of its child actors too when asked, as
-// AActor::GetComponents(Components, bIncludeFromChildActors) lists them.
+// USceneCaptureComponent::HideActorComponents: every primitive component the actor has now
+// joins the hidden components once (AddUnique), those of its child actors too when asked, as
+// AActor::GetComponents(Components, bIncludeFromChildActors) lists them. The list holds weak
+// pointers: a component added later is not on it, and one that takes a freed one's memory or
+// slot is another object to it.
 void CollectPrimitives(UObject* actor, bool includeChildActors, std::vector<UObject*>& out)
 {
     UClass* primitive = FindClass(L"/Script/Engine.PrimitiveComponent");
@@ -167,17 +169,22 @@ void HideActorComponents(Call& call)
     }
     std::vector<UObject*> primitives;
     CollectPrimitives(actor, call.GetBool(L"bIncludeFromChildActors"), primitives);
+    auto* entry = dynamic_cast<FObjectPropertyBase*>(hidden->GetInner());
+    if (entry == nullptr)
+    {
+        return;
+    }
     void* value = hidden->ContainerPtrToValuePtr(call.Self());
     for (UObject* component : primitives)
     {
         bool listed = false;
         for (int32 i = 0; i < ArrayNum(value) && !listed; ++i)
         {
-            listed = *static_cast<UObject**>(ArrayElement(hidden, value, i)) == component;
+            listed = entry->GetObjectPropertyValue(ArrayElement(hidden, value, i)) == component;
         }
         if (!listed)
         {
-            ArrayAdd(hidden, value, [component](void* element) { std::memcpy(element, &component, sizeof(component)); });
+            ArrayAdd(hidden, value, [entry, component](void* element) { entry->SetObjectPropertyValue(element, component); });
         }
     }
 }
@@ -330,7 +337,7 @@ void DefineCaptureClasses()
                  .super = L"/Script/Engine.SceneComponent",
                  .properties = {{L"bCaptureEveryFrame", Bitfield()}, {L"bCaptureOnMovement", Bitfield()},
                                 {L"bAlwaysPersistRenderingState", Bitfield()},
-                                {L"HiddenComponents", Array(Object(L"/Script/Engine.PrimitiveComponent"))},
+                                {L"HiddenComponents", Array(WeakObject(L"/Script/Engine.PrimitiveComponent"))},
                                 {L"HiddenActors", Array(Object(L"/Script/Engine.Actor"))},
                                 {L"ShowFlagSettings", Array(Struct(L"/Script/Engine.EngineShowFlagsSetting"))},
                                 {L"MaxViewDistanceOverride", Float()}, {L"LODDistanceFactor", Float()}},

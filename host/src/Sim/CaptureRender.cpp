@@ -1,9 +1,9 @@
 // Drawing a 2-D capture component's view into its render target: straight down from the
-// capture, the highest surface under the camera at every pixel, flat-shaded, the pawns as
-// dots, then the show flags' haze and shadows, the light of day, night or cave, and the
-// post-process exposure. Captures run many times a second on large targets, so the picture is
-// drawn with a depth buffer kept between captures: the ground row by row, every roof, floor and
-// wall as a filled quad.
+// capture, the highest surface under the camera at every pixel, flat-shaded, the pawns (with
+// what hangs on them) as dots, then the show flags' haze and shadows, the light of day, night
+// or cave, and the post-process exposure. Captures run many times a second on large targets,
+// so the picture is drawn with a depth buffer kept between captures: the ground row by row,
+// every roof, floor and wall as a filled quad.
 #include "Sim/EngineState.hpp"
 #include "Sim/ObjectFields.hpp"
 #include "Sim/WorldScene.hpp"
@@ -243,16 +243,19 @@ void DrawShadows(const View& view, const SceneRecord& scene, Canvas& canvas)
     }
 }
 
-bool ListedIn(UObject* component, const UObject* actor, FArrayProperty* hidden)
+// Whether the list holds the object: a hidden actor by reference, a hidden component by weak
+// pointer, so a stale one holds nothing.
+bool ListedIn(UObject* component, const UObject* object, FArrayProperty* hidden)
 {
-    if (hidden == nullptr)
+    auto* entry = hidden != nullptr ? dynamic_cast<FObjectPropertyBase*>(hidden->GetInner()) : nullptr;
+    if (entry == nullptr)
     {
         return false;
     }
     void* value = hidden->ContainerPtrToValuePtr(component);
     for (int32 i = 0; i < ArrayNum(value); ++i)
     {
-        if (*static_cast<UObject**>(ArrayElement(hidden, value, i)) == actor)
+        if (entry->GetObjectPropertyValue(ArrayElement(hidden, value, i)) == object)
         {
             return true;
         }
@@ -260,30 +263,77 @@ bool ListedIn(UObject* component, const UObject* actor, FArrayProperty* hidden)
     return false;
 }
 
-// What the capture leaves out: an actor it hides, or one whose every primitive seen in game
-// it hides (FSceneView's HiddenPrimitives, built from both lists). A pawn without such a
-// primitive is drawn as its dot all the same.
-bool HiddenFromCapture(UObject* component, UObject* actor, FArrayProperty* hiddenActors, FArrayProperty* hiddenComponents,
-                       UClass* primitive)
+// A live actor attached to another, and that other.
+struct Attachment
 {
-    if (ListedIn(component, actor, hiddenActors))
+    UObject* child = nullptr;
+    const UObject* parent = nullptr;
+};
+
+// The attachments of the moment, gathered once per picture into a buffer kept between pictures.
+const std::vector<Attachment>& Attachments()
+{
+    static std::vector<Attachment> attachments;
+    attachments.clear();
+    for (const auto& [actor, record] : State().play.actors)
     {
-        return true;
-    }
-    bool seen = false;
-    for (UObject* part : ComponentsOf(actor))
-    {
-        if (primitive == nullptr || !part->IsA(primitive) || Flag(part, L"bHiddenInGame"))
+        if (record.attachParent != nullptr && Holds(actor) && actor->GetObjectItem()->IsValid(false))
         {
-            continue;
+            attachments.push_back({const_cast<UObject*>(actor), record.attachParent});
         }
+    }
+    return attachments;
+}
+
+struct HiddenLists
+{
+    UObject* component = nullptr;
+    FArrayProperty* actors = nullptr;
+    FArrayProperty* components = nullptr;
+    UClass* primitive = nullptr;
+    const std::vector<Attachment>* attachments = nullptr;
+};
+
+// Whether the capture leaves out every primitive seen in game of the actor and of what hangs on
+// it, all the way down: those of an actor it hides, and each one it hides (FSceneView's
+// HiddenPrimitives, built from both lists). seen tells whether there was anything to leave out.
+bool AllLeftOut(const HiddenLists& hidden, UObject* actor, bool& seen, int depth = 0)
+{
+    if (ListedIn(hidden.component, actor, hidden.actors))
+    {
         seen = true;
-        if (!ListedIn(component, part, hiddenComponents))
+    }
+    else
+    {
+        for (UObject* part : ComponentsOf(actor))
+        {
+            if (hidden.primitive == nullptr || !part->IsA(hidden.primitive) || Flag(part, L"bHiddenInGame"))
+            {
+                continue;
+            }
+            seen = true;
+            if (!ListedIn(hidden.component, part, hidden.components))
+            {
+                return false;
+            }
+        }
+    }
+    for (const Attachment& attached : *hidden.attachments)
+    {
+        if (attached.parent == actor && depth < 32 && !AllLeftOut(hidden, attached.child, seen, depth + 1))
         {
             return false;
         }
     }
-    return seen;
+    return true;
+}
+
+// A pawn is drawn as its dot together with what hangs on it: the capture leaves the dot out
+// only when it leaves out all of that. A pawn with nothing to leave out is drawn all the same.
+bool HiddenFromCapture(const HiddenLists& hidden, UObject* pawn)
+{
+    bool seen = false;
+    return hidden.component != nullptr && AllLeftOut(hidden, pawn, seen) && seen;
 }
 
 Colour DotColour(const UObject* pawn)
@@ -318,16 +368,19 @@ void DrawPawns(const View& view, UObject* component, const UObject* world, Canva
     {
         return;
     }
-    UClass* primitive = FindClass(L"/Script/Engine.PrimitiveComponent");
-    auto* hiddenActors = component != nullptr ? PropertyOf<FArrayProperty>(component->GetClassPrivate(), L"HiddenActors") : nullptr;
-    auto* hiddenComponents =
-        component != nullptr ? PropertyOf<FArrayProperty>(component->GetClassPrivate(), L"HiddenComponents") : nullptr;
+    HiddenLists hidden;
+    if (component != nullptr)
+    {
+        hidden = {component, PropertyOf<FArrayProperty>(component->GetClassPrivate(), L"HiddenActors"),
+                  PropertyOf<FArrayProperty>(component->GetClassPrivate(), L"HiddenComponents"),
+                  FindClass(L"/Script/Engine.PrimitiveComponent"), &Attachments()};
+    }
     const double radius = std::max(kDotRadius / view.unitsPerPixel, 2.0);
     const int32 reach = static_cast<int32>(std::ceil(radius)) + 1;
     for (UObject* actor : record->second.actors)
     {
         if (!Holds(actor) || !actor->IsA(pawnClass) || actor->GetObjectItem()->IsPendingKill() || Flag(actor, L"bHidden") ||
-            HiddenFromCapture(component, actor, hiddenActors, hiddenComponents, primitive))
+            HiddenFromCapture(hidden, actor))
         {
             continue;
         }

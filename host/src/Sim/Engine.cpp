@@ -499,6 +499,11 @@ void EngineAccess::CopyStruct(const UStruct* layout, void* dest, const void* src
 // One value of any kind, as an element of an engine array, set or map holds it.
 void EngineAccess::CollectValueReferences(const FProperty* property, const void* value, std::vector<UObject*>& out)
 {
+    // The collector's reference stream has no weak pointers: they keep nothing alive.
+    if (property->IsA(FWeakObjectProperty::StaticClass()))
+    {
+        return;
+    }
     if (auto* objectProperty = dynamic_cast<const FObjectPropertyBase*>(property))
     {
         if (auto* referenced = objectProperty->GetObjectPropertyValue(value))
@@ -525,6 +530,10 @@ void EngineAccess::CollectReferences(const UStruct* layout, const void* containe
         for (FField* f = s->ChildProperties; f != nullptr; f = f->Next)
         {
             auto* p = static_cast<FProperty*>(f);
+            if (p->IsA(FWeakObjectProperty::StaticClass()))
+            {
+                continue;
+            }
             for (int32 i = 0; i < p->ArrayDim; ++i)
             {
                 const void* value = p->ContainerPtrToValuePtr(container, i);

@@ -374,8 +374,8 @@ void DefineDefaultGame(const GameOptions& options)
     DefineCaptureClasses();
     void DefineActorQueries();
     DefineActorQueries();
-    void DefineMapClasses();
-    DefineMapClasses();
+    void DefineMapClasses(TrackedIcons trackedIcons);
+    DefineMapClasses(options.trackedIcons);
     // The engine object the loader hands to tick callbacks.
     UObject* engine = NewObject(FindClass(L"/Script/Engine.GameEngine"), EngineAccess::Package(L"/Engine/Transient"),
                                 L"GameEngine");

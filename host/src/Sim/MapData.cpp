@@ -514,25 +514,50 @@ UObject* LocalControllerIn(const UObject* world)
     return IsLiveObject(controller) && reinterpret_cast<const UObject*>(controller->GetWorld()) == world ? controller : nullptr;
 }
 
-// The tracker's list of map-icon components.
+// The tracker's list of map-icon components, and where in an element the component is: the
+// element itself (an object reference or a weak pointer), or its struct's "Component" member.
 struct IconList
 {
     FArrayProperty* property = nullptr;
     void* value = nullptr;
+    FObjectPropertyBase* reference = nullptr;
+    int32 offset = 0;
 };
 
 IconList IconsOf(UObject* tracker)
 {
     auto* property = Holds(tracker) ? PropertyOf<FArrayProperty>(tracker->GetClassPrivate(), L"MapIcons") : nullptr;
-    return property != nullptr ? IconList{property, property->ContainerPtrToValuePtr<void>(tracker)} : IconList{};
+    if (property == nullptr)
+    {
+        return {};
+    }
+    IconList icons{property, property->ContainerPtrToValuePtr<void>(tracker)};
+    if (auto* entry = dynamic_cast<FStructProperty*>(property->GetInner()))
+    {
+        icons.reference = PropertyOf<FObjectPropertyBase>(entry->GetStruct(), L"Component");
+        icons.offset = icons.reference != nullptr ? icons.reference->GetOffset_Internal() : 0;
+    }
+    else
+    {
+        icons.reference = dynamic_cast<FObjectPropertyBase*>(property->GetInner());
+    }
+    return icons.reference != nullptr ? icons : IconList{};
 }
 
+UObject* IconAt(const IconList& icons, int32 index)
+{
+    return icons.reference->GetObjectPropertyValue(static_cast<uint8*>(ArrayElement(icons.property, icons.value, index)) +
+                                                   icons.offset);
+}
+
+// Entries that no longer name a component (a weak pointer to one gone) go with it.
 void RemoveIcon(UObject* tracker, const UObject* component)
 {
     IconList icons = IconsOf(tracker);
     for (int32 index = icons.property != nullptr ? ArrayNum(icons.value) - 1 : -1; index >= 0; --index)
     {
-        if (*static_cast<UObject**>(ArrayElement(icons.property, icons.value, index)) == component)
+        const UObject* held = IconAt(icons, index);
+        if (held == component || held == nullptr)
         {
             ArrayRemoveAt(icons.property, icons.value, index);
         }
@@ -681,7 +706,7 @@ void DefineMapTypes()
 }
 
 // The map's own classes and the assets that fill them, after the game's classes.
-void DefineMapClasses()
+void DefineMapClasses(TrackedIcons trackedIcons)
 {
     auto style = Struct(L"/Script/Umbrafel.MapIconDisplayInfo");
     DefineClass({.path = L"/Script/Umbrafel.MapIconDisplayInfoCollection",
@@ -695,8 +720,17 @@ void DefineMapClasses()
                  .properties = {{L"ObjectRegistry", Object(kRegistryClass)}}});
     DefineClass({.path = L"/Script/Umbrafel.PoiDiscoverySystem",
                  .properties = {{L"DiscoverableDungeons", Array(Struct(L"/Script/Umbrafel.DiscoverableDungeonEntry"))}}});
-    DefineClass({.path = L"/Script/MinimapPlugin.MapTracker",
-                 .properties = {{L"MapIcons", Array(Object(L"/Script/MinimapPlugin.MapIconComponent"))}}});
+    auto icon = Object(L"/Script/MinimapPlugin.MapIconComponent");
+    if (trackedIcons == TrackedIcons::WeakPointers)
+    {
+        icon = WeakObject(L"/Script/MinimapPlugin.MapIconComponent");
+    }
+    if (trackedIcons == TrackedIcons::Structs)
+    {
+        DefineStruct({L"/Script/MinimapPlugin.TrackedMapIcon", {}, {{L"Component", icon}, {L"Priority", Float()}}});
+        icon = Struct(L"/Script/MinimapPlugin.TrackedMapIcon");
+    }
+    DefineClass({.path = L"/Script/MinimapPlugin.MapTracker", .properties = {{L"MapIcons", Array(icon)}}});
     DefineClass({.path = L"/Script/Engine.BlueprintFunctionLibrary"});
     DefineClass({.path = L"/Script/MinimapPlugin.MapFunctionLibrary",
                  .super = L"/Script/Engine.BlueprintFunctionLibrary",
@@ -808,7 +842,9 @@ void TrackMapIcon(UObject* component, bool playing)
         return;
     }
     tracked[component] = tracker;
-    ArrayAdd(icons.property, icons.value, [component](void* element) { std::memcpy(element, &component, sizeof(component)); });
+    ArrayAdd(icons.property, icons.value, [&icons, component](void* element) {
+        icons.reference->SetObjectPropertyValue(static_cast<uint8*>(element) + icons.offset, component);
+    });
 }
 
 void NoteLocalController(UObject* controller)
@@ -1353,7 +1389,7 @@ std::vector<UObject*> TrackedMapIcons(UWorld* world)
     IconList list = IconsOf(MapTrackerOf(world));
     for (int32 index = 0; list.property != nullptr && index < ArrayNum(list.value); ++index)
     {
-        icons.push_back(*static_cast<UObject**>(ArrayElement(list.property, list.value, index)));
+        icons.push_back(IconAt(list, index));
     }
     return icons;
 }

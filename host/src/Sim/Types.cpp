@@ -103,6 +103,15 @@ FProperty* EngineAccess::MakeProperty(UStruct* owner, const std::wstring& name, 
         alignment = 8;
         break;
     }
+    case Kind::WeakObject: {
+        auto weak = std::make_unique<FWeakObjectProperty>();
+        weak->PropertyClass = FindClass(type.path);
+        fieldClass = FWeakObjectProperty::StaticClass();
+        made = std::move(weak);
+        size = 8;
+        alignment = 4;
+        break;
+    }
     case Kind::Struct: {
         auto* found = FindObjectByPath(type.path);
         if (found == nullptr || !found->IsA(State().scriptStructClass))

@@ -4,6 +4,7 @@
 
 #include <Unreal/CoreUObject/UObject/UnrealType.hpp>
 #include <Unreal/CoreUObject/UObject/Class.hpp>
+#include <Unreal/UObjectArray.hpp>
 
 #include <cstring>
 
@@ -64,6 +65,7 @@ ORV_FIELD_CLASS(FNameProperty, "NameProperty", CASTCLASS_FNameProperty, FPropert
 ORV_FIELD_CLASS(FObjectPropertyBase, "ObjectPropertyBase", CASTCLASS_FObjectPropertyBase, FProperty::StaticClass())
 ORV_FIELD_CLASS(FObjectProperty, "ObjectProperty", CASTCLASS_FObjectProperty, FObjectPropertyBase::StaticClass())
 ORV_FIELD_CLASS(FObjectPtrProperty, "ObjectPtrProperty", CASTCLASS_FObjectPtrProperty, FObjectProperty::StaticClass())
+ORV_FIELD_CLASS(FWeakObjectProperty, "WeakObjectProperty", CASTCLASS_FWeakObjectProperty, FObjectPropertyBase::StaticClass())
 ORV_FIELD_CLASS(FClassProperty, "ClassProperty", CASTCLASS_FClassProperty, FObjectProperty::StaticClass())
 ORV_FIELD_CLASS(FStructProperty, "StructProperty", CASTCLASS_FStructProperty, FProperty::StaticClass())
 ORV_FIELD_CLASS(FEnumProperty, "EnumProperty", CASTCLASS_FEnumProperty, FProperty::StaticClass())
@@ -148,6 +150,47 @@ UObject* FObjectPropertyBase::GetObjectPropertyValue(const void* valueAddress) c
 void FObjectPropertyBase::SetObjectPropertyValue(void* valueAddress, UObject* value) const
 {
     std::memcpy(valueAddress, &value, sizeof(value));
+}
+
+namespace
+{
+// FWeakObjectPtr as the engine lays it out.
+struct WeakObjectPtr
+{
+    int32 ObjectIndex = 0;
+    int32 ObjectSerialNumber = 0;
+};
+static_assert(sizeof(WeakObjectPtr) == 8);
+} // namespace
+
+// FWeakObjectPtr::Get: a serial number of 0 is no object; otherwise the slot must still carry
+// that serial number and hold an object neither unreachable nor pending kill.
+UObject* FWeakObjectProperty::GetObjectPropertyValue(const void* valueAddress) const
+{
+    WeakObjectPtr weak;
+    std::memcpy(&weak, valueAddress, sizeof(weak));
+    if (weak.ObjectSerialNumber == 0)
+    {
+        return nullptr;
+    }
+    FUObjectItem* item = FUObjectArray::IndexToObject(weak.ObjectIndex);
+    if (item == nullptr || item->GetSerialNumber() != weak.ObjectSerialNumber || !item->IsValid(false))
+    {
+        return nullptr;
+    }
+    return item->GetUObject();
+}
+
+// FWeakObjectPtr::operator=: the object's slot is given a serial number if it has none yet.
+void FWeakObjectProperty::SetObjectPropertyValue(void* valueAddress, UObject* value) const
+{
+    WeakObjectPtr weak;
+    if (value != nullptr)
+    {
+        weak.ObjectIndex = value->GetInternalIndex();
+        weak.ObjectSerialNumber = FUObjectArray::AllocateSerialNumber(weak.ObjectIndex);
+    }
+    std::memcpy(valueAddress, &weak, sizeof(weak));
 }
 
 void FStructProperty::InitializeValueInternal(void* dest) const

@@ -158,8 +158,9 @@ class UE4SS_API FObjectPropertyBase : public FProperty
     static FFieldClass* StaticClass();
 
     UClass* GetPropertyClass() const { return PropertyClass; }
-    UObject* GetObjectPropertyValue(const void* valueAddress) const;
-    void SetObjectPropertyValue(void* valueAddress, UObject* value) const;
+    // Each kind reads and writes its own form of reference: an address, or a weak pointer.
+    virtual UObject* GetObjectPropertyValue(const void* valueAddress) const;
+    virtual void SetObjectPropertyValue(void* valueAddress, UObject* value) const;
 
   protected:
     UClass* PropertyClass = nullptr;
@@ -176,6 +177,17 @@ class UE4SS_API FObjectPtrProperty : public FObjectProperty
 {
   public:
     static FFieldClass* StaticClass();
+};
+
+// A TWeakObjectPtr: the object's slot index and the slot's serial number, not its address. It
+// reads as null once the object is pending kill or gone, whatever its slot or memory holds
+// since, and it keeps nothing alive.
+class UE4SS_API FWeakObjectProperty : public FObjectPropertyBase
+{
+  public:
+    static FFieldClass* StaticClass();
+    UObject* GetObjectPropertyValue(const void* valueAddress) const override;
+    void SetObjectPropertyValue(void* valueAddress, UObject* value) const override;
 };
 
 class UE4SS_API FClassProperty : public FObjectProperty
