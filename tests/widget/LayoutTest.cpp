@@ -50,6 +50,14 @@ TEST(LayoutMath, StoredPositionsAreFractionsOfTheFreeSpaceAndNegativeMeansTopRig
 
 class FrameLayout : public WidgetFixture
 {
+  protected:
+    // Where the screen's last layout drew the widget; drawn it must be.
+    static Rect DrawnRect(UObject* widget)
+    {
+        const Sim::WidgetPlacement placed = Sim::PlacementOf(widget);
+        EXPECT_TRUE(placed.drawn);
+        return Rect{placed.rect.x, placed.rect.y, placed.rect.width, placed.rect.height};
+    }
 };
 
 TEST_F(FrameLayout, TheDefaultFrameSitsTopRightOnAFullHdViewport)
@@ -381,17 +389,12 @@ TEST_F(FrameLayout, TheScreenShowsTheFrameWhereTheLayoutPutsIt)
     StartHud(960, 540);
     const Orv::WidgetState& w = Widget();
     Sim::LayOutScreen();
-    const auto rect = [](UObject* widget) {
-        const Sim::WidgetPlacement placed = Sim::PlacementOf(widget);
-        EXPECT_TRUE(placed.drawn);
-        return Rect{placed.rect.x, placed.rect.y, placed.rect.width, placed.rect.height};
-    };
     // 960 − 299 − 24 across, 24 down, then the 23-unit button row.
-    EXPECT_EQ(rect(w.mapSizeBox), (Rect{637, 47, 280, 280}));
-    EXPECT_EQ(rect(w.middleRim), (Rect{638, 48, 278, 278}));
-    EXPECT_EQ(rect(w.mapImage), (Rect{640, 50, 274, 274}));
-    EXPECT_EQ(rect(w.arrowSizeBox), (Rect{762, 172, 30, 30}));
-    EXPECT_EQ(rect(w.controls[Orv::kEditButton].frame), (Rect{879, 24, 38, 20}));
+    EXPECT_EQ(DrawnRect(w.mapSizeBox), (Rect{637, 47, 280, 280}));
+    EXPECT_EQ(DrawnRect(w.middleRim), (Rect{638, 48, 278, 278}));
+    EXPECT_EQ(DrawnRect(w.mapImage), (Rect{640, 50, 274, 274}));
+    EXPECT_EQ(DrawnRect(w.arrowSizeBox), (Rect{762, 172, 30, 30}));
+    EXPECT_EQ(DrawnRect(w.controls[Orv::kEditButton].frame), (Rect{879, 24, 38, 20}));
     EXPECT_FALSE(Sim::PlacementOf(w.controls[Orv::kZoomInButton].frame).arranged);
     EXPECT_FALSE(Sim::PlacementOf(w.perfPanel).arranged);
     EXPECT_FALSE(Sim::PlacementOf(Session().markers.iconSlots[0].root).arranged);
@@ -430,14 +433,9 @@ TEST_F(FrameLayout, WhatTheHudChangesAfterItIsShownReachesTheScreen)
     widgetMod_->RefreshControlColours();
     Sim::LayOutScreen();
 
-    const auto placed = [](UObject* widget) {
-        const Sim::WidgetPlacement at = Sim::PlacementOf(widget);
-        EXPECT_TRUE(at.drawn);
-        return Rect{at.rect.x, at.rect.y, at.rect.width, at.rect.height};
-    };
-    EXPECT_EQ(placed(w.mapSizeBox), (Rect{300, 223, 400, 400}));
-    EXPECT_EQ(placed(w.controls[Orv::kZoomInButton].frame), (Rect{300 + 339, 200, 20, 20}));
-    EXPECT_EQ(placed(w.perfPanel), (Rect{300 - 202, 223, 196, 199}));
+    EXPECT_EQ(DrawnRect(w.mapSizeBox), (Rect{300, 223, 400, 400}));
+    EXPECT_EQ(DrawnRect(w.controls[Orv::kZoomInButton].frame), (Rect{300 + 339, 200, 20, 20}));
+    EXPECT_EQ(DrawnRect(w.perfPanel), (Rect{300 - 202, 223, 196, 199}));
     EXPECT_TRUE(Sim::PlacementOf(w.perfTexts[0].text).drawn);
     const Sim::MemberRef fill = Sim::ScreenMember(w.controls[Orv::kZoomInButton].fill, L"BrushColor");
     ASSERT_NE(fill.address, nullptr);
