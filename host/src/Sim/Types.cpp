@@ -1,9 +1,9 @@
 // Declared types become reflection objects: properties laid out as the engine lays them out,
 // functions with parameter blocks and native bodies, class default objects, interfaces.
 #include "Sim/EngineState.hpp"
+#include "Sim/EngineVersions.hpp"
 
 #include <Unreal/CoreUObject/UObject/Class.hpp>
-#include <Unreal/UnrealVersion.hpp>
 
 #include <algorithm>
 #include <array>
@@ -78,7 +78,7 @@ FProperty* EngineAccess::MakeProperty(UStruct* owner, const std::wstring& name, 
         // Engine 5 declares object members of classes and structs as TObjectPtr; parameters
         // stay raw pointers.
         const bool objectPtr = type.kind == Kind::ObjectPtr ||
-                               (type.kind == Kind::Object && (flags & CPF_Parm) == 0 && !RC::Unreal::Version::IsBelow(5, 0));
+                               (type.kind == Kind::Object && (flags & CPF_Parm) == 0 && Layout().objectPtrMembers);
         std::unique_ptr<FObjectPropertyBase> object;
         if (type.kind == Kind::Class)
         {
@@ -239,13 +239,17 @@ UFunction* EngineAccess::MakeFunction(UClass* cls, const FunctionDef& def)
     function->PropertiesSize = 0;
     function->MinAlignment = 1;
     std::vector<PropertyDef> params;
+    const std::wstring functionPath = cls->GetPathName() + L":" + def.name;
     for (const auto& param : def.params)
     {
-        params.push_back({param.name, param.type, param.flags});
+        if (Declared(functionPath + L":" + param.name))
+        {
+            params.push_back({param.name, param.type, param.flags});
+        }
     }
     LayOut(function, params, true, 0);
     function->ParmsSize = static_cast<uint16>(function->PropertiesSize);
-    function->NumParms = static_cast<uint8>(def.params.size());
+    function->NumParms = static_cast<uint8>(params.size());
     for (FField* f = function->ChildProperties; f != nullptr; f = f->Next)
     {
         auto* p = static_cast<FProperty*>(f);
@@ -386,7 +390,7 @@ UClass* DefineClass(const ClassDef& def)
     std::vector<PropertyDef> declared;
     for (const auto& property : def.properties)
     {
-        if (!s.missingProperties.contains(FoldCase(def.path + L":" + property.name)))
+        if (Declared(def.path + L":" + property.name))
         {
             declared.push_back(property);
         }
@@ -395,7 +399,10 @@ UClass* DefineClass(const ClassDef& def)
     s.classInfo[cls].defaults = def.defaults;
     for (const auto& function : def.functions)
     {
-        EngineAccess::MakeFunction(cls, function);
+        if (Declared(def.path + L":" + function.name))
+        {
+            EngineAccess::MakeFunction(cls, function);
+        }
     }
     for (const auto& interfacePath : def.interfaces)
     {
@@ -441,7 +448,7 @@ UScriptStruct* DefineStruct(const StructDef& def)
     std::vector<PropertyDef> declared;
     for (const auto& property : def.properties)
     {
-        if (!s.missingProperties.contains(FoldCase(def.path + L":" + property.name)))
+        if (Declared(def.path + L":" + property.name))
         {
             declared.push_back(property);
         }
@@ -467,7 +474,10 @@ UEnum* DefineEnum(const EnumDef& def)
     return uenum;
 }
 
-UFunction* AddFunction(UClass* cls, const FunctionDef& def) { return EngineAccess::MakeFunction(cls, def); }
+UFunction* AddFunction(UClass* cls, const FunctionDef& def)
+{
+    return Declared(cls->GetPathName() + L":" + def.name) ? EngineAccess::MakeFunction(cls, def) : nullptr;
+}
 
 void SetFunctionScript(UFunction* function, NativeFunction script)
 {
@@ -612,7 +622,7 @@ void CallScriptFunction(UObject* target, StringViewType functionName, const std:
 // 64-bit reals from 5.0 on.
 void DefineCoreTypes()
 {
-    Type real = RC::Unreal::Version::IsBelow(5, 0) ? Float() : Double();
+    Type real = RealType();
     DefineStruct({L"/Script/CoreUObject.Vector", {}, {{L"X", real}, {L"Y", real}, {L"Z", real}}});
     DefineStruct({L"/Script/CoreUObject.Rotator", {}, {{L"Pitch", real}, {L"Yaw", real}, {L"Roll", real}}});
     DefineStruct({L"/Script/CoreUObject.Vector2D", {}, {{L"X", real}, {L"Y", real}}});

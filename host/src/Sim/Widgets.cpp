@@ -3,13 +3,13 @@
 // as the engine's do (so the collector keeps a tree alive through its root), the setters, user
 // widgets in the viewport, and the viewport's size and DPI scale.
 #include "Sim/EngineState.hpp"
+#include "Sim/EngineVersions.hpp"
 #include "Sim/ObjectFields.hpp"
 
 #include <Sim/Values.hpp>
 #include <Sim/Widgets.hpp>
 #include <Sim/World.hpp>
 #include <Unreal/CoreUObject/UObject/Class.hpp>
-#include <Unreal/UnrealVersion.hpp>
 
 #include <algorithm>
 #include <array>
@@ -337,7 +337,7 @@ float CurveScale(int32 width, int32 height)
 
 void DefineWidgetStructs()
 {
-    Type real = RC::Unreal::Version::IsBelow(5, 0) ? Float() : Double();
+    Type real = RealType();
     auto vector2D = Struct(L"/Script/CoreUObject.Vector2D");
     auto slateColor = Struct(L"/Script/SlateCore.SlateColor");
     auto margin = Struct(L"/Script/SlateCore.Margin");
