@@ -98,6 +98,11 @@ FProperty* EngineAccess::MakeProperty(UStruct* owner, const std::wstring& name, 
             fieldClass = FObjectProperty::StaticClass();
         }
         object->PropertyClass = type.kind == Kind::Class ? State().classClass : FindClass(type.path);
+        // A parameter's class is what ProcessEvent checks its arguments against: it must exist.
+        if (object->PropertyClass == nullptr && (flags & CPF_Parm) != 0)
+        {
+            throw DefinitionError(L"parameter of an unknown class", type.path);
+        }
         made = std::move(object);
         size = 8;
         alignment = 8;
@@ -304,6 +309,77 @@ bool ActorMayRun(UObject* target)
     return !s.collecting && WorldRunsScript(target->GetWorld());
 }
 } // namespace
+
+namespace
+{
+bool ImplementsInterface(const UClass* cls, const UClass* interfaceClass)
+{
+    for (const UStruct* s = cls; s != nullptr; s = EngineAccess::Super(s))
+    {
+        const TArray<FImplementedInterface>& interfaces = EngineAccess::InterfacesOf(static_cast<const UClass*>(s));
+        for (int32 i = 0; i < interfaces.Num(); ++i)
+        {
+            if (interfaces[i].Class == interfaceClass)
+            {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+bool IsOfFunctionsClass(const UObject* target, const UFunction* function)
+{
+    auto* owner = static_cast<UClass*>(function->GetOuter());
+    if (owner == nullptr || target->IsA(owner))
+    {
+        return true;
+    }
+    return owner->IsChildOf(State().interfaceClass) && ImplementsInterface(target->GetClassPrivate(), owner);
+}
+
+// An object argument is null or an object of the parameter's class (a class of its meta class
+// for class parameters); a pointer that holds no object at all fits nothing.
+bool ArgumentFits(const FObjectPropertyBase* parameter, const void* parms)
+{
+    UObject* argument = nullptr;
+    std::memcpy(&argument, static_cast<const uint8*>(parms) + parameter->GetOffset_Internal(), sizeof(argument));
+    if (argument == nullptr)
+    {
+        return true;
+    }
+    if (EngineAccess::SlotOf(argument) == nullptr)
+    {
+        return false;
+    }
+    UClass* wanted = parameter->GetPropertyClass();
+    if (wanted != nullptr && !argument->IsA(wanted))
+    {
+        return false;
+    }
+    auto* classParameter = dynamic_cast<const FClassProperty*>(parameter);
+    UClass* meta = classParameter != nullptr ? classParameter->GetMetaClass() : nullptr;
+    return meta == nullptr || static_cast<UClass*>(argument)->IsChildOf(meta);
+}
+} // namespace
+
+bool CallFits(UObject* target, UFunction* function, const void* parms)
+{
+    bool fits = IsOfFunctionsClass(target, function);
+    for (FField* f = function->GetChildProperties(); fits && parms != nullptr && f != nullptr; f = EngineAccess::NextField(f))
+    {
+        auto* parameter = dynamic_cast<FObjectPropertyBase*>(static_cast<FProperty*>(f));
+        if (parameter != nullptr && parameter->HasAnyPropertyFlags(CPF_Parm) && !parameter->HasAnyPropertyFlags(CPF_OutParm))
+        {
+            fits = ArgumentFits(parameter, parms);
+        }
+    }
+    if (!fits)
+    {
+        FailCheck(function->GetName());
+    }
+    return fits;
+}
 
 void EngineAccess::Invoke(UObject* target, UFunction* function, void* parms)
 {
@@ -594,7 +670,10 @@ void CallScriptFunction(UObject* target, UFunction* function, const std::functio
     {
         fill(parms.data());
     }
-    EngineAccess::Invoke(target, function, parms.data());
+    if (target != nullptr && EngineAccess::SlotOf(target) != nullptr && CallFits(target, function, parms.data()))
+    {
+        EngineAccess::Invoke(target, function, parms.data());
+    }
     EngineAccess::DestroyStruct(function, parms.data());
 }
 

@@ -515,7 +515,7 @@ void DefineLeafWidgets()
                                Native(L"SetVerticalAlignment", {In(L"InVerticalAlignment", Byte())},
                                       KeepInBorderAndSlot(L"InVerticalAlignment", L"VerticalAlignment")),
                                Native(L"SetBrush", {In(L"InBrush", brush)}, Keep(L"InBrush", L"Background")),
-                               Native(L"SetBrushFromTexture", {In(L"Texture", Object())},
+                               Native(L"SetBrushFromTexture", {In(L"Texture", Object(L"/Script/Engine.Texture2D"))},
                                       Keep(L"Texture", L"Background.ResourceObject"))},
                  .defaults = &BorderDefaults});
     DefineClass({.path = L"/Script/UMG.Image",
@@ -528,7 +528,7 @@ void DefineLeafWidgets()
                                Native(L"SetBrushTintColor", {In(L"TintColor", slateColor)}, Keep(L"TintColor", L"Brush.TintColor")),
                                Native(L"SetBrushResourceObject", {In(L"ResourceObject", Object())},
                                       Keep(L"ResourceObject", L"Brush.ResourceObject")),
-                               Native(L"SetBrushFromTexture", {In(L"Texture", Object()), In(L"bMatchSize", Bool())},
+                               Native(L"SetBrushFromTexture", {In(L"Texture", Object(L"/Script/Engine.Texture2D")), In(L"bMatchSize", Bool())},
                                       Keep(L"Texture", L"Brush.ResourceObject"))},
                  .defaults = &ImageDefaults});
     DefineClass({.path = L"/Script/UMG.TextBlock",
