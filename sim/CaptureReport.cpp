@@ -55,8 +55,9 @@ nlohmann::json ExposureBias(UObject* component)
     return Real(settings->GetStruct(), ValueOf(settings, component), L"AutoExposureBias");
 }
 
-// The names of the show flags the component turns off, in the order given.
-nlohmann::json ShowFlagsOff(UObject* component)
+// The names of the show flags the component's settings turn off, in the order given, whether
+// or not the renderer has taken them.
+nlohmann::json ShowFlagSettingsOff(UObject* component)
 {
     nlohmann::json off = nlohmann::json::array();
     auto* array = dynamic_cast<FArrayProperty*>(Sim::FindPropertyUncounted(component->GetClassPrivate(), L"ShowFlagSettings"));
@@ -145,7 +146,13 @@ nlohmann::json DescribeCapture()
     const double height = Sim::Observations().lastCaptureHeight;
     described["camera_height"] = std::isnan(height) ? nlohmann::json(nullptr) : nlohmann::json(height);
     described["exposure_bias"] = ExposureBias(component);
-    described["show_flags"] = ShowFlagsOff(component);
+    nlohmann::json drawnOff = nlohmann::json::array();
+    for (const std::wstring& flag : Sim::CaptureShowFlagsOff(component))
+    {
+        drawnOff.push_back(Sim::ToUtf8(flag));
+    }
+    described["show_flags"] = drawnOff;
+    described["show_flag_settings"] = ShowFlagSettingsOff(component);
     described["hidden_actors"] = HiddenActorCount(component);
     return described;
 }

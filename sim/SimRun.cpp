@@ -224,8 +224,8 @@ RunResult RunSession(const RunOptions& options)
         }
     }
 
-    Sim::ResetEngine({.VersionMajor = options.engineMajor,
-                      .VersionMinor = options.engineMajor >= 5 ? 1 : 27,
+    Sim::ResetEngine({.VersionMajor = options.engine.Major,
+                      .VersionMinor = options.engine.Minor,
                       .SilentEvents = options.silentEvents});
     scenario.game.mapTracker = scenario.game.mapTracker && options.mapTracker;
     Sim::DefineDefaultGame(scenario.game);

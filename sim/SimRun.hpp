@@ -2,6 +2,8 @@
 // it, the scripted frames, and the report of what the engine observed.
 #pragma once
 
+#include <Sim/Engine.hpp>
+
 #include <nlohmann/json.hpp>
 
 #include <cstddef>
@@ -21,7 +23,7 @@ struct RunOptions
     double fps = 60.0;
     std::string scenario = "walk";
     std::uint64_t seed = 1;
-    int engineMajor = 5;
+    Sim::EngineVersion engine{5, 5}; // one of Sim::OfferedEngineVersions()
     int viewportWidth = 1920;
     int viewportHeight = 1080;
     double dpiScale = 0.0; // 0: the engine's scale for the viewport's shortest side

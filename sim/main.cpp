@@ -23,8 +23,14 @@ int main(int argc, char** argv)
     app.add_option("--scenario", options.scenario, "Scenario to play")
         ->check(CLI::IsMember(OrvSim::ScenarioNames()));
     app.add_option("--seed", options.seed, "Seed of the scenario's randomness");
-    app.add_option("--engine", options.engineMajor, "Engine major version (4: float vectors, 5: double vectors)")
-        ->check(CLI::IsMember({4, 5}));
+    std::string engine = "5";
+    app.add_option("--engine", engine,
+                   "Engine version: 4.27, 5.1 or 5.5, each with the script functions and parameters its headers "
+                   "declare; 4 and 5 are short for 4.27 and 5.5 (default)")
+        ->check([](const std::string& text) {
+            Sim::EngineVersion version;
+            return Sim::ParseEngineVersion(text, version) ? std::string{} : "not an engine version the stand-in plays: " + text;
+        });
     app.add_option("--viewport", viewport, "Viewport size in pixels, WxH");
     app.add_option("--dpi-scale", options.dpiScale, "Viewport DPI scale (default: the engine's for the shortest side, 1080 pixels → 1)")
         ->check(CLI::PositiveNumber);
@@ -59,6 +65,7 @@ int main(int argc, char** argv)
     app.add_flag("--no-mod", options.noMod, "Play the scenario without loading the mod");
     CLI11_PARSE(app, argc, argv);
     options.mapTracker = !noMapTracker;
+    Sim::ParseEngineVersion(engine, options.engine);
 
     if (std::sscanf(viewport.c_str(), "%dx%d", &options.viewportWidth, &options.viewportHeight) != 2 ||
         options.viewportWidth <= 0 || options.viewportHeight <= 0)

@@ -69,10 +69,11 @@ bool LiveOrvantaMod::CreateRenderTarget()
             const std::uint8_t format = kRgba8;
             const LinearColor clear{0.0f, 0.0f, 0.0f, 1.0f};
             const std::uint8_t no = 0;
+            // Engines before 5.2 have no bSupportUAVs; false is what they do anyway.
             return frame.WriteRaw(L"WorldContextObject", &context, sizeof(context)) &&
                    frame.WriteRaw(L"Width", &side, sizeof(side)) && frame.WriteRaw(L"Height", &side, sizeof(side)) &&
                    frame.WriteRaw(L"Format", &format, 1) && frame.WriteByCopy(L"ClearColor", &clear) &&
-                   frame.WriteRaw(L"bAutoGenerateMipMaps", &no, 1) && frame.WriteRaw(L"bSupportUAVs", &no, 1);
+                   frame.WriteRaw(L"bAutoGenerateMipMaps", &no, 1) && frame.WriteRawIfDeclared(L"bSupportUAVs", &no, 1);
         },
         [&](CallFrame& frame) { return frame.Read(L"ReturnValue", &target, sizeof(target)); });
     if (!made || !IsLive(target, true) || !RootObject(target))
@@ -197,29 +198,15 @@ bool LiveOrvantaMod::ConfigureCaptureComponent(UObject* component)
     return true;
 }
 
-void LiveOrvantaMod::ApplyShowFlags()
+namespace
 {
-    UObject* component = session.capture.captureComponent;
-    if (!IsLive(component, false))
-    {
-        return;
-    }
-    CallFrame frame(reflection, reflection.LookupFunction(component, L"SetShowFlagSettings"));
-    FProperty* arrayProperty = nullptr;
-    void* slot = frame.IsBound() ? frame.ParameterSlot(L"InShowFlagSettings", &arrayProperty) : nullptr;
-    if (slot == nullptr || PropertyClassOf(arrayProperty) != PropertyClass::Array)
-    {
-        return;
-    }
-    FProperty* element = static_cast<FArrayProperty*>(arrayProperty)->GetInner();
-    if (element == nullptr)
-    {
-        return;
-    }
-    auto& settings = *static_cast<FScriptArray*>(slot);
+// Turns each of the settings' flags off in an engine array of FEngineShowFlagsSetting: an
+// element made in the array and filled in place. False, with the elements added so far left
+// in the array, when the element lacks its name or switch.
+bool AddShowFlagsOff(FScriptArray& settings, FProperty* element)
+{
     const auto elementSize = element->GetElementSize();
     const auto alignment = static_cast<uint32>(element->GetMinAlignment());
-    // Each flag is turned off: an element made in the engine's array and filled in place.
     auto add = [&](std::wstring_view flag) {
         const int32 index = settings.Add(1, elementSize, alignment);
         auto* value = static_cast<std::uint8_t*>(settings.GetData()) + static_cast<std::size_t>(index) * static_cast<std::size_t>(elementSize);
@@ -243,7 +230,7 @@ void LiveOrvantaMod::ApplyShowFlags()
         {
             if (!add(flag))
             {
-                return;
+                return false;
             }
         }
     }
@@ -253,11 +240,61 @@ void LiveOrvantaMod::ApplyShowFlags()
         {
             if (!add(flag))
             {
-                return;
+                return false;
             }
         }
     }
+    return true;
+}
+
+FProperty* ArrayInner(FProperty* property)
+{
+    return PropertyClassOf(property) == PropertyClass::Array ? static_cast<FArrayProperty*>(property)->GetInner() : nullptr;
+}
+} // namespace
+
+void LiveOrvantaMod::ApplyShowFlags()
+{
+    UObject* component = session.capture.captureComponent;
+    if (!IsLive(component, false))
+    {
+        return;
+    }
+    CallFrame frame(reflection, reflection.LookupFunction(component, L"SetShowFlagSettings"));
+    if (!frame.IsBound())
+    {
+        WriteShowFlagSettings(component);
+        return;
+    }
+    FProperty* arrayProperty = nullptr;
+    void* slot = frame.ParameterSlot(L"InShowFlagSettings", &arrayProperty);
+    FProperty* element = ArrayInner(arrayProperty);
+    if (slot == nullptr || element == nullptr || !AddShowFlagsOff(*static_cast<FScriptArray*>(slot), element))
+    {
+        return;
+    }
     frame.Invoke(component);
+}
+
+void LiveOrvantaMod::WriteShowFlagSettings(UObject* component)
+{
+    // Engines before 5.5 have no setter: the list goes straight into the component's settings,
+    // which the renderer reads when the component registers.
+    FProperty* arrayProperty = reflection.LookupProperty(component, L"ShowFlagSettings");
+    void* value = PropertyAddress(reflection, component, L"ShowFlagSettings");
+    FProperty* element = ArrayInner(arrayProperty);
+    if (value == nullptr || element == nullptr)
+    {
+        return;
+    }
+    // The list replaces the earlier one whole, and a list that cannot be made is left empty.
+    arrayProperty->DestroyValue(value);
+    arrayProperty->InitializeValue(value);
+    if (!AddShowFlagsOff(*static_cast<FScriptArray*>(value), element))
+    {
+        arrayProperty->DestroyValue(value);
+        arrayProperty->InitializeValue(value);
+    }
 }
 
 void LiveOrvantaMod::HideActor(UObject* actor)

@@ -30,7 +30,8 @@ void LiveOrvantaMod::UpdatePlayerArrow()
     }
     ArrowState& state = session.arrow;
     const IconStyle* style = FindStyleById(kLocalPlayerType);
-    if (style != nullptr && style->texture != state.arrowTexture)
+    // The engine's image takes a live Texture2D only: anything else it would read as one.
+    if (style != nullptr && style->texture != state.arrowTexture && IsTexture2D(style->texture))
     {
         state.arrowTexture = style->texture;
         SetBrushFromTexture(reflection, arrow, style->texture);

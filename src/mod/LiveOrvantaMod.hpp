@@ -151,6 +151,7 @@ class LiveOrvantaMod : public RC::CppUserModBase
     void ReleaseRenderTarget();
     bool ConfigureCaptureComponent(UObject* component);
     void ApplyShowFlags();
+    void WriteShowFlagSettings(UObject* component);
     void HidePlayer();
     void ResizeRenderTarget();
 

@@ -188,6 +188,15 @@ bool CallFrame::WriteRaw(std::wstring_view name, const void* source, std::size_t
     return true;
 }
 
+bool CallFrame::WriteRawIfDeclared(std::wstring_view name, const void* source, std::size_t length)
+{
+    if (IsBound() && !called_ && source != nullptr && Parameter(name) == nullptr)
+    {
+        return true;
+    }
+    return WriteRaw(name, source, length);
+}
+
 bool CallFrame::WriteByCopy(std::wstring_view name, const void* source)
 {
     if (source == nullptr || called_ || !IsBound())

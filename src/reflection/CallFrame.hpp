@@ -40,6 +40,9 @@ class CallFrame
     // Copies length bytes into the parameter; a 1-byte write into a "BoolProperty" follows
     // the bit rule. Recorded in neither list: such values must need no destruction.
     bool WriteRaw(std::wstring_view name, const void* source, std::size_t length);
+    // As WriteRaw, for a value that only repeats the engine's own default: an engine version
+    // whose function lacks the parameter gets the call without it (true, nothing written).
+    bool WriteRawIfDeclared(std::wstring_view name, const void* source, std::size_t length);
     // Constructs the parameter in the buffer as a copy of a value of its own type.
     bool WriteByCopy(std::wstring_view name, const void* source);
     // The parameter's place for writing in place; the frame destroys it afterwards.

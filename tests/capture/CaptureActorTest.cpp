@@ -37,7 +37,14 @@ class CaptureOnEngine : public CaptureFixture, public ::testing::WithParamInterf
         StartEngine(GetParam().first, GetParam().second);
         Sim::AdvanceClock(7 * Orv::kSecond);
     }
+
+    bool AtLeast(int major, int minor) const { return GetParam() >= std::pair{major, minor}; }
 };
+
+std::string EngineName(const ::testing::TestParamInfo<std::pair<int, int>>& engine)
+{
+    return "UE" + std::to_string(engine.param.first) + "_" + std::to_string(engine.param.second);
+}
 
 TEST_P(CaptureOnEngine, ARootedTargetAndACaptureHighAboveThePlayerThatRendersOnlyWhenAsked)
 {
@@ -87,7 +94,8 @@ TEST_P(CaptureOnEngine, ARootedTargetAndACaptureHighAboveThePlayerThatRendersOnl
     EXPECT_EQ(Sim::Observations().captureActorsSpawned, 1u);
 
     // What the engine was asked for: a square, opaque black, 8-bit target for the player's world,
-    // with no mips and no unordered access.
+    // with no mips and no unordered access; engines before 5.2 have no such switch, and the call
+    // goes without it rather than failing.
     const Sim::RecordedCall made = Sim::LastCallOf(L"/Script/Engine.KismetRenderingLibrary:CreateRenderTarget2D");
     EXPECT_EQ(made.Count(), 1u);
     EXPECT_EQ(made.Object(L"WorldContextObject"), gameInstance_);
@@ -100,9 +108,10 @@ TEST_P(CaptureOnEngine, ARootedTargetAndACaptureHighAboveThePlayerThatRendersOnl
                                    made.Number(L"ClearColor.A")}),
               (std::vector<double>{0.0, 0.0, 0.0, 1.0}));
     ASSERT_TRUE(made.Has(L"bAutoGenerateMipMaps"));
-    ASSERT_TRUE(made.Has(L"bSupportUAVs"));
     EXPECT_FALSE(made.Bool(L"bAutoGenerateMipMaps"));
+    EXPECT_EQ(made.Has(L"bSupportUAVs"), AtLeast(5, 2));
     EXPECT_FALSE(made.Bool(L"bSupportUAVs"));
+    EXPECT_EQ(Sim::Stats().ChecksFailed, 0u);
 
     // Registration activated the component already: only a reset starts it afresh.
     const Sim::RecordedCall activate = Sim::LastCall(component, L"Activate");
@@ -147,14 +156,15 @@ TEST_P(CaptureOnEngine, ConfiguringPutsEveryRenderingSettingBackWhateverTheCompo
     EXPECT_EQ(RealField(component, L"MaxViewDistanceOverride"), 14000.0);
     EXPECT_EQ(RealField(component, L"LODDistanceFactor"), 2.0);
     EXPECT_TRUE(Sim::LastCall(component, L"Activate").Bool(L"bReset"));
-    EXPECT_EQ(Sim::CallCount(component, L"SetShowFlagSettings"), 1u);
+    // The weather and shadow flags go through the setter where the engine has one (5.5), else
+    // straight into the settings.
+    EXPECT_EQ(Sim::CallCount(component, L"SetShowFlagSettings"), AtLeast(5, 5) ? 1u : 0u);
+    EXPECT_EQ(ShowFlags(component).size(), 17u);
     EXPECT_EQ(Sim::CallCount(component, L"HideActorComponents"), 1u) << "the player hidden again";
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, CaptureOnEngine, ::testing::Values(std::pair{4, 27}, std::pair{5, 1}),
-                         [](const auto& engine) {
-                             return "UE" + std::to_string(engine.param.first) + "_" + std::to_string(engine.param.second);
-                         });
+INSTANTIATE_TEST_SUITE_P(Engines, CaptureOnEngine, ::testing::Values(std::pair{4, 27}, std::pair{5, 1}, std::pair{5, 5}),
+                         EngineName);
 
 TEST_F(CaptureObjects, TheTargetSideFollowsTheMapSizeAndRenderScaleAndSurvivesCollectionOnlyWhileRooted)
 {
@@ -406,7 +416,14 @@ TEST_F(CaptureObjects, ATargetMarkedPendingKillIsStillUnrootedAtTheTeardown)
     EXPECT_EQ(Sim::RenderTargets(), std::vector<UObject*>{RenderTarget()}) << "the marked target was let go";
 }
 
-TEST_F(CaptureObjects, TheShowFlagsTurnOffWeatherThenShadowsAndAnEmptyListClearsEarlierOnes)
+// Before 5.5 the settings are only a property, which the renderer copied when the component
+// registered at its spawn: the flags are written there all the same, and the picture keeps
+// the engine's own flags. From 5.5 the setter hands them to the renderer at once.
+class ShowFlagsOnEngine : public CaptureOnEngine
+{
+};
+
+TEST_P(ShowFlagsOnEngine, WeatherThenShadowsAreTurnedOffAndAnEmptyListClearsEarlierOnes)
 {
     ORV_SKIP_WITHOUT_ENGINE_CLOCK();
     const std::vector<std::wstring> weather = {L"Fog",       L"VolumetricFog", L"Atmosphere",  L"Cloud",
@@ -423,40 +440,54 @@ TEST_F(CaptureObjects, TheShowFlagsTurnOffWeatherThenShadowsAndAnEmptyListClears
         }
         return out;
     };
+    const bool setter = AtLeast(5, 5);
+    auto drawn = [&](const std::vector<std::wstring>& sent) { return setter ? sent : std::vector<std::wstring>{}; };
     Orv::Settings().HideWeather = true;
     Orv::Settings().Shadows = false;
     StartSession();
     std::vector<std::wstring> both = weather;
     both.insert(both.end(), shadows.begin(), shadows.end());
     EXPECT_EQ(names(ShowFlags(Component())), both);
+    EXPECT_EQ(Sim::CaptureShowFlagsOff(Component()), drawn(both));
 
     Orv::Settings().Shadows = true;
     capture_->ApplyShowFlags();
     EXPECT_EQ(names(ShowFlags(Component())), weather);
+    EXPECT_EQ(Sim::CaptureShowFlagsOff(Component()), drawn(weather));
 
     Orv::Settings().HideWeather = false;
     Orv::Settings().Shadows = false;
     capture_->ApplyShowFlags();
     EXPECT_EQ(names(ShowFlags(Component())), shadows);
+    EXPECT_EQ(Sim::CaptureShowFlagsOff(Component()), drawn(shadows));
 
     CallCounter sent(L"/Script/Engine.SceneCaptureComponent:SetShowFlagSettings");
     Orv::Settings().Shadows = true;
     capture_->ApplyShowFlags();
-    EXPECT_EQ(sent.Count(), 1) << "sent even with nothing to turn off";
+    EXPECT_EQ(sent.Count(), setter ? 1 : 0) << "sent even with nothing to turn off";
     EXPECT_TRUE(ShowFlags(Component()).empty());
+    EXPECT_TRUE(Sim::CaptureShowFlagsOff(Component()).empty());
+    EXPECT_EQ(Sim::Stats().ChecksFailed, 0u);
 }
 
-TEST_F(CaptureObjects, AShowFlagSettingWithoutItsSwitchSendsNoList)
+TEST_P(ShowFlagsOnEngine, ASettingWithoutItsSwitchLeavesNoList)
 {
     ORV_SKIP_WITHOUT_ENGINE_CLOCK();
-    Sim::ResetEngine({.VersionMajor = 5, .VersionMinor = 1, .MissingProperties = {L"/Script/Engine.EngineShowFlagsSetting:Enabled"}});
+    Sim::ResetEngine({.VersionMajor = GetParam().first,
+                      .VersionMinor = GetParam().second,
+                      .MissingProperties = {L"/Script/Engine.EngineShowFlagsSetting:Enabled"}});
     Sim::DefineDefaultGame();
     Sim::AdvanceClock(7 * Orv::kSecond);
     CallCounter sent(L"/Script/Engine.SceneCaptureComponent:SetShowFlagSettings");
     StartSession();
-    EXPECT_NE(Component(), nullptr) << "the flags are an extra";
+    ASSERT_NE(Component(), nullptr) << "the flags are an extra";
     EXPECT_EQ(sent.Count(), 0);
+    auto* settings = static_cast<RC::Unreal::FArrayProperty*>(PropertyNamed(Component()->GetClassPrivate(), L"ShowFlagSettings"));
+    EXPECT_EQ(Sim::ArrayNum(settings->ContainerPtrToValuePtr<void>(Component())), 0) << "no half-made list is left";
+    EXPECT_TRUE(Sim::CaptureShowFlagsOff(Component()).empty());
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, ShowFlagsOnEngine, ::testing::Values(std::pair{5, 1}, std::pair{5, 5}), EngineName);
 
 TEST_F(CaptureObjects, HidingCoversThePlayerAndEverythingAttachedAndIsRebuiltEachTime)
 {

@@ -511,6 +511,9 @@ TEST_F(Dungeon, TheRoundMapTracesOnlyTheColumnsOfItsDisc)
 
 TEST_F(Dungeon, GoingDownSwitchesZoomDetailAndExposureAndComingUpRestoresThem)
 {
+    // The engine whose captures take show flags at any time, so sending them again matters.
+    StartEngine(5, 5);
+    Sim::AdvanceClock(7 * Orv::kSecond);
     Orv::Settings().Zoom = 6000.0f;
     StartSession({.x = 9000.0, .z = kStand});
     AddCave(world_, {"Low", {{kCave, 400}}, 0, 0, 200});

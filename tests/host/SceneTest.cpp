@@ -98,12 +98,13 @@ Rgb Scaled(Sim::Colour c, double factor)
     return {channel(c.r), channel(c.g), channel(c.b)};
 }
 
-class Scene : public OrvTest::EngineFixture, public ::testing::WithParamInterface<int>
+// The field on an engine of the given version, and what the tests do with captures in it.
+class SceneFixture : public OrvTest::EngineFixture
 {
   protected:
-    void SetUp() override
+    void SetUpScene(int major, int minor)
     {
-        StartEngine(GetParam(), GetParam() == 4 ? 27 : 1);
+        StartEngine(major, minor);
         world_ = Sim::CreateWorld(L"Field");
         Sim::AddBuilding(world_, kHouseDef);
         Sim::AddDungeon(world_, {.region = kCave,
@@ -175,15 +176,12 @@ class Scene : public OrvTest::EngineFixture, public ::testing::WithParamInterfac
         property->SetPropertyValue(property->ContainerPtrToValuePtr(object), value);
     }
 
-    // Through the component's own setter, as a mod hands over its list.
-    static void SetShowFlags(UObject* component, const std::vector<std::pair<std::wstring, bool>>& flags)
+    using FlagList = std::vector<std::pair<std::wstring, bool>>;
+
+    // An engine array of show flag settings (of the list property's layout) filled in place.
+    static void FillFlagList(FArrayProperty* list, void* value, const FlagList& flags)
     {
-        auto* function = Sim::FindFunctionByPath(L"/Script/Engine.SceneCaptureComponent:SetShowFlagSettings");
-        auto* list = static_cast<FArrayProperty*>(Sim::FindPropertyUncounted(function, L"InShowFlagSettings"));
         auto* layout = static_cast<FStructProperty*>(list->GetInner())->GetStruct();
-        std::vector<uint8> parms(function->GetParmsSize() + 16u, 0);
-        void* value = parms.data() + list->GetOffset_Internal();
-        list->InitializeValue(value);
         for (const auto& [name, enabled] : flags)
         {
             Sim::ArrayAdd(list, value, [&](void* element) {
@@ -192,8 +190,38 @@ class Scene : public OrvTest::EngineFixture, public ::testing::WithParamInterfac
                 on->SetPropertyValue(on->ContainerPtrToValuePtr(element), enabled);
             });
         }
+    }
+
+    // Straight into the component's settings, as a mod without the setter writes them.
+    static void WriteShowFlagSettings(UObject* component, const FlagList& flags)
+    {
+        auto* list = static_cast<FArrayProperty*>(Sim::FindPropertyUncounted(component->GetClassPrivate(), L"ShowFlagSettings"));
+        void* value = list->ContainerPtrToValuePtr<void>(component);
+        list->DestroyValue(value);
+        list->InitializeValue(value);
+        FillFlagList(list, value, flags);
+    }
+
+    // Through the component's own setter (engine 5.5), as a mod hands over its list.
+    static void SendShowFlags(UObject* component, const FlagList& flags)
+    {
+        auto* function = Sim::FindFunctionByPath(L"/Script/Engine.SceneCaptureComponent:SetShowFlagSettings");
+        ASSERT_NE(function, nullptr);
+        auto* list = static_cast<FArrayProperty*>(Sim::FindPropertyUncounted(function, L"InShowFlagSettings"));
+        std::vector<uint8> parms(function->GetParmsSize() + 16u, 0);
+        void* value = parms.data() + list->GetOffset_Internal();
+        list->InitializeValue(value);
+        FillFlagList(list, value, flags);
         component->ProcessEvent(function, parms.data());
         list->DestroyValue(value);
+    }
+
+    // Into the settings, then registered again so the renderer takes them, as a capture placed
+    // in a level has its flags from the start on every engine version.
+    static void SetShowFlags(UObject* component, const FlagList& flags)
+    {
+        WriteShowFlagSettings(component, flags);
+        Sim::ReregisterComponent(component);
     }
 
     static void ClearAir(UObject* component)
@@ -212,6 +240,12 @@ class Scene : public OrvTest::EngineFixture, public ::testing::WithParamInterfac
     }
 
     UWorld* world_ = nullptr;
+};
+
+class Scene : public SceneFixture, public ::testing::WithParamInterface<int>
+{
+  protected:
+    void SetUp() override { SetUpScene(GetParam(), GetParam() == 4 ? 27 : 1); }
 };
 
 INSTANTIATE_TEST_SUITE_P(Engines, Scene, ::testing::Values(4, 5),
@@ -487,6 +521,71 @@ TEST_P(Scene, HazeAndShadowsFollowTheShowFlags)
     EXPECT_GT(thinner.r, grass.r) << "the atmosphere alone still hazes";
     EXPECT_LT(thinner.r, hazy.r);
 }
+
+// The renderer copies a capture's show flag settings when the component registers; only engine
+// 5.5 has a setter that hands new ones over at once. A plain write shows nowhere until the
+// component registers again.
+class ShowFlagVersions : public SceneFixture, public ::testing::WithParamInterface<std::pair<int, int>>
+{
+  protected:
+    void SetUp() override { SetUpScene(GetParam().first, GetParam().second); }
+};
+
+TEST_P(ShowFlagVersions, SettingsReachThePictureOnlyWhenTheRendererTakesThem)
+{
+    const bool setter = GetParam() >= std::pair{5, 5};
+    EXPECT_EQ(Sim::FindFunctionByPath(L"/Script/Engine.SceneCaptureComponent:SetShowFlagSettings") != nullptr, setter);
+    UObject* component = MakeCapture({1700, 400, 3000}, 200);
+    Capture(component);
+    const Rgb engineFlags = Centre(component);
+    const Rgb grass{86, 140, 62};
+    ASSERT_NE(engineFlags, grass) << "hazed and shaded by the engine's own flags";
+    const FlagList clear = {{L"Fog", false}, {L"Atmosphere", false}, {L"DynamicShadows", false}};
+
+    WriteShowFlagSettings(component, clear);
+    Capture(component);
+    EXPECT_EQ(Centre(component), engineFlags) << "written after registration: not the renderer's";
+    EXPECT_TRUE(Sim::CaptureShowFlagsOff(component).empty());
+
+    if (setter)
+    {
+        SendShowFlags(component, clear);
+        Capture(component);
+        EXPECT_EQ(Centre(component), grass) << "the setter hands them over at once";
+        SendShowFlags(component, {});
+        Capture(component);
+        EXPECT_EQ(Centre(component), engineFlags) << "and an empty list gives the engine's flags back";
+        WriteShowFlagSettings(component, clear);
+    }
+    Sim::ReregisterComponent(component);
+    Capture(component);
+    EXPECT_EQ(Centre(component), grass) << "registered again, the component's settings are the renderer's";
+    EXPECT_EQ(Sim::CaptureShowFlagsOff(component), (std::vector<std::wstring>{L"Fog", L"Atmosphere", L"DynamicShadows"}));
+}
+
+// The renderer knows flags by name, without regard to case, and a later setting of a flag wins.
+TEST_P(ShowFlagVersions, TheRendererTakesKnownFlagsByNameAndTheLastSettingOfEach)
+{
+    UObject* component = MakeCapture({1700, 400, 3000}, 200);
+    SetShowFlags(component, {{L"Fog", false}, {L"Atmosphere", false}, {L"DynamicShadows", false}});
+    Capture(component);
+    const Rgb grass = Centre(component);
+
+    SetShowFlags(component, {{L"fog", false}, {L"NoSuchFlag", false}, {L"ATMOSPHERE", false}, {L"DynamicShadows", false},
+                             {L"Atmosphere", true}, {L"Atmosphere", false}});
+    Capture(component);
+    EXPECT_EQ(Centre(component), grass);
+    EXPECT_EQ(Sim::CaptureShowFlagsOff(component), (std::vector<std::wstring>{L"Fog", L"DynamicShadows", L"Atmosphere"}));
+
+    SetShowFlags(component, {{L"Fog", false}, {L"Atmosphere", false}, {L"DynamicShadows", false}, {L"DynamicShadows", true}});
+    Capture(component);
+    EXPECT_LT(Centre(component).g, grass.g) << "shadows back on";
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, ShowFlagVersions, ::testing::Values(std::pair{4, 27}, std::pair{5, 1}, std::pair{5, 5}),
+                         [](const auto& engine) {
+                             return "UE" + std::to_string(engine.param.first) + "_" + std::to_string(engine.param.second);
+                         });
 
 TEST_P(Scene, ActorsShowAsDotsUnlessHiddenOrUnderARoof)
 {

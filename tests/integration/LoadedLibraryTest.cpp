@@ -143,6 +143,19 @@ TEST_F(SimScenarios, WalkRegistersEverythingAndUnloadsClean)
     EXPECT_TRUE(fs::exists(root_ / "walk" / "state.ini"));
 }
 
+TEST_F(SimScenarios, TheEngineIsChosenByVersionOrShortNameAndNoOtherIsPlayed)
+{
+    for (const auto& [given, played] : {std::pair{"5.1", "5.1"}, std::pair{"5", "5.5"}, std::pair{"4", "4.27"}})
+    {
+        auto report = RunScenario(root_, "menu", 0, std::string("--engine ") + given);
+        ASSERT_FALSE(report.is_discarded()) << given;
+        EXPECT_EQ(report["engine_version"], played) << given;
+    }
+    const std::string refused = std::string(ORVANTA_SIM_EXECUTABLE) + " --frames 0 --engine 5.3 > " +
+                                (root_ / "refused.out").string() + " 2>&1";
+    EXPECT_NE(std::system(refused.c_str()), 0) << "an engine the stand-in does not play";
+}
+
 TEST_F(SimScenarios, RegistrationFailuresShowInTheReport)
 {
     auto noWorldHook = RunScenario(root_, "no-world-hook", 5);

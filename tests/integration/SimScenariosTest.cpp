@@ -38,7 +38,8 @@ class SimScenarioRuns : public ::testing::Test
         fs::remove_all(root_, ignored);
     }
 
-    nlohmann::json Play(const std::string& scenario, int frames, int engine = 5, std::uint64_t seed = 1,
+    // The engine by its version or short name ("4.27", "5.1", "5.5"; "4", "5").
+    nlohmann::json Play(const std::string& scenario, int frames, const std::string& engine = "5", std::uint64_t seed = 1,
                         const std::function<void(OrvSim::RunOptions&)>& adjust = {})
     {
         OrvSim::RunOptions options;
@@ -46,7 +47,7 @@ class SimScenarioRuns : public ::testing::Test
         options.modDir = root_ / (scenario + "-" + std::to_string(runs_++));
         options.scenario = scenario;
         options.frames = frames;
-        options.engineMajor = engine;
+        EXPECT_TRUE(Sim::ParseEngineVersion(engine, options.engine)) << engine;
         options.seed = seed;
         options.echoLog = false;
         if (adjust)
@@ -101,16 +102,16 @@ TEST_F(SimScenarioRuns, ASeedPlaysTheSameGameEveryTimeOnEitherEngine)
 {
     // The capture's updates, and the names they resolve, follow the mod's clock.
     ORV_SKIP_WITHOUT_ENGINE_CLOCK();
-    auto first = Play("walk", 300, 4, 7);
+    auto first = Play("walk", 300, "4", 7);
     auto firstPlace = Sim::ActorPlacement(LocalPawn());
     EXPECT_EQ(first["engine_version"], "4.27");
-    auto again = Play("walk", 300, 4, 7);
+    auto again = Play("walk", 300, "4", 7);
     auto againPlace = Sim::ActorPlacement(LocalPawn());
     EXPECT_EQ(first, again);
     EXPECT_EQ(firstPlace.x, againPlace.x);
     EXPECT_EQ(firstPlace.yaw, againPlace.yaw);
 
-    Play("walk", 300, 5, 8);
+    Play("walk", 300, "5", 8);
     auto other = Sim::ActorPlacement(LocalPawn());
     EXPECT_NE(other.x, firstPlace.x) << "another seed walks another path";
     EXPECT_GT(std::abs(other.x) + std::abs(other.y), 100.0) << "the player walked";
@@ -138,10 +139,10 @@ TEST_F(SimScenarioRuns, TheWalksCaptureFollowsThePlayerInTheOpenIndoorsUndergrou
 {
     ORV_SKIP_WITHOUT_ENGINE_CLOCK();
     auto at = [](int frame) { return [frame](OrvSim::RunOptions& options) { options.pictureFrame = frame; }; };
-    const nlohmann::json open = Play("walk", 600, 5, 1, at(60))["capture"];
-    const nlohmann::json house = Play("walk", 600, 5, 1, at(200))["capture"];
-    const nlohmann::json cave = Play("walk", 600, 5, 1, at(390))["capture"];
-    const nlohmann::json night = Play("walk", 600, 4)["capture"];
+    const nlohmann::json open = Play("walk", 600, "5", 1, at(60))["capture"];
+    const nlohmann::json house = Play("walk", 600, "5", 1, at(200))["capture"];
+    const nlohmann::json cave = Play("walk", 600, "5", 1, at(390))["capture"];
+    const nlohmann::json night = Play("walk", 600, "4.27")["capture"];
 
     EXPECT_EQ(open["camera_height"], 8000.0);
     EXPECT_EQ(open["ortho_width"], 8000.0);
@@ -172,7 +173,30 @@ TEST_F(SimScenarioRuns, TheWalksCaptureFollowsThePlayerInTheOpenIndoorsUndergrou
         EXPECT_EQ(capture["render_target"], (nlohmann::json{1152, 1152}));
         EXPECT_EQ(capture["rooted"], true);
         EXPECT_EQ(capture["hidden_actors"], 1) << "the player's own character";
-        EXPECT_EQ(capture["show_flags"].front(), "Fog");
+        EXPECT_EQ(capture["show_flag_settings"].front(), "Fog");
+    }
+    // Only engine 5.5 hands a registered capture's flags to the renderer; on 4.27 the night's
+    // picture keeps the engine's own weather and shadows.
+    EXPECT_EQ(open["show_flags"], open["show_flag_settings"]);
+    EXPECT_EQ(night["show_flags"], nlohmann::json::array());
+}
+
+// Each engine version declares its own script functions and parameters: on every one the
+// capture is made at the first try, the walk's markers show and no engine check fails.
+TEST_F(SimScenarioRuns, TheWalkHasItsCaptureAndMarkersOnEveryEngineVersion)
+{
+    for (const Sim::EngineVersion& version : Sim::OfferedEngineVersions())
+    {
+        const std::string name = std::to_string(version.Major) + "." + std::to_string(version.Minor);
+        SCOPED_TRACE(name);
+        auto report = Play("walk", 180, name);
+        EXPECT_EQ(report["engine_version"], name);
+        EXPECT_EQ(report["capture"]["actors_spawned"], 1);
+        EXPECT_EQ(report["capture"]["render_target"], (nlohmann::json{1152, 1152}));
+        EXPECT_GT(report["capture"]["captures"].get<int>(), 0);
+        EXPECT_GT(report["markers"]["icons_shown"].get<int>(), 0);
+        EXPECT_EQ(report["engine"]["checks_failed"], 0) << report["engine"]["failed_checks"];
+        EXPECT_EQ(report["log"].size(), 1u) << "the banner, and no capture that could not be made";
     }
 }
 
@@ -211,18 +235,23 @@ TEST_F(SimScenarioRuns, TheMenuNeverGainsAPawnAndNothingPilesUpWhileItRuns)
     EXPECT_EQ(LocalPawn(), nullptr);
 }
 
-// Every scenario on both engines, with the game's hooks firing and with them silent: the mod
-// never calls into freed memory, leaves nothing registered, and the engine really did reuse
-// memory and slots under it.
-TEST_F(SimScenarioRuns, EveryScenarioOnBothEnginesWithOrWithoutHooksTouchesNoFreedObject)
+// Every scenario on every engine, with the game's hooks firing and (on the first and last
+// engine) with them silent: the mod never calls into freed memory, fails no engine check, leaves
+// nothing registered and no old world behind, and the engine really did reuse memory and slots
+// under it.
+TEST_F(SimScenarioRuns, EveryScenarioOnEveryEngineWithOrWithoutHooksTouchesNoFreedObject)
 {
     for (const auto& name : OrvSim::ScenarioNames())
     {
-        for (int engine : {4, 5})
+        for (const std::string engine : {"4.27", "5.1", "5.5"})
         {
             for (bool silent : {false, true})
             {
-                SCOPED_TRACE(name + " engine " + std::to_string(engine) + (silent ? " silent" : ""));
+                if (silent && engine == "5.1")
+                {
+                    continue;
+                }
+                SCOPED_TRACE(name + " engine " + engine + (silent ? " silent" : ""));
                 auto report = Play(name, 600, engine, 1, [&](OrvSim::RunOptions& options) { options.silentEvents = silent; });
                 EXPECT_EQ(Sim::Counters().CallsOnFreedObjects, 0u);
                 EXPECT_EQ(report["hooks_after_unload"], (nlohmann::json{{"script", 0}, {"tick", 0}}));
@@ -230,8 +259,7 @@ TEST_F(SimScenarioRuns, EveryScenarioOnBothEnginesWithOrWithoutHooksTouchesNoFre
                 const auto& engineReport = report["engine"];
                 EXPECT_GE(engineReport["collections"].get<int>(), 9) << "one a second, and one after unload";
                 EXPECT_EQ(engineReport["checks_failed"], 0) << engineReport["failed_checks"].dump();
-                EXPECT_EQ(engineReport["worlds_alive"], 1)
-                    << "a map load leaves nothing of the old world behind";
+                EXPECT_EQ(engineReport["worlds_alive"], 1) << "a map load leaves nothing of the old world behind";
                 if (name == "walk" || name == "world-change" || name == "respawn")
                 {
                     EXPECT_GT(engineReport["addresses_reused"].get<int>(), 0);
@@ -251,7 +279,7 @@ TEST_F(SimScenarioRuns, WorldChangesByMapLoadOrSeamlessTravelEndInTheLastWorldAl
     for (const std::string travel : {"load", "seamless"})
     {
         SCOPED_TRACE(travel);
-        auto report = Play("world-change", 600, 5, 1, [&](OrvSim::RunOptions& options) {
+        auto report = Play("world-change", 600, "5", 1, [&](OrvSim::RunOptions& options) {
             options.travel = travel;
             options.loads = 3;
         });
@@ -278,7 +306,7 @@ TEST_F(SimScenarioRuns, TheModLooksNothingUpPerFrameEvenInALargeGame)
     // The capture's updates, and the names they resolve, follow the mod's clock.
     ORV_SKIP_WITHOUT_ENGINE_CLOCK();
     auto brief = Play("walk", 60);
-    auto longer = Play("walk", 600, 5, 1, [](OrvSim::RunOptions& options) { options.objects = 20000; });
+    auto longer = Play("walk", 600, "5", 1, [](OrvSim::RunOptions& options) { options.objects = 20000; });
     EXPECT_EQ(brief["engine"]["find_object_calls"], longer["engine"]["find_object_calls"])
         << "every name resolved once, whatever the frames and objects";
     EXPECT_GE(longer["objects_alive"].get<int>(), 20000);
@@ -286,7 +314,7 @@ TEST_F(SimScenarioRuns, TheModLooksNothingUpPerFrameEvenInALargeGame)
 
 TEST_F(SimScenarioRuns, ASetUpOnTheLoadersThreadEndsRegisteredAsTheUsualOne)
 {
-    auto report = Play("walk", 300, 5, 1, [](OrvSim::RunOptions& options) { options.initOnLoaderThread = true; });
+    auto report = Play("walk", 300, "5", 1, [](OrvSim::RunOptions& options) { options.initOnLoaderThread = true; });
     EXPECT_EQ(report["hooks_registered"], (nlohmann::json{{"script", 36}, {"tick", 1}}));
     EXPECT_EQ(report["hooks_after_unload"], (nlohmann::json{{"script", 0}, {"tick", 0}}));
     EXPECT_EQ(report["log"].size(), 1u) << "the banner, and nothing went wrong";

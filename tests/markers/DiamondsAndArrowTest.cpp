@@ -226,6 +226,24 @@ TEST_F(PlayerArrow, ThePictureAndTintAreSentOnceAndAnUnchangedAngleNotAgain)
     EXPECT_NEAR(AngleSent(), 270 + std::atan2(1.0, 5.0) * 180 / std::numbers::pi, 1e-3);
 }
 
+// The image would take whatever it is handed for a Texture2D: a picture on its way out is not
+// sent, and the arrow waits, unturned, for one it can show.
+TEST_F(PlayerArrow, APictureOnItsWayOutIsNeverSent)
+{
+    StartMarkers();
+    UObject* arrow = Widget().arrowImage;
+    UObject* picture = Sim::GameTexture(L"T_MapIcon_Arrow");
+    ASSERT_EQ(Sim::LastCall(arrow, L"SetBrushFromTexture").Object(L"Texture"), picture);
+    markers_->MutableSession().arrow = {};
+    Sim::MarkPendingKill(picture);
+    Sim::ForgetCalls();
+    Heading(90);
+    EXPECT_EQ(Sim::CallCount(arrow, L"SetBrushFromTexture"), 0u);
+    EXPECT_EQ(Sim::CallCount(arrow, L"SetColorAndOpacity"), 0u);
+    EXPECT_EQ(Sim::CallCount(arrow, L"SetRenderTransformAngle"), 0u);
+    EXPECT_EQ(Sim::Stats().ChecksFailed, 0u);
+}
+
 TEST_F(PlayerArrow, WithoutALivePawnTheArrowIsLeftAsItIs)
 {
     StartMarkers();

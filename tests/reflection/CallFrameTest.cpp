@@ -155,6 +155,32 @@ TEST_F(CallFrames, WritesLargerThanTheParameterOrIntoMissingOnesFail)
     EXPECT_TRUE(std::all_of(frame.Buffer(), frame.Buffer() + frame.Size(), [](std::uint8_t b) { return b == 0; }));
 }
 
+// A value that only repeats the engine's default may go without its parameter where the
+// function lacks it; where it has it, the write is an ordinary one with all its checks.
+TEST_F(CallFrames, AWriteOfADefaultIsLeftOutWhereTheFunctionLacksTheParameter)
+{
+    CallFrame frame(reflection_, Function(L"Flags"));
+    const std::uint8_t yes = 1;
+    const float ratio = 0.25f;
+    const double wide = 1.0;
+    EXPECT_TRUE(frame.WriteRawIfDeclared(L"bUnheardOf", &yes, 1));
+    EXPECT_TRUE(std::all_of(frame.Buffer(), frame.Buffer() + frame.Size(), [](std::uint8_t b) { return b == 0; }))
+        << "nothing written for it";
+    EXPECT_FALSE(frame.WriteRawIfDeclared(L"Ratio", &wide, 8)) << "too long for the parameter it has";
+    EXPECT_FALSE(frame.WriteRawIfDeclared(L"bUnheardOf", nullptr, 1));
+    EXPECT_TRUE(frame.WriteRawIfDeclared(L"Ratio", &ratio, 4));
+    EXPECT_TRUE(frame.WriteRawIfDeclared(L"bSecond", &yes, 1));
+    EXPECT_TRUE(frame.Invoke(callee_));
+    float out = 0;
+    ASSERT_TRUE(frame.Read(L"Ratio", &out, 4));
+    EXPECT_EQ(out, 0.25f);
+    EXPECT_TRUE(ReadBoolBit(frame.Parameter(L"bSecond"), frame.Buffer() + frame.Parameter(L"bSecond")->GetOffset_Internal()));
+    EXPECT_FALSE(frame.WriteRawIfDeclared(L"bUnheardOf", &yes, 1)) << "no writes after the call";
+
+    CallFrame unbound(reflection_, nullptr);
+    EXPECT_FALSE(unbound.WriteRawIfDeclared(L"bUnheardOf", &yes, 1));
+}
+
 // A bitfield's field and byte masks are one bit; a native bool's field mask is its whole byte
 // (0xFF) while true is stored as its byte mask (1). Any non-zero source byte means true.
 TEST_F(CallFrames, OneByteBooleansFollowTheBitRule)

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace Sim
@@ -68,6 +69,19 @@ enum class FontSizeKind
     Float,
 };
 
+struct EngineVersion
+{
+    int32 Major = 5;
+    int32 Minor = 5;
+    bool operator==(const EngineVersion&) const = default;
+};
+
+// The engine versions the stand-in plays, oldest first: 4.27, 5.1 and 5.5. Each declares the
+// script functions, parameters and members its headers have, and no others.
+UE4SS_API std::vector<EngineVersion> OfferedEngineVersions();
+// "4.27", "5.1" or "5.5", or the short names "4" for 4.27 and "5" for 5.5; false otherwise.
+UE4SS_API bool ParseEngineVersion(std::string_view text, EngineVersion& out);
+
 // The defaults are a shipped game's: freed memory is taken again at once, and hooks fire only
 // where the game runs the hooked function. A test may ask for a gentler engine.
 struct EngineOptions
@@ -82,8 +96,9 @@ struct EngineOptions
     // No hooked script function runs its hooks, as in a game whose blueprints implement none
     // of the hooked events.
     bool SilentEvents = false;
-    // Members the engine's own classes and structs lack in this build
-    // ("/Script/Engine.Struct:Member"); a game's are in its GameOptions.
+    // Members, functions and parameters the engine's own classes and structs lack in this build
+    // ("/Script/Engine.Struct:Member", "/Script/Engine.Class:Function:Parameter"); a game's are
+    // in its GameOptions.
     std::vector<std::wstring> MissingProperties;
 };
 

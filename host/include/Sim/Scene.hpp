@@ -36,6 +36,10 @@ UE4SS_API std::vector<UObject*> RenderTargets();
 UE4SS_API std::vector<UObject*> CaptureComponents();
 // The render targets that live 2-D capture components draw into, oldest first.
 UE4SS_API std::vector<UObject*> CaptureTargets();
+// The show flags the renderer holds off for a capture component, in the order its settings
+// gave them: what its registration (or, from engine 5.5, SetShowFlagSettings) copied from its
+// ShowFlagSettings, whatever those hold now.
+UE4SS_API std::vector<std::wstring> CaptureShowFlagsOff(const UObject* component);
 
 // Night falls or day breaks in the world now: its time subsystem notifies the game
 // (OnDayOrNightChangedDynamic) when the state changes.

@@ -175,7 +175,8 @@ UE4SS_API UClass* DefineClass(const ClassDef& def);
 UE4SS_API UScriptStruct* DefineStruct(const StructDef& def);
 UE4SS_API UEnum* DefineEnum(const EnumDef& def);
 
-// Adds a function to a class that is already defined (a later game build, or a test's fixture).
+// Adds a function to a class that is already defined (a later game build, or a test's
+// fixture); null when the running engine version does not declare it.
 UE4SS_API UFunction* AddFunction(UClass* cls, const FunctionDef& def);
 // Gives a function a blueprint script, as a game whose blueprints implement the event on the
 // class itself; an empty script takes it away again.

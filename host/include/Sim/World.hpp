@@ -90,6 +90,10 @@ UE4SS_API UObject* AddComponent(UObject* owner, StringViewType classPath, String
 // As AddComponent, with prepare run on the new component before it begins play.
 UE4SS_API UObject* AddComponentWith(UObject* owner, StringViewType classPath, const std::function<void(UObject*)>& prepare);
 UE4SS_API void DestroyComponent(UObject* component);
+// UActorComponent::ReregisterComponent: the component is unregistered and registered again, so
+// what the engine copies from its properties when it registers (a capture's show flags) is
+// copied anew, as after an edit of the component in the editor.
+UE4SS_API void ReregisterComponent(UObject* component);
 // A child actor component on the owner with its child actor of the class, spawned where the
 // owner stands, owned by it and attached to it (UChildActorComponent::CreateChildActor).
 // Returns the child actor.

@@ -12,7 +12,6 @@
 #include <Sim/World.hpp>
 #include <Unreal/CoreUObject/UObject/Class.hpp>
 #include <Unreal/CoreUObject/UObject/FStrProperty.hpp>
-#include <Unreal/UnrealVersion.hpp>
 
 #include <algorithm>
 #include <cmath>
@@ -53,6 +52,78 @@ template <typename T> void SetField(UObject* object, StringViewType name, T valu
     }
 }
 
+constexpr const wchar_t* kSceneCaptureComponent = L"/Script/Engine.SceneCaptureComponent";
+constexpr const wchar_t* kRenderTarget2D = L"/Script/Engine.TextureRenderTarget2D";
+
+// The show flags the engine knows by name (FEngineShowFlags, the Niagara plugin's included);
+// a setting naming anything else is passed over.
+constexpr const wchar_t* kKnownShowFlags[] = {
+    L"AmbientOcclusion", L"Atmosphere",    L"Bloom",          L"CapsuleShadows", L"Cloud",         L"ContactShadows",
+    L"Decals",           L"DepthOfField",  L"DistanceFieldAO", L"DynamicShadows", L"Fog",          L"InstancedFoliage",
+    L"Landscape",        L"LensFlares",    L"Lighting",       L"LightShafts",    L"MotionBlur",    L"Niagara",
+    L"Particles",        L"PostProcessing", L"ScreenSpaceAO", L"SkeletalMeshes", L"SkyLighting",   L"StaticMeshes",
+    L"Translucency",     L"VolumetricFog"};
+
+const wchar_t* KnownShowFlag(StringViewType name)
+{
+    constexpr FoldedPathEqual same{};
+    for (const wchar_t* known : kKnownShowFlags)
+    {
+        if (same(name, known))
+        {
+            return known;
+        }
+    }
+    return nullptr;
+}
+
+// USceneCaptureComponent::UpdateShowFlags: the renderer's flags start from the engine's
+// defaults (all on) and take each setting of ShowFlagSettings in turn, a later one for the same
+// flag winning. Only this copies the settings to the renderer: the component's registration
+// (OnRegister) and, from 5.5, SetShowFlagSettings call it.
+void UpdateShowFlags(UObject* component)
+{
+    CaptureShowFlags& flags = State().play.captureShowFlags[component];
+    flags = {};
+    auto* settings = DeclaredMember<FArrayProperty>(kSceneCaptureComponent, L"ShowFlagSettings");
+    auto* element = settings != nullptr ? dynamic_cast<FStructProperty*>(settings->GetInner()) : nullptr;
+    FProperty* nameMember = element != nullptr ? FindPropertyUncounted(element->GetStruct(), L"ShowFlagName") : nullptr;
+    auto* enabledMember = element != nullptr ? dynamic_cast<FBoolProperty*>(FindPropertyUncounted(element->GetStruct(), L"Enabled")) : nullptr;
+    if (nameMember == nullptr || enabledMember == nullptr)
+    {
+        return;
+    }
+    void* value = settings->ContainerPtrToValuePtr(component);
+    constexpr FoldedPathEqual same{};
+    for (int32 i = 0; i < ArrayNum(value); ++i)
+    {
+        void* entry = ArrayElement(settings, value, i);
+        const wchar_t* flag = KnownShowFlag(nameMember->ContainerPtrToValuePtr<FString>(entry)->View());
+        if (flag == nullptr)
+        {
+            continue;
+        }
+        const bool on = enabledMember->GetPropertyValue(enabledMember->ContainerPtrToValuePtr(entry));
+        std::erase_if(flags.off, [flag](const std::wstring& off) { return off == flag; });
+        if (!on)
+        {
+            flags.off.emplace_back(flag);
+        }
+        if (same(flag, L"fog"))
+        {
+            flags.drawn.fog = on;
+        }
+        else if (same(flag, L"atmosphere"))
+        {
+            flags.drawn.atmosphere = on;
+        }
+        else if (same(flag, L"dynamicshadows"))
+        {
+            flags.drawn.shadows = on;
+        }
+    }
+}
+
 // As the engine's constructors leave a capture component: capturing every frame and on
 // movement, in perspective, of scene colour in high dynamic range.
 void CaptureComponentDefaults(UObject* component)
@@ -88,13 +159,13 @@ void FillPixels(RenderTargetPixels& pixels, int32 width, int32 height, const flo
 
 void SetTargetSize(UObject* target, int32 width, int32 height)
 {
-    if (auto* sizeX = FieldOf<int32>(target, L"SizeX"))
+    if (auto* sizeX = DeclaredMember(kRenderTarget2D, L"SizeX"))
     {
-        *sizeX = width;
+        *sizeX->ContainerPtrToValuePtr<int32>(target) = width;
     }
-    if (auto* sizeY = FieldOf<int32>(target, L"SizeY"))
+    if (auto* sizeY = DeclaredMember(kRenderTarget2D, L"SizeY"))
     {
-        *sizeY = height;
+        *sizeY->ContainerPtrToValuePtr<int32>(target) = height;
     }
 }
 
@@ -133,7 +204,7 @@ void ResizeRenderTarget(Call& call)
         return;
     }
     SetTargetSize(target, width, height);
-    FillPixels(found->second, width, height, FieldOf<float>(target, L"ClearColor"));
+    FillPixels(found->second, width, height, DeclaredMember(kRenderTarget2D, L"ClearColor")->ContainerPtrToValuePtr<float>(target));
 }
 
 // USceneCaptureComponent::HideActorComponents: every primitive component the actor has now
@@ -162,7 +233,7 @@ void CollectPrimitives(UObject* actor, bool includeChildActors, std::vector<UObj
 void HideActorComponents(Call& call)
 {
     UObject* actor = call.Get<UObject*>(L"InActor");
-    auto* hidden = PropertyOf<FArrayProperty>(call.Self()->GetClassPrivate(), L"HiddenComponents");
+    auto* hidden = DeclaredMember<FArrayProperty>(kSceneCaptureComponent, L"HiddenComponents");
     if (actor == nullptr || hidden == nullptr)
     {
         return;
@@ -193,7 +264,7 @@ void HideActorComponents(Call& call)
 // actors are another list.
 void ClearHiddenComponents(UObject* component)
 {
-    auto* hidden = PropertyOf<FArrayProperty>(component->GetClassPrivate(), L"HiddenComponents");
+    auto* hidden = DeclaredMember<FArrayProperty>(kSceneCaptureComponent, L"HiddenComponents");
     if (hidden == nullptr)
     {
         return;
@@ -345,32 +416,31 @@ void DefineCaptureClasses()
                                       {In(L"InActor", Object(L"/Script/Engine.Actor")), In(L"bIncludeFromChildActors", Bool())},
                                       &HideActorComponents),
                                Native(L"ClearHiddenComponents", {}, [](Call& call) { ClearHiddenComponents(call.Self()); }),
+                               // USceneCaptureComponent::SetShowFlagSettings (5.5 on): the
+                               // settings, then the renderer's flags at once.
                                Native(L"SetShowFlagSettings",
                                       {In(L"InShowFlagSettings", Array(Struct(L"/Script/Engine.EngineShowFlagsSetting")))},
                                       [](Call& call) {
-                                          auto* settings = PropertyOf<FArrayProperty>(call.Self()->GetClassPrivate(), L"ShowFlagSettings");
+                                          auto* settings = DeclaredMember<FArrayProperty>(kSceneCaptureComponent, L"ShowFlagSettings");
                                           if (settings == nullptr)
                                           {
                                               return;
                                           }
                                           settings->CopyValuesInternal(settings->ContainerPtrToValuePtr(call.Self()),
                                                                        call.ParamAddress(L"InShowFlagSettings"), 1);
+                                          UpdateShowFlags(call.Self());
                                       })},
                  .defaults = &CaptureComponentDefaults});
-    std::vector<PropertyDef> capture2D = {{L"ProjectionType", Byte()},
-                                          {L"FOVAngle", Float()},
-                                          {L"OrthoWidth", Float()},
-                                          {L"TextureTarget", Object(L"/Script/Engine.TextureRenderTarget2D")},
-                                          {L"CaptureSource", Byte()},
-                                          {L"PostProcessSettings", Struct(L"/Script/Engine.PostProcessSettings")},
-                                          {L"PostProcessBlendWeight", Float()}};
-    if (!RC::Unreal::Version::IsBelow(5, 0))
-    {
-        capture2D.push_back({L"UnlitViewmode", Byte()});
-    }
     DefineClass({.path = L"/Script/Engine.SceneCaptureComponent2D",
                  .super = L"/Script/Engine.SceneCaptureComponent",
-                 .properties = capture2D,
+                 .properties = {{L"ProjectionType", Byte()},
+                                {L"FOVAngle", Float()},
+                                {L"OrthoWidth", Float()},
+                                {L"TextureTarget", Object(L"/Script/Engine.TextureRenderTarget2D")},
+                                {L"CaptureSource", Byte()},
+                                {L"PostProcessSettings", Struct(L"/Script/Engine.PostProcessSettings")},
+                                {L"PostProcessBlendWeight", Float()},
+                                {L"UnlitViewmode", Byte()}},
                  .functions = {Native(L"CaptureScene", {}, [](Call& call) {
                      auto& observed = State().play.observed;
                      ++observed.captureScenes;
@@ -409,12 +479,38 @@ void DefineActorQueries()
                 Native(L"Activate", {In(L"bReset", Bool())}, [](Call& call) {
                     // UActorComponent::Activate: an active component is activated again only
                     // when reset (ShouldActivate answers !IsActive()).
-                    if (call.GetBool(L"bReset") || !Flag(call.Self(), L"bIsActive"))
+                    auto* active = DeclaredMember<FBoolProperty>(L"/Script/Engine.ActorComponent", L"bIsActive");
+                    void* bits = active->ContainerPtrToValuePtr(call.Self());
+                    if (call.GetBool(L"bReset") || !active->GetPropertyValue(bits))
                     {
-                        SetBit(call.Self(), L"bIsActive", true);
+                        active->SetPropertyValue(bits, true);
                         ++State().play.observed.componentActivations;
                     }
                 }));
+}
+
+void Detail::ComponentRegistered(UObject* component)
+{
+    // USceneCaptureComponent::OnRegister hands the component's show flag settings to the
+    // renderer; writes to them after this show nowhere until it registers again.
+    UClass* capture = FindClass(kSceneCaptureComponent);
+    if (capture != nullptr && component->IsA(capture))
+    {
+        UpdateShowFlags(component);
+    }
+}
+
+const ShowFlags& Detail::DrawnShowFlags(const UObject* component)
+{
+    static const ShowFlags defaults;
+    auto found = State().play.captureShowFlags.find(component);
+    return found != State().play.captureShowFlags.end() ? found->second.drawn : defaults;
+}
+
+std::vector<std::wstring> CaptureShowFlagsOff(const UObject* component)
+{
+    auto found = State().play.captureShowFlags.find(component);
+    return found != State().play.captureShowFlags.end() ? found->second.off : std::vector<std::wstring>{};
 }
 
 bool ActorCollides(UObject* actor)

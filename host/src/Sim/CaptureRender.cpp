@@ -11,7 +11,6 @@
 #include <Sim/Values.hpp>
 #include <Sim/World.hpp>
 #include <Unreal/CoreUObject/UObject/Class.hpp>
-#include <Unreal/CoreUObject/UObject/FStrProperty.hpp>
 
 #include <algorithm>
 #include <bit>
@@ -424,46 +423,6 @@ void DrawPawns(const View& view, UObject* component, const UObject* world, Canva
     }
 }
 
-// The show flags as the component's settings leave them: a later entry for a flag wins.
-ShowFlags ReadShowFlags(UObject* component)
-{
-    ShowFlags flags;
-    auto* settings = PropertyOf<FArrayProperty>(component->GetClassPrivate(), L"ShowFlagSettings");
-    auto* element = settings != nullptr ? dynamic_cast<FStructProperty*>(settings->GetInner()) : nullptr;
-    if (element == nullptr)
-    {
-        return flags;
-    }
-    FProperty* name = FindPropertyUncounted(element->GetStruct(), L"ShowFlagName");
-    auto* enabled = dynamic_cast<FBoolProperty*>(FindPropertyUncounted(element->GetStruct(), L"Enabled"));
-    if (name == nullptr || enabled == nullptr)
-    {
-        return flags;
-    }
-    void* value = settings->ContainerPtrToValuePtr(component);
-    for (int32 i = 0; i < ArrayNum(value); ++i)
-    {
-        void* entry = ArrayElement(settings, value, i);
-        // Read in place: a capture every frame must not cost the game an allocation per flag.
-        const StringViewType flag = name->ContainerPtrToValuePtr<FString>(entry)->View();
-        const bool on = enabled->GetPropertyValue(enabled->ContainerPtrToValuePtr(entry));
-        constexpr FoldedPathEqual same{};
-        if (same(flag, L"fog"))
-        {
-            flags.fog = on;
-        }
-        else if (same(flag, L"atmosphere"))
-        {
-            flags.atmosphere = on;
-        }
-        else if (same(flag, L"dynamicshadows"))
-        {
-            flags.shadows = on;
-        }
-    }
-    return flags;
-}
-
 // 2 to the exposure bias the post-process settings ask for, at their blend weight.
 double Exposure(UObject* component)
 {
@@ -623,7 +582,7 @@ bool PrepareShot(UObject* component, PendingCapture& out)
     shot = {};
     shot.at = ComponentPlacement(component, owner);
     shot.component = component;
-    shot.flags = ReadShowFlags(component);
+    shot.flags = DrawnShowFlags(component);
     shot.exposure = Exposure(component);
     const uint8* format = FieldOf<uint8>(target, L"RenderTargetFormat");
     shot.format = format != nullptr ? *format : 2;

@@ -180,6 +180,13 @@ void ForgetCallsOf(const UObject* object);
 // Does what a broken native body would: writes through null or divides by zero.
 void RaiseFault(FaultKind fault);
 
+// UObject::ProcessEvent's checks, as a build with checks makes them before a call: the
+// function belongs to the target's class (or to an interface the class implements), and each
+// object argument is null or an object of its parameter's class. Native code would write at
+// the wrong offsets: a call that fails them counts a failed check by the function's name, and
+// the caller runs nothing.
+bool CallFits(UObject* target, UFunction* function, const void* parms);
+
 void MarkBlueprintClass(UClass* cls);
 bool IsBlueprintClass(const UClass* cls);
 // Whether actors of the world may run script: it is live, its actors are initialised and it
@@ -236,6 +243,7 @@ struct EngineAccess
     // Private engine fields the builders and the collector reach without counting host calls.
     static FunctionState* StateOf(UFunction* f) { return f->State; }
     static void AddInterface(UClass* c, UClass* i) { c->Interfaces.Add({i, 0, false}); }
+    static const TArray<FImplementedInterface>& InterfacesOf(const UClass* c) { return c->Interfaces; }
     static void SetDefaultObject(UClass* c, UObject* o) { c->ClassDefaultObject = o; }
     static void StartStruct(UStruct* st, UStruct* super)
     {

@@ -1,8 +1,7 @@
 // The engine's and Slate's script structs beyond the core ones: slate colours and font info,
 // layout anchors and margins, gameplay tags and trace hits, with each engine flavour's layout.
 #include "Sim/EngineState.hpp"
-
-#include <Unreal/UnrealVersion.hpp>
+#include "Sim/EngineVersions.hpp"
 
 namespace Sim
 {
@@ -16,7 +15,7 @@ Type FontSizeType()
     case FontSizeKind::Float: return Float();
     case FontSizeKind::ByVersion: break;
     }
-    return RC::Unreal::Version::IsBelow(5, 0) ? Int() : Float();
+    return Detail::Layout().floatFontSize ? Float() : Int();
 }
 } // namespace
 
@@ -45,7 +44,7 @@ void DefineEngineStructs()
     DefineStruct({L"/Script/Slate.Anchors", {}, {{L"Minimum", vector2D}, {L"Maximum", vector2D}}});
     DefineStruct({L"/Script/GameplayTags.GameplayTag", {}, {{L"TagName", Name()}}});
     // Engine 4.27 keeps the post-process overrides in 32-bit bitfields, engine 5 in 8-bit ones.
-    Type overrideBit = RC::Unreal::Version::IsBelow(5, 0) ? Bitfield32() : Bitfield();
+    Type overrideBit = Detail::Layout().byteOverrideBits ? Bitfield() : Bitfield32();
     std::vector<PropertyDef> postProcess;
     for (const wchar_t* name :
          {L"bOverride_WhiteTemp", L"bOverride_WhiteTint", L"bOverride_ColorSaturation", L"bOverride_ColorContrast",
@@ -62,7 +61,10 @@ void DefineEngineStructs()
     DefineStruct({L"/Script/Engine.EngineShowFlagsSetting", {}, {{L"ShowFlagName", Str()}, {L"Enabled", Bool()}}});
     DefineStruct({L"/Script/Engine.CollisionProfileName", {}, {{L"Name", Name()}}});
 
-    // The weak object references of a hit are plain references here.
+    // An actor instance handle (5.0 on) names the actor hit, or an instance standing for one.
+    DefineStruct({L"/Script/Engine.ActorInstanceHandle", {}, {{L"Actor", Object(L"/Script/Engine.Actor")}, {L"InstanceIndex", Int()}}});
+    // The weak object references of a hit are plain references here. Each version keeps only
+    // its own way of naming the actor hit: 4.27 the actor, 5.x a handle.
     DefineStruct({L"/Script/Engine.HitResult",
                   {},
                   {{L"FaceIndex", Int()},
@@ -81,6 +83,7 @@ void DefineEngineStructs()
                    {L"bStartPenetrating", Bitfield()},
                    {L"PhysMaterial", Object()},
                    {L"Actor", Object(L"/Script/Engine.Actor")},
+                   {L"HitObjectHandle", Struct(L"/Script/Engine.ActorInstanceHandle")},
                    {L"Component", Object()},
                    {L"BoneName", Name()},
                    {L"MyBoneName", Name()}}});

@@ -365,10 +365,11 @@ void DefineDefaultGame(const GameOptions& options)
         State().missingProperties.insert(FoldCase(path));
     }
     DefineEngineClasses();
-    void DefineWidgetClasses();
-    DefineWidgetClasses();
+    // Textures first: widgets take them as parameters.
     void DefineMapTypes();
     DefineMapTypes();
+    void DefineWidgetClasses();
+    DefineWidgetClasses();
     DefineGameClasses();
     void DefineCaptureClasses();
     DefineCaptureClasses();

@@ -27,6 +27,14 @@ template <typename T> T* FieldOf(UObject* object, StringViewType name)
     return property != nullptr ? property->ContainerPtrToValuePtr<T>(object) : nullptr;
 }
 
+// A member where its declaring class puts it, as the engine's compiled code reaches it: at that
+// class's fixed offset on whatever object it is handed, never looked up on the object's own
+// class. Null only when the build does not declare the member.
+template <typename P = FProperty> P* DeclaredMember(StringViewType classPath, StringViewType name)
+{
+    return PropertyOf<P>(FindClass(classPath), name);
+}
+
 inline bool Flag(const UObject* object, StringViewType name)
 {
     auto* property = object != nullptr ? PropertyOf<FBoolProperty>(object->GetClassPrivate(), name) : nullptr;

@@ -112,6 +112,9 @@ struct PlayState
     std::unordered_map<const UObject*, SceneRecord> scenes; // world → what is in it
     // Capture component → where it was when the engine last looked, for capture on movement.
     std::unordered_map<const UObject*, Placement> captureMoves;
+    // Capture component → the show flags the renderer draws it with, copied from its settings
+    // when it registered (and, from 5.5, by SetShowFlagSettings).
+    std::unordered_map<const UObject*, CaptureShowFlags> captureShowFlags;
     std::unordered_set<const UObject*> playing;  // worlds whose actors are initialised
     std::unordered_set<const UObject*> tornDown; // worlds being torn down: their actors run nothing
     std::vector<UObject*> viewport; // in the order added
@@ -138,6 +141,8 @@ UObject* PossessedPawn(const UObject* controller);
 bool IsLocalController(const UObject* controller);
 bool IsActorBeingDestroyed(const UObject* actor);
 UObject* ComponentOwner(const UObject* component);
+// What a component's class does as it registers with its world (OnRegister).
+void ComponentRegistered(UObject* component);
 void AddToViewport(UObject* widget, int32 zOrder);
 void RemoveFromParent(UObject* widget);
 // UGameViewportClient::AddViewportWidgetContent: the user widget's screen at that layer.

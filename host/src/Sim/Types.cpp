@@ -1,9 +1,9 @@
 // Declared types become reflection objects: properties laid out as the engine lays them out,
 // functions with parameter blocks and native bodies, class default objects, interfaces.
 #include "Sim/EngineState.hpp"
+#include "Sim/EngineVersions.hpp"
 
 #include <Unreal/CoreUObject/UObject/Class.hpp>
-#include <Unreal/UnrealVersion.hpp>
 
 #include <algorithm>
 #include <array>
@@ -78,7 +78,7 @@ FProperty* EngineAccess::MakeProperty(UStruct* owner, const std::wstring& name, 
         // Engine 5 declares object members of classes and structs as TObjectPtr; parameters
         // stay raw pointers.
         const bool objectPtr = type.kind == Kind::ObjectPtr ||
-                               (type.kind == Kind::Object && (flags & CPF_Parm) == 0 && !RC::Unreal::Version::IsBelow(5, 0));
+                               (type.kind == Kind::Object && (flags & CPF_Parm) == 0 && Layout().objectPtrMembers);
         std::unique_ptr<FObjectPropertyBase> object;
         if (type.kind == Kind::Class)
         {
@@ -98,6 +98,11 @@ FProperty* EngineAccess::MakeProperty(UStruct* owner, const std::wstring& name, 
             fieldClass = FObjectProperty::StaticClass();
         }
         object->PropertyClass = type.kind == Kind::Class ? State().classClass : FindClass(type.path);
+        // A parameter's class is what ProcessEvent checks its arguments against: it must exist.
+        if (object->PropertyClass == nullptr && (flags & CPF_Parm) != 0)
+        {
+            throw DefinitionError(L"parameter of an unknown class", type.path);
+        }
         made = std::move(object);
         size = 8;
         alignment = 8;
@@ -248,13 +253,17 @@ UFunction* EngineAccess::MakeFunction(UClass* cls, const FunctionDef& def)
     function->PropertiesSize = 0;
     function->MinAlignment = 1;
     std::vector<PropertyDef> params;
+    const std::wstring functionPath = cls->GetPathName() + L":" + def.name;
     for (const auto& param : def.params)
     {
-        params.push_back({param.name, param.type, param.flags});
+        if (Declared(functionPath + L":" + param.name))
+        {
+            params.push_back({param.name, param.type, param.flags});
+        }
     }
     LayOut(function, params, true, 0);
     function->ParmsSize = static_cast<uint16>(function->PropertiesSize);
-    function->NumParms = static_cast<uint8>(def.params.size());
+    function->NumParms = static_cast<uint8>(params.size());
     for (FField* f = function->ChildProperties; f != nullptr; f = f->Next)
     {
         auto* p = static_cast<FProperty*>(f);
@@ -309,6 +318,77 @@ bool ActorMayRun(UObject* target)
     return !s.collecting && WorldRunsScript(target->GetWorld());
 }
 } // namespace
+
+namespace
+{
+bool ImplementsInterface(const UClass* cls, const UClass* interfaceClass)
+{
+    for (const UStruct* s = cls; s != nullptr; s = EngineAccess::Super(s))
+    {
+        const TArray<FImplementedInterface>& interfaces = EngineAccess::InterfacesOf(static_cast<const UClass*>(s));
+        for (int32 i = 0; i < interfaces.Num(); ++i)
+        {
+            if (interfaces[i].Class == interfaceClass)
+            {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+bool IsOfFunctionsClass(const UObject* target, const UFunction* function)
+{
+    auto* owner = static_cast<UClass*>(function->GetOuter());
+    if (owner == nullptr || target->IsA(owner))
+    {
+        return true;
+    }
+    return owner->IsChildOf(State().interfaceClass) && ImplementsInterface(target->GetClassPrivate(), owner);
+}
+
+// An object argument is null or an object of the parameter's class (a class of its meta class
+// for class parameters); a pointer that holds no object at all fits nothing.
+bool ArgumentFits(const FObjectPropertyBase* parameter, const void* parms)
+{
+    UObject* argument = nullptr;
+    std::memcpy(&argument, static_cast<const uint8*>(parms) + parameter->GetOffset_Internal(), sizeof(argument));
+    if (argument == nullptr)
+    {
+        return true;
+    }
+    if (EngineAccess::SlotOf(argument) == nullptr)
+    {
+        return false;
+    }
+    UClass* wanted = parameter->GetPropertyClass();
+    if (wanted != nullptr && !argument->IsA(wanted))
+    {
+        return false;
+    }
+    auto* classParameter = dynamic_cast<const FClassProperty*>(parameter);
+    UClass* meta = classParameter != nullptr ? classParameter->GetMetaClass() : nullptr;
+    return meta == nullptr || static_cast<UClass*>(argument)->IsChildOf(meta);
+}
+} // namespace
+
+bool CallFits(UObject* target, UFunction* function, const void* parms)
+{
+    bool fits = IsOfFunctionsClass(target, function);
+    for (FField* f = function->GetChildProperties(); fits && parms != nullptr && f != nullptr; f = EngineAccess::NextField(f))
+    {
+        auto* parameter = dynamic_cast<FObjectPropertyBase*>(static_cast<FProperty*>(f));
+        if (parameter != nullptr && parameter->HasAnyPropertyFlags(CPF_Parm) && !parameter->HasAnyPropertyFlags(CPF_OutParm))
+        {
+            fits = ArgumentFits(parameter, parms);
+        }
+    }
+    if (!fits)
+    {
+        FailCheck(function->GetName());
+    }
+    return fits;
+}
 
 void EngineAccess::Invoke(UObject* target, UFunction* function, void* parms)
 {
@@ -395,7 +475,7 @@ UClass* DefineClass(const ClassDef& def)
     std::vector<PropertyDef> declared;
     for (const auto& property : def.properties)
     {
-        if (!s.missingProperties.contains(FoldCase(def.path + L":" + property.name)))
+        if (Declared(def.path + L":" + property.name))
         {
             declared.push_back(property);
         }
@@ -404,7 +484,10 @@ UClass* DefineClass(const ClassDef& def)
     s.classInfo[cls].defaults = def.defaults;
     for (const auto& function : def.functions)
     {
-        EngineAccess::MakeFunction(cls, function);
+        if (Declared(def.path + L":" + function.name))
+        {
+            EngineAccess::MakeFunction(cls, function);
+        }
     }
     for (const auto& interfacePath : def.interfaces)
     {
@@ -450,7 +533,7 @@ UScriptStruct* DefineStruct(const StructDef& def)
     std::vector<PropertyDef> declared;
     for (const auto& property : def.properties)
     {
-        if (!s.missingProperties.contains(FoldCase(def.path + L":" + property.name)))
+        if (Declared(def.path + L":" + property.name))
         {
             declared.push_back(property);
         }
@@ -476,7 +559,10 @@ UEnum* DefineEnum(const EnumDef& def)
     return uenum;
 }
 
-UFunction* AddFunction(UClass* cls, const FunctionDef& def) { return EngineAccess::MakeFunction(cls, def); }
+UFunction* AddFunction(UClass* cls, const FunctionDef& def)
+{
+    return Declared(cls->GetPathName() + L":" + def.name) ? EngineAccess::MakeFunction(cls, def) : nullptr;
+}
 
 void SetFunctionScript(UFunction* function, NativeFunction script)
 {
@@ -593,7 +679,10 @@ void CallScriptFunction(UObject* target, UFunction* function, const std::functio
     {
         fill(parms.data());
     }
-    EngineAccess::Invoke(target, function, parms.data());
+    if (target != nullptr && EngineAccess::SlotOf(target) != nullptr && CallFits(target, function, parms.data()))
+    {
+        EngineAccess::Invoke(target, function, parms.data());
+    }
     EngineAccess::DestroyStruct(function, parms.data());
 }
 
@@ -621,7 +710,7 @@ void CallScriptFunction(UObject* target, StringViewType functionName, const std:
 // 64-bit reals from 5.0 on.
 void DefineCoreTypes()
 {
-    Type real = RC::Unreal::Version::IsBelow(5, 0) ? Float() : Double();
+    Type real = RealType();
     DefineStruct({L"/Script/CoreUObject.Vector", {}, {{L"X", real}, {L"Y", real}, {L"Z", real}}});
     DefineStruct({L"/Script/CoreUObject.Rotator", {}, {{L"Pitch", real}, {L"Yaw", real}, {L"Roll", real}}});
     DefineStruct({L"/Script/CoreUObject.Vector2D", {}, {{L"X", real}, {L"Y", real}}});

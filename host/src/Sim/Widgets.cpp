@@ -4,6 +4,7 @@
 // hand their values on to the screen, as the engine's do to Slate), user widgets in the
 // viewport, and the viewport's size and DPI scale.
 #include "Sim/EngineState.hpp"
+#include "Sim/EngineVersions.hpp"
 #include "Sim/ObjectFields.hpp"
 #include "Sim/ScreenTree.hpp"
 
@@ -11,7 +12,6 @@
 #include <Sim/Widgets.hpp>
 #include <Sim/World.hpp>
 #include <Unreal/CoreUObject/UObject/Class.hpp>
-#include <Unreal/UnrealVersion.hpp>
 
 #include <algorithm>
 #include <array>
@@ -359,7 +359,7 @@ float CurveScale(int32 width, int32 height)
 
 void DefineWidgetStructs()
 {
-    Type real = RC::Unreal::Version::IsBelow(5, 0) ? Float() : Double();
+    Type real = RealType();
     auto vector2D = Struct(L"/Script/CoreUObject.Vector2D");
     auto slateColor = Struct(L"/Script/SlateCore.SlateColor");
     auto margin = Struct(L"/Script/SlateCore.Margin");
@@ -537,7 +537,7 @@ void DefineLeafWidgets()
                                Native(L"SetVerticalAlignment", {In(L"InVerticalAlignment", Byte())},
                                       KeepInBorderAndSlot(L"InVerticalAlignment", L"VerticalAlignment")),
                                Native(L"SetBrush", {In(L"InBrush", brush)}, Keep(L"InBrush", L"Background")),
-                               Native(L"SetBrushFromTexture", {In(L"Texture", Object())},
+                               Native(L"SetBrushFromTexture", {In(L"Texture", Object(L"/Script/Engine.Texture2D"))},
                                       Keep(L"Texture", L"Background.ResourceObject"))},
                  .defaults = &BorderDefaults});
     DefineClass({.path = L"/Script/UMG.Image",
@@ -550,7 +550,7 @@ void DefineLeafWidgets()
                                Native(L"SetBrushTintColor", {In(L"TintColor", slateColor)}, Keep(L"TintColor", L"Brush.TintColor")),
                                Native(L"SetBrushResourceObject", {In(L"ResourceObject", Object())},
                                       Keep(L"ResourceObject", L"Brush.ResourceObject")),
-                               Native(L"SetBrushFromTexture", {In(L"Texture", Object()), In(L"bMatchSize", Bool())},
+                               Native(L"SetBrushFromTexture", {In(L"Texture", Object(L"/Script/Engine.Texture2D")), In(L"bMatchSize", Bool())},
                                       Keep(L"Texture", L"Brush.ResourceObject"))},
                  .defaults = &ImageDefaults});
     DefineClass({.path = L"/Script/UMG.TextBlock",

@@ -259,6 +259,7 @@ UObject* CreateComponent(UObject* owner, UClass* cls, StringViewType name)
     {
         SetFlag(component, L"bIsActive", true);
     }
+    ComponentRegistered(component);
     if (component->IsA(FindClass(L"/Script/Engine.SceneComponent")))
     {
         UObject* root = ObjectReference(owner, L"RootComponent");
@@ -562,6 +563,7 @@ void PlayState::Forget(const UObject* object)
     renderTargets.erase(object);
     scenes.erase(object);
     captureMoves.erase(object);
+    captureShowFlags.erase(object);
     // A picture still to be drawn goes with its target or its world, not to whatever takes
     // their memory next.
     std::erase_if(pendingCaptures,
@@ -1051,6 +1053,15 @@ UObject* AddComponentPrepared(UObject* owner, StringViewType classPath, StringVi
         BeginPlayComponent(component);
     }
     return component;
+}
+
+void ReregisterComponent(UObject* component)
+{
+    if (ComponentOf(component) == nullptr || !IsLiveObject(component))
+    {
+        return;
+    }
+    ComponentRegistered(component);
 }
 
 void DestroyComponent(UObject* component)

@@ -6,6 +6,7 @@
 #include <Sim/Engine.hpp>
 #include <Sim/Scene.hpp>
 
+#include <string>
 #include <vector>
 
 namespace Sim::Detail
@@ -83,6 +84,16 @@ struct ShowFlags
     bool atmosphere = true;
     bool shadows = true;
 };
+
+// A capture's show flags as the renderer holds them (the engine's FEngineShowFlags): what the
+// picture draws, and the names of the flags turned off, in the order the settings gave them.
+struct CaptureShowFlags
+{
+    ShowFlags drawn;
+    std::vector<std::wstring> off;
+};
+// What the renderer draws the component with: the engine's defaults until it registers.
+const ShowFlags& DrawnShowFlags(const UObject* component);
 
 // What one picture is taken with: where from, how wide, what shows and how bright.
 struct Shot

@@ -2,6 +2,7 @@
 // maps. Their layouts are the engine's (sets and maps as a sparse array with an allocation bit
 // array, then the hash), and constructing, copying and destroying really allocate and free.
 #include "Sim/EngineState.hpp"
+#include "Sim/EngineVersions.hpp"
 #include "Sim/Heap.hpp"
 
 #include <Sim/Values.hpp>
@@ -352,7 +353,7 @@ struct CompactText
 };
 static_assert(sizeof(CompactText) == 16);
 
-bool TextIsCompact() { return !Version::IsBelow(5, 0); }
+bool TextIsCompact() { return Sim::Detail::Layout().compactText; }
 
 struct TextHead
 {

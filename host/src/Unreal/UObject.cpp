@@ -107,6 +107,10 @@ void UObject::ProcessEvent(UFunction* function, void* parms)
         ++State().counters.CallsOnFreedObjects;
         return;
     }
+    if (!Sim::Detail::CallFits(this, function, parms))
+    {
+        return;
+    }
     Sim::Detail::RecordCall(this, function, parms);
     EngineAccess::Invoke(this, function, parms);
 }
