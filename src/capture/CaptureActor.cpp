@@ -288,12 +288,14 @@ void LiveOrvantaMod::WriteShowFlagSettings(UObject* component)
         return;
     }
     // The list replaces the earlier one whole, and a list that cannot be made is left empty.
-    arrayProperty->DestroyValue(value);
-    arrayProperty->InitializeValue(value);
-    if (!AddShowFlagsOff(*static_cast<FScriptArray*>(value), element))
-    {
+    auto empty = [&] {
         arrayProperty->DestroyValue(value);
         arrayProperty->InitializeValue(value);
+    };
+    empty();
+    if (!AddShowFlagsOff(*static_cast<FScriptArray*>(value), element))
+    {
+        empty();
     }
 }
 
