@@ -125,6 +125,9 @@ struct PlayState
     int32 viewportHeight = 1080;
     std::optional<float> viewportScale; // set by a test; otherwise the DPI curve's
     std::array<bool, 256> keysDown{};
+    bool mouseOverViewport = false;
+    double mouseX = 0;
+    double mouseY = 0;
     UObject* localPlayer = nullptr;
     Observed observed;
 
