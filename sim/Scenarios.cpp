@@ -2,15 +2,19 @@
 // a player who walks the fields, into a house, down into the cave and out again while night
 // falls, creatures that come and go, and the map's data changing on the way; the main menu,
 // travel to the dungeon's own world, a respawn, the two games that refuse the mod something
-// (no world-change function, no tick), and a crowd of creatures and map-icon components.
+// (no world-change function, no tick), a crowd of creatures and map-icon components, and a
+// player working through the minimap's edit mode with the mouse and keys.
 #include "Scenarios.hpp"
 #include "Dice.hpp"
 #include "MapScenery.hpp"
+#include "WidgetReport.hpp"
 
+#include <Sim/Input.hpp>
 #include <Sim/Scene.hpp>
 #include <Sim/World.hpp>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <memory>
 #include <numbers>
@@ -440,6 +444,176 @@ void PlayCrowd(Scenario& out, const std::shared_ptr<Game>& game)
         game->crowd.Step(frame);
     };
 }
+
+// The edit mode worked through as a player would, with pauses between the steps so that
+// screenshots show each: EDIT; the frame dragged by its map; the handle dragged; "+" twice; each
+// toggle once; 120 typed into MAP FPS and ".5" into QUALITY; RESET DEFAULTS; LOCK pressed and
+// held while the mouse slips off it. Where to click is read from the screen when the step
+// comes, since the frame moves and resizes on the way.
+enum class EditAction
+{
+    MouseToControl, // the mouse to the middle of a control (by its index)
+    MouseToMap,     // the mouse to the middle of the map
+    MouseBy,        // the mouse moved by pixels
+    KeyDown,
+    KeyUp,
+};
+
+struct EditStep
+{
+    int frame = 0;
+    EditAction action = EditAction::KeyUp;
+    std::size_t control = 0;
+    double dx = 0, dy = 0;
+    int key = 0;
+};
+
+// The controls by the HUD's order.
+constexpr std::size_t kEditControl = 0;
+constexpr std::size_t kZoomInControl = 1;
+constexpr std::size_t kFirstToggle = 3; // AI, O, IN, RES, QUEST, POI
+constexpr std::size_t kToggles = 6;
+constexpr std::size_t kMapFpsField = 9;
+constexpr std::size_t kQualityField = 11;
+constexpr std::size_t kResetControl = 12;
+constexpr std::size_t kResizeHandle = 13;
+
+class EditScript
+{
+  public:
+    EditScript() : left_(Sim::KeyCodeByName("left")) {}
+
+    // A click: the mouse to the control, the button down there and up two frames later.
+    int Click(int frame, std::size_t control)
+    {
+        Add({frame, EditAction::MouseToControl, control});
+        Add({frame, EditAction::KeyDown, 0, 0, 0, left_});
+        Add({frame + 2, EditAction::KeyUp, 0, 0, 0, left_});
+        return frame + 2;
+    }
+
+    int Tap(int frame, const char* key)
+    {
+        const int code = Sim::KeyCodeByName(key);
+        Add({frame, EditAction::KeyDown, 0, 0, 0, code});
+        Add({frame + 1, EditAction::KeyUp, 0, 0, 0, code});
+        return frame + 1;
+    }
+
+    // The button pressed where the mouse goes, moved in even steps every `every` frames, and
+    // released a few frames after the last.
+    int Drag(int frame, EditStep grab, double dx, double dy, int steps, int every)
+    {
+        grab.frame = frame;
+        Add(grab);
+        Add({frame, EditAction::KeyDown, 0, 0, 0, left_});
+        for (int step = 1; step <= steps; ++step)
+        {
+            Add({frame + step * every, EditAction::MouseBy, 0, dx / steps, dy / steps});
+        }
+        const int release = frame + steps * every + 4;
+        Add({release, EditAction::KeyUp, 0, 0, 0, left_});
+        return release;
+    }
+
+    void Play(int frame)
+    {
+        while (next_ < steps_.size() && steps_[next_].frame <= frame)
+        {
+            Apply(steps_[next_++]);
+        }
+    }
+
+  private:
+    void Add(const EditStep& step) { steps_.push_back(step); }
+
+    static void MouseToMiddle(const ControlOnScreen& at)
+    {
+        Sim::SetMousePosition(at.x + at.width / 2, at.y + at.height / 2);
+    }
+
+    // A control or map not on screen (the HUD not built yet) leaves the mouse where it is.
+    static void Apply(const EditStep& step)
+    {
+        switch (step.action)
+        {
+        case EditAction::MouseToControl:
+        {
+            const std::vector<ControlOnScreen> controls = ControlsOnScreen();
+            if (step.control < controls.size() && controls[step.control].visible)
+            {
+                MouseToMiddle(controls[step.control]);
+            }
+            break;
+        }
+        case EditAction::MouseToMap:
+            if (const auto map = MapOnScreen())
+            {
+                MouseToMiddle(*map);
+            }
+            break;
+        case EditAction::MouseBy:
+        {
+            const Sim::MousePosition at = Sim::CurrentMousePosition();
+            if (at.overViewport)
+            {
+                Sim::SetMousePosition(at.x + step.dx, at.y + step.dy);
+            }
+            break;
+        }
+        case EditAction::KeyDown: Sim::SetKeyDown(step.key, true); break;
+        case EditAction::KeyUp: Sim::SetKeyDown(step.key, false); break;
+        }
+    }
+
+    int left_;
+    std::vector<EditStep> steps_; // in frame order, as added
+    std::size_t next_ = 0;
+};
+
+// The steps from frame 60, once the HUD has long been up, to about frame 430; each step's
+// frames follow the last one's with a pause of 25.
+std::shared_ptr<EditScript> PlanEditing()
+{
+    constexpr int kPause = 25;
+    auto script = std::make_shared<EditScript>();
+    int at = script->Click(60, kEditControl);
+    at = script->Drag(at + kPause, {0, EditAction::MouseToMap}, -200, 150, 8, 2);
+    at = script->Drag(at + kPause, {0, EditAction::MouseToControl, kResizeHandle}, 60, 60, 4, 2);
+    at = script->Click(at + kPause, kZoomInControl);
+    at = script->Click(at + 8, kZoomInControl);
+    at += kPause - 8;
+    for (std::size_t toggle = kFirstToggle; toggle < kFirstToggle + kToggles; ++toggle)
+    {
+        at = script->Click(at + 8, toggle);
+    }
+    at = script->Click(at + kPause, kMapFpsField);
+    for (const char* key : {"1", "2", "0", "VK_RETURN"})
+    {
+        at = script->Tap(at + 5, key);
+    }
+    at = script->Click(at + kPause, kQualityField);
+    for (const char* key : {"VK_OEM_PERIOD", "5", "VK_RETURN"})
+    {
+        at = script->Tap(at + 5, key);
+    }
+    at = script->Click(at + kPause, kResetControl);
+    // LOCK pressed, and the mouse slipping off it while the button is held.
+    script->Drag(at + kPause, {0, EditAction::MouseToControl, kEditControl}, -30, 24, 6, 3);
+    return script;
+}
+
+// The walk at an eighth of its pace: the player strolls the field while the edit mode is used.
+constexpr int kEditWalkSlowdown = 8;
+
+void PlayEdit(Scenario& out, const std::shared_ptr<Game>& game, int frames)
+{
+    PlayWalk(out, game, frames > INT_MAX / kEditWalkSlowdown ? INT_MAX : frames * kEditWalkSlowdown);
+    out.beforeFrame = [walk = out.beforeFrame, script = PlanEditing()](int frame) {
+        walk(frame);
+        script->Play(frame);
+    };
+}
 } // namespace
 
 bool MakeScenario(const std::string& name, std::uint64_t seed, int frames, bool seamlessTravel, Scenario& out, int loads)
@@ -450,6 +624,11 @@ bool MakeScenario(const std::string& name, std::uint64_t seed, int frames, bool 
     if (name == "walk")
     {
         PlayWalk(out, game, frames);
+        return true;
+    }
+    if (name == "edit")
+    {
+        PlayEdit(out, game, frames);
         return true;
     }
     if (name == "crowd")

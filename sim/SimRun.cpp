@@ -3,6 +3,7 @@
 // the engine saw.
 #include "SimRun.hpp"
 #include "CaptureReport.hpp"
+#include "InputReport.hpp"
 #include "Scenarios.hpp"
 #include "WidgetReport.hpp"
 
@@ -158,12 +159,14 @@ std::filesystem::path NumberedScreenshot(const std::filesystem::path& folder, in
 
 // The pictures, and the capture's and the widget's state for the report, at the same moment.
 void TakePictures(const RunOptions& options, std::vector<std::string>& notes, nlohmann::json& captureState,
-                  nlohmann::json& widgetState, nlohmann::json& markersState, int frame)
+                  nlohmann::json& widgetState, nlohmann::json& markersState, nlohmann::json& inputState, int frame)
 {
     captureState = DescribeCapture();
     captureState["frame"] = frame;
     captureState["map_tint"] = MapTint();
     widgetState = DescribeWidget();
+    widgetState["controls"] = DescribeControls(ControlsOnScreen());
+    inputState = DescribeInput();
     markersState = DescribeMarkers();
     if (options.atPictures)
     {
@@ -186,7 +189,7 @@ void TakePictures(const RunOptions& options, std::vector<std::string>& notes, nl
 
 std::vector<std::string> ScenarioNames()
 {
-    return {"walk", "menu", "world-change", "respawn", "no-world-hook", "no-tick", "crowd"};
+    return {"walk", "menu", "world-change", "respawn", "no-world-hook", "no-tick", "crowd", "edit"};
 }
 
 RunResult RunSession(const RunOptions& options)
@@ -280,17 +283,20 @@ RunResult RunSession(const RunOptions& options)
     nlohmann::json captureState;
     nlohmann::json widgetState;
     nlohmann::json markersState;
+    nlohmann::json inputState;
+    InputPlayer input(options.input);
     for (int frame = 0; frame < options.frames; ++frame)
     {
         if (scenario.beforeFrame)
         {
             scenario.beforeFrame(frame);
         }
+        input.BeforeFrame(frame);
         Sim::TickEngine(delta);
         hooksAtLastFrame = HookCounts();
         if (frame == options.pictureFrame)
         {
-            TakePictures(options, result.notes, captureState, widgetState, markersState, frame);
+            TakePictures(options, result.notes, captureState, widgetState, markersState, inputState, frame);
         }
         if (options.screenshotEvery > 0 && !options.screenshotDir.empty() && (frame + 1) % options.screenshotEvery == 0)
         {
@@ -306,7 +312,7 @@ RunResult RunSession(const RunOptions& options)
     hooksAtLastFrame = HookCounts();
     if (options.pictureFrame < 0 || options.pictureFrame >= options.frames)
     {
-        TakePictures(options, result.notes, captureState, widgetState, markersState, options.frames);
+        TakePictures(options, result.notes, captureState, widgetState, markersState, inputState, options.frames);
     }
     if (loader)
     {
@@ -342,6 +348,7 @@ RunResult RunSession(const RunOptions& options)
                               {"automatic_captures", observed.automaticCaptures}});
     report["widget"] = widgetState;
     report["markers"] = markersState;
+    report["input"] = inputState;
     report["objects_alive"] = Sim::LiveObjectCount();
     const Sim::EngineStats& stats = Sim::Stats();
     report["engine"] = {{"objects_created", stats.ObjectsCreated},   {"objects_freed", stats.ObjectsFreed},

@@ -2,6 +2,8 @@
 // it, the scripted frames, and the report of what the engine observed.
 #pragma once
 
+#include "InputScript.hpp"
+
 #include <Sim/Engine.hpp>
 
 #include <nlohmann/json.hpp>
@@ -45,6 +47,8 @@ struct RunOptions
     // One screenshot every screenshotEvery frames into screenshotDir, named by frame number.
     std::filesystem::path screenshotDir;
     int screenshotEvery = 0;
+    // Timed mouse and keys, played before each frame after the scenario's own events.
+    InputScript input;
     // The same scenario without the mod: the game as it looks without the minimap.
     bool noMod = false;
     // Runs at the picture moment, with the mod still loaded, for callers in this process.

@@ -1,11 +1,13 @@
 // Reads the minimap's widget tree as the screen holds it (what a player sees, not what the
 // widgets' members say since), through the engine's own reflection, as a tool beside the mod
 // would: user widget → its root canvas → the positioned HUD canvas → the map's size box → the
-// outer rim. Every object is checked to be live before it is read, so a tree the mod left
+// outer rim, and beside the map the edit mode's controls, each a framed border with an optional
+// caption. Every object is checked to be live before it is read, so a tree the mod left
 // half-built or freed reads as missing pieces.
 #include "WidgetReport.hpp"
 
 #include <Sim/Engine.hpp>
+#include <Sim/Output.hpp>
 #include <Sim/Scene.hpp>
 #include <Sim/Screen.hpp>
 #include <Sim/Types.hpp>
@@ -261,5 +263,100 @@ nlohmann::json MapTint()
         return nullptr;
     }
     return {r, Number(image, L"ColorAndOpacity.G"), Number(image, L"ColorAndOpacity.B"), Number(image, L"ColorAndOpacity.A")};
+}
+} // namespace OrvSim
+
+namespace OrvSim
+{
+namespace
+{
+constexpr std::size_t kControlCount = 14;
+
+// A text block's caption. The screen takes a text block's text only through the engine's
+// SetText, which stores it in the widget too, so the widget's member is what is drawn.
+std::string Caption(UObject* textBlock)
+{
+    const Sim::MemberRef member = Live(textBlock) ? Sim::FindMemberByPath(textBlock, L"Text") : Sim::MemberRef{};
+    if (dynamic_cast<FTextProperty*>(member.property) == nullptr || member.address == nullptr)
+    {
+        return {};
+    }
+    return Sim::ToUtf8(Sim::ReadText(member.address));
+}
+
+// Where the last layout put a widget, in viewport pixels.
+ControlOnScreen Placed(const UObject* widget)
+{
+    const Sim::WidgetPlacement at = Sim::PlacementOf(widget);
+    const double scale = Sim::ViewportScale();
+    ControlOnScreen placed;
+    placed.visible = at.arranged && at.drawn;
+    placed.x = at.rect.x * scale;
+    placed.y = at.rect.y * scale;
+    placed.width = at.rect.width * scale;
+    placed.height = at.rect.height * scale;
+    return placed;
+}
+
+// A control is a border framing a border fill. The performance panel is built the same way,
+// but its captions follow it on the HUD, and the controls follow them.
+bool IsFramedBorder(UObject* widget)
+{
+    return IsA(widget, L"/Script/UMG.Border") && IsA(FirstChild(widget), L"/Script/UMG.Border");
+}
+} // namespace
+
+std::vector<ControlOnScreen> ControlsOnScreen()
+{
+    std::vector<UObject*> frames;
+    for (const Sim::ScreenChild& child : HudChildren(ModWidget()))
+    {
+        if (IsA(child.widget, L"/Script/UMG.TextBlock"))
+        {
+            frames.clear();
+        }
+        else if (IsFramedBorder(child.widget))
+        {
+            frames.push_back(child.widget);
+        }
+    }
+    if (frames.size() != kControlCount)
+    {
+        return {};
+    }
+    Sim::LayOutScreen();
+    std::vector<ControlOnScreen> controls;
+    for (UObject* frame : frames)
+    {
+        ControlOnScreen control = Placed(frame);
+        UObject* caption = FirstChild(FirstChild(frame));
+        control.label = IsA(caption, L"/Script/UMG.TextBlock") ? Caption(caption) : std::string{};
+        controls.push_back(std::move(control));
+    }
+    return controls;
+}
+
+nlohmann::json DescribeControls(const std::vector<ControlOnScreen>& controls)
+{
+    nlohmann::json described = nlohmann::json::array();
+    for (const ControlOnScreen& control : controls)
+    {
+        described.push_back({{"label", control.label},
+                             {"visible", control.visible},
+                             {"rect", {control.x, control.y, control.width, control.height}}});
+    }
+    return described;
+}
+
+std::optional<ControlOnScreen> MapOnScreen()
+{
+    UObject* sizeBox = MapSizeBox(ModWidget());
+    if (sizeBox == nullptr)
+    {
+        return std::nullopt;
+    }
+    Sim::LayOutScreen();
+    const ControlOnScreen map = Placed(sizeBox);
+    return map.visible ? std::optional<ControlOnScreen>(map) : std::nullopt;
 }
 } // namespace OrvSim

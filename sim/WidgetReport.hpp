@@ -5,6 +5,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include <optional>
+#include <string>
+#include <vector>
+
 namespace OrvSim
 {
 // The "widget" key: in_viewport, zorder, hud, map_size, circular, widgets_constructed; pieces
@@ -15,6 +19,22 @@ nlohmann::json DescribeWidget();
 // angle) and arrow_texture (whether the arrow image draws a Texture2D); 0, null or false for
 // what the tree lacks.
 nlohmann::json DescribeMarkers();
+// One of the HUD's fourteen controls as the screen draws it: its caption ("" without a text
+// block), whether the screen arranges and draws it, and where, in viewport pixels.
+struct ControlOnScreen
+{
+    std::string label;
+    bool visible = false;
+    double x = 0, y = 0, width = 0, height = 0;
+};
+// The controls in the order the HUD holds them (the framed borders after the HUD panel's last
+// caption), laid out now; empty unless there are fourteen.
+std::vector<ControlOnScreen> ControlsOnScreen();
+// The "widget.controls" key: each control as {"label", "visible", "rect": [x, y, w, h]}.
+nlohmann::json DescribeControls(const std::vector<ControlOnScreen>& controls);
+// The map's size box as the screen draws it, laid out now, in viewport pixels; none without
+// one drawn.
+std::optional<ControlOnScreen> MapOnScreen();
 // The colour the image showing the capture's render target is drawn with; null without one.
 nlohmann::json MapTint();
 } // namespace OrvSim

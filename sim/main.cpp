@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <sstream>
 
 int main(int argc, char** argv)
 {
@@ -62,6 +63,10 @@ int main(int argc, char** argv)
     app.add_option("--screenshots", options.screenshotDir,
                    "Write a screenshot every --every frames into this folder (created), as frame-NNNNNN.png")
         ->needs(every);
+    std::string inputPath;
+    app.add_option("--input", inputPath,
+                   "Play timed mouse and key events from this file before the frames they name: one event a line, "
+                   "FRAME mouse X Y | FRAME mouse none | FRAME down KEY | FRAME up KEY | FRAME tap KEY; # starts a comment");
     app.add_flag("--no-mod", options.noMod, "Play the scenario without loading the mod");
     CLI11_PARSE(app, argc, argv);
     options.mapTracker = !noMapTracker;
@@ -72,6 +77,26 @@ int main(int argc, char** argv)
     {
         std::cerr << "orvanta-sim: --viewport takes WxH, e.g. 1920x1080\n";
         return 2;
+    }
+
+    // The whole script is read before the first frame: a fault in it stops the run unplayed.
+    if (!inputPath.empty())
+    {
+        std::ifstream in(inputPath, std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        if (!in)
+        {
+            std::cerr << "orvanta-sim: cannot read " << inputPath << "\n";
+            return 2;
+        }
+        OrvSim::ScriptError error;
+        if (!OrvSim::ParseInputScript(text.str(), options.input, error))
+        {
+            std::cerr << "orvanta-sim: " << inputPath << " line " << error.line << ": " << error.reason << ": " << error.text
+                      << "\n";
+            return 2;
+        }
     }
 
     OrvSim::RunResult result = OrvSim::RunSession(options);
