@@ -176,6 +176,13 @@ void LiveOrvantaMod::AbandonCreation(std::wstring_view reportKey, std::wstring_v
 
 void LiveOrvantaMod::TearDownSession(bool destroyActors)
 {
+    // The game gets its input back now, even with the button held: after the session no frame
+    // would see the release and give it back then.
+    if (session.edit.editMode)
+    {
+        SetEditMode(false);
+    }
+    RestoreGameInputMode();
     if (IsLive(session.widget.userWidget, false))
     {
         CallWithoutArguments(reflection, session.widget.userWidget, L"RemoveFromParent");

@@ -232,10 +232,39 @@ class LiveOrvantaMod : public RC::CppUserModBase
     void ReadRegistryMarkers();
     void ReadWaypointMarker();
 
-    // ---- Input and edit mode ----
+    // ---- Input and edit mode: the mouse, the controls and the drags ----
     void UpdateInput();
     // A new viewport size lays the frame out again, unless a drag is holding it.
     void FollowViewportSize();
+    // The mouse over the viewport in layout units; false when the engine has no position.
+    bool ReadMousePosition(double& x, double& y);
+    // The first visible control containing the point; kControlCount for none.
+    std::size_t ControlAt(double x, double y) const;
+    void PressControl(std::size_t control, double x, double y);
+    void StartMove(double x, double y);
+    void DragTo(double x, double y);
+    void EndDrag();
+    void ToggleAi();
+    void ToggleFrameShape();
+    void ToggleIndoorCamera();
+    void ToggleMapCategory(bool& shown);
+    void SetEditMode(bool on);
+
+    // ---- Input and edit mode: the game's input while the edit mode is on ----
+    void EnterEditInputMode();
+    void RestoreGameInputMode();
+    // True when the mod itself set the controller to ignore that input.
+    bool SuspendInput(UObject* controller, std::wstring_view isIgnored, std::wstring_view setIgnored,
+                      std::wstring_view parameter);
+    bool SetInputIgnored(UObject* controller, std::wstring_view setIgnored, std::wstring_view parameter, bool ignore);
+
+    // ---- Input and edit mode: typed performance values ----
+    // True once per press: the key is down now and was up at its last poll.
+    bool KeyPressed(int virtualKey);
+    void StartTextEntry(EditingField field);
+    void ProcessTextEntryKeys();
+    void EndTextEntry(bool commit);
+    void ApplyPerformanceSettings(float captureFPS, float markerFPS, float renderScale);
 
     // ---- Settings persistence ----
     void CommitLayoutAndSave();

@@ -168,18 +168,54 @@ struct MarkerPools
     std::array<DiamondMarkerSlot, kDiamondMarkerCount> diamondSlots{};
 };
 
+// What entering the edit mode changed on the player controller, so leaving it gives back
+// exactly what the game had: each cursor switch as it was (if it could be read), and which
+// ignore counters the mod raised.
+struct SavedControllerInput
+{
+    UObject* controller = nullptr; // null: nothing saved
+    bool showMouseCursor = false;
+    bool showMouseCursorRead = false;
+    bool clickEvents = false;
+    bool clickEventsRead = false;
+    bool mouseOverEvents = false;
+    bool mouseOverEventsRead = false;
+    bool moveIgnoredByMod = false;
+    bool lookIgnoredByMod = false;
+};
+
+// The performance value being typed, if any.
+enum class EditingField : std::uint8_t
+{
+    None = 0,
+    CaptureRate = 1,
+    MarkerRate = 2,
+    RenderScale = 3,
+};
+inline constexpr std::size_t kEntryCapacity = 16; // 15 characters and the terminator
+inline constexpr std::size_t kKeyCodeCount = 256;
+
 // The edit mode's buttons, drags and typed entry.
 struct EditState
 {
     bool editMode = false;
     bool moving = false;   // a move drag is in progress
     bool resizing = false; // a resize drag is in progress
-    bool inputRestorePending = false;
+    bool inputRestorePending = false; // left while the button was down: given back at the release
     bool leftButtonWasDown = false;
     std::size_t hoveredButton = kControlCount; // the control under the mouse; kControlCount for none
-    int editingField = 0;                      // 1 to 3 while a value field is typed into, else 0
-    std::array<wchar_t, 31> entryText{};
+    double grabOffsetX = 0.0; // the mouse minus the frame's corner when a move started
+    double grabOffsetY = 0.0;
+    double resizeStartMouseX = 0.0;
+    double resizeStartMouseY = 0.0;
+    double resizeStartSize = 0.0;
+    SavedControllerInput saved;
+
+    EditingField editingField = EditingField::None;
+    std::array<wchar_t, kEntryCapacity> entryText{};
     std::size_t entryLength = 0;
+    bool entryReplacePending = false; // the shown value counts as selected: the next key replaces it
+    std::array<bool, kKeyCodeCount> keyWasDown{};
 };
 
 // Where the capture camera is and how it moves. Its smoothed yaw is also the markers'.

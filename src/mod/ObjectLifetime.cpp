@@ -94,6 +94,9 @@ void LiveOrvantaMod::ForgetObject(const void* object)
     Drop(data.poiSystem, object);
     Drop(data.aiSubsystem, object);
 
+    // A controller at the saved one's address after a map load is the new world's: never restored.
+    Drop(session.edit.saved.controller, object);
+
     DropFrom(session.actors.trackedActors, object);
     DropFrom(session.actors.pendingBeginPlay, object);
     DropFrom(session.actors.pendingEndPlay, object);

@@ -179,12 +179,19 @@ void* ObjectStructMemberAddress(Reflection& reflection, UObject* object, std::ws
 
 bool ReadBoolProperty(Reflection& reflection, UObject* object, std::wstring_view propertyName)
 {
+    bool value = false;
+    return ReadBoolProperty(reflection, object, propertyName, value) && value;
+}
+
+bool ReadBoolProperty(Reflection& reflection, UObject* object, std::wstring_view propertyName, bool& value)
+{
     FProperty* property = reflection.LookupProperty(object, propertyName);
     if (!Is(property, PropertyClass::Bool))
     {
         return false;
     }
-    return ReadBoolBit(property, reinterpret_cast<uint8*>(object) + property->GetOffset_Internal());
+    value = ReadBoolBit(property, reinterpret_cast<uint8*>(object) + property->GetOffset_Internal());
+    return true;
 }
 
 bool ReadBoolMember(FProperty* structProperty, void* structValue, std::wstring_view memberName)

@@ -56,6 +56,8 @@ void* ObjectStructMemberAddress(Reflection& reflection, UObject* object, std::ws
 // Booleans follow the engine's bit rule: the value is the byte at the byte offset ANDed with
 // the field mask; a write keeps every bit outside the field mask.
 bool ReadBoolProperty(Reflection& reflection, UObject* object, std::wstring_view propertyName);
+// As above, telling a false value from a property that could not be read.
+bool ReadBoolProperty(Reflection& reflection, UObject* object, std::wstring_view propertyName, bool& value);
 bool ReadBoolMember(FProperty* structProperty, void* structValue, std::wstring_view memberName);
 
 // ObjectProperty or ObjectPtrProperty only; null for anything else.

@@ -118,7 +118,7 @@ void LiveOrvantaMod::ApplyFrameShape()
 bool LiveOrvantaMod::IsControlActive(std::size_t index) const
 {
     const ModSettings& settings = Settings();
-    const int field = session.edit.editingField;
+    const EditingField field = session.edit.editingField;
     switch (index)
     {
     case kEditButton: return session.edit.editMode;
@@ -128,9 +128,9 @@ bool LiveOrvantaMod::IsControlActive(std::size_t index) const
     case kResourcesToggle: return settings.ShowResources;
     case kQuestsToggle: return settings.ShowQuests;
     case kPoisToggle: return settings.ShowPois;
-    case kCaptureRateField: return field == 1;
-    case kMarkerRateField: return field == 2;
-    case kRenderScaleField: return field == 3;
+    case kCaptureRateField: return field == EditingField::CaptureRate;
+    case kMarkerRateField: return field == EditingField::MarkerRate;
+    case kRenderScaleField: return field == EditingField::RenderScale;
     default: return false;
     }
 }

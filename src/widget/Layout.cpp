@@ -219,14 +219,14 @@ void LiveOrvantaMod::RefreshValueFields()
     struct ValueField
     {
         std::size_t control;
-        int field;
+        EditingField field;
         double value;
         bool twoDecimals;
     };
     const ValueField fields[] = {
-        {kCaptureRateField, 1, workingCaptureFPS, false},
-        {kMarkerRateField, 2, workingMarkerFPS, false},
-        {kRenderScaleField, 3, workingRenderScale, true},
+        {kCaptureRateField, EditingField::CaptureRate, workingCaptureFPS, false},
+        {kMarkerRateField, EditingField::MarkerRate, workingMarkerFPS, false},
+        {kRenderScaleField, EditingField::RenderScale, workingRenderScale, true},
     };
     const EditState& edit = session.edit;
     for (const ValueField& field : fields)

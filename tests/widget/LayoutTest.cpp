@@ -345,7 +345,7 @@ TEST_F(FrameLayout, ValueFieldsShowTheWorkingRatesAndWhatIsBeingTyped)
     widgetMod_->workingCaptureFPS = 28.5f;
     widgetMod_->workingMarkerFPS = 240.0f;
     widgetMod_->workingRenderScale = 0.25f;
-    Edit().editingField = 2;
+    Edit().editingField = Orv::EditingField{2};
     Edit().entryText[0] = L'1';
     Edit().entryText[1] = L'2';
     Edit().entryLength = 2;
@@ -354,21 +354,21 @@ TEST_F(FrameLayout, ValueFieldsShowTheWorkingRatesAndWhatIsBeingTyped)
     EXPECT_EQ(TextOf(controls[Orv::kMarkerRateField].text), L"12_");
     EXPECT_EQ(TextOf(controls[Orv::kRenderScaleField].text), L"0.25");
 
-    Edit().editingField = 3;
+    Edit().editingField = Orv::EditingField{3};
     Edit().entryLength = 0;
     widgetMod_->RefreshValueFields();
     EXPECT_EQ(TextOf(controls[Orv::kMarkerRateField].text), L"240");
     EXPECT_EQ(TextOf(controls[Orv::kRenderScaleField].text), L"_");
 }
 
-TEST_F(FrameLayout, TypedTextIsCutAtThirtyCharacters)
+TEST_F(FrameLayout, TypedTextIsCutAtFifteenCharacters)
 {
     StartHud();
-    Edit().editingField = 1;
+    Edit().editingField = Orv::EditingField{1};
     Edit().entryText.fill(L'7');
     Edit().entryLength = 99;
     widgetMod_->RefreshValueFields();
-    EXPECT_EQ(TextOf(Widget().controls[Orv::kCaptureRateField].text), std::wstring(30, L'7') + L"_");
+    EXPECT_EQ(TextOf(Widget().controls[Orv::kCaptureRateField].text), std::wstring(15, L'7') + L"_");
 }
 
 TEST_F(FrameLayout, CommittedPlacesAreStoredAsFractionsOfTheFreeSpace)

@@ -421,7 +421,7 @@ TEST_P(WidgetTree, ControlFillsShowHoverOverActiveOverIdle)
     Orv::Settings().IndoorCameraEnabled = false;
     widgetMod_->workingCircular = false;
     Edit().editMode = true;
-    Edit().editingField = 2;
+    Edit().editingField = Orv::EditingField{2};
     Edit().hoveredButton = Orv::kPoisToggle;
     widgetMod_->RefreshControlColours();
     EXPECT_EQ(fill(Orv::kEditButton), active);
@@ -435,14 +435,14 @@ TEST_P(WidgetTree, ControlFillsShowHoverOverActiveOverIdle)
     EXPECT_EQ(fill(Orv::kMarkerRateField), active);
     EXPECT_EQ(fill(Orv::kRenderScaleField), dark);
 
-    Edit().editingField = 3;
+    Edit().editingField = Orv::EditingField{3};
     Edit().hoveredButton = Orv::kResizeHandle;
     widgetMod_->RefreshControlColours();
     EXPECT_EQ(fill(Orv::kResizeHandle), hover);
     EXPECT_EQ(fill(Orv::kPoisToggle), active);
     EXPECT_EQ(fill(Orv::kRenderScaleField), active);
     EXPECT_EQ(fill(Orv::kMarkerRateField), dark);
-    Edit().editingField = 1;
+    Edit().editingField = Orv::EditingField{1};
     Edit().hoveredButton = Orv::kCaptureRateField;
     widgetMod_->RefreshControlColours();
     EXPECT_EQ(fill(Orv::kCaptureRateField), hover);
@@ -467,9 +467,9 @@ TEST_P(WidgetTree, EachControlLightsForItsOwnStateAlone)
         {Orv::kResourcesToggle, [&](bool on) { settings.ShowResources = on; }},
         {Orv::kQuestsToggle, [&](bool on) { settings.ShowQuests = on; }},
         {Orv::kPoisToggle, [&](bool on) { settings.ShowPois = on; }},
-        {Orv::kCaptureRateField, [&](bool on) { Edit().editingField = on ? 1 : 0; }},
-        {Orv::kMarkerRateField, [&](bool on) { Edit().editingField = on ? 2 : 0; }},
-        {Orv::kRenderScaleField, [&](bool on) { Edit().editingField = on ? 3 : 0; }},
+        {Orv::kCaptureRateField, [&](bool on) { Edit().editingField = on ? Orv::EditingField::CaptureRate : Orv::EditingField::None; }},
+        {Orv::kMarkerRateField, [&](bool on) { Edit().editingField = on ? Orv::EditingField::MarkerRate : Orv::EditingField::None; }},
+        {Orv::kRenderScaleField, [&](bool on) { Edit().editingField = on ? Orv::EditingField::RenderScale : Orv::EditingField::None; }},
     };
     const auto fills = [&] {
         std::vector<std::array<float, 4>> colours;

@@ -58,4 +58,6 @@ UE4SS_API ControllerInput InputStateOf(const UObject* controller);
 // SetIgnoreMoveInput and SetIgnoreLookInput, counted the same way.
 UE4SS_API void IgnoreInput(UObject* controller, bool move, bool look);
 UE4SS_API bool GameViewportHasFocus();
+// Another widget takes the keyboard focus from the game viewport, as a menu or a chat box does.
+UE4SS_API void TakeGameViewportFocus();
 } // namespace Sim

@@ -43,6 +43,9 @@ constexpr VersionedDeclaration kDeclarations[] = {
     {L"/Script/Engine.HitResult:HitObjectHandle", {5, 0}, kNever},
     // USceneCaptureComponent2D::UnlitViewmode came with 5.0.
     {L"/Script/Engine.SceneCaptureComponent2D:UnlitViewmode", {5, 0}, kNever},
+    // UWidgetBlueprintLibrary::SetInputMode_GameOnly takes bFlushInput in 5's headers; 4.27's
+    // takes the controller alone.
+    {L"/Script/UMG.WidgetBlueprintLibrary:SetInputMode_GameOnly:bFlushInput", {5, 0}, kNever},
 };
 
 struct LayoutSince

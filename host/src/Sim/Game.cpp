@@ -213,10 +213,22 @@ void DefineEngineClasses()
                                       [](Call& call) { call.SetBool(L"ReturnValue", IsLocalController(call.Self())); })}});
     DefineClass({.path = L"/Script/Engine.Player", .properties = {{L"PlayerController", Object(L"/Script/Engine.Controller")}}});
     DefineClass({.path = L"/Script/Engine.LocalPlayer", .super = L"/Script/Engine.Player"});
+    // The mouse switches are one-bit members of a uint32 as APlayerController declares them,
+    // with touch and force feedback between and after them; its constructor raises those two.
     DefineClass({.path = L"/Script/Engine.PlayerController",
                  .super = L"/Script/Engine.Controller",
-                 .properties = {{L"Player", Object(L"/Script/Engine.Player")}},
-                 .castFlags = CASTCLASS_APlayerController});
+                 .properties = {{L"Player", Object(L"/Script/Engine.Player")},
+                                {L"bShowMouseCursor", Bitfield32()},
+                                {L"bEnableClickEvents", Bitfield32()},
+                                {L"bEnableTouchEvents", Bitfield32()},
+                                {L"bEnableMouseOverEvents", Bitfield32()},
+                                {L"bEnableTouchOverEvents", Bitfield32()},
+                                {L"bForceFeedbackEnabled", Bitfield32()}},
+                 .castFlags = CASTCLASS_APlayerController,
+                 .defaults = [](UObject* controller) {
+                     SetFlag(controller, L"bEnableTouchEvents", true);
+                     SetFlag(controller, L"bForceFeedbackEnabled", true);
+                 }});
     DefineClass({.path = L"/Script/Engine.GameInstance"});
     DefineClass({.path = L"/Script/Engine.Engine"});
     DefineClass({.path = L"/Script/Engine.GameEngine", .super = L"/Script/Engine.Engine"});
@@ -370,6 +382,8 @@ void DefineDefaultGame(const GameOptions& options)
     DefineMapTypes();
     void DefineWidgetClasses();
     DefineWidgetClasses();
+    void DefineInputFunctions();
+    DefineInputFunctions();
     DefineGameClasses();
     void DefineCaptureClasses();
     DefineCaptureClasses();

@@ -7,6 +7,7 @@
 #include "Sim/ScreenTree.hpp"
 #include "Sim/WorldScene.hpp"
 
+#include <Sim/Input.hpp>
 #include <Sim/World.hpp>
 
 #include <array>
@@ -58,6 +59,12 @@ struct ControllerRecord
 {
     UObject* pawn = nullptr; // what GetPawn answers, kept apart from the "Pawn" property
     bool local = false;      // decided when the controller got its local player
+    // AController's IgnoreMoveInput and IgnoreLookInput: counts of the calls that asked for
+    // the input to be ignored, less those that gave it back.
+    uint8 ignoreMove = 0;
+    uint8 ignoreLook = 0;
+    InputMode inputMode = InputMode::Unchanged;
+    int flushes = 0; // FlushPressedKeys on its player input
 };
 
 // The map data objects a world has from its creation, and the actors spawned for it on
@@ -128,6 +135,7 @@ struct PlayState
     bool mouseOverViewport = false;
     double mouseX = 0;
     double mouseY = 0;
+    bool gameViewportFocused = true; // the game viewport has the keyboard focus
     UObject* localPlayer = nullptr;
     Observed observed;
 
@@ -159,6 +167,8 @@ void CreateMapObjects(UObject* world, std::vector<UObject*>& keep);
 void MapActorBegins(UObject* actor);
 void TrackMapIcon(UObject* component, bool playing);
 void NoteLocalController(UObject* controller);
+// AController::ResetIgnoreInputFlags: both counters back to the class default's, none.
+void ResetIgnoreInputFlags(UObject* controller);
 // A freed object leaves the map data's records and its tracker's list, as the collector
 // clears references to what it frees.
 void ForgetMapObject(PlayState& play, const UObject* object);

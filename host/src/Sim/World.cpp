@@ -1121,9 +1121,17 @@ void Possess(UObject* controller, UObject* pawn)
     }
     auto& play = Play();
     UObject* oldPawn = PossessedPawn(controller);
+    // APlayerController::OnPossess ends in ClientRestart, which a local controller runs at once
+    // and which starts by resetting the ignore counters, even for the pawn it already has.
+    const bool restarts = pawn != nullptr && IsLocalController(controller) &&
+                          controller->IsA(FindClass(L"/Script/Engine.PlayerController"));
     if (oldPawn == pawn)
     {
         SetObjectReference(controller, L"Pawn", pawn);
+        if (restarts)
+        {
+            ResetIgnoreInputFlags(controller);
+        }
         return;
     }
     // A pawn has one controller: its previous one lets go first.
@@ -1146,6 +1154,10 @@ void Possess(UObject* controller, UObject* pawn)
     {
         SetObjectReference(pawn, L"Controller", controller);
         NotifyControllerChanged(pawn, nullptr, controller);
+    }
+    if (restarts)
+    {
+        ResetIgnoreInputFlags(controller);
     }
 }
 

@@ -1,0 +1,272 @@
+// The player's input as the engine holds it: the ignore counters, the mouse position a player
+// controller reads, its mouse switches packed into one field with their neighbours, the input
+// mode the widget library sets on each engine version, and the key table.
+// Each call is made as a mod makes it, through ProcessEvent with its own parameter block.
+#include "support/EngineFixture.hpp"
+
+#include <Sim/Input.hpp>
+#include <Sim/World.hpp>
+#include <Unreal/CoreUObject/UObject/UnrealType.hpp>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace
+{
+using namespace RC::Unreal;
+
+// A script call with a parameter block the test fills and reads back.
+class ScriptCall
+{
+  public:
+    ScriptCall(UObject* target, const wchar_t* function) : target_(target)
+    {
+        for (const UStruct* s = target->GetClassPrivate(); function_ == nullptr && s != nullptr; s = s->GetSuperStruct())
+        {
+            function_ = Sim::FindFunctionByPath(s->GetPathName() + L":" + function);
+        }
+        EXPECT_NE(function_, nullptr) << Sim::ToUtf8(function);
+        parms_.assign(function_ != nullptr ? function_->GetParmsSize() + 8u : 8u, 0);
+    }
+
+    FProperty* Param(const wchar_t* name) const
+    {
+        return function_ != nullptr ? Sim::FindPropertyUncounted(function_, name) : nullptr;
+    }
+    template <typename T> T& At(const wchar_t* name)
+    {
+        FProperty* p = Param(name);
+        EXPECT_NE(p, nullptr) << Sim::ToUtf8(name);
+        return *reinterpret_cast<T*>(parms_.data() + (p != nullptr ? p->GetOffset_Internal() : 0));
+    }
+    ScriptCall& Bool(const wchar_t* name, bool value)
+    {
+        static_cast<FBoolProperty*>(Param(name))->SetPropertyValue(&At<uint8>(name), value);
+        return *this;
+    }
+    bool Result() { return static_cast<FBoolProperty*>(Param(L"ReturnValue"))->GetPropertyValue(&At<uint8>(L"ReturnValue")); }
+    ScriptCall& Run()
+    {
+        if (function_ != nullptr)
+        {
+            target_->ProcessEvent(function_, parms_.data());
+        }
+        return *this;
+    }
+
+  private:
+    UObject* target_;
+    UFunction* function_ = nullptr;
+    std::vector<uint8> parms_;
+};
+
+void SetIgnore(UObject* controller, const wchar_t* function, const wchar_t* parameter, bool value)
+{
+    ScriptCall(controller, function).Bool(parameter, value).Run();
+}
+
+bool Asks(UObject* controller, const wchar_t* function) { return ScriptCall(controller, function).Run().Result(); }
+
+class PlayerInput : public OrvTest::EngineFixture
+{
+  protected:
+    void SetUp() override
+    {
+        EngineFixture::SetUp();
+        world_ = Sim::CreateWorld(L"Field");
+        player_ = Sim::EnterLocalPlayer(world_);
+    }
+
+    UWorld* world_ = nullptr;
+    Sim::EnteredPlayer player_;
+};
+
+TEST_F(PlayerInput, IgnoreCountersNeedAClearForEverySetAndNeverGoBelowZero)
+{
+    UObject* controller = player_.controller;
+    SetIgnore(controller, L"SetIgnoreMoveInput", L"bNewMoveInput", true);
+    SetIgnore(controller, L"SetIgnoreMoveInput", L"bNewMoveInput", true);
+    EXPECT_EQ(Sim::InputStateOf(controller).ignoreMove, 2);
+    EXPECT_FALSE(Asks(controller, L"IsLookInputIgnored")) << "move and look count apart";
+    SetIgnore(controller, L"SetIgnoreMoveInput", L"bNewMoveInput", false);
+    EXPECT_TRUE(Asks(controller, L"IsMoveInputIgnored")) << "two sets need two clears";
+    SetIgnore(controller, L"SetIgnoreMoveInput", L"bNewMoveInput", false);
+    EXPECT_FALSE(Asks(controller, L"IsMoveInputIgnored"));
+    SetIgnore(controller, L"SetIgnoreMoveInput", L"bNewMoveInput", false);
+    SetIgnore(controller, L"SetIgnoreMoveInput", L"bNewMoveInput", true);
+    EXPECT_TRUE(Asks(controller, L"IsMoveInputIgnored")) << "a clear too many must not leave the counter below zero";
+
+    // The game's own cutscene ignores look input: a mod's clear gives back only its own set.
+    Sim::IgnoreInput(controller, false, true);
+    SetIgnore(controller, L"SetIgnoreLookInput", L"bNewLookInput", true);
+    SetIgnore(controller, L"SetIgnoreLookInput", L"bNewLookInput", false);
+    EXPECT_TRUE(Asks(controller, L"IsLookInputIgnored"));
+    const Sim::ControllerInput state = Sim::InputStateOf(controller);
+    EXPECT_EQ(state.ignoreLook, 1);
+    EXPECT_EQ(state.ignoreMove, 1);
+}
+
+TEST_F(PlayerInput, ALocalControllerPossessingAPawnGetsItsInputBackAndARemoteOneDoesNot)
+{
+    UObject* remote = Sim::CreatePlayerController(world_, Sim::ControllerKind::Game, false);
+    for (UObject* controller : {player_.controller, remote})
+    {
+        Sim::IgnoreInput(controller, true, true);
+    }
+    Sim::Respawn(player_.controller);
+    Sim::Possess(remote, Sim::SpawnActor(world_, L"/Script/Umbrafel.UmbrafelPlayerCharacter"));
+    EXPECT_FALSE(Asks(player_.controller, L"IsMoveInputIgnored"));
+    EXPECT_FALSE(Asks(player_.controller, L"IsLookInputIgnored"));
+    EXPECT_TRUE(Asks(remote, L"IsMoveInputIgnored")) << "only a local controller restarts at once";
+    EXPECT_TRUE(Asks(remote, L"IsLookInputIgnored"));
+}
+
+TEST_F(PlayerInput, OnlyALocalPlayersControllerReadsTheMouseAndOnlyOverTheViewport)
+{
+    auto read = [](UObject* controller, bool& found) {
+        ScriptCall call(controller, L"GetMousePosition");
+        call.At<float>(L"LocationX") = 7;
+        call.At<float>(L"LocationY") = 7;
+        found = call.Run().Result();
+        return std::pair{call.At<float>(L"LocationX"), call.At<float>(L"LocationY")};
+    };
+    bool found = true;
+    auto at = read(player_.controller, found);
+    EXPECT_FALSE(found) << "no mouse after a reset";
+    EXPECT_EQ(at, (std::pair{7.0f, 7.0f})) << "without a position the caller's values stay";
+
+    Sim::SetMousePosition(640.75, 360.5);
+    at = read(player_.controller, found);
+    EXPECT_TRUE(found);
+    EXPECT_EQ(at, (std::pair{640.0f, 360.0f})) << "the viewport keeps whole pixels";
+
+    Sim::SetMousePosition(-0.5, 10);
+    read(player_.controller, found);
+    EXPECT_FALSE(found) << "left of the viewport";
+
+    Sim::SetMousePosition(100, 200);
+    UObject* remote = Sim::CreatePlayerController(world_, Sim::ControllerKind::Game, false);
+    read(remote, found);
+    EXPECT_FALSE(found) << "a remote controller has no viewport";
+    Sim::SetObjectReference(player_.controller, L"Player", nullptr);
+    read(player_.controller, found);
+    EXPECT_FALSE(found) << "the engine asks the controller's Player for its viewport";
+    Sim::SetObjectReference(player_.controller, L"Player", Sim::LocalPlayer());
+    Sim::ClearMousePosition();
+    read(player_.controller, found);
+    EXPECT_FALSE(found);
+}
+
+TEST_F(PlayerInput, MouseSwitchesShareOneFieldWithTheirNeighboursAndWritesKeepThem)
+{
+    UObject* controller = player_.controller;
+    UClass* cls = Sim::FindClass(L"/Script/Engine.PlayerController");
+    std::vector<FBoolProperty*> bits;
+    for (const wchar_t* name : {L"bShowMouseCursor", L"bEnableClickEvents", L"bEnableTouchEvents", L"bEnableMouseOverEvents",
+                                L"bEnableTouchOverEvents", L"bForceFeedbackEnabled"})
+    {
+        auto* bit = dynamic_cast<FBoolProperty*>(Sim::FindPropertyUncounted(cls, name));
+        ASSERT_NE(bit, nullptr) << Sim::ToUtf8(name);
+        EXPECT_EQ(bit->GetElementSize(), 4) << "a uint32 bitfield: " << Sim::ToUtf8(name);
+        EXPECT_EQ(bit->GetOffset_Internal(), bits.empty() ? bit->GetOffset_Internal() : bits.front()->GetOffset_Internal());
+        EXPECT_FALSE(bit->IsNativeBool());
+        bits.push_back(bit);
+    }
+    auto value = [&](std::size_t i) { return bits[i]->GetPropertyValue(bits[i]->ContainerPtrToValuePtr<void>(controller)); };
+    const std::vector<bool> fresh = {false, false, true, false, false, true};
+    for (std::size_t i = 0; i < bits.size(); ++i)
+    {
+        EXPECT_EQ(value(i), fresh[i]) << "a new controller, bit " << i;
+    }
+    for (std::size_t i : {0u, 1u, 3u})
+    {
+        bits[i]->SetPropertyValue(bits[i]->ContainerPtrToValuePtr<void>(controller), true);
+    }
+    const Sim::ControllerInput state = Sim::InputStateOf(controller);
+    EXPECT_TRUE(state.showMouseCursor && state.clickEvents && state.mouseOverEvents);
+    EXPECT_TRUE(value(2) && value(5)) << "touch and force feedback stay on";
+    EXPECT_FALSE(value(4));
+    bits[1]->SetPropertyValue(bits[1]->ContainerPtrToValuePtr<void>(controller), false);
+    EXPECT_FALSE(Sim::InputStateOf(controller).clickEvents);
+    EXPECT_TRUE(Sim::InputStateOf(controller).showMouseCursor && Sim::InputStateOf(controller).mouseOverEvents);
+}
+
+// Which engines declare the flush parameter, and what the call does for each controller.
+class InputMode : public PlayerInput, public ::testing::WithParamInterface<std::pair<int, int>>
+{
+  protected:
+    void SetUp() override
+    {
+        StartEngine(GetParam().first, GetParam().second);
+        world_ = Sim::CreateWorld(L"Field");
+        player_ = Sim::EnterLocalPlayer(world_);
+        library_ = Sim::FindClass(L"/Script/UMG.WidgetBlueprintLibrary")->GetClassDefaultObject();
+    }
+
+    void GameOnly(UObject* controller, bool flush)
+    {
+        ScriptCall call(library_, L"SetInputMode_GameOnly");
+        call.At<UObject*>(L"PlayerController") = controller;
+        if (call.Param(L"bFlushInput") != nullptr)
+        {
+            call.Bool(L"bFlushInput", flush);
+        }
+        call.Run();
+    }
+
+    UObject* library_ = nullptr;
+};
+
+TEST_P(InputMode, GameOnlyTakesTheFlushWhereTheEngineDeclaresItAndActsOnALocalControllerOnly)
+{
+    const bool declaresFlush = GetParam().first >= 5;
+    EXPECT_EQ(ScriptCall(library_, L"SetInputMode_GameOnly").Param(L"bFlushInput") != nullptr, declaresFlush);
+    auto* x = dynamic_cast<FFloatProperty*>(ScriptCall(player_.controller, L"GetMousePosition").Param(L"LocationX"));
+    EXPECT_NE(x, nullptr) << "the mouse position is a float on every engine";
+
+    EXPECT_TRUE(Sim::GameViewportHasFocus());
+    Sim::TakeGameViewportFocus();
+    UObject* remote = Sim::CreatePlayerController(world_, Sim::ControllerKind::Game, false);
+    GameOnly(nullptr, true);
+    GameOnly(remote, true);
+    EXPECT_FALSE(Sim::GameViewportHasFocus()) << "neither a null nor a remote controller moves the focus";
+    EXPECT_EQ(Sim::InputStateOf(remote).mode, Sim::InputMode::Unchanged);
+    EXPECT_EQ(Sim::InputStateOf(remote).flushes, 0);
+
+    EXPECT_EQ(Sim::InputStateOf(player_.controller).mode, Sim::InputMode::Unchanged);
+    GameOnly(player_.controller, true);
+    GameOnly(player_.controller, false);
+    EXPECT_TRUE(Sim::GameViewportHasFocus());
+    EXPECT_EQ(Sim::InputStateOf(player_.controller).mode, Sim::InputMode::GameOnly);
+    EXPECT_EQ(Sim::InputStateOf(player_.controller).flushes, declaresFlush ? 1 : 0);
+
+    Sim::TakeGameViewportFocus();
+    ScriptCall(library_, L"SetFocusToGameViewport").Run();
+    EXPECT_TRUE(Sim::GameViewportHasFocus());
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, InputMode, ::testing::Values(std::pair{4, 27}, std::pair{5, 1}, std::pair{5, 5}),
+                         [](const auto& engine) {
+                             return "UE" + std::to_string(engine.param.first) + "_" + std::to_string(engine.param.second);
+                         });
+
+TEST(KeyTable, NamesKeysAsWindowsDoesAndRefusesAnythingElse)
+{
+    const std::vector<std::pair<std::string, int>> known = {
+        {"left", 0x01},       {"VK_LBUTTON", 0x01},    {"VK_RETURN", 0x0D},  {"VK_ESCAPE", 0x1B}, {"VK_BACK", 0x08},
+        {"VK_DELETE", 0x2E},  {"VK_OEM_PERIOD", 0xBE}, {"VK_DECIMAL", 0x6E}, {"VK_NUMPAD0", 0x60}, {"VK_NUMPAD9", 0x69},
+        {"0", 0x30},          {"9", 0x39},             {"A", 0x41},          {"Z", 0x5A},         {"0x41", 0x41},
+        {"0X0d", 0x0D},       {"0x01", 0x01},          {"0xFE", 0xFE}};
+    for (const auto& [name, code] : known)
+    {
+        EXPECT_EQ(Sim::KeyCodeByName(name), code) << name;
+    }
+    for (const std::string junk : {"", "a", "z", "vk_return", "VK_", "VK_RETURN ", "10", "AB", "0x", "0x0", "0xFF", "0x100",
+                                   "0x4G", "-1", "0x-1", "Left"})
+    {
+        EXPECT_EQ(Sim::KeyCodeByName(junk), -1) << "'" << junk << "'";
+    }
+}
+} // namespace
