@@ -167,8 +167,11 @@ void LiveOrvantaMod::ProcessTextEntryKeys()
     }
     const bool period = KeyPressed(VK_OEM_PERIOD);
     const bool decimal = KeyPressed(VK_DECIMAL);
-    const bool hasPoint = std::find(edit.entryText.begin(), edit.entryText.begin() + edit.entryLength, L'.') !=
-                          edit.entryText.begin() + edit.entryLength;
+    // The shown value counts as selected: its point goes with it, so a point typed first
+    // replaces "4.00" with "0.".
+    const bool hasPoint = !edit.entryReplacePending &&
+                          std::find(edit.entryText.begin(), edit.entryText.begin() + edit.entryLength, L'.') !=
+                              edit.entryText.begin() + edit.entryLength;
     // The rates are whole numbers: only the render scale takes a point.
     if ((period || decimal) && edit.editingField == EditingField::RenderScale && !hasPoint)
     {
