@@ -100,7 +100,7 @@ TEST_F(Screenshots, WithoutTheModTheScenarioPlaysAndTheReportShowsNoWidget)
     EXPECT_TRUE(report["log"].empty());
     EXPECT_EQ(report["widget"],
               (nlohmann::json{{"in_viewport", false}, {"zorder", nullptr}, {"hud", nullptr}, {"map_size", nullptr}, {"circular", false},
-                              {"widgets_constructed", 0}}));
+                              {"widgets_constructed", 0}, {"controls", nlohmann::json::array()}}));
     EXPECT_TRUE(report["capture"]["map_tint"].is_null());
 }
 

@@ -1,0 +1,266 @@
+// The edit scenario played with the built mod: what the screen shows of the HUD's controls, the
+// controller's input as the engine holds it, and the state.ini on disk, before the edit mode,
+// while values are typed, while LOCK is held and at the end; and orvanta-sim's --input scripts
+// played from the command line.
+#ifdef ORVANTA_WITH_SIM
+#include "SimRun.hpp"
+#include "support/EngineFixture.hpp"
+
+#include <Sim/Engine.hpp>
+#include <Sim/Input.hpp>
+#include <Sim/World.hpp>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <random>
+#include <sstream>
+#include <string>
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
+
+namespace
+{
+namespace fs = std::filesystem;
+
+// state.ini's keys and values as written, sections aside.
+std::map<std::string, std::string> ReadState(const fs::path& modDir)
+{
+    std::map<std::string, std::string> values;
+    std::ifstream in(modDir / "state.ini", std::ios::binary);
+    std::string line;
+    while (std::getline(in, line))
+    {
+        if (!line.empty() && line.back() == '\r')
+        {
+            line.pop_back();
+        }
+        const auto equals = line.find('=');
+        if (equals != std::string::npos)
+        {
+            values[line.substr(0, equals)] = line.substr(equals + 1);
+        }
+    }
+    return values;
+}
+
+// The frames the scenario's steps are done by (the script is timed at 60 frames a second):
+// values typed at 365, LOCK held at 420, all done by 440.
+constexpr int kTyped = 365;
+constexpr int kLockHeld = 420;
+
+class EditScenario : public ::testing::Test
+{
+  protected:
+    void SetUp() override { ORV_SKIP_WITHOUT_SIMULATED_KEYS(); }
+
+    void TearDown() override
+    {
+        std::error_code ignored;
+        fs::remove_all(root_, ignored);
+    }
+
+    // The report of the edit scenario with its pictures and report state taken after
+    // pictureFrame (-1: at the end); atPictures runs at that moment.
+    nlohmann::json Play(int frames, int pictureFrame, const std::string& engine = "5",
+                        const std::function<void(const fs::path&)>& atPictures = {})
+    {
+        OrvSim::RunOptions options;
+        options.library = ORVANTA_MAIN_LIBRARY;
+        options.modDir = root_ / ("edit-" + std::to_string(runs_++));
+        options.scenario = "edit";
+        options.frames = frames;
+        options.pictureFrame = pictureFrame;
+        options.echoLog = false;
+        EXPECT_TRUE(Sim::ParseEngineVersion(engine, options.engine)) << engine;
+        if (atPictures)
+        {
+            options.atPictures = [atPictures, dir = options.modDir] { atPictures(dir); };
+        }
+        lastModDir_ = options.modDir;
+        OrvSim::RunResult result = OrvSim::RunSession(options);
+        EXPECT_TRUE(result.ok) << result.error;
+        EXPECT_EQ(result.report["engine"]["checks_failed"], 0) << result.report["engine"]["failed_checks"].dump();
+        return result.report;
+    }
+
+    fs::path root_ = fs::temp_directory_path() / ("orvanta-edit-" + std::to_string(std::random_device{}()));
+    fs::path lastModDir_;
+    int runs_ = 0;
+};
+
+TEST_F(EditScenario, TheFrameIsMovedResizedZoomedToggledAndResetAndTheGameGetsItsInputBack)
+{
+    const nlohmann::json before = Play(50, -1);
+    ASSERT_TRUE(before["widget"]["hud"].is_array());
+    const std::vector<double> start = before["widget"]["hud"];
+    EXPECT_EQ(before["input"]["edit_mode"], false);
+    ASSERT_EQ(before["widget"]["controls"].size(), 14u);
+    EXPECT_EQ(before["widget"]["controls"][0]["label"], "EDIT");
+    for (std::size_t i = 1; i < 14; ++i)
+    {
+        EXPECT_EQ(before["widget"]["controls"][i]["visible"], false) << "only EDIT shows while locked: " << i;
+    }
+
+    for (const std::string engine : {"4", "5"})
+    {
+        SCOPED_TRACE(engine);
+        const nlohmann::json report = Play(600, -1, engine);
+        const auto& hud = report["widget"]["hud"];
+        ASSERT_TRUE(hud.is_array());
+        // Dragged 200 pixels left and 150 down by the map, then the handle 60 down-right.
+        EXPECT_EQ(hud, (nlohmann::json{start[0] - 200, start[1] + 150, start[2] + 60, start[3] + 60}));
+        EXPECT_EQ(report["widget"]["map_size"], 340);
+        EXPECT_EQ(report["widget"]["circular"], false) << "the shape toggled to square";
+        const auto& controls = report["widget"]["controls"];
+        ASSERT_EQ(controls.size(), 14u);
+        EXPECT_EQ(controls[0]["label"], "EDIT");
+        EXPECT_EQ(controls[0]["visible"], true);
+        EXPECT_EQ(controls[0]["rect"][0], start[0] - 200 + 340 - 38) << "EDIT at the moved map's right edge";
+        EXPECT_EQ(controls[1]["visible"], false);
+        EXPECT_EQ(report["input"],
+                  (nlohmann::json{{"edit_mode", false},
+                                  {"typing", 0},
+                                  {"cursor_shown", false},
+                                  {"click_events", false},
+                                  {"mouse_over_events", false},
+                                  {"move_ignored", false},
+                                  {"look_ignored", false}}))
+            << "the game has its input back as it was";
+
+        const auto state = ReadState(lastModDir_);
+        EXPECT_EQ(state.at("Size"), "340");
+        EXPECT_NE(state.at("PositionX"), "-1");
+        EXPECT_NE(state.at("PositionY"), "-1");
+        EXPECT_EQ(state.at("Zoom"), "7000") << "\"+\" twice from 8000";
+        for (const char* toggle : {"Circular", "ShowAi", "IndoorCameraEnabled", "ShowResources", "ShowQuests", "ShowPois"})
+        {
+            EXPECT_EQ(state.at(toggle), "0") << toggle << " inverted once from its default";
+        }
+        EXPECT_EQ(state.at("CaptureFPS"), "60") << "RESET DEFAULTS";
+        EXPECT_EQ(state.at("MarkerFPS"), "60");
+        EXPECT_EQ(state.at("RenderScale"), "4");
+        EXPECT_EQ(report["markers"]["diamonds_shown"], 0) << "AI off leaves no diamonds";
+    }
+}
+
+TEST_F(EditScenario, TypedValuesAreOnDiskAndOnScreenWhileTheEditModeHoldsTheInput)
+{
+    std::map<std::string, std::string> state;
+    const nlohmann::json report = Play(600, kTyped, "5", [&](const fs::path& dir) { state = ReadState(dir); });
+    EXPECT_EQ(state.at("CaptureFPS"), "120");
+    EXPECT_EQ(state.at("RenderScale"), "0.5") << "a point typed first replaces the shown 4.00";
+    EXPECT_EQ(state.at("MarkerFPS"), "60");
+    const auto& controls = report["widget"]["controls"];
+    ASSERT_EQ(controls.size(), 14u);
+    EXPECT_EQ(controls[0]["label"], "LOCK");
+    EXPECT_EQ(controls[9]["label"], "120");
+    EXPECT_EQ(controls[11]["label"], "0.50");
+    for (const auto& control : controls)
+    {
+        EXPECT_EQ(control["visible"], true) << control["label"];
+    }
+    EXPECT_EQ(report["input"],
+              (nlohmann::json{{"edit_mode", true},
+                              {"typing", 0},
+                              {"cursor_shown", true},
+                              {"click_events", true},
+                              {"mouse_over_events", true},
+                              {"move_ignored", true},
+                              {"look_ignored", true}}));
+}
+
+TEST_F(EditScenario, LockHeldDownLeavesTheEditModeButKeepsTheInputUntilTheRelease)
+{
+    bool held = false;
+    const nlohmann::json report = Play(600, kLockHeld, "5", [&](const fs::path&) { held = Sim::IsKeyDown(0x01); });
+    EXPECT_TRUE(held) << "the button is still down at this frame";
+    ASSERT_EQ(report["widget"]["controls"].size(), 14u);
+    EXPECT_EQ(report["widget"]["controls"][0]["label"], "EDIT");
+    EXPECT_EQ(report["input"]["edit_mode"], false);
+    EXPECT_EQ(report["input"]["cursor_shown"], true);
+    EXPECT_EQ(report["input"]["move_ignored"], true);
+    EXPECT_EQ(report["input"]["look_ignored"], true);
+}
+
+#ifndef _WIN32
+// orvanta-sim from the command line: its exit status, standard error and report.
+class InputScripts : public EditScenario
+{
+  protected:
+    int Run(const std::string& arguments, std::string& errors)
+    {
+        const fs::path err = root_ / ("run-" + std::to_string(runs_++) + ".err");
+        fs::create_directories(root_);
+        const std::string command = std::string(ORVANTA_SIM_EXECUTABLE) + " " + arguments + " > /dev/null 2> " + err.string();
+        const int status = std::system(command.c_str());
+        std::ifstream in(err);
+        std::stringstream text;
+        text << in.rdbuf();
+        errors = text.str();
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    fs::path Script(const std::string& text)
+    {
+        fs::create_directories(root_);
+        const fs::path path = root_ / ("script-" + std::to_string(runs_++) + ".txt");
+        std::ofstream(path) << text;
+        return path;
+    }
+
+    nlohmann::json Report(const fs::path& path)
+    {
+        std::ifstream in(path);
+        return nlohmann::json::parse(in, nullptr, false);
+    }
+};
+
+TEST_F(InputScripts, AMalformedLineStopsTheRunBeforeItsFirstFrameNamingTheLine)
+{
+    const fs::path modDir = root_ / "refused";
+    const fs::path script = Script("# click EDIT\n40 mouse 100 100\n40 down left\n42 up lft\n50 tap VK_RETURN\n");
+    std::string errors;
+    EXPECT_EQ(Run("--frames 60 --mod-dir " + modDir.string() + " --input " + script.string(), errors), 2);
+    EXPECT_NE(errors.find("line 4"), std::string::npos) << errors;
+    EXPECT_NE(errors.find("42 up lft"), std::string::npos) << errors;
+    EXPECT_FALSE(fs::exists(modDir / "state.ini")) << "no frame played, no mod loaded";
+
+    EXPECT_EQ(Run("--frames 0 --input " + (root_ / "missing.txt").string(), errors), 2);
+    EXPECT_NE(errors.find("missing.txt"), std::string::npos) << errors;
+}
+
+TEST_F(InputScripts, AScriptClicksAControlWhereTheReportSaysItIsOnAnyScenario)
+{
+    const fs::path first = root_ / "first.json";
+    std::string errors;
+    ASSERT_EQ(Run("--scenario walk --frames 40 --report " + first.string(), errors), 0) << errors;
+    const nlohmann::json rect = Report(first)["widget"]["controls"][0]["rect"];
+    ASSERT_TRUE(rect.is_array());
+    const double x = rect[0].get<double>() + rect[2].get<double>() / 2;
+    const double y = rect[1].get<double>() + rect[3].get<double>() / 2;
+
+    std::ostringstream text;
+    text << "40 mouse " << x << " " << y << "  # over EDIT\n40 down left\n42 up left\n";
+    const fs::path script = Script(text.str());
+    const fs::path report = root_ / "clicked.json";
+    const fs::path modDir = root_ / "clicked";
+    ASSERT_EQ(Run("--scenario walk --frames 60 --mod-dir " + modDir.string() + " --report " + report.string() + " --input " +
+                      script.string(),
+                  errors),
+              0)
+        << errors;
+    const nlohmann::json clicked = Report(report);
+    EXPECT_EQ(clicked["input"]["edit_mode"], true);
+    EXPECT_EQ(clicked["input"]["cursor_shown"], true);
+    EXPECT_EQ(clicked["widget"]["controls"][0]["label"], "LOCK");
+}
+#endif
+} // namespace
+#endif
