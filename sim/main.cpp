@@ -68,7 +68,16 @@ int main(int argc, char** argv)
                    "Play timed mouse and key events from this file before the frames they name: one event a line, "
                    "FRAME mouse X Y | FRAME mouse none | FRAME down KEY | FRAME up KEY | FRAME tap KEY; # starts a comment");
     app.add_flag("--no-mod", options.noMod, "Play the scenario without loading the mod");
-    CLI11_PARSE(app, argc, argv);
+    try
+    {
+        app.parse(argc, argv);
+    }
+    catch (const CLI::ParseError& error)
+    {
+        // Help and version end well; any other fault in the command line is a usage error, as
+        // a fault in the input script is.
+        return app.exit(error) == 0 ? 0 : 2;
+    }
     options.mapTracker = !noMapTracker;
     Sim::ParseEngineVersion(engine, options.engine);
 

@@ -222,7 +222,7 @@ class InputScripts : public EditScenario
     }
 };
 
-TEST_F(InputScripts, AMalformedLineStopsTheRunBeforeItsFirstFrameNamingTheLine)
+TEST_F(InputScripts, AMalformedLineOrCommandLineStopsTheRunBeforeItsFirstFrameWithStatus2)
 {
     const fs::path modDir = root_ / "refused";
     const fs::path script = Script("# click EDIT\n40 mouse 100 100\n40 down left\n42 up lft\n50 tap VK_RETURN\n");
@@ -234,6 +234,9 @@ TEST_F(InputScripts, AMalformedLineStopsTheRunBeforeItsFirstFrameNamingTheLine)
 
     EXPECT_EQ(Run("--frames 0 --input " + (root_ / "missing.txt").string(), errors), 2);
     EXPECT_NE(errors.find("missing.txt"), std::string::npos) << errors;
+    EXPECT_EQ(Run("--frames 0 --scenario nowhere", errors), 2) << "a fault in the command line is a usage error too";
+    EXPECT_EQ(Run("--frames 0 --viewport wide", errors), 2);
+    EXPECT_EQ(Run("--help", errors), 0);
 }
 
 TEST_F(InputScripts, AScriptClicksAControlWhereTheReportSaysItIsOnAnyScenario)
