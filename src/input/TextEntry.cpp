@@ -167,8 +167,10 @@ void LiveOrvantaMod::ProcessTextEntryKeys()
     }
     const bool period = KeyPressed(VK_OEM_PERIOD);
     const bool decimal = KeyPressed(VK_DECIMAL);
-    const bool hasPoint = std::find(edit.entryText.begin(), edit.entryText.begin() + edit.entryLength, L'.') !=
-                          edit.entryText.begin() + edit.entryLength;
+    // The shown value's own point does not count while that value is about to be replaced.
+    const bool hasPoint = !edit.entryReplacePending &&
+                          std::find(edit.entryText.begin(), edit.entryText.begin() + edit.entryLength, L'.') !=
+                              edit.entryText.begin() + edit.entryLength;
     // The rates are whole numbers: only the render scale takes a point.
     if ((period || decimal) && edit.editingField == EditingField::RenderScale && !hasPoint)
     {
