@@ -167,8 +167,7 @@ void LiveOrvantaMod::ProcessTextEntryKeys()
     }
     const bool period = KeyPressed(VK_OEM_PERIOD);
     const bool decimal = KeyPressed(VK_DECIMAL);
-    // The shown value counts as selected: its point goes with it, so a point typed first
-    // replaces "4.00" with "0.".
+    // The shown value's own point does not count while that value is about to be replaced.
     const bool hasPoint = !edit.entryReplacePending &&
                           std::find(edit.entryText.begin(), edit.entryText.begin() + edit.entryLength, L'.') !=
                               edit.entryText.begin() + edit.entryLength;

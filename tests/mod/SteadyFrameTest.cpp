@@ -7,6 +7,7 @@
 #include "mod/LiveOrvantaMod.hpp"
 #include "settings/ModSettings.hpp"
 
+#include <Sim/Input.hpp>
 #include <Sim/Scene.hpp>
 #include <Sim/World.hpp>
 
@@ -99,6 +100,24 @@ TEST_F(SteadyFrame, TheFrameDriverAllocatesNothingOnceTheSessionRuns)
     }
     ExpectSteadyFrames();
     EXPECT_EQ(mod_->Session().actors.trackedActors.size(), 16u);
+}
+
+// The mouse over the locked frame, crossing EDIT and the map, costs a call for its position and
+// the viewport's scale, and a recolouring as it enters and leaves EDIT, and nothing more.
+TEST_F(SteadyFrame, TheMouseOverTheLockedFrameAllocatesNothing)
+{
+    if (!ORV_COUNTING_NEW)
+    {
+        GTEST_SKIP() << "the sanitizer owns operator new";
+    }
+    auto* world = Sim::CreateWorld(L"Valley");
+    StartSession(world);
+    int step = 0;
+    // From the map's left edge across EDIT (top right of the frame) and back, row by row.
+    ExpectSteadyFrames([&] {
+        ++step;
+        Sim::SetMousePosition(1600.0 + (step * 7) % 300, 20.0 + (step * 3) % 60);
+    });
 }
 
 // A walk traces the roof again every 200 units, with a parameter block too large to keep in
