@@ -1,10 +1,12 @@
 // The player's input as the engine holds it: the ignore counters, the mouse position a player
 // controller reads, its mouse switches packed into one field with their neighbours, the input
-// mode the widget library sets on each engine version, and the key table.
+// mode the widget library sets on each engine version, the cursor on screen and the key table.
 // Each call is made as a mod makes it, through ProcessEvent with its own parameter block.
 #include "support/EngineFixture.hpp"
 
 #include <Sim/Input.hpp>
+#include <Sim/Screen.hpp>
+#include <Sim/Widgets.hpp>
 #include <Sim/World.hpp>
 #include <Unreal/CoreUObject/UObject/UnrealType.hpp>
 
@@ -191,6 +193,68 @@ TEST_F(PlayerInput, MouseSwitchesShareOneFieldWithTheirNeighboursAndWritesKeepTh
     bits[1]->SetPropertyValue(bits[1]->ContainerPtrToValuePtr<void>(controller), false);
     EXPECT_FALSE(Sim::InputStateOf(controller).clickEvents);
     EXPECT_TRUE(Sim::InputStateOf(controller).showMouseCursor && Sim::InputStateOf(controller).mouseOverEvents);
+}
+
+// The cursor drawn over everything at the mouse, and nothing without the controller's switch
+// or without a mouse over the viewport.
+TEST_F(PlayerInput, TheScreenShowsTheCursorOnlyWhenTheControllerAsksAndTheMouseIsThere)
+{
+    auto* show = dynamic_cast<FBoolProperty*>(
+        Sim::FindPropertyUncounted(Sim::FindClass(L"/Script/Engine.PlayerController"), L"bShowMouseCursor"));
+    ASSERT_NE(show, nullptr);
+    auto setShown = [&](bool on) { show->SetPropertyValue(show->ContainerPtrToValuePtr<void>(player_.controller), on); };
+    // A red HUD over the whole viewport, under the cursor.
+    UObject* hud = Sim::NewObject(Sim::FindClass(L"/Script/UMG.UserWidget"), reinterpret_cast<UObject*>(world_));
+    UObject* tree = Sim::NewObject(Sim::FindClass(L"/Script/UMG.WidgetTree"), hud);
+    UObject* red = Sim::NewObject(Sim::FindClass(L"/Script/UMG.Image"), tree);
+    const float colour[4] = {1, 0, 0, 1};
+    std::memcpy(Sim::FindMemberByPath(red, L"ColorAndOpacity").address, colour, sizeof(colour));
+    Sim::SetObjectReference(hud, L"WidgetTree", tree);
+    Sim::SetObjectReference(tree, L"RootWidget", red);
+    Sim::AddViewportContent(hud, 50);
+    Sim::RenderTargetImage plain, shot;
+    Sim::RenderScreen(plain);
+    auto differing = [&](const Sim::RenderTargetImage& a, const Sim::RenderTargetImage& b, int& minX, int& minY, int& maxX,
+                         int& maxY) {
+        int count = 0;
+        minX = minY = 1 << 30;
+        maxX = maxY = -1;
+        for (int y = 0; y < a.height; ++y)
+        {
+            for (int x = 0; x < a.width; ++x)
+            {
+                const std::size_t at = (static_cast<std::size_t>(y) * static_cast<std::size_t>(a.width) + static_cast<std::size_t>(x)) * 4;
+                if (std::memcmp(&a.rgba[at], &b.rgba[at], 3) != 0)
+                {
+                    ++count, minX = std::min(minX, x), minY = std::min(minY, y), maxX = std::max(maxX, x), maxY = std::max(maxY, y);
+                }
+            }
+        }
+        return count;
+    };
+    auto pixel = [&](int x, int y) { return &shot.rgba[(static_cast<std::size_t>(y) * static_cast<std::size_t>(shot.width) + static_cast<std::size_t>(x)) * 4]; };
+    int minX = 0, minY = 0, maxX = 0, maxY = 0;
+
+    Sim::SetMousePosition(300.6, 200.2);
+    Sim::RenderScreen(shot);
+    EXPECT_EQ(differing(plain, shot, minX, minY, maxX, maxY), 0) << "the game hides the cursor by default";
+
+    setShown(true);
+    Sim::RenderScreen(shot);
+    EXPECT_GT(differing(plain, shot, minX, minY, maxX, maxY), 40);
+    EXPECT_EQ(minX, 300);
+    EXPECT_EQ(minY, 200);
+    EXPECT_LE(maxX, 300 + 16);
+    EXPECT_GE(maxY, 200 + 12);
+    EXPECT_LE(maxY, 200 + 20);
+    EXPECT_EQ(plain.rgba[(200u * static_cast<std::size_t>(plain.width) + 300u) * 4], 255) << "the HUD is there";
+    EXPECT_EQ(pixel(300, 200)[0], 0) << "the tip is outline, over the HUD";
+    EXPECT_EQ(pixel(301, 205)[0], 255) << "the inside is white";
+    EXPECT_EQ(pixel(301, 205)[2], 255);
+
+    Sim::ClearMousePosition();
+    Sim::RenderScreen(shot);
+    EXPECT_EQ(differing(plain, shot, minX, minY, maxX, maxY), 0) << "no mouse over the viewport";
 }
 
 // Which engines declare the flush parameter, and what the call does for each controller.
