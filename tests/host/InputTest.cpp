@@ -1,14 +1,27 @@
 // The player's input as the engine holds it: the ignore counters, the mouse position a player
 // controller reads, its mouse switches packed into one field with their neighbours, the input
-// mode the widget library sets on each engine version, and the key table.
+// mode the widget library sets on each engine version, the cursor on screen and the key table.
 // Each call is made as a mod makes it, through ProcessEvent with its own parameter block.
 #include "support/EngineFixture.hpp"
 
 #include <Sim/Input.hpp>
+#include <Sim/Screen.hpp>
+#include <Sim/Widgets.hpp>
 #include <Sim/World.hpp>
 #include <Unreal/CoreUObject/UObject/UnrealType.hpp>
 
-#include <cstdlib>
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
+#include <Platform/Windows.hpp>
+#endif
+
 #include <cstring>
 #include <string>
 #include <vector>
@@ -68,6 +81,20 @@ void SetIgnore(UObject* controller, const wchar_t* function, const wchar_t* para
 }
 
 bool Asks(UObject* controller, const wchar_t* function) { return ScriptCall(controller, function).Run().Result(); }
+
+// A bool member of an object, read and written as the engine's reflection does.
+struct MemberFlag
+{
+    MemberFlag(UObject* owner, const wchar_t* name)
+        : object(owner), bit(dynamic_cast<FBoolProperty*>(Sim::FindPropertyUncounted(owner->GetClassPrivate(), name)))
+    {
+    }
+    bool Get() const { return bit->GetPropertyValue(bit->ContainerPtrToValuePtr<void>(object)); }
+    void Set(bool value) const { bit->SetPropertyValue(bit->ContainerPtrToValuePtr<void>(object), value); }
+
+    UObject* object;
+    FBoolProperty* bit;
+};
 
 class PlayerInput : public OrvTest::EngineFixture
 {
@@ -162,35 +189,100 @@ TEST_F(PlayerInput, OnlyALocalPlayersControllerReadsTheMouseAndOnlyOverTheViewpo
 TEST_F(PlayerInput, MouseSwitchesShareOneFieldWithTheirNeighboursAndWritesKeepThem)
 {
     UObject* controller = player_.controller;
-    UClass* cls = Sim::FindClass(L"/Script/Engine.PlayerController");
-    std::vector<FBoolProperty*> bits;
+    std::vector<MemberFlag> bits;
     for (const wchar_t* name : {L"bShowMouseCursor", L"bEnableClickEvents", L"bEnableTouchEvents", L"bEnableMouseOverEvents",
                                 L"bEnableTouchOverEvents", L"bForceFeedbackEnabled"})
     {
-        auto* bit = dynamic_cast<FBoolProperty*>(Sim::FindPropertyUncounted(cls, name));
-        ASSERT_NE(bit, nullptr) << Sim::ToUtf8(name);
-        EXPECT_EQ(bit->GetElementSize(), 4) << "a uint32 bitfield: " << Sim::ToUtf8(name);
-        EXPECT_EQ(bit->GetOffset_Internal(), bits.empty() ? bit->GetOffset_Internal() : bits.front()->GetOffset_Internal());
-        EXPECT_FALSE(bit->IsNativeBool());
-        bits.push_back(bit);
+        bits.push_back(MemberFlag(controller, name));
+        ASSERT_NE(bits.back().bit, nullptr) << Sim::ToUtf8(name);
+        EXPECT_EQ(bits.back().bit->GetElementSize(), 4) << "a uint32 bitfield: " << Sim::ToUtf8(name);
+        EXPECT_EQ(bits.back().bit->GetOffset_Internal(), bits.front().bit->GetOffset_Internal()) << Sim::ToUtf8(name);
+        EXPECT_FALSE(bits.back().bit->IsNativeBool());
     }
-    auto value = [&](std::size_t i) { return bits[i]->GetPropertyValue(bits[i]->ContainerPtrToValuePtr<void>(controller)); };
     const std::vector<bool> fresh = {false, false, true, false, false, true};
     for (std::size_t i = 0; i < bits.size(); ++i)
     {
-        EXPECT_EQ(value(i), fresh[i]) << "a new controller, bit " << i;
+        EXPECT_EQ(bits[i].Get(), fresh[i]) << "a new controller, bit " << i;
     }
     for (std::size_t i : {0u, 1u, 3u})
     {
-        bits[i]->SetPropertyValue(bits[i]->ContainerPtrToValuePtr<void>(controller), true);
+        bits[i].Set(true);
     }
+    bits[1].Set(false);
     const Sim::ControllerInput state = Sim::InputStateOf(controller);
-    EXPECT_TRUE(state.showMouseCursor && state.clickEvents && state.mouseOverEvents);
-    EXPECT_TRUE(value(2) && value(5)) << "touch and force feedback stay on";
-    EXPECT_FALSE(value(4));
-    bits[1]->SetPropertyValue(bits[1]->ContainerPtrToValuePtr<void>(controller), false);
-    EXPECT_FALSE(Sim::InputStateOf(controller).clickEvents);
-    EXPECT_TRUE(Sim::InputStateOf(controller).showMouseCursor && Sim::InputStateOf(controller).mouseOverEvents);
+    EXPECT_TRUE(state.showMouseCursor && state.mouseOverEvents);
+    EXPECT_FALSE(state.clickEvents);
+    EXPECT_TRUE(bits[2].Get() && bits[5].Get()) << "touch and force feedback stay on";
+    EXPECT_FALSE(bits[4].Get());
+}
+
+// Where two screenshots differ: how many pixels, and the box around them.
+struct Difference
+{
+    int pixels = 0;
+    int left = 1 << 30, top = 1 << 30, right = -1, bottom = -1;
+};
+
+Difference Compare(const Sim::RenderTargetImage& a, const Sim::RenderTargetImage& b)
+{
+    Difference d;
+    for (int y = 0; y < a.height; ++y)
+    {
+        for (int x = 0; x < a.width; ++x)
+        {
+            const std::size_t at = (static_cast<std::size_t>(y) * static_cast<std::size_t>(a.width) + static_cast<std::size_t>(x)) * 4;
+            if (std::memcmp(&a.rgba[at], &b.rgba[at], 3) != 0)
+            {
+                ++d.pixels, d.left = std::min(d.left, x), d.top = std::min(d.top, y);
+                d.right = std::max(d.right, x), d.bottom = std::max(d.bottom, y);
+            }
+        }
+    }
+    return d;
+}
+
+const uint8* Pixel(const Sim::RenderTargetImage& image, int x, int y)
+{
+    return &image.rgba[(static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width) + static_cast<std::size_t>(x)) * 4];
+}
+
+// The cursor drawn over everything at the mouse, and nothing without the controller's switch
+// or without a mouse over the viewport.
+TEST_F(PlayerInput, TheScreenShowsTheCursorOnlyWhenTheControllerAsksAndTheMouseIsThere)
+{
+    // A red HUD over the whole viewport, under the cursor.
+    UObject* hud = Sim::NewObject(Sim::FindClass(L"/Script/UMG.UserWidget"), reinterpret_cast<UObject*>(world_));
+    UObject* tree = Sim::NewObject(Sim::FindClass(L"/Script/UMG.WidgetTree"), hud);
+    UObject* red = Sim::NewObject(Sim::FindClass(L"/Script/UMG.Image"), tree);
+    const float colour[4] = {1, 0, 0, 1};
+    std::memcpy(Sim::FindMemberByPath(red, L"ColorAndOpacity").address, colour, sizeof(colour));
+    Sim::SetObjectReference(hud, L"WidgetTree", tree);
+    Sim::SetObjectReference(tree, L"RootWidget", red);
+    Sim::AddViewportContent(hud, 50);
+    Sim::RenderTargetImage plain, shot;
+    Sim::RenderScreen(plain);
+    ASSERT_EQ(Pixel(plain, 300, 200)[0], 255) << "the HUD is there";
+
+    Sim::SetMousePosition(300.6, 200.2);
+    Sim::RenderScreen(shot);
+    EXPECT_EQ(Compare(plain, shot).pixels, 0) << "the game hides the cursor by default";
+
+    MemberFlag(player_.controller, L"bShowMouseCursor").Set(true);
+    Sim::RenderScreen(shot);
+    const Difference cursor = Compare(plain, shot);
+    EXPECT_GT(cursor.pixels, 40);
+    EXPECT_EQ(cursor.left, 300);
+    EXPECT_EQ(cursor.top, 200);
+    EXPECT_LE(cursor.right, 300 + 16);
+    EXPECT_GE(cursor.bottom, 200 + 12);
+    EXPECT_LE(cursor.bottom, 200 + 20);
+    EXPECT_EQ(Pixel(shot, 300, 200)[0], 0) << "the tip is outline, over the HUD";
+    EXPECT_EQ(Pixel(shot, 301, 205)[0], 255) << "the inside is white";
+    EXPECT_EQ(Pixel(shot, 301, 205)[2], 255);
+
+    Sim::ClearMousePosition();
+    Sim::RenderScreen(shot);
+    EXPECT_EQ(Compare(plain, shot).pixels, 0) << "no mouse over the viewport";
 }
 
 // Which engines declare the flush parameter, and what the call does for each controller.
@@ -251,6 +343,24 @@ INSTANTIATE_TEST_SUITE_P(Engines, InputMode, ::testing::Values(std::pair{4, 27},
                          [](const auto& engine) {
                              return "UE" + std::to_string(engine.param.first) + "_" + std::to_string(engine.param.second);
                          });
+
+// The program's own calls read the simulated keys on every system: on Windows through its
+// imports, which the engine routes as it starts.
+TEST(KeyTable, TheSystemsKeyStateIsTheSimulatedPlayersFromTheEnginesStart)
+{
+    Sim::ResetEngine();
+    Sim::SetKeyDown(0x41, true);
+    Sim::SetKeyDown(VK_LBUTTON, true);
+    EXPECT_EQ(static_cast<unsigned short>(GetAsyncKeyState(0x41)) & 0x8000u, 0x8000u);
+    EXPECT_NE(static_cast<unsigned short>(GetAsyncKeyState(VK_LBUTTON)) & 0x8000u, 0u);
+    EXPECT_EQ(GetAsyncKeyState(0x42), 0);
+    EXPECT_EQ(GetAsyncKeyState(-1), 0);
+    EXPECT_EQ(GetAsyncKeyState(256 + 0x41), 0) << "codes wrap nowhere";
+    Sim::SetKeyDown(0x41, false);
+    EXPECT_EQ(GetAsyncKeyState(0x41), 0);
+    Sim::ResetEngine();
+    EXPECT_EQ(GetAsyncKeyState(VK_LBUTTON), 0) << "a new engine starts with every key up";
+}
 
 TEST(KeyTable, NamesKeysAsWindowsDoesAndRefusesAnythingElse)
 {

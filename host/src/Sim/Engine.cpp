@@ -1,6 +1,7 @@
 // The simulated engine's object system: the object array with slot reuse, the pooled object
 // memory, construction and death of objects, the path index, garbage collection, frames and
 // the loader's hook and tick registries.
+#include "Platform/KeyRouting.hpp"
 #include "Sim/EngineState.hpp"
 
 #include <Sim/Calls.hpp>
@@ -620,6 +621,10 @@ void ResetEngine(const EngineOptions& options)
     void DefineCoreTypes();
     DefineCoreTypes();
     ResetCounters();
+#ifdef _WIN32
+    // A test program links the mod in: its own key-state imports must read the simulated keys.
+    RouteKeyStateQueriesOfProgram();
+#endif
 }
 
 bool EngineRunning() { return State().running; }

@@ -13,6 +13,7 @@
 #include "Sim/ScreenTree.hpp"
 #include "Sim/WorldScene.hpp"
 
+#include <Sim/Input.hpp>
 #include <Sim/Screen.hpp>
 #include <Sim/Values.hpp>
 #include <Sim/Widgets.hpp>
@@ -25,6 +26,7 @@
 #include <functional>
 #include <numbers>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 namespace Sim::Detail
@@ -307,6 +309,48 @@ bool LocalPlayersNight()
     UObject* controller = player != nullptr && IsLiveObject(player) ? ObjectReference(player, L"PlayerController") : nullptr;
     UWorld* world = controller != nullptr && IsLiveObject(controller) ? controller->GetWorld() : nullptr;
     return world != nullptr && IsNight(world);
+}
+
+// UGameViewportClient::GetCursor: the first local player's controller decides, through
+// ShouldShowMouseCursor (its bShowMouseCursor), whether the viewport shows a cursor at all.
+bool CursorShown()
+{
+    UObject* player = State().play.localPlayer;
+    UObject* controller = player != nullptr && IsLiveObject(player) ? ObjectReference(player, L"PlayerController") : nullptr;
+    return controller != nullptr && IsLiveObject(controller) && Flag(controller, L"bShowMouseCursor");
+}
+
+// The system's default arrow, 16 pixels tall, its hot spot at the top left: 'X' is the dark
+// outline, '.' the white inside.
+constexpr std::array<std::string_view, 16> kArrow = {
+    "X",          "XX",         "X.X",        "X..X",       "X...X",      "X....X",
+    "X.....X",    "X......X",   "X.......X",  "X........X", "X.....XXXXX", "X..X..X",
+    "X.XX..X",    "XX  X..X",   "    X..X",   "     XX",
+};
+
+// The hardware cursor lies over everything Slate drew, in whole pixels where the mouse is.
+void DrawCursor(Frame& frame)
+{
+    const MousePosition mouse = CurrentMousePosition();
+    if (!mouse.overViewport || !CursorShown())
+    {
+        return;
+    }
+    const auto left = static_cast<int32>(std::floor(mouse.x)), top = static_cast<int32>(std::floor(mouse.y));
+    for (std::size_t row = 0; row < kArrow.size(); ++row)
+    {
+        for (std::size_t column = 0; column < kArrow[row].size(); ++column)
+        {
+            const char cell = kArrow[row][column];
+            const int32 x = left + static_cast<int32>(column), y = top + static_cast<int32>(row);
+            if (cell == ' ' || x < 0 || y < 0 || x >= frame.width || y >= frame.height)
+            {
+                continue;
+            }
+            const float level = cell == '.' ? 1.0f : 0.0f;
+            frame.Blend(x, y, {level, level, level, 1.0f}, 1.0f);
+        }
+    }
 }
 
 // A render target's pixels or a texture asset's, stretched over the brush's box.
@@ -824,6 +868,10 @@ void Pass(Frame* frame)
         DrawWorld(*frame, LocalPlayersNight());
     }
     ScreenPass(frame, scale, view.width / scale, view.height / scale).Run();
+    if (frame != nullptr)
+    {
+        DrawCursor(*frame);
+    }
 }
 } // namespace
 } // namespace Sim::Detail
