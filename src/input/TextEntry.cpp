@@ -58,7 +58,7 @@ bool ParseEntry(const EditState& edit, float& value)
         narrow[i] = static_cast<char>(c);
     }
     const auto parsed = std::from_chars(narrow, narrow + length, value);
-    return length > 0 && parsed.ec == std::errc{} && parsed.ptr == narrow + length && std::isfinite(value);
+    return parsed.ec == std::errc{} && parsed.ptr == narrow + length && std::isfinite(value);
 }
 
 void ClearEntry(EditState& edit)
