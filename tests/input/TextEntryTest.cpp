@@ -128,6 +128,10 @@ TEST_F(TextEntry, TheRatesTakeNoPoint)
     Click(Orv::kMarkerRateField);
     Type("3.5");
     EXPECT_EQ(Field(Orv::kMarkerRateField), L"35_");
+    // Keys next to the digits' codes are no digits.
+    Tap(0x3A);
+    Tap(VK_MULTIPLY);
+    EXPECT_EQ(Field(Orv::kMarkerRateField), L"35_");
     Tap(VK_OEM_PERIOD);
     Tap(VK_DECIMAL);
     Tap(VK_RETURN);
@@ -193,10 +197,20 @@ TEST_F(TextEntry, AtMostFifteenCharacters)
     Tap(VK_RETURN);
     EXPECT_EQ(SavedSetting("RenderScale"), "4");
 
+    // A point still fits as the fifteenth character.
+    Click(Orv::kRenderScaleField);
+    Type("00000000000000");
+    Type(".");
+    EXPECT_EQ(Field(Orv::kRenderScaleField), L"00000000000000._");
+    Tap(VK_ESCAPE);
+
     Click(Orv::kCaptureRateField);
     Type("000000000000001");
     Type("2");
     EXPECT_EQ(Field(Orv::kCaptureRateField), L"000000000000001_");
+    Tap(VK_BACK);
+    EXPECT_EQ(Field(Orv::kCaptureRateField), L"00000000000000_") << "the dropped digit left nothing behind";
+    Type("1");
     Tap(VK_RETURN);
     EXPECT_EQ(SavedSetting("CaptureFPS"), "1");
 }

@@ -62,6 +62,7 @@ using PLARGE_INTEGER = LARGE_INTEGER*;
 #define VK_NUMPAD7 0x67
 #define VK_NUMPAD8 0x68
 #define VK_NUMPAD9 0x69
+#define VK_MULTIPLY 0x6A
 #define VK_DECIMAL 0x6E
 #define VK_OEM_PLUS 0xBB
 #define VK_OEM_MINUS 0xBD
