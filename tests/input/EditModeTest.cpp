@@ -459,6 +459,24 @@ TEST_F(EditMode, ASessionEndingWithTheButtonHeldStillGivesTheInputBack)
     EXPECT_EQ(Sim::CallCount(WidgetLibrary(), L"SetInputMode_GameOnly"), 1u);
 }
 
+TEST_F(EditMode, ASessionEndingMidResizeKeepsTheNewSizeAndItsTarget)
+{
+    StartHud();
+    EnterEditMode();
+    const Point handle = Centre(Orv::kResizeHandle);
+    MouseTo(handle);
+    Press();
+    MouseTo({handle.x + 40, handle.y + 40});
+    Frame();
+    const auto resizes = Sim::CallCount(L"ResizeRenderTarget2D");
+    Sim::Respawn(controller_, {.x = 500, .y = 0, .z = 100});
+    Frame();
+    EXPECT_EQ(SavedSetting("Size"), "320");
+    EXPECT_EQ(Sim::CallCount(L"ResizeRenderTarget2D"), resizes + 1);
+    EXPECT_EQ(Sim::LastCallOf(L"ResizeRenderTarget2D").Number(L"Width"), 1280.0);
+    Release();
+}
+
 TEST_F(EditMode, UnloadingTheModInTheEditModeGivesTheInputBack)
 {
     StartHud();
