@@ -10,17 +10,8 @@
 #include <Sim/World.hpp>
 #include <Unreal/CoreUObject/UObject/UnrealType.hpp>
 
-#ifdef _WIN32
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#else
-#include <Platform/Windows.hpp>
-#endif
+// The key-state query as the mod reaches it, the system's on Windows.
+#include "reflection/Host.hpp"
 
 #include <cstring>
 #include <string>

@@ -3,6 +3,7 @@
 // width, target, show flags, hidden components, post-process exposure), CaptureScene drawing the
 // scene into the target, and the game's queries a capture camera needs: traces, the dungeon
 // test and the time of day.
+#include "Sim/FunctionDefs.hpp"
 #include "Sim/EngineState.hpp"
 #include "Sim/ObjectFields.hpp"
 #include "Sim/WorldScene.hpp"
@@ -24,18 +25,6 @@ using namespace Detail;
 
 namespace
 {
-constexpr uint32 kLibraryFunction = FUNC_Native | FUNC_Static | FUNC_Public | FUNC_BlueprintCallable;
-
-FunctionDef Library(std::wstring name, std::vector<ParamDef> params, NativeFunction body)
-{
-    return {std::move(name), std::move(params), std::move(body), kLibraryFunction};
-}
-
-FunctionDef Native(std::wstring name, std::vector<ParamDef> params, NativeFunction body)
-{
-    return {std::move(name), std::move(params), std::move(body)};
-}
-
 void SetBit(UObject* object, StringViewType name, bool value)
 {
     if (auto* flag = PropertyOf<FBoolProperty>(object->GetClassPrivate(), name))

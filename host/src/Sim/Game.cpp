@@ -1,6 +1,7 @@
 // The default game's classes: engine basics (actors, components, controllers, players,
 // worlds, game instances, widgets) and the game's own classes whose functions carry the
 // events a minimap listens to. Native bodies hand over to the played game's engine side.
+#include "Sim/FunctionDefs.hpp"
 #include "Sim/EngineState.hpp"
 #include "Sim/ObjectFields.hpp"
 
@@ -30,11 +31,6 @@ FunctionDef NativeEvent(std::wstring name, std::vector<ParamDef> params = {}, Na
 {
     return {std::move(name), std::move(params), body ? std::move(body) : [](Call&) {},
             FUNC_Event | FUNC_BlueprintEvent | FUNC_Native | FUNC_Public};
-}
-
-FunctionDef Native(std::wstring name, std::vector<ParamDef> params, NativeFunction body)
-{
-    return {std::move(name), std::move(params), std::move(body)};
 }
 
 void ReturnObject(Call& call, UObject* value) { call.Get<UObject*>(L"ReturnValue") = value; }

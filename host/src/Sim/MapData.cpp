@@ -3,6 +3,7 @@
 // screen draws, each world's subsystem, map UI, points of interest and map tracker, map-icon
 // components entering and leaving the tracker, the local player's revealed landmarks,
 // waypoint and character guid, and creatures with their data assets.
+#include "Sim/FunctionDefs.hpp"
 #include "Sim/EngineState.hpp"
 #include "Sim/ObjectFields.hpp"
 
@@ -26,7 +27,6 @@ using namespace Detail;
 
 namespace
 {
-constexpr uint32 kLibraryFunction = FUNC_Native | FUNC_Static | FUNC_Public | FUNC_BlueprintCallable;
 constexpr const wchar_t* kIconType = L"/Script/Umbrafel.EMapIconType";
 constexpr const wchar_t* kStylesPath = L"/Game/UI/Map/DA_MapIconDisplayInfo.DA_MapIconDisplayInfo";
 constexpr const wchar_t* kRegistryClass = L"/Script/Umbrafel.GameplayObjectRegistry";

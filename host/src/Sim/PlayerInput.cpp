@@ -1,6 +1,7 @@
 // The player controller's input as the engine keeps it: the ignore counters every controller
 // has, the mouse position a player controller reads through its local player's viewport, its
 // input mode and pressed keys, and UMG's library calls that hand the input to the game.
+#include "Sim/FunctionDefs.hpp"
 #include "Sim/EngineState.hpp"
 #include "Sim/ObjectFields.hpp"
 
@@ -16,13 +17,6 @@ using namespace Detail;
 
 namespace
 {
-constexpr uint32 kLibraryFunction = FUNC_Native | FUNC_Static | FUNC_Public | FUNC_BlueprintCallable;
-
-FunctionDef Native(std::wstring name, std::vector<ParamDef> params, NativeFunction body)
-{
-    return {std::move(name), std::move(params), std::move(body)};
-}
-
 ControllerRecord* RecordOf(const UObject* controller)
 {
     auto& controllers = State().play.controllers;

@@ -3,6 +3,7 @@
 // as the engine's do (so the collector keeps a tree alive through its root), the setters (which
 // hand their values on to the screen, as the engine's do to Slate), user widgets in the
 // viewport, and the viewport's size and DPI scale.
+#include "Sim/FunctionDefs.hpp"
 #include "Sim/EngineState.hpp"
 #include "Sim/EngineVersions.hpp"
 #include "Sim/ObjectFields.hpp"
@@ -24,13 +25,6 @@ using namespace Detail;
 
 namespace
 {
-constexpr uint32 kLibraryFunction = FUNC_Native | FUNC_Static | FUNC_Public | FUNC_BlueprintCallable;
-
-FunctionDef Native(std::wstring name, std::vector<ParamDef> params, NativeFunction body)
-{
-    return {std::move(name), std::move(params), std::move(body)};
-}
-
 using Member = MemberRef;
 
 Member FindMember(UObject* object, std::wstring_view path) { return FindMemberByPath(object, path); }
