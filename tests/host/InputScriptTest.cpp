@@ -7,6 +7,7 @@
 #include "WidgetReport.hpp"
 
 #include "support/EngineFixture.hpp"
+#include "support/HandBuiltWidgets.hpp"
 
 #include <Sim/Input.hpp>
 #include <Sim/Output.hpp>
@@ -167,33 +168,9 @@ constexpr std::size_t kControls = 14;
 const wchar_t* const kCaptions[kControls] = {L"LOCK", L"+", L"-",   L"AI",   L"O",    L"IN",             L"RES",
                                              L"QUEST", L"POI", L"60", L"60", L"4.00", L"RESET DEFAULTS", L""};
 
-UObject* Make(const std::wstring& name)
-{
-    return Sim::NewObject(Sim::FindClass(L"/Script/UMG." + name), Sim::FindObjectByPath(L"/Engine/Transient"));
-}
+UObject* Make(const std::wstring& name) { return OrvTest::MakeWidget(name); }
 
-UFunction* FunctionOf(UObject* self, const std::wstring& name)
-{
-    UFunction* f = nullptr;
-    for (const UStruct* s = self->GetClassPrivate(); f == nullptr && s != nullptr; s = s->GetSuperStruct())
-    {
-        f = Sim::FindFunctionByPath(s->GetPathName() + L":" + name);
-    }
-    EXPECT_NE(f, nullptr) << Sim::ToUtf8(name);
-    return f;
-}
-
-// A panel's add function given the child; the slot it returns.
-UObject* Add(UObject* panel, const wchar_t* function, UObject* child)
-{
-    UFunction* f = FunctionOf(panel, function);
-    std::vector<uint8> parms(f->GetParmsSize() + 16u, 0);
-    std::memcpy(parms.data() + Sim::FindPropertyUncounted(f, L"Content")->GetOffset_Internal(), &child, sizeof(child));
-    panel->ProcessEvent(f, parms.data());
-    UObject* slot = nullptr;
-    std::memcpy(&slot, parms.data() + Sim::FindPropertyUncounted(f, L"ReturnValue")->GetOffset_Internal(), sizeof(slot));
-    return slot;
-}
+UObject* Add(UObject* panel, const wchar_t* function, UObject* child) { return OrvTest::AddToPanel(panel, function, child); }
 
 void Visibility(UObject* widget, uint8 visibility)
 {
@@ -254,20 +231,14 @@ Hud BuildHud(const std::vector<std::size_t>& collapsed = {}, std::size_t control
         hud.frames.push_back(frame);
         hud.captions.push_back(caption);
     }
-    UWorld* world = Sim::CreateWorld(L"Open");
-    Sim::CreateGameInstance(world);
-    UObject* user = Sim::NewObject(Sim::FindClass(L"/Script/UMG.UserWidget"), reinterpret_cast<UObject*>(world));
-    UObject* tree = Sim::NewObject(Sim::FindClass(L"/Script/UMG.WidgetTree"), user);
-    Sim::SetObjectReference(user, L"WidgetTree", tree);
-    Sim::SetObjectReference(tree, L"RootWidget", root);
-    Sim::CallScriptFunction(user, L"AddToViewport");
+    OrvTest::ShowInViewport(root);
     return hud;
 }
 
 // The engine's own setters, as the mod calls them once the HUD is shown.
 void SetText(UObject* text, const std::wstring& value)
 {
-    UFunction* f = FunctionOf(text, L"SetText");
+    UFunction* f = OrvTest::FunctionOf(text, L"SetText");
     Sim::CallScriptFunction(text, f, [&](uint8* parms) {
         Sim::WriteText(parms + Sim::FindPropertyUncounted(f, L"InText")->GetOffset_Internal(), value);
     });
@@ -275,7 +246,7 @@ void SetText(UObject* text, const std::wstring& value)
 
 void SetVisibility(UObject* widget, uint8 visibility)
 {
-    UFunction* f = FunctionOf(widget, L"SetVisibility");
+    UFunction* f = OrvTest::FunctionOf(widget, L"SetVisibility");
     Sim::CallScriptFunction(widget, f, [&](uint8* parms) {
         parms[Sim::FindPropertyUncounted(f, L"InVisibility")->GetOffset_Internal()] = visibility;
     });

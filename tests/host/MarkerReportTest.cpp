@@ -5,6 +5,7 @@
 #include "WidgetReport.hpp"
 
 #include "support/EngineFixture.hpp"
+#include "support/HandBuiltWidgets.hpp"
 
 #include <Sim/MapData.hpp>
 #include <Sim/Types.hpp>
@@ -21,22 +22,12 @@ using namespace RC::Unreal;
 constexpr uint8 kShown = 3;
 constexpr uint8 kCollapsed = 1;
 
-UObject* Make(const std::wstring& name)
-{
-    return Sim::NewObject(Sim::FindClass(L"/Script/UMG." + name), Sim::FindObjectByPath(L"/Engine/Transient"));
-}
+UObject* Make(const std::wstring& name) { return OrvTest::MakeWidget(name); }
 
+// The child, for adding along a chain.
 UObject* Add(UObject* panel, const wchar_t* function, UObject* child)
 {
-    UFunction* f = Sim::FindFunctionByPath(panel->GetClassPrivate()->GetPathName() + L":" + function);
-    for (const UStruct* s = panel->GetClassPrivate(); f == nullptr && s != nullptr; s = s->GetSuperStruct())
-    {
-        f = Sim::FindFunctionByPath(s->GetPathName() + L":" + function);
-    }
-    EXPECT_NE(f, nullptr) << Sim::ToUtf8(function);
-    std::vector<uint8> parms(f->GetParmsSize() + 16u, 0);
-    std::memcpy(parms.data() + Sim::FindPropertyUncounted(f, L"Content")->GetOffset_Internal(), &child, sizeof(child));
-    panel->ProcessEvent(f, parms.data());
+    OrvTest::AddToPanel(panel, function, child);
     return child;
 }
 
@@ -61,13 +52,7 @@ class MarkerReport : public OrvTest::EngineFixture
         rim = Add(rim, L"SetContent", Make(L"Border"));
         UObject* overlay = Add(rim, L"SetContent", Make(L"Overlay"));
         // Of a game world, whose game instance has the viewport.
-        UWorld* world = Sim::CreateWorld(L"Open");
-        Sim::CreateGameInstance(world);
-        UObject* user = Sim::NewObject(Sim::FindClass(L"/Script/UMG.UserWidget"), reinterpret_cast<UObject*>(world));
-        UObject* tree = Sim::NewObject(Sim::FindClass(L"/Script/UMG.WidgetTree"), user);
-        Sim::SetObjectReference(user, L"WidgetTree", tree);
-        Sim::SetObjectReference(tree, L"RootWidget", root);
-        Sim::CallScriptFunction(user, L"AddToViewport");
+        UObject* user = OrvTest::ShowInViewport(root);
         EXPECT_EQ(Sim::ViewportWidgets(), std::vector<UObject*>{user});
         return overlay;
     }
