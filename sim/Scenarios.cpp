@@ -793,7 +793,8 @@ class Soak
         {
             StartFault(frame);
         }
-        if (silentUntil_ < 0 && Chance(600))
+        // A run that is silent throughout stays so.
+        if (silentUntil_ < 0 && !Sim::Options().SilentEvents && Chance(600))
         {
             Sim::SetSilentEvents(true);
             silentUntil_ = frame + 30 + dice_.Below(600);
