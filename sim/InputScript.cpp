@@ -1,5 +1,4 @@
-// The input script's reading, line by line, and its playing through the engine's own mouse and
-// key state.
+// The input script's reading, line by line; the key names are the engine's key table's.
 #include "InputScript.hpp"
 
 #include <Sim/Input.hpp>
@@ -149,25 +148,5 @@ bool ParseInputScript(std::string_view script, InputScript& out, ScriptError& er
     std::stable_sort(events.begin(), events.end(), [](const InputEvent& a, const InputEvent& b) { return a.frame < b.frame; });
     out = std::move(events);
     return true;
-}
-
-void ApplyInputEvent(const InputEvent& event)
-{
-    switch (event.kind)
-    {
-    case InputEvent::Kind::MouseAt: Sim::SetMousePosition(event.x, event.y); break;
-    case InputEvent::Kind::MouseNone: Sim::ClearMousePosition(); break;
-    case InputEvent::Kind::KeyDown: Sim::SetKeyDown(event.key, true); break;
-    case InputEvent::Kind::KeyUp: Sim::SetKeyDown(event.key, false); break;
-    }
-}
-
-void InputPlayer::BeforeFrame(int frame)
-{
-    while (next_ < script_.size() && script_[next_].frame <= frame)
-    {
-        ApplyInputEvent(script_[next_]);
-        ++next_;
-    }
 }
 } // namespace OrvSim

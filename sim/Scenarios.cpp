@@ -9,17 +9,26 @@
 #include "MapScenery.hpp"
 #include "WidgetReport.hpp"
 
+#include <Sim/Faults.hpp>
 #include <Sim/Input.hpp>
 #include <Sim/Scene.hpp>
 #include <Sim/World.hpp>
+#include <Unreal/UObjectArray.hpp>
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdio>
+#include <map>
 #include <memory>
 #include <numbers>
 #include <random>
+#include <string>
 #include <vector>
+
+#if defined(__linux__)
+#include <unistd.h>
+#endif
 
 namespace OrvSim
 {
@@ -516,6 +525,8 @@ class EditScript
         return release;
     }
 
+    bool Done() const { return next_ >= steps_.size(); }
+
     void Play(int frame)
     {
         while (next_ < steps_.size() && steps_[next_].frame <= frame)
@@ -614,6 +625,373 @@ void PlayEdit(Scenario& out, const std::shared_ptr<Game>& game, int frames)
         script->Play(frame);
     };
 }
+
+// The soak: what a long evening of play does to the mod, in an order the seed draws. Map loads
+// and seamless travel between open worlds and caves, trips to the main menu and back, respawns,
+// creatures and NPCs that come and go (some begin and end play between two of the mod's
+// ticks), the mod's widget taken off the screen and its capture actor destroyed by the game,
+// engine functions that fault for a stretch, stretches in which no hook fires, and the edit
+// mode worked by mouse and keys. Every so often it collects garbage and notes the objects
+// alive and the process's resident memory, so a run shows whether either grows.
+enum class SoakPlace
+{
+    Open,
+    Cave,
+    Menu,
+};
+
+struct SoakSample
+{
+    int frame = 0;
+    std::size_t objects = 0;
+    long long residentKb = -1; // -1 where the platform does not say
+};
+
+// The process's resident set, from the kernel's page counts.
+long long ResidentKilobytes()
+{
+#if defined(__linux__)
+    std::FILE* statm = std::fopen("/proc/self/statm", "r");
+    if (statm == nullptr)
+    {
+        return -1;
+    }
+    long long size = 0;
+    long long resident = -1;
+    const int read = std::fscanf(statm, "%lld %lld", &size, &resident);
+    std::fclose(statm);
+    return read == 2 ? resident * (sysconf(_SC_PAGESIZE) / 1024) : -1;
+#else
+    return -1;
+#endif
+}
+
+bool IsOfClass(const RC::Unreal::UObject* object, const wchar_t* classPath)
+{
+    RC::Unreal::UClass* cls = Sim::FindClass(classPath);
+    return object != nullptr && Sim::HoldsObject(object) && cls != nullptr && object->GetClassPrivate()->IsChildOf(cls);
+}
+
+// Functions the mod calls every frame or on every session, that a broken build may fault in.
+constexpr const wchar_t* kFaultingFunctions[] = {
+    L"/Script/UMG.CanvasPanelSlot:SetPosition",
+    L"/Script/UMG.CanvasPanelSlot:SetSize",
+    L"/Script/UMG.Widget:SetVisibility",
+    L"/Script/UMG.UserWidget:AddToViewport",
+    L"/Script/Engine.SceneCaptureComponent2D:CaptureScene",
+    L"/Script/Engine.Actor:K2_GetActorLocation",
+    L"/Script/Engine.Actor:K2_SetActorLocationAndRotation",
+    L"/Script/Engine.KismetSystemLibrary:LineTraceSingleByProfile",
+    L"/Script/Engine.KismetRenderingLibrary:CreateRenderTarget2D",
+    L"/Script/Engine.PlayerController:GetMousePosition",
+    L"/Script/Umbrafel.UmbrafelRuntimeBlueprintLibrary:IsLocationInsideDungeon",
+};
+
+class Soak
+{
+  public:
+    Soak(std::shared_ptr<Game> game, std::uint64_t seed, int frames)
+        : game_(std::move(game)), dice_(seed * 0x2545F4914F6CDD1DULL + 99), frames_(frames),
+          sampleEvery_(std::max(250, frames / 100))
+    {
+    }
+
+    void SetUp()
+    {
+        OpenWorld(*game_, L"Umbrafel_Open");
+        game_->gameInstance = Sim::CreateGameInstance(game_->world);
+        game_->scenery.SetUp(Cast(*game_));
+    }
+
+    void BeforeFrame(int frame)
+    {
+        if (frame % sampleEvery_ == 0)
+        {
+            Sample(frame);
+        }
+        EndStretches(frame);
+        if (arriveAt_ == frame)
+        {
+            Arrive();
+        }
+        if (leaveMenuAt_ == frame)
+        {
+            Travel(frame, dice_.Below(2) == 0 ? SoakPlace::Open : SoakPlace::Cave, false);
+        }
+        Roll(frame);
+        if (edit_ != nullptr)
+        {
+            edit_->Play(frame);
+            if (edit_->Done())
+            {
+                edit_ = nullptr;
+            }
+        }
+        Walk(*game_);
+        ComeAndGo(*game_, frame);
+        game_->scenery.Step(static_cast<double>(frame) / std::max(frames_, 1), frame, 1.0 / 60, game_->at);
+    }
+
+    nlohmann::json Describe() const
+    {
+        nlohmann::json samples = nlohmann::json::array();
+        for (const SoakSample& sample : samples_)
+        {
+            samples.push_back({{"frame", sample.frame},
+                               {"objects_alive", sample.objects},
+                               {"resident_kb", sample.residentKb < 0 ? nlohmann::json(nullptr) : nlohmann::json(sample.residentKb)}});
+        }
+        return {{"events", events_}, {"samples", samples}};
+    }
+
+  private:
+    // Each kind of event is drawn by its own chance a frame, so that ten thousand frames hold
+    // dozens of each; a world change waits for the last one's arrival and dying world.
+    void Roll(int frame)
+    {
+        const bool settled = arriveAt_ < 0 && leaveMenuAt_ < 0 && frame >= nextTravel_;
+        if (settled && place_ != SoakPlace::Menu && Chance(200))
+        {
+            const int kind = dice_.Below(3);
+            if (kind == 2)
+            {
+                Travel(frame, SoakPlace::Menu, false);
+            }
+            else
+            {
+                Travel(frame, dice_.Below(2) == 0 ? SoakPlace::Open : SoakPlace::Cave, kind == 1);
+            }
+        }
+        if (game_->pawn != nullptr && game_->controller != nullptr && Chance(220))
+        {
+            const Sim::Placement diedAt = game_->at;
+            game_->at.x += dice_.Between(-600, 600);
+            game_->pawn = Sim::Respawn(game_->controller, game_->at);
+            game_->scenery.Respawned(diedAt, game_->pawn);
+            Count("respawns");
+        }
+        if (game_->pawn != nullptr && game_->creatureClass != nullptr && Chance(25))
+        {
+            SpawnAndDestroy();
+        }
+        if (game_->pawn != nullptr && !game_->creatures.empty() && Chance(60))
+        {
+            // A creature killed before its time.
+            Creature& victim = game_->creatures[static_cast<std::size_t>(dice_.Below(static_cast<int>(game_->creatures.size())))];
+            victim.leavesAtFrame = frame;
+            Count("creatures_killed");
+        }
+        if (Chance(260))
+        {
+            RemoveWidget();
+        }
+        if (Chance(260))
+        {
+            DestroyCaptureActor();
+        }
+        if (faulted_ == nullptr && Chance(400))
+        {
+            StartFault(frame);
+        }
+        // A run that is silent throughout stays so.
+        if (silentUntil_ < 0 && !Sim::Options().SilentEvents && Chance(600))
+        {
+            Sim::SetSilentEvents(true);
+            silentUntil_ = frame + 30 + dice_.Below(600);
+            Count("silent_stretches");
+        }
+        if (edit_ == nullptr && Chance(200))
+        {
+            PlanEditSession(frame);
+        }
+    }
+
+    bool Chance(int oneIn) { return dice_.Below(oneIn) == 0; }
+    void Count(const char* what) { ++events_[what]; }
+
+    void EndStretches(int frame)
+    {
+        if (faulted_ != nullptr && frame >= faultUntil_)
+        {
+            Sim::MakeFunctionFault(faulted_, Sim::FaultKind::None);
+            faulted_ = nullptr;
+        }
+        if (silentUntil_ >= 0 && frame >= silentUntil_)
+        {
+            Sim::SetSilentEvents(false);
+            silentUntil_ = -1;
+        }
+    }
+
+    void StartFault(int frame)
+    {
+        const std::size_t which = static_cast<std::size_t>(dice_.Below(static_cast<int>(std::size(kFaultingFunctions))));
+        RC::Unreal::UFunction* function = Sim::FindFunctionByPath(kFaultingFunctions[which]);
+        if (function == nullptr)
+        {
+            return;
+        }
+        faulted_ = function;
+        faultUntil_ = frame + 10 + dice_.Below(300);
+        Sim::MakeFunctionFault(function, dice_.Below(2) == 0 ? Sim::FaultKind::NullWrite : Sim::FaultKind::DivideByZero);
+        Count("fault_stretches");
+    }
+
+    // A creature or an NPC begins and ends play before the mod ticks again: its hooks fire,
+    // and by the tick it is gone.
+    void SpawnAndDestroy()
+    {
+        RC::Unreal::UObject* actor = dice_.Below(3) == 0
+                                         ? Sim::SpawnActor(game_->world, L"/Script/Umbrafel.InteractableNPC", Near(*game_, 1500))
+                                         : SpawnCreature(*game_, 2000);
+        if (actor != nullptr)
+        {
+            Sim::DestroyActor(actor);
+            Count("spawned_and_destroyed");
+        }
+    }
+
+    // The game's own code takes the mod's widget off the screen, and now and then has it
+    // destroyed as well when nothing holds it.
+    void RemoveWidget()
+    {
+        RC::Unreal::UObject* widget = ModWidgetOnScreen();
+        if (widget == nullptr)
+        {
+            return;
+        }
+        Sim::CallScriptFunction(widget, L"RemoveFromParent");
+        Count("widgets_removed");
+        auto* item = widget->GetObjectItem();
+        if (dice_.Below(2) == 0 && item != nullptr && !item->IsRootSet())
+        {
+            Sim::MarkPendingKill(widget);
+            Count("widgets_destroyed");
+        }
+    }
+
+    void DestroyCaptureActor()
+    {
+        if (game_->world == nullptr)
+        {
+            return;
+        }
+        for (RC::Unreal::UObject* actor : Sim::ActorsOf(game_->world))
+        {
+            if (IsOfClass(actor, L"/Script/Engine.SceneCapture2D"))
+            {
+                Sim::DestroyActor(actor);
+                Count("capture_actors_destroyed");
+                return;
+            }
+        }
+    }
+
+    // Whoever the old world held is left behind; the next place is loaded (or travelled to
+    // seamlessly), and its player enters a third of a second later.
+    void Travel(int frame, SoakPlace to, bool seamless)
+    {
+        game_->pawn = nullptr;
+        game_->remotePawn = nullptr;
+        game_->controller = nullptr;
+        game_->scenery.LeaveWorld();
+        game_->houses.clear();
+        game_->creatures.clear();
+        game_->npc = {};
+        game_->creatureClass = nullptr;
+        // The maps take turns by name, so the one loaded has long left memory.
+        const int turn = worlds_++ % 4;
+        std::wstring map = to == SoakPlace::Menu ? L"MainMenu"
+                           : to == SoakPlace::Open ? L"Umbrafel_Open" + std::to_wstring(turn)
+                                                   : L"Umbrafel_Cave" + std::to_wstring(turn);
+        auto* world = Sim::CreateWorld(map, seamless);
+        game_->world = world;
+        leaveMenuAt_ = -1;
+        if (to == SoakPlace::Menu)
+        {
+            game_->controller = Sim::CreatePlayerController(world, Sim::ControllerKind::Menu);
+            leaveMenuAt_ = frame + 60 + dice_.Below(180);
+            Count("menu_trips");
+        }
+        else
+        {
+            if (to == SoakPlace::Open)
+            {
+                BuildOpenMap(*game_);
+            }
+            else
+            {
+                BuildDungeonMap(world);
+            }
+            game_->creatureClass = DefineCreature(world, map);
+            arriveAt_ = frame + 20;
+            Count(seamless ? "seamless_travels" : "map_loads");
+        }
+        place_ = to;
+        nextTravel_ = frame + 120;
+        if (seamless)
+        {
+            Sim::TravelSeamless(game_->gameInstance, world, dice_.Below(90));
+        }
+        else
+        {
+            Sim::Travel(game_->gameInstance, world);
+        }
+    }
+
+    void Arrive()
+    {
+        arriveAt_ = -1;
+        game_->at = {0, 0, place_ == SoakPlace::Cave ? -2000.0 : 100.0, 0};
+        game_->at.z = StandingHeight(*game_, game_->at.x, game_->at.y, game_->at.z);
+        EnterPlayer(*game_);
+        game_->scenery.EnterWorld(Cast(*game_), game_->at);
+    }
+
+    // EDIT; the map dragged; a toggle; a value field clicked and a value typed (digits and
+    // points as they come, sometimes too many or too large) and entered; LOCK.
+    void PlanEditSession(int frame)
+    {
+        auto script = std::make_shared<EditScript>();
+        int at = script->Click(frame, kEditControl);
+        at = script->Drag(at + 5, {0, EditAction::MouseToMap}, dice_.Between(-300, 300), dice_.Between(-200, 200), 4, 2);
+        at = script->Click(at + 5, kFirstToggle + static_cast<std::size_t>(dice_.Below(static_cast<int>(kToggles))));
+        at = script->Click(at + 5, kMapFpsField + static_cast<std::size_t>(dice_.Below(3)));
+        static constexpr const char* kTyped[] = {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "VK_OEM_PERIOD", "VK_DECIMAL",
+                                                 "VK_BACK"};
+        const int keys = 1 + dice_.Below(8);
+        for (int key = 0; key < keys; ++key)
+        {
+            at = script->Tap(at + 2, kTyped[dice_.Below(static_cast<int>(std::size(kTyped)))]);
+        }
+        at = script->Tap(at + 2, "VK_RETURN");
+        script->Click(at + 5, kEditControl);
+        edit_ = std::move(script);
+        Count("edit_sessions");
+    }
+
+    void Sample(int frame)
+    {
+        Sim::CollectGarbage(true);
+        samples_.push_back({frame, Sim::LiveObjectCount(), ResidentKilobytes()});
+    }
+
+    std::shared_ptr<Game> game_;
+    Dice dice_;
+    int frames_;
+    int sampleEvery_;
+    SoakPlace place_ = SoakPlace::Open;
+    int worlds_ = 0;
+    int arriveAt_ = -1;
+    int leaveMenuAt_ = -1;
+    int nextTravel_ = 0;
+    RC::Unreal::UFunction* faulted_ = nullptr;
+    int faultUntil_ = -1;
+    int silentUntil_ = -1;
+    std::shared_ptr<EditScript> edit_;
+    std::map<std::string, int> events_;
+    std::vector<SoakSample> samples_;
+};
 } // namespace
 
 bool MakeScenario(const std::string& name, std::uint64_t seed, int frames, bool seamlessTravel, Scenario& out, int loads)
@@ -716,6 +1094,14 @@ bool MakeScenario(const std::string& name, std::uint64_t seed, int frames, bool 
     {
         PlayWalk(out, game, frames);
         out.game.missingFunctions.push_back(L"/Script/Umbrafel.UmbrafelGameInstance:K2_OnWorldChanged");
+        return true;
+    }
+    if (name == "soak")
+    {
+        auto soak = std::make_shared<Soak>(game, seed, frames);
+        out.setUp = [soak] { soak->SetUp(); };
+        out.beforeFrame = [soak](int frame) { soak->BeforeFrame(frame); };
+        out.describe = [soak] { return soak->Describe(); };
         return true;
     }
     if (name == "no-tick")

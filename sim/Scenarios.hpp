@@ -4,6 +4,8 @@
 
 #include <Sim/Game.hpp>
 
+#include <nlohmann/json.hpp>
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -19,6 +21,8 @@ struct Scenario
     std::function<void()> setUp;
     // Runs before engine frame `frame` (0-based).
     std::function<void(int frame)> beforeFrame;
+    // What the scenario itself kept count of, for the report's key named after it; null for none.
+    std::function<nlohmann::json()> describe;
 };
 
 // False when the name is unknown. Events happen at fixed frames or at shares of the run's

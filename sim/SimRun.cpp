@@ -189,7 +189,7 @@ void TakePictures(const RunOptions& options, std::vector<std::string>& notes, nl
 
 std::vector<std::string> ScenarioNames()
 {
-    return {"walk", "menu", "world-change", "respawn", "no-world-hook", "no-tick", "crowd", "edit"};
+    return {"walk", "menu", "world-change", "respawn", "no-world-hook", "no-tick", "crowd", "edit", "soak"};
 }
 
 RunResult RunSession(const RunOptions& options)
@@ -350,6 +350,10 @@ RunResult RunSession(const RunOptions& options)
     report["markers"] = markersState;
     report["input"] = inputState;
     report["objects_alive"] = Sim::LiveObjectCount();
+    if (scenario.describe)
+    {
+        report[options.scenario] = scenario.describe();
+    }
     const Sim::EngineStats& stats = Sim::Stats();
     report["engine"] = {{"objects_created", stats.ObjectsCreated},   {"objects_freed", stats.ObjectsFreed},
                         {"addresses_reused", stats.AddressesReused}, {"slots_reused", stats.SlotsReused},

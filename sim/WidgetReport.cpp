@@ -242,6 +242,11 @@ nlohmann::json DescribeMarkers()
     return described;
 }
 
+UObject* ModWidgetOnScreen()
+{
+    return ModWidget();
+}
+
 nlohmann::json MapTint()
 {
     std::vector<UObject*> targets = Sim::CaptureTargets();

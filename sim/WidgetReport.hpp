@@ -3,6 +3,8 @@
 // the markers and arrow it shows.
 #pragma once
 
+#include <Sim/Engine.hpp>
+
 #include <nlohmann/json.hpp>
 
 #include <optional>
@@ -35,6 +37,8 @@ nlohmann::json DescribeControls(const std::vector<ControlOnScreen>& controls);
 // The map's size box as the screen draws it, laid out now, in viewport pixels; none without
 // one drawn.
 std::optional<ControlOnScreen> MapOnScreen();
+// The mod's user widget in the game viewport; null while there is none.
+RC::Unreal::UObject* ModWidgetOnScreen();
 // The colour the image showing the capture's render target is drawn with; null without one.
 nlohmann::json MapTint();
 } // namespace OrvSim

@@ -45,8 +45,7 @@ bool LiveOrvantaMod::ReadViewYaw(double& yaw)
     {
         return false;
     }
-    yaw = static_cast<AActor*>(session.discovery.pawn)->K2_GetActorRotation().GetYaw();
-    return true;
+    return ReadActorYaw(session.discovery.pawn, yaw);
 }
 
 bool LiveOrvantaMod::MovementTest()
@@ -155,9 +154,7 @@ void LiveOrvantaMod::UpdateCamera()
     }
     camera.cameraYawTime = at;
 
-    FHitResult ignored;
-    static_cast<AActor*>(actor)->K2_SetActorLocation(FVector(pawnAt.x, pawnAt.y, pawnAt.z + camera.smoothedHeight), false,
-                                                     ignored, true);
+    MoveActorTo(actor, {pawnAt.x, pawnAt.y, pawnAt.z + camera.smoothedHeight});
     if (SetActorRotation(reflection, actor, {kLookStraightDown, camera.cameraYaw, 0.0}))
     {
         CallWithoutArguments(reflection, component, L"CaptureScene");

@@ -118,11 +118,16 @@ bool LiveOrvantaMod::CreateCapture()
     {
         return false;
     }
-    FVector at = static_cast<AActor*>(pawn)->K2_GetActorLocation();
-    at.SetZ(at.Z() + kCaptureRise);
+    Vector3d pawnAt;
+    double pawnYaw = 0.0;
+    if (!ReadActorLocation(pawn, pawnAt) || !ReadActorYaw(pawn, pawnYaw))
+    {
+        return false;
+    }
+    FVector at(pawnAt.x, pawnAt.y, pawnAt.z + kCaptureRise);
 
     CameraState& camera = session.camera;
-    camera.cameraYaw = static_cast<AActor*>(pawn)->K2_GetActorRotation().GetYaw();
+    camera.cameraYaw = pawnYaw;
     camera.yawSmoothingStarted = true;
     camera.cameraYawTime = ReadMonotonicClock();
 

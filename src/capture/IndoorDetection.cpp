@@ -77,10 +77,14 @@ void LiveOrvantaMod::DetectIndoors()
     {
         return;
     }
-    FVector location = static_cast<AActor*>(pawn)->K2_GetActorLocation();
-    const double x = location.X();
-    const double y = location.Y();
-    const double z = location.Z();
+    Vector3d location;
+    if (!ReadActorLocation(pawn, location))
+    {
+        return;
+    }
+    const double x = location.x;
+    const double y = location.y;
+    const double z = location.z;
     const double dx = x - indoor.lastTraceX;
     const double dy = y - indoor.lastTraceY;
     if (!indoor.roofTraceDone || dx * dx + dy * dy >= kRetraceDistanceSquared || std::abs(z - indoor.lastTraceZ) >= kRetraceRise)

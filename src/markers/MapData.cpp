@@ -65,19 +65,11 @@ template <typename Visit> void ForEachArrayElement(Reflection& reflection, UObje
     {
         return;
     }
-    const auto* header = reinterpret_cast<const std::uint8_t*>(object) + property->GetOffset_Internal();
-    std::uint8_t* data = nullptr;
-    std::int32_t count = 0;
-    std::memcpy(&data, header, sizeof(data));
-    std::memcpy(&count, header + sizeof(data), sizeof(count));
-    if (data == nullptr || count <= 0)
+    const EngineArrayView array = ViewEngineArray(reinterpret_cast<const std::uint8_t*>(object) + property->GetOffset_Internal(),
+                                                  static_cast<std::size_t>(inner->GetElementSize()));
+    for (std::int32_t index = 0; index < array.count; ++index)
     {
-        return;
-    }
-    const auto stride = static_cast<std::size_t>(inner->GetElementSize());
-    for (std::int32_t index = 0; index < count; ++index)
-    {
-        visit(inner, data + static_cast<std::size_t>(index) * stride);
+        visit(inner, const_cast<std::uint8_t*>(array.At(index)));
     }
 }
 

@@ -7,6 +7,7 @@
 #include "markers/MarkerList.hpp"
 
 #include "reflection/Calls.hpp"
+#include "reflection/EngineSets.hpp"
 #include "reflection/PropertyAccess.hpp"
 #include "reflection/Setters.hpp"
 #include "settings/ModSettings.hpp"
@@ -155,15 +156,12 @@ void LiveOrvantaMod::AddTrackedIconComponents(UObject* tracker)
     // The array is read anew for each component: calling into the game may grow it.
     for (std::int32_t index = 0;; ++index)
     {
-        const std::uint8_t* data = nullptr;
-        std::int32_t count = 0;
-        std::memcpy(static_cast<void*>(&data), header, sizeof(data));
-        std::memcpy(&count, header + sizeof(data), sizeof(count));
-        if (data == nullptr || index >= count)
+        const EngineArrayView array = ViewEngineArray(header, stride);
+        if (index >= array.count)
         {
             return;
         }
-        if (UObject* component = ReadObjectProperty(inner, data + static_cast<std::size_t>(index) * stride))
+        if (UObject* component = ReadObjectProperty(inner, array.At(index)))
         {
             AddIconComponent(component);
         }

@@ -42,8 +42,11 @@ void LiveOrvantaMod::UpdatePlayerArrow()
         return;
     }
     const CameraState& camera = session.camera;
-    const double reference =
-        camera.yawSmoothingStarted ? camera.cameraYaw : static_cast<AActor*>(pawn)->K2_GetActorRotation().GetYaw();
+    double reference = camera.cameraYaw;
+    if (!camera.yawSmoothingStarted && !ReadActorYaw(pawn, reference))
+    {
+        return;
+    }
     double heading = reference;
     Vector3d velocity;
     if (CallAndReadVector(reflection, pawn, L"GetVelocity", velocity) &&

@@ -66,7 +66,7 @@ void LiveOrvantaMod::OnTick()
         // otherwise stay in the world beside its replacement.
         if (IsLive(capture.captureActor, false))
         {
-            static_cast<AActor*>(capture.captureActor)->K2_DestroyActor();
+            DestroyActor(capture.captureActor);
         }
         if (!CreateCapture())
         {
@@ -189,7 +189,7 @@ void LiveOrvantaMod::TearDownSession(bool destroyActors)
     }
     if (destroyActors && IsLive(session.capture.captureActor, false))
     {
-        static_cast<AActor*>(session.capture.captureActor)->K2_DestroyActor();
+        DestroyActor(session.capture.captureActor);
     }
     ReleaseRenderTarget();
     // Every per-world field goes back to its start value at once, lists emptied with it.

@@ -1,5 +1,8 @@
 // The call-and-read helpers: complete reflective calls that read one result.
 #include "reflection/Calls.hpp"
+#include "reflection/FaultGuard.hpp"
+
+#include <type_traits>
 
 namespace Orv
 {
@@ -67,9 +70,54 @@ bool CallWithObject(Reflection& reflection, UObject* target, std::wstring_view f
         [&](CallFrame& frame) { return frame.WriteRaw(parameterName, &object, sizeof(object)); }, NoResults);
 }
 
+namespace
+{
+// The body runs inside the guard; what it writes is kept only when it ran to its end.
+template <typename Body> bool Contained(Body&& body)
+{
+    return RunContained([](void* context) { (*static_cast<std::remove_reference_t<Body>*>(context))(); }, &body);
+}
+} // namespace
+
+bool ReadActorLocation(UObject* actor, Vector3d& at)
+{
+    RC::Unreal::FVector read;
+    if (!Contained([&] { read = static_cast<AActor*>(actor)->K2_GetActorLocation(); }))
+    {
+        return false;
+    }
+    at = {read.X(), read.Y(), read.Z()};
+    return true;
+}
+
+bool ReadActorYaw(UObject* actor, double& yaw)
+{
+    double read = 0.0;
+    if (!Contained([&] { read = static_cast<AActor*>(actor)->K2_GetActorRotation().GetYaw(); }))
+    {
+        return false;
+    }
+    yaw = read;
+    return true;
+}
+
+bool MoveActorTo(UObject* actor, Vector3d at)
+{
+    return Contained([&] {
+        RC::Unreal::FHitResult ignored;
+        static_cast<AActor*>(actor)->K2_SetActorLocation(RC::Unreal::FVector(at.x, at.y, at.z), false, ignored, true);
+    });
+}
+
+bool DestroyActor(UObject* actor)
+{
+    return Contained([&] { static_cast<AActor*>(actor)->K2_DestroyActor(); });
+}
+
 Vector3d ActorLocation(UObject* actor)
 {
-    RC::Unreal::FVector at = static_cast<AActor*>(actor)->K2_GetActorLocation();
-    return {at.X(), at.Y(), at.Z()};
+    Vector3d at;
+    ReadActorLocation(actor, at);
+    return at;
 }
 } // namespace Orv

@@ -51,6 +51,13 @@ UObject* CallWithObjectAndReadObject(Reflection& reflection, UObject* target, st
                                   std::wstring_view parameterName, UObject* object);
 bool CallWithObject(Reflection& reflection, UObject* target, std::wstring_view functionName,
                     std::wstring_view parameterName, UObject* object);
-// The host's own actor location accessor, widened to 64-bit reals.
+// The host's own actor accessors. Each calls a script function of the engine like any other
+// call, so each runs inside the fault guard: false, with nothing read or done, when the engine
+// faulted in it.
+bool ReadActorLocation(UObject* actor, Vector3d& at);
+bool ReadActorYaw(UObject* actor, double& yaw);
+bool MoveActorTo(UObject* actor, Vector3d at);
+bool DestroyActor(UObject* actor);
+// The location widened to 64-bit reals; the origin for the frame the engine faulted reading it.
 Vector3d ActorLocation(UObject* actor);
 } // namespace Orv

@@ -9,9 +9,13 @@ namespace Orv
 namespace
 {
 constexpr std::size_t kCountOffset = 8;
+constexpr std::size_t kCapacityOffset = 12;
 constexpr std::size_t kInlineWordsOffset = 16;
 constexpr std::size_t kHeapWordsOffset = 32;
 constexpr std::size_t kBitCountOffset = 40;
+constexpr std::size_t kBitCapacityOffset = 44;
+// TBitArray's inline allocator holds four words; more bits live on the heap.
+constexpr std::int32_t kInlineBits = 4 * 32;
 constexpr std::size_t kHashFieldsSize = 8;
 
 std::size_t RoundUp(std::size_t value, std::size_t multiple) { return (value + multiple - 1) / multiple * multiple; }
@@ -24,6 +28,26 @@ template <typename T> T ReadAt(const void* base, std::size_t offset)
 }
 } // namespace
 
+EngineArrayView ViewEngineArray(const void* arrayValue, std::size_t elementSize)
+{
+    EngineArrayView view;
+    if (arrayValue == nullptr)
+    {
+        return view;
+    }
+    const auto* data = ReadAt<const std::uint8_t*>(arrayValue, 0);
+    const auto count = ReadAt<std::int32_t>(arrayValue, kCountOffset);
+    const auto capacity = ReadAt<std::int32_t>(arrayValue, kCapacityOffset);
+    if (data == nullptr || count <= 0 || count > capacity)
+    {
+        return view;
+    }
+    view.elements = data;
+    view.count = count;
+    view.stride = elementSize;
+    return view;
+}
+
 EngineSetView ViewEngineSet(const void* setValue, std::size_t elementSize, std::size_t elementAlignment)
 {
     EngineSetView view;
@@ -33,18 +57,24 @@ EngineSetView ViewEngineSet(const void* setValue, std::size_t elementSize, std::
     }
     const std::size_t alignment = std::max<std::size_t>(elementAlignment, 4);
     view.stride = std::max<std::size_t>(RoundUp(RoundUp(elementSize, 4) + kHashFieldsSize, alignment), 8);
-    view.elements = ReadAt<const std::uint8_t*>(setValue, 0);
-    view.count = ReadAt<std::int32_t>(setValue, kCountOffset);
+    const auto* elements = ReadAt<const std::uint8_t*>(setValue, 0);
+    const auto count = ReadAt<std::int32_t>(setValue, kCountOffset);
+    const auto capacity = ReadAt<std::int32_t>(setValue, kCapacityOffset);
     auto* heapWords = ReadAt<const std::uint32_t*>(setValue, kHeapWordsOffset);
+    const auto bitCount = ReadAt<std::int32_t>(setValue, kBitCountOffset);
+    const auto bitCapacity = ReadAt<std::int32_t>(setValue, kBitCapacityOffset);
+    const std::int32_t bitRoom = heapWords != nullptr ? bitCapacity : std::min(bitCapacity, kInlineBits);
+    if (elements == nullptr || count <= 0 || count > capacity || bitCount < 0 || bitCount > bitRoom)
+    {
+        return view;
+    }
+    view.elements = elements;
+    view.count = count;
     view.allocationWords = heapWords != nullptr
                                ? heapWords
                                : reinterpret_cast<const std::uint32_t*>(static_cast<const std::uint8_t*>(setValue) +
                                                                          kInlineWordsOffset);
-    view.bitCount = ReadAt<std::int32_t>(setValue, kBitCountOffset);
-    if (view.elements == nullptr || view.count < 0)
-    {
-        view.count = 0;
-    }
+    view.bitCount = bitCount;
     return view;
 }
 

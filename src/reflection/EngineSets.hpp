@@ -1,5 +1,7 @@
-// Walking an engine set in place: a sparse array of elements with an allocation bit array,
-// read as the engine lays it out, without copying it and without asking the engine.
+// Walking engine arrays, sets and maps in place, read as the engine lays them out, without
+// copying them and without asking the engine. A header the engine could not have written (a
+// count past its capacity, bits past the words that hold them) reads as empty: the memory
+// behind it is not the container's.
 #pragma once
 
 #include <cstddef>
@@ -8,7 +10,21 @@
 
 namespace Orv
 {
-// Where the elements of one set value lie.
+// Where the elements of one array value lie.
+struct EngineArrayView
+{
+    const std::uint8_t* elements = nullptr;
+    std::int32_t count = 0;
+    std::size_t stride = 0;
+
+    const std::uint8_t* At(std::int32_t index) const { return elements + static_cast<std::size_t>(index) * stride; }
+};
+
+// The array at arrayValue, {data pointer, int32 count, int32 capacity}, of elementSize-byte
+// elements.
+EngineArrayView ViewEngineArray(const void* arrayValue, std::size_t elementSize);
+
+// Where the elements of one set value lie: a sparse array with an allocation bit array.
 struct EngineSetView
 {
     const std::uint8_t* elements = nullptr; // element 0

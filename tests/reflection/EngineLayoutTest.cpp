@@ -213,6 +213,8 @@ TEST(EngineSetView, AnIndexCountsOnlyWhereBothTheElementsAndTheBitsReach)
     std::uint8_t elements[12 * 40] = {};
     RawSet raw{};
     raw.data = elements;
+    raw.capacity = 40;
+    raw.bitCapacity = 128;
     raw.inlineWords[0] = 0xFFFFFFFFu;
     raw.inlineWords[1] = 0xFFFFFFFFu;
 
@@ -246,8 +248,71 @@ TEST(EngineSetView, AnIndexCountsOnlyWhereBothTheElementsAndTheBitsReach)
     raw.data = elements;
     raw.count = 40;
     raw.heapWords = heap;
+    raw.bitCapacity = 64;
     EngineSetView onHeap = ViewEngineSet(&raw, 4, 4);
     EXPECT_TRUE(onHeap.IsElement(34));
     EXPECT_FALSE(onHeap.IsElement(35)) << "heap words replace the inline ones";
+}
+
+// Headers the engine never writes: whatever lies past the capacity is not the container's, so
+// a count or bit count beyond it leaves nothing to read.
+TEST(EngineSetView, ACountPastItsCapacityLeavesTheSetEmpty)
+{
+    std::uint8_t elements[12 * 8] = {};
+    RawSet raw{};
+    raw.data = elements;
+    raw.count = 8;
+    raw.capacity = 8;
+    raw.bitCount = 8;
+    raw.bitCapacity = 128;
+    raw.inlineWords[0] = 0xFFu;
+    ASSERT_EQ(ViewEngineSet(&raw, 4, 4).count, 8);
+    EXPECT_TRUE(ViewEngineSet(&raw, 4, 4).IsElement(7));
+
+    raw.count = 9;
+    EXPECT_EQ(ViewEngineSet(&raw, 4, 4).count, 0) << "one element past the storage";
+    raw.count = 8;
+    raw.bitCount = 129;
+    raw.bitCapacity = 129;
+    EXPECT_EQ(ViewEngineSet(&raw, 4, 4).count, 0) << "inline words hold 128 bits, whatever the capacity says";
+    raw.bitCount = 100;
+    raw.bitCapacity = 64;
+    EXPECT_EQ(ViewEngineSet(&raw, 4, 4).count, 0) << "more bits than their capacity";
+    raw.bitCount = -1;
+    raw.bitCapacity = 128;
+    EXPECT_EQ(ViewEngineSet(&raw, 4, 4).count, 0);
+    const std::uint32_t heap[8] = {0xFFu};
+    raw.heapWords = heap;
+    raw.bitCount = 200;
+    raw.bitCapacity = 256;
+    EngineSetView onHeap = ViewEngineSet(&raw, 4, 4);
+    EXPECT_EQ(onHeap.count, 8) << "heap bits may pass the inline 128";
+    EXPECT_TRUE(onHeap.IsElement(7));
+}
+
+struct RawArray
+{
+    const void* data;
+    std::int32_t count;
+    std::int32_t capacity;
+};
+
+TEST(EngineArrayView, ElementsLieAtTheirStrideAndOnlyUpToTheCapacity)
+{
+    std::uint64_t elements[6] = {};
+    RawArray raw{elements, 4, 6};
+    EngineArrayView view = ViewEngineArray(&raw, 8);
+    ASSERT_EQ(view.count, 4);
+    EXPECT_EQ(view.At(3), reinterpret_cast<const std::uint8_t*>(&elements[3]));
+
+    raw.count = 6;
+    EXPECT_EQ(ViewEngineArray(&raw, 8).count, 6) << "full to its capacity";
+    raw.count = 7;
+    EXPECT_EQ(ViewEngineArray(&raw, 8).count, 0) << "past the capacity";
+    raw.count = -3;
+    EXPECT_EQ(ViewEngineArray(&raw, 8).count, 0);
+    raw = {nullptr, 2, 2};
+    EXPECT_EQ(ViewEngineArray(&raw, 8).count, 0) << "no storage";
+    EXPECT_EQ(ViewEngineArray(nullptr, 8).count, 0);
 }
 } // namespace
