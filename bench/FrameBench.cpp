@@ -39,6 +39,14 @@ void StartGame()
     Sim::DefineDefaultGame();
 }
 
+// One measured frame of the mod. Kept out of line so that an instruction count can be limited
+// to it: valgrind --tool=callgrind --collect-atstart=no --toggle-collect='*MeasuredFrame*'.
+[[gnu::noinline]] void MeasuredFrame(Orv::LiveOrvantaMod& mod)
+{
+    Sim::AdvanceClock(16'666'667);
+    mod.OnTick();
+}
+
 long Allocations()
 {
 #if ORV_COUNTING_NEW
@@ -106,14 +114,63 @@ void BM_FrameWithLiveSession(benchmark::State& state)
     const FrameFigures figures;
     for (auto _ : state)
     {
-        Sim::AdvanceClock(16'666'667);
-        mod->OnTick();
+        MeasuredFrame(*mod);
     }
     figures.Report(state);
     state.counters["tracked"] = static_cast<double>(mod->Session().actors.trackedActors.size());
     mod.reset();
 }
 BENCHMARK(BM_FrameWithLiveSession)->ArgNames({"creatures", "objects"})->Args({0, 0})->Args({64, 0})->Args({64, 100000});
+
+// A still player in a small game, a few frames past its session's start.
+std::unique_ptr<Orv::LiveOrvantaMod> StartSteadySession(UWorld*& world)
+{
+    StartGame();
+    world = Sim::CreateWorld(L"Valley");
+    Sim::CreateGameInstance(world);
+    Sim::EnterLocalPlayer(world);
+    auto mod = std::make_unique<Orv::LiveOrvantaMod>();
+    mod->on_unreal_init();
+    for (int i = 0; i < 40; ++i)
+    {
+        Sim::TickEngine(1.0f / 60.0f);
+    }
+    return mod;
+}
+
+// The steady frame with every lookup asking the engine again, as it would without the caches;
+// against BM_FrameWithLiveSession/creatures:0 of the same run.
+void BM_FrameWithoutLookupCaches(benchmark::State& state)
+{
+    UWorld* world = nullptr;
+    auto mod = StartSteadySession(world);
+    Orv::BypassLookupCaches(true);
+    const FrameFigures figures;
+    for (auto _ : state)
+    {
+        MeasuredFrame(*mod);
+    }
+    figures.Report(state);
+    Orv::BypassLookupCaches(false);
+    mod.reset();
+}
+BENCHMARK(BM_FrameWithoutLookupCaches);
+
+// The event every actor of the game raises as it begins play, for one the mod does not track.
+void BM_BeginPlayOfAnUntrackedActor(benchmark::State& state)
+{
+    UWorld* world = nullptr;
+    auto mod = StartSteadySession(world);
+    UObject* bystander = Sim::SpawnActor(world, L"/Script/Engine.StaticMeshActor");
+    Orv::BypassLookupCaches(state.range(0) == 0);
+    for (auto _ : state)
+    {
+        mod->OnRuntimeEvent(Orv::LiveOrvantaMod::RuntimeEvent::ActorBeginPlay, bystander);
+    }
+    Orv::BypassLookupCaches(false);
+    mod.reset();
+}
+BENCHMARK(BM_BeginPlayOfAnUntrackedActor)->ArgName("caches")->Arg(1)->Arg(0);
 
 // The crowd: 500 creatures and 1000 of the game's map icons around the player, every pool
 // full, with default settings. The average includes the list's rebuild once a second.
@@ -241,8 +298,7 @@ void BM_FrameInACrowd(benchmark::State& state)
     const FrameFigures figures;
     for (auto _ : state)
     {
-        Sim::AdvanceClock(16'666'667);
-        crowd.mod->OnTick();
+        MeasuredFrame(*crowd.mod);
     }
     figures.Report(state);
     ReportCrowd(state, crowd, callsBefore);
