@@ -56,7 +56,7 @@ bool LiveOrvantaMod::MovementTest()
     {
         return false;
     }
-    const Vector3d at = ActorLocation(pawn);
+    const Vector3d at = ActorLocation(reflection, pawn);
     double yaw = 0.0;
     ReadViewYaw(yaw);
     CameraState& camera = session.camera;
@@ -95,7 +95,7 @@ void LiveOrvantaMod::UpdateCamera()
             LookupFunctionByPath(reflection, L"/Script/Umbrafel.UmbrafelRuntimeBlueprintLibrary:IsLocationInsideDungeon");
         if (library != nullptr && test != nullptr)
         {
-            const EngineReals location = ToEngine(ActorLocation(pawn));
+            const EngineReals location = ToEngine(ActorLocation(reflection, pawn));
             std::uint8_t answer = 0;
             const bool asked = InvokeFunction(
                 reflection, library, test,
@@ -129,7 +129,7 @@ void LiveOrvantaMod::UpdateCamera()
     }
     SelectZoom();
 
-    const Vector3d pawnAt = ActorLocation(pawn);
+    const Vector3d pawnAt = ActorLocation(reflection, pawn);
     if (!camera.inDungeon && camera.heightSmoothingStarted)
     {
         const double k = HeightBlend(Seconds(at - camera.heightTime), Settings().IndoorTransitionSpeed);

@@ -388,7 +388,7 @@ void LiveOrvantaMod::ReadWaypointMarker()
     {
         return;
     }
-    const Vector3d at = ActorLocation(waypoint);
+    const Vector3d at = ActorLocation(reflection, waypoint);
     AddMapMarker(at.x, at.y, *style, nullptr);
 }
 } // namespace Orv

@@ -130,7 +130,7 @@ void LiveOrvantaMod::RebuildMapMarkers()
     UObject* pawn = session.discovery.pawn;
     if (IsLive(pawn, false))
     {
-        const Vector3d at = ActorLocation(pawn);
+        const Vector3d at = ActorLocation(reflection, pawn);
         SortByPriority(session.mapIcons, at.x, at.y);
     }
 }
@@ -247,7 +247,7 @@ void LiveOrvantaMod::AddIconComponent(UObject* component)
     UObject* pawn = session.discovery.pawn;
     if (IsLive(pawn, false))
     {
-        const Vector3d pawnAt = ActorLocation(pawn);
+        const Vector3d pawnAt = ActorLocation(reflection, pawn);
         const IconStyle* own = FindStyleById(kLocalPlayerType);
         const IconStyle* others = FindStyleById(kOtherPlayersType);
         const bool playerPicture = (own != nullptr && style->texture == own->texture) || (others != nullptr && style->texture == others->texture);
@@ -267,7 +267,7 @@ MapView LiveOrvantaMod::CurrentMapView(bool& pawnLive)
     {
         return {};
     }
-    const Vector3d at = ActorLocation(pawn);
+    const Vector3d at = ActorLocation(reflection, pawn);
     const CameraState& camera = session.camera;
     return MakeMapView(workingSize, workingZoom, camera.yawSmoothingStarted ? camera.cameraYaw : 0.0, at.x, at.y, workingCircular);
 }
@@ -381,7 +381,7 @@ void LiveOrvantaMod::UpdateMapIconMarkers()
         }
         IconMarkerSlot& slot = slots[used];
         ApplyIconAppearance(slot, entry);
-        SetSlotPosition(reflection, slot.slot, SlotPosition(view, point, kIconHalfSlot));
+        MoveSlot(reflection, slot.slot, SlotPosition(view, point, kIconHalfSlot), slot.sentPosition);
         if (!slot.shown)
         {
             slot.shown = true;

@@ -1,6 +1,8 @@
 // The call-and-read helpers: complete reflective calls that read one result.
 #include "reflection/Calls.hpp"
 
+#include "reflection/PropertyAccess.hpp"
+
 namespace Orv
 {
 UFunction* LookupFunctionByPath(Reflection& reflection, std::wstring_view functionPath)
@@ -67,8 +69,50 @@ bool CallWithObject(Reflection& reflection, UObject* target, std::wstring_view f
         [&](CallFrame& frame) { return frame.WriteRaw(parameterName, &object, sizeof(object)); }, NoResults);
 }
 
-Vector3d ActorLocation(UObject* actor)
+namespace
 {
+void* MemberOf(UObject* object, FProperty* property)
+{
+    return reinterpret_cast<std::uint8_t*>(object) + property->GetOffset_Internal();
+}
+
+// The unattached root's "RelativeLocation", or null when the root is attached, gone, or laid
+// out otherwise than as three engine reals.
+const void* UnattachedRootLocation(Reflection& reflection, UObject* actor)
+{
+    FProperty* rootProperty = reflection.LookupProperty(actor, L"RootComponent");
+    if (rootProperty == nullptr)
+    {
+        return nullptr;
+    }
+    UObject* root = ReadObjectProperty(rootProperty, MemberOf(actor, rootProperty));
+    if (!IsLive(root, false))
+    {
+        return nullptr;
+    }
+    FProperty* parentProperty = reflection.LookupProperty(root, L"AttachParent");
+    FProperty* location = reflection.LookupProperty(root, L"RelativeLocation");
+    const PropertyClass parentClass = PropertyClassOf(parentProperty);
+    if ((parentClass != PropertyClass::Object && parentClass != PropertyClass::ObjectPtr) ||
+        PropertyClassOf(location) != PropertyClass::Struct ||
+        static_cast<std::size_t>(location->GetElementSize()) != 3 * EngineRealSize())
+    {
+        return nullptr;
+    }
+    if (ReadObjectProperty(parentProperty, MemberOf(root, parentProperty)) != nullptr)
+    {
+        return nullptr;
+    }
+    return MemberOf(root, location);
+}
+} // namespace
+
+Vector3d ActorLocation(Reflection& reflection, UObject* actor)
+{
+    if (const void* reals = UnattachedRootLocation(reflection, actor))
+    {
+        return Vector3FromEngine(reals);
+    }
     RC::Unreal::FVector at = static_cast<AActor*>(actor)->K2_GetActorLocation();
     return {at.X(), at.Y(), at.Z()};
 }

@@ -51,6 +51,8 @@ UObject* CallWithObjectAndReadObject(Reflection& reflection, UObject* target, st
                                   std::wstring_view parameterName, UObject* object);
 bool CallWithObject(Reflection& reflection, UObject* target, std::wstring_view functionName,
                     std::wstring_view parameterName, UObject* object);
-// The host's own actor location accessor, widened to 64-bit reals.
-Vector3d ActorLocation(UObject* actor);
+// Where a live actor is, in 64-bit reals. A root component attached to nothing holds the
+// actor's world location in its own "RelativeLocation" (the engine keeps the two equal), which
+// is read without a script call; any other actor is asked with "K2_GetActorLocation".
+Vector3d ActorLocation(Reflection& reflection, UObject* actor);
 } // namespace Orv
