@@ -2,6 +2,8 @@
 // tracked creatures, in a small game and in one of 100,000 objects (where any lookup made per
 // frame would show, as the engine's lookups walk the whole object array), a cached function
 // lookup against an engine lookup, and one widget setter through a reflective call.
+#include "support/CountingNew.hpp"
+
 #include "mod/LiveOrvantaMod.hpp"
 #include "reflection/Lookup.hpp"
 #include "reflection/Setters.hpp"
@@ -14,11 +16,18 @@
 #include <Sim/World.hpp>
 #include <Unreal/UObjectGlobals.hpp>
 
+#include <Sim/Calls.hpp>
+#include <Unreal/Hooks/Hooks.hpp>
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <ctime>
+#include <functional>
 #include <memory>
+#include <vector>
 
 namespace
 {
@@ -29,6 +38,52 @@ void StartGame()
     Sim::ResetEngine({.VersionMajor = 5, .VersionMinor = 1});
     Sim::DefineDefaultGame();
 }
+
+// One measured frame of the mod. Kept out of line so that an instruction count can be limited
+// to it: valgrind --tool=callgrind --collect-atstart=no --toggle-collect='*MeasuredFrame*'.
+[[gnu::noinline]] void MeasuredFrame(Orv::LiveOrvantaMod& mod)
+{
+    Sim::AdvanceClock(16'666'667);
+    mod.OnTick();
+}
+
+long Allocations()
+{
+#if ORV_COUNTING_NEW
+    return OrvTest::allocationCount.load(std::memory_order_relaxed);
+#else
+    return 0;
+#endif
+}
+
+std::uint64_t NameResolutions()
+{
+    const Sim::HostCounters& counters = Sim::Counters();
+    return counters.FindObject + counters.FindAllOf + counters.NameFind + counters.FindProperty + counters.GetChildren;
+}
+
+// The engine's side of the measured frames, per frame: the calls it ran for the mod, the
+// allocations the frames made, and the names it was asked to resolve.
+class FrameFigures
+{
+  public:
+    FrameFigures()
+        : calls_(Sim::Counters().ProcessEvent), allocations_(Allocations()), lookups_(NameResolutions())
+    {
+    }
+    void Report(benchmark::State& state) const
+    {
+        const auto frames = static_cast<double>(std::max<benchmark::IterationCount>(state.iterations(), 1));
+        state.counters["engine_calls_per_frame"] = static_cast<double>(Sim::Counters().ProcessEvent - calls_) / frames;
+        state.counters["allocations_per_frame"] = static_cast<double>(Allocations() - allocations_) / frames;
+        state.counters["lookups_per_frame"] = static_cast<double>(NameResolutions() - lookups_) / frames;
+    }
+
+  private:
+    std::uint64_t calls_;
+    long allocations_;
+    std::uint64_t lookups_;
+};
 
 void BM_FrameWithLiveSession(benchmark::State& state)
 {
@@ -56,37 +111,139 @@ void BM_FrameWithLiveSession(benchmark::State& state)
     }
     // The mod's frame alone: the engine's own step and the drawing of the pictures it asked
     // for are the game's cost, not the mod's.
-    const auto callsBefore = Sim::Counters().ProcessEvent;
+    const FrameFigures figures;
     for (auto _ : state)
     {
-        Sim::AdvanceClock(16'666'667);
-        mod->OnTick();
+        MeasuredFrame(*mod);
     }
-    state.counters["engine_calls_per_frame"] = static_cast<double>(Sim::Counters().ProcessEvent - callsBefore) /
-                                               static_cast<double>(std::max<benchmark::IterationCount>(state.iterations(), 1));
+    figures.Report(state);
     state.counters["tracked"] = static_cast<double>(mod->Session().actors.trackedActors.size());
-    state.counters["lookups"] = static_cast<double>(Sim::Counters().FindObject + Sim::Counters().FindAllOf);
     mod.reset();
 }
 BENCHMARK(BM_FrameWithLiveSession)->ArgNames({"creatures", "objects"})->Args({0, 0})->Args({64, 0})->Args({64, 100000});
 
-// The crowd: 500 creatures and 1000 of the game's map icons around a standing player, every
-// pool full. The average includes the list's rebuild once a second.
-void BM_FrameInACrowd(benchmark::State& state)
+// A still player in a small game, a few frames past its session's start.
+std::unique_ptr<Orv::LiveOrvantaMod> StartSteadySession(UWorld*& world)
+{
+    StartGame();
+    world = Sim::CreateWorld(L"Valley");
+    Sim::CreateGameInstance(world);
+    Sim::EnterLocalPlayer(world);
+    auto mod = std::make_unique<Orv::LiveOrvantaMod>();
+    mod->on_unreal_init();
+    for (int i = 0; i < 40; ++i)
+    {
+        Sim::TickEngine(1.0f / 60.0f);
+    }
+    return mod;
+}
+
+// The steady frame with every lookup asking the engine again, as it would without the caches;
+// against BM_FrameWithLiveSession/creatures:0 of the same run.
+void BM_FrameWithoutLookupCaches(benchmark::State& state)
+{
+    UWorld* world = nullptr;
+    auto mod = StartSteadySession(world);
+    Orv::BypassLookupCaches(true);
+    const FrameFigures figures;
+    for (auto _ : state)
+    {
+        MeasuredFrame(*mod);
+    }
+    figures.Report(state);
+    Orv::BypassLookupCaches(false);
+    mod.reset();
+}
+BENCHMARK(BM_FrameWithoutLookupCaches);
+
+// The event every actor of the game raises as it begins play, for one the mod does not track.
+void BM_BeginPlayOfAnUntrackedActor(benchmark::State& state)
+{
+    UWorld* world = nullptr;
+    auto mod = StartSteadySession(world);
+    UObject* bystander = Sim::SpawnActor(world, L"/Script/Engine.StaticMeshActor");
+    Orv::BypassLookupCaches(state.range(0) == 0);
+    for (auto _ : state)
+    {
+        mod->OnRuntimeEvent(Orv::LiveOrvantaMod::RuntimeEvent::ActorBeginPlay, bystander);
+    }
+    Orv::BypassLookupCaches(false);
+    mod.reset();
+}
+BENCHMARK(BM_BeginPlayOfAnUntrackedActor)->ArgName("caches")->Arg(1)->Arg(0);
+
+// The crowd: 500 creatures and 1000 of the game's map icons around the player, every pool
+// full, with default settings. The average includes the list's rebuild once a second.
+struct Crowd
+{
+    std::unique_ptr<Orv::LiveOrvantaMod> mod;
+    std::vector<UObject*> creatures;
+};
+
+// The mod's tick callback is registered between two of the benchmark's own, which read the
+// thread's processor clock: an engine frame can then run whole while only the mod is timed.
+struct TickTimer
+{
+    timespec start{};
+    double seconds = 0.0;
+    std::uint64_t callsAtStart = 0;
+    long allocationsAtStart = 0;
+    std::uint64_t calls = 0;
+    long allocations = 0;
+
+    static double Between(const timespec& a, const timespec& b)
+    {
+        return static_cast<double>(b.tv_sec - a.tv_sec) + static_cast<double>(b.tv_nsec - a.tv_nsec) * 1e-9;
+    }
+    RC::Unreal::Hook::GlobalCallbackId Register(bool starts)
+    {
+        RC::Unreal::Hook::FCallbackOptions options;
+        options.OwnerModName = STR("Bench");
+        options.HookName = starts ? STR("Start") : STR("Stop");
+        return RC::Unreal::Hook::RegisterEngineTickPostCallback(
+            [this, starts](auto&, auto*, float, bool) {
+                timespec at{};
+                clock_gettime(CLOCK_THREAD_CPUTIME_ID, &at);
+                if (starts)
+                {
+                    start = at;
+                    callsAtStart = Sim::Counters().ProcessEvent;
+                    allocationsAtStart = Allocations();
+                }
+                else
+                {
+                    seconds = Between(start, at);
+                    calls += Sim::Counters().ProcessEvent - callsAtStart;
+                    allocations += Allocations() - allocationsAtStart;
+                }
+            },
+            options);
+    }
+};
+
+Crowd StartCrowd(TickTimer* timer)
 {
     StartGame();
     auto* world = Sim::CreateWorld(L"Valley");
     Sim::CreateGameInstance(world);
     Sim::EnterLocalPlayer(world);
-    auto mod = std::make_unique<Orv::LiveOrvantaMod>();
-    mod->on_unreal_init();
+    if (timer != nullptr)
+    {
+        timer->Register(true);
+    }
+    Crowd crowd{std::make_unique<Orv::LiveOrvantaMod>(), {}};
+    crowd.mod->on_unreal_init();
+    if (timer != nullptr)
+    {
+        timer->Register(false);
+    }
     Sim::TickEngine(1.0f / 60.0f);
     for (int i = 0; i < 500; ++i)
     {
         const double angle = i * 0.618 * 6.283;
         const double distance = 150.0 + 12.0 * i;
-        Sim::SpawnCreature(world, {distance * std::cos(angle), distance * std::sin(angle), 0, 0}, i % 25 == 0,
-                           static_cast<Sim::uint8>(i % 3));
+        crowd.creatures.push_back(Sim::SpawnCreature(world, {distance * std::cos(angle), distance * std::sin(angle), 0, 0},
+                                                     i % 25 == 0, static_cast<Sim::uint8>(i % 3)));
     }
     UObject* post = Sim::SpawnActor(world, L"/Script/Engine.Actor", {0, 0, 0, 0});
     for (int i = 0; i < 1000; ++i)
@@ -99,19 +256,93 @@ void BM_FrameInACrowd(benchmark::State& state)
     {
         Sim::TickEngine(1.0f / 60.0f);
     }
-    const auto callsBefore = Sim::Counters().ProcessEvent;
+    return crowd;
+}
+
+// The calls a crowd costs most of, counted on any object.
+constexpr std::array<const wchar_t*, 4> kCrowdCalls{L"IsActorBeingDestroyed", L"K2_GetActorLocation", L"K2_GetComponentLocation",
+                                                     L"SetPosition"};
+
+std::array<std::uint64_t, kCrowdCalls.size()> CrowdCallCounts()
+{
+    std::array<std::uint64_t, kCrowdCalls.size()> counts{};
+    for (std::size_t i = 0; i < kCrowdCalls.size(); ++i)
+    {
+        counts[i] = Sim::CallCount(kCrowdCalls[i]);
+    }
+    return counts;
+}
+
+void ReportCrowd(benchmark::State& state, const Crowd& crowd, const std::array<std::uint64_t, kCrowdCalls.size()>& before)
+{
+    const auto frames = static_cast<double>(std::max<benchmark::IterationCount>(state.iterations(), 1));
+    const auto after = CrowdCallCounts();
+    for (std::size_t i = 0; i < kCrowdCalls.size(); ++i)
+    {
+        std::string name;
+        for (const wchar_t* c = kCrowdCalls[i]; *c != 0; ++c)
+        {
+            name += static_cast<char>(*c);
+        }
+        state.counters[name] = static_cast<double>(after[i] - before[i]) / frames;
+    }
+    state.counters["listed"] = static_cast<double>(crowd.mod->Session().mapIcons.count);
+    state.counters["tracked"] = static_cast<double>(crowd.mod->Session().actors.trackedActors.size());
+}
+
+// Standing: nothing moves, the mod's frame alone.
+void BM_FrameInACrowd(benchmark::State& state)
+{
+    Crowd crowd = StartCrowd(nullptr);
+    const auto callsBefore = CrowdCallCounts();
+    const FrameFigures figures;
     for (auto _ : state)
     {
-        Sim::AdvanceClock(16'666'667);
-        mod->OnTick();
+        MeasuredFrame(*crowd.mod);
     }
-    const auto frames = static_cast<double>(std::max<benchmark::IterationCount>(state.iterations(), 1));
-    state.counters["engine_calls_per_frame"] = static_cast<double>(Sim::Counters().ProcessEvent - callsBefore) / frames;
-    state.counters["listed"] = static_cast<double>(mod->Session().mapIcons.count);
-    state.counters["tracked"] = static_cast<double>(mod->Session().actors.trackedActors.size());
-    mod.reset();
+    figures.Report(state);
+    ReportCrowd(state, crowd, callsBefore);
+    crowd.mod.reset();
 }
 BENCHMARK(BM_FrameInACrowd)->Unit(benchmark::kMicrosecond);
+
+// Strolling: every creature walks at its own pace on its own curve and the engine runs a whole
+// frame (its scenes, its collector, its pictures); only the mod's tick inside it is timed.
+void BM_FrameInAStrollingCrowd(benchmark::State& state)
+{
+    TickTimer timer;
+    Crowd crowd = StartCrowd(&timer);
+    std::vector<Sim::Placement> at;
+    for (UObject* creature : crowd.creatures)
+    {
+        at.push_back(Sim::ActorPlacement(creature));
+    }
+    const auto callsBefore = CrowdCallCounts();
+    timer.calls = 0;
+    timer.allocations = 0;
+    std::int64_t frame = 0;
+    for (auto _ : state)
+    {
+        ++frame;
+        for (std::size_t i = 0; i < crowd.creatures.size(); ++i)
+        {
+            // About 150 units a second, turning a little each frame.
+            const double heading = static_cast<double>(i) + static_cast<double>(frame) * 0.01 * static_cast<double>(1 + i % 5);
+            at[i].x += 2.5 * std::cos(heading);
+            at[i].y += 2.5 * std::sin(heading);
+            at[i].yaw = heading * 57.29577951308232;
+            Sim::SetActorPlacement(crowd.creatures[i], at[i]);
+        }
+        Sim::TickEngine(1.0f / 60.0f);
+        state.SetIterationTime(timer.seconds);
+    }
+    const auto frames = static_cast<double>(std::max<benchmark::IterationCount>(state.iterations(), 1));
+    state.counters["engine_calls_per_frame"] = static_cast<double>(timer.calls) / frames;
+    state.counters["allocations_per_frame"] = static_cast<double>(timer.allocations) / frames;
+    ReportCrowd(state, crowd, callsBefore);
+    crowd.mod.reset();
+}
+BENCHMARK(BM_FrameInAStrollingCrowd)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 // What one engine lookup costs in a game of that size: the price a per-frame lookup would pay.
 void BM_EngineLookupAmong100000Objects(benchmark::State& state)

@@ -55,7 +55,11 @@ bool LiveOrvantaMod::MovementTest()
     {
         return false;
     }
-    const Vector3d at = ActorLocation(pawn);
+    Vector3d at;
+    if (!ReadActorLocation(reflection, pawn, at))
+    {
+        return false;
+    }
     double yaw = 0.0;
     ReadViewYaw(yaw);
     CameraState& camera = session.camera;
@@ -92,9 +96,10 @@ void LiveOrvantaMod::UpdateCamera()
         UObject* library = reflection.LookupClassDefault(L"/Script/Umbrafel.UmbrafelRuntimeBlueprintLibrary");
         UFunction* test =
             LookupFunctionByPath(reflection, L"/Script/Umbrafel.UmbrafelRuntimeBlueprintLibrary:IsLocationInsideDungeon");
-        if (library != nullptr && test != nullptr)
+        Vector3d pawnAt;
+        if (library != nullptr && test != nullptr && ReadActorLocation(reflection, pawn, pawnAt))
         {
-            const EngineReals location = ToEngine(ActorLocation(pawn));
+            const EngineReals location = ToEngine(pawnAt);
             std::uint8_t answer = 0;
             const bool asked = InvokeFunction(
                 reflection, library, test,
@@ -128,7 +133,11 @@ void LiveOrvantaMod::UpdateCamera()
     }
     SelectZoom();
 
-    const Vector3d pawnAt = ActorLocation(pawn);
+    Vector3d pawnAt;
+    if (!ReadActorLocation(reflection, pawn, pawnAt))
+    {
+        return;
+    }
     if (!camera.inDungeon && camera.heightSmoothingStarted)
     {
         const double k = HeightBlend(Seconds(at - camera.heightTime), Settings().IndoorTransitionSpeed);

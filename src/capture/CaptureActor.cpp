@@ -120,7 +120,7 @@ bool LiveOrvantaMod::CreateCapture()
     }
     Vector3d pawnAt;
     double pawnYaw = 0.0;
-    if (!ReadActorLocation(pawn, pawnAt) || !ReadActorYaw(pawn, pawnYaw))
+    if (!ReadActorLocation(reflection, pawn, pawnAt) || !ReadActorYaw(pawn, pawnYaw))
     {
         return false;
     }

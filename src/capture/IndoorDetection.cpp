@@ -78,7 +78,7 @@ void LiveOrvantaMod::DetectIndoors()
         return;
     }
     Vector3d location;
-    if (!ReadActorLocation(pawn, location))
+    if (!ReadActorLocation(reflection, pawn, location))
     {
         return;
     }

@@ -71,7 +71,10 @@ void LiveOrvantaMod::UpdateAiMarkers()
         {
             return;
         }
-        if (!IsLive(actor, false) || actor->GetWorld() != session.discovery.world || IsActorGone(actor))
+        // UWorld::DestroyActor raises an actor's being-destroyed flag and marks it pending kill in
+        // one go, and frames never run inside it: the object's flags tell a dying actor here
+        // without the script call per actor per update that "IsActorBeingDestroyed" would be.
+        if (!IsLive(actor, false) || actor->GetWorld() != session.discovery.world)
         {
             if (actor != nullptr && std::find(pendingEndPlay.begin(), pendingEndPlay.end(), actor) == pendingEndPlay.end())
             {
@@ -79,7 +82,11 @@ void LiveOrvantaMod::UpdateAiMarkers()
             }
             continue;
         }
-        const Vector3d at = ActorLocation(actor);
+        Vector3d at;
+        if (!ReadActorLocation(reflection, actor, at))
+        {
+            continue;
+        }
         const MapPoint point = ProjectToMap(view, at.x, at.y, kDiamondMargin);
         if (!point.inside)
         {
@@ -108,7 +115,7 @@ void LiveOrvantaMod::UpdateAiMarkers()
             const double scale = static_cast<double>(settings.AiIconScale * look.scale);
             SetRenderScale(reflection, slot.frame, {scale, scale});
         }
-        SetSlotPosition(reflection, slot.slot, SlotPosition(view, point, kDiamondHalfSlot));
+        MoveSlot(reflection, slot.slot, SlotPosition(view, point, kDiamondHalfSlot), slot.sentPosition);
         if (!slot.shown)
         {
             slot.shown = true;

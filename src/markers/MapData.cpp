@@ -380,7 +380,11 @@ void LiveOrvantaMod::ReadWaypointMarker()
     {
         return;
     }
-    const Vector3d at = ActorLocation(waypoint);
+    Vector3d at;
+    if (!ReadActorLocation(reflection, waypoint, at))
+    {
+        return;
+    }
     AddMapMarker(at.x, at.y, *style, nullptr);
 }
 } // namespace Orv

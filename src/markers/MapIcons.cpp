@@ -129,9 +129,9 @@ void LiveOrvantaMod::RebuildMapMarkers()
         }
     }
     UObject* pawn = session.discovery.pawn;
-    if (IsLive(pawn, false))
+    Vector3d at;
+    if (IsLive(pawn, false) && ReadActorLocation(reflection, pawn, at))
     {
-        const Vector3d at = ActorLocation(pawn);
         SortByPriority(session.mapIcons, at.x, at.y);
     }
 }
@@ -243,9 +243,9 @@ void LiveOrvantaMod::AddIconComponent(UObject* component)
         return;
     }
     UObject* pawn = session.discovery.pawn;
-    if (IsLive(pawn, false))
+    Vector3d pawnAt;
+    if (IsLive(pawn, false) && ReadActorLocation(reflection, pawn, pawnAt))
     {
-        const Vector3d pawnAt = ActorLocation(pawn);
         const IconStyle* own = FindStyleById(kLocalPlayerType);
         const IconStyle* others = FindStyleById(kOtherPlayersType);
         const bool playerPicture = (own != nullptr && style->texture == own->texture) || (others != nullptr && style->texture == others->texture);
@@ -260,12 +260,13 @@ void LiveOrvantaMod::AddIconComponent(UObject* component)
 MapView LiveOrvantaMod::CurrentMapView(bool& pawnLive)
 {
     UObject* pawn = session.discovery.pawn;
-    pawnLive = IsLive(pawn, false);
+    Vector3d at;
+    // A pawn whose place could not be read this frame places nothing on the map.
+    pawnLive = IsLive(pawn, false) && ReadActorLocation(reflection, pawn, at);
     if (!pawnLive)
     {
         return {};
     }
-    const Vector3d at = ActorLocation(pawn);
     const CameraState& camera = session.camera;
     return MakeMapView(workingSize, workingZoom, camera.yawSmoothingStarted ? camera.cameraYaw : 0.0, at.x, at.y, workingCircular);
 }
@@ -379,7 +380,7 @@ void LiveOrvantaMod::UpdateMapIconMarkers()
         }
         IconMarkerSlot& slot = slots[used];
         ApplyIconAppearance(slot, entry);
-        SetSlotPosition(reflection, slot.slot, SlotPosition(view, point, kIconHalfSlot));
+        MoveSlot(reflection, slot.slot, SlotPosition(view, point, kIconHalfSlot), slot.sentPosition);
         if (!slot.shown)
         {
             slot.shown = true;

@@ -33,9 +33,10 @@ bool GameClassTest::Matches(const UObject* object)
     {
         return false;
     }
-    if (cached_ == nullptr)
+    if (cached_ == nullptr && !missed_)
     {
         cached_ = static_cast<UClass*>(UObjectGlobals::FindObject(nullptr, nullptr, path_, false, nullptr));
+        missed_ = cached_ == nullptr;
     }
     return cached_ != nullptr && object->IsA(cached_);
 }
@@ -80,6 +81,9 @@ UObject* LiveOrvantaMod::PawnOf(UObject* controller)
 
 bool LiveOrvantaMod::AcquireSession()
 {
+    menuControllerClass.RetryMisses();
+    gameControllerClass.RetryMisses();
+    playerCharacterClass.RetryMisses();
     UObject* controller = FindLocalController();
     if (!IsLive(controller, false))
     {

@@ -30,12 +30,16 @@ inline constexpr std::wstring_view kNpcClassPath = L"/Script/Umbrafel.Interactab
 inline constexpr std::wstring_view kMapIconComponentClassPath = L"/Script/MinimapPlugin.MapIconComponent";
 
 // Whether an object is an instance of one of the game's classes. The class is found by path
-// once and then kept; a miss is asked again next time. A null object is never an instance.
+// once and then kept. A miss is remembered until the next attempt to start a session
+// (RetryMisses): a class the game lacks would otherwise cost a walk of the whole object array
+// on every frame, and a class that arrives later comes with a world change, after which a
+// session is sought anew. A null object is never an instance.
 class GameClassTest
 {
   public:
     explicit constexpr GameClassTest(const wchar_t* path) : path_(path) {}
     bool Matches(const UObject* object);
+    void RetryMisses() { missed_ = false; }
     // Drops the class if it is the one freed, so a class later at its address is looked up.
     void Forget(const void* object)
     {
@@ -44,11 +48,16 @@ class GameClassTest
             cached_ = nullptr;
         }
     }
-    void Reset() { cached_ = nullptr; }
+    void Reset()
+    {
+        cached_ = nullptr;
+        missed_ = false;
+    }
 
   private:
     const wchar_t* path_;
     UClass* cached_ = nullptr;
+    bool missed_ = false;
 };
 
 class LiveOrvantaMod : public RC::CppUserModBase

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 namespace Orv
@@ -84,6 +85,9 @@ struct WidgetState
     std::array<ControlWidget, kControlCount> controls{};
 };
 
+// A position no slot was sent: NaN equals nothing, so a slot's first position always goes out.
+inline constexpr Vector2d kNoPosition{std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::quiet_NaN()};
+
 // A marker kind no slot has yet, so the first real kind always applies.
 inline constexpr std::uint8_t kNoMarkerKind = 255;
 inline constexpr std::size_t kIconMarkerCount = 96;
@@ -102,6 +106,7 @@ struct IconMarkerSlot
     LinearColor tint{-1.0f, -1.0f, -1.0f, -1.0f};
     float iconSize = -1.0f;
     float rotationOffset = -10000.0f;
+    Vector2d sentPosition = kNoPosition; // as last sent to the slot
     bool shown = false;
 };
 
@@ -112,6 +117,7 @@ struct DiamondMarkerSlot
     UObject* fill = nullptr;
     UObject* slot = nullptr;
     std::uint8_t kind = kNoMarkerKind;
+    Vector2d sentPosition = kNoPosition; // as last sent to the slot
     bool shown = false;
 };
 

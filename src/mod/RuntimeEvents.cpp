@@ -116,11 +116,14 @@ void LiveOrvantaMod::TrackActor(UObject* actor)
     {
         return;
     }
-    if (actor == session.discovery.pawn || actor == session.capture.captureActor || IsActorGone(actor))
+    // An actor tracked already is not asked again: the AI list's refresh offers every creature
+    // twice a second, and the answer would change nothing.
+    if (actor == session.discovery.pawn || actor == session.capture.captureActor ||
+        Contains(session.actors.trackedActors, actor) || IsActorGone(actor))
     {
         return;
     }
-    AppendOnce(session.actors.trackedActors, actor);
+    session.actors.trackedActors.push_back(actor);
 }
 
 void LiveOrvantaMod::ProcessActorQueues()

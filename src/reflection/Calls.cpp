@@ -1,6 +1,8 @@
 // The call-and-read helpers: complete reflective calls that read one result.
 #include "reflection/Calls.hpp"
+
 #include "reflection/FaultGuard.hpp"
+#include "reflection/PropertyAccess.hpp"
 
 #include <type_traits>
 
@@ -77,10 +79,50 @@ template <typename Body> bool Contained(Body&& body)
 {
     return RunContained([](void* context) { (*static_cast<std::remove_reference_t<Body>*>(context))(); }, &body);
 }
+
+void* MemberOf(UObject* object, FProperty* property)
+{
+    return reinterpret_cast<std::uint8_t*>(object) + property->GetOffset_Internal();
+}
+
+// The unattached root's "RelativeLocation", or null when the root is attached, gone, or laid
+// out otherwise than as three engine reals.
+const void* UnattachedRootLocation(Reflection& reflection, UObject* actor)
+{
+    FProperty* rootProperty = reflection.LookupProperty(actor, L"RootComponent");
+    if (rootProperty == nullptr)
+    {
+        return nullptr;
+    }
+    UObject* root = ReadObjectProperty(rootProperty, MemberOf(actor, rootProperty));
+    if (!IsLive(root, false))
+    {
+        return nullptr;
+    }
+    FProperty* parentProperty = reflection.LookupProperty(root, L"AttachParent");
+    FProperty* location = reflection.LookupProperty(root, L"RelativeLocation");
+    const PropertyClass parentClass = PropertyClassOf(parentProperty);
+    if ((parentClass != PropertyClass::Object && parentClass != PropertyClass::ObjectPtr) ||
+        PropertyClassOf(location) != PropertyClass::Struct ||
+        static_cast<std::size_t>(location->GetElementSize()) != 3 * EngineRealSize())
+    {
+        return nullptr;
+    }
+    if (ReadObjectProperty(parentProperty, MemberOf(root, parentProperty)) != nullptr)
+    {
+        return nullptr;
+    }
+    return MemberOf(root, location);
+}
 } // namespace
 
-bool ReadActorLocation(UObject* actor, Vector3d& at)
+bool ReadActorLocation(Reflection& reflection, UObject* actor, Vector3d& at)
 {
+    if (const void* reals = UnattachedRootLocation(reflection, actor))
+    {
+        at = Vector3FromEngine(reals);
+        return true;
+    }
     RC::Unreal::FVector read;
     if (!Contained([&] { read = static_cast<AActor*>(actor)->K2_GetActorLocation(); }))
     {
@@ -112,12 +154,5 @@ bool MoveActorTo(UObject* actor, Vector3d at)
 bool DestroyActor(UObject* actor)
 {
     return Contained([&] { static_cast<AActor*>(actor)->K2_DestroyActor(); });
-}
-
-Vector3d ActorLocation(UObject* actor)
-{
-    Vector3d at;
-    ReadActorLocation(actor, at);
-    return at;
 }
 } // namespace Orv

@@ -54,10 +54,11 @@ bool CallWithObject(Reflection& reflection, UObject* target, std::wstring_view f
 // The host's own actor accessors. Each calls a script function of the engine like any other
 // call, so each runs inside the fault guard: false, with nothing read or done, when the engine
 // faulted in it.
-bool ReadActorLocation(UObject* actor, Vector3d& at);
+// Where a live actor is, in 64-bit reals. A root component attached to nothing holds the
+// actor's world location in its own "RelativeLocation" (the engine keeps the two equal), which
+// is read without a script call; any other actor is asked with "K2_GetActorLocation".
+bool ReadActorLocation(Reflection& reflection, UObject* actor, Vector3d& at);
 bool ReadActorYaw(UObject* actor, double& yaw);
 bool MoveActorTo(UObject* actor, Vector3d at);
 bool DestroyActor(UObject* actor);
-// The location widened to 64-bit reals; the origin for the frame the engine faulted reading it.
-Vector3d ActorLocation(UObject* actor);
 } // namespace Orv

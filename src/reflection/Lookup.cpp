@@ -62,9 +62,19 @@ UFunction* FindFunctionInHierarchy(UStruct* start, std::wstring_view name)
     return nullptr;
 }
 
+#if defined(ORVANTA_LOOKUP_CACHE_SWITCH)
+bool cachesBypassed = false;
+#else
+constexpr bool cachesBypassed = false;
+#endif
+
 template <typename Value, typename Resolve>
 Value CachedOrResolved(WideNameMap<Value>& cache, std::wstring_view name, Resolve&& resolve)
 {
+    if (cachesBypassed)
+    {
+        return resolve();
+    }
     if (auto found = cache.find(name); found != cache.end())
     {
         return found->second;
@@ -82,8 +92,16 @@ FProperty* FindPropertyByFoundName(UStruct* owner, std::wstring_view name)
 }
 } // namespace
 
+#if defined(ORVANTA_LOOKUP_CACHE_SWITCH)
+void BypassLookupCaches(bool bypass) { cachesBypassed = bypass; }
+#endif
+
 UObject* Reflection::LookupObject(std::wstring_view path)
 {
+    if (cachesBypassed)
+    {
+        return FindByFullPath(std::wstring(path));
+    }
     if (auto found = objects_.find(path); found != objects_.end())
     {
         return found->second;
@@ -100,7 +118,7 @@ UObject* Reflection::LookupObject(std::wstring_view path)
 
 UObject* Reflection::LookupClassDefault(std::wstring_view classPath)
 {
-    if (auto found = classDefaults_.find(classPath); found != classDefaults_.end())
+    if (auto found = classDefaults_.find(classPath); !cachesBypassed && found != classDefaults_.end())
     {
         return found->second;
     }
@@ -113,7 +131,7 @@ UObject* Reflection::LookupClassDefault(std::wstring_view classPath)
     defaultPath.reserve(classPath.size() + 9);
     defaultPath.append(classPath.substr(0, lastDot + 1)).append(L"Default__").append(classPath.substr(lastDot + 1));
     UObject* defaultObject = FindByFullPath(defaultPath);
-    if (defaultObject != nullptr)
+    if (defaultObject != nullptr && !cachesBypassed)
     {
         classDefaults_.emplace(std::wstring(classPath), defaultObject);
         heldValues_.insert(defaultObject);

@@ -58,6 +58,11 @@ class Reflection
     std::unordered_set<const void*> heldValues_;
 };
 
+#if defined(ORVANTA_LOOKUP_CACHE_SWITCH)
+// Only in a build made to measure the caches: every lookup asks the engine, nothing is kept.
+void BypassLookupCaches(bool bypass);
+#endif
+
 // True only for an object that still holds its slot, is valid and not being destroyed; a class
 // default object counts only when the caller allows it.
 bool IsLive(UObject* object, bool allowClassDefault);

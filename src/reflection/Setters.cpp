@@ -193,6 +193,18 @@ void SetSlotPosition(Reflection& reflection, UObject* slot, Vector2d position)
     CallWithReals(reflection, slot, L"SetPosition", L"InPosition", ToEngine(position));
 }
 
+void MoveSlot(Reflection& reflection, UObject* slot, Vector2d position, Vector2d& lastSent)
+{
+    if ((position.x == lastSent.x && position.y == lastSent.y) || !IsLive(slot, false))
+    {
+        return;
+    }
+    if (CallWithReals(reflection, slot, L"SetPosition", L"InPosition", ToEngine(position)))
+    {
+        lastSent = position;
+    }
+}
+
 void SetSlotPositionAndSize(Reflection& reflection, UObject* slot, Vector2d position, Vector2d size)
 {
     if (!IsLive(slot, false))

@@ -32,6 +32,9 @@ UObject* AddChildToCanvas(Reflection& reflection, UObject* canvas, UObject* chil
 void SetSlotAlignment(Reflection& reflection, UObject* widget, std::uint8_t horizontal, std::uint8_t vertical);
 // Nothing happens unless the canvas slot is live.
 void SetSlotPosition(Reflection& reflection, UObject* slot, Vector2d position);
+// As SetSlotPosition, skipped when lastSent holds exactly this position; a call that went
+// through is remembered there. Start lastSent at NaN, which equals nothing.
+void MoveSlot(Reflection& reflection, UObject* slot, Vector2d position, Vector2d& lastSent);
 void SetSlotPositionAndSize(Reflection& reflection, UObject* slot, Vector2d position, Vector2d size);
 bool SetBrushColor(Reflection& reflection, UObject* border, const LinearColor& color);
 // "SetFont" with a copy of the block's current "Font" whose "Size" is replaced: as is for a

@@ -16,6 +16,7 @@
 #include <Unreal/UnrealVersion.hpp>
 #include <Unreal/World.hpp>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -560,6 +561,48 @@ TEST_F(World, TheGamesAiSubsystemKeepsTheAiCharactersThatPlay)
     EXPECT_EQ(Sim::SetNum(value), 1);
     EXPECT_EQ(Sim::SetElement(set, value, 0), nullptr) << "a hole where the first was";
     EXPECT_EQ(*static_cast<UObject**>(Sim::SetElement(set, value, 1)), second);
+}
+
+// A root attached to nothing holds the actor's world place in its relative members, as
+// USceneComponent does; an attached root holds its offset from the parent's root, the actor's
+// place follows the parent, and the parent's destruction detaches it where it stands.
+TEST_F(World, AnAttachedRootHoldsItsOffsetAndFollowsItsParent)
+{
+    auto* world = Sim::CreateWorld(L"Open");
+    auto* carrier = static_cast<AActor*>(Sim::SpawnActor(world, L"/Script/Engine.Actor", {100, 0, 0, 90}));
+    auto* rider = static_cast<AActor*>(Sim::SpawnActor(world, L"/Script/Engine.Actor", {100, 50, 10, 0}));
+    auto relative = [](UObject* actor) {
+        UObject* root = Sim::ObjectReference(actor, L"RootComponent");
+        auto* location = Sim::FindPropertyUncounted(root->GetClassPrivate(), L"RelativeLocation");
+        double xyz[3];
+        std::memcpy(xyz, location->ContainerPtrToValuePtr<uint8>(root), sizeof(xyz));
+        return std::vector<double>(xyz, xyz + 3);
+    };
+    auto near = [](FVector v, double x, double y, double z) {
+        return std::abs(v.X() - x) < 1e-9 && std::abs(v.Y() - y) < 1e-9 && std::abs(v.Z() - z) < 1e-9;
+    };
+    EXPECT_EQ(relative(rider), (std::vector<double>{100, 50, 10}));
+    EXPECT_EQ(Sim::ObjectReference(Sim::ObjectReference(rider, L"RootComponent"), L"AttachParent"), nullptr);
+
+    Sim::AttachActor(rider, carrier);
+    EXPECT_EQ(Sim::ObjectReference(Sim::ObjectReference(rider, L"RootComponent"), L"AttachParent"),
+              Sim::ObjectReference(carrier, L"RootComponent"));
+    EXPECT_TRUE(near(rider->K2_GetActorLocation(), 100, 50, 10)) << "attached where it stood";
+    const std::vector<double> offset = relative(rider);
+    EXPECT_NEAR(offset[0], 50, 1e-9) << "the carrier faces world +Y: the rider is ahead of it";
+    EXPECT_NEAR(offset[1], 0, 1e-9);
+
+    Sim::SetActorPlacement(carrier, {300, 0, 0, 180});
+    EXPECT_TRUE(near(rider->K2_GetActorLocation(), 250, 0, 10)) << "turned and carried with its parent";
+    Sim::SetActorPlacement(rider, {0, 0, 0, 0});
+    EXPECT_TRUE(near(rider->K2_GetActorLocation(), 0, 0, 0));
+    EXPECT_NEAR(relative(rider)[0], 300, 1e-9);
+
+    Sim::SetActorPlacement(rider, {250, 0, 10, 0});
+    Sim::DestroyActor(carrier);
+    EXPECT_EQ(Sim::ObjectReference(Sim::ObjectReference(rider, L"RootComponent"), L"AttachParent"), nullptr);
+    EXPECT_TRUE(near(rider->K2_GetActorLocation(), 250, 0, 10));
+    EXPECT_NEAR(relative(rider)[0], 250, 1e-9) << "its relative members hold its world place again";
 }
 
 TEST_F(World, TheLoadersActorWrappersAndSpawnSpeakTheEnginesVectorLayout)

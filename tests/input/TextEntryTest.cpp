@@ -312,7 +312,7 @@ TEST_F(TextEntry, ResetDefaultsWhileTypingTakesTheTypedValueFirst)
 TEST_F(TextEntry, ANewRateTakesEffectOnTheNextFrame)
 {
     ORV_SKIP_WITHOUT_ENGINE_CLOCK();
-    Sim::SpawnActor(world_, L"/Script/Umbrafel.UmbrafelAICharacter", {.x = 600, .y = 300, .z = 100});
+    UObject* creature = Sim::SpawnActor(world_, L"/Script/Umbrafel.UmbrafelAICharacter", {.x = 600, .y = 300, .z = 100});
     // One capture and one marker update a second, then a third of a second into that period
     // faster rates: the next of each is due at once rather than when the slow period ends.
     Click(Orv::kCaptureRateField);
@@ -333,6 +333,8 @@ TEST_F(TextEntry, ANewRateTakesEffectOnTheNextFrame)
 
     Click(Orv::kMarkerRateField);
     Type("20");
+    // Moved, so that the update sends its diamond a new place.
+    Sim::SetActorPlacement(creature, {.x = 700, .y = 300, .z = 100});
     const auto positions = Sim::CallCount(diamond, L"SetPosition");
     Tap(VK_RETURN);
     EXPECT_EQ(Sim::CallCount(diamond, L"SetPosition"), positions + 1);

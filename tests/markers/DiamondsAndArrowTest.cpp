@@ -64,14 +64,15 @@ TEST_F(DiamondPool, ASlotsColoursAndScaleAreSentOnlyWhenItsKindChanges)
     EXPECT_EQ(BrushSent(DiamondSlot(1).frame), Edge(0.8f));
     EXPECT_NEAR(ScaleSent(DiamondSlot(1).frame), 2 * 0.72, 1e-6);
 
-    // The same kinds in the same slots: places alone, and new settings wait for a change of kind.
+    // The same kinds in the same slots and places: nothing is sent, and new settings wait for a
+    // change of kind.
     Orv::Settings().AiIconScale = 3.0f;
     Orv::Settings().MarkerOpacity = 0.4f;
     Sim::ForgetCalls();
     markers_->UpdateAiMarkers();
     EXPECT_EQ(BrushCalls(0) + BrushCalls(1), 0u);
-    EXPECT_EQ(Sim::CallCount(DiamondSlot(0).slot, L"SetPosition"), 1u);
-    EXPECT_EQ(Sim::CallCount(DiamondSlot(1).slot, L"SetPosition"), 1u);
+    EXPECT_EQ(Sim::CallCount(DiamondSlot(0).slot, L"SetPosition"), 0u);
+    EXPECT_EQ(Sim::CallCount(DiamondSlot(1).slot, L"SetPosition"), 0u);
     EXPECT_EQ(ColourField(DiamondSlot(0).fill, L"BrushColor")[3], 0.8f);
 
     // The hostile leaves the frame: the boss takes slot 0 and brings its look; slot 1 collapses.

@@ -222,7 +222,7 @@ TEST_F(Markers, ASlotIsDressedOnlyWhenWhatItShowsChanges)
     EXPECT_EQ(textures.Count(), 0);
     EXPECT_EQ(colours.Count(), 0);
     EXPECT_EQ(shows.Count(), 0);
-    EXPECT_EQ(places.Count(), 2) << "one position a drawn icon an update";
+    EXPECT_EQ(places.Count(), 0) << "a still icon keeps the place it was sent";
     // A nearer gravestone takes slot 0: the lodestone moves to slot 1 and both are dressed.
     Sim::SetCharacterGuid(controller_, {1, 2, 3, 4});
     Sim::AddGravestone(world_, {1, 2, 3, 4}, {100, 0, 0});

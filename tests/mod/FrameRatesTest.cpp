@@ -52,21 +52,26 @@ TEST_F(FrameRates, MarkersArePlacedAtTheMarkerRateAndDiamondsOnlyWhileAiShows)
     ORV_SKIP_WITHOUT_ENGINE_CLOCK();
     StartWithMarkers();
     widgetMod_->workingMarkerFPS = 10.0f;
-    // Beyond the pool's own first placement, each update places a drawn marker once. The first
-    // frame's update was due at once, the next a 60th of a second later (the rate it set
-    // then), then every 0.1 s.
+    // Beyond the pool's own first placement, each update places a drawn marker once, the player
+    // stepping before every frame so that no marker keeps its place. The first frame's update
+    // was due at once, the next a 60th of a second later (the rate it set then), then every 0.1 s.
+    double y = 0;
+    const auto stepAt = [&](Nanoseconds time) {
+        Sim::SetActorPlacement(pawn_, {.y = y += 1});
+        FrameAt(time);
+    };
     const std::uint64_t diamonds = DiamondPlacements();
-    FrameAt(started_ + kFrameNs);
+    stepAt(started_ + kFrameNs);
     const std::uint64_t icons = IconPlacements();
     const Nanoseconds last = Now();
-    FrameAt(last + kSecond / 10 - kCounterTick);
+    stepAt(last + kSecond / 10 - kCounterTick);
     EXPECT_EQ(IconPlacements(), icons) << "not before a tenth of a second";
-    FrameAt(last + kSecond / 10);
+    stepAt(last + kSecond / 10);
     EXPECT_EQ(IconPlacements(), icons + 1);
     EXPECT_EQ(DiamondPlacements(), diamonds + 2);
 
     Orv::Settings().ShowAi = false;
-    FrameAt(last + 2 * kSecond / 10);
+    stepAt(last + 2 * kSecond / 10);
     EXPECT_EQ(IconPlacements(), icons + 2);
     EXPECT_EQ(DiamondPlacements(), diamonds + 2) << "no diamond is placed while AI is hidden";
 }

@@ -1,13 +1,16 @@
 // A frame of the driver with a live session, its capture and tracked creatures allocates
 // nothing and looks nothing up: the queues keep their capacity and every name is resolved by
-// then, indoors and underground too.
+// then, indoors and underground too, among 100,000 objects, and in a game build that lacks a
+// class the mod asks about.
 #include "support/CountingNew.hpp"
 #include "support/EngineFixture.hpp"
 
 #include "mod/LiveOrvantaMod.hpp"
 #include "settings/ModSettings.hpp"
 
+#include <Sim/Game.hpp>
 #include <Sim/Input.hpp>
+#include <Sim/MapData.hpp>
 #include <Sim/Scene.hpp>
 #include <Sim/World.hpp>
 
@@ -38,7 +41,9 @@ class SteadyFrame : public OrvTest::EngineFixture
     {
         Orv::Settings() = Orv::DefaultSettings();
         Sim::CreateGameInstance(world);
-        pawn_ = Sim::EnterLocalPlayer(world, at).pawn;
+        const Sim::EnteredPlayer entered = Sim::EnterLocalPlayer(world, at);
+        pawn_ = entered.pawn;
+        controller_ = entered.controller;
         mod_ = std::make_unique<Orv::LiveOrvantaMod>();
         mod_->on_unreal_init();
         Frames(1);
@@ -75,12 +80,15 @@ class SteadyFrame : public OrvTest::EngineFixture
         EXPECT_EQ(Sim::Counters().FindObject, lookups.FindObject);
         EXPECT_EQ(Sim::Counters().FindAllOf, lookups.FindAllOf);
         EXPECT_EQ(Sim::Counters().FindProperty, lookups.FindProperty);
+        EXPECT_EQ(Sim::Counters().GetChildren, lookups.GetChildren) << "no walk of a class's fields";
+        EXPECT_EQ(Sim::Counters().ObjectsWalked, lookups.ObjectsWalked) << "no walk of the object array";
         EXPECT_GT(Sim::Counters().ProcessEvent, lookups.ProcessEvent) << "the frames did call into the engine";
         EXPECT_EQ(mod_->Session().discovery.pawn, pawn_);
     }
 
     std::unique_ptr<Orv::LiveOrvantaMod> mod_;
     UObject* pawn_ = nullptr;
+    UObject* controller_ = nullptr;
 };
 
 TEST_F(SteadyFrame, TheFrameDriverAllocatesNothingOnceTheSessionRuns)
@@ -100,6 +108,32 @@ TEST_F(SteadyFrame, TheFrameDriverAllocatesNothingOnceTheSessionRuns)
     }
     ExpectSteadyFrames();
     EXPECT_EQ(mod_->Session().actors.trackedActors.size(), 16u);
+}
+
+// Among 100,000 objects, where any walk of the object array would cost a game dearly, and with
+// the menu's controller class missing from the build: the miss is not asked again every frame.
+TEST_F(SteadyFrame, AMissingClassCostsNoWalkOfALargeObjectArrayPerFrame)
+{
+    if (!ORV_COUNTING_NEW)
+    {
+        GTEST_SKIP() << "the sanitizer owns operator new";
+    }
+    StartEngine(5, 1, {.missingClasses = {L"/Script/Umbrafel.UmbrafelPlayerControllerMenu"}});
+    OrvTest::ImplementPlayEvents();
+    Sim::PadObjectArray(100000);
+    auto* world = Sim::CreateWorld(L"Valley");
+    StartSession(world);
+    ASSERT_EQ(mod_->Session().discovery.pawn, pawn_);
+    for (int i = 0; i < 16; ++i)
+    {
+        Sim::SpawnCreature(world, {.x = 200.0 * i}, i == 0, static_cast<Sim::uint8>(i % 3));
+    }
+    ExpectSteadyFrames();
+    EXPECT_EQ(mod_->Session().actors.trackedActors.size(), 16u);
+
+    // A new session asks for the class once more, and then no more.
+    pawn_ = Sim::Respawn(controller_);
+    ExpectSteadyFrames();
 }
 
 // The mouse over the locked frame, crossing EDIT and the map, costs a call for its position and

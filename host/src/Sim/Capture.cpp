@@ -520,6 +520,7 @@ void AttachActor(UObject* child, UObject* parent)
     {
         record->attachParent = parent;
     }
+    AttachRoot(child, parent);
 }
 
 void SetActorVelocity(UObject* actor, double x, double y, double z)

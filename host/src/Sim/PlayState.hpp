@@ -176,3 +176,12 @@ void ForgetMapObject(PlayState& play, const UObject* object);
 void PlaceWaypointBody(Call& call);
 void ClearWaypointBody(Call& call);
 } // namespace Sim::Detail
+
+namespace Sim
+{
+// AActor::AttachToActor with KeepWorldTransform: the child's root joins the parent's root.
+void AttachRoot(UObject* child, UObject* parent);
+// What UWorld::DestroyActor does first: every actor attached to this one is detached, keeping
+// its place in the world.
+void DetachChildren(UObject* parent);
+} // namespace Sim

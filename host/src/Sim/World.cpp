@@ -12,6 +12,8 @@
 #include <Unreal/CoreUObject/UObject/Class.hpp>
 
 #include <algorithm>
+#include <cmath>
+#include <numbers>
 #include <cstring>
 #include <unordered_set>
 
@@ -373,6 +375,7 @@ void DestroyActorFor(UObject* actor, uint8 reason)
     EndPlayActor(actor, reason);
     if (Holds(actor))
     {
+        DetachChildren(actor);
         LeaveWorld(actor);
     }
 }
@@ -1209,25 +1212,22 @@ std::pair<void*, const UStruct*> RootValue(UObject* actor, StringViewType name)
     }
     return {property->ContainerPtrToValuePtr(root), property->GetStruct()};
 }
-} // namespace
 
-void SetActorPlacement(UObject* actor, const Placement& placement)
+// The actor whose root the actor's root is attached to (USceneComponent::GetAttachParent's
+// owner), or null for an actor attached to nothing or to a component that is going.
+UObject* AttachParentActor(UObject* actor)
 {
-    if (auto [location, layout] = RootValue(actor, L"RelativeLocation"); location != nullptr)
+    UObject* root = ObjectReference(actor, L"RootComponent");
+    UObject* parent = Holds(root) ? ObjectReference(root, L"AttachParent") : nullptr;
+    if (!Holds(parent) || !parent->GetObjectItem()->IsValid(false))
     {
-        WriteReal(layout, location, L"X", placement.x);
-        WriteReal(layout, location, L"Y", placement.y);
-        WriteReal(layout, location, L"Z", placement.z);
+        return nullptr;
     }
-    if (auto [rotation, layout] = RootValue(actor, L"RelativeRotation"); rotation != nullptr)
-    {
-        WriteReal(layout, rotation, L"Pitch", placement.pitch);
-        WriteReal(layout, rotation, L"Yaw", placement.yaw);
-        WriteReal(layout, rotation, L"Roll", placement.roll);
-    }
+    auto found = Play().components.find(parent);
+    return found != Play().components.end() && found->second.owner != actor ? found->second.owner : nullptr;
 }
 
-Placement ActorPlacement(UObject* actor)
+Placement RelativePlacement(UObject* actor)
 {
     Placement placement;
     if (auto [location, layout] = RootValue(actor, L"RelativeLocation"); location != nullptr)
@@ -1243,6 +1243,93 @@ Placement ActorPlacement(UObject* actor)
         placement.roll = ReadReal(layout, rotation, L"Roll");
     }
     return placement;
+}
+
+void WriteRelativePlacement(UObject* actor, const Placement& placement)
+{
+    if (auto [location, layout] = RootValue(actor, L"RelativeLocation"); location != nullptr)
+    {
+        WriteReal(layout, location, L"X", placement.x);
+        WriteReal(layout, location, L"Y", placement.y);
+        WriteReal(layout, location, L"Z", placement.z);
+    }
+    if (auto [rotation, layout] = RootValue(actor, L"RelativeRotation"); rotation != nullptr)
+    {
+        WriteReal(layout, rotation, L"Pitch", placement.pitch);
+        WriteReal(layout, rotation, L"Yaw", placement.yaw);
+        WriteReal(layout, rotation, L"Roll", placement.roll);
+    }
+}
+
+// The world placement of an actor attached through its root, depth-limited against a cycle.
+Placement WorldPlacement(UObject* actor, int depth)
+{
+    Placement at = RelativePlacement(actor);
+    UObject* parent = depth < 32 ? AttachParentActor(actor) : nullptr;
+    if (parent == nullptr)
+    {
+        return at;
+    }
+    // Only the parent's yaw turns the offset, as for every attachment this engine draws.
+    const Placement base = WorldPlacement(parent, depth + 1);
+    const double turn = base.yaw * std::numbers::pi / 180;
+    return {base.x + at.x * std::cos(turn) - at.y * std::sin(turn), base.y + at.x * std::sin(turn) + at.y * std::cos(turn),
+            base.z + at.z, base.yaw + at.yaw, at.pitch, at.roll};
+}
+} // namespace
+
+// USceneComponent::SetWorldLocationAndRotation on the root: the root's relative members hold
+// the world placement when it is attached to nothing, else the offset from its parent.
+void SetActorPlacement(UObject* actor, const Placement& placement)
+{
+    UObject* parent = AttachParentActor(actor);
+    if (parent == nullptr)
+    {
+        WriteRelativePlacement(actor, placement);
+        return;
+    }
+    const Placement base = WorldPlacement(parent, 1);
+    const double turn = base.yaw * std::numbers::pi / 180;
+    const double dx = placement.x - base.x;
+    const double dy = placement.y - base.y;
+    WriteRelativePlacement(actor, {dx * std::cos(turn) + dy * std::sin(turn), -dx * std::sin(turn) + dy * std::cos(turn),
+                                   placement.z - base.z, placement.yaw - base.yaw, placement.pitch, placement.roll});
+}
+
+// USceneComponent::GetComponentLocation of the root, which AActor::K2_GetActorLocation answers.
+Placement ActorPlacement(UObject* actor) { return WorldPlacement(actor, 0); }
+
+// The root keeps where it is in the world, so its relative members now hold the offset.
+void AttachRoot(UObject* child, UObject* parent)
+{
+    UObject* root = ObjectReference(child, L"RootComponent");
+    UObject* parentRoot = ObjectReference(parent, L"RootComponent");
+    if (!Holds(root) || !Holds(parentRoot) || child == parent)
+    {
+        return;
+    }
+    const Placement at = ActorPlacement(child);
+    SetObjectReference(root, L"AttachParent", parentRoot);
+    SetActorPlacement(child, at);
+}
+
+// USceneComponent::DetachFromComponent with KeepWorldTransform for each.
+void DetachChildren(UObject* parent)
+{
+    std::vector<UObject*> children;
+    for (const auto& [actor, record] : Play().actors)
+    {
+        if (AttachParentActor(const_cast<UObject*>(actor)) == parent)
+        {
+            children.push_back(const_cast<UObject*>(actor));
+        }
+    }
+    for (UObject* child : children)
+    {
+        const Placement at = ActorPlacement(child);
+        SetObjectReference(ObjectReference(child, L"RootComponent"), L"AttachParent", nullptr);
+        WriteRelativePlacement(child, at);
+    }
 }
 
 // UEngine::LoadMap, in its order: the old world is cleaned up (its widgets leave the viewport,
