@@ -5,6 +5,8 @@
 #include "support/CountingNew.hpp"
 
 #include "mod/LiveOrvantaMod.hpp"
+#include "reflection/CallFrame.hpp"
+#include "reflection/FaultGuard.hpp"
 #include "reflection/Lookup.hpp"
 #include "reflection/Setters.hpp"
 #include "settings/ModSettings.hpp"
@@ -381,6 +383,74 @@ void BM_SetVisibility(benchmark::State& state)
     }
 }
 BENCHMARK(BM_SetVisibility);
+
+// The same widget setter through the same call frame, once through the guarded Invoke and once
+// straight into the engine's ProcessEvent: what the fault guard adds to an engine call.
+void BM_SetterCall(benchmark::State& state)
+{
+    const bool guarded = state.range(0) != 0;
+    StartGame();
+    auto* widget = Sim::NewObject(Sim::FindClass(L"/Script/UMG.Widget"), nullptr, L"Widget");
+    Sim::AddFunction(static_cast<UClass*>(widget->GetClassPrivate()),
+                     {L"SetVisibility", {Sim::In(L"InVisibility", Sim::Byte())}, [](Sim::Call&) {}});
+    Orv::Reflection reflection;
+    UFunction* function = reflection.LookupFunction(widget, L"SetVisibility");
+    const std::uint8_t visibility = Orv::kVisibilityShown;
+    for (auto _ : state)
+    {
+        Orv::CallFrame frame(reflection, function);
+        frame.WriteRaw(L"InVisibility", &visibility, sizeof(visibility));
+        if (guarded)
+        {
+            benchmark::DoNotOptimize(frame.Invoke(widget));
+        }
+        else
+        {
+            widget->ProcessEvent(function, frame.Buffer());
+        }
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_SetterCall)->ArgName("guarded")->Arg(0)->Arg(1);
+
+struct EngineCall
+{
+    UObject* target;
+    UFunction* function;
+    std::uint8_t* parms;
+};
+
+void CallEngine(void* context)
+{
+    auto* call = static_cast<EngineCall*>(context);
+    call->target->ProcessEvent(call->function, call->parms);
+}
+
+// The guard alone around the cheapest engine call there is, a script function without
+// parameters or body.
+void BM_GuardAroundProcessEvent(benchmark::State& state)
+{
+    const bool guarded = state.range(0) != 0;
+    StartGame();
+    auto* widget = Sim::NewObject(Sim::FindClass(L"/Script/UMG.Widget"), nullptr, L"Widget");
+    Sim::AddFunction(static_cast<UClass*>(widget->GetClassPrivate()), {L"Nothing", {}, [](Sim::Call&) {}});
+    Orv::Reflection reflection;
+    std::uint8_t parms[1] = {};
+    EngineCall call{widget, reflection.LookupFunction(widget, L"Nothing"), parms};
+    for (auto _ : state)
+    {
+        if (guarded)
+        {
+            benchmark::DoNotOptimize(Orv::RunContained(&CallEngine, &call));
+        }
+        else
+        {
+            CallEngine(&call);
+        }
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_GuardAroundProcessEvent)->ArgName("guarded")->Arg(0)->Arg(1);
 } // namespace
 
 BENCHMARK_MAIN();

@@ -34,11 +34,19 @@ namespace
 struct Guard
 {
     void* jump[5];
-    DWORD thread;
     Guard* outer;
 };
 
-std::atomic<Guard*> innermost{nullptr};
+// Each thread's innermost guard lives in a system thread-local slot: the handler reads it
+// without allocating (the runtime's emulated thread_local could allocate on a thread's first
+// use), and two threads in guarded calls at once never see each other's guard.
+std::atomic<DWORD> guardSlot{TLS_OUT_OF_INDEXES};
+
+Guard* InnermostGuard()
+{
+    const DWORD slot = guardSlot.load();
+    return slot == TLS_OUT_OF_INDEXES ? nullptr : static_cast<Guard*>(TlsGetValue(slot));
+}
 
 bool IsHardwareFault(DWORD code)
 {
@@ -61,36 +69,51 @@ bool IsHardwareFault(DWORD code)
 }
 
 // Every exception passes here first, C++ throws and debugger notices included: only a
-// hardware fault on a guarded thread is taken.
+// hardware fault on a thread inside a guarded call is taken.
 LONG CALLBACK OnException(EXCEPTION_POINTERS* info)
 {
-    Guard* guard = innermost.load();
-    if (guard == nullptr || guard->thread != GetCurrentThreadId() || !IsHardwareFault(info->ExceptionRecord->ExceptionCode))
+    Guard* guard = InnermostGuard();
+    if (guard == nullptr || !IsHardwareFault(info->ExceptionRecord->ExceptionCode))
     {
         return EXCEPTION_CONTINUE_SEARCH;
     }
     __builtin_longjmp(guard->jump, 1);
 }
 
-// Adding a handler allocates inside the system, so it is added once; an unloaded library
-// must not leave it behind.
+// Adding a handler allocates inside the system, so it is added once, with the thread slot; an
+// unloaded library must not leave either behind.
 struct HandlerRegistration
 {
-    void* handle = AddVectoredExceptionHandler(1, &OnException);
+    HandlerRegistration()
+    {
+        const DWORD slot = TlsAlloc();
+        if (slot == TLS_OUT_OF_INDEXES)
+        {
+            return;
+        }
+        guardSlot.store(slot);
+        handle = AddVectoredExceptionHandler(1, &OnException);
+    }
     ~HandlerRegistration()
     {
         if (handle != nullptr)
         {
             RemoveVectoredExceptionHandler(handle);
         }
+        const DWORD slot = guardSlot.exchange(TLS_OUT_OF_INDEXES);
+        if (slot != TLS_OUT_OF_INDEXES)
+        {
+            TlsFree(slot);
+        }
     }
+    void* handle = nullptr;
 };
 
 struct Activation
 {
     Guard& guard;
-    explicit Activation(Guard& active) : guard(active) { innermost.store(&guard); }
-    ~Activation() { innermost.store(guard.outer); }
+    explicit Activation(Guard& active) : guard(active) { TlsSetValue(guardSlot.load(), &guard); }
+    ~Activation() { TlsSetValue(guardSlot.load(), guard.outer); }
 };
 } // namespace
 
@@ -101,7 +124,7 @@ bool RunContained(void (*body)(void* context), void* context)
     {
         return false;
     }
-    Guard guard{{}, GetCurrentThreadId(), innermost.load()};
+    Guard guard{{}, InnermostGuard()};
     Activation activation(guard);
     if (__builtin_setjmp(guard.jump) != 0)
     {
@@ -117,7 +140,7 @@ bool RunContained(void (*body)(void* context), void* context)
 #include <atomic>
 #include <csetjmp>
 #include <csignal>
-#include <pthread.h>
+#include <mutex>
 
 namespace Orv
 {
@@ -129,12 +152,18 @@ constexpr int kSignalCount = static_cast<int>(sizeof(kSignals) / sizeof(kSignals
 struct Guard
 {
     sigjmp_buf jump;
-    pthread_t thread;
     Guard* outer;
-    struct sigaction previous[kSignalCount];
 };
 
-std::atomic<Guard*> innermost{nullptr};
+// Each thread's innermost guard. Initial-exec: the handler reads it with one load, without the
+// lazy (allocating) set-up a dynamically loaded library's thread variables otherwise get on a
+// thread's first access, which may be inside the handler on a thread that never guarded.
+__attribute__((tls_model("initial-exec"))) thread_local Guard* innermost = nullptr;
+
+// What each signal had before ours, in kSignals' order; written only while ours is not yet in.
+struct sigaction previous[kSignalCount];
+std::atomic<bool> installed{false};
+std::mutex installation;
 
 int SlotOf(int signal)
 {
@@ -148,60 +177,138 @@ int SlotOf(int signal)
     return 0;
 }
 
-void OnFault(int signal, siginfo_t*, void*)
+bool IsOurs(const struct sigaction& action);
+
+// As the kernel would have delivered the signal to the handler we replaced. A fault raised by
+// the hardware (si_code above zero) cannot be ignored: the kernel kills for it, so an ignored
+// one takes the default too.
+void PassOn(int signal, siginfo_t* info, void* context)
 {
-    Guard* guard = innermost.load();
-    if (guard != nullptr && pthread_equal(guard->thread, pthread_self()) != 0)
+    struct sigaction& before = previous[SlotOf(signal)];
+    const bool sent = info == nullptr || info->si_code <= 0;
+    const bool takesInfo = (before.sa_flags & SA_SIGINFO) != 0;
+    if (!takesInfo && before.sa_handler == SIG_IGN && sent)
     {
-        siglongjmp(guard->jump, 1);
+        return;
     }
-    // Another thread's fault is not ours: put back what was there and let the faulting
-    // instruction run again into it.
-    if (guard != nullptr)
+    if ((!takesInfo && (before.sa_handler == SIG_DFL || before.sa_handler == SIG_IGN)) || IsOurs(before))
     {
-        sigaction(signal, &guard->previous[SlotOf(signal)], nullptr);
+        // Returning runs the faulting instruction again, now into the default; a sent signal
+        // does not come again by itself.
+        std::signal(signal, SIG_DFL);
+        if (sent)
+        {
+            raise(signal);
+        }
+        return;
+    }
+    // The mask the kernel would have set for that handler; our return puts the old one back.
+    sigset_t mask = before.sa_mask;
+    if ((before.sa_flags & SA_NODEFER) == 0)
+    {
+        sigaddset(&mask, signal);
+    }
+    pthread_sigmask(SIG_BLOCK, &mask, nullptr);
+    struct sigaction handler = before;
+    if ((before.sa_flags & SA_RESETHAND) != 0)
+    {
+        before.sa_handler = SIG_DFL;
+        before.sa_flags &= ~SA_SIGINFO;
+    }
+    if (takesInfo)
+    {
+        handler.sa_sigaction(signal, info, context);
     }
     else
     {
-        std::signal(signal, SIG_DFL);
+        handler.sa_handler(signal);
     }
 }
 
-// Installs the handlers for the guard's lifetime; the destructor also runs when the body
-// throws, so a C++ exception never leaves them behind.
+void OnFault(int signal, siginfo_t* info, void* context)
+{
+    Guard* guard = innermost;
+    if (guard != nullptr)
+    {
+        siglongjmp(guard->jump, 1);
+    }
+    // Not inside a guarded call on this thread: not ours.
+    PassOn(signal, info, context);
+}
+
+bool IsOurs(const struct sigaction& action) { return (action.sa_flags & SA_SIGINFO) != 0 && action.sa_sigaction == &OnFault; }
+
+// Puts the handlers back when the library unloads (or the program ends, the mod linked in).
+struct Release
+{
+    ~Release() { RestoreFaultHandlers(); }
+} release;
+
 struct Activation
 {
     Guard& guard;
-    explicit Activation(Guard& active) : guard(active)
-    {
-        struct sigaction action{};
-        action.sa_sigaction = &OnFault;
-        // Not deferred: the signal stays unblocked in the handler, so the jump out of it needs
-        // no saved signal mask (and no system call to save one).
-        action.sa_flags = SA_SIGINFO | SA_NODEFER | SA_ONSTACK;
-        sigemptyset(&action.sa_mask);
-        for (int i = 0; i < kSignalCount; ++i)
-        {
-            sigaction(kSignals[i], &action, &guard.previous[i]);
-        }
-        innermost.store(&guard);
-    }
-    ~Activation()
-    {
-        innermost.store(guard.outer);
-        for (int i = kSignalCount - 1; i >= 0; --i)
-        {
-            sigaction(kSignals[i], &guard.previous[i], nullptr);
-        }
-    }
+    explicit Activation(Guard& active) : guard(active) { innermost = &guard; }
+    ~Activation() { innermost = guard.outer; }
 };
 } // namespace
 
+bool InstallFaultHandlers()
+{
+    if (installed.load(std::memory_order_acquire))
+    {
+        return true;
+    }
+    std::lock_guard lock(installation);
+    if (installed.load(std::memory_order_relaxed))
+    {
+        return true;
+    }
+    struct sigaction action{};
+    action.sa_sigaction = &OnFault;
+    // Not deferred: the signal stays unblocked in the handler, so the jump out of it needs no
+    // saved signal mask (and no system call to save or restore one).
+    action.sa_flags = SA_SIGINFO | SA_NODEFER | SA_ONSTACK;
+    sigemptyset(&action.sa_mask);
+    for (int i = 0; i < kSignalCount; ++i)
+    {
+        // The previous handler is in place before ours can run and pass a signal on to it.
+        if (sigaction(kSignals[i], nullptr, &previous[i]) != 0)
+        {
+            return false;
+        }
+        sigaction(kSignals[i], &action, nullptr);
+    }
+    installed.store(true, std::memory_order_release);
+    return true;
+}
+
+void RestoreFaultHandlers()
+{
+    std::lock_guard lock(installation);
+    if (!installed.load(std::memory_order_relaxed))
+    {
+        return;
+    }
+    for (int i = kSignalCount - 1; i >= 0; --i)
+    {
+        struct sigaction now{};
+        // A library that replaced ours since keeps its handler (and may still pass on to ours).
+        if (sigaction(kSignals[i], nullptr, &now) == 0 && IsOurs(now))
+        {
+            sigaction(kSignals[i], &previous[i], nullptr);
+        }
+    }
+    installed.store(false, std::memory_order_release);
+}
+
 bool RunContained(void (*body)(void* context), void* context)
 {
+    if (!installed.load(std::memory_order_acquire) && !InstallFaultHandlers())
+    {
+        return false;
+    }
     Guard guard;
-    guard.thread = pthread_self();
-    guard.outer = innermost.load();
+    guard.outer = innermost;
     Activation activation(guard);
     if (sigsetjmp(guard.jump, 0) != 0)
     {

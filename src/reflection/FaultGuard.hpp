@@ -10,7 +10,17 @@ namespace Orv
 //
 // MSVC: structured exception handling. MinGW: a vectored exception handler, added on first
 // use and removed when the library unloads, that jumps back to the innermost guard of the
-// faulting thread. Elsewhere: handlers for SIGSEGV, SIGBUS, SIGFPE and SIGILL, installed
-// only for the duration of the call and restored to whatever was there before.
+// faulting thread. Elsewhere: handlers for SIGSEGV, SIGBUS, SIGFPE and SIGILL, installed on
+// first use and kept while the library is loaded; a guarded call then makes no system call.
+// A fault outside every guarded call of its thread goes to the handler ours replaced.
 bool RunContained(void (*body)(void* context), void* context);
+
+#if !defined(_WIN32)
+// Installs the signal handlers now, remembering the ones they replace; true once they are in.
+bool InstallFaultHandlers();
+// Puts back the replaced handlers, except for a signal whose handler another library has
+// replaced since ours (that one is left alone). Runs by itself when the library unloads; a
+// later guarded call installs them again.
+void RestoreFaultHandlers();
+#endif
 } // namespace Orv

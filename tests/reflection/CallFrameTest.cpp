@@ -3,6 +3,7 @@
 #include "CallFixture.hpp"
 
 #include "reflection/CallFrame.hpp"
+#include "reflection/FaultGuard.hpp"
 #include "reflection/Calls.hpp"
 #include "reflection/PropertyAccess.hpp"
 
@@ -10,8 +11,11 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <csetjmp>
 #include <csignal>
+#include <mutex>
 #include <stdexcept>
+#include <thread>
 
 namespace
 {
@@ -323,31 +327,253 @@ TEST_F(CallFrames, AFaultInsideTheEngineCallFailsTheCallAndLaterCallsWork)
 
 #ifndef _WIN32
 // Signal handlers are the guard's tool on POSIX systems only; on Windows it installs none.
-void PreviousHandler(int) {}
+// The handler "someone else" (the game, a crash reporter) had installed: it records what
+// reached it and jumps back to where the test faulted.
+struct Reached
+{
+    int count = 0;
+    int signal = 0;
+    int code = 0;
+    void* address = nullptr;
+    std::thread::id thread;
+};
+Reached reached;
+thread_local sigjmp_buf* landing = nullptr;
+std::mutex reachedLock;
 
-TEST_F(CallFrames, TheGuardPutsBackWhateverHandlersWereInstalled)
+void Record(int signal, siginfo_t* info)
+{
+    std::lock_guard lock(reachedLock);
+    ++reached.count;
+    reached.signal = signal;
+    reached.code = info != nullptr ? info->si_code : 0;
+    reached.address = info != nullptr ? info->si_addr : nullptr;
+    reached.thread = std::this_thread::get_id();
+}
+
+void PreviousWithInfo(int signal, siginfo_t* info, void*)
+{
+    Record(signal, info);
+    if (landing != nullptr)
+    {
+        siglongjmp(*landing, 1);
+    }
+}
+
+void PreviousPlain(int signal)
+{
+    Record(signal, nullptr);
+    if (landing != nullptr)
+    {
+        siglongjmp(*landing, 1);
+    }
+}
+
+void NullWrite()
+{
+    volatile int* volatile target = nullptr;
+    *target = 1;
+}
+
+// Faults outside every guarded call; true when the fault came back through the handler.
+bool FaultOutside(void (*fault)())
+{
+    sigjmp_buf here;
+    landing = &here;
+    if (sigsetjmp(here, 1) != 0)
+    {
+        landing = nullptr;
+        return true;
+    }
+    fault();
+    landing = nullptr;
+    return false;
+}
+
+class FaultHandlers : public CallFrames
+{
+  protected:
+    static constexpr int kSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL};
+
+    void SetUp() override
+    {
+        CallFrames::SetUp();
+        RestoreFaultHandlers();
+        for (int i = 0; i < 4; ++i)
+        {
+            sigaction(kSignals[i], nullptr, &original_[i]);
+        }
+        reached = {};
+    }
+
+    void TearDown() override
+    {
+        RestoreFaultHandlers();
+        for (int i = 0; i < 4; ++i)
+        {
+            sigaction(kSignals[i], &original_[i], nullptr);
+        }
+        CallFrames::TearDown();
+    }
+
+    static void InstallPrevious(int signal, bool withInfo, int flags = 0)
+    {
+        struct sigaction mine{};
+        if (withInfo)
+        {
+            mine.sa_sigaction = &PreviousWithInfo;
+            mine.sa_flags = SA_SIGINFO | flags;
+        }
+        else
+        {
+            mine.sa_handler = &PreviousPlain;
+            mine.sa_flags = flags;
+        }
+        sigemptyset(&mine.sa_mask);
+        sigaction(signal, &mine, nullptr);
+    }
+
+    static struct sigaction Current(int signal)
+    {
+        struct sigaction now{};
+        sigaction(signal, nullptr, &now);
+        return now;
+    }
+
+    static bool IsPrevious(const struct sigaction& action)
+    {
+        return (action.sa_flags & SA_SIGINFO) != 0 ? action.sa_sigaction == &PreviousWithInfo
+                                                    : action.sa_handler == &PreviousPlain;
+    }
+
+    struct sigaction original_[4];
+};
+
+TEST_F(FaultHandlers, StayInstalledBetweenGuardedCallsAndPassOnFaultsOutsideThem)
 {
     ORV_SKIP_IF_SANITIZED();
-    struct sigaction mine{};
-    mine.sa_handler = &PreviousHandler;
-    sigemptyset(&mine.sa_mask);
-    struct sigaction saved[2];
-    sigaction(SIGSEGV, &mine, &saved[0]);
-    sigaction(SIGFPE, &mine, &saved[1]);
-
+    InstallPrevious(SIGSEGV, true);
+    InstallPrevious(SIGFPE, false);
     Sim::MakeFunctionFault(Function(L"Broken"), Sim::FaultKind::NullWrite);
     EXPECT_FALSE(CallWithoutArguments(reflection_, callee_, L"Broken"));
     EXPECT_TRUE(CallWithoutArguments(reflection_, callee_, L"Ping"));
-    // A native that throws leaves the guard by its other door.
-    EXPECT_THROW(InvokeFunction(reflection_, callee_, L"Throws", NoArguments, NoResults), std::runtime_error);
+    EXPECT_EQ(Calls(), 1);
+    EXPECT_EQ(reached.count, 0) << "a contained fault is not passed on";
+    EXPECT_FALSE(IsPrevious(Current(SIGSEGV))) << "the guard's handler stays in between calls";
+    EXPECT_FALSE(IsPrevious(Current(SIGFPE)));
 
-    struct sigaction now{};
-    sigaction(SIGSEGV, nullptr, &now);
-    EXPECT_EQ(now.sa_handler, &PreviousHandler);
-    sigaction(SIGFPE, nullptr, &now);
-    EXPECT_EQ(now.sa_handler, &PreviousHandler);
-    sigaction(SIGSEGV, &saved[0], nullptr);
-    sigaction(SIGFPE, &saved[1], nullptr);
+    // A hardware fault, with its own address and code.
+    EXPECT_TRUE(FaultOutside(&NullWrite));
+    EXPECT_EQ(reached.count, 1);
+    EXPECT_EQ(reached.signal, SIGSEGV);
+    EXPECT_EQ(reached.code, SEGV_MAPERR);
+    EXPECT_EQ(reached.address, nullptr);
+    // A sent signal, to a handler without the signal's details.
+    EXPECT_TRUE(FaultOutside([] { raise(SIGFPE); }));
+    EXPECT_EQ(reached.count, 2);
+    EXPECT_EQ(reached.signal, SIGFPE);
+
+    // A native that throws leaves the guard by its other door: the next fault is outside again.
+    EXPECT_THROW(InvokeFunction(reflection_, callee_, L"Throws", NoArguments, NoResults), std::runtime_error);
+    EXPECT_TRUE(FaultOutside(&NullWrite));
+    EXPECT_EQ(reached.count, 3);
+}
+
+TEST_F(FaultHandlers, AnotherThreadsFaultGoesToThePreviousHandlerWhileThisThreadIsGuarded)
+{
+    ORV_SKIP_IF_SANITIZED();
+    InstallPrevious(SIGSEGV, true);
+    std::thread::id other;
+    bool otherLanded = false;
+    // Inside the engine's call on this thread, another thread faults.
+    Function(L"Nested")->RegisterPreHook([&](UnrealScriptFunctionCallableContext&, void*) {
+        std::thread thread([&] {
+            other = std::this_thread::get_id();
+            otherLanded = FaultOutside(&NullWrite);
+        });
+        thread.join();
+    });
+    EXPECT_TRUE(CallWithoutArguments(reflection_, callee_, L"Nested")) << "the guarded call was not ended by it";
+    EXPECT_TRUE(otherLanded);
+    EXPECT_EQ(reached.count, 1);
+    EXPECT_EQ(reached.thread, other);
+}
+
+TEST_F(FaultHandlers, NestedGuardsEachContainTheirOwnFaultAndLeaveNoneBehind)
+{
+    ORV_SKIP_IF_SANITIZED();
+    InstallPrevious(SIGSEGV, true);
+    InstallPrevious(SIGFPE, true);
+    Sim::MakeFunctionFault(Function(L"Broken"), Sim::FaultKind::NullWrite);
+    Sim::MakeFunctionFault(Function(L"Nested"), Sim::FaultKind::DivideByZero);
+    bool inner = true;
+    // The hook's call faults inside the outer call; then the outer's own body faults.
+    Function(L"Nested")->RegisterPreHook([&](UnrealScriptFunctionCallableContext&, void*) {
+        inner = CallWithoutArguments(reflection_, callee_, L"Broken");
+        Record(0, nullptr);
+    });
+    EXPECT_FALSE(CallWithoutArguments(reflection_, callee_, L"Nested"));
+    EXPECT_FALSE(inner);
+    EXPECT_EQ(reached.count, 1) << "only the hook's own mark: both faults were contained";
+    EXPECT_TRUE(FaultOutside(&NullWrite)) << "after both guards, a fault is nobody's";
+    EXPECT_EQ(reached.count, 2);
+}
+
+TEST_F(FaultHandlers, ComeOffAtUnloadUnlessAnotherLibraryReplacedThemSince)
+{
+    ORV_SKIP_IF_SANITIZED();
+    InstallPrevious(SIGSEGV, true);
+    InstallPrevious(SIGBUS, false);
+    ASSERT_TRUE(CallWithoutArguments(reflection_, callee_, L"Ping"));
+    const struct sigaction ours = Current(SIGSEGV);
+    ASSERT_FALSE(IsPrevious(ours));
+
+    // Someone installs over the guard's SIGFPE handler after it.
+    struct sigaction later{};
+    later.sa_handler = SIG_IGN;
+    sigemptyset(&later.sa_mask);
+    sigaction(SIGFPE, &later, nullptr);
+
+    RestoreFaultHandlers();
+    EXPECT_TRUE(IsPrevious(Current(SIGSEGV)));
+    EXPECT_TRUE(IsPrevious(Current(SIGBUS)));
+    EXPECT_EQ(Current(SIGILL).sa_handler, original_[3].sa_handler);
+    EXPECT_EQ(Current(SIGFPE).sa_handler, SIG_IGN) << "the later handler is left in place";
+
+    // A guarded call after that installs them afresh.
+    ASSERT_TRUE(CallWithoutArguments(reflection_, callee_, L"Ping"));
+    EXPECT_EQ(Current(SIGSEGV).sa_sigaction, ours.sa_sigaction);
+}
+
+// The defaults, as the kernel applies them: a hardware fault under a default or ignored
+// handler ends the process with its signal; a sent signal that is ignored stays ignored.
+TEST_F(FaultHandlers, DefaultAndIgnoredPreviousHandlersActAsTheKernelWould)
+{
+    ORV_SKIP_IF_SANITIZED();
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    auto underGuard = [](void (*handler)(int), void (*fault)()) {
+        RestoreFaultHandlers();
+        std::signal(SIGSEGV, handler);
+        InstallFaultHandlers();
+        fault();
+        std::exit(0);
+    };
+    EXPECT_EXIT(underGuard(SIG_DFL, &NullWrite), testing::KilledBySignal(SIGSEGV), "");
+    EXPECT_EXIT(underGuard(SIG_IGN, &NullWrite), testing::KilledBySignal(SIGSEGV), "");
+    EXPECT_EXIT(underGuard(SIG_DFL, [] { raise(SIGSEGV); }), testing::KilledBySignal(SIGSEGV), "");
+    EXPECT_EXIT(underGuard(SIG_IGN, [] { raise(SIGSEGV); }), testing::ExitedWithCode(0), "");
+}
+
+// A one-shot handler is one-shot behind the guard as well.
+TEST_F(FaultHandlers, AOneShotPreviousHandlerRunsOnceThenTheDefault)
+{
+    ORV_SKIP_IF_SANITIZED();
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    InstallPrevious(SIGSEGV, true, SA_RESETHAND);
+    ASSERT_TRUE(CallWithoutArguments(reflection_, callee_, L"Ping"));
+    EXPECT_TRUE(FaultOutside(&NullWrite));
+    EXPECT_EQ(reached.count, 1);
+    EXPECT_EXIT(NullWrite(), testing::KilledBySignal(SIGSEGV), "");
 }
 #endif
 

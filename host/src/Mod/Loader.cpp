@@ -4,7 +4,7 @@
 #include <Sim/ModLoader.hpp>
 #include <Sim/Output.hpp>
 
-#include "Platform/KeyRouting.hpp"
+#include "Platform/ImportRouting.hpp"
 #include "Platform/Utf8.hpp"
 
 #include <algorithm>
@@ -121,8 +121,9 @@ bool ModLoader::Load(std::string& error)
         return false;
     }
     library_ = module;
-    // The mod reads its keys from user32.dll; here they are the simulated player's.
-    Detail::RouteKeyStateQueries(module);
+    // The mod reads its keys from user32.dll and its time from kernel32.dll; here they are the
+    // simulated player's and the engine's.
+    Detail::RouteSystemQueries(module);
     startMod_ = reinterpret_cast<RC::CppUserModBase* (*)()>(reinterpret_cast<void*>(GetProcAddress(module, "start_mod")));
     uninstallMod_ =
         reinterpret_cast<void (*)(RC::CppUserModBase*)>(reinterpret_cast<void*>(GetProcAddress(module, "uninstall_mod")));

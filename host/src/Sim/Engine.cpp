@@ -1,7 +1,7 @@
 // The simulated engine's object system: the object array with slot reuse, the pooled object
 // memory, construction and death of objects, the path index, garbage collection, frames and
 // the loader's hook and tick registries.
-#include "Platform/KeyRouting.hpp"
+#include "Platform/ImportRouting.hpp"
 #include "Sim/EngineState.hpp"
 
 #include <Sim/Calls.hpp>
@@ -622,8 +622,9 @@ void ResetEngine(const EngineOptions& options)
     DefineCoreTypes();
     ResetCounters();
 #ifdef _WIN32
-    // A test program links the mod in: its own key-state imports must read the simulated keys.
-    RouteKeyStateQueriesOfProgram();
+    // A test program links the mod in: its own key-state and clock imports must read the
+    // simulated keys and the engine clock.
+    RouteSystemQueriesOfProgram();
 #endif
 }
 
