@@ -2,6 +2,7 @@
 // tracked creatures, in a small game and in one of 100,000 objects (where any lookup made per
 // frame would show, as the engine's lookups walk the whole object array), a cached function
 // lookup against an engine lookup, and one widget setter through a reflective call.
+#include "EngineCall.hpp"
 #include "support/CountingNew.hpp"
 
 #include "mod/LiveOrvantaMod.hpp"
@@ -30,6 +31,10 @@
 #include <functional>
 #include <memory>
 #include <vector>
+
+
+using OrvBench::CallEngine;
+using OrvBench::EngineCall;
 
 namespace
 {
@@ -413,18 +418,6 @@ void BM_SetterCall(benchmark::State& state)
 }
 BENCHMARK(BM_SetterCall)->ArgName("guarded")->Arg(0)->Arg(1);
 
-struct EngineCall
-{
-    UObject* target;
-    UFunction* function;
-    std::uint8_t* parms;
-};
-
-void CallEngine(void* context)
-{
-    auto* call = static_cast<EngineCall*>(context);
-    call->target->ProcessEvent(call->function, call->parms);
-}
 
 // The guard alone around the cheapest engine call there is, a script function without
 // parameters or body.

@@ -1,6 +1,7 @@
 // What the fault guard adds to an engine call, without Google Benchmark, so the Windows build
 // (under Wine) measures it too: the cheapest script call straight into ProcessEvent and the
 // same call through the guard, alternating rounds, best round of each.
+#include "EngineCall.hpp"
 #include "reflection/FaultGuard.hpp"
 
 #include <Sim/Engine.hpp>
@@ -19,6 +20,10 @@
 #endif
 #include <windows.h>
 #endif
+
+
+using OrvBench::CallEngine;
+using OrvBench::EngineCall;
 
 namespace
 {
@@ -45,18 +50,6 @@ double NowNanoseconds()
 #endif
 }
 
-struct EngineCall
-{
-    UObject* target;
-    UFunction* function;
-    std::uint8_t* parms;
-};
-
-void CallEngine(void* context)
-{
-    auto* call = static_cast<EngineCall*>(context);
-    call->target->ProcessEvent(call->function, call->parms);
-}
 
 double RoundNanoseconds(EngineCall& call, bool guarded, int calls)
 {
