@@ -673,6 +673,14 @@ bool IsOfClass(const RC::Unreal::UObject* object, const wchar_t* classPath)
 }
 
 // Functions the mod calls every frame or on every session, that a broken build may fault in.
+// Engine faults jump out of signal handlers, which the sanitizers' own handlers and bookkeeping
+// do not survive: a sanitized build plays everything else.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kEngineFaultsPlayable = false;
+#else
+constexpr bool kEngineFaultsPlayable = true;
+#endif
+
 constexpr const wchar_t* kFaultingFunctions[] = {
     L"/Script/UMG.CanvasPanelSlot:SetPosition",
     L"/Script/UMG.CanvasPanelSlot:SetSize",
@@ -789,7 +797,7 @@ class Soak
         {
             DestroyCaptureActor();
         }
-        if (faulted_ == nullptr && Chance(400))
+        if (faulted_ == nullptr && Chance(400) && kEngineFaultsPlayable)
         {
             StartFault(frame);
         }

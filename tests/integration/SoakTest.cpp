@@ -20,6 +20,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <string_view>
 
 namespace
 {
@@ -78,6 +79,12 @@ TEST_F(Soak, TenThousandFramesOfRandomPlayKeepObjectsAndMemoryFlatAndStateIniWho
                              "creatures_killed", "widgets_removed", "widgets_destroyed", "capture_actors_destroyed",
                              "fault_stretches", "silent_stretches", "edit_sessions"})
     {
+#if defined(__SANITIZE_ADDRESS__)
+        if (std::string_view(kind) == "fault_stretches")
+        {
+            continue; // engine faults are played in the plain build only
+        }
+#endif
         EXPECT_GE(soak["events"].value(kind, 0), 5) << kind << ": " << soak["events"];
     }
 
