@@ -112,7 +112,14 @@ TEST_F(Soak, TenThousandFramesOfRandomPlayKeepObjectsAndMemoryFlatAndStateIniWho
     // only exceed the early one's by what a few more maps' terrain and render targets take.
     const long long residentEarly = WindowMax(samples, "resident_kb", 0.2, 0.4);
     const long long residentLate = WindowMax(samples, "resident_kb", 0.8, 1.01);
-    if (residentEarly > 0)
+#if defined(__SANITIZE_ADDRESS__)
+    // The address sanitizer holds freed memory in its quarantine (a quarter of a gigabyte) before
+    // reusing it, so resident memory grows for reasons of its own there.
+    constexpr bool kResidentMemoryMeasurable = false;
+#else
+    constexpr bool kResidentMemoryMeasurable = true;
+#endif
+    if (kResidentMemoryMeasurable && residentEarly > 0)
     {
         EXPECT_LE(residentLate, residentEarly + 8 * 1024) << samples;
     }
