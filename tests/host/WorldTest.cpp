@@ -577,7 +577,7 @@ TEST_F(World, AnAttachedRootHoldsItsOffsetAndFollowsItsParent)
         std::memcpy(xyz, location->ContainerPtrToValuePtr<uint8>(root), sizeof(xyz));
         return std::vector<double>(xyz, xyz + 3);
     };
-    auto near = [](FVector v, double x, double y, double z) {
+    auto isAt = [](FVector v, double x, double y, double z) {
         return std::abs(v.X() - x) < 1e-9 && std::abs(v.Y() - y) < 1e-9 && std::abs(v.Z() - z) < 1e-9;
     };
     EXPECT_EQ(relative(rider), (std::vector<double>{100, 50, 10}));
@@ -586,21 +586,21 @@ TEST_F(World, AnAttachedRootHoldsItsOffsetAndFollowsItsParent)
     Sim::AttachActor(rider, carrier);
     EXPECT_EQ(Sim::ObjectReference(Sim::ObjectReference(rider, L"RootComponent"), L"AttachParent"),
               Sim::ObjectReference(carrier, L"RootComponent"));
-    EXPECT_TRUE(near(rider->K2_GetActorLocation(), 100, 50, 10)) << "attached where it stood";
+    EXPECT_TRUE(isAt(rider->K2_GetActorLocation(), 100, 50, 10)) << "attached where it stood";
     const std::vector<double> offset = relative(rider);
     EXPECT_NEAR(offset[0], 50, 1e-9) << "the carrier faces world +Y: the rider is ahead of it";
     EXPECT_NEAR(offset[1], 0, 1e-9);
 
     Sim::SetActorPlacement(carrier, {300, 0, 0, 180});
-    EXPECT_TRUE(near(rider->K2_GetActorLocation(), 250, 0, 10)) << "turned and carried with its parent";
+    EXPECT_TRUE(isAt(rider->K2_GetActorLocation(), 250, 0, 10)) << "turned and carried with its parent";
     Sim::SetActorPlacement(rider, {0, 0, 0, 0});
-    EXPECT_TRUE(near(rider->K2_GetActorLocation(), 0, 0, 0));
+    EXPECT_TRUE(isAt(rider->K2_GetActorLocation(), 0, 0, 0));
     EXPECT_NEAR(relative(rider)[0], 300, 1e-9);
 
     Sim::SetActorPlacement(rider, {250, 0, 10, 0});
     Sim::DestroyActor(carrier);
     EXPECT_EQ(Sim::ObjectReference(Sim::ObjectReference(rider, L"RootComponent"), L"AttachParent"), nullptr);
-    EXPECT_TRUE(near(rider->K2_GetActorLocation(), 250, 0, 10));
+    EXPECT_TRUE(isAt(rider->K2_GetActorLocation(), 250, 0, 10));
     EXPECT_NEAR(relative(rider)[0], 250, 1e-9) << "its relative members hold its world place again";
 }
 
