@@ -45,7 +45,9 @@ void LiveOrvantaMod::UpdateInput()
     {
         RestoreGameInputMode();
     }
-    FollowViewportSize();
+    // The engine's scale, read once for the frame's layout check and mouse.
+    const double scale = ViewportScale();
+    FollowViewportSize(scale);
     if (edit.editMode)
     {
         // The game may have hidden the cursor again since the last frame.
@@ -55,7 +57,7 @@ void LiveOrvantaMod::UpdateInput()
 
     double x = 0.0;
     double y = 0.0;
-    const bool located = ReadMousePosition(x, y);
+    const bool located = ReadMousePosition(scale, x, y);
     const std::size_t hit = located ? ControlAt(x, y) : kControlCount;
     if (hit != edit.hoveredButton)
     {
@@ -78,7 +80,7 @@ void LiveOrvantaMod::UpdateInput()
     edit.leftButtonWasDown = down;
 }
 
-bool LiveOrvantaMod::ReadMousePosition(double& x, double& y)
+bool LiveOrvantaMod::ReadMousePosition(double scale, double& x, double& y)
 {
     UObject* controller = session.discovery.playerController;
     if (!IsLive(controller, false))
@@ -98,7 +100,6 @@ bool LiveOrvantaMod::ReadMousePosition(double& x, double& y)
         return false;
     }
     // The engine reports pixels; the layout works in DPI-scaled units.
-    const double scale = ViewportScale();
     x = static_cast<double>(locationX) / scale;
     y = static_cast<double>(locationY) / scale;
     return true;

@@ -193,6 +193,8 @@ class LiveOrvantaMod : public RC::CppUserModBase
     // ---- Map widget: layout on screen ----
     double ViewportScale();
     bool ViewportSize(double& width, double& height);
+    // The same at a scale the caller already read this frame.
+    bool ViewportSize(double scale, double& width, double& height);
     void ApplyLayout();
     void SetMapSize(double requested);
     void SetFramePosition(double x, double y);
@@ -244,9 +246,9 @@ class LiveOrvantaMod : public RC::CppUserModBase
     // ---- Input and edit mode: the mouse, the controls and the drags ----
     void UpdateInput();
     // A new viewport size lays the frame out again, unless a drag is holding it.
-    void FollowViewportSize();
+    void FollowViewportSize(double scale);
     // The mouse over the viewport in layout units; false when the engine has no position.
-    bool ReadMousePosition(double& x, double& y);
+    bool ReadMousePosition(double scale, double& x, double& y);
     // The first visible control containing the point; kControlCount for none.
     std::size_t ControlAt(double x, double y) const;
     void PressControl(std::size_t control, double x, double y);

@@ -74,7 +74,9 @@ double LiveOrvantaMod::ViewportScale()
     return read && scale > 0.0f ? static_cast<double>(scale) : 1.0;
 }
 
-bool LiveOrvantaMod::ViewportSize(double& width, double& height)
+bool LiveOrvantaMod::ViewportSize(double& width, double& height) { return ViewportSize(ViewportScale(), width, height); }
+
+bool LiveOrvantaMod::ViewportSize(double scale, double& width, double& height)
 {
     UObject* controller = session.discovery.playerController;
     if (!IsLive(controller, false))
@@ -90,7 +92,6 @@ bool LiveOrvantaMod::ViewportSize(double& width, double& height)
     {
         return false;
     }
-    const double scale = ViewportScale();
     width = sizeX / scale;
     height = sizeY / scale;
     return true;
@@ -254,7 +255,7 @@ void LiveOrvantaMod::RefreshValueFields()
     }
 }
 
-void LiveOrvantaMod::FollowViewportSize()
+void LiveOrvantaMod::FollowViewportSize(double scale)
 {
     const EditState& edit = session.edit;
     if (edit.moving || edit.resizing)
@@ -263,7 +264,7 @@ void LiveOrvantaMod::FollowViewportSize()
     }
     double width = 0.0;
     double height = 0.0;
-    if (!ViewportSize(width, height))
+    if (!ViewportSize(scale, width, height))
     {
         return;
     }

@@ -214,6 +214,10 @@ TEST_F(EditMode, AtTwiceTheScaleTheMouseIsMeasuredInLayoutUnits)
     Release();
     EXPECT_EQ(Hud().x, hud.x - 150);
     EXPECT_EQ(Hud().y, hud.y + 100);
+    // The scale is asked once a frame, for the layout check and the mouse alike.
+    const auto asked = Sim::CallCount(L"GetViewportScale");
+    Frame();
+    EXPECT_EQ(Sim::CallCount(L"GetViewportScale"), asked + 1);
 }
 
 TEST_F(EditMode, DraggingTheMapMovesTheFrameAndSavesItsPlaceAtTheRelease)

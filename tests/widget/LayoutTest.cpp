@@ -246,14 +246,14 @@ TEST_F(FrameLayout, NoNewLayoutWhileADragHoldsTheFrame)
     StartHud();
     Edit().moving = true;
     Sim::SetViewportPixels(1280, 720);
-    widgetMod_->FollowViewportSize();
+    widgetMod_->FollowViewportSize(widgetMod_->ViewportScale());
     EXPECT_EQ(Hud().x, 1597);
     Edit().moving = false;
     Edit().resizing = true;
-    widgetMod_->FollowViewportSize();
+    widgetMod_->FollowViewportSize(widgetMod_->ViewportScale());
     EXPECT_EQ(Hud().x, 1597);
     Edit().resizing = false;
-    widgetMod_->FollowViewportSize();
+    widgetMod_->FollowViewportSize(widgetMod_->ViewportScale());
     EXPECT_EQ(Layout().viewportWidth, 1280);
     EXPECT_EQ(Hud(), (Rect{1280 - 299 - 24, 24, 299, 322}));
 }
