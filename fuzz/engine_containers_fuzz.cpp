@@ -4,6 +4,7 @@
 // AddressSanitizer stops any read past it; and whatever the header, the view never reaches past
 // the capacity it was given.
 #include "reflection/EngineSets.hpp"
+#include "support/RawContainerHeader.hpp"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -22,18 +23,7 @@ void Require(bool condition)
 
 std::size_t RoundUp(std::size_t value, std::size_t multiple) { return (value + multiple - 1) / multiple * multiple; }
 
-// The header as TArray and TSparseArray lay it out.
-struct RawHeader
-{
-    const void* data;
-    std::int32_t count;
-    std::int32_t capacity;
-    std::uint32_t inlineWords[4];
-    const std::uint32_t* heapWords;
-    std::int32_t bitCount;
-    std::int32_t bitCapacity;
-    std::uint8_t rest[32];
-};
+using RawHeader = OrvTest::RawContainerHeader;
 
 volatile std::uint8_t sink;
 

@@ -217,6 +217,17 @@ Sim::Placement Near(Game& game, double radius)
     return {x, y, StandingHeight(game, x, y, game.at.z), game.dice.Between(-180, 180)};
 }
 
+// Travel leaves everyone of the old world behind: its players, creatures, houses and map data.
+void LeaveWorld(Game& game)
+{
+    game.pawn = nullptr;
+    game.remotePawn = nullptr;
+    game.scenery.LeaveWorld();
+    game.houses.clear();
+    game.creatures.clear();
+    game.npc = {};
+}
+
 void EnterPlayer(Game& game)
 {
     auto player = Sim::EnterLocalPlayer(game.world, game.at);
@@ -899,13 +910,8 @@ class Soak
     // seamlessly), and its player enters a third of a second later.
     void Travel(int frame, SoakPlace to, bool seamless)
     {
-        game_->pawn = nullptr;
-        game_->remotePawn = nullptr;
+        LeaveWorld(*game_);
         game_->controller = nullptr;
-        game_->scenery.LeaveWorld();
-        game_->houses.clear();
-        game_->creatures.clear();
-        game_->npc = {};
         game_->creatureClass = nullptr;
         // The maps take turns by name, so the one loaded has long left memory.
         const int turn = worlds_++ % 4;
@@ -1048,12 +1054,7 @@ bool MakeScenario(const std::string& name, std::uint64_t seed, int frames, bool 
                 const std::wstring map = done == 1 ? L"Umbrafel_Dungeon" : L"Umbrafel_Dungeon" + std::to_wstring(done);
                 auto* dungeon = Sim::CreateWorld(map, seamlessTravel);
                 BuildDungeonMap(dungeon);
-                game->pawn = nullptr;
-                game->remotePawn = nullptr;
-                game->scenery.LeaveWorld();
-                game->houses.clear();
-                game->creatures.clear();
-                game->npc = {};
+                LeaveWorld(*game);
                 game->world = dungeon;
                 game->creatureClass = DefineCreature(dungeon, map);
                 for (int i = 0; i < 3; ++i)

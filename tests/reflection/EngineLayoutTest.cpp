@@ -2,6 +2,7 @@
 // rotators as 32-bit floats before engine 5.0 and 64-bit reals from 5.0 on, and the sparse
 // storage of an engine set.
 #include "support/EngineFixture.hpp"
+#include "support/RawContainerHeader.hpp"
 
 #include "reflection/EngineSets.hpp"
 #include "reflection/EngineValues.hpp"
@@ -195,18 +196,7 @@ TEST_F(EngineSetViews, AnEmptySetOrNoSetHasNoElements)
 
 // The set's own header as the engine lays it out, filled by hand to show what the view makes
 // of counts that do not agree.
-struct RawSet
-{
-    const void* data;
-    std::int32_t count;
-    std::int32_t capacity;
-    std::uint32_t inlineWords[4];
-    const std::uint32_t* heapWords;
-    std::int32_t bitCount;
-    std::int32_t bitCapacity;
-    std::uint8_t rest[32];
-};
-static_assert(sizeof(RawSet) == 80);
+using RawSet = OrvTest::RawContainerHeader;
 
 TEST(EngineSetView, AnIndexCountsOnlyWhereBothTheElementsAndTheBitsReach)
 {
