@@ -135,6 +135,18 @@ TEST_F(EditMode, TheCursorIsForcedOnEveryFrameAndLeavingRestoresItsValueFromBefo
     EXPECT_FALSE(Input().mouseOverEvents);
 }
 
+TEST_F(EditMode, EachCursorSwitchComesBackToItsOwnValue)
+{
+    StartHud();
+    // Only hover events on: a value put back into the wrong switch shows.
+    GameSets(controller_, L"bEnableMouseOverEvents", true);
+    EnterEditMode();
+    Click(Orv::kEditButton);
+    EXPECT_FALSE(Input().showMouseCursor);
+    EXPECT_FALSE(Input().clickEvents);
+    EXPECT_TRUE(Input().mouseOverEvents);
+}
+
 TEST_F(EditMode, InputTheGameAlreadyIgnoredStaysIgnored)
 {
     StartHud();

@@ -562,6 +562,15 @@ TEST_F(FaultHandlers, DefaultAndIgnoredPreviousHandlersActAsTheKernelWould)
     EXPECT_EXIT(underGuard(SIG_IGN, &NullWrite), testing::KilledBySignal(SIGSEGV), "");
     EXPECT_EXIT(underGuard(SIG_DFL, [] { raise(SIGSEGV); }), testing::KilledBySignal(SIGSEGV), "");
     EXPECT_EXIT(underGuard(SIG_IGN, [] { raise(SIGSEGV); }), testing::ExitedWithCode(0), "");
+    // Each signal goes to its own default: a sent SIGFPE ends the process as SIGFPE.
+    auto fpeUnderGuard = [] {
+        RestoreFaultHandlers();
+        std::signal(SIGFPE, SIG_DFL);
+        InstallFaultHandlers();
+        raise(SIGFPE);
+        std::exit(0);
+    };
+    EXPECT_EXIT(fpeUnderGuard(), testing::KilledBySignal(SIGFPE), "");
 }
 
 // A one-shot handler is one-shot behind the guard as well.
