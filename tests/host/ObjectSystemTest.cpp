@@ -2,6 +2,7 @@
 // hold here as it does in the engine, harsh parts included, or the mod's tests prove nothing.
 #include "support/EngineFixture.hpp"
 
+#include <Unreal/FMemory.hpp>
 #include <Unreal/FText.hpp>
 #include <Unreal/Hooks/Hooks.hpp>
 #include <Unreal/UObjectArray.hpp>
@@ -9,8 +10,10 @@
 #include <Unreal/UnrealVersion.hpp>
 
 #include <Sim/Types.hpp>
+#include <Sim/Values.hpp>
 
 #include <cstring>
+#include <vector>
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/asan_interface.h>
@@ -122,6 +125,76 @@ TEST_F(ObjectSystem, AFreedObjectsMemoryAndSlotGoToTheNextObjectAtOnce)
     EXPECT_EQ(Sim::Stats().AddressesReused, statsBefore.AddressesReused + 1);
     EXPECT_EQ(Sim::Stats().SlotsReused, statsBefore.SlotsReused + 1);
     EXPECT_EQ(Sim::Stats().ObjectsFreed, statsBefore.ObjectsFreed + 1);
+}
+
+// The engine's record of live addresses must answer for every object whatever the order of
+// deaths: thousands of objects die scattered, and exactly the survivors are still held.
+TEST_F(ObjectSystem, ScatteredDeathsAmongThousandsLeaveExactlyTheSurvivorsHeld)
+{
+    constexpr int kObjects = 4000;
+    const std::size_t liveBefore = Sim::LiveObjectCount();
+    std::vector<UObject*> objects;
+    for (int i = 0; i < kObjects; ++i)
+    {
+        objects.push_back(Sim::NewObject(ActorClass(), nullptr));
+    }
+    std::vector<bool> dead(kObjects, false);
+    int deaths = 0;
+    for (int step = 0; step < kObjects; ++step)
+    {
+        const int i = (step * 2749) % kObjects; // every object once, in a scattered order
+        if (i % 3 != 1)
+        {
+            Sim::DestroyObject(objects[static_cast<std::size_t>(i)]);
+            dead[static_cast<std::size_t>(i)] = true;
+            ++deaths;
+        }
+    }
+    EXPECT_EQ(Sim::LiveObjectCount(), liveBefore + static_cast<std::size_t>(kObjects - deaths));
+    int wrong = 0;
+    for (int i = 0; i < kObjects; ++i)
+    {
+        wrong += Sim::HoldsObject(objects[static_cast<std::size_t>(i)]) == dead[static_cast<std::size_t>(i)] ? 1 : 0;
+    }
+    EXPECT_EQ(wrong, 0);
+    EXPECT_FALSE(Sim::HoldsObject(nullptr));
+}
+
+// The engine heap's registry of live blocks, likewise: blocks freed in any order are gone, a
+// second free of any of them is caught, and the rest stay live.
+TEST(EngineHeap, BlocksFreedInAnyOrderAreGoneAndASecondFreeIsCaught)
+{
+    constexpr int kBlocks = 3000;
+    const Sim::HeapStats before = Sim::Heap();
+    std::vector<void*> blocks;
+    for (int i = 0; i < kBlocks; ++i)
+    {
+        blocks.push_back(FMemory::Malloc(16 + static_cast<std::size_t>(i % 7) * 8));
+    }
+    for (int step = 0; step < kBlocks; ++step)
+    {
+        const int i = (step * 1871) % kBlocks;
+        if (i % 2 == 0)
+        {
+            FMemory::Free(blocks[static_cast<std::size_t>(i)]);
+        }
+    }
+    EXPECT_EQ(Sim::Heap().LiveBlocks, before.LiveBlocks + kBlocks / 2);
+    for (int i = 0; i < 40; i += 2)
+    {
+        FMemory::Free(blocks[static_cast<std::size_t>(i)]);
+    }
+    EXPECT_EQ(Sim::Heap().InvalidFrees, before.InvalidFrees + 20);
+    for (int i = 1; i < kBlocks; i += 2)
+    {
+        blocks[static_cast<std::size_t>(i)] = FMemory::Realloc(blocks[static_cast<std::size_t>(i)], 400);
+    }
+    for (int i = 1; i < kBlocks; i += 2)
+    {
+        FMemory::Free(blocks[static_cast<std::size_t>(i)]);
+    }
+    EXPECT_EQ(Sim::Heap().InvalidFrees, before.InvalidFrees + 20) << "every reallocated block was still live";
+    EXPECT_EQ(Sim::Heap().LiveBlocks, before.LiveBlocks);
 }
 
 TEST(ObjectMemory, AQuarantineHoldsFreedMemoryBackForTheDeathsAsked)

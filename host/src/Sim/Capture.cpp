@@ -205,7 +205,12 @@ void CollectPrimitives(UObject* actor, bool includeChildActors, std::vector<UObj
 {
     UClass* primitive = FindClass(L"/Script/Engine.PrimitiveComponent");
     UClass* childActor = FindClass(L"/Script/Engine.ChildActorComponent");
-    for (UObject* component : ComponentsOf(actor))
+    ActorRecord* record = ActorRecordOf(actor);
+    if (record == nullptr)
+    {
+        return;
+    }
+    for (UObject* component : record->components)
     {
         if (primitive != nullptr && component->IsA(primitive))
         {
@@ -227,7 +232,9 @@ void HideActorComponents(Call& call)
     {
         return;
     }
-    std::vector<UObject*> primitives;
+    // Kept between calls, as the engine's own scratch lists keep their memory.
+    static std::vector<UObject*> primitives;
+    primitives.clear();
     CollectPrimitives(actor, call.GetBool(L"bIncludeFromChildActors"), primitives);
     auto* entry = dynamic_cast<FObjectPropertyBase*>(hidden->GetInner());
     if (entry == nullptr)

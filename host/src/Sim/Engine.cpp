@@ -27,12 +27,6 @@
 
 namespace Sim::Detail
 {
-EngineState& State()
-{
-    static EngineState state;
-    return state;
-}
-
 void* ObjectPool::Allocate(std::size_t size, std::size_t quarantine, bool& reused)
 {
     auto& released = released_[size];
@@ -87,15 +81,10 @@ std::wstring FoldCase(StringViewType text)
     std::wstring folded(text);
     for (auto& c : folded)
     {
-        c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+        c = FoldChar(c);
     }
     return folded;
 }
-
-namespace
-{
-wchar_t FoldChar(wchar_t c) { return static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c))); }
-} // namespace
 
 std::size_t FoldedPathHash::operator()(StringViewType path) const noexcept
 {
@@ -114,6 +103,10 @@ bool FoldedPathEqual::operator()(StringViewType a, StringViewType b) const noexc
     {
         return false;
     }
+    if (a == b)
+    {
+        return true;
+    }
     for (std::size_t i = 0; i < a.size(); ++i)
     {
         if (FoldChar(a[i]) != FoldChar(b[i]))
@@ -127,8 +120,8 @@ bool FoldedPathEqual::operator()(StringViewType a, StringViewType b) const noexc
 FUObjectItem* EngineAccess::SlotOf(const void* address)
 {
     auto& s = State();
-    auto found = s.liveAddresses.find(address);
-    return found == s.liveAddresses.end() ? nullptr : Item(found->second);
+    const int32* slot = s.liveAddresses.Find(address);
+    return slot == nullptr ? nullptr : Item(*slot);
 }
 
 FUObjectItem* EngineAccess::Item(int32 index)
@@ -197,7 +190,7 @@ void RegisterObject(UObject* object, int32 index, std::size_t size)
 {
     auto& s = State();
     s.allocationSize[static_cast<std::size_t>(index)] = size;
-    s.liveAddresses[object] = index;
+    s.liveAddresses.Set(object, index);
     ++s.stats.ObjectsCreated;
 }
 
@@ -256,6 +249,11 @@ void EngineAccess::Destroy(UObject* object)
         return;
     }
     object->ObjectFlags = object->ObjectFlags | RF_BeginDestroyed;
+    if (object->ClassPrivate->HasAnyCastFlags(CASTCLASS_UField))
+    {
+        // A type going takes its members with it; another may take its address.
+        TypesChanged();
+    }
     DestroyStruct(object->ClassPrivate, object);
     object->ObjectFlags = object->ObjectFlags | RF_FinishDestroyed;
     int32 index = object->InternalIndex;
@@ -282,7 +280,7 @@ void EngineAccess::Destroy(UObject* object)
     item->Flags = 0;
     item->SerialNumber = 0;
     s.freeIndices.push_back(index);
-    s.liveAddresses.erase(object);
+    s.liveAddresses.Erase(object);
     ++s.stats.ObjectsFreed;
     s.pool.Release(object, s.allocationSize[static_cast<std::size_t>(index)], s.options.MemoryQuarantine == 0);
 }
@@ -305,6 +303,7 @@ UClass* EngineAccess::MakeClass(StringViewType path, UClass* super, NativeConstr
     auto& s = State();
     auto* package = Package(PackageOf(path));
     auto* cls = static_cast<UClass*>(Construct(s.classClass, package, FName(ShortName(path)), RF_Public | RF_MarkAsNative));
+    TypesChanged();
     cls->SuperStruct = super;
     cls->ClassCastFlags = castFlags | (super ? super->ClassCastFlags : CASTCLASS_None);
     cls->PropertiesSize = super ? super->PropertiesSize : static_cast<int32>(nativeSize);
@@ -424,7 +423,7 @@ void EngineAccess::TearDown()
     s.freeIndices.clear();
     s.allocationSize.clear();
     s.pool.FreeAll();
-    s.liveAddresses.clear();
+    s.liveAddresses.Clear();
     s.usedAddresses.clear();
     s.foldedPaths.clear();
     s.nextSerialNumber = 1000;
@@ -432,6 +431,9 @@ void EngineAccess::TearDown()
     s.failedChecks.clear();
     s.engineObject = nullptr;
     s.byPath.clear();
+    TypesChanged();
+    s.vectorLayout = {};
+    s.rotatorLayout = {};
     s.missingProperties.clear();
     s.classInfo.clear();
     s.garbageRoots.clear();
@@ -620,6 +622,8 @@ void ResetEngine(const EngineOptions& options)
     }
     void DefineCoreTypes();
     DefineCoreTypes();
+    s.vectorLayout = ResolveTriple(L"/Script/CoreUObject.Vector", {L"X", L"Y", L"Z"});
+    s.rotatorLayout = ResolveTriple(L"/Script/CoreUObject.Rotator", {L"Pitch", L"Yaw", L"Roll"});
     ResetCounters();
 #ifdef _WIN32
     // A test program links the mod in: its own key-state and clock imports must read the

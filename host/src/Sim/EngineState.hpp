@@ -3,6 +3,7 @@
 // include this; EngineAccess is the one friend of the engine types.
 #pragma once
 
+#include "Sim/AddressMap.hpp"
 #include "Sim/PlayState.hpp"
 
 #include <Sim/Engine.hpp>
@@ -12,6 +13,7 @@
 #include <Unreal/UObjectArray.hpp>
 
 #include <array>
+#include <cwctype>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -98,6 +100,18 @@ struct FoldedPathEqual
     bool operator()(StringViewType a, StringViewType b) const noexcept;
 };
 using PathIndex = std::unordered_map<std::wstring, UObject*, FoldedPathHash, FoldedPathEqual>;
+using MemberIndex = std::unordered_map<std::wstring, FProperty*, FoldedPathHash, FoldedPathEqual>;
+
+// A real member of an engine struct, in the width the running engine gives it.
+struct RealMember
+{
+    FProperty* property = nullptr;
+    bool isDouble = false;
+};
+struct RealTriple
+{
+    RealMember members[3];
+};
 
 struct EngineState
 {
@@ -123,7 +137,7 @@ struct EngineState
     std::vector<std::size_t> allocationSize; // by index, for live objects
     ObjectPool pool;
     // Live objects by address, so the engine can tell a stale pointer without reading it.
-    std::unordered_map<const void*, int32> liveAddresses;
+    AddressMap<int32> liveAddresses;
     // Every address an object ever had, to count reuse.
     std::unordered_set<const void*> usedAddresses;
     // By index: the folded path of the slot's object, which FindObject compares walking the array.
@@ -135,6 +149,15 @@ struct EngineState
     std::vector<std::wstring> failedChecks;
 
     PathIndex byPath;
+    // The members the engine's own code has found by name, per struct: its compiled code reads
+    // them at fixed offsets, so the stand-in resolves each name once. Emptied, and the
+    // generation counted on, whenever a type is made, gains members or dies.
+    std::unordered_map<const UStruct*, MemberIndex> memberMemo;
+    uint64 typeGeneration = 0;
+    // The engine's vector and rotator members, which its code reads on every placement at
+    // fixed offsets: found once per engine run.
+    RealTriple vectorLayout;
+    RealTriple rotatorLayout;
     std::unordered_map<const UClass*, ClassInfo> classInfo;
     std::unordered_set<UObject*> garbageRoots;
     // The engine's C++ side of objects beyond their properties, dropped when an object dies:
@@ -168,7 +191,20 @@ struct EngineState
     UClass* actorClass = nullptr; // likewise
 };
 
-EngineState& State();
+// One engine per process, made on first use so that the order of static initialisers never
+// matters. Inline: nearly every engine function asks for it.
+inline EngineState& State()
+{
+    static EngineState state;
+    return state;
+}
+
+// A type was made, gained members or died: names resolved before are resolved again.
+inline void TypesChanged()
+{
+    State().memberMemo.clear();
+    ++State().typeGeneration;
+}
 
 inline std::unique_lock<std::recursive_mutex> LockEngine() { return std::unique_lock(State().lock); }
 
@@ -196,6 +232,8 @@ bool WorldRunsScript(const UWorld* world);
 // Reals of an engine struct by member name, in the width the running engine gives them.
 void WriteReal(const UStruct* layout, void* value, StringViewType member, double real);
 double ReadReal(const UStruct* layout, const void* value, StringViewType member);
+// Finds the three members of an engine vector or rotator by name, once per engine run.
+RealTriple ResolveTriple(StringViewType structPath, const wchar_t* const (&names)[3]);
 // Engine vectors and rotators in place, in the running engine's layout.
 void WriteVectorValue(void* value, double x, double y, double z);
 void ReadVectorValue(const void* value, double& x, double& y, double& z);
@@ -247,6 +285,7 @@ struct EngineAccess
     static void SetDefaultObject(UClass* c, UObject* o) { c->ClassDefaultObject = o; }
     static void StartStruct(UStruct* st, UStruct* super)
     {
+        TypesChanged();
         st->SuperStruct = super;
         st->PropertiesSize = super ? super->PropertiesSize : 0;
         st->MinAlignment = super ? super->MinAlignment : 1;
@@ -262,6 +301,15 @@ struct EngineAccess
 
 std::wstring PackageOf(StringViewType path);
 std::wstring ShortName(StringViewType path);
-// Lower case, as the engine compares names and paths.
+// Lower case, as the engine compares names and paths. Names are almost always ASCII, which
+// folds without the C library's tables.
+inline wchar_t FoldChar(wchar_t c)
+{
+    if (c < 0x80)
+    {
+        return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + (L'a' - L'A')) : c;
+    }
+    return static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+}
 std::wstring FoldCase(StringViewType text);
 } // namespace Sim::Detail

@@ -564,10 +564,14 @@ void RemoveIcon(UObject* tracker, const UObject* component)
     }
 }
 
+// USceneComponent::GetComponentLocation, from the relative members up the attachment chain.
 void WorldLocation(UObject* component, double (&out)[3], double& yaw, int depth = 0)
 {
-    auto* location = PropertyOf<FStructProperty>(component->GetClassPrivate(), L"RelativeLocation");
-    auto* rotation = PropertyOf<FStructProperty>(component->GetClassPrivate(), L"RelativeRotation");
+    static NativeMember<FStructProperty> relativeLocation{L"/Script/Engine.SceneComponent", L"RelativeLocation"};
+    static NativeMember<FStructProperty> relativeRotation{L"/Script/Engine.SceneComponent", L"RelativeRotation"};
+    static NativeMember<FObjectPropertyBase> attachParent{L"/Script/Engine.SceneComponent", L"AttachParent"};
+    auto* location = relativeLocation.Get();
+    auto* rotation = relativeRotation.Get();
     double relative[3] = {0, 0, 0};
     double pitch = 0, ownYaw = 0, roll = 0;
     if (location != nullptr)
@@ -578,7 +582,8 @@ void WorldLocation(UObject* component, double (&out)[3], double& yaw, int depth 
     {
         ReadRotatorValue(rotation->ContainerPtrToValuePtr<void>(component), pitch, ownYaw, roll);
     }
-    UObject* parent = ObjectReference(component, L"AttachParent");
+    auto* parentMember = attachParent.Get();
+    UObject* parent = parentMember != nullptr ? parentMember->GetObjectPropertyValue(parentMember->ContainerPtrToValuePtr<void>(component)) : nullptr;
     if (parent == nullptr || !Holds(parent) || parent == component || depth > 32)
     {
         std::copy(relative, relative + 3, out);

@@ -16,9 +16,19 @@ inline bool Holds(const void* object) { return EngineAccess::SlotOf(object) != n
 
 inline bool IsLiveObject(const UObject* object) { return Holds(object) && object->GetObjectItem()->IsValid(false); }
 
+// CastField: a property's kind told by its field class, as the engine tells it, not by RTTI.
+template <typename P> P* CastField(FField* field)
+{
+    return field != nullptr && field->IsA(P::StaticClass()) ? static_cast<P*>(field) : nullptr;
+}
+template <typename P> const P* CastField(const FField* field)
+{
+    return field != nullptr && field->IsA(P::StaticClass()) ? static_cast<const P*>(field) : nullptr;
+}
+
 template <typename P> P* PropertyOf(const UStruct* owner, StringViewType name)
 {
-    return owner != nullptr ? dynamic_cast<P*>(FindPropertyUncounted(owner, name)) : nullptr;
+    return owner != nullptr ? CastField<P>(FindPropertyUncounted(owner, name)) : nullptr;
 }
 
 template <typename T> T* FieldOf(UObject* object, StringViewType name)
@@ -34,6 +44,32 @@ template <typename P = FProperty> P* DeclaredMember(StringViewType classPath, St
 {
     return PropertyOf<P>(FindClass(classPath), name);
 }
+
+// A DeclaredMember as compiled engine code holds it: resolved once per generation of the
+// engine's types, so a native body that runs every frame makes no lookup.
+template <typename P = FProperty> class NativeMember
+{
+  public:
+    constexpr NativeMember(const wchar_t* classPath, const wchar_t* name) : classPath_(classPath), name_(name) {}
+
+    P* Get()
+    {
+        if (generation_ != State().typeGeneration || !resolved_)
+        {
+            property_ = DeclaredMember<P>(classPath_, name_);
+            generation_ = State().typeGeneration;
+            resolved_ = true;
+        }
+        return property_;
+    }
+
+  private:
+    const wchar_t* classPath_;
+    const wchar_t* name_;
+    P* property_ = nullptr;
+    uint64 generation_ = 0;
+    bool resolved_ = false;
+};
 
 inline bool Flag(const UObject* object, StringViewType name)
 {

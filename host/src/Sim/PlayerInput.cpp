@@ -37,7 +37,8 @@ void CountIgnore(uint8& counter, bool ignore) { counter = static_cast<uint8>(std
 // The engine reads the member natively, so a controller whose "Player" was cleared has none.
 bool HasGameViewport(UObject* controller)
 {
-    auto* member = DeclaredMember(L"/Script/Engine.PlayerController", L"Player");
+    static NativeMember<> playerMember{L"/Script/Engine.PlayerController", L"Player"};
+    auto* member = playerMember.Get();
     if (member == nullptr || !IsLiveObject(controller))
     {
         return false;

@@ -2,6 +2,7 @@
 // functions with parameter blocks and native bodies, class default objects, interfaces.
 #include "Sim/EngineState.hpp"
 #include "Sim/EngineVersions.hpp"
+#include "Sim/ObjectFields.hpp"
 
 #include <Unreal/CoreUObject/UObject/Class.hpp>
 
@@ -170,6 +171,8 @@ void EngineAccess::LayOut(UStruct* owner, const std::vector<PropertyDef>& props,
 {
     int32 offset = owner->PropertiesSize;
     int32 minAlignment = owner->MinAlignment;
+    // Names found before may now resolve to the new members, in this struct or below it.
+    TypesChanged();
     FField** link = &owner->ChildProperties;
     while (*link != nullptr)
     {
@@ -366,7 +369,7 @@ bool ArgumentFits(const FObjectPropertyBase* parameter, const void* parms)
     {
         return false;
     }
-    auto* classParameter = dynamic_cast<const FClassProperty*>(parameter);
+    auto* classParameter = CastField<FClassProperty>(parameter);
     UClass* meta = classParameter != nullptr ? classParameter->GetMetaClass() : nullptr;
     return meta == nullptr || static_cast<UClass*>(argument)->IsChildOf(meta);
 }
@@ -377,7 +380,7 @@ bool CallFits(UObject* target, UFunction* function, const void* parms)
     bool fits = IsOfFunctionsClass(target, function);
     for (FField* f = function->GetChildProperties(); fits && parms != nullptr && f != nullptr; f = EngineAccess::NextField(f))
     {
-        auto* parameter = dynamic_cast<FObjectPropertyBase*>(static_cast<FProperty*>(f));
+        auto* parameter = CastField<FObjectPropertyBase>(f);
         if (parameter != nullptr && parameter->HasAnyPropertyFlags(CPF_Parm) && !parameter->HasAnyPropertyFlags(CPF_OutParm))
         {
             fits = ArgumentFits(parameter, parms);
@@ -585,7 +588,9 @@ UFunction* FindFunctionByPath(StringViewType path)
     return object != nullptr && object->IsA(State().functionClass) ? static_cast<UFunction*>(object) : nullptr;
 }
 
-FProperty* FindPropertyUncounted(const UStruct* owner, StringViewType name)
+namespace
+{
+FProperty* WalkForProperty(const UStruct* owner, StringViewType name)
 {
     // The engine's own lookups are not the mod's: they leave the counters alone.
     auto savedFinds = State().counters.NameFind;
@@ -606,6 +611,23 @@ FProperty* FindPropertyUncounted(const UStruct* owner, StringViewType name)
         }
     }
     return nullptr;
+}
+} // namespace
+
+FProperty* FindPropertyUncounted(const UStruct* owner, StringViewType name)
+{
+    if (owner == nullptr)
+    {
+        return nullptr;
+    }
+    MemberIndex& members = State().memberMemo[owner];
+    if (auto found = members.find(name); found != members.end())
+    {
+        return found->second;
+    }
+    FProperty* property = WalkForProperty(owner, name);
+    members.emplace(name, property);
+    return property;
 }
 
 MemberRef FindMemberByPath(UObject* object, StringViewType path)

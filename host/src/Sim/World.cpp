@@ -488,11 +488,11 @@ void NotifyWorldChanged(UObject* gameInstance, UObject* from, UObject* to)
 void WriteReal(const UStruct* layout, void* value, StringViewType member, double real)
 {
     FProperty* property = FindPropertyUncounted(layout, member);
-    if (dynamic_cast<FFloatProperty*>(property) != nullptr)
+    if (CastField<FFloatProperty>(property) != nullptr)
     {
         *property->ContainerPtrToValuePtr<float>(value) = static_cast<float>(real);
     }
-    else if (dynamic_cast<FDoubleProperty*>(property) != nullptr)
+    else if (CastField<FDoubleProperty>(property) != nullptr)
     {
         *property->ContainerPtrToValuePtr<double>(value) = real;
     }
@@ -501,56 +501,84 @@ void WriteReal(const UStruct* layout, void* value, StringViewType member, double
 double ReadReal(const UStruct* layout, const void* value, StringViewType member)
 {
     FProperty* property = FindPropertyUncounted(layout, member);
-    if (dynamic_cast<FFloatProperty*>(property) != nullptr)
+    if (CastField<FFloatProperty>(property) != nullptr)
     {
         return static_cast<double>(*property->ContainerPtrToValuePtr<float>(value));
     }
-    if (dynamic_cast<FDoubleProperty*>(property) != nullptr)
+    if (CastField<FDoubleProperty>(property) != nullptr)
     {
         return *property->ContainerPtrToValuePtr<double>(value);
     }
     return 0;
 }
 
+RealTriple ResolveTriple(StringViewType structPath, const wchar_t* const (&names)[3])
+{
+    const auto* layout = static_cast<const UStruct*>(FindObjectByPath(structPath));
+    RealTriple triple;
+    for (int i = 0; layout != nullptr && i < 3; ++i)
+    {
+        FProperty* property = FindPropertyUncounted(layout, names[i]);
+        if (CastField<FFloatProperty>(property) != nullptr || CastField<FDoubleProperty>(property) != nullptr)
+        {
+            triple.members[i] = {property, CastField<FDoubleProperty>(property) != nullptr};
+        }
+    }
+    return triple;
+}
+
 namespace
 {
-// The three reals of an engine vector or rotator, by the struct's member names.
-struct TripleLayout
+void WriteTriple(const RealTriple& triple, void* value, const double (&reals)[3])
 {
-    const wchar_t* path;
-    const wchar_t* members[3];
-};
-constexpr TripleLayout kVector{L"/Script/CoreUObject.Vector", {L"X", L"Y", L"Z"}};
-constexpr TripleLayout kRotator{L"/Script/CoreUObject.Rotator", {L"Pitch", L"Yaw", L"Roll"}};
-
-void WriteTriple(const TripleLayout& triple, void* value, const double (&reals)[3])
-{
-    const auto* layout = static_cast<const UStruct*>(FindObjectByPath(triple.path));
     for (int i = 0; i < 3; ++i)
     {
-        WriteReal(layout, value, triple.members[i], reals[i]);
+        const RealMember& member = triple.members[i];
+        if (member.property == nullptr)
+        {
+            continue;
+        }
+        if (member.isDouble)
+        {
+            *member.property->ContainerPtrToValuePtr<double>(value) = reals[i];
+        }
+        else
+        {
+            *member.property->ContainerPtrToValuePtr<float>(value) = static_cast<float>(reals[i]);
+        }
     }
 }
 
-void ReadTriple(const TripleLayout& triple, const void* value, double* (&&reals)[3])
+void ReadTriple(const RealTriple& triple, const void* value, double* (&&reals)[3])
 {
-    const auto* layout = static_cast<const UStruct*>(FindObjectByPath(triple.path));
     for (int i = 0; i < 3; ++i)
     {
-        *reals[i] = ReadReal(layout, value, triple.members[i]);
+        const RealMember& member = triple.members[i];
+        if (member.property == nullptr)
+        {
+            *reals[i] = 0;
+        }
+        else if (member.isDouble)
+        {
+            *reals[i] = *member.property->ContainerPtrToValuePtr<double>(value);
+        }
+        else
+        {
+            *reals[i] = static_cast<double>(*member.property->ContainerPtrToValuePtr<float>(value));
+        }
     }
 }
 } // namespace
 
-void WriteVectorValue(void* value, double x, double y, double z) { WriteTriple(kVector, value, {x, y, z}); }
-void ReadVectorValue(const void* value, double& x, double& y, double& z) { ReadTriple(kVector, value, {&x, &y, &z}); }
+void WriteVectorValue(void* value, double x, double y, double z) { WriteTriple(State().vectorLayout, value, {x, y, z}); }
+void ReadVectorValue(const void* value, double& x, double& y, double& z) { ReadTriple(State().vectorLayout, value, {&x, &y, &z}); }
 void WriteRotatorValue(void* value, double pitch, double yaw, double roll)
 {
-    WriteTriple(kRotator, value, {pitch, yaw, roll});
+    WriteTriple(State().rotatorLayout, value, {pitch, yaw, roll});
 }
 void ReadRotatorValue(const void* value, double& pitch, double& yaw, double& roll)
 {
-    ReadTriple(kRotator, value, {&pitch, &yaw, &roll});
+    ReadTriple(State().rotatorLayout, value, {&pitch, &yaw, &roll});
 }
 
 void PlayState::Forget(const UObject* object)
@@ -1197,20 +1225,16 @@ UObject* Respawn(UObject* controller, const Placement& placement)
 
 namespace
 {
-// The root component's value of a struct property and the struct's layout.
-std::pair<void*, const UStruct*> RootValue(UObject* actor, StringViewType name)
+// The root component's value of a struct property.
+void* RootValue(UObject* actor, StringViewType name)
 {
     UObject* root = ObjectReference(actor, L"RootComponent");
     if (!Holds(root))
     {
-        return {nullptr, nullptr};
+        return nullptr;
     }
     auto* property = PropertyOf<FStructProperty>(root->GetClassPrivate(), name);
-    if (property == nullptr)
-    {
-        return {nullptr, nullptr};
-    }
-    return {property->ContainerPtrToValuePtr(root), property->GetStruct()};
+    return property != nullptr ? property->ContainerPtrToValuePtr<void>(root) : nullptr;
 }
 
 // The actor whose root the actor's root is attached to (USceneComponent::GetAttachParent's
@@ -1230,34 +1254,26 @@ UObject* AttachParentActor(UObject* actor)
 Placement RelativePlacement(UObject* actor)
 {
     Placement placement;
-    if (auto [location, layout] = RootValue(actor, L"RelativeLocation"); location != nullptr)
+    if (void* location = RootValue(actor, L"RelativeLocation"); location != nullptr)
     {
-        placement.x = ReadReal(layout, location, L"X");
-        placement.y = ReadReal(layout, location, L"Y");
-        placement.z = ReadReal(layout, location, L"Z");
+        ReadVectorValue(location, placement.x, placement.y, placement.z);
     }
-    if (auto [rotation, layout] = RootValue(actor, L"RelativeRotation"); rotation != nullptr)
+    if (void* rotation = RootValue(actor, L"RelativeRotation"); rotation != nullptr)
     {
-        placement.pitch = ReadReal(layout, rotation, L"Pitch");
-        placement.yaw = ReadReal(layout, rotation, L"Yaw");
-        placement.roll = ReadReal(layout, rotation, L"Roll");
+        ReadRotatorValue(rotation, placement.pitch, placement.yaw, placement.roll);
     }
     return placement;
 }
 
 void WriteRelativePlacement(UObject* actor, const Placement& placement)
 {
-    if (auto [location, layout] = RootValue(actor, L"RelativeLocation"); location != nullptr)
+    if (void* location = RootValue(actor, L"RelativeLocation"); location != nullptr)
     {
-        WriteReal(layout, location, L"X", placement.x);
-        WriteReal(layout, location, L"Y", placement.y);
-        WriteReal(layout, location, L"Z", placement.z);
+        WriteVectorValue(location, placement.x, placement.y, placement.z);
     }
-    if (auto [rotation, layout] = RootValue(actor, L"RelativeRotation"); rotation != nullptr)
+    if (void* rotation = RootValue(actor, L"RelativeRotation"); rotation != nullptr)
     {
-        WriteReal(layout, rotation, L"Pitch", placement.pitch);
-        WriteReal(layout, rotation, L"Yaw", placement.yaw);
-        WriteReal(layout, rotation, L"Roll", placement.roll);
+        WriteRotatorValue(rotation, placement.pitch, placement.yaw, placement.roll);
     }
 }
 

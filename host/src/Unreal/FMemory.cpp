@@ -1,5 +1,6 @@
 // The engine heap: malloc underneath, with a registry of live blocks so that tests see a
 // leak as a block that stays live and a double free as an invalid free instead of a crash.
+#include "Sim/AddressMap.hpp"
 #include "Sim/Heap.hpp"
 
 #include <Sim/Values.hpp>
@@ -9,14 +10,13 @@
 #include <cstdlib>
 #include <mutex>
 #include <new>
-#include <unordered_map>
 
 namespace
 {
 struct HeapRegistry
 {
     std::mutex mutex;
-    std::unordered_map<const void*, std::size_t> live;
+    Sim::Detail::AddressMap<std::size_t> live;
     Sim::HeapStats stats;
 };
 
@@ -44,7 +44,7 @@ bool IsLiveHeapBlock(const void* block)
 {
     auto& heap = Registry();
     std::lock_guard lock(heap.mutex);
-    return heap.live.contains(block);
+    return heap.live.Contains(block);
 }
 
 void ReportInvalidFree(const void* block, const char* what)
@@ -70,7 +70,7 @@ void* FMemory::Malloc(std::size_t count, uint32 alignment)
     }
     auto& heap = Registry();
     std::lock_guard lock(heap.mutex);
-    heap.live.emplace(block, count);
+    heap.live.Set(block, count);
     ++heap.stats.Allocations;
     return block;
 }
@@ -84,21 +84,19 @@ void* FMemory::Realloc(void* original, std::size_t count, uint32 alignment)
     CheckAlignment(alignment);
     auto& heap = Registry();
     std::unique_lock lock(heap.mutex);
-    auto found = heap.live.find(original);
-    if (found == heap.live.end())
+    if (!heap.live.Erase(original))
     {
         lock.unlock();
         Sim::Detail::ReportInvalidFree(original, "FMemory::Realloc");
         return Malloc(count, alignment);
     }
-    heap.live.erase(found);
     void* moved = std::realloc(original, count == 0 ? 1 : count);
     if (moved == nullptr)
     {
-        heap.live.emplace(original, count);
+        heap.live.Set(original, count);
         throw std::bad_alloc();
     }
-    heap.live.emplace(moved, count);
+    heap.live.Set(moved, count);
     ++heap.stats.Allocations;
     ++heap.stats.Frees;
     return moved;
@@ -112,7 +110,7 @@ void FMemory::Free(void* original)
     }
     auto& heap = Registry();
     std::unique_lock lock(heap.mutex);
-    if (heap.live.erase(original) == 0)
+    if (!heap.live.Erase(original))
     {
         lock.unlock();
         // Not freed: handing it to free() again would corrupt the process heap.

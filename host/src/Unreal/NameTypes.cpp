@@ -31,7 +31,7 @@ const std::wstring& Fold(StringViewType text)
     folded.assign(text);
     for (auto& c : folded)
     {
-        c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+        c = Sim::Detail::FoldChar(c);
     }
     return folded;
 }
