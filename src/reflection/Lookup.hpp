@@ -5,6 +5,7 @@
 
 #include "reflection/Host.hpp"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -13,11 +14,20 @@
 
 namespace Orv
 {
-// Hashes wide strings and views alike, so a cache hit never builds a key string.
+// Hashes wide strings and views alike, so a cache hit never builds a key string. FNV-1a over
+// whole characters, inline: the names are short, and a lookup runs per engine call.
 struct WideStringHash
 {
     using is_transparent = void;
-    std::size_t operator()(std::wstring_view text) const noexcept { return std::hash<std::wstring_view>{}(text); }
+    std::size_t operator()(std::wstring_view text) const noexcept
+    {
+        std::uint64_t hash = 14695981039346656037ull;
+        for (const wchar_t c : text)
+        {
+            hash = (hash ^ static_cast<std::uint64_t>(c)) * 1099511628211ull;
+        }
+        return static_cast<std::size_t>(hash);
+    }
 };
 
 template <typename Value>
