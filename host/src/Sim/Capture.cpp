@@ -135,14 +135,17 @@ void FillPixels(RenderTargetPixels& pixels, int32 width, int32 height, const flo
 {
     pixels.width = std::max(width, 0);
     pixels.height = std::max(height, 0);
-    pixels.rgba.assign(static_cast<std::size_t>(pixels.width) * static_cast<std::size_t>(pixels.height) * 4, 0);
+    uint8 colour[4];
+    for (std::size_t c = 0; c < 4; ++c)
+    {
+        colour[c] = static_cast<uint8>(std::lround(std::clamp(clear[c], 0.0f, 1.0f) * 255.0f));
+    }
+    // Converted once, copied to every pixel: targets are resized whenever a player changes the
+    // map's size or quality.
+    pixels.rgba.resize(static_cast<std::size_t>(pixels.width) * static_cast<std::size_t>(pixels.height) * 4);
     for (std::size_t i = 0; i < pixels.rgba.size(); i += 4)
     {
-        for (int c = 0; c < 4; ++c)
-        {
-            pixels.rgba[i + static_cast<std::size_t>(c)] =
-                static_cast<uint8>(std::lround(std::clamp(clear[c], 0.0f, 1.0f) * 255.0f));
-        }
+        std::memcpy(pixels.rgba.data() + i, colour, sizeof(colour));
     }
 }
 
