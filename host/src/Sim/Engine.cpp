@@ -434,6 +434,7 @@ void EngineAccess::TearDown()
     TypesChanged();
     s.vectorLayout = {};
     s.rotatorLayout = {};
+    s.vector2DLayout = {};
     s.missingProperties.clear();
     s.classInfo.clear();
     s.garbageRoots.clear();
@@ -624,6 +625,7 @@ void ResetEngine(const EngineOptions& options)
     DefineCoreTypes();
     s.vectorLayout = ResolveTriple(L"/Script/CoreUObject.Vector", {L"X", L"Y", L"Z"});
     s.rotatorLayout = ResolveTriple(L"/Script/CoreUObject.Rotator", {L"Pitch", L"Yaw", L"Roll"});
+    s.vector2DLayout = ResolveTriple(L"/Script/CoreUObject.Vector2D", {L"X", L"Y", nullptr});
     ResetCounters();
 #ifdef _WIN32
     // A test program links the mod in: its own key-state and clock imports must read the

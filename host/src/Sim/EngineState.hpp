@@ -101,6 +101,14 @@ struct FoldedPathEqual
 };
 using PathIndex = std::unordered_map<std::wstring, UObject*, FoldedPathHash, FoldedPathEqual>;
 using MemberIndex = std::unordered_map<std::wstring, FProperty*, FoldedPathHash, FoldedPathEqual>;
+// A dotted member path ("LayoutData.Offsets.Left") as the compiled code that reaches it holds
+// it: the innermost property and its offset from the start of the object.
+struct MemberPath
+{
+    FProperty* property = nullptr;
+    std::ptrdiff_t offset = 0;
+};
+using MemberPathIndex = std::unordered_map<std::wstring, MemberPath, FoldedPathHash, FoldedPathEqual>;
 
 // A real member of an engine struct, in the width the running engine gives it.
 struct RealMember
@@ -153,11 +161,13 @@ struct EngineState
     // them at fixed offsets, so the stand-in resolves each name once. Emptied, and the
     // generation counted on, whenever a type is made, gains members or dies.
     std::unordered_map<const UStruct*, MemberIndex> memberMemo;
+    std::unordered_map<const UStruct*, MemberPathIndex> memberPathMemo;
     uint64 typeGeneration = 0;
     // The engine's vector and rotator members, which its code reads on every placement at
     // fixed offsets: found once per engine run.
     RealTriple vectorLayout;
     RealTriple rotatorLayout;
+    RealTriple vector2DLayout; // X and Y; the third member stays empty
     std::unordered_map<const UClass*, ClassInfo> classInfo;
     std::unordered_set<UObject*> garbageRoots;
     // The engine's C++ side of objects beyond their properties, dropped when an object dies:
@@ -203,6 +213,7 @@ inline EngineState& State()
 inline void TypesChanged()
 {
     State().memberMemo.clear();
+    State().memberPathMemo.clear();
     ++State().typeGeneration;
 }
 
@@ -232,10 +243,12 @@ bool WorldRunsScript(const UWorld* world);
 // Reals of an engine struct by member name, in the width the running engine gives them.
 void WriteReal(const UStruct* layout, void* value, StringViewType member, double real);
 double ReadReal(const UStruct* layout, const void* value, StringViewType member);
-// Finds the three members of an engine vector or rotator by name, once per engine run.
+// Finds the members of an engine vector or rotator by name, once per engine run; a null name
+// leaves its member empty.
 RealTriple ResolveTriple(StringViewType structPath, const wchar_t* const (&names)[3]);
 // Engine vectors and rotators in place, in the running engine's layout.
 void WriteVectorValue(void* value, double x, double y, double z);
+void ReadVector2DValue(const void* value, double& x, double& y);
 void ReadVectorValue(const void* value, double& x, double& y, double& z);
 void WriteRotatorValue(void* value, double pitch, double yaw, double roll);
 void ReadRotatorValue(const void* value, double& pitch, double& yaw, double& roll);

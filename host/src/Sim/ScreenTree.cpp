@@ -23,9 +23,9 @@ ScreenCopies& Copies() { return State().play.screen; }
 
 bool OwnsMemory(const FProperty* property)
 {
-    return dynamic_cast<const FArrayProperty*>(property) != nullptr || dynamic_cast<const FStrProperty*>(property) != nullptr ||
-           dynamic_cast<const FTextProperty*>(property) != nullptr || dynamic_cast<const FSetProperty*>(property) != nullptr ||
-           dynamic_cast<const FMapProperty*>(property) != nullptr;
+    constexpr uint64 kOwning = uint64{CASTCLASS_FArrayProperty} | uint64{CASTCLASS_FStrProperty} | uint64{CASTCLASS_FTextProperty} |
+                               uint64{CASTCLASS_FSetProperty} | uint64{CASTCLASS_FMapProperty};
+    return property != nullptr && (const_cast<FProperty*>(property)->GetClass().ToFieldClass()->GetCastFlags() & kOwning) != 0;
 }
 
 namespace
@@ -173,7 +173,7 @@ void PushToScreen(UObject* object, StringViewType path)
     {
         return;
     }
-    if (dynamic_cast<FTextProperty*>(member.property) != nullptr)
+    if (CastField<FTextProperty>(member.property) != nullptr)
     {
         copy.text = ReadText(member.address);
         return;
@@ -190,7 +190,7 @@ void PushToScreen(UObject* object, StringViewType path)
     }
     uint8* into = copy.values.data() + offset;
     // A bitfield shares its byte with its neighbours, which only their own setters hand on.
-    if (auto* flag = dynamic_cast<FBoolProperty*>(member.property))
+    if (auto* flag = CastField<FBoolProperty>(member.property))
     {
         flag->SetPropertyValue(into, flag->GetPropertyValue(member.address));
         return;

@@ -630,10 +630,11 @@ FProperty* FindPropertyUncounted(const UStruct* owner, StringViewType name)
     return property;
 }
 
-MemberRef FindMemberByPath(UObject* object, StringViewType path)
+namespace
 {
-    const UStruct* layout = object != nullptr ? object->GetClassPrivate() : nullptr;
-    void* container = object;
+MemberPath WalkMemberPath(const UStruct* layout, StringViewType path)
+{
+    std::ptrdiff_t offset = 0;
     while (layout != nullptr)
     {
         const auto dot = path.find(L'.');
@@ -642,17 +643,38 @@ MemberRef FindMemberByPath(UObject* object, StringViewType path)
         {
             return {};
         }
-        void* address = property->ContainerPtrToValuePtr<void>(container);
+        offset += property->GetOffset_Internal();
         if (dot == StringViewType::npos)
         {
-            return {property, address};
+            return {property, offset};
         }
-        auto* structProperty = dynamic_cast<FStructProperty*>(property);
+        auto* structProperty = CastField<FStructProperty>(property);
         layout = structProperty != nullptr ? structProperty->GetStruct() : nullptr;
-        container = address;
         path.remove_prefix(dot + 1);
     }
     return {};
+}
+} // namespace
+
+MemberRef FindMemberByPath(UObject* object, StringViewType path)
+{
+    if (object == nullptr)
+    {
+        return {};
+    }
+    const UStruct* layout = object->GetClassPrivate();
+    MemberPathIndex& paths = State().memberPathMemo[layout];
+    auto found = paths.find(path);
+    if (found == paths.end())
+    {
+        found = paths.emplace(path, WalkMemberPath(layout, path)).first;
+    }
+    const MemberPath& member = found->second;
+    if (member.property == nullptr)
+    {
+        return {};
+    }
+    return {member.property, reinterpret_cast<uint8*>(object) + member.offset};
 }
 
 FProperty* Call::Param(StringViewType name) const { return FindPropertyUncounted(frame_.Node, name); }

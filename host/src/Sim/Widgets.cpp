@@ -112,10 +112,10 @@ template <typename T> T ReadMember(UObject* object, std::wstring_view path, T fa
 NativeFunction KeepPair(std::wstring parameter, std::wstring first, std::wstring second)
 {
     return [parameter = std::move(parameter), first = std::move(first), second = std::move(second)](Call& call) {
-        const UStruct* vector = StructOfParam(call, parameter);
-        const void* value = call.ParamAddress(parameter);
-        WriteMember<float>(call.Self(), first, static_cast<float>(ReadReal(vector, value, L"X")));
-        WriteMember<float>(call.Self(), second, static_cast<float>(ReadReal(vector, value, L"Y")));
+        double x = 0, y = 0;
+        ReadVector2DValue(call.ParamAddress(parameter), x, y);
+        WriteMember<float>(call.Self(), first, static_cast<float>(x));
+        WriteMember<float>(call.Self(), second, static_cast<float>(y));
         PushToScreen(call.Self(), first);
         PushToScreen(call.Self(), second);
     };

@@ -516,7 +516,7 @@ RealTriple ResolveTriple(StringViewType structPath, const wchar_t* const (&names
 {
     const auto* layout = static_cast<const UStruct*>(FindObjectByPath(structPath));
     RealTriple triple;
-    for (int i = 0; layout != nullptr && i < 3; ++i)
+    for (int i = 0; layout != nullptr && i < 3 && names[i] != nullptr; ++i)
     {
         FProperty* property = FindPropertyUncounted(layout, names[i]);
         if (CastField<FFloatProperty>(property) != nullptr || CastField<FDoubleProperty>(property) != nullptr)
@@ -571,6 +571,11 @@ void ReadTriple(const RealTriple& triple, const void* value, double* (&&reals)[3
 } // namespace
 
 void WriteVectorValue(void* value, double x, double y, double z) { WriteTriple(State().vectorLayout, value, {x, y, z}); }
+void ReadVector2DValue(const void* value, double& x, double& y)
+{
+    double unused = 0;
+    ReadTriple(State().vector2DLayout, value, {&x, &y, &unused});
+}
 void ReadVectorValue(const void* value, double& x, double& y, double& z) { ReadTriple(State().vectorLayout, value, {&x, &y, &z}); }
 void WriteRotatorValue(void* value, double pitch, double yaw, double roll)
 {
