@@ -84,6 +84,15 @@ Value CachedOrResolved(WideNameMap<Value>& cache, std::wstring_view name, Resolv
     return value;
 }
 
+// Points the recent lookup at the cache's entry for the name, or clears it when the caches
+// keep nothing.
+template <typename Value>
+void RememberRecent(Reflection::RecentLookup<Value>& recent, const WideNameMap<Value>& cache, const void* owner, std::wstring_view name)
+{
+    auto found = cache.find(name);
+    recent = found != cache.end() ? Reflection::RecentLookup<Value>{owner, &found->first, found->second} : Reflection::RecentLookup<Value>{};
+}
+
 FProperty* FindPropertyByFoundName(UStruct* owner, std::wstring_view name)
 {
     // Find-only: probing a name must never grow the engine's name table.
@@ -146,7 +155,12 @@ UFunction* Reflection::LookupFunction(UObject* object, std::wstring_view name)
     {
         return nullptr;
     }
-    return CachedOrResolved(classMembers_[cls].functions, name, [&] {
+    if (recentFunction_.Matches(cls, name))
+    {
+        return recentFunction_.value;
+    }
+    WideNameMap<UFunction*>& functions = classMembers_[cls].functions;
+    UFunction* function = CachedOrResolved(functions, name, [&] {
         UFunction* found = FindFunctionInHierarchy(cls, name);
         if (found != nullptr)
         {
@@ -154,6 +168,8 @@ UFunction* Reflection::LookupFunction(UObject* object, std::wstring_view name)
         }
         return found;
     });
+    RememberRecent(recentFunction_, functions, cls, name);
+    return function;
 }
 
 FProperty* Reflection::LookupProperty(UObject* object, std::wstring_view name)
@@ -172,11 +188,20 @@ FProperty* Reflection::LookupParameter(UFunction* function, std::wstring_view na
     {
         return nullptr;
     }
-    return CachedOrResolved(parameters_[function], name, [&] { return FindPropertyByFoundName(function, name); });
+    if (recentParameter_.Matches(function, name))
+    {
+        return recentParameter_.value;
+    }
+    WideNameMap<FProperty*>& parameters = parameters_[function];
+    FProperty* parameter = CachedOrResolved(parameters, name, [&] { return FindPropertyByFoundName(function, name); });
+    RememberRecent(recentParameter_, parameters, function, name);
+    return parameter;
 }
 
 void Reflection::Forget(const void* object)
 {
+    recentFunction_ = {};
+    recentParameter_ = {};
     // Keys first: a class's or function's own entries go with it.
     classMembers_.erase(reinterpret_cast<const UStruct*>(object));
     parameters_.erase(reinterpret_cast<const UStruct*>(object));
@@ -195,6 +220,8 @@ void Reflection::Forget(const void* object)
 
 void Reflection::Clear()
 {
+    recentFunction_ = {};
+    recentParameter_ = {};
     objects_.clear();
     classDefaults_.clear();
     classMembers_.clear();

@@ -53,12 +53,29 @@ class Reflection
     void Forget(const void* object);
     void Clear();
 
+    // The last function and parameter found, by owner and name: a marker update asks the same
+    // pair for every element, and this answers without hashing the name. The name points into
+    // the cache's own key, so every erase forgets them.
+    template <typename Value> struct RecentLookup
+    {
+        const void* owner = nullptr;
+        const std::wstring* name = nullptr;
+        Value value{};
+
+        bool Matches(const void* wantedOwner, std::wstring_view wantedName) const
+        {
+            return owner == wantedOwner && name != nullptr && *name == wantedName;
+        }
+    };
+
   private:
     struct ClassMembers
     {
         WideNameMap<UFunction*> functions;
         WideNameMap<FProperty*> properties;
     };
+    RecentLookup<UFunction*> recentFunction_;
+    RecentLookup<FProperty*> recentParameter_;
 
     WideNameMap<UObject*> objects_;
     WideNameMap<UObject*> classDefaults_;
