@@ -16,6 +16,7 @@
 #include <Sim/World.hpp>
 #include <Unreal/CoreUObject/UObject/Class.hpp>
 #include <Unreal/CoreUObject/UObject/UnrealType.hpp>
+#include <Unreal/Property/FEnumProperty.hpp>
 
 #include <algorithm>
 #include <functional>

@@ -225,7 +225,7 @@ bool AddShowFlagsOff(FScriptArray& settings, FProperty* element)
         {
             return false;
         }
-        static_cast<FString*>(name)->Append(flag);
+        static_cast<FString*>(name)->Append(flag.data(), static_cast<int32>(flag.size()));
         WriteBoolBit(enabledProperty, enabled, false);
         return true;
     };

@@ -26,6 +26,7 @@
 #include <Unreal/FText.hpp>
 #include <Unreal/Hooks/Hooks.hpp>
 #include <Unreal/NameTypes.hpp>
+#include <Unreal/Property/FEnumProperty.hpp>
 #include <Unreal/Rotator.hpp>
 #include <Unreal/UFunctionStructs.hpp>
 #include <Unreal/UObject.hpp>

@@ -51,11 +51,12 @@ PropertyClass ClassFromName(std::wstring_view name)
 }
 
 // The host hands out a property's class name as a fresh string. Field classes are permanent
-// engine objects, so each one's answer is remembered by its address: after the first frame a
-// class check is a short scan with no allocation. The game thread is the only caller.
+// engine objects, so each one's answer is remembered with the class, which variants compare by
+// identity: after the first frame a class check is a short scan with no allocation. The game
+// thread is the only caller.
 struct ClassMemo
 {
-    const void* fieldClass;
+    RC::Unreal::FFieldClassVariant fieldClass;
     PropertyClass kind;
 };
 std::array<ClassMemo, 64> classMemo{};
@@ -92,19 +93,18 @@ PropertyClass PropertyClassOf(FProperty* property)
     {
         return PropertyClass::Other;
     }
-    auto fieldClass = property->GetClass();
-    const void* key = fieldClass.ToFieldClass();
+    const RC::Unreal::FFieldClassVariant fieldClass = property->GetClass();
     for (std::size_t i = 0; i < classMemoCount; ++i)
     {
-        if (classMemo[i].fieldClass == key)
+        if (classMemo[i].fieldClass == fieldClass)
         {
             return classMemo[i].kind;
         }
     }
     PropertyClass kind = ClassFromName(fieldClass.GetName());
-    if (key != nullptr && classMemoCount < classMemo.size())
+    if (fieldClass.IsValid() && classMemoCount < classMemo.size())
     {
-        classMemo[classMemoCount++] = {key, kind};
+        classMemo[classMemoCount++] = {fieldClass, kind};
     }
     return kind;
 }

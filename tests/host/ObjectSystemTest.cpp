@@ -373,7 +373,7 @@ TEST_F(ObjectSystem, ClassesCarryTheEnginesCastFlagsAndNoOthers)
     EXPECT_EQ(CASTCLASS_UPackage, 0x0000000400000000u);
     EXPECT_TRUE(UPackage::StaticClass()->HasAllCastFlags(CASTCLASS_UPackage));
     FProperty* hidden = Sim::FindPropertyUncounted(ActorClass(), L"bHidden");
-    EXPECT_EQ(hidden->GetClass().ToFieldClass()->GetCastFlags(), CASTCLASS_FBoolProperty | CASTCLASS_FProperty);
+    EXPECT_EQ(hidden->GetClass().GetClassCastFlags(), CASTCLASS_FBoolProperty | CASTCLASS_FProperty);
 }
 
 TEST_F(ObjectSystem, ProcessEventRunsHooksAroundTheBodyOnTheEnginesCopyOfTheParameters)

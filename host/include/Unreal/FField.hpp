@@ -26,18 +26,29 @@ class UE4SS_API FFieldClass
     FFieldClass* SuperClass;
 };
 
+enum EClassCastFlags : uint64;
+
+// The loader keeps the field class itself to its own types: code outside them compares
+// variants and asks them for names and cast flags.
 class UE4SS_API FFieldClassVariant
 {
   public:
-    explicit FFieldClassVariant(FFieldClass* fieldClass) : Field(fieldClass) {}
+    FFieldClassVariant() = default;
+    FFieldClassVariant(FFieldClass* fieldClass) : Field(fieldClass) {}
 
+    bool IsValid() const { return Field != nullptr; }
     StringType GetName() const;
     FName GetFName() const;
-    FFieldClass* ToFieldClass() const { return Field; }
+    EClassCastFlags GetClassCastFlags() const;
+    bool HasAnyCastFlags(uint64 flags) const { return (static_cast<uint64>(GetClassCastFlags()) & flags) != 0; }
     bool operator==(const FFieldClassVariant& other) const { return Field == other.Field; }
 
   private:
-    FFieldClass* Field;
+    friend class UStruct;
+    friend class FField;
+    FFieldClass* ToFieldClass() const { return Field; }
+
+    FFieldClass* Field = nullptr;
 };
 
 class UE4SS_API FFieldVariant

@@ -27,9 +27,9 @@ class UE4SS_API FString
     const TArray<CharType>& GetCharArray() const { return Data; }
 
     // Grows the storage when full, as the engine does.
-    FString& Append(StringViewType text);
-    FString& Append(const CharType* text) { return Append(StringViewType(text != nullptr ? text : STR(""))); }
-    FString& Append(const FString& text) { return Append(text.View()); }
+    FString& Append(const CharType* text, int32 count);
+    FString& Append(const CharType* text) { return text != nullptr ? Append(text, static_cast<int32>(StringViewType(text).size())) : *this; }
+    FString& Append(const FString& text) { return Append(*text, text.Len()); }
     void Empty() { Data.Empty(); }
 
   private:

@@ -7,6 +7,7 @@
 #include <Sim/Calls.hpp>
 #include <Sim/Values.hpp>
 #include <Unreal/CoreUObject/UObject/FStrProperty.hpp>
+#include <Unreal/Property/FEnumProperty.hpp>
 
 #include <cstring>
 #include <unordered_map>

@@ -25,7 +25,7 @@ bool OwnsMemory(const FProperty* property)
 {
     constexpr uint64 kOwning = uint64{CASTCLASS_FArrayProperty} | uint64{CASTCLASS_FStrProperty} | uint64{CASTCLASS_FTextProperty} |
                                uint64{CASTCLASS_FSetProperty} | uint64{CASTCLASS_FMapProperty};
-    return property != nullptr && (const_cast<FProperty*>(property)->GetClass().ToFieldClass()->GetCastFlags() & kOwning) != 0;
+    return property != nullptr && const_cast<FProperty*>(property)->GetClass().HasAnyCastFlags(kOwning);
 }
 
 namespace

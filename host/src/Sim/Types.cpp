@@ -5,6 +5,7 @@
 #include "Sim/ObjectFields.hpp"
 
 #include <Unreal/CoreUObject/UObject/Class.hpp>
+#include <Unreal/Property/FEnumProperty.hpp>
 
 #include <algorithm>
 #include <array>

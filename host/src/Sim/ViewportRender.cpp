@@ -19,6 +19,7 @@
 #include <Sim/Widgets.hpp>
 #include <Sim/World.hpp>
 #include <Unreal/FText.hpp>
+#include <Unreal/Property/FEnumProperty.hpp>
 
 #include <algorithm>
 #include <array>

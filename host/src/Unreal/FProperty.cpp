@@ -5,6 +5,7 @@
 #include <Unreal/CoreUObject/UObject/UnrealType.hpp>
 #include <Unreal/CoreUObject/UObject/Class.hpp>
 #include <Unreal/UObjectArray.hpp>
+#include <Unreal/Property/FEnumProperty.hpp>
 
 #include <cstring>
 
@@ -32,6 +33,10 @@ bool FFieldClass::IsChildOf(const FFieldClass* other) const
 
 StringType FFieldClassVariant::GetName() const { return Field ? Field->GetName() : StringType(L"None"); }
 FName FFieldClassVariant::GetFName() const { return Field ? Field->GetFName() : NAME_None; }
+EClassCastFlags FFieldClassVariant::GetClassCastFlags() const
+{
+    return static_cast<EClassCastFlags>(Field != nullptr ? Field->GetCastFlags() : 0);
+}
 
 FField::~FField() = default;
 

@@ -25,27 +25,27 @@ int32 GrownCapacity(int32 current, int32 wanted)
 
 FString::FString(const CharType* text) : FString(StringViewType(text != nullptr ? text : STR(""))) {}
 
-FString::FString(StringViewType text) { Append(text); }
+FString::FString(StringViewType text) { Append(text.data(), static_cast<int32>(text.size())); }
 
-FString::FString(const FString& other) { Append(other.View()); }
+FString::FString(const FString& other) { Append(other); }
 
 FString& FString::operator=(const FString& other)
 {
     if (this != &other)
     {
         Data.Empty();
-        Append(other.View());
+        Append(other);
     }
     return *this;
 }
 
-FString& FString::Append(StringViewType text)
+FString& FString::Append(const CharType* text, int32 count)
 {
-    if (text.empty())
+    if (text == nullptr || count <= 0)
     {
         return *this;
     }
-    int32 wanted = Len() + static_cast<int32>(text.size()) + 1;
+    int32 wanted = Len() + count + 1;
     if (wanted > Data.Max())
     {
         Data.Reserve(GrownCapacity(Data.Max(), wanted));
@@ -54,7 +54,7 @@ FString& FString::Append(StringViewType text)
     {
         Data.RemoveAt(Data.Num() - 1);
     }
-    Data.Append(text.data(), static_cast<int32>(text.size()));
+    Data.Append(text, count);
     Data.Add(CharType{0});
     return *this;
 }

@@ -1,8 +1,23 @@
-// Kept for mods written against older loaders: forwards to <Unreal/CoreUObject/UObject/UnrealType.hpp>.
+// FEnumProperty: an enumeration stored in a numeric property of its own. The loader declares it
+// here alone, not with the other property types, so code that names it includes this header.
 #pragma once
 
-#if defined(__GNUC__)
-#pragma GCC warning "<Unreal/Property/FEnumProperty.hpp> is deprecated: include <Unreal/CoreUObject/UObject/UnrealType.hpp>"
-#endif
-
 #include <Unreal/CoreUObject/UObject/UnrealType.hpp>
+
+namespace RC::Unreal
+{
+class UEnum;
+
+class UE4SS_API FEnumProperty : public FProperty
+{
+  public:
+    static FFieldClass* StaticClass();
+    FNumericProperty* GetUnderlyingProperty() { return UnderlyingProp; }
+    UEnum* GetEnum() const { return Enum; }
+
+  protected:
+    FNumericProperty* UnderlyingProp = nullptr;
+    UEnum* Enum = nullptr;
+    friend struct ::Sim::Detail::EngineAccess;
+};
+} // namespace RC::Unreal

@@ -216,19 +216,6 @@ class UE4SS_API FStructProperty : public FProperty
     friend struct ::Sim::Detail::EngineAccess;
 };
 
-class UE4SS_API FEnumProperty : public FProperty
-{
-  public:
-    static FFieldClass* StaticClass();
-    FNumericProperty* GetUnderlyingProperty() { return UnderlyingProp; }
-    UEnum* GetEnum() const { return Enum; }
-
-  protected:
-    FNumericProperty* UnderlyingProp = nullptr;
-    UEnum* Enum = nullptr;
-    friend struct ::Sim::Detail::EngineAccess;
-};
-
 // Values that own heap memory: constructing, copying and destroying them allocates and frees.
 class UE4SS_API FTextProperty : public FProperty
 {
