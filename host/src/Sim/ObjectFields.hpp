@@ -54,11 +54,10 @@ template <typename P = FProperty> class NativeMember
 
     P* Get()
     {
-        if (generation_ != State().typeGeneration || !resolved_)
+        if (generation_ != State().typeGeneration)
         {
             property_ = DeclaredMember<P>(classPath_, name_);
             generation_ = State().typeGeneration;
-            resolved_ = true;
         }
         return property_;
     }
@@ -67,8 +66,8 @@ template <typename P = FProperty> class NativeMember
     const wchar_t* classPath_;
     const wchar_t* name_;
     P* property_ = nullptr;
-    uint64 generation_ = 0;
-    bool resolved_ = false;
+    // No generation the engine counts: the first Get always resolves.
+    uint64 generation_ = ~uint64{0};
 };
 
 inline bool Flag(const UObject* object, StringViewType name)
