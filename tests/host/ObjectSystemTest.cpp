@@ -4,6 +4,7 @@
 
 #include <Unreal/FMemory.hpp>
 #include <Unreal/FText.hpp>
+#include <Unreal/Property/FEnumProperty.hpp>
 #include <Unreal/Hooks/Hooks.hpp>
 #include <Unreal/UObjectArray.hpp>
 #include <Unreal/UObjectGlobals.hpp>
@@ -195,6 +196,23 @@ TEST(EngineHeap, BlocksFreedInAnyOrderAreGoneAndASecondFreeIsCaught)
     }
     EXPECT_EQ(Sim::Heap().InvalidFrees, before.InvalidFrees + 20) << "every reallocated block was still live";
     EXPECT_EQ(Sim::Heap().LiveBlocks, before.LiveBlocks);
+}
+
+// An enum property holds its enumeration only when the path names one: a missing path or a
+// path to a class leaves it without one, as a build that lacks the enum would.
+TEST_F(ObjectSystem, AnEnumPropertyHoldsOnlyAnEnumerationItsPathNames)
+{
+    UClass* cls = Sim::DefineClass({.path = L"/Script/Umbrafel.EnumHolder",
+                                    .super = L"/Script/CoreUObject.Object",
+                                    .properties = {{L"Missing", Sim::Enum(L"/Script/Nowhere.Gone")},
+                                                   {L"NotAnEnum", Sim::Enum(L"/Script/Engine.Actor")}}});
+    for (const wchar_t* name : {L"Missing", L"NotAnEnum"})
+    {
+        auto* property = static_cast<FEnumProperty*>(Sim::FindPropertyUncounted(cls, name));
+        ASSERT_NE(property, nullptr) << name;
+        EXPECT_EQ(property->GetEnum(), nullptr) << name;
+        EXPECT_NE(property->GetUnderlyingProperty(), nullptr) << name;
+    }
 }
 
 TEST(ObjectMemory, AQuarantineHoldsFreedMemoryBackForTheDeathsAsked)
