@@ -1,6 +1,7 @@
 // The player's input as the engine holds it: the ignore counters, the mouse position a player
 // controller reads, its mouse switches packed into one field with their neighbours, the input
-// mode the widget library sets on each engine version, the cursor on screen and the key table.
+// mode the widget library sets on each engine version, the cursor on screen, the key table with
+// its modifiers, and the desktop's windows as the system's window queries read them.
 // Each call is made as a mod makes it, through ProcessEvent with its own parameter block.
 #include "support/EngineFixture.hpp"
 
@@ -13,7 +14,10 @@
 // The key-state query as the mod reaches it, the system's on Windows.
 #include "reflection/Host.hpp"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -356,10 +360,12 @@ TEST(KeyTable, TheSystemsKeyStateIsTheSimulatedPlayersFromTheEnginesStart)
 TEST(KeyTable, NamesKeysAsWindowsDoesAndRefusesAnythingElse)
 {
     const std::vector<std::pair<std::string, int>> known = {
-        {"left", 0x01},       {"VK_LBUTTON", 0x01},    {"VK_RETURN", 0x0D},  {"VK_ESCAPE", 0x1B}, {"VK_BACK", 0x08},
-        {"VK_DELETE", 0x2E},  {"VK_OEM_PERIOD", 0xBE}, {"VK_DECIMAL", 0x6E}, {"VK_NUMPAD0", 0x60}, {"VK_NUMPAD9", 0x69},
-        {"0", 0x30},          {"9", 0x39},             {"A", 0x41},          {"Z", 0x5A},         {"0x41", 0x41},
-        {"0X0d", 0x0D},       {"0x01", 0x01},          {"0xFE", 0xFE}};
+        {"left", 0x01},        {"VK_LBUTTON", 0x01},    {"VK_RETURN", 0x0D},   {"VK_ESCAPE", 0x1B},   {"VK_BACK", 0x08},
+        {"VK_DELETE", 0x2E},   {"VK_OEM_PERIOD", 0xBE}, {"VK_DECIMAL", 0x6E},  {"VK_NUMPAD0", 0x60},  {"VK_NUMPAD9", 0x69},
+        {"0", 0x30},           {"9", 0x39},             {"A", 0x41},           {"Z", 0x5A},           {"0x41", 0x41},
+        {"0X0d", 0x0D},        {"0x01", 0x01},          {"0xFE", 0xFE},        {"VK_SHIFT", 0x10},    {"VK_CONTROL", 0x11},
+        {"VK_MENU", 0x12},     {"VK_LSHIFT", 0xA0},     {"VK_RSHIFT", 0xA1},   {"VK_LCONTROL", 0xA2}, {"VK_RCONTROL", 0xA3},
+        {"VK_LMENU", 0xA4},    {"VK_RMENU", 0xA5},      {"VK_OEM_PLUS", 0xBB}, {"VK_OEM_MINUS", 0xBD}};
     for (const auto& [name, code] : known)
     {
         EXPECT_EQ(Sim::KeyCodeByName(name), code) << name;
@@ -369,5 +375,172 @@ TEST(KeyTable, NamesKeysAsWindowsDoesAndRefusesAnythingElse)
     {
         EXPECT_EQ(Sim::KeyCodeByName(junk), -1) << "'" << junk << "'";
     }
+}
+
+bool Down(int key) { return (static_cast<unsigned short>(GetAsyncKeyState(key)) & 0x8000u) != 0; }
+
+// A keyboard has only sided modifier keys; the system reads the generic code as either side.
+TEST(KeyTable, ASidedModifierReadsThroughItsGenericCodeAndNotTheOtherWayRound)
+{
+    ORV_SKIP_WITHOUT_SIMULATED_KEYS();
+    Sim::ResetEngine();
+    const struct
+    {
+        int generic, left, right;
+    } modifiers[] = {{VK_SHIFT, VK_LSHIFT, VK_RSHIFT}, {VK_CONTROL, VK_LCONTROL, VK_RCONTROL}, {VK_MENU, VK_LMENU, VK_RMENU}};
+    for (const auto& m : modifiers)
+    {
+        SCOPED_TRACE(m.generic);
+        Sim::SetKeyDown(m.left, true);
+        EXPECT_TRUE(Down(m.generic));
+        EXPECT_TRUE(Down(m.left));
+        EXPECT_FALSE(Down(m.right));
+        Sim::SetKeyDown(m.right, true);
+        Sim::SetKeyDown(m.left, false);
+        EXPECT_TRUE(Down(m.generic)) << "the right key holds it alone";
+        EXPECT_FALSE(Down(m.left));
+        Sim::SetKeyDown(m.right, false);
+        EXPECT_FALSE(Down(m.generic));
+
+        Sim::SetKeyDown(m.generic, true);
+        EXPECT_TRUE(Down(m.generic));
+        EXPECT_FALSE(Down(m.left)) << "the generic code presses neither side";
+        EXPECT_FALSE(Down(m.right));
+        Sim::SetKeyDown(m.generic, false);
+        for (const auto& other : modifiers)
+        {
+            EXPECT_FALSE(Down(other.generic)) << "nothing is left down";
+        }
+    }
+    Sim::SetKeyDown(VK_LCONTROL, true);
+    EXPECT_FALSE(Down(VK_SHIFT)) << "each side reads through its own modifier only";
+    EXPECT_FALSE(Down(VK_MENU));
+    EXPECT_FALSE(Down(0x4D));
+}
+
+// The desktop as the mod asks it, window by window: the handle in front, its owner against the
+// process's own id, and its class.
+class Desktop : public OrvTest::EngineFixture
+{
+  protected:
+    struct Owner
+    {
+        DWORD thread = 0;
+        DWORD process = 0;
+    };
+    static Owner OwnerOf(HWND window)
+    {
+        Owner owner{0, 0xDEADBEEF};
+        owner.thread = GetWindowThreadProcessId(window, &owner.process);
+        return owner;
+    }
+    static std::wstring ClassOf(HWND window)
+    {
+        wchar_t name[32];
+        const int copied = GetClassNameW(window, name, 32);
+        return std::wstring(name, static_cast<std::size_t>(copied > 0 ? copied : 0));
+    }
+};
+
+TEST_F(Desktop, EachWindowInFrontReportsItsHandleOwnerAndClassAndNoneReportsNothing)
+{
+    const struct
+    {
+        Sim::Foreground which;
+        bool ours;
+        const wchar_t* className;
+    } windows[] = {
+        {Sim::Foreground::Game, true, L"UnrealWindow"},
+        {Sim::Foreground::GameConsole, true, L"ConsoleWindowClass"},
+        {Sim::Foreground::OtherProgram, false, L"Chrome_WidgetWin_1"},
+    };
+    std::vector<HWND> handles;
+    for (const auto& w : windows)
+    {
+        SCOPED_TRACE(Sim::ToUtf8(w.className));
+        Sim::SetForegroundWindow(w.which);
+        EXPECT_EQ(Sim::CurrentForeground(), w.which);
+        HWND window = GetForegroundWindow();
+        ASSERT_NE(window, nullptr);
+        EXPECT_EQ(std::count(handles.begin(), handles.end(), window), 0) << "each window has its own handle";
+        handles.push_back(window);
+        const Owner owner = OwnerOf(window);
+        EXPECT_NE(owner.thread, 0u);
+        EXPECT_EQ(owner.process == GetCurrentProcessId(), w.ours);
+        EXPECT_NE(owner.process, 0xDEADBEEFu);
+        EXPECT_NE(owner.process, 0u);
+        EXPECT_EQ(ClassOf(window), w.className);
+        EXPECT_EQ(GetWindowThreadProcessId(window, nullptr), owner.thread) << "the process id is optional";
+    }
+    EXPECT_NE(OwnerOf(handles[0]).thread, OwnerOf(handles[2]).thread) << "another program's window has another thread";
+
+    Sim::SetForegroundWindow(Sim::Foreground::None);
+    EXPECT_EQ(GetForegroundWindow(), nullptr);
+    const Owner none = OwnerOf(nullptr);
+    EXPECT_EQ(none.thread, 0u);
+    EXPECT_EQ(none.process, 0xDEADBEEFu) << "no window, nothing stored";
+    EXPECT_EQ(ClassOf(nullptr), L"");
+
+    // Windows stay where they are while others come to the front, for the engine's life.
+    for (std::size_t i = 0; i < handles.size(); ++i)
+    {
+        Sim::SetForegroundWindow(windows[i].which);
+        Sim::TickEngine(0.016f);
+        EXPECT_EQ(GetForegroundWindow(), handles[i]);
+        EXPECT_EQ(ClassOf(handles[i]), windows[i].className) << "a window behind keeps its class";
+    }
+    EXPECT_EQ(OwnerOf(handles[0]).process, GetCurrentProcessId()) << "the game's window, asked about from behind";
+}
+
+TEST_F(Desktop, ClassNamesAreCutToTheBufferAndAHandleThatIsNoWindowFails)
+{
+    HWND game = GetForegroundWindow();
+    wchar_t name[32];
+    std::wmemset(name, L'#', 32);
+    EXPECT_EQ(GetClassNameW(game, name, 7), 6) << "six characters and the terminator";
+    EXPECT_EQ(std::wstring(name), L"Unreal");
+    EXPECT_EQ(name[7], L'#') << "nothing past the buffer";
+    EXPECT_EQ(GetClassNameW(game, name, 13), 12);
+    EXPECT_EQ(std::wstring(name), L"UnrealWindow");
+    EXPECT_EQ(GetClassNameW(game, name, 12), 11) << "one short of the terminator";
+    EXPECT_EQ(std::wstring(name), L"UnrealWindo");
+    std::wmemset(name, L'#', 32);
+    EXPECT_EQ(GetClassNameW(game, name, 1), 0);
+    EXPECT_EQ(name[0], L'\0') << "room for the terminator alone";
+    EXPECT_EQ(name[1], L'#');
+
+    std::wmemset(name, L'#', 32);
+    EXPECT_EQ(GetClassNameW(game, name, 0), 0);
+    EXPECT_EQ(GetClassNameW(game, name, -5), 0);
+    EXPECT_EQ(GetClassNameW(game, nullptr, 32), 0);
+    // A handle that is no window: a number near the desktop's own, and a stray pointer.
+    for (HWND stray : {reinterpret_cast<HWND>(reinterpret_cast<std::uintptr_t>(game) + 2), reinterpret_cast<HWND>(&name[0])})
+    {
+        EXPECT_EQ(GetClassNameW(stray, name, 32), 0);
+        DWORD process = 7;
+        EXPECT_EQ(GetWindowThreadProcessId(stray, &process), 0u);
+        EXPECT_EQ(process, 7u);
+    }
+    EXPECT_EQ(name[0], L'#') << "a failed call writes nothing";
+}
+
+TEST_F(Desktop, AFreshEngineHasTheGameInFrontAndKeysReadWhateverWindowIsInFront)
+{
+    Sim::SetForegroundWindow(Sim::Foreground::OtherProgram);
+    Sim::SetKeyDown('M', true);
+    EXPECT_TRUE(Down('M')) << "the key state is the whole system's";
+    Sim::SetForegroundWindow(Sim::Foreground::None);
+    EXPECT_TRUE(Down('M'));
+
+    Sim::ResetEngine();
+    EXPECT_EQ(Sim::CurrentForeground(), Sim::Foreground::Game);
+    HWND window = GetForegroundWindow();
+    ASSERT_NE(window, nullptr);
+    DWORD process = 0;
+    EXPECT_NE(GetWindowThreadProcessId(window, &process), 0u);
+    EXPECT_EQ(process, GetCurrentProcessId());
+    wchar_t name[32] = {};
+    EXPECT_EQ(GetClassNameW(window, name, 32), 12);
+    EXPECT_EQ(std::wstring(name), L"UnrealWindow");
 }
 } // namespace

@@ -15,9 +15,12 @@ using SHORT = std::int16_t;
 using WCHAR = wchar_t;
 using LPWSTR = WCHAR*;
 using LPCWSTR = const WCHAR*;
+using LPDWORD = DWORD*;
 struct HINSTANCE__;
 using HINSTANCE = HINSTANCE__*;
 using HMODULE = HINSTANCE;
+struct HWND__;
+using HWND = HWND__*;
 
 // Windows also spells the halves as an unnamed struct; standard C++ has no unnamed structs,
 // so only the named one is here.
@@ -64,6 +67,12 @@ using PLARGE_INTEGER = LARGE_INTEGER*;
 #define VK_NUMPAD9 0x69
 #define VK_MULTIPLY 0x6A
 #define VK_DECIMAL 0x6E
+#define VK_LSHIFT 0xA0
+#define VK_RSHIFT 0xA1
+#define VK_LCONTROL 0xA2
+#define VK_RCONTROL 0xA3
+#define VK_LMENU 0xA4
+#define VK_RMENU 0xA5
 #define VK_OEM_PLUS 0xBB
 #define VK_OEM_MINUS 0xBD
 #define VK_OEM_PERIOD 0xBE
@@ -98,4 +107,16 @@ extern "C"
     // The state the simulated player's mouse and keyboard are in (Sim/Input.hpp): the high bit
     // is set while the key is down. Like Windows, any key code outside 0 to 255 reads as up.
     UE4SS_API SHORT GetAsyncKeyState(int vKey);
+
+    UE4SS_API DWORD GetCurrentProcessId();
+
+    // The simulated desktop (Sim/Input.hpp). GetForegroundWindow is null while no window is in
+    // front. GetWindowThreadProcessId returns the id of the thread that made the window and
+    // stores the owning process's id where lpdwProcessId points, if it is not null; for a
+    // handle that is no window it returns 0 and stores nothing. GetClassNameW copies at most
+    // nMaxCount - 1 characters of the class name and a terminator and returns the count
+    // copied; 0 for a handle that is no window or a null or empty buffer.
+    UE4SS_API HWND GetForegroundWindow();
+    UE4SS_API DWORD GetWindowThreadProcessId(HWND hWnd, LPDWORD lpdwProcessId);
+    UE4SS_API int GetClassNameW(HWND hWnd, LPWSTR lpClassName, int nMaxCount);
 }

@@ -1,6 +1,7 @@
 // The simulated player's mouse and keyboard: the keys as the platform's key-state query reads
-// them, the mouse over the viewport as the player controller's GetMousePosition reads it, and
-// the controller's input switches as the engine holds them.
+// them, the desktop window in front as the platform's window queries read it, the mouse over
+// the viewport as the player controller's GetMousePosition reads it, and the controller's input
+// switches as the engine holds them.
 #pragma once
 
 #include <Sim/Engine.hpp>
@@ -10,9 +11,27 @@
 namespace Sim
 {
 // Virtual key codes as Windows numbers them (1 the left mouse button). All keys are up after
-// ResetEngine.
+// ResetEngine. The key state is the whole system's: it reads the same whichever window is in
+// front. IsKeyDown reads a key as GetAsyncKeyState does: the generic VK_SHIFT, VK_CONTROL and
+// VK_MENU read down while either side's key (VK_LSHIFT or VK_RSHIFT, and so on) is down, but
+// pressing a generic one presses neither side.
 UE4SS_API void SetKeyDown(int virtualKey, bool down);
 UE4SS_API bool IsKeyDown(int virtualKey);
+
+// The desktop's windows, one of which (or none) is in front as GetForegroundWindow reads it:
+// the game's main window (class "UnrealWindow"), the loader's console, a window of the game's
+// own process that is not its main window (class "ConsoleWindowClass"), and a window of
+// another program (class "Chrome_WidgetWin_1", another process). Each keeps its handle for
+// the engine's life. The game's window is in front after ResetEngine: a game starts focused.
+enum class Foreground
+{
+    Game,
+    GameConsole,
+    OtherProgram,
+    None, // no window in front, as while one is losing activation
+};
+UE4SS_API void SetForegroundWindow(Foreground which);
+UE4SS_API Foreground CurrentForeground();
 
 // The key table: a virtual-key name as Windows' headers spell it ("VK_RETURN", "VK_NUMPAD7",
 // "VK_OEM_PERIOD"), "left" for the left mouse button, a digit or an upper-case letter as

@@ -1,5 +1,5 @@
-// Routing a loaded module's key-state and clock queries to the simulated keyboard and the
-// engine clock on Windows: the loader resolved the module's imports when it loaded it, so the
+// Routing a loaded module's key-state, window and clock queries to the simulated keyboard,
+// the simulated desktop and the engine clock on Windows: the loader resolved the module's imports when it loaded it, so the
 // resolved address in the import address table is what gets replaced, found by walking the
 // import descriptors.
 #include "Platform/ImportRouting.hpp"
@@ -10,6 +10,7 @@
 #endif
 #include <windows.h>
 
+#include "Platform/Desktop.hpp"
 #include "Platform/PerformanceCounter.hpp"
 
 #include <Sim/Input.hpp>
@@ -23,6 +24,27 @@ namespace
 // Same contract as user32's: the high bit while the key is down, nothing for codes outside
 // 0 to 255.
 SHORT WINAPI SimulatedAsyncKeyState(int vKey) { return IsKeyDown(vKey) ? static_cast<SHORT>(0x8000) : SHORT{0}; }
+
+// Same contracts as user32's, over the simulated desktop. The game's windows report the real
+// process id, which the mod compares with kernel32's GetCurrentProcessId, left unrouted.
+HWND WINAPI SimulatedForegroundWindow() { return reinterpret_cast<HWND>(ForegroundWindowHandle()); }
+
+DWORD WINAPI SimulatedWindowThreadProcessId(HWND window, LPDWORD processId)
+{
+    std::uint32_t process = 0;
+    const std::uint32_t thread = WindowThreadProcessId(reinterpret_cast<std::uintptr_t>(window),
+                                                       processId != nullptr ? &process : nullptr, GetCurrentProcessId());
+    if (thread != 0 && processId != nullptr)
+    {
+        *processId = process;
+    }
+    return thread;
+}
+
+int WINAPI SimulatedClassNameW(HWND window, LPWSTR buffer, int capacity)
+{
+    return WindowClassName(reinterpret_cast<std::uintptr_t>(window), buffer, capacity);
+}
 
 // Same contracts as kernel32's: only a null pointer fails.
 BOOL WINAPI SimulatedPerformanceCounter(LARGE_INTEGER* count)
@@ -54,6 +76,9 @@ struct Route
 
 const Route kRoutes[] = {
     {"user32.dll", "GetAsyncKeyState", reinterpret_cast<ULONG_PTR>(&SimulatedAsyncKeyState)},
+    {"user32.dll", "GetForegroundWindow", reinterpret_cast<ULONG_PTR>(&SimulatedForegroundWindow)},
+    {"user32.dll", "GetWindowThreadProcessId", reinterpret_cast<ULONG_PTR>(&SimulatedWindowThreadProcessId)},
+    {"user32.dll", "GetClassNameW", reinterpret_cast<ULONG_PTR>(&SimulatedClassNameW)},
     {"kernel32.dll", "QueryPerformanceCounter", reinterpret_cast<ULONG_PTR>(&SimulatedPerformanceCounter)},
     {"kernel32.dll", "QueryPerformanceFrequency", reinterpret_cast<ULONG_PTR>(&SimulatedPerformanceFrequency)},
 };

@@ -1,7 +1,8 @@
-// Windows only: the mod asks the system for the keys (user32.dll's GetAsyncKeyState) and the
-// time (kernel32.dll's QueryPerformanceCounter and QueryPerformanceFrequency), so a module's
-// imports of them are pointed at the simulated player's key table and the engine's clock
-// instead. Free of windows.h, whose macros would rename engine members in the files that call
+// Windows only: the mod asks the system for the keys (user32.dll's GetAsyncKeyState), the
+// window in front (user32.dll's GetForegroundWindow, GetWindowThreadProcessId and
+// GetClassNameW) and the time (kernel32.dll's QueryPerformanceCounter and
+// QueryPerformanceFrequency), so a module's imports of them are pointed at the simulated
+// player's key table, the simulated desktop and the engine's clock instead. Free of windows.h, whose macros would rename engine members in the files that call
 // these.
 #pragma once
 

@@ -1,7 +1,7 @@
 // The stand-in's implementation of the Win32 calls the mod makes itself: module lookup via
-// the dynamic loader, file moves and deletes via POSIX. Windows paths are wide strings; the
-// file system here takes UTF-8 bytes, so every path is converted strictly in both
-// directions: a path that cannot be converted is a failed call, never a different file.
+// the dynamic loader, file moves and deletes and the process id via POSIX. Windows paths are
+// wide strings; the file system here takes UTF-8 bytes, so every path is converted strictly in
+// both directions: a path that cannot be converted is a failed call, never a different file.
 #include <Platform/Windows.hpp>
 
 #include "Platform/Utf8.hpp"
@@ -184,4 +184,6 @@ extern "C"
         if (!path || path->empty()) return FALSE;
         return unlink(path->c_str()) == 0 ? TRUE : FALSE;
     }
+
+    DWORD GetCurrentProcessId() { return static_cast<DWORD>(getpid()); }
 }

@@ -132,6 +132,7 @@ struct PlayState
     int32 viewportHeight = 1080;
     std::optional<float> viewportScale; // set by a test; otherwise the DPI curve's
     std::array<bool, 256> keysDown{};
+    Foreground foreground = Foreground::Game; // a game starts focused
     bool mouseOverViewport = false;
     double mouseX = 0;
     double mouseY = 0;
