@@ -1,6 +1,6 @@
 // Fuzzing orvanta-sim's input script reader: whatever the bytes, reading never crashes; a
 // script it takes holds only events a player could make (frames from 0 in playing order, keys
-// of the key table, finite mouse positions), and written back out event by event it reads as
+// of the key table, finite mouse positions, windows of the desktop), and written back out event by event it reads as
 // the same events; a script it refuses names a line that is there, and why.
 #include "InputScript.hpp"
 
@@ -23,8 +23,20 @@ void Require(bool condition)
 bool SameEvents(const OrvSim::InputScript& a, const OrvSim::InputScript& b)
 {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const OrvSim::InputEvent& x, const OrvSim::InputEvent& y) {
-        return x.frame == y.frame && x.kind == y.kind && x.key == y.key && x.x == y.x && x.y == y.y;
+        return x.frame == y.frame && x.kind == y.kind && x.key == y.key && x.x == y.x && x.y == y.y && x.window == y.window;
     });
+}
+
+const char* WindowName(Sim::Foreground window)
+{
+    switch (window)
+    {
+    case Sim::Foreground::Game: return "game";
+    case Sim::Foreground::GameConsole: return "console";
+    case Sim::Foreground::OtherProgram: return "other";
+    case Sim::Foreground::None: return "none";
+    }
+    std::abort();
 }
 
 // One line per event, keys by their codes.
@@ -42,6 +54,9 @@ std::string Written(const OrvSim::InputScript& events)
         case OrvSim::InputEvent::Kind::MouseNone: std::snprintf(line, sizeof(line), "%d mouse none\n", event.frame); break;
         case OrvSim::InputEvent::Kind::KeyDown: std::snprintf(line, sizeof(line), "%d down 0x%X\n", event.frame, event.key); break;
         case OrvSim::InputEvent::Kind::KeyUp: std::snprintf(line, sizeof(line), "%d up 0x%X\n", event.frame, event.key); break;
+        case OrvSim::InputEvent::Kind::Focus:
+            std::snprintf(line, sizeof(line), "%d focus %s\n", event.frame, WindowName(event.window));
+            break;
         }
         text += line;
     }
@@ -74,6 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         case OrvSim::InputEvent::Kind::MouseNone: break;
         case OrvSim::InputEvent::Kind::KeyDown:
         case OrvSim::InputEvent::Kind::KeyUp: Require(event.key > 0 && event.key < 0xFF); break;
+        case OrvSim::InputEvent::Kind::Focus: WindowName(event.window); break;
         }
     }
     // A tap on the last frame a line may name releases on the frame after it, which no line

@@ -1,4 +1,4 @@
-// The input script's playing through the engine's own mouse and key state.
+// The input script's playing through the engine's own mouse, key and desktop state.
 #include "InputScript.hpp"
 
 #include <Sim/Input.hpp>
@@ -13,6 +13,7 @@ void ApplyInputEvent(const InputEvent& event)
     case InputEvent::Kind::MouseNone: Sim::ClearMousePosition(); break;
     case InputEvent::Kind::KeyDown: Sim::SetKeyDown(event.key, true); break;
     case InputEvent::Kind::KeyUp: Sim::SetKeyDown(event.key, false); break;
+    case InputEvent::Kind::Focus: Sim::SetForegroundWindow(event.window); break;
     }
 }
 

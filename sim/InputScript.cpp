@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace OrvSim
 {
@@ -45,6 +46,25 @@ bool Coordinate(std::string_view text, double& out)
 }
 
 std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+
+bool WindowByName(std::string_view name, Sim::Foreground& out)
+{
+    constexpr std::pair<std::string_view, Sim::Foreground> kWindows[] = {
+        {"game", Sim::Foreground::Game},
+        {"console", Sim::Foreground::GameConsole},
+        {"other", Sim::Foreground::OtherProgram},
+        {"none", Sim::Foreground::None},
+    };
+    for (const auto& [known, window] : kWindows)
+    {
+        if (known == name)
+        {
+            out = window;
+            return true;
+        }
+    }
+    return false;
+}
 
 // One line's events; the reason when it is malformed.
 bool ParseLine(const std::vector<std::string_view>& fields, std::vector<InputEvent>& out, std::string& reason)
@@ -87,9 +107,20 @@ bool ParseLine(const std::vector<std::string_view>& fields, std::vector<InputEve
         out.push_back(event);
         return true;
     }
+    if (verb == "focus")
+    {
+        InputEvent event{frame, InputEvent::Kind::Focus};
+        if (fields.size() != 3 || !WindowByName(fields[2], event.window))
+        {
+            reason = "focus takes one window: game, console, other or none";
+            return false;
+        }
+        out.push_back(event);
+        return true;
+    }
     if (verb != "down" && verb != "up" && verb != "tap")
     {
-        reason = "unknown event " + Quoted(verb) + " (mouse, down, up or tap)";
+        reason = "unknown event " + Quoted(verb) + " (mouse, down, up, tap or focus)";
         return false;
     }
     if (fields.size() != 3)

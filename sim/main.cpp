@@ -66,7 +66,8 @@ int main(int argc, char** argv)
     std::string inputPath;
     app.add_option("--input", inputPath,
                    "Play timed mouse and key events from this file before the frames they name: one event a line, "
-                   "FRAME mouse X Y | FRAME mouse none | FRAME down KEY | FRAME up KEY | FRAME tap KEY; # starts a comment");
+                   "FRAME mouse X Y | FRAME mouse none | FRAME down KEY | FRAME up KEY | FRAME tap KEY | "
+                   "FRAME focus game|console|other|none; # starts a comment");
     app.add_flag("--no-mod", options.noMod, "Play the scenario without loading the mod");
     try
     {

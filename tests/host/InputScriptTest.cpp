@@ -1,6 +1,7 @@
 // orvanta-sim's input: the script's reading (events by frame, the first malformed line named
-// with its number and text), its playing through the engine's mouse and keys, and the report's
-// "widget.controls" and "input" read off a hand-built HUD as the screen draws it.
+// with its number and text), its playing through the engine's mouse, keys and window in
+// front, and the report's "widget.controls" and "input" read off a hand-built HUD as the
+// screen draws it.
 #ifdef ORVANTA_WITH_SIM
 #include "InputReport.hpp"
 #include "InputScript.hpp"
@@ -32,6 +33,7 @@ struct Event
     Kind kind;
     int key;
     double x, y;
+    Sim::Foreground window = Sim::Foreground::Game;
     bool operator==(const Event&) const = default;
 };
 
@@ -40,7 +42,7 @@ std::vector<Event> Events(const OrvSim::InputScript& script)
     std::vector<Event> events;
     for (const OrvSim::InputEvent& e : script)
     {
-        events.push_back({e.frame, e.kind, e.key, e.x, e.y});
+        events.push_back({e.frame, e.kind, e.key, e.x, e.y, e.window});
     }
     return events;
 }
@@ -76,6 +78,33 @@ TEST(InputScript, ReadsEveryEventByFrameKeepingTheScriptsOrderWithinAFrame)
     EXPECT_TRUE(read.empty());
 }
 
+TEST(InputScript, ReadsTheWindowInFrontAndSidedModifiers)
+{
+    const std::string script = "4 focus none\n"
+                               "1 focus other  # another program\n"
+                               "30 down VK_LCONTROL\n"
+                               "31 tap M\n"
+                               "2 focus console\n"
+                               "3\tfocus\tgame\n"
+                               "32 up VK_RCONTROL\n"
+                               "32 down VK_RMENU\n"
+                               "32 down VK_LSHIFT\n";
+    OrvSim::InputScript read;
+    OrvSim::ScriptError error;
+    ASSERT_TRUE(OrvSim::ParseInputScript(script, read, error)) << error.line << ": " << error.reason;
+    using W = Sim::Foreground;
+    EXPECT_EQ(Events(read), (std::vector<Event>{{1, Kind::Focus, 0, 0, 0, W::OtherProgram},
+                                                {2, Kind::Focus, 0, 0, 0, W::GameConsole},
+                                                {3, Kind::Focus, 0, 0, 0, W::Game},
+                                                {4, Kind::Focus, 0, 0, 0, W::None},
+                                                {30, Kind::KeyDown, 0xA2, 0, 0},
+                                                {31, Kind::KeyDown, 'M', 0, 0},
+                                                {32, Kind::KeyUp, 'M', 0, 0},
+                                                {32, Kind::KeyUp, 0xA3, 0, 0},
+                                                {32, Kind::KeyDown, 0xA5, 0, 0},
+                                                {32, Kind::KeyDown, 0xA0, 0, 0}}));
+}
+
 TEST(InputScript, TheFirstMalformedLineIsNamedByNumberAndTextAndNothingIsKept)
 {
     const struct
@@ -106,6 +135,14 @@ TEST(InputScript, TheFirstMalformedLineIsNamedByNumberAndTextAndNothingIsKept)
         {"3 mouse 10 inf", 1, "3 mouse 10 inf", "numbers"},
         {"# a comment\n\n1 tap A\r\n2 tup A  # typo\n3 tap Q\n", 4, "2 tup A  # typo", "unknown event \"tup\""},
         {"1 tap A\n2 tap B\n3 tap C\n4 mouse 1 2 3\n5 nope\n", 4, "4 mouse 1 2 3", "X Y or none"},
+        {"3 focus", 1, "3 focus", "one window: game, console, other or none"},
+        {"3 focus game other", 1, "3 focus game other", "one window"},
+        {"3 focus Game", 1, "3 focus Game", "one window"},
+        {"3 focus chrome", 1, "3 focus chrome", "one window"},
+        {"3 focus 0", 1, "3 focus 0", "one window"},
+        {"x focus game", 1, "x focus game", "frame"},
+        {"1 focus other\n2 focused game\n", 2, "2 focused game", "unknown event \"focused\""},
+        {"3 tap VK_LCTRL", 1, "3 tap VK_LCTRL", "unknown key \"VK_LCTRL\""},
     };
     for (const auto& c : cases)
     {
@@ -158,6 +195,28 @@ TEST_F(InputPlaying, EachEventReachesTheEnginesMouseAndKeysBeforeItsFrame)
     EXPECT_FALSE(Sim::IsKeyDown(0x41)) << "not before its frame";
     player.BeforeFrame(20);
     EXPECT_TRUE(Sim::IsKeyDown(0x41)) << "a frame not played on its own still plays its events";
+}
+
+TEST_F(InputPlaying, AFocusLineMovesTheDesktopsWindowInFrontFromItsFrameOn)
+{
+    OrvSim::InputScript script;
+    OrvSim::ScriptError error;
+    ASSERT_TRUE(OrvSim::ParseInputScript("2 focus other\n2 down VK_LCONTROL\n4 focus none\n6 focus console\n8 focus game\n",
+                                         script, error));
+    OrvSim::InputPlayer player(script);
+    player.BeforeFrame(1);
+    EXPECT_EQ(Sim::CurrentForeground(), Sim::Foreground::Game) << "the game starts in front";
+    player.BeforeFrame(2);
+    EXPECT_EQ(Sim::CurrentForeground(), Sim::Foreground::OtherProgram);
+    EXPECT_TRUE(Sim::IsKeyDown(0x11)) << "the left Ctrl reads as Ctrl, with another window in front too";
+    player.BeforeFrame(3);
+    EXPECT_EQ(Sim::CurrentForeground(), Sim::Foreground::OtherProgram) << "until the next focus line";
+    player.BeforeFrame(4);
+    EXPECT_EQ(Sim::CurrentForeground(), Sim::Foreground::None);
+    player.BeforeFrame(6);
+    EXPECT_EQ(Sim::CurrentForeground(), Sim::Foreground::GameConsole);
+    player.BeforeFrame(8);
+    EXPECT_EQ(Sim::CurrentForeground(), Sim::Foreground::Game);
 }
 
 // ---- the report's look at the HUD's controls ----
