@@ -2,6 +2,8 @@
 // written form reading back as the same chord.
 #include "settings/KeyChord.hpp"
 
+#include <Sim/Input.hpp>
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -130,5 +132,38 @@ namespace
         }
         // 256 codes less 0, 0xFF, five mouse buttons and nine modifiers.
         EXPECT_EQ(usable, 256 - 2 - 5 - 9);
+    }
+
+    TEST(KeyChordFormat, TheKeyIsWrittenAsWindowsNamesIt)
+    {
+        // The stand-in's key table follows Windows' headers; wherever it knows the name the mod
+        // writes, it must mean the same key.
+        // Letters, digits and codes it reads all.
+        for (unsigned code = 1; code < 0xFF; ++code)
+        {
+            const std::string text = Orv::FormatKeyChord(KeyChord{static_cast<std::uint8_t>(code)});
+            const int windows = Sim::KeyCodeByName(text);
+            if (windows == -1 && text.starts_with("VK_")) continue;
+            EXPECT_EQ(windows, static_cast<int>(code)) << text;
+        }
+        // The names of keys a chord cannot end in, known to Windows, are refused by the mod.
+        for (const char* name : {"VK_LBUTTON", "VK_RBUTTON", "VK_MBUTTON", "VK_SHIFT", "VK_CONTROL", "VK_MENU",
+                                 "VK_LSHIFT", "VK_RSHIFT", "VK_LCONTROL", "VK_RCONTROL", "VK_LMENU", "VK_RMENU"})
+        {
+            ASSERT_NE(Sim::KeyCodeByName(name), -1) << name;
+            EXPECT_EQ(Parsed(name), KeyChord{0xFF}) << name;
+        }
+        // Names Windows has beyond the stand-in's table.
+        EXPECT_EQ(Parsed("VK_F13"), (KeyChord{0x7C}));
+        EXPECT_EQ(Parsed("VK_SNAPSHOT"), (KeyChord{0x2C}));
+        EXPECT_EQ(Parsed("VK_APPS"), (KeyChord{0x5D}));
+        EXPECT_EQ(Parsed("VK_NUMLOCK"), (KeyChord{0x90}));
+        EXPECT_EQ(Parsed("VK_SCROLL"), (KeyChord{0x91}));
+        EXPECT_EQ(Parsed("VK_VOLUME_MUTE"), (KeyChord{0xAD}));
+        EXPECT_EQ(Parsed("VK_MEDIA_PLAY_PAUSE"), (KeyChord{0xB3}));
+        EXPECT_EQ(Parsed("VK_LAUNCH_APP2"), (KeyChord{0xB7}));
+        EXPECT_EQ(Parsed("VK_OEM_3"), (KeyChord{0xC0}));
+        EXPECT_EQ(Parsed("VK_OEM_4"), (KeyChord{0xDB}));
+        EXPECT_EQ(Parsed("VK_OEM_8"), (KeyChord{0xDF}));
     }
 }
