@@ -77,7 +77,9 @@ namespace
     TEST(KeyChordParse, CodesAChordCannotUse)
     {
         // Code 0 and anything from 0xFF up.
-        for (const char* text : {"00", "0x0", "0x00", "255", "0xFF", "256", "0x100", "99999999999999999999"})
+        // Codes from 0x100 up are refused whole, not cut to their low byte ("0x141" is no 'A').
+        for (const char* text : {"00", "0x0", "0x00", "255", "0xFF", "256", "0x100", "0x141", "321", "0x10000004D",
+                                 "99999999999999999999"})
             EXPECT_EQ(Parsed(text), KeyChord{0xFF}) << text;
         // The mouse buttons.
         for (const char* text : {"0x01", "0x02", "0x04", "0x05", "0x06", "01", "06", "Ctrl+0x02"})
