@@ -1,29 +1,12 @@
-// Reading and writing state.ini, and finding it beside the library.
-//
-// The file is handled as bytes on every platform: one byte is one character (a byte above
-// 127 stands for the character of the same number, as the classic locale's wide streams
-// treat it on Windows), lines are cut at LF, and the writer puts CR LF itself. That gives
-// the same file and the same reading on Windows and on the stand-in, where a wide stream in
-// the classic locale would silently stop at the first byte above 127 and lose the rest.
+// Reading and writing state.ini, and finding it beside the library. The file is handled as
+// bytes with the shared machinery of IniText.
 #include "settings/SettingsFile.hpp"
 
 #include "reflection/Host.hpp"
 
-#include <cerrno>
-#include <cmath>
 #include <cstdint>
-#include <cwchar>
-#include <locale.h>
-#include <stdlib.h>
-#include <wchar.h>
-#include <exception>
 #include <filesystem>
-#include <fstream>
 #include <istream>
-#include <clocale>
-#include <locale>
-#include <optional>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -38,44 +21,6 @@ namespace Orv
         const wchar_t moduleAnchor = L'\0';
 
         constexpr DWORD kModulePathCapacity = 32768;
-
-        // On Windows a wide string is the native path. Elsewhere wchar_t holds whole code
-        // points, and going through char32_t makes the path UTF-8 whatever the process locale
-        // is (a wide string would be converted through the locale and fail on non-ASCII).
-        std::optional<fs::path> ToFsPath(const std::wstring& wide)
-        {
-            try
-            {
-                if constexpr (sizeof(wchar_t) == sizeof(char32_t))
-                    return fs::path(std::u32string(wide.begin(), wide.end()));
-                else
-                    return fs::path(wide);
-            }
-            catch (const std::exception&)
-            {
-                return std::nullopt;
-            }
-        }
-
-        std::optional<std::wstring> FromFsPath(const fs::path& path)
-        {
-            try
-            {
-                if constexpr (sizeof(wchar_t) == sizeof(char32_t))
-                {
-                    const std::u32string points = path.u32string();
-                    return std::wstring(points.begin(), points.end());
-                }
-                else
-                {
-                    return path.wstring();
-                }
-            }
-            catch (const std::exception&)
-            {
-                return std::nullopt;
-            }
-        }
 
         using FieldRef = std::variant<double ModSettings::*, float ModSettings::*, bool ModSettings::*>;
 
@@ -178,66 +123,6 @@ namespace Orv
             {"IndoorClipHeight", nullptr, Conversion::Ignored},
         };
 
-        // Keys are case-sensitive, start in column 0 and are followed directly by '='. Since
-        // the '=' is part of the match, no key can match a line meant for a longer one.
-        bool IsLineForKey(std::wstring_view line, std::string_view key)
-        {
-            if (line.size() <= key.size() || line[key.size()] != L'=') return false;
-            for (std::size_t i = 0; i < key.size(); ++i)
-            {
-                if (line[i] != static_cast<wchar_t>(key[i])) return false;
-            }
-            return true;
-        }
-
-        // The file's numbers have a full stop whatever locale the game set: the conversion
-        // runs in the C locale, so a comma-decimal process locale cannot reject "0.15" and
-        // have the file rewritten with defaults.
-#if defined(__MINGW32__)
-        // The Windows test build's msvcrt has no conversion that takes a locale; it converts
-        // in the process locale, which the tests leave as C.
-        float ToNumber(const wchar_t* text, wchar_t** end, float) { return std::wcstof(text, end); }
-        double ToNumber(const wchar_t* text, wchar_t** end, double) { return std::wcstod(text, end); }
-#elif defined(_WIN32)
-        _locale_t ClassicNumbers()
-        {
-            static const _locale_t classic = _create_locale(LC_NUMERIC, "C");
-            return classic;
-        }
-        float ToNumber(const wchar_t* text, wchar_t** end, float) { return _wcstof_l(text, end, ClassicNumbers()); }
-        double ToNumber(const wchar_t* text, wchar_t** end, double) { return _wcstod_l(text, end, ClassicNumbers()); }
-#else
-        locale_t ClassicNumbers()
-        {
-            static const locale_t classic = newlocale(LC_NUMERIC_MASK, "C", static_cast<locale_t>(nullptr));
-            return classic;
-        }
-        float ToNumber(const wchar_t* text, wchar_t** end, float) { return wcstof_l(text, end, ClassicNumbers()); }
-        double ToNumber(const wchar_t* text, wchar_t** end, double) { return wcstod_l(text, end, ClassicNumbers()); }
-#endif
-
-        // The whole rest of the line must be one number. Infinity and NaN parse but are never
-        // a usable setting, so they count as invalid.
-        template <typename T>
-        std::optional<T> ParseNumber(const std::wstring& line, std::size_t valueStart)
-        {
-            const wchar_t* begin = line.c_str() + valueStart;
-            const wchar_t* lineEnd = line.c_str() + line.size();
-            wchar_t* end = nullptr;
-            errno = 0;
-            const T value = ToNumber(begin, &end, T{});
-            const bool rangeError = errno == ERANGE;
-            if (end == begin || end != lineEnd || rangeError || !std::isfinite(value)) return std::nullopt;
-            return value;
-        }
-
-        std::optional<bool> ParseBool(std::wstring_view value)
-        {
-            if (value == L"1" || value == L"true" || value == L"True") return true;
-            if (value == L"0" || value == L"false" || value == L"False") return false;
-            return std::nullopt;
-        }
-
         // Stores a valid, accepted value; anything else leaves the field alone and asks for
         // the file to be rewritten with what the record holds.
         bool ApplyCurrentKey(ModSettings& settings, const Key& key, const std::wstring& line)
@@ -245,19 +130,19 @@ namespace Orv
             const std::size_t valueStart = key.name.size() + 1;
             if (const auto* position = std::get_if<double ModSettings::*>(&key.field))
             {
-                const auto value = ParseNumber<double>(line, valueStart);
+                const auto value = ParseIniDouble(line, valueStart);
                 if (!value || !IsAcceptedPosition(*value)) return false;
                 settings.*(*position) = *value;
             }
             else if (const auto* number = std::get_if<float ModSettings::*>(&key.field))
             {
-                const auto value = ParseNumber<float>(line, valueStart);
+                const auto value = ParseIniFloat(line, valueStart);
                 if (!value || !key.range.Contains(*value)) return false;
                 settings.*(*number) = *value;
             }
             else
             {
-                const auto value = ParseBool(std::wstring_view(line).substr(valueStart));
+                const auto value = ParseIniBool(std::wstring_view(line).substr(valueStart));
                 if (!value) return false;
                 settings.*std::get<bool ModSettings::*>(key.field) = *value;
             }
@@ -268,7 +153,7 @@ namespace Orv
         bool ApplyOlderKey(ModSettings& settings, const OlderKey& key, const std::wstring& line)
         {
             if (key.conversion == Conversion::Ignored) return true;
-            const auto value = ParseNumber<float>(line, key.name.size() + 1);
+            const auto value = ParseIniFloat(line, key.name.size() + 1);
             switch (key.conversion)
             {
             case Conversion::AsIs:
@@ -314,16 +199,8 @@ namespace Orv
 
         std::string bytes;
         std::wstring line;
-        while (std::getline(text, bytes))
+        while (NextIniLine(text, bytes, line))
         {
-            // A line cut at LF ends in the CR of its CR LF; one more CR before that is
-            // dropped as well, as a text-mode read of the file would leave it.
-            if (!text.eof() && !bytes.empty() && bytes.back() == '\r') bytes.pop_back();
-            if (!bytes.empty() && bytes.back() == '\r') bytes.pop_back();
-            line.resize(bytes.size());
-            for (std::size_t i = 0; i < bytes.size(); ++i)
-                line[i] = static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]));
-
             bool matched = false;
             for (std::size_t k = 0; k < std::size(kKeys) && !matched; ++k)
             {
@@ -356,84 +233,25 @@ namespace Orv
 
     std::string FormatSettingsText(const ModSettings& settings)
     {
-        // The classic locale's defaults are the file's number format: %g with six
-        // significant digits, a full stop, no grouping; booleans as 1 and 0.
-        std::ostringstream out;
-        out.imbue(std::locale::classic());
-        std::string_view section;
+        IniWriter writer;
         for (const auto& key : kKeys)
         {
-            if (key.section != section)
-            {
-                if (!section.empty()) out << "\r\n";
-                section = key.section;
-                out << '[' << section << "]\r\n";
-            }
-            out << key.name << '=';
-            std::visit([&](auto field) { out << settings.*field; }, key.field);
-            out << "\r\n";
-            if (key.blankLineAfter) out << "\r\n";
+            std::ostream& value = writer.Key(key.section, key.name);
+            std::visit([&](auto field) { value << settings.*field; }, key.field);
+            writer.EndLine(key.blankLineAfter);
         }
-        return std::move(out).str();
+        return std::move(writer).Text();
     }
 
     void LoadSettingsFile(ModSettings& settings, const std::wstring& path)
     {
-        settings = DefaultSettings();
-        if (path.empty()) return;
-        const auto file = ToFsPath(path);
-        if (!file) return;
-
-        std::error_code error;
-        const auto status = fs::status(*file, error);
-        if (error || !fs::exists(status))
-        {
-            SaveSettingsFile(settings, path);
-            return;
-        }
-        // A folder or a device under the name holds no settings, and must not be replaced
-        // (nor, for a pipe, waited on).
-        if (!fs::is_regular_file(status)) return;
-
-        std::ifstream in(*file, std::ios::binary);
-        if (!in.is_open()) return;
-        switch (ReadSettingsText(settings, in))
-        {
-        case SettingsReadResult::Complete:
-            break;
-        case SettingsReadResult::NeedsRewrite:
-            in.close();
-            SaveSettingsFile(settings, path);
-            break;
-        case SettingsReadResult::ReadError:
-            settings = DefaultSettings();
-            break;
-        }
+        LoadIniRecord(settings, path, ReadSettingsText, SaveSettingsFile);
     }
 
     bool SaveSettingsFile(const ModSettings& settings, const std::wstring& path)
     {
         if (path.empty()) return false;
-        const std::wstring temporary = path + L".tmp";
-        const auto temporaryFile = ToFsPath(temporary);
-        if (!temporaryFile) return false;
-
-        const std::string text = FormatSettingsText(settings);
-        std::ofstream out(*temporaryFile, std::ios::binary | std::ios::trunc);
-        if (out)
-        {
-            out.write(text.data(), static_cast<std::streamsize>(text.size()));
-            out.flush();
-        }
-        // A failed write leaves state.ini as it was; the next save truncates the leftover.
-        if (!out) return false;
-        out.close();
-        if (!out) return false;
-
-        if (MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE)
-            return true;
-        DeleteFileW(temporary.c_str());
-        return false;
+        return ReplaceFileWithText(path, FormatSettingsText(settings));
     }
 
     std::wstring SettingsFolderFromModulePath(const std::wstring& modulePath)
@@ -449,10 +267,7 @@ namespace Orv
 
     std::wstring SettingsPathInFolder(const std::wstring& folder)
     {
-        if (folder.empty()) return {};
-        const auto base = ToFsPath(folder);
-        if (!base) return {};
-        return FromFsPath(*base / "state.ini").value_or(std::wstring{});
+        return FileInFolder(folder, "state.ini");
     }
 
     std::wstring ModuleFolder()
@@ -483,10 +298,15 @@ namespace Orv
         ChosenSettingsFolder() = std::move(folder);
     }
 
-    std::wstring SettingsFilePath()
+    std::wstring SettingsFolder()
     {
         const std::wstring& chosen = ChosenSettingsFolder();
-        return SettingsPathInFolder(chosen.empty() ? ModuleFolder() : chosen);
+        return chosen.empty() ? ModuleFolder() : chosen;
+    }
+
+    std::wstring SettingsFilePath()
+    {
+        return SettingsPathInFolder(SettingsFolder());
     }
 
     void LoadSettings(ModSettings& settings)

@@ -2,6 +2,7 @@
 // names and the self-repair rewrite) and how it is written (whole, through state.ini.tmp).
 #pragma once
 
+#include "settings/IniText.hpp"
 #include "settings/ModSettings.hpp"
 
 #include <iosfwd>
@@ -20,9 +21,13 @@ namespace Orv
     // Empty when the library's location cannot be determined; reading and writing are then off.
     [[nodiscard]] std::wstring SettingsFilePath();
 
-    // Keeps state.ini in this folder instead of beside the library, for a host that stores the
-    // mod's files elsewhere and for tests that must not share one file. Empty goes back.
+    // Keeps state.ini and hud.ini in this folder instead of beside the library, for a host
+    // that stores the mod's files elsewhere and for tests that must not share one file. Empty
+    // goes back.
     void UseSettingsFolder(std::wstring folder);
+
+    // The folder chosen above, or else ModuleFolder(): where both settings files live.
+    [[nodiscard]] std::wstring SettingsFolder();
 
     // The folder that holds state.ini: the library's own folder, or the one above it when the
     // library sits in a folder named exactly "dlls" (the loader's mod layout).
@@ -33,13 +38,6 @@ namespace Orv
     [[nodiscard]] std::wstring SettingsPathInFolder(const std::wstring& folder);
     void LoadSettingsFile(ModSettings& settings, const std::wstring& path);
     bool SaveSettingsFile(const ModSettings& settings, const std::wstring& path);
-
-    enum class SettingsReadResult
-    {
-        Complete,     // nothing to repair
-        NeedsRewrite, // a value was rejected, an older key was used, or keys are missing
-        ReadError,    // the text could not be read to its end; what was read is not to be trusted
-    };
 
     // Applies every recognised line of the text on top of what the record holds, then clamps.
     SettingsReadResult ReadSettingsText(ModSettings& settings, std::istream& text);

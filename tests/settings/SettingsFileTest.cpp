@@ -68,24 +68,13 @@ namespace
 #if defined(__MINGW32__)
         GTEST_SKIP() << "the MinGW test build's C runtime has no conversion that takes a locale";
 #endif
-        const std::string before = std::setlocale(LC_NUMERIC, nullptr);
-        bool switched = false;
-        for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "de_DE", "German_Germany.1252", "fr_FR.UTF-8"})
-        {
-            if (std::setlocale(LC_NUMERIC, name) != nullptr)
-            {
-                switched = true;
-                break;
-            }
-        }
-        if (!switched || std::wcstod(L"0,5", nullptr) != 0.5)
-        {
-            std::setlocale(LC_NUMERIC, before.c_str());
-            GTEST_SKIP() << "no comma-decimal locale on this machine";
-        }
         const std::string text = DefaultFileWithout("IndoorCheckInterval") + "IndoorCheckInterval=0.25\r\n";
-        const ModSettings settings = LoadWithContent(text);
-        std::setlocale(LC_NUMERIC, before.c_str());
+        ModSettings settings;
+        {
+            const CommaProcessLocale comma;
+            if (!comma.Active()) GTEST_SKIP() << "no comma-decimal locale on this machine";
+            settings = LoadWithContent(text);
+        }
         EXPECT_EQ(settings.IndoorCheckInterval, 0.25f);
         EXPECT_EQ(ReadBytes(StateFile()), text) << "nothing rejected, nothing rewritten";
     }

@@ -117,16 +117,6 @@ namespace
                   "[Performance]\r\nCaptureFPS=30\r\nMarkerFPS=144\r\nRenderScale=0.25\r\n");
     }
 
-    // Groups thousands and writes a decimal comma, as many user locales do.
-    struct CommaNumbers : std::numpunct<char>
-    {
-        char do_decimal_point() const override { return ','; }
-        char do_thousands_sep() const override { return '.'; }
-        std::string do_grouping() const override { return "\3"; }
-        std::string do_truename() const override { return "ja"; }
-        std::string do_falsename() const override { return "nein"; }
-    };
-
     TEST(SettingsFormat, ProgramWideLocaleDoesNotChangeTheFile)
     {
         const std::locale before = std::locale::global(std::locale(std::locale::classic(), new CommaNumbers));

@@ -2,12 +2,16 @@
 // reads and writes, and the file as it must be written with every default.
 #pragma once
 
+#include "settings/HudFile.hpp"
 #include "settings/SettingsFile.hpp"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <clocale>
+#include <cwchar>
 #include <fstream>
+#include <locale>
 #include <sstream>
 #include <string>
 
@@ -19,6 +23,13 @@ namespace Orv
     inline void PrintTo(const ModSettings& settings, std::ostream* out)
     {
         std::string text = FormatSettingsText(settings);
+        for (auto at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) text.replace(at, 2, " ");
+        *out << text;
+    }
+
+    inline void PrintTo(const HudSettings& hud, std::ostream* out)
+    {
+        std::string text = FormatHudText(hud);
         for (auto at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) text.replace(at, 2, " ");
         *out << text;
     }
@@ -39,6 +50,45 @@ namespace OrvTest
         "IndoorShelterThreshold=0.5\r\nIndoorZoom=3500\r\n\r\n"
         "[Dungeon]\r\nDungeonZoom=2500\r\nDungeonBrightnessV2=1.5\r\nDungeonCeilingOffset=200\r\n\r\n"
         "[Performance]\r\nCaptureFPS=60\r\nMarkerFPS=60\r\nRenderScale=4\r\n";
+
+    inline const std::string kDefaultHudFile =
+        "[Keys]\r\nToggleKey=Ctrl+M\r\nZoomInKey=Ctrl+VK_OEM_PLUS\r\nZoomOutKey=Ctrl+VK_OEM_MINUS\r\n\r\n"
+        "[Hud]\r\nHidden=0\r\nNorthUp=0\r\nCompassLetters=1\r\nCoordinates=0\r\nMapOpacity=1\r\n";
+
+    // Groups thousands and writes a decimal comma, as many user locales do.
+    struct CommaNumbers : std::numpunct<char>
+    {
+        char do_decimal_point() const override { return ','; }
+        char do_thousands_sep() const override { return '.'; }
+        std::string do_grouping() const override { return "\3"; }
+        std::string do_truename() const override { return "ja"; }
+        std::string do_falsename() const override { return "nein"; }
+    };
+
+    // Switches the process to a locale whose decimal mark is a comma for its lifetime, as a
+    // game may; Active() is false where the machine has no such locale.
+    class CommaProcessLocale
+    {
+    public:
+        CommaProcessLocale() : before_(std::setlocale(LC_NUMERIC, nullptr))
+        {
+            for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "de_DE", "German_Germany.1252", "fr_FR.UTF-8"})
+            {
+                if (std::setlocale(LC_NUMERIC, name) == nullptr) continue;
+                active_ = std::wcstod(L"0,5", nullptr) == 0.5;
+                return;
+            }
+        }
+        CommaProcessLocale(const CommaProcessLocale&) = delete;
+        CommaProcessLocale& operator=(const CommaProcessLocale&) = delete;
+        ~CommaProcessLocale() { std::setlocale(LC_NUMERIC, before_.c_str()); }
+
+        bool Active() const { return active_; }
+
+    private:
+        std::string before_;
+        bool active_ = false;
+    };
 
     // The text without the first line, after its first, that starts with `key=`.
     inline std::string WithoutLine(std::string text, const std::string& key)
@@ -96,6 +146,8 @@ namespace OrvTest
 
         fs::path StateFile() const { return folder / "state.ini"; }
         fs::path TempFile() const { return folder / "state.ini.tmp"; }
+        fs::path HudFile() const { return folder / "hud.ini"; }
+        fs::path HudTempFile() const { return folder / "hud.ini.tmp"; }
 
         fs::path folder;
     };
