@@ -8,6 +8,7 @@
 #include "reflection/Calls.hpp"
 #include "reflection/PropertyAccess.hpp"
 #include "reflection/Setters.hpp"
+#include "settings/HudSettings.hpp"
 #include "settings/ModSettings.hpp"
 
 #include <algorithm>
@@ -66,8 +67,9 @@ bool LiveOrvantaMod::MovementTest()
     bool moved = true;
     if (camera.movementTestStarted)
     {
-        moved = std::abs(at.x - camera.lastPawnX) >= kMovedDistance || std::abs(at.y - camera.lastPawnY) >= kMovedDistance ||
-                std::abs(std::remainder(yaw - camera.lastPawnYaw, 360.0)) >= kTurnedDegrees;
+        // With north kept up a turn changes the arrow only, not the picture.
+        const bool turned = !Hud().NorthUp && std::abs(std::remainder(yaw - camera.lastPawnYaw, 360.0)) >= kTurnedDegrees;
+        moved = std::abs(at.x - camera.lastPawnX) >= kMovedDistance || std::abs(at.y - camera.lastPawnY) >= kMovedDistance || turned;
     }
     camera.lastPawnX = at.x;
     camera.lastPawnY = at.y;
@@ -164,7 +166,7 @@ void LiveOrvantaMod::UpdateCamera()
     camera.cameraYawTime = at;
 
     MoveActorTo(actor, {pawnAt.x, pawnAt.y, pawnAt.z + camera.smoothedHeight});
-    if (SetActorRotation(reflection, actor, {kLookStraightDown, camera.cameraYaw, 0.0}))
+    if (SetActorRotation(reflection, actor, {kLookStraightDown, MapYaw(), 0.0}))
     {
         CallWithoutArguments(reflection, component, L"CaptureScene");
     }

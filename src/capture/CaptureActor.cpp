@@ -139,7 +139,7 @@ bool LiveOrvantaMod::CreateCapture()
         return false;
     }
     session.capture.captureActor = actor;
-    if (!SetActorRotation(reflection, actor, {kLookStraightDown, camera.cameraYaw, 0.0}))
+    if (!SetActorRotation(reflection, actor, {kLookStraightDown, MapYaw(), 0.0}))
     {
         actor->K2_DestroyActor();
         session.capture.captureActor = nullptr;

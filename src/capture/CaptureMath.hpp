@@ -6,6 +6,9 @@
 
 namespace Orv
 {
+// One step of the zoom buttons and keys, in world units of orthographic width.
+inline constexpr float kZoomStep = 500.0f;
+
 // ceil(scale × size / 64) × 64 pixels, at least 64 and at most 3072.
 std::int32_t RenderTargetSide(double mapSize, double renderScale);
 

@@ -3,10 +3,12 @@
 // input taken on entering the edit mode and given back exactly as it was on leaving it.
 #include "mod/LiveOrvantaMod.hpp"
 
+#include "capture/CaptureMath.hpp"
 #include "input/Keys.hpp"
 #include "reflection/Calls.hpp"
 #include "reflection/PropertyAccess.hpp"
 #include "reflection/Setters.hpp"
+#include "settings/HudFile.hpp"
 #include "settings/ModSettings.hpp"
 #include "widget/LayoutMath.hpp"
 
@@ -16,7 +18,6 @@ using namespace RC::Unreal;
 
 namespace
 {
-constexpr float kZoomStep = 500.0f;
 // The values RESET DEFAULTS restores: capture and marker rates, render scale.
 constexpr float kDefaultRate = 60.0f;
 constexpr float kDefaultRenderScale = 4.0f;
@@ -148,6 +149,9 @@ void LiveOrvantaMod::PressControl(std::size_t control, double x, double y)
     case kMarkerRateField: StartTextEntry(EditingField::MarkerRate); break;
     case kRenderScaleField: StartTextEntry(EditingField::RenderScale); break;
     case kResetButton: ApplyPerformanceSettings(kDefaultRate, kDefaultRate, kDefaultRenderScale); break;
+    case kNorthUpToggle: ToggleNorthUp(); break;
+    case kCoordinatesToggle: ToggleCoordinates(); break;
+    case kOpacityButton: CycleMapOpacity(); break;
     case kResizeHandle:
         edit.resizing = true;
         edit.resizeStartMouseX = x;
@@ -260,6 +264,45 @@ void LiveOrvantaMod::ToggleMapCategory(bool& shown)
     UpdateMapIconMarkers();
     RefreshControlColours();
     CommitLayoutAndSave();
+}
+
+void LiveOrvantaMod::ToggleNorthUp()
+{
+    HudSettings& hud = Hud();
+    hud.NorthUp = !hud.NorthUp;
+    SaveHudSettings(hud);
+    // The picture, the markers and the letters turn now, not at their next due time.
+    if (IsLive(session.capture.captureComponent, false))
+    {
+        UpdateCamera();
+    }
+    UpdateMapIconMarkers();
+    if (Settings().ShowAi)
+    {
+        UpdateAiMarkers();
+    }
+    UpdateCompassLetters();
+    RefreshControlColours();
+}
+
+void LiveOrvantaMod::ToggleCoordinates()
+{
+    HudSettings& hud = Hud();
+    hud.Coordinates = !hud.Coordinates;
+    SaveHudSettings(hud);
+    ApplyExtrasVisibility();
+    UpdateCoordinates();
+    RefreshControlColours();
+}
+
+void LiveOrvantaMod::CycleMapOpacity()
+{
+    HudSettings& hud = Hud();
+    hud.MapOpacity = NextMapOpacity(hud.MapOpacity);
+    SaveHudSettings(hud);
+    ApplyMapOpacity();
+    RefreshOpacityCaption();
+    RefreshControlColours();
 }
 
 void LiveOrvantaMod::SetEditMode(bool on)

@@ -267,8 +267,7 @@ MapView LiveOrvantaMod::CurrentMapView(bool& pawnLive)
     {
         return {};
     }
-    const CameraState& camera = session.camera;
-    return MakeMapView(workingSize, workingZoom, camera.yawSmoothingStarted ? camera.cameraYaw : 0.0, at.x, at.y, workingCircular);
+    return MakeMapView(workingSize, workingZoom, MapYaw(), at.x, at.y, workingCircular);
 }
 
 void LiveOrvantaMod::ApplyIconAppearance(IconMarkerSlot& slot, const MapIconEntry& entry)

@@ -5,6 +5,7 @@
 
 #include "reflection/Calls.hpp"
 #include "reflection/Setters.hpp"
+#include "settings/HudSettings.hpp"
 
 #include <cmath>
 #include <numbers>
@@ -42,12 +43,21 @@ void LiveOrvantaMod::UpdatePlayerArrow()
         return;
     }
     const CameraState& camera = session.camera;
-    double reference = camera.cameraYaw;
-    if (!camera.yawSmoothingStarted && !ReadActorYaw(pawn, reference))
+    double view = camera.cameraYaw;
+    if (!camera.yawSmoothingStarted && !ReadActorYaw(pawn, view))
     {
         return;
     }
-    double heading = reference;
+    // Standing still the arrow points where the player looks. The turning map puts that up;
+    // with north kept up the arrow turns instead, to this frame's view (read by the movement
+    // test) rather than the camera's smoothed one.
+    const bool northUp = Hud().NorthUp;
+    if (northUp && camera.movementTestStarted)
+    {
+        view = camera.lastPawnYaw;
+    }
+    const double reference = northUp ? 0.0 : view;
+    double heading = view;
     Vector3d velocity;
     if (CallAndReadVector(reflection, pawn, L"GetVelocity", velocity) &&
         velocity.x * velocity.x + velocity.y * velocity.y > kStillSpeedSquared)

@@ -6,6 +6,7 @@
 #include "mod/Log.hpp"
 #include "reflection/Calls.hpp"
 #include "reflection/Setters.hpp"
+#include "settings/HudSettings.hpp"
 #include "settings/ModSettings.hpp"
 
 #include <algorithm>
@@ -39,6 +40,12 @@ void LiveOrvantaMod::OnTick()
         worldChanged = false;
         TearDownSession(false);
         nextSessionAttempt = now + kDiscoveryRetry;
+        return;
+    }
+
+    PollHotkeys();
+    if (Hud().Hidden)
+    {
         return;
     }
 
@@ -157,8 +164,10 @@ void LiveOrvantaMod::OnTick()
         {
             UpdateAiMarkers();
         }
+        UpdateCompassLetters();
         deadlines.nextMarkerUpdate = now + PeriodOf(workingMarkerFPS);
     }
+    UpdateCoordinates();
 
     UpdateInput();
 }

@@ -3,6 +3,7 @@
 #include "mod/LiveOrvantaMod.hpp"
 
 #include "mod/Log.hpp"
+#include "settings/HudFile.hpp"
 #include "settings/ModSettings.hpp"
 #include "settings/SettingsFile.hpp"
 
@@ -131,6 +132,7 @@ void LiveOrvantaMod::on_unreal_init()
     }
     ResetReports();
     LoadSettings(Settings());
+    LoadHudSettings(Hud());
     TakeWorkingCopies();
 
     if (!RegisterWorldHook())

@@ -3,6 +3,7 @@
 // start_mod and deletes it through uninstall_mod.
 #pragma once
 
+#include "input/Hotkeys.hpp"
 #include "mod/Clock.hpp"
 #include "markers/IconStyles.hpp"
 #include "markers/MarkerMath.hpp"
@@ -202,6 +203,19 @@ class LiveOrvantaMod : public RC::CppUserModBase
     void LayoutPerformancePanel();
     void RefreshValueFields();
 
+    // ---- Map widget: compass letters, coordinates, north-up and opacity ----
+    // The map's turn in degrees: the smoothed view yaw, or 0 when north is kept up.
+    double MapYaw() const;
+    void ApplyExtrasVisibility();
+    void ApplyMapOpacity();
+    // The opacity button shows the map's opacity in whole percent.
+    void RefreshOpacityCaption();
+    void UpdateCompassLetters();
+    void UpdateCoordinates();
+    void ToggleNorthUp();
+    void ToggleCoordinates();
+    void CycleMapOpacity();
+
     // ---- Markers: the map icons, the arrow and the AI diamonds ----
     MapView CurrentMapView(bool& pawnLive);
     void UpdateMapIconMarkers();
@@ -268,6 +282,11 @@ class LiveOrvantaMod : public RC::CppUserModBase
     bool SuspendInput(UObject* controller, std::wstring_view isIgnored, std::wstring_view setIgnored,
                       std::wstring_view parameter);
     bool SetInputIgnored(UObject* controller, std::wstring_view setIgnored, std::wstring_view parameter, bool ignore);
+
+    // ---- Input: the hotkeys, polled every frame, with or without a session ----
+    void PollHotkeys();
+    // Hiding takes the whole session down; showing lets the next frame build it again.
+    void SetMapHidden(bool hidden);
 
     // ---- Input and edit mode: typed performance values ----
     // True once per press: the key is down now and was up at its last poll.
@@ -364,6 +383,9 @@ class LiveOrvantaMod : public RC::CppUserModBase
     GameClassTest menuControllerClass{L"/Script/Umbrafel.UmbrafelPlayerControllerMenu"};
     GameClassTest gameControllerClass{L"/Script/Umbrafel.UmbrafelPlayerController"};
     GameClassTest playerCharacterClass{L"/Script/Umbrafel.UmbrafelPlayerCharacter"};
+
+    // ---- Hotkey edges, kept while no session exists (a hidden map has none) ----
+    HotkeyState hotkeys;
 
     // ---- Per-world state ----
     MapSession session;

@@ -60,6 +60,19 @@ struct PerfText
     UObject* slot = nullptr;
 };
 
+// A position no slot was sent: NaN equals nothing, so a slot's first position always goes out.
+inline constexpr Vector2d kNoPosition{std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::quiet_NaN()};
+
+// One compass letter just inside the rim: a dark backdrop holding the letter, on the marker
+// canvas, and where it was last sent.
+struct CompassLetter
+{
+    UObject* backdrop = nullptr;
+    UObject* slot = nullptr;
+    Vector2d sentPosition = kNoPosition;
+};
+inline constexpr std::size_t kCompassLetterCount = 4; // N, E, S, W
+
 // The HUD widget tree: built whole once per session, after which widgets are only moved,
 // recoloured, turned, shown and hidden. Built when userWidget and arrowImage are set.
 struct WidgetState
@@ -83,10 +96,11 @@ struct WidgetState
     UObject* perfPanelSlot = nullptr;
     std::array<PerfText, kPerfTextCount> perfTexts{};
     std::array<ControlWidget, kControlCount> controls{};
+    std::array<CompassLetter, kCompassLetterCount> compass{};
+    UObject* coordinatesBackdrop = nullptr; // under the map, holding coordinatesText
+    UObject* coordinatesText = nullptr;
+    UObject* coordinatesSlot = nullptr;
 };
-
-// A position no slot was sent: NaN equals nothing, so a slot's first position always goes out.
-inline constexpr Vector2d kNoPosition{std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::quiet_NaN()};
 
 // A marker kind no slot has yet, so the first real kind always applies.
 inline constexpr std::uint8_t kNoMarkerKind = 255;
@@ -302,6 +316,14 @@ struct BrightnessState
     bool lastNightState = false;
 };
 
+// The player's coordinates as last shown, formatted into fixed storage.
+inline constexpr std::size_t kCoordinatesCapacity = 48;
+struct CoordinatesState
+{
+    Nanoseconds nextUpdate = 0;
+    std::array<wchar_t, kCoordinatesCapacity> shown{};
+};
+
 // When each periodic sub-update of the frame driver is next due.
 struct FrameDeadlines
 {
@@ -329,6 +351,7 @@ struct MapSession
     BrightnessState brightness;
     LayoutState layout;
     EditState edit;
+    CoordinatesState coordinates;
     FrameDeadlines deadlines;
 };
 } // namespace Orv

@@ -56,8 +56,9 @@ void LiveOrvantaMod::OnRuntimeEvent(RuntimeEvent event, UObject* context)
         }
         return;
     case RuntimeEvent::ActorEndPlay:
-        // A pre-hook: the actor is still live here.
-        if (Settings().ShowAi && IsTrackedKind(context))
+        // A pre-hook: the actor is still live here. Without a session (a hidden map, or the
+        // menu) nothing is tracked that could end, and the queue would only grow.
+        if (Settings().ShowAi && session.discovery.world != nullptr && IsTrackedKind(context))
         {
             AppendOnce(session.actors.pendingEndPlay, context);
         }

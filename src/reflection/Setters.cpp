@@ -291,6 +291,11 @@ bool SetRenderScale(Reflection& reflection, UObject* widget, Vector2d scale)
     return CallWithReals(reflection, widget, L"SetRenderScale", L"Scale", ToEngine(scale));
 }
 
+bool SetRenderOpacity(Reflection& reflection, UObject* widget, float opacity)
+{
+    return CallWithRaw(reflection, widget, L"SetRenderOpacity", L"InOpacity", &opacity, sizeof(opacity));
+}
+
 bool SetActorRotation(Reflection& reflection, UObject* actor, const Rotator3d& rotation)
 {
     EngineReals rotator = ToEngine(rotation);

@@ -52,6 +52,8 @@ UObject* AddChildToOverlay(Reflection& reflection, UObject* overlay, UObject* ch
 bool SetRenderPivot(Reflection& reflection, UObject* widget, Vector2d pivot);
 bool SetRenderAngle(Reflection& reflection, UObject* widget, float degrees);
 bool SetRenderScale(Reflection& reflection, UObject* widget, Vector2d scale);
+// The widget's own opacity, which the engine multiplies into everything drawn inside it.
+bool SetRenderOpacity(Reflection& reflection, UObject* widget, float opacity);
 // "K2_SetActorRotation" without teleporting physics.
 bool SetActorRotation(Reflection& reflection, UObject* actor, const Rotator3d& rotation);
 } // namespace Orv

@@ -5,6 +5,7 @@
 
 #include "reflection/PropertyAccess.hpp"
 #include "reflection/Setters.hpp"
+#include "settings/HudSettings.hpp"
 #include "settings/ModSettings.hpp"
 #include "widget/Palette.hpp"
 #include "widget/WidgetTree.hpp"
@@ -17,7 +18,6 @@ using namespace RC::Unreal;
 
 namespace
 {
-constexpr std::uint8_t kDrawAsBox = 1;
 constexpr std::uint8_t kDrawAsImage = 3;
 constexpr std::uint8_t kDrawAsRoundedBox = 4;
 constexpr std::uint8_t kRoundingFixedRadius = 0;
@@ -128,6 +128,9 @@ bool LiveOrvantaMod::IsControlActive(std::size_t index) const
     case kResourcesToggle: return settings.ShowResources;
     case kQuestsToggle: return settings.ShowQuests;
     case kPoisToggle: return settings.ShowPois;
+    case kNorthUpToggle: return Hud().NorthUp;
+    case kCoordinatesToggle: return Hud().Coordinates;
+    case kOpacityButton: return Hud().MapOpacity < 1.0f;
     case kCaptureRateField: return field == EditingField::CaptureRate;
     case kMarkerRateField: return field == EditingField::MarkerRate;
     case kRenderScaleField: return field == EditingField::RenderScale;

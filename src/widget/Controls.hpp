@@ -1,5 +1,6 @@
-// The edit mode's fourteen controls by index: the button row over the map, the performance
-// panel's value fields, toggles and reset button, and the resize handle at the map's corner.
+// The edit mode's seventeen controls by index: the button row over the map, the performance
+// panel's value fields, toggles and reset button, the resize handle at the map's corner, and
+// the second row under the map (north-up, coordinates, map opacity).
 #pragma once
 
 #include <array>
@@ -23,8 +24,11 @@ enum ControlIndex : std::size_t
     kRenderScaleField = 11,
     kResetButton = 12,
     kResizeHandle = 13,
+    kNorthUpToggle = 14,
+    kCoordinatesToggle = 15,
+    kOpacityButton = 16,
 };
-inline constexpr std::size_t kControlCount = 14;
+inline constexpr std::size_t kControlCount = 17;
 
 struct ControlCaption
 {
@@ -48,6 +52,9 @@ inline constexpr std::array<ControlCaption, kControlCount> kControlCaptions = {{
     {L"4.00", 9},
     {L"RESET DEFAULTS", 9},
     {L"", 12},
+    {L"N-UP", 8},
+    {L"XY", 8},
+    {L"100%", 8},
 }};
 
 inline constexpr std::size_t kPerfTextCount = 5;

@@ -156,7 +156,15 @@ void LiveOrvantaMod::LayoutControls()
         controls[kShapeToggle].x = controls[kIndoorToggle].x - kRowSpacing - 22.0;
     }
     LayoutPerformancePanel();
-    Place(controls[kResizeHandle], size + kHandleGap, size + kButtonRowHeight + kHandleGap, kHandleSize, kHandleSize, edit);
+    // Under the map, at the handle's height: the locked layout keeps every place it had.
+    const double underMap = size + kButtonRowHeight + kHandleGap;
+    Place(controls[kResizeHandle], size + kHandleGap, underMap, kHandleSize, kHandleSize, edit);
+    Place(controls[kNorthUpToggle], 0.0, underMap, 38.0, kHandleSize, edit);
+    Place(controls[kCoordinatesToggle], 38.0 + kRowSpacing, underMap, 26.0, kHandleSize, edit);
+    Place(controls[kOpacityButton], 38.0 + kRowSpacing + 26.0 + kRowSpacing, underMap, 40.0, kHandleSize, edit);
+    // The coordinates sit under the map, and under the second row while it is shown.
+    const double coordinatesY = edit ? underMap + kHandleSize + kRowSpacing : underMap;
+    SetSlotPositionAndSize(reflection, session.widget.coordinatesSlot, {0.0, coordinatesY}, {size, kHandleSize});
 
     for (ControlWidget& control : controls)
     {

@@ -15,5 +15,6 @@ inline constexpr LinearColor kHover{0.69f, 0.39f, 0.105f, 1.0f};
 inline constexpr LinearColor kCaptionText{0.92f, 0.78f, 0.5f, 1.0f};
 inline constexpr LinearColor kIconBackdrop{0.015f, 0.01f, 0.006f, 0.92f};
 inline constexpr LinearColor kDiamondEdge{0.01f, 0.006f, 0.003f, 1.0f};
+inline constexpr LinearColor kCompassNorth{0.95f, 0.22f, 0.12f, 1.0f};
 inline constexpr LinearColor kWhite{1.0f, 1.0f, 1.0f, 1.0f};
 } // namespace Orv::Palette

@@ -27,6 +27,8 @@ constexpr Vector2d kIconMarkerSize{20.0, 20.0};
 constexpr Vector2d kDiamondMarkerSize{18.0, 18.0};
 constexpr float kDiamondEdge = 2.0f;
 constexpr float kDiamondAngle = 45.0f;
+constexpr float kCompassLetterFontSize = 9.0f;
+constexpr float kCoordinatesFontSize = 8.0f;
 constexpr std::int32_t kHudZOrder = 50;
 
 UClass* FindClass(Reflection& reflection, std::wstring_view path)
@@ -201,6 +203,68 @@ bool WidgetBuilder::CreatePerfText(WidgetState& widget, std::size_t index, const
     return true;
 }
 
+bool WidgetBuilder::CreateCompassLetters(UObject* markerCanvas, WidgetState& widget) const
+{
+    constexpr const wchar_t* kLetters[kCompassLetterCount] = {L"N", L"E", L"S", L"W"};
+    for (std::size_t index = 0; index < kCompassLetterCount; ++index)
+    {
+        UObject* backdrop = Make(classes_.border);
+        UObject* letter = Make(classes_.textBlock);
+        if (backdrop == nullptr || letter == nullptr)
+        {
+            return false;
+        }
+        SetVisibility(reflection_, backdrop, kVisibilityShown);
+        SetBrushColor(reflection_, backdrop, Palette::kIconBackdrop);
+        SetBrushShape(reflection_, backdrop, L"Background", true, kDrawAsBox);
+        SetPadding(reflection_, backdrop, 0.0f);
+        DressCaption(letter, kLetters[index], kCompassLetterFontSize, kVisibilityShown);
+        // North stands out, as on any compass.
+        SetTextColor(reflection_, letter, index == 0 ? Palette::kCompassNorth : Palette::kCaptionText);
+        if (!SetContent(reflection_, backdrop, letter))
+        {
+            return false;
+        }
+        SetSlotAlignment(reflection_, letter, kAlignCentre, kAlignCentre);
+        UObject* slot = AddChildToCanvas(reflection_, markerCanvas, backdrop);
+        if (slot == nullptr)
+        {
+            return false;
+        }
+        SetSlotPositionAndSize(reflection_, slot, {0.0, 0.0}, {kCompassLetterBoxSize, kCompassLetterBoxSize});
+        widget.compass[index] = {backdrop, slot, kNoPosition};
+    }
+    return true;
+}
+
+bool WidgetBuilder::CreateCoordinates(WidgetState& widget) const
+{
+    UObject* backdrop = Make(classes_.border);
+    UObject* text = Make(classes_.textBlock);
+    if (backdrop == nullptr || text == nullptr)
+    {
+        return false;
+    }
+    SetVisibility(reflection_, backdrop, kVisibilityCollapsed);
+    SetBrushColor(reflection_, backdrop, Palette::kControlDarkFill);
+    SetPadding(reflection_, backdrop, 0.0f);
+    DressCaption(text, L"", kCoordinatesFontSize, kVisibilityShown);
+    if (!SetContent(reflection_, backdrop, text))
+    {
+        return false;
+    }
+    SetSlotAlignment(reflection_, text, kAlignCentre, kAlignCentre);
+    UObject* slot = AddChildToCanvas(reflection_, widget.hudCanvas, backdrop);
+    if (slot == nullptr)
+    {
+        return false;
+    }
+    widget.coordinatesBackdrop = backdrop;
+    widget.coordinatesText = text;
+    widget.coordinatesSlot = slot;
+    return true;
+}
+
 bool WidgetBuilder::CreateControl(WidgetState& widget, std::size_t index, const wchar_t* text, float size) const
 {
     if (index >= kControlCount)
@@ -328,7 +392,8 @@ bool LiveOrvantaMod::CreateMapWidget()
     SetSlotAlignment(reflection, built.mapImage, kAlignFill, kAlignFill);
     SetSlotAlignment(reflection, built.markerCanvas, kAlignFill, kAlignFill);
     // Diamonds are added after the icons and draw above them.
-    if (!builder.CreateIconMarkerPool(built.markerCanvas, pools) || !builder.CreateDiamondMarkerPool(built.markerCanvas, pools))
+    if (!builder.CreateIconMarkerPool(built.markerCanvas, pools) || !builder.CreateDiamondMarkerPool(built.markerCanvas, pools) ||
+        !builder.CreateCompassLetters(built.markerCanvas, built))
     {
         return false;
     }
@@ -340,7 +405,7 @@ bool LiveOrvantaMod::CreateMapWidget()
         return false;
     }
     built.mapSlot = AddChildToCanvas(reflection, built.hudCanvas, built.mapSizeBox);
-    if (built.mapSlot == nullptr || !builder.CreatePerformancePanel(built))
+    if (built.mapSlot == nullptr || !builder.CreatePerformancePanel(built) || !builder.CreateCoordinates(built))
     {
         return false;
     }
@@ -372,7 +437,11 @@ bool LiveOrvantaMod::CreateMapWidget()
     ApplyLayout();
     ApplyFrameShape();
     RefreshValueFields();
+    RefreshOpacityCaption();
     RefreshControlColours();
+    ApplyExtrasVisibility();
+    ApplyMapOpacity();
+    UpdateCompassLetters();
     ApplyBrightness();
     return true;
 }

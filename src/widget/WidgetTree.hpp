@@ -34,6 +34,11 @@ bool FindWidgetClasses(Reflection& reflection, WidgetClasses& classes);
 bool SetBrushShape(Reflection& reflection, UObject* widget, std::wstring_view brushName, bool round,
                    std::uint8_t squareDrawType);
 
+// A brush drawn as a plain box: the square frame's rims, and the backdrops.
+inline constexpr std::uint8_t kDrawAsBox = 1;
+// A compass letter's disc, on the marker canvas.
+inline constexpr double kCompassLetterBoxSize = 16.0;
+
 // The size a text block's font would have, as a render scale of the engine's default 24 when
 // the block has no usable font.
 inline constexpr float kDefaultFontSize = 24.0f;
@@ -58,6 +63,10 @@ class WidgetBuilder
     bool CreatePerfText(WidgetState& widget, std::size_t index, const wchar_t* text, float size) const;
     // Frame, fill and (for a non-empty text) caption, added to the positioned canvas.
     bool CreateControl(WidgetState& widget, std::size_t index, const wchar_t* text, float size) const;
+    // N, E, S and W on dark discs, on the marker canvas above every marker.
+    bool CreateCompassLetters(UObject* markerCanvas, WidgetState& widget) const;
+    // The coordinates' text on a dark backdrop, on the positioned canvas.
+    bool CreateCoordinates(WidgetState& widget) const;
     // "SetFont" with the size, or a render scale of size / 24 when the block has no font.
     void ApplyFontSize(UObject* textBlock, float size) const;
 

@@ -6,6 +6,7 @@
 #include "support/EngineFixture.hpp"
 
 #include "mod/LiveOrvantaMod.hpp"
+#include "settings/HudSettings.hpp"
 #include "settings/ModSettings.hpp"
 #include "settings/SettingsFile.hpp"
 
@@ -109,6 +110,7 @@ class ModFixture : public EngineFixture
     {
         EngineFixture::SetUp();
         Orv::Settings() = Orv::DefaultSettings();
+        Orv::Hud() = Orv::HudSettings{};
         const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
         // The process too: two test runs on one machine (a build and a mutation run, say) must
         // not share a folder.
@@ -123,6 +125,7 @@ class ModFixture : public EngineFixture
     {
         mod_.reset();
         Orv::Settings() = Orv::DefaultSettings();
+        Orv::Hud() = Orv::HudSettings{};
         Orv::UseSettingsFolder({});
         std::error_code ignored;
         std::filesystem::remove_all(settingsFolder_, ignored);
