@@ -144,6 +144,8 @@ class MapPicture : public CaptureFixture
     {
         CaptureFixture::SetUp();
         Sim::SetViewportPixels(960, 540);
+        // The letters sit on the picture's edge; the tint is the picture's alone.
+        Orv::Hud().CompassLetters = false;
     }
 
     void StartInHills(const Sim::Placement& at = {}, const std::function<void(CaptureMod&)>& prepare = {})

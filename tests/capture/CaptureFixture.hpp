@@ -248,8 +248,10 @@ class CaptureFixture : public ModFixture
         controller_ = local.controller;
         pawn_ = local.pawn;
         const Orv::ModSettings wanted = Orv::Settings();
+        const Orv::HudSettings wantedHud = Orv::Hud();
         StartCaptureMod();
         Orv::Settings() = wanted;
+        Orv::Hud() = wantedHud;
         if (prepare)
         {
             prepare(*capture_);

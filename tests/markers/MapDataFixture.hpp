@@ -79,6 +79,7 @@ class MapDataFixture : public WidgetFixture
     void StartMarkerMod()
     {
         const Orv::ModSettings wanted = Orv::Settings();
+        const Orv::HudSettings wantedHud = Orv::Hud();
         auto mod = std::make_unique<MarkerMod>();
         markers_ = mod.get();
         widgetMod_ = mod.get();
@@ -86,6 +87,7 @@ class MapDataFixture : public WidgetFixture
         mod_ = std::move(mod);
         mod_->on_unreal_init();
         Orv::Settings() = wanted;
+        Orv::Hud() = wantedHud;
     }
 
     void Rebuild() const { markers_->RebuildMapMarkers(); }

@@ -93,8 +93,11 @@ TEST_F(OptionalCalls, ADressingCallThatFailsLeavesTheHudBuilt)
     }
     EXPECT_EQ(Sim::ViewportWidgets().size(), 1u);
     EXPECT_EQ(Sim::Observations().captureActorsDestroyed, 0u);
-    // The one caption whose font could not be set is scaled instead.
-    EXPECT_FLOAT_EQ(static_cast<float>(RealMember(Widget().perfTexts[0].text, L"RenderTransform.Scale.X")), 10.0f / 24.0f);
+    // The one caption whose font could not be set (the first made: the compass's N) is scaled
+    // instead.
+    UObject* north = Children(Widget().compass[0].backdrop).front();
+    EXPECT_FLOAT_EQ(static_cast<float>(RealMember(north, L"RenderTransform.Scale.X")), 9.0f / 24.0f);
+    EXPECT_FLOAT_EQ(static_cast<float>(RealMember(Widget().perfTexts[0].text, L"RenderTransform.Scale.X")), 1.0f);
 }
 
 // The z-order is written into the call's parameters; an engine whose "AddToViewport" takes

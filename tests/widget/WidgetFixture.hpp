@@ -227,8 +227,10 @@ class WidgetFixture : public CaptureFixture
         controller_ = local.controller;
         pawn_ = local.pawn;
         const Orv::ModSettings wanted = Orv::Settings();
+        const Orv::HudSettings wantedHud = Orv::Hud();
         StartWidgetMod();
         Orv::Settings() = wanted;
+        Orv::Hud() = wantedHud;
         Frame();
     }
 

@@ -68,6 +68,8 @@ TEST_P(WidgetTree, TheTreeIsBuiltInItsOrderAndShownInTheViewport)
     {
         hud.push_back(caption.text);
     }
+    hud.push_back(w.coordinatesBackdrop);
+    EXPECT_EQ(Children(w.coordinatesBackdrop), std::vector<UObject*>{w.coordinatesText});
     for (const auto& control : w.controls)
     {
         hud.push_back(control.frame);
@@ -91,8 +93,15 @@ TEST_P(WidgetTree, TheTreeIsBuiltInItsOrderAndShownInTheViewport)
         EXPECT_EQ(diamond.kind, Orv::kNoMarkerKind);
         EXPECT_FALSE(diamond.shown);
     }
+    // The compass letters above every marker.
+    for (const auto& letter : w.compass)
+    {
+        markers.push_back(letter.backdrop);
+        EXPECT_EQ(SlotOf(letter.backdrop), letter.slot);
+        EXPECT_EQ(Children(letter.backdrop).size(), 1u);
+    }
     EXPECT_EQ(Children(w.markerCanvas), markers);
-    EXPECT_EQ(Sim::Observations().widgetsConstructed, 476u);
+    EXPECT_EQ(Sim::Observations().widgetsConstructed, 495u);
 }
 
 TEST_P(WidgetTree, TheFrameIsDressedAsBuilt)
@@ -189,8 +198,10 @@ TEST_P(WidgetTree, EveryControlHasFrameFillAndItsCaption)
 {
     StartHud();
     const wchar_t* texts[] = {L"EDIT", L"+",  L"-",  L"AI",   L"O",    L"IN",   L"RES",
-                              L"QUEST", L"POI", L"60", L"60", L"4.00", L"RESET DEFAULTS"};
-    const double sizes[] = {9, 12, 12, 9, 12, 9, 9, 9, 9, 9, 9, 9, 9};
+                              L"QUEST", L"POI", L"60", L"60", L"4.00", L"RESET DEFAULTS", L"",
+                              L"N-UP", L"XY", L"100%"};
+    const double sizes[] = {9, 12, 12, 9, 12, 9, 9, 9, 9, 9, 9, 9, 9, 0, 8, 8, 8};
+    static_assert(std::size(texts) == Orv::kControlCount && std::size(sizes) == Orv::kControlCount);
     for (std::size_t i = 0; i < Orv::kControlCount; ++i)
     {
         const Orv::ControlWidget& control = Widget().controls[i];
@@ -470,6 +481,10 @@ TEST_P(WidgetTree, EachControlLightsForItsOwnStateAlone)
         {Orv::kCaptureRateField, [&](bool on) { Edit().editingField = on ? Orv::EditingField::CaptureRate : Orv::EditingField::None; }},
         {Orv::kMarkerRateField, [&](bool on) { Edit().editingField = on ? Orv::EditingField::MarkerRate : Orv::EditingField::None; }},
         {Orv::kRenderScaleField, [&](bool on) { Edit().editingField = on ? Orv::EditingField::RenderScale : Orv::EditingField::None; }},
+        {Orv::kNorthUpToggle, [&](bool on) { Orv::Hud().NorthUp = on; }},
+        {Orv::kCoordinatesToggle, [&](bool on) { Orv::Hud().Coordinates = on; }},
+        // The opacity button lights while the map is see-through at all.
+        {Orv::kOpacityButton, [&](bool on) { Orv::Hud().MapOpacity = on ? 0.99f : 1.0f; }},
     };
     const auto fills = [&] {
         std::vector<std::array<float, 4>> colours;
@@ -509,7 +524,7 @@ TEST_P(WidgetTree, EachControlLightsForItsOwnStateAlone)
         expected[index] = Look::kHover;
         EXPECT_EQ(fills(), expected) << index;
     }
-    EXPECT_EQ(Sim::CallCount(Widget().controls[Orv::kResetButton].fill, L"SetBrushColor"), 1u + 1u + 1u + 10u + 14u);
+    EXPECT_EQ(Sim::CallCount(Widget().controls[Orv::kResetButton].fill, L"SetBrushColor"), 1u + 1u + 1u + 13u + 17u);
 }
 
 TEST_P(WidgetTree, TheLeftButtonHeldAtCreationIsNotAPress)
@@ -631,9 +646,9 @@ TEST_F(WidgetCreation, AFailureIsReportedOnceAndRetriedEverySecond)
 
 TEST_F(WidgetCreation, AWidgetTheEngineCannotMakeFailsCreationWhereverItComes)
 {
-    // The user widget, the tree, the frame, an icon, a diamond, the panel, a control, and the
-    // resize handle's fill, the last widget of all (its frame made, nothing after it to fail).
-    for (int made : {0, 1, 5, 13, 200, 420, 430, 445, 470, 476})
+    // The user widget, the tree, the frame, an icon, a diamond, a compass letter, the panel,
+    // the coordinates, a control, and the opacity button's caption, the last widget of all.
+    for (int made : {0, 1, 5, 13, 200, 420, 430, 437, 445, 470, 495})
     {
         SCOPED_TRACE(made);
         mod_.reset();
@@ -657,9 +672,9 @@ TEST_F(WidgetCreation, AWidgetTheEngineCannotMakeFailsCreationWhereverItComes)
         EXPECT_EQ(Sim::Observations().widgetsConstructed, static_cast<Sim::uint64>(made <= 1 ? made : made - 1));
         ExpectCreationAbandoned(reports);
         // Nothing is built past the widget that could not be made: the arrow box is centred
-        // (the step after the marker pools) only when both pools were whole.
+        // (the step after the marker pools and the letters) only when those were whole.
         EXPECT_EQ(Sim::LastCallOf(L"/Script/UMG.OverlaySlot:SetHorizontalAlignment").Number(L"InHorizontalAlignment") == 2,
-                  made >= 430);
+                  made >= 437);
         Sim::RefuseConstructionAfter(-1);
     }
 }
