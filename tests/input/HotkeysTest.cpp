@@ -5,12 +5,8 @@
 // restart, and costs the engine nothing while it is.
 #include "input/InputFixture.hpp"
 
-#include "settings/HudFile.hpp"
-
 #include <Sim/World.hpp>
 
-#include <fstream>
-#include <sstream>
 
 namespace OrvTest
 {
@@ -19,22 +15,6 @@ namespace
 class Hotkeys : public InputFixture
 {
   protected:
-    // The key tapped while the modifiers are held; all released after.
-    static void PressChord(std::initializer_list<int> modifiers, int key)
-    {
-        for (int modifier : modifiers)
-        {
-            Sim::SetKeyDown(modifier, true);
-        }
-        Tap(key);
-        for (int modifier : modifiers)
-        {
-            Sim::SetKeyDown(modifier, false);
-        }
-        Frame();
-    }
-    static void CtrlM() { PressChord({VK_LCONTROL}, 'M'); }
-
     static bool MapShown() { return !Sim::ViewportWidgets().empty(); }
     // The capture components alive in the engine: the mod's is the only one.
     static std::size_t Captures() { return Sim::CaptureComponents().size(); }
@@ -43,13 +23,6 @@ class Hotkeys : public InputFixture
         const std::vector<UObject*> components = Sim::CaptureComponents();
         EXPECT_EQ(components.size(), 1u);
         return components.empty() ? 0.0 : RealField(components.front(), L"OrthoWidth");
-    }
-    static std::string HudFileText()
-    {
-        std::ifstream file(std::filesystem::path(Orv::HudFilePath()), std::ios::binary);
-        std::ostringstream text;
-        text << file.rdbuf();
-        return text.str();
     }
 };
 

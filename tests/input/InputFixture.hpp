@@ -9,7 +9,12 @@
 #include <Sim/Screen.hpp>
 #include <Sim/Widgets.hpp>
 
+#include "settings/HudFile.hpp"
+
 #include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -99,6 +104,22 @@ class InputFixture : public WidgetFixture
         }
     }
     void EnterEditMode() const { Click(Orv::kEditButton); }
+    // The key tapped while the modifiers are held; all released after.
+    static void PressChord(std::initializer_list<int> modifiers, int key)
+    {
+        for (int modifier : modifiers)
+        {
+            Sim::SetKeyDown(modifier, true);
+        }
+        Tap(key);
+        for (int modifier : modifiers)
+        {
+            Sim::SetKeyDown(modifier, false);
+        }
+        Frame();
+    }
+    // The default key that hides and shows the map.
+    static void CtrlM() { PressChord({VK_LCONTROL}, 'M'); }
 
     // The game's own code switching one of the controller's bitfield flags.
     static void GameSets(UObject* controller, const wchar_t* name, bool value)
@@ -113,5 +134,12 @@ class InputFixture : public WidgetFixture
     // state.ini removed, so a test can tell whether the next step saved.
     void ForgetSavedFile() const { std::filesystem::remove(std::filesystem::path(Orv::SettingsFilePath())); }
     static bool Saved() { return std::filesystem::exists(std::filesystem::path(Orv::SettingsFilePath())); }
+    static std::string HudFileText()
+    {
+        std::ifstream file(std::filesystem::path(Orv::HudFilePath()), std::ios::binary);
+        std::ostringstream text;
+        text << file.rdbuf();
+        return text.str();
+    }
 };
 } // namespace OrvTest

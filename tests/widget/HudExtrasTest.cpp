@@ -1,0 +1,245 @@
+// The map's extras as the engine shows them: north-up keeps the capture unturned while the
+// arrow turns, and the markers stay where north puts them; the compass letters sit just inside
+// the rim of either frame, turning with the map; the coordinates under the map in metres, at
+// most ten new texts a second; the opacity button's steps, on the map, its rims and its markers.
+#include "input/InputFixture.hpp"
+
+#include <Sim/MapData.hpp>
+#include <Sim/Scene.hpp>
+#include <Sim/World.hpp>
+
+#include <cmath>
+
+namespace OrvTest
+{
+namespace
+{
+class HudExtras : public InputFixture
+{
+  protected:
+    void Look(double yaw) const
+    {
+        Sim::SetControlRotation(controller_, 0, yaw, 0);
+        // Long enough for the camera's smoothed turn to arrive.
+        for (int frame = 0; frame < 240; ++frame)
+        {
+            Frame();
+        }
+    }
+    double CaptureYaw() const
+    {
+        const std::vector<UObject*> components = Sim::CaptureComponents();
+        EXPECT_EQ(components.size(), 1u);
+        return components.empty() ? 0.0 : Sim::ActorPlacement(components.front()->GetOuterPrivate()).yaw;
+    }
+    double ArrowAngle() const { return RealMember(Widget().arrowImage, L"RenderTransform.Angle"); }
+    static Point SentPosition(UObject* slot)
+    {
+        const Sim::RecordedCall call = Sim::LastCall(slot, L"SetPosition");
+        return {call.Number(L"InPosition.X"), call.Number(L"InPosition.Y")};
+    }
+    // A letter's centre on the 272-unit picture of the default 280-unit map.
+    Point LetterCentre(std::size_t letter) const
+    {
+        const Point corner = SentPosition(Widget().compass[letter].slot);
+        return {corner.x + 8, corner.y + 8};
+    }
+    static double Wrapped(double degrees) { return std::remainder(degrees, 360.0); }
+};
+
+// Where a widget was put against where it belongs; the caller's line in the trace.
+#define EXPECT_AT(actual, expected, within)                                                                            \
+    do                                                                                                                 \
+    {                                                                                                                  \
+        const Point got = (actual);                                                                                    \
+        const Point want = (expected);                                                                                 \
+        EXPECT_NEAR(got.x, want.x, within);                                                                            \
+        EXPECT_NEAR(got.y, want.y, within);                                                                            \
+    } while (false)
+
+TEST_F(HudExtras, NorthUpKeepsTheCaptureUnturnedAndTurnsTheArrowAndTheMarkersStay)
+{
+    Orv::Hud().NorthUp = true;
+    StartHud();
+    // A creature 1000 units north (+X) of the player: 34 units above the centre at 8000 wide.
+    Sim::SpawnCreature(world_, {.x = 1000}, false, 2);
+    for (double yaw : {0.0, 30.0, 135.0, -90.0})
+    {
+        SCOPED_TRACE(yaw);
+        Look(yaw);
+        EXPECT_EQ(CaptureYaw(), 0.0);
+        EXPECT_NEAR(Wrapped(ArrowAngle() - (yaw + 270.0)), 0.0, 1e-3);
+        EXPECT_AT(SentPosition(Session().markers.diamondSlots[0].slot), (Point{136 - 9, 136 - 34 - 9}), 1e-6);
+        EXPECT_AT(LetterCentre(0), (Point{136, 11}), 1e-9);
+    }
+    // Walking east the arrow points east, whatever the view.
+    Sim::SetActorVelocity(pawn_, 0, 300, 0);
+    Frame();
+    EXPECT_NEAR(Wrapped(ArrowAngle() - 360.0), 0.0, 1e-3);
+
+    // Turned off in the edit mode, the map turns with the view again and the arrow points up.
+    Sim::SetActorVelocity(pawn_, 0, 0, 0);
+    EnterEditMode();
+    Click(Orv::kNorthUpToggle);
+    Look(-90.0);
+    EXPECT_NEAR(Wrapped(CaptureYaw() + 90.0), 0.0, 1e-3);
+    EXPECT_NEAR(Wrapped(ArrowAngle() - 270.0), 0.0, 1e-3);
+    // North is now to the player's right: the creature right of the centre.
+    EXPECT_AT(SentPosition(Session().markers.diamondSlots[0].slot), (Point{136 + 34 - 9, 136 - 9}), 1e-3);
+    EXPECT_NE(HudFileText().find("NorthUp=0\r\n"), std::string::npos);
+}
+
+TEST_F(HudExtras, TheLettersSitInsideTheRimOfEitherFrameAndTurnWithTheMap)
+{
+    StartHud();
+    // Unturned: N at the top, E right, S at the bottom, W left, 11 units inside the picture.
+    Look(0.0);
+    EXPECT_AT(LetterCentre(0), (Point{136, 11}), 1e-9);
+    EXPECT_AT(LetterCentre(1), (Point{261, 136}), 1e-9);
+    EXPECT_AT(LetterCentre(2), (Point{136, 261}), 1e-9);
+    EXPECT_AT(LetterCentre(3), (Point{11, 136}), 1e-9);
+    // Looking east, north is on the left.
+    Look(90.0);
+    EXPECT_AT(LetterCentre(0), (Point{11, 136}), 1e-6);
+    EXPECT_AT(LetterCentre(1), (Point{136, 11}), 1e-6);
+    // Half way round the disc's edge, and out into the corner on the square frame.
+    Look(45.0);
+    const double diagonal = 125.0 / std::sqrt(2.0);
+    EXPECT_AT(LetterCentre(0), (Point{136 - diagonal, 136 - diagonal}), 1e-6);
+    EnterEditMode();
+    Click(Orv::kShapeToggle);
+    Frame();
+    EXPECT_AT(LetterCentre(0), (Point{11, 11}), 1e-6);
+    EXPECT_AT(LetterCentre(2), (Point{261, 261}), 1e-6);
+    // Each letter is drawn on screen, inside the map's rectangle.
+    const Sim::LayoutRect map = OnScreen(Widget().mapSizeBox);
+    for (const Orv::CompassLetter& letter : Widget().compass)
+    {
+        Sim::LayOutScreen();
+        const Sim::WidgetPlacement placed = Sim::PlacementOf(letter.backdrop);
+        EXPECT_TRUE(placed.drawn);
+        EXPECT_GE(placed.rect.x, map.x);
+        EXPECT_LE(placed.rect.Right(), map.Right());
+    }
+}
+
+TEST_F(HudExtras, LettersOffInHudIniAreNeverDrawn)
+{
+    Orv::Hud().CompassLetters = false;
+    StartHud();
+    Look(30.0);
+    Sim::LayOutScreen();
+    for (const Orv::CompassLetter& letter : Widget().compass)
+    {
+        EXPECT_FALSE(Sim::PlacementOf(letter.backdrop).drawn);
+        EXPECT_EQ(Sim::CallCount(letter.slot, L"SetPosition"), 1u) << "only where it was made";
+    }
+}
+
+TEST_F(HudExtras, CoordinatesShowMetresUnderTheMapAtMostTenTimesASecond)
+{
+    StartHud();
+    Sim::LayOutScreen();
+    EXPECT_FALSE(Sim::PlacementOf(Widget().coordinatesBackdrop).drawn) << "off by default";
+
+    Sim::SetActorPlacement(pawn_, {.x = 12345, .y = -678});
+    EnterEditMode();
+    Click(Orv::kCoordinatesToggle);
+    EXPECT_EQ(TextOf(Widget().coordinatesText), L"X 123.5 m  Y -6.8 m");
+    Sim::LayOutScreen();
+    const Sim::WidgetPlacement shown = Sim::PlacementOf(Widget().coordinatesBackdrop);
+    const Sim::LayoutRect map = OnScreen(Widget().mapSizeBox);
+    EXPECT_TRUE(shown.drawn);
+    EXPECT_GE(shown.rect.y, map.Bottom()) << "under the map";
+    Click(Orv::kEditButton);
+
+    // A player walking for a second: a new place every frame, ten texts at most.
+    const std::uint64_t before = Sim::CallCount(Widget().coordinatesText, L"SetText");
+    for (int frame = 0; frame < 60; ++frame)
+    {
+        Sim::SetActorPlacement(pawn_, {.x = 20000.0 + 50.0 * frame, .y = -4});
+        Frame();
+    }
+    const std::uint64_t texts = Sim::CallCount(Widget().coordinatesText, L"SetText") - before;
+    EXPECT_GE(texts, 9u);
+    EXPECT_LE(texts, 10u);
+    // A rounding to nothing reads 0.0, not -0.0.
+    EXPECT_EQ(TextOf(Widget().coordinatesText).substr(TextOf(Widget().coordinatesText).find(L"Y")), L"Y 0.0 m");
+    // Standing still, nothing is sent at all.
+    for (int frame = 0; frame < 30; ++frame)
+    {
+        Frame();
+    }
+    const std::uint64_t still = Sim::CallCount(Widget().coordinatesText, L"SetText");
+    for (int frame = 0; frame < 60; ++frame)
+    {
+        Frame();
+    }
+    EXPECT_EQ(Sim::CallCount(Widget().coordinatesText, L"SetText"), still);
+    EXPECT_NE(HudFileText().find("Coordinates=1\r\n"), std::string::npos);
+}
+
+TEST_F(HudExtras, TheOpacityButtonStepsTheMapItsRimsAndMarkersOnScreen)
+{
+    Orv::Hud().CompassLetters = false;
+    StartHud();
+    Frame();
+    UObject* map = Widget().mapSizeBox;
+    EXPECT_FLOAT_EQ(ValueField<float>(map, L"RenderOpacity"), 1.0f);
+    Sim::RenderTargetImage opaque;
+    Sim::RenderScreen(opaque);
+    const Sim::PictureOnScreen whole = Sim::MeasurePictureOnScreen(opaque, Widget().mapImage);
+
+    EnterEditMode();
+    const float steps[] = {0.8f, 0.6f, 0.4f};
+    const wchar_t* captions[] = {L"80%", L"60%", L"40%"};
+    for (std::size_t step = 0; step < 3; ++step)
+    {
+        Click(Orv::kOpacityButton);
+        EXPECT_FLOAT_EQ(ValueField<float>(map, L"RenderOpacity"), steps[step]);
+        EXPECT_EQ(Caption(Orv::kOpacityButton), captions[step]);
+    }
+    Click(Orv::kEditButton);
+    Frame();
+    Sim::RenderTargetImage faint;
+    Sim::RenderScreen(faint);
+    const Sim::LayoutRect rect = OnScreen(map);
+    CtrlM();
+    Sim::RenderTargetImage behind;
+    Sim::RenderScreen(behind);
+    const auto at = [&](const Sim::RenderTargetImage& image, double fx, double fy, int channel) {
+        const auto x = static_cast<std::size_t>(rect.x + rect.width * fx);
+        const auto y = static_cast<std::size_t>(rect.y + rect.height * fy);
+        return static_cast<double>(image.rgba[(y * static_cast<std::size_t>(image.width) + x) * 4 + static_cast<std::size_t>(channel)]);
+    };
+    // The engine paints each widget at the opacity: the outer rim's edge, left of the map's
+    // middle, is 40 % bronze over what is behind (in linear light, as the screen blends).
+    const auto linear = [](double level) {
+        level /= 255.0;
+        return level <= 0.04045 ? level / 12.92 : std::pow((level + 0.055) / 1.055, 2.4);
+    };
+    for (int channel = 0; channel < 3; ++channel)
+    {
+        const double o = linear(at(opaque, 0.002, 0.5, channel));
+        const double f = linear(at(faint, 0.002, 0.5, channel));
+        const double b = linear(at(behind, 0.002, 0.5, channel));
+        ASSERT_GT(std::abs(o - b), 0.05) << channel;
+        EXPECT_NEAR((f - b) / (o - b), 0.4, 0.03) << channel;
+    }
+    // Inside, the picture and the rims beneath it each let some of the world through.
+    double moved = 0;
+    for (double fraction = 0.2; fraction < 0.85; fraction += 0.1)
+    {
+        moved += std::abs(at(faint, fraction, 0.5, 0) - at(opaque, fraction, 0.5, 0));
+    }
+    EXPECT_GT(moved, 20.0);
+
+    // From 40 % the button goes back to full.
+    CtrlM();
+    EnterEditMode();
+    Click(Orv::kOpacityButton);
+    EXPECT_FLOAT_EQ(ValueField<float>(Widget().mapSizeBox, L"RenderOpacity"), 1.0f);
+    EXPECT_EQ(Caption(Orv::kOpacityButton), L"100%");
+}
+} // namespace
+} // namespace OrvTest
