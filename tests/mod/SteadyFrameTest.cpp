@@ -6,15 +6,22 @@
 #include "support/EngineFixture.hpp"
 
 #include "mod/LiveOrvantaMod.hpp"
+#include "settings/HudFile.hpp"
 #include "settings/ModSettings.hpp"
+#include "settings/SettingsFile.hpp"
 
+#include <Sim/Calls.hpp>
 #include <Sim/Game.hpp>
 #include <Sim/Input.hpp>
 #include <Sim/MapData.hpp>
 #include <Sim/Scene.hpp>
 #include <Sim/World.hpp>
 
+#include <filesystem>
 #include <functional>
+#include <string>
+
+#include <unistd.h>
 #include <memory>
 
 namespace
@@ -152,6 +159,63 @@ TEST_F(SteadyFrame, TheMouseOverTheLockedFrameAllocatesNothing)
         ++step;
         Sim::SetMousePosition(1600.0 + (step * 7) % 300, 20.0 + (step * 3) % 60);
     });
+}
+
+// Every extra on: north kept up, the letters, the coordinates, a see-through map. Standing
+// still or walking and turning, a frame allocates nothing and resolves nothing by name; the
+// coordinates' text goes into fixed storage.
+TEST_F(SteadyFrame, EveryExtraOnStillAllocatesNothing)
+{
+    if (!ORV_COUNTING_NEW)
+    {
+        GTEST_SKIP() << "the sanitizer owns operator new";
+    }
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("orvanta-steady-extras-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    Orv::UseSettingsFolder(folder.wstring());
+    Orv::HudSettings extras;
+    extras.NorthUp = true;
+    extras.Coordinates = true;
+    extras.MapOpacity = 0.6f;
+    ASSERT_TRUE(Orv::SaveHudSettings(extras));
+    auto* world = Sim::CreateWorld(L"Valley");
+    StartSession(world);
+    ExpectSteadyFrames();
+    // Walking and turning: only a frame that sends a new text for the coordinates allocates,
+    // and that is the engine's text record, not the formatting.
+    int step = 0;
+    const auto walk = [&] {
+        ++step;
+        Sim::SetActorPlacement(pawn_, {.x = 40.0 * step, .y = 10.0 * step, .yaw = 3.0 * step});
+        Sim::SetControlRotation(controller_, 0, 3.0 * step, 0);
+    };
+    Frames(60, walk);
+    const Sim::HostCounters lookups = Sim::Counters();
+    UObject* text = mod_->Session().widget.coordinatesText;
+    int texts = 0;
+    for (int frame = 0; frame < 120; ++frame)
+    {
+        const std::uint64_t sent = Sim::CallCount(text, L"SetText");
+        const long allocated = Frames(1, walk);
+        if (Sim::CallCount(text, L"SetText") == sent)
+        {
+            EXPECT_EQ(allocated, 0) << frame;
+        }
+        else
+        {
+            ++texts;
+        }
+    }
+    EXPECT_GE(texts, 19);
+    EXPECT_LE(texts, 20);
+    EXPECT_EQ(Sim::Counters().NameFind, lookups.NameFind);
+    EXPECT_EQ(Sim::Counters().FindProperty, lookups.FindProperty);
+    EXPECT_EQ(Sim::Counters().ObjectsWalked, lookups.ObjectsWalked);
+    mod_.reset();
+    Orv::UseSettingsFolder({});
+    Orv::Hud() = Orv::HudSettings{};
+    std::filesystem::remove_all(folder);
 }
 
 // A walk traces the roof again every 200 units, with a parameter block too large to keep in
