@@ -3,6 +3,7 @@
 // the record reads back complete as the same record and is written again byte for byte. (The
 // opacity may move by the rounding to six digits on the first write, never after it.) On disk,
 // the file is rewritten exactly when the reader asked for it.
+#include "FileScratch.hpp"
 #include "settings/HudFile.hpp"
 
 #include <cmath>
@@ -21,10 +22,8 @@ namespace
     using Orv::HudSettings;
     using Orv::KeyChord;
 
-    void Require(bool condition)
-    {
-        if (!condition) std::abort();
-    }
+    using OrvFuzz::ReadBytes;
+    using OrvFuzz::Require;
 
     // Written independently of the reader, so a wrong check there shows here.
     void RequireUsableChord(const KeyChord& chord)
@@ -44,38 +43,11 @@ namespace
         RequireUsableChord(hud.ZoomInKey);
         RequireUsableChord(hud.ZoomOutKey);
     }
-
-    std::string ReadBytes(const fs::path& path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream bytes;
-        if (in) bytes << in.rdbuf();
-        return std::move(bytes).str();
-    }
-
-    // One folder per fuzzing process, removed when it ends; in memory where there is a
-    // memory-backed file system, since every save flushes to disk.
-    struct Scratch
-    {
-        fs::path folder;
-        Scratch()
-        {
-            std::error_code error;
-            const fs::path base = fs::is_directory("/dev/shm", error) ? fs::path("/dev/shm") : fs::temp_directory_path();
-            folder = base / ("orvanta-hud-fuzz-" + std::to_string(::getpid()));
-            fs::create_directories(folder);
-        }
-        ~Scratch()
-        {
-            std::error_code ignored;
-            fs::remove_all(folder, ignored);
-        }
-    };
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static const Scratch scratch;
+    static const OrvFuzz::Scratch scratch("orvanta-hud-fuzz");
     static const bool defaultsUsable = (RequireUsable(HudSettings{}), true);
     (void)defaultsUsable;
 

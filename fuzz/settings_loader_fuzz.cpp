@@ -2,6 +2,7 @@
 // lies in its accepted range, and load → save → load is a fixed point: the file written
 // after a load reads back complete and is written again byte for byte. (The record itself
 // may move by the rounding to six digits on the first save, never after it.)
+#include "FileScratch.hpp"
 #include "settings/SettingsFile.hpp"
 
 #include <cstdint>
@@ -18,10 +19,8 @@ namespace
     namespace fs = std::filesystem;
     using Orv::ModSettings;
 
-    void Require(bool condition)
-    {
-        if (!condition) std::abort();
-    }
+    using OrvFuzz::ReadBytes;
+    using OrvFuzz::Require;
 
     // Written independently of the reader's key table, so a wrong range there shows here.
     void RequireAccepted(const ModSettings& s)
@@ -45,38 +44,11 @@ namespace
         Require(Orv::kDungeonBrightnessRange.Contains(s.DungeonBrightnessV2));
         Require(Orv::kDungeonCeilingOffsetRange.Contains(s.DungeonCeilingOffset));
     }
-
-    std::string ReadBytes(const fs::path& path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream bytes;
-        if (in) bytes << in.rdbuf();
-        return std::move(bytes).str();
-    }
-
-    // One folder per fuzzing process, removed when it ends. Every save flushes to disk, so
-    // a memory-backed file system keeps the fuzzer fast where there is one.
-    struct Scratch
-    {
-        fs::path folder;
-        Scratch()
-        {
-            std::error_code error;
-            const fs::path base = fs::is_directory("/dev/shm", error) ? fs::path("/dev/shm") : fs::temp_directory_path();
-            folder = base / ("orvanta-settings-fuzz-" + std::to_string(::getpid()));
-            fs::create_directories(folder);
-        }
-        ~Scratch()
-        {
-            std::error_code ignored;
-            fs::remove_all(folder, ignored);
-        }
-    };
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static const Scratch scratch;
+    static const OrvFuzz::Scratch scratch("orvanta-settings-fuzz");
     static const bool defaultsAccepted = (RequireAccepted(Orv::DefaultSettings()), true);
     (void)defaultsAccepted;
 
