@@ -115,6 +115,14 @@ TEST_F(Hotkeys, ZoomKeysStepTheWidthAsTheButtonsDoAndSaveIt)
     EnterEditMode();
     PressChord({VK_CONTROL}, VK_OEM_MINUS);
     EXPECT_EQ(CaptureWidth(), 8000.0);
+    EXPECT_EQ(SavedSetting("Zoom"), "8000");
+
+    // With no map to zoom (the player gone, no session), the keys change nothing saved.
+    Sim::DestroyActor(pawn_);
+    Frame();
+    ASSERT_EQ(Captures(), 0u);
+    PressChord({VK_CONTROL}, VK_OEM_PLUS);
+    EXPECT_EQ(SavedSetting("Zoom"), "8000");
 }
 
 TEST_F(Hotkeys, NoHotkeyActsWhileAValueIsTyped)
