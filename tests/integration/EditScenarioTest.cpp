@@ -101,9 +101,9 @@ TEST_F(EditScenario, TheFrameIsMovedResizedZoomedToggledAndResetAndTheGameGetsIt
     ASSERT_TRUE(before["widget"]["hud"].is_array());
     const std::vector<double> start = before["widget"]["hud"];
     EXPECT_EQ(before["input"]["edit_mode"], false);
-    ASSERT_EQ(before["widget"]["controls"].size(), 14u);
+    ASSERT_EQ(before["widget"]["controls"].size(), 17u);
     EXPECT_EQ(before["widget"]["controls"][0]["label"], "EDIT");
-    for (std::size_t i = 1; i < 14; ++i)
+    for (std::size_t i = 1; i < 17; ++i)
     {
         EXPECT_EQ(before["widget"]["controls"][i]["visible"], false) << "only EDIT shows while locked: " << i;
     }
@@ -119,7 +119,7 @@ TEST_F(EditScenario, TheFrameIsMovedResizedZoomedToggledAndResetAndTheGameGetsIt
         EXPECT_EQ(report["widget"]["map_size"], 340);
         EXPECT_EQ(report["widget"]["circular"], false) << "the shape toggled to square";
         const auto& controls = report["widget"]["controls"];
-        ASSERT_EQ(controls.size(), 14u);
+        ASSERT_EQ(controls.size(), 17u);
         EXPECT_EQ(controls[0]["label"], "EDIT");
         EXPECT_EQ(controls[0]["visible"], true);
         EXPECT_EQ(controls[0]["rect"][0], start[0] - 200 + 340 - 38) << "EDIT at the moved map's right edge";
@@ -158,10 +158,17 @@ TEST_F(EditScenario, TypedValuesAreOnDiskAndOnScreenWhileTheEditModeHoldsTheInpu
     EXPECT_EQ(state.at("RenderScale"), "0.5") << "a point typed first replaces the shown 4.00";
     EXPECT_EQ(state.at("MarkerFPS"), "60");
     const auto& controls = report["widget"]["controls"];
-    ASSERT_EQ(controls.size(), 14u);
+    ASSERT_EQ(controls.size(), 17u);
     EXPECT_EQ(controls[0]["label"], "LOCK");
     EXPECT_EQ(controls[9]["label"], "120");
     EXPECT_EQ(controls[11]["label"], "0.50");
+    EXPECT_EQ(controls[14]["label"], "N-UP");
+    EXPECT_EQ(controls[15]["label"], "XY");
+    EXPECT_EQ(controls[16]["label"], "100%");
+    // The second row sits under the map, clear of the resize handle at its corner.
+    const auto& handle = controls[13]["rect"];
+    EXPECT_EQ(controls[14]["rect"][1], handle[1]);
+    EXPECT_LT(controls[16]["rect"][0].get<double>() + controls[16]["rect"][2].get<double>(), handle[0].get<double>());
     for (const auto& control : controls)
     {
         EXPECT_EQ(control["visible"], true) << control["label"];
@@ -181,7 +188,7 @@ TEST_F(EditScenario, LockHeldDownLeavesTheEditModeButKeepsTheInputUntilTheReleas
     bool held = false;
     const nlohmann::json report = Play(600, kLockHeld, "5", [&](const fs::path&) { held = Sim::IsKeyDown(0x01); });
     EXPECT_TRUE(held) << "the button is still down at this frame";
-    ASSERT_EQ(report["widget"]["controls"].size(), 14u);
+    ASSERT_EQ(report["widget"]["controls"].size(), 17u);
     EXPECT_EQ(report["widget"]["controls"][0]["label"], "EDIT");
     EXPECT_EQ(report["input"]["edit_mode"], false);
     EXPECT_EQ(report["input"]["cursor_shown"], true);
