@@ -159,7 +159,8 @@ std::filesystem::path NumberedScreenshot(const std::filesystem::path& folder, in
 
 // The pictures, and the capture's and the widget's state for the report, at the same moment.
 void TakePictures(const RunOptions& options, std::vector<std::string>& notes, nlohmann::json& captureState,
-                  nlohmann::json& widgetState, nlohmann::json& markersState, nlohmann::json& inputState, int frame)
+                  nlohmann::json& widgetState, nlohmann::json& markersState, nlohmann::json& inputState,
+                  nlohmann::json& extrasState, int frame)
 {
     captureState = DescribeCapture();
     captureState["frame"] = frame;
@@ -168,6 +169,7 @@ void TakePictures(const RunOptions& options, std::vector<std::string>& notes, nl
     widgetState["controls"] = DescribeControls(ControlsOnScreen());
     inputState = DescribeInput();
     markersState = DescribeMarkers();
+    extrasState = DescribeExtras(!options.noMod);
     if (options.atPictures)
     {
         options.atPictures();
@@ -284,6 +286,7 @@ RunResult RunSession(const RunOptions& options)
     nlohmann::json widgetState;
     nlohmann::json markersState;
     nlohmann::json inputState;
+    nlohmann::json extrasState;
     InputPlayer input(options.input);
     for (int frame = 0; frame < options.frames; ++frame)
     {
@@ -296,7 +299,7 @@ RunResult RunSession(const RunOptions& options)
         hooksAtLastFrame = HookCounts();
         if (frame == options.pictureFrame)
         {
-            TakePictures(options, result.notes, captureState, widgetState, markersState, inputState, frame);
+            TakePictures(options, result.notes, captureState, widgetState, markersState, inputState, extrasState, frame);
         }
         if (options.screenshotEvery > 0 && !options.screenshotDir.empty() && (frame + 1) % options.screenshotEvery == 0)
         {
@@ -312,7 +315,7 @@ RunResult RunSession(const RunOptions& options)
     hooksAtLastFrame = HookCounts();
     if (options.pictureFrame < 0 || options.pictureFrame >= options.frames)
     {
-        TakePictures(options, result.notes, captureState, widgetState, markersState, inputState, options.frames);
+        TakePictures(options, result.notes, captureState, widgetState, markersState, inputState, extrasState, options.frames);
     }
     if (loader)
     {
@@ -349,6 +352,7 @@ RunResult RunSession(const RunOptions& options)
     report["widget"] = widgetState;
     report["markers"] = markersState;
     report["input"] = inputState;
+    report["extras"] = extrasState;
     report["objects_alive"] = Sim::LiveObjectCount();
     if (scenario.describe)
     {

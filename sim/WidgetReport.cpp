@@ -19,6 +19,8 @@
 #include <Unreal/Property/FEnumProperty.hpp>
 
 #include <algorithm>
+#include <cmath>
+#include <iterator>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -228,7 +230,9 @@ nlohmann::json DescribeMarkers()
                 continue;
             }
             icons += IsA(child.widget, L"/Script/UMG.Overlay") ? 1 : 0;
-            diamonds += IsA(child.widget, L"/Script/UMG.Border") ? 1 : 0;
+            // The compass letters' discs on the same canvas are borders too, but hold text.
+            const bool letter = IsA(FirstChild(child.widget), L"/Script/UMG.TextBlock");
+            diamonds += IsA(child.widget, L"/Script/UMG.Border") && !letter ? 1 : 0;
         }
         described["icons_shown"] = icons;
         described["diamonds_shown"] = diamonds;
@@ -276,7 +280,7 @@ namespace OrvSim
 {
 namespace
 {
-constexpr std::size_t kControlCount = 14;
+constexpr std::size_t kControlCount = 17;
 
 // A text block's caption. The screen takes a text block's text only through the engine's
 // SetText, which stores it in the widget too, so the widget's member is what is drawn.
@@ -364,5 +368,117 @@ std::optional<ControlOnScreen> MapOnScreen()
     Sim::LayOutScreen();
     const ControlOnScreen map = Placed(sizeBox);
     return map.visible ? std::optional<ControlOnScreen>(map) : std::nullopt;
+}
+} // namespace OrvSim
+
+namespace OrvSim
+{
+namespace
+{
+constexpr double kNorthUpTolerance = 1e-6;
+constexpr const char* kCompassLetters[] = {"N", "E", "S", "W"};
+
+UObject* LocalPawn()
+{
+    UObject* controller = Sim::ObjectReference(Sim::LocalPlayer(), L"PlayerController");
+    UObject* pawn = Live(controller) ? Sim::ObjectReference(controller, L"Pawn") : nullptr;
+    return Live(pawn) && pawn->GetWorld() != nullptr ? pawn : nullptr;
+}
+
+// The capture actor standing in the pawn's world: the game spawns none of its own, so it is the
+// mod's. Destroyed actors have left the world's list already.
+UObject* CaptureActorBeside(UObject* pawn)
+{
+    if (pawn == nullptr)
+    {
+        return nullptr;
+    }
+    for (UObject* actor : Sim::ActorsOf(pawn->GetWorld()))
+    {
+        if (IsA(actor, L"/Script/Engine.SceneCapture2D"))
+        {
+            return actor;
+        }
+    }
+    return nullptr;
+}
+
+// The letter discs on the map's marker canvas: borders holding a text block.
+std::vector<UObject*> CompassLetterDiscs(UObject* user)
+{
+    std::vector<UObject*> letters;
+    const std::vector<Sim::ScreenChild> layers = Children(MapOverlay(MapSizeBox(user)));
+    UObject* canvas = layers.size() > 1 ? layers[1].widget : nullptr;
+    for (const Sim::ScreenChild& child : Children(canvas))
+    {
+        UObject* content = FirstChild(child.widget);
+        if (IsA(child.widget, L"/Script/UMG.Border") && IsA(content, L"/Script/UMG.TextBlock"))
+        {
+            letters.push_back(child.widget);
+        }
+    }
+    return letters;
+}
+
+// The coordinates' text: on the HUD canvas, the border holding a text block (the controls and
+// the performance panel frame a border instead).
+UObject* CoordinatesText(UObject* user)
+{
+    for (const Sim::ScreenChild& child : HudChildren(user))
+    {
+        UObject* content = FirstChild(child.widget);
+        if (IsA(child.widget, L"/Script/UMG.Border") && IsA(content, L"/Script/UMG.TextBlock"))
+        {
+            return content;
+        }
+    }
+    return nullptr;
+}
+
+void DescribeLetters(UObject* user, nlohmann::json& described)
+{
+    nlohmann::json places = nlohmann::json::object();
+    for (UObject* disc : CompassLetterDiscs(user))
+    {
+        UObject* text = FirstChild(disc);
+        const std::string letter = Caption(text);
+        const Sim::WidgetPlacement at = Sim::PlacementOf(text);
+        if (!at.arranged || !at.drawn ||
+            std::find(std::begin(kCompassLetters), std::end(kCompassLetters), letter) == std::end(kCompassLetters))
+        {
+            continue;
+        }
+        // The disc is what the mod places; the letter is centred in it.
+        const ControlOnScreen placed = Placed(disc);
+        places[letter] = {placed.x + placed.width / 2, placed.y + placed.height / 2};
+    }
+    described["compass_letters"] = places.size() == std::size(kCompassLetters);
+    described["compass_places"] = places;
+}
+} // namespace
+
+nlohmann::json DescribeExtras(bool modLoaded)
+{
+    nlohmann::json described = {{"hidden", false},         {"north_up", nullptr},   {"compass_letters", nullptr},
+                                {"compass_places", nullptr}, {"coordinates", nullptr}, {"map_opacity", nullptr}};
+    UObject* pawn = LocalPawn();
+    UObject* capture = CaptureActorBeside(pawn);
+    UObject* user = ModWidget();
+    described["hidden"] = modLoaded && pawn != nullptr && user == nullptr && capture == nullptr;
+    if (capture != nullptr)
+    {
+        described["north_up"] = std::abs(std::remainder(Sim::ActorPlacement(capture).yaw, 360.0)) <= kNorthUpTolerance;
+    }
+    if (user == nullptr)
+    {
+        return described;
+    }
+    Sim::LayOutScreen();
+    DescribeLetters(user, described);
+    UObject* coordinates = CoordinatesText(user);
+    const Sim::WidgetPlacement at = Live(coordinates) ? Sim::PlacementOf(coordinates) : Sim::WidgetPlacement{};
+    described["coordinates"] = at.arranged && at.drawn ? nlohmann::json(Caption(coordinates)) : nlohmann::json(false);
+    described["map_opacity"] = Number(MapSizeBox(user), L"RenderOpacity");
+    return described;
 }
 } // namespace OrvSim

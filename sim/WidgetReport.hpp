@@ -21,7 +21,7 @@ nlohmann::json DescribeWidget();
 // angle) and arrow_texture (whether the arrow image draws a Texture2D); 0, null or false for
 // what the tree lacks.
 nlohmann::json DescribeMarkers();
-// One of the HUD's fourteen controls as the screen draws it: its caption ("" without a text
+// One of the HUD's seventeen controls as the screen draws it: its caption ("" without a text
 // block), whether the screen arranges and draws it, and where, in viewport pixels.
 struct ControlOnScreen
 {
@@ -30,7 +30,7 @@ struct ControlOnScreen
     double x = 0, y = 0, width = 0, height = 0;
 };
 // The controls in the order the HUD holds them (the framed borders after the HUD panel's last
-// caption), laid out now; empty unless there are fourteen.
+// caption), laid out now; empty unless there are seventeen.
 std::vector<ControlOnScreen> ControlsOnScreen();
 // The "widget.controls" key: each control as {"label", "visible", "rect": [x, y, w, h]}.
 nlohmann::json DescribeControls(const std::vector<ControlOnScreen>& controls);
@@ -41,4 +41,11 @@ std::optional<ControlOnScreen> MapOnScreen();
 RC::Unreal::UObject* ModWidgetOnScreen();
 // The colour the image showing the capture's render target is drawn with; null without one.
 nlohmann::json MapTint();
+// The "extras" key, as the engine holds them: hidden (a local pawn stands in a world, the mod
+// is loaded, yet no mod widget is in the viewport and no capture actor in that world),
+// north_up (the capture actor's yaw is 0; null without one), compass_letters (N, E, S and W
+// all drawn) with compass_places (letter → [x, y], its centre in viewport pixels),
+// coordinates (the text drawn under the map, or false) and map_opacity (the map size box's
+// render opacity); the last four null without a mod widget.
+nlohmann::json DescribeExtras(bool modLoaded);
 } // namespace OrvSim

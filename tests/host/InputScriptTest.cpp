@@ -223,9 +223,10 @@ TEST_F(InputPlaying, AFocusLineMovesTheDesktopsWindowInFrontFromItsFrameOn)
 
 constexpr uint8 kShown = 0;
 constexpr uint8 kCollapsed = 1;
-constexpr std::size_t kControls = 14;
-const wchar_t* const kCaptions[kControls] = {L"LOCK", L"+", L"-",   L"AI",   L"O",    L"IN",             L"RES",
-                                             L"QUEST", L"POI", L"60", L"60", L"4.00", L"RESET DEFAULTS", L""};
+constexpr std::size_t kControls = 17;
+const wchar_t* const kCaptions[kControls] = {L"LOCK", L"+",    L"-",    L"AI",  L"O",    L"IN",
+                                             L"RES",  L"QUEST", L"POI", L"60",  L"60",   L"4.00",
+                                             L"RESET DEFAULTS", L"", L"N-UP", L"XY", L"100%"};
 
 UObject* Make(const std::wstring& name) { return OrvTest::MakeWidget(name); }
 
@@ -246,9 +247,10 @@ void Place(UObject* slot, float x, float y, float w, float h)
 }
 
 // The mod's HUD as the screen gets it: a root canvas holding the HUD canvas at (100, 50), and
-// in it the map's size box, the performance panel (a framed border), a caption, and the
-// fourteen controls, each a border framing a border with a caption (none on the last). Control
-// i sits at (10 i, 5), 8 × 10 units; the controls in `collapsed` are collapsed.
+// in it the map's size box, the performance panel (a framed border), a caption, the
+// coordinates (a border holding a text block), and the seventeen controls, each a border
+// framing a border with a caption (none on the resize handle). Control i sits at (10 i, 5),
+// 8 × 10 units; the controls in `collapsed` are collapsed.
 struct Hud
 {
     std::vector<UObject*> frames;
@@ -270,6 +272,11 @@ Hud BuildHud(const std::vector<std::size_t>& collapsed = {}, std::size_t control
     UObject* heading = Make(L"TextBlock");
     Caption(heading, L"PERFORMANCE");
     Add(canvas, L"AddChildToCanvas", heading);
+    UObject* coordinates = Make(L"Border");
+    UObject* coordinatesText = Make(L"TextBlock");
+    Caption(coordinatesText, L"X 1.0 m  Y 2.0 m");
+    Add(coordinates, L"SetContent", coordinatesText);
+    Place(Add(canvas, L"AddChildToCanvas", coordinates), 0, 330, 280, 20);
     for (std::size_t i = 0; i < controls; ++i)
     {
         UObject* frame = Make(L"Border");
@@ -315,7 +322,7 @@ class ControlsReport : public OrvTest::EngineFixture
 {
 };
 
-TEST_F(ControlsReport, ListsTheFourteenControlsInPixelsWithTheirCaptionsAsDrawn)
+TEST_F(ControlsReport, ListsTheSeventeenControlsInPixelsWithTheirCaptionsAsDrawn)
 {
     Sim::SetViewportScale(2.0f);
     BuildHud({2, 13});
@@ -341,7 +348,7 @@ TEST_F(ControlsReport, ListsTheFourteenControlsInPixelsWithTheirCaptionsAsDrawn)
 TEST_F(ControlsReport, AHudWithoutItsControlsListsNone)
 {
     BuildHud({}, kControls - 1);
-    EXPECT_TRUE(OrvSim::ControlsOnScreen().empty()) << "the panel and thirteen framed borders are not the controls";
+    EXPECT_TRUE(OrvSim::ControlsOnScreen().empty()) << "the panel and sixteen framed borders are not the controls";
     EXPECT_EQ(OrvSim::DescribeInput()["edit_mode"], false);
     EXPECT_EQ(OrvSim::DescribeInput()["typing"], 0);
 }

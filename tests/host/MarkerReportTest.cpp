@@ -1,6 +1,6 @@
 // orvanta-sim's "markers" report read off a hand-built minimap tree: the marker canvas is the
-// map overlay's second child, icon markers are its overlays and diamonds its borders, shown
-// when hit-test invisible; the arrow is the image in the overlay's third child.
+// map overlay's second child, icon markers are its overlays and diamonds its borders that hold
+// no text (the compass letters' discs do), shown when hit-test invisible; the arrow is the image in the overlay's third child.
 #ifdef ORVANTA_WITH_SIM
 #include "WidgetReport.hpp"
 
@@ -79,6 +79,8 @@ TEST_F(MarkerReport, CountsTheShownIconsAndDiamondsAndReadsTheArrow)
         Add(markers, L"AddChildToCanvas", Shown(Make(L"Border"), visibility));
     }
     Add(markers, L"AddChildToCanvas", Shown(Make(L"Image"), kShown));
+    // A compass letter's disc: a shown border, but holding its letter.
+    Add(Add(markers, L"AddChildToCanvas", Shown(Make(L"Border"), kShown)), L"SetContent", Make(L"TextBlock"));
     Sim::CallScriptFunction(arrow, Sim::FindFunctionByPath(L"/Script/UMG.Widget:SetRenderTransformAngle"),
                             [](uint8* parms) { *reinterpret_cast<float*>(parms) = 37.5f; });
 

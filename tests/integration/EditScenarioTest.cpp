@@ -1,23 +1,29 @@
 // The edit scenario played with the built mod: what the screen shows of the HUD's controls, the
 // controller's input as the engine holds it, and the state.ini on disk, before the edit mode,
-// while values are typed, while LOCK is held and at the end; and orvanta-sim's --input scripts
-// played from the command line.
+// while values are typed, while LOCK is held and at the end; orvanta-sim's --input scripts
+// played from the command line, the extras script among them; and the extras on a 4K screen.
 #ifdef ORVANTA_WITH_SIM
 #include "SimRun.hpp"
 #include "support/EngineFixture.hpp"
+#include "widget/Palette.hpp"
 
 #include <Sim/Engine.hpp>
 #include <Sim/Input.hpp>
+#include <Sim/Screen.hpp>
 #include <Sim/World.hpp>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
 #include <random>
+#include <regex>
 #include <sstream>
 #include <string>
 
@@ -29,11 +35,11 @@ namespace
 {
 namespace fs = std::filesystem;
 
-// state.ini's keys and values as written, sections aside.
-std::map<std::string, std::string> ReadState(const fs::path& modDir)
+// state.ini's (or hud.ini's) keys and values as written, sections aside.
+std::map<std::string, std::string> ReadState(const fs::path& modDir, const char* file = "state.ini")
 {
     std::map<std::string, std::string> values;
-    std::ifstream in(modDir / "state.ini", std::ios::binary);
+    std::ifstream in(modDir / file, std::ios::binary);
     std::string line;
     while (std::getline(in, line))
     {
@@ -48,6 +54,18 @@ std::map<std::string, std::string> ReadState(const fs::path& modDir)
         }
     }
     return values;
+}
+
+// The map's centre in viewport pixels at scale 1: the map sits 23 units under the frame's top.
+std::array<double, 2> MapCentre(const nlohmann::json& widget)
+{
+    const double half = widget["map_size"].get<double>() / 2;
+    return {widget["hud"][0].get<double>() + half, widget["hud"][1].get<double>() + 23 + half};
+}
+
+bool IsCoordinatesText(const nlohmann::json& text)
+{
+    return text.is_string() && std::regex_match(text.get<std::string>(), std::regex(R"(X -?\d+\.\d m  Y -?\d+\.\d m)"));
 }
 
 // The frames the scenario's steps are done by (the script is timed at 60 frames a second):
@@ -101,9 +119,9 @@ TEST_F(EditScenario, TheFrameIsMovedResizedZoomedToggledAndResetAndTheGameGetsIt
     ASSERT_TRUE(before["widget"]["hud"].is_array());
     const std::vector<double> start = before["widget"]["hud"];
     EXPECT_EQ(before["input"]["edit_mode"], false);
-    ASSERT_EQ(before["widget"]["controls"].size(), 14u);
+    ASSERT_EQ(before["widget"]["controls"].size(), 17u);
     EXPECT_EQ(before["widget"]["controls"][0]["label"], "EDIT");
-    for (std::size_t i = 1; i < 14; ++i)
+    for (std::size_t i = 1; i < 17; ++i)
     {
         EXPECT_EQ(before["widget"]["controls"][i]["visible"], false) << "only EDIT shows while locked: " << i;
     }
@@ -119,7 +137,7 @@ TEST_F(EditScenario, TheFrameIsMovedResizedZoomedToggledAndResetAndTheGameGetsIt
         EXPECT_EQ(report["widget"]["map_size"], 340);
         EXPECT_EQ(report["widget"]["circular"], false) << "the shape toggled to square";
         const auto& controls = report["widget"]["controls"];
-        ASSERT_EQ(controls.size(), 14u);
+        ASSERT_EQ(controls.size(), 17u);
         EXPECT_EQ(controls[0]["label"], "EDIT");
         EXPECT_EQ(controls[0]["visible"], true);
         EXPECT_EQ(controls[0]["rect"][0], start[0] - 200 + 340 - 38) << "EDIT at the moved map's right edge";
@@ -158,10 +176,17 @@ TEST_F(EditScenario, TypedValuesAreOnDiskAndOnScreenWhileTheEditModeHoldsTheInpu
     EXPECT_EQ(state.at("RenderScale"), "0.5") << "a point typed first replaces the shown 4.00";
     EXPECT_EQ(state.at("MarkerFPS"), "60");
     const auto& controls = report["widget"]["controls"];
-    ASSERT_EQ(controls.size(), 14u);
+    ASSERT_EQ(controls.size(), 17u);
     EXPECT_EQ(controls[0]["label"], "LOCK");
     EXPECT_EQ(controls[9]["label"], "120");
     EXPECT_EQ(controls[11]["label"], "0.50");
+    EXPECT_EQ(controls[14]["label"], "N-UP");
+    EXPECT_EQ(controls[15]["label"], "XY");
+    EXPECT_EQ(controls[16]["label"], "100%");
+    // The second row sits under the map, clear of the resize handle at its corner.
+    const auto& handle = controls[13]["rect"];
+    EXPECT_EQ(controls[14]["rect"][1], handle[1]);
+    EXPECT_LT(controls[16]["rect"][0].get<double>() + controls[16]["rect"][2].get<double>(), handle[0].get<double>());
     for (const auto& control : controls)
     {
         EXPECT_EQ(control["visible"], true) << control["label"];
@@ -181,7 +206,7 @@ TEST_F(EditScenario, LockHeldDownLeavesTheEditModeButKeepsTheInputUntilTheReleas
     bool held = false;
     const nlohmann::json report = Play(600, kLockHeld, "5", [&](const fs::path&) { held = Sim::IsKeyDown(0x01); });
     EXPECT_TRUE(held) << "the button is still down at this frame";
-    ASSERT_EQ(report["widget"]["controls"].size(), 14u);
+    ASSERT_EQ(report["widget"]["controls"].size(), 17u);
     EXPECT_EQ(report["widget"]["controls"][0]["label"], "EDIT");
     EXPECT_EQ(report["input"]["edit_mode"], false);
     EXPECT_EQ(report["input"]["cursor_shown"], true);
@@ -264,6 +289,204 @@ TEST_F(InputScripts, AScriptClicksAControlWhereTheReportSaysItIsOnAnyScenario)
     EXPECT_EQ(clicked["input"]["cursor_shown"], true);
     EXPECT_EQ(clicked["widget"]["controls"][0]["label"], "LOCK");
 }
+
+
+TEST_F(InputScripts, TheExtrasScriptPlaysEveryKeyAndExtraAndLeavesThemOnScreenAndOnDisk)
+{
+    const fs::path modDir = root_ / "extras";
+    const fs::path report = root_ / "extras.json";
+    std::string errors;
+    ASSERT_EQ(Run("--scenario walk --mod-dir " + modDir.string() + " --report " + report.string() +
+                      " --input " ORVANTA_SIM_SCRIPTS "/extras.txt",
+                  errors),
+              0)
+        << errors;
+    const nlohmann::json played = Report(report);
+    EXPECT_EQ(played["engine"]["checks_failed"], 0) << played["engine"]["failed_checks"].dump();
+    // Ctrl+M took the widget and the capture away and brought both back once; M alone and
+    // Ctrl+M with another program in front did nothing.
+    EXPECT_EQ(played["sessions"], 2);
+    EXPECT_EQ(played["capture"]["actors_spawned"], 2);
+    EXPECT_EQ(played["capture"]["ortho_width"], 7500.0) << "Ctrl+= twice and Ctrl+- once from 8000";
+    EXPECT_EQ(ReadState(modDir).at("Zoom"), "7500");
+
+    const nlohmann::json& extras = played["extras"];
+    EXPECT_EQ(extras["hidden"], false);
+    EXPECT_EQ(extras["north_up"], true);
+    EXPECT_EQ(extras["compass_letters"], true);
+    EXPECT_TRUE(IsCoordinatesText(extras["coordinates"])) << extras["coordinates"];
+    ASSERT_TRUE(extras["map_opacity"].is_number());
+    EXPECT_NEAR(extras["map_opacity"].get<double>(), 0.6, 1e-6) << "100 % → 80 % → 60 %";
+
+    // North-up: N straight above the map's centre and S below it, E right and W left, each
+    // 11 units inside the 272-unit picture.
+    const nlohmann::json& places = extras["compass_places"];
+    ASSERT_EQ(places.size(), 4u) << places;
+    const auto [centreX, centreY] = MapCentre(played["widget"]);
+    EXPECT_NEAR(places["N"][0].get<double>(), centreX, 1.5);
+    EXPECT_NEAR(places["S"][0].get<double>(), centreX, 1.5);
+    EXPECT_NEAR(places["E"][1].get<double>(), centreY, 1.5);
+    EXPECT_NEAR(places["W"][1].get<double>(), centreY, 1.5);
+    EXPECT_EQ(places["S"][1].get<double>() - places["N"][1].get<double>(), 250.0);
+    EXPECT_EQ(places["E"][0].get<double>() - places["W"][0].get<double>(), 250.0);
+    EXPECT_NEAR((places["N"][1].get<double>() + places["S"][1].get<double>()) / 2, centreY, 1.5);
+
+    // LOCK: the second row went with the rest of the edit controls.
+    const nlohmann::json& controls = played["widget"]["controls"];
+    ASSERT_EQ(controls.size(), 17u);
+    EXPECT_EQ(controls[0]["label"], "EDIT");
+    EXPECT_EQ(controls[16]["label"], "60%");
+    for (std::size_t i = 14; i < 17; ++i)
+    {
+        EXPECT_EQ(controls[i]["visible"], false) << controls[i]["label"];
+    }
+    EXPECT_EQ(played["input"]["edit_mode"], false);
+
+    const auto hud = ReadState(modDir, "hud.ini");
+    EXPECT_EQ(hud, (std::map<std::string, std::string>{{"ToggleKey", "Ctrl+M"},
+                                                       {"ZoomInKey", "Ctrl+VK_OEM_PLUS"},
+                                                       {"ZoomOutKey", "Ctrl+VK_OEM_MINUS"},
+                                                       {"Hidden", "0"},
+                                                       {"NorthUp", "1"},
+                                                       {"CompassLetters", "1"},
+                                                       {"Coordinates", "1"},
+                                                       {"MapOpacity", "0.6"}}));
+}
+
+TEST_F(InputScripts, AMapHiddenByCtrlMHasNoWidgetNorCaptureAndStartsHiddenNextTime)
+{
+    const fs::path modDir = root_ / "hidden";
+    const fs::path report = root_ / "hidden.json";
+    std::string errors;
+    const fs::path hide = Script("20 down VK_CONTROL\n21 tap M\n24 up VK_CONTROL\n");
+    ASSERT_EQ(Run("--frames 120 --mod-dir " + modDir.string() + " --report " + report.string() + " --input " + hide.string(),
+                  errors),
+              0)
+        << errors;
+    nlohmann::json played = Report(report);
+    EXPECT_EQ(played["engine"]["checks_failed"], 0) << played["engine"]["failed_checks"].dump();
+    EXPECT_EQ(played["extras"], (nlohmann::json{{"hidden", true},
+                                                {"north_up", nullptr},
+                                                {"compass_letters", nullptr},
+                                                {"compass_places", nullptr},
+                                                {"coordinates", nullptr},
+                                                {"map_opacity", nullptr}}));
+    EXPECT_EQ(played["widget"]["in_viewport"], false);
+    EXPECT_EQ(played["sessions"], 1);
+    EXPECT_EQ(played["capture"]["actors_spawned"], 1);
+    EXPECT_EQ(played["capture"]["actors_destroyed"], 1);
+    EXPECT_FALSE(played["capture"].contains("ortho_width")) << "no capture component left at the end";
+    EXPECT_EQ(ReadState(modDir, "hud.ini").at("Hidden"), "1");
+
+    // The next start reads the choice: nothing is built until Ctrl+M shows the map again.
+    const fs::path show = Script("30 down VK_CONTROL\n31 tap M\n34 up VK_CONTROL\n");
+    ASSERT_EQ(Run("--frames 90 --picture-frame 25 --mod-dir " + modDir.string() + " --report " + report.string() +
+                      " --input " + show.string(),
+                  errors),
+              0)
+        << errors;
+    played = Report(report);
+    EXPECT_EQ(played["extras"]["hidden"], true) << "hidden from the start, before Ctrl+M";
+    EXPECT_EQ(played["sessions"], 1) << "built once Ctrl+M was pressed";
+    EXPECT_EQ(ReadState(modDir, "hud.ini").at("Hidden"), "0");
+}
 #endif
+
+int Srgb(double linear)
+{
+    const double l = std::clamp(linear, 0.0, 1.0);
+    return static_cast<int>(std::lround((l <= 0.0031308 ? l * 12.92 : 1.055 * std::pow(l, 1 / 2.4) - 0.055) * 255));
+}
+
+// A 4K screen (scale 2) with north-up, the letters and the coordinates on, set in hud.ini
+// before the start, as a player would.
+TEST_F(EditScenario, NorthUpLettersAndCoordinatesShowOnA4KScreen)
+{
+    const fs::path modDir = root_ / "4k";
+    const fs::path shot = root_ / "4k.png";
+    fs::create_directories(modDir);
+    std::ofstream(modDir / "hud.ini") << "[Hud]\nNorthUp=1\nCoordinates=1\n";
+    Sim::RenderTargetImage image;
+    OrvSim::RunOptions options;
+    options.library = ORVANTA_MAIN_LIBRARY;
+    options.modDir = modDir;
+    options.frames = 180;
+    options.echoLog = false;
+    options.viewportWidth = 3840;
+    options.viewportHeight = 2160;
+    options.screenshot = shot;
+    options.atPictures = [&] { Sim::RenderScreen(image); };
+    const OrvSim::RunResult result = OrvSim::RunSession(options);
+    ASSERT_TRUE(result.ok) << result.error;
+    const nlohmann::json& report = result.report;
+    EXPECT_EQ(report["engine"]["checks_failed"], 0) << report["engine"]["failed_checks"].dump();
+#ifndef _WIN32
+    EXPECT_TRUE(fs::exists(shot)) << "the Linux build writes its screenshot";
+#endif
+    const nlohmann::json& extras = report["extras"];
+    EXPECT_EQ(extras["north_up"], true);
+    EXPECT_EQ(extras["compass_letters"], true);
+    EXPECT_TRUE(IsCoordinatesText(extras["coordinates"])) << extras["coordinates"];
+    EXPECT_EQ(extras["map_opacity"], 1.0);
+    ASSERT_EQ(image.width, 3840);
+
+    auto pixel = [&](double x, double y) {
+        const auto at = (static_cast<std::size_t>(y) * 3840 + static_cast<std::size_t>(x)) * 4;
+        return std::array<int, 3>{image.rgba[at], image.rgba[at + 1], image.rgba[at + 2]};
+    };
+    auto near = [](const std::array<int, 3>& seen, const std::array<int, 3>& wanted, int tolerance) {
+        for (int c = 0; c < 3; ++c)
+        {
+            if (std::abs(seen[c] - wanted[c]) > tolerance)
+            {
+                return false;
+            }
+        }
+        return true;
+    };
+    // Pixels of a colour in a box of pixels.
+    auto count = [&](double left, double top, int width, int height, const std::array<int, 3>& colour) {
+        int found = 0;
+        for (int y = 0; y < height; ++y)
+        {
+            for (int x = 0; x < width; ++x)
+            {
+                found += near(pixel(left + x, top + y), colour, 30) ? 1 : 0;
+            }
+        }
+        return found;
+    };
+    auto dark = [&](double x, double y) { return near(pixel(x, y), {0, 0, 0}, 70); };
+    namespace Palette = Orv::Palette;
+    const std::array<int, 3> caption{Srgb(Palette::kCaptionText.r), Srgb(Palette::kCaptionText.g), Srgb(Palette::kCaptionText.b)};
+    const std::array<int, 3> north{Srgb(Palette::kCompassNorth.r), Srgb(Palette::kCompassNorth.g), Srgb(Palette::kCompassNorth.b)};
+
+    // Each letter in its colour on its dark 16-unit (32-pixel) disc, N in red, the others in
+    // the captions' colour; twice the full-HD places, N above S.
+    const nlohmann::json& places = extras["compass_places"];
+    ASSERT_EQ(places.size(), 4u) << places;
+    EXPECT_EQ(places["S"][1].get<double>() - places["N"][1].get<double>(), 500.0);
+    for (const char* letter : {"N", "E", "S", "W"})
+    {
+        SCOPED_TRACE(letter);
+        const double x = places[letter][0].get<double>();
+        const double y = places[letter][1].get<double>();
+        const bool isNorth = std::string(letter) == "N";
+        const int own = count(x - 16, y - 16, 32, 32, isNorth ? north : caption);
+        // A marker may peek out from under a disc, in any colour.
+        EXPECT_GT(own, 60);
+        EXPECT_GT(own, 2 * count(x - 16, y - 16, 32, 32, isNorth ? caption : north));
+        EXPECT_TRUE(dark(x, y + 13)) << "the disc below the letter";
+        EXPECT_TRUE(dark(x - 13, y)) << "the disc beside the letter";
+    }
+
+    // The coordinates under the locked map: 3 units below it, 280 × 16 units, text on dark.
+    const nlohmann::json& hud = report["widget"]["hud"];
+    const double left = hud[0].get<double>() * 2;
+    const double top = (hud[1].get<double>() + 23 + 280 + 3) * 2;
+    EXPECT_GT(count(left, top, 560, 32, caption), 200);
+    EXPECT_TRUE(dark(left + 4, top + 16)) << "the backdrop left of the text";
+    EXPECT_EQ(count(left, top + 36, 560, 32, caption), 0) << "nothing below it";
+}
 } // namespace
 #endif

@@ -136,7 +136,9 @@ TEST_F(Screenshots, TheMinimapsRimsAndArrowAreOnTheScreenWhereItsLayoutPutsThem)
     EXPECT_EQ(widget["hud"], (nlohmann::json{1597.0, 24.0, 299.0, 322.0}));
     EXPECT_EQ(widget["map_size"], 280.0);
     EXPECT_EQ(widget["circular"], true);
-    EXPECT_EQ(widget["widgets_constructed"], 476);
+    // The frame, its markers and controls, and the extras: four letters on their discs and the
+    // coordinates on theirs.
+    EXPECT_EQ(widget["widgets_constructed"], 495);
     ASSERT_EQ(image.width, 3840);
 
     auto pixel = [&](double x, double y) {
