@@ -478,7 +478,7 @@ nlohmann::json DescribeExtras(bool modLoaded)
     UObject* coordinates = CoordinatesText(user);
     const Sim::WidgetPlacement at = Live(coordinates) ? Sim::PlacementOf(coordinates) : Sim::WidgetPlacement{};
     described["coordinates"] = at.arranged && at.drawn ? nlohmann::json(Caption(coordinates)) : nlohmann::json(false);
-    described["map_opacity"] = Number(MapSizeBox(user), L"RenderOpacity");
+    described["map_opacity"] = Number(MapOverlay(MapSizeBox(user)), L"RenderOpacity");
     return described;
 }
 } // namespace OrvSim

@@ -6,6 +6,7 @@
 #include "reflection/Calls.hpp"
 #include "reflection/Setters.hpp"
 #include "settings/HudSettings.hpp"
+#include "widget/Palette.hpp"
 #include "widget/WidgetTree.hpp"
 
 #include <fmt/format.h>
@@ -13,6 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace Orv
 {
@@ -62,10 +64,25 @@ void LiveOrvantaMod::ApplyExtrasVisibility()
 
 void LiveOrvantaMod::ApplyMapOpacity()
 {
-    UObject* map = session.widget.mapSizeBox;
-    if (IsLive(map, false))
+    const WidgetState& widget = session.widget;
+    const float opacity = kMapOpacityRange.Clamp(Hud().MapOpacity);
+    if (IsLive(widget.mapOverlay, false))
     {
-        SetRenderOpacity(reflection, map, kMapOpacityRange.Clamp(Hud().MapOpacity));
+        SetRenderOpacity(reflection, widget.mapOverlay, opacity);
+    }
+    // The engine paints each widget at its own opacity, and each rim is a filled box beneath
+    // the picture: rims left at any strength would cover the very world a see-through map is
+    // meant to show. Below full opacity they fade out whole, and the picture's own round or
+    // square edge frames the map.
+    const bool solid = opacity >= kMapOpacityRange.max;
+    const std::pair<UObject*, LinearColor> rims[] = {
+        {widget.outerRim, Palette::kBronze}, {widget.middleRim, Palette::kRimDarkFill}, {widget.innerRim, Palette::kRimLightBronze}};
+    for (auto [rim, colour] : rims)
+    {
+        if (IsLive(rim, false))
+        {
+            SetBrushColor(reflection, rim, {colour.r, colour.g, colour.b, solid ? colour.a : 0.0f});
+        }
     }
 }
 
