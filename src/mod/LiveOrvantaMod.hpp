@@ -212,9 +212,6 @@ class LiveOrvantaMod : public RC::CppUserModBase
     void RefreshOpacityCaption();
     void UpdateCompassLetters();
     void UpdateCoordinates();
-    void ToggleNorthUp();
-    void ToggleCoordinates();
-    void CycleMapOpacity();
 
     // ---- Markers: the map icons, the arrow and the AI diamonds ----
     MapView CurrentMapView(bool& pawnLive);
@@ -273,6 +270,9 @@ class LiveOrvantaMod : public RC::CppUserModBase
     void ToggleFrameShape();
     void ToggleIndoorCamera();
     void ToggleMapCategory(bool& shown);
+    void ToggleNorthUp();
+    void ToggleCoordinates();
+    void CycleMapOpacity();
     void SetEditMode(bool on);
 
     // ---- Input and edit mode: the game's input while the edit mode is on ----

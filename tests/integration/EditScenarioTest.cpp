@@ -461,6 +461,10 @@ TEST_F(EditScenario, NorthUpLettersAndCoordinatesShowOnA4KScreen)
     const std::array<int, 3> caption{Srgb(Palette::kCaptionText.r), Srgb(Palette::kCaptionText.g), Srgb(Palette::kCaptionText.b)};
     const std::array<int, 3> north{Srgb(Palette::kCompassNorth.r), Srgb(Palette::kCompassNorth.g), Srgb(Palette::kCompassNorth.b)};
 
+    // The letters' and the coordinates' glyphs only where the screen draws texts (the Windows
+    // build has no font renderer); their dark discs and backdrop everywhere.
+    const bool glyphs = Sim::ScreenDrawsText();
+
     // Each letter in its colour on its dark 16-unit (32-pixel) disc, N in red, the others in
     // the captions' colour; twice the full-HD places, N above S.
     const nlohmann::json& places = extras["compass_places"];
@@ -474,8 +478,11 @@ TEST_F(EditScenario, NorthUpLettersAndCoordinatesShowOnA4KScreen)
         const bool isNorth = std::string(letter) == "N";
         const int own = count(x - 16, y - 16, 32, 32, isNorth ? north : caption);
         // A marker may peek out from under a disc, in any colour.
-        EXPECT_GT(own, 60);
-        EXPECT_GT(own, 2 * count(x - 16, y - 16, 32, 32, isNorth ? caption : north));
+        if (glyphs)
+        {
+            EXPECT_GT(own, 60);
+            EXPECT_GT(own, 2 * count(x - 16, y - 16, 32, 32, isNorth ? caption : north));
+        }
         EXPECT_TRUE(dark(x, y + 13)) << "the disc below the letter";
         EXPECT_TRUE(dark(x - 13, y)) << "the disc beside the letter";
     }
@@ -484,7 +491,10 @@ TEST_F(EditScenario, NorthUpLettersAndCoordinatesShowOnA4KScreen)
     const nlohmann::json& hud = report["widget"]["hud"];
     const double left = hud[0].get<double>() * 2;
     const double top = (hud[1].get<double>() + 23 + 280 + 3) * 2;
-    EXPECT_GT(count(left, top, 560, 32, caption), 200);
+    if (glyphs)
+    {
+        EXPECT_GT(count(left, top, 560, 32, caption), 200);
+    }
     EXPECT_TRUE(dark(left + 4, top + 16)) << "the backdrop left of the text";
     EXPECT_EQ(count(left, top + 36, 560, 32, caption), 0) << "nothing below it";
 }
