@@ -105,6 +105,7 @@ void BM_FrameWithLiveSession(benchmark::State& state)
     auto* pawn = Sim::EnterLocalPlayer(world).pawn;
     auto mod = std::make_unique<Orv::LiveOrvantaMod>();
     mod->on_unreal_init();
+    mod->StartOnGameThread();
     Sim::TickEngine(1.0f / 60.0f);
     // Creatures that begin play under a live session are tracked by the AI list's next refresh.
     for (int64_t i = 0; i < state.range(0); ++i)
@@ -142,6 +143,7 @@ std::unique_ptr<Orv::LiveOrvantaMod> StartSteadySession(UWorld*& world)
     Sim::EnterLocalPlayer(world);
     auto mod = std::make_unique<Orv::LiveOrvantaMod>();
     mod->on_unreal_init();
+    mod->StartOnGameThread();
     for (int i = 0; i < 40; ++i)
     {
         Sim::TickEngine(1.0f / 60.0f);
@@ -244,6 +246,7 @@ Crowd StartCrowd(TickTimer* timer)
     }
     Crowd crowd{std::make_unique<Orv::LiveOrvantaMod>(), {}};
     crowd.mod->on_unreal_init();
+    crowd.mod->StartOnGameThread();
     if (timer != nullptr)
     {
         timer->Register(false);

@@ -267,6 +267,7 @@ class Session
         // Never deleted: the engine goes down with the process, and the mod with it.
         mod_ = new Orv::LiveOrvantaMod();
         mod_->on_unreal_init();
+        mod_->StartOnGameThread();
         Frame();
 
         const auto& controls = mod_->Session().widget.controls;

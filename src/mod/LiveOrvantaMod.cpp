@@ -111,46 +111,93 @@ LiveOrvantaMod::LiveOrvantaMod()
 
 LiveOrvantaMod::~LiveOrvantaMod()
 {
-    UnregisterAll();
-    TearDownSession(true);
-    reflection.Clear();
-    // Last: whatever the teardown made the engine free was still forgotten.
-    if (forgetter.registered)
+    // Nothing here may throw into the loader, and nothing of the engine's is called off the game
+    // thread: Uninstall brings a started mod here on the game thread.
+    try
     {
-        FUObjectArray::RemoveUObjectDeleteListener(&forgetter);
-        forgetter.registered = false;
+        if (!engineStarted.load())
+        {
+            // The loader's side only: the tick was all there was.
+            if (tickHandle != 0)
+            {
+                Hook::UnregisterCallback(tickHandle);
+                tickHandle = 0;
+            }
+            return;
+        }
+        {
+            std::lock_guard lock(gameWork);
+            ForgetFreedElsewhere();
+            UnregisterAll();
+            TearDownSession(true);
+            reflection.Clear();
+        }
+        // Outside gameWork: a purge on the collector's thread may be inside the engine's
+        // listener lock, waiting for gameWork to hand over an object. Last: whatever the
+        // teardown made the engine free was still forgotten.
+        if (forgetter.registered)
+        {
+            FUObjectArray::RemoveUObjectDeleteListener(&forgetter);
+            forgetter.registered = false;
+        }
+    }
+    catch (...)
+    {
+        // The game goes on; a mod being deleted has no later frame to try again in.
     }
 }
 
 void LiveOrvantaMod::on_unreal_init()
 {
+    try
+    {
+        ResetReports();
+        LoadSettings(Settings());
+        LoadHudSettings(Hud());
+        TakeWorkingCopies();
+        if (!RegisterTick())
+        {
+            LogError(L"Runtime tick registration failed.\n");
+        }
+    }
+    catch (const std::exception& exception)
+    {
+        // Out of here it would end the loader's own start-up (UE4SSProgram::init).
+        ReportCaught(L"start-up", exception.what());
+    }
+    catch (...)
+    {
+        ReportCaught(L"start-up", nullptr);
+    }
+}
+
+bool LiveOrvantaMod::StartOnGameThread()
+{
+    if (engineStarted.exchange(true))
+    {
+        return !inert;
+    }
+    gameThread.store(std::this_thread::get_id(), std::memory_order_release);
     // Before the first engine pointer is kept, so none outlives its object unnoticed.
     if (!forgetter.registered)
     {
+        freedElsewhere.reserve(256);
         FUObjectArray::AddUObjectDeleteListener(&forgetter);
         forgetter.registered = true;
     }
-    ResetReports();
-    LoadSettings(Settings());
-    LoadHudSettings(Hud());
-    TakeWorkingCopies();
-
     if (!RegisterWorldHook())
     {
         LogError(L"World-change hook registration failed.\n");
-        return;
+        inert = true;
+        return false;
     }
     LookUpEventClasses();
     for (const auto& row : kRuntimeHookTable)
     {
         RegisterRuntimeHook(row.functionPath, row.event, row.preHook);
     }
-    if (!RegisterTick())
-    {
-        LogError(L"Runtime tick registration failed.\n");
-        return;
-    }
     LogLine(fmt::format(L"Orvanta V{} by {}\n", ModVersion, ModAuthors), kBannerLogLevel);
+    return true;
 }
 
 void LiveOrvantaMod::TakeWorkingCopies()
@@ -178,7 +225,6 @@ bool LiveOrvantaMod::RegisterWorldHook()
     {
         return false;
     }
-    std::lock_guard lock(registrationLock);
     worldHookFunction = function;
     worldHookId = id;
     return true;
@@ -189,10 +235,32 @@ void LiveOrvantaMod::LookUpEventClasses()
     UClass* aiCharacter = FindEventClass(kAiCharacterClassPath);
     UClass* npc = FindEventClass(kNpcClassPath);
     UClass* mapIconComponent = FindEventClass(kMapIconComponentClassPath);
-    std::lock_guard lock(registrationLock);
     aiCharacterClass = aiCharacter;
     npcClass = npc;
     mapIconComponentClass = mapIconComponent;
+}
+
+template <typename Work> void LiveOrvantaMod::RunHook(Work&& work)
+{
+    std::lock_guard lock(gameWork);
+    if (retiring)
+    {
+        return;
+    }
+    try
+    {
+        ForgetFreedElsewhere();
+        work();
+    }
+    catch (const std::exception& exception)
+    {
+        // Out of a hook it would unwind through the engine's script call.
+        ReportCaught(L"game event", exception.what());
+    }
+    catch (...)
+    {
+        ReportCaught(L"game event", nullptr);
+    }
 }
 
 void LiveOrvantaMod::RegisterRuntimeHook(std::wstring_view functionPath, RuntimeEvent event, bool preHook)
@@ -207,14 +275,13 @@ void LiveOrvantaMod::RegisterRuntimeHook(std::wstring_view functionPath, Runtime
         return;
     }
     auto callback = [this, event](UnrealScriptFunctionCallableContext& context, void*) {
-        OnRuntimeEvent(event, context.Context);
+        RunHook([&] { OnRuntimeEvent(event, context.Context); });
     };
     CallbackId id = preHook ? function->RegisterPreHook(callback, nullptr) : function->RegisterPostHook(callback, nullptr);
     if (id <= 0)
     {
         return;
     }
-    std::lock_guard lock(registrationLock);
     runtimeHooks[runtimeHookCount++] = {function, id};
 }
 
@@ -226,7 +293,7 @@ bool LiveOrvantaMod::RegisterTick()
     options.OwnerModName = STR("Orvanta");
     options.HookName = STR("Runtime");
     tickHandle = Hook::RegisterEngineTickPostCallback(
-        [this](Hook::TCallbackIterationData<void>&, UEngine*, float, bool) { OnTick(); }, options);
+        [this](Hook::TCallbackIterationData<void>& run, UEngine*, float, bool) { RunTick(run); }, options);
     return tickHandle != 0;
 }
 
@@ -237,24 +304,26 @@ void LiveOrvantaMod::OnWorldChanged(UnrealScriptFunctionCallableContext& context
     {
         return;
     }
-    UWorld* worldLeft = nullptr;
-    if (uint8* parms = context.TheStack.Locals())
-    {
-        std::memcpy(&worldLeft, parms, sizeof(worldLeft));
-    }
-    ResetReports();
-    // A map load reports (old, null) and then (null, new): the second call leaves no world,
-    // and must not make the one left a candidate again while it is still being torn down.
-    if (worldLeft != nullptr)
-    {
-        mod->leftWorld = worldLeft;
-    }
-    mod->worldChanged = true;
+    mod->RunHook([&] {
+        UWorld* worldLeft = nullptr;
+        if (uint8* parms = context.TheStack.Locals())
+        {
+            std::memcpy(&worldLeft, parms, sizeof(worldLeft));
+        }
+        ResetReports();
+        // A map load reports (old, null) and then (null, new): the second call leaves no
+        // world, and must not make the one left a candidate again while it is still being
+        // torn down.
+        if (worldLeft != nullptr)
+        {
+            mod->leftWorld = worldLeft;
+        }
+        mod->worldChanged = true;
+    });
 }
 
 void LiveOrvantaMod::UnregisterAll()
 {
-    std::lock_guard lock(registrationLock);
     if (tickHandle != 0)
     {
         Hook::UnregisterCallback(tickHandle);

@@ -13,10 +13,12 @@
 #include "reflection/Lookup.hpp"
 
 #include <array>
-#include <vector>
-#include <mutex>
+#include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string_view>
+#include <thread>
+#include <vector>
 
 namespace Orv
 {
@@ -83,11 +85,19 @@ class LiveOrvantaMod : public RC::CppUserModBase
     static constexpr std::size_t kRuntimeHookCapacity = 40;
 
     LiveOrvantaMod();
+    // On the game thread, or before the first tick: no engine call is made from any other thread.
     ~LiveOrvantaMod() override;
     LiveOrvantaMod(const LiveOrvantaMod&) = delete;
     LiveOrvantaMod& operator=(const LiveOrvantaMod&) = delete;
 
+    // The loader calls it on its own thread while the game may already tick: the settings and
+    // the tick registration, nothing of the engine's. The rest starts on the first tick.
     void on_unreal_init() override;
+
+    // uninstall_mod's work. On the game thread (or before the first tick) the mod goes at once;
+    // from another thread (the loader's hot reload) its engine side is handed to the next
+    // frame, and this returns once that frame has taken it down.
+    static void Uninstall(LiveOrvantaMod* mod);
 
     // The frame driver: the tick callback's whole work.
     void OnTick();
@@ -123,6 +133,11 @@ class LiveOrvantaMod : public RC::CppUserModBase
     const std::vector<TagIconType>& TagIconTypes() const { return tagIconTypes; }
     const UObject* PlaceholderTexture() const { return placeholderTexture; }
     bool ExposureBiasFailed() const { return exposureBiasFailed; }
+
+    // The first tick's set-up on the game thread: the delete listener, the world-change hook
+    // (without it the mod stays inert: false), the event classes and the runtime hooks. Made
+    // once; a harness that plays the loader on the game thread may make it before any frame.
+    bool StartOnGameThread();
 
   protected:
     // ---- Set-up, reachable by a derived test harness one step at a time ----
@@ -330,6 +345,19 @@ class LiveOrvantaMod : public RC::CppUserModBase
 
     void LookUpEventClasses();
     void UnregisterAll();
+
+    // ---- Threads: the game thread's work, and what other threads hand it ----
+    void RunTick(RC::Unreal::Hook::TCallbackIterationData<void>& run);
+    // A hook's work on the game thread; false when the mod is going.
+    template <typename Work> void RunHook(Work&& work);
+    bool OnGameThread() const { return std::this_thread::get_id() == gameThread.load(std::memory_order_acquire); }
+    // Objects freed on another thread, forgotten now; gameWork is held.
+    void ForgetFreedElsewhere();
+    // An exception stopped the work: logged once per world, and the next frame goes on.
+    void ReportCaught(std::wstring_view where, const char* what);
+    // True when the mod may go on this thread at once: on the game thread, or with nothing of
+    // the engine's started. From now on the tick does nothing.
+    bool BeginRetirement();
     bool IsSessionGameDataObject(const UObject* object) const;
     bool InSessionWorld(UObject* object) const;
     UObject* FindAiSubsystem();
@@ -339,10 +367,19 @@ class LiveOrvantaMod : public RC::CppUserModBase
 
     static void OnWorldChanged(RC::Unreal::UnrealScriptFunctionCallableContext& context, void* customData);
 
+    // ---- Threads ----
+    // Held by the game thread whenever mod code runs there (tick and hooks, nested), and by a
+    // purge on the collector's thread while it hands over a freed object: an object is then
+    // never freed under running mod code without the mod knowing, and the next entry forgets
+    // it before anything is read.
+    std::recursive_mutex gameWork;
+    std::vector<const void*> freedElsewhere; // under gameWork
+    std::atomic<std::thread::id> gameThread{};  // learnt at the first tick
+    std::atomic<bool> engineStarted{false};      // the first tick began the engine-side set-up
+    bool retiring = false;                        // under gameWork
+    bool inert = false;                           // no world-change hook: nothing to run
+
     // ---- Hook registrations ----
-    // Set-up may run on the loader's thread while the game thread already forgets freed
-    // objects: what both touch (registered functions and event classes) is guarded here.
-    std::mutex registrationLock;
     std::uint64_t tickHandle = 0;
     UFunction* worldHookFunction = nullptr;
     std::int32_t worldHookId = 0;

@@ -38,13 +38,38 @@ bool HoldsFrameWidget(const WidgetState& widget, const void* freed)
 void LiveOrvantaMod::ObjectForgetter::NotifyUObjectDeleted(const UObjectBase* object, int32)
 {
     // Only compares addresses: the object is half torn down by now.
-    mod.ForgetObject(object);
+    if (mod.OnGameThread())
+    {
+        mod.ForgetObject(object);
+        return;
+    }
+    // A purge on the collector's thread: the object goes once this returns, so this waits
+    // until no mod code runs on the game thread, and the game thread's next entry into the mod
+    // forgets it before reading anything. The engine marked it unreachable on the game thread
+    // before this purge began, and the liveness test sees that mark until then.
+    std::lock_guard lock(mod.gameWork);
+    mod.freedElsewhere.push_back(object);
 }
 
 void LiveOrvantaMod::ObjectForgetter::OnUObjectArrayShutdown()
 {
-    registered = false;
+    // FUObjectArray::ShutdownUObjectArray stops the game with a fatal error when a listener is
+    // still registered after this call: out first.
+    if (registered)
+    {
+        FUObjectArray::RemoveUObjectDeleteListener(this);
+        registered = false;
+    }
     mod.ForgetEngine();
+}
+
+void LiveOrvantaMod::ForgetFreedElsewhere()
+{
+    for (const void* object : freedElsewhere)
+    {
+        ForgetObject(object);
+    }
+    freedElsewhere.clear();
 }
 
 void LiveOrvantaMod::ForgetObject(const void* object)
@@ -108,7 +133,6 @@ void LiveOrvantaMod::ForgetObject(const void* object)
     playerCharacterClass.Forget(object);
     reflection.Forget(object);
 
-    std::lock_guard lock(registrationLock);
     // Unregistering later would call into a freed function.
     if (worldHookFunction == object)
     {
@@ -136,7 +160,6 @@ void LiveOrvantaMod::ForgetEngine()
     gameControllerClass.Reset();
     playerCharacterClass.Reset();
     reflection.Clear();
-    std::lock_guard lock(registrationLock);
     worldHookFunction = nullptr;
     worldHookId = 0;
     for (std::size_t index = 0; index < runtimeHookCount; ++index)

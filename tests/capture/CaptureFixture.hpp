@@ -234,6 +234,7 @@ class CaptureFixture : public ModFixture
         capture_ = mod.get();
         mod_ = std::move(mod);
         mod_->on_unreal_init();
+        mod_->StartOnGameThread();
     }
 
     // The player at the placement, the mod started, and one frame for the session and its

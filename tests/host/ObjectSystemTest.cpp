@@ -14,6 +14,7 @@
 #include <Sim/Values.hpp>
 
 #include <cstring>
+#include <stdexcept>
 #include <vector>
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -258,7 +259,7 @@ TEST_F(ObjectSystem, DeleteListenersAreToldOfEachFreedSlotAndOfTheArraysEnd)
     DeletionLog log;
     DeletionLog removed;
     FUObjectArray::AddUObjectDeleteListener(&log);
-    FUObjectArray::AddUObjectDeleteListener(&log);
+    EXPECT_THROW(FUObjectArray::AddUObjectDeleteListener(&log), std::runtime_error) << "the loader refuses a listener twice";
     FUObjectArray::AddUObjectDeleteListener(&removed);
     FUObjectArray::RemoveUObjectDeleteListener(&removed);
 
@@ -269,7 +270,7 @@ TEST_F(ObjectSystem, DeleteListenersAreToldOfEachFreedSlotAndOfTheArraysEnd)
     EXPECT_TRUE(first->GetObjectItem()->IsValid(false));
     Sim::CollectGarbage(true);
 
-    ASSERT_GE(log.told.size(), 2u) << "once per listener, whatever it was added";
+    ASSERT_EQ(log.told.size(), 2u) << "once per object";
     EXPECT_EQ(log.told[0].object, second);
     EXPECT_EQ(log.told[0].index, secondIndex);
     EXPECT_EQ(log.told[0].slotHeld, second) << "told before the slot is freed";
@@ -282,6 +283,39 @@ TEST_F(ObjectSystem, DeleteListenersAreToldOfEachFreedSlotAndOfTheArraysEnd)
     Sim::DefineDefaultGame();
     Sim::DestroyObject(Sim::NewObject(Sim::FindClass(L"/Script/Engine.Actor"), nullptr));
     EXPECT_EQ(log.told.size(), 2u) << "the array's end drops every listener";
+}
+
+// FUObjectArray::ShutdownUObjectArray: the listeners hear of the end newest first, and one that
+// stays registered through it is the engine's fatal error, here a failed check.
+TEST_F(ObjectSystem, AtTheArraysEndEveryListenerMustLeaveOrTheEngineStops)
+{
+    struct Leaving final : FUObjectDeleteListener
+    {
+        explicit Leaving(std::vector<const void*>& heard) : heard(heard) {}
+        void NotifyUObjectDeleted(const UObjectBase*, int32) override {}
+        void OnUObjectArrayShutdown() override
+        {
+            heard.push_back(this);
+            FUObjectArray::RemoveUObjectDeleteListener(this);
+        }
+        std::vector<const void*>& heard;
+    };
+    std::vector<const void*> heard;
+    Leaving older(heard);
+    Leaving newer(heard);
+    FUObjectArray::AddUObjectDeleteListener(&older);
+    FUObjectArray::AddUObjectDeleteListener(&newer);
+    Sim::ShutdownObjectArray();
+    EXPECT_EQ(heard, (std::vector<const void*>{&newer, &older}));
+    EXPECT_EQ(Sim::Stats().ChecksFailed, 0u);
+
+    Sim::ResetEngine();
+    DeletionLog staying;
+    FUObjectArray::AddUObjectDeleteListener(&staying);
+    Sim::ShutdownObjectArray();
+    EXPECT_EQ(staying.shutdowns, 1);
+    EXPECT_EQ(Sim::FailedChecks(),
+              std::vector<std::wstring>{L"All UObject delete listeners should be unregistered when shutting down the UObject array"});
 }
 
 TEST_F(ObjectSystem, GarbageCollectionKeepsRootedAndReferencedObjectsOnly)
@@ -510,18 +544,17 @@ TEST_F(ObjectSystem, SilentEventsRunBodiesButNoHooks)
     EXPECT_EQ(hooks, 1);
 }
 
-TEST_F(ObjectSystem, TickCallbacksGetTheEngineRunOncePerFrameAndMayUnregisterThemselves)
+TEST_F(ObjectSystem, TickCallbacksGetTheEngineRunOncePerFrameAndMayRemoveThemselves)
 {
     int calls = 0;
     UEngine* engineSeen = nullptr;
-    Hook::GlobalCallbackId self = 0;
-    self = Hook::RegisterEngineTickPostCallback(
-        [&](Hook::TCallbackIterationData<void>&, UEngine* engine, float, bool) {
+    Hook::GlobalCallbackId self = Hook::RegisterEngineTickPostCallback(
+        [&](Hook::TCallbackIterationData<void>& run, UEngine* engine, float, bool) {
             ++calls;
             engineSeen = engine;
-            Hook::UnregisterCallback(self);
+            run.RemoveSelf();
         },
-        {false, false, STR("Test"), STR("Once")});
+        {false, false, STR("Test"), STR("Self")});
     ASSERT_NE(self, Hook::ERROR_ID);
     Sim::TickEngine(0.016f);
     Sim::TickEngine(0.016f);

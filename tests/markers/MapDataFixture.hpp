@@ -86,6 +86,7 @@ class MapDataFixture : public WidgetFixture
         capture_ = mod.get();
         mod_ = std::move(mod);
         mod_->on_unreal_init();
+        mod_->StartOnGameThread();
         Orv::Settings() = wanted;
         Orv::Hud() = wantedHud;
     }

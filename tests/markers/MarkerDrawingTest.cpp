@@ -60,6 +60,7 @@ class Markers : public WidgetFixture
         capture_ = mod.get();
         mod_ = std::move(mod);
         mod_->on_unreal_init();
+        mod_->StartOnGameThread();
         Frame();
     }
 

@@ -135,6 +135,7 @@ class ModFixture : public EngineFixture
     {
         mod_ = std::make_unique<TestMod>();
         mod_->on_unreal_init();
+        mod_->StartOnGameThread();
     }
 
     static void Frames(int count)

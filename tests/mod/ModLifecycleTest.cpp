@@ -1,6 +1,7 @@
-// The mod object's life against the stand-in: what it registers at engine initialisation,
-// what it logs, how registration failures leave it, the world-change note, and that
-// destruction takes back every registration.
+// The mod object's life against the stand-in: what it registers as the loader starts it (the
+// tick from the loader's thread, the rest on the first frame), what it logs, how registration
+// failures leave it, the world-change note, and that destruction takes back every
+// registration.
 #include "support/EngineFixture.hpp"
 
 #include "mod/LiveOrvantaMod.hpp"
@@ -14,6 +15,7 @@
 #include <functional>
 #include <iterator>
 #include <limits>
+#include <thread>
 #include <utility>
 
 namespace
@@ -30,6 +32,16 @@ class SteppedMod : public LiveOrvantaMod
 };
 
 constexpr std::size_t kRuntimeHooks = 35;
+constexpr float kFrame = 1.0f / 60.0f;
+
+// As the loader starts a mod: the engine-initialised callback on the loader's own thread, then
+// the engine's next frame, whose tick makes the rest of the set-up on the game thread.
+void StartAsTheLoaderDoes(LiveOrvantaMod& mod)
+{
+    std::thread loader([&mod] { mod.on_unreal_init(); });
+    loader.join();
+    Sim::TickEngine(kFrame);
+}
 
 class ModLifecycle : public OrvTest::EngineFixture
 {
@@ -37,17 +49,23 @@ class ModLifecycle : public OrvTest::EngineFixture
     void TearDown() override { Orv::Settings() = Orv::DefaultSettings(); }
 };
 
-TEST_F(ModLifecycle, InitialisationRegistersEveryHookAndTheTickThenLogsTheBanner)
+TEST_F(ModLifecycle, TheLoadersThreadRegistersTheTickAndTheFirstFrameEverythingElseThenTheBanner)
 {
     auto mod = std::make_unique<LiveOrvantaMod>();
     EXPECT_EQ(mod->ModName, L"Orvanta");
     EXPECT_EQ(mod->ModVersion, L"1.0.1");
     EXPECT_EQ(mod->ModDescription, L"A permanent low-overhead live top-down minimap.");
-    mod->on_unreal_init();
+    std::thread loader([&mod] { mod->on_unreal_init(); });
+    loader.join();
+    EXPECT_NE(mod->TickHandle(), 0u);
+    EXPECT_EQ(Sim::TickCallbackCount(), 1u);
+    EXPECT_EQ(Sim::ScriptHookCount(), 0u) << "no engine call from the loader's thread";
+    EXPECT_EQ(Sim::Counters().FindObject, 0u);
+    EXPECT_TRUE(Lines().empty());
 
+    Sim::TickEngine(kFrame);
     EXPECT_GT(mod->WorldHookId(), 0);
     EXPECT_EQ(mod->RuntimeHookCount(), kRuntimeHooks);
-    EXPECT_NE(mod->TickHandle(), 0u);
     EXPECT_EQ(Sim::ScriptHookCount(), kRuntimeHooks + 1);
     EXPECT_EQ(Sim::TickCallbackCount(), 1u);
     EXPECT_NE(mod->AiCharacterClass(), nullptr);
@@ -56,12 +74,15 @@ TEST_F(ModLifecycle, InitialisationRegistersEveryHookAndTheTickThenLogsTheBanner
     EXPECT_EQ(mod->RuntimeHookAt(0).function->GetPathName(), L"/Script/Engine.Actor:ReceiveBeginPlay");
     EXPECT_EQ(mod->RuntimeHookAt(34).function->GetPathName(),
               L"/Script/Umbrafel.InGameTimeSubsystem:OnDayOrNightChangedDynamic");
+    EXPECT_TRUE(Sim::FailedChecks().empty());
 
     auto lines = Lines();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].text, L"Orvanta V1.0.1 by " + mod->ModAuthors + L"\n");
     EXPECT_EQ(lines[0].level, 2);
 
+    Sim::TickEngine(kFrame);
+    EXPECT_EQ(Sim::ScriptHookCount(), kRuntimeHooks + 1) << "set up once";
     mod.reset();
     EXPECT_EQ(Sim::ScriptHookCount(), 0u);
     EXPECT_EQ(Sim::TickCallbackCount(), 0u);
@@ -83,7 +104,7 @@ TEST_F(ModLifecycle, WithoutTheWorldChangeFunctionTheModStaysInertWithOneErrorLi
 {
     StartEngine(5, 1, {.missingFunctions = {L"/Script/Umbrafel.UmbrafelGameInstance:K2_OnWorldChanged"}});
     auto mod = std::make_unique<LiveOrvantaMod>();
-    mod->on_unreal_init();
+    StartAsTheLoaderDoes(*mod);
 
     auto lines = Lines();
     ASSERT_EQ(lines.size(), 1u);
@@ -93,7 +114,9 @@ TEST_F(ModLifecycle, WithoutTheWorldChangeFunctionTheModStaysInertWithOneErrorLi
     EXPECT_EQ(mod->TickHandle(), 0u);
     EXPECT_EQ(mod->AiCharacterClass(), nullptr) << "no class is looked up";
     EXPECT_EQ(Sim::ScriptHookCount(), 0u);
-    EXPECT_EQ(Sim::Counters().RegisterTick, 0u);
+    EXPECT_EQ(Sim::TickCallbackCount(), 0u) << "an inert mod takes its tick back on the frame it finds itself inert";
+    Sim::TickEngine(kFrame);
+    EXPECT_EQ(Lines().size(), 1u) << "said once";
 
     Sim::ResetCounters();
     mod.reset();
@@ -105,26 +128,30 @@ TEST_F(ModLifecycle, ARefusedWorldHookIsAFailureToo)
 {
     Sim::RefuseHooksOn(Sim::FindFunctionByPath(L"/Script/Umbrafel.UmbrafelGameInstance:K2_OnWorldChanged"));
     auto mod = std::make_unique<LiveOrvantaMod>();
-    mod->on_unreal_init();
+    StartAsTheLoaderDoes(*mod);
     EXPECT_EQ(mod->WorldHookId(), 0);
     ASSERT_EQ(Lines().size(), 1u);
     EXPECT_EQ(Lines()[0].text, L"[Orvanta] [error] World-change hook registration failed.\n");
     EXPECT_EQ(Sim::ScriptHookCount(), 0u);
 }
 
-TEST_F(ModLifecycle, ARefusedTickLeavesTheHooksInPlaceUntilDestruction)
+// Everything but the tick is registered from the game thread, which only the tick reaches:
+// without it nothing else is, where the mod once hooked the game's functions from the
+// loader's thread.
+TEST_F(ModLifecycle, ARefusedTickLeavesNothingRegistered)
 {
     Sim::RefuseTickCallbacks(true);
     auto mod = std::make_unique<LiveOrvantaMod>();
-    mod->on_unreal_init();
+    StartAsTheLoaderDoes(*mod);
 
     ASSERT_EQ(Lines().size(), 1u);
     EXPECT_EQ(Lines()[0].text, L"[Orvanta] [error] Runtime tick registration failed.\n");
-    EXPECT_EQ(Sim::ScriptHookCount(), kRuntimeHooks + 1);
+    EXPECT_EQ(Sim::ScriptHookCount(), 0u);
+    EXPECT_EQ(Sim::Counters().FindObject, 0u);
 
     mod.reset();
-    EXPECT_EQ(Sim::ScriptHookCount(), 0u);
     EXPECT_EQ(Sim::Counters().UnregisterTick, 0u) << "nothing to unregister for a refused tick";
+    EXPECT_EQ(Sim::Counters().UnregisterHook, 0u);
 }
 
 TEST_F(ModLifecycle, MissingOrRefusedRuntimeHooksLeaveNoTrace)
@@ -132,7 +159,7 @@ TEST_F(ModLifecycle, MissingOrRefusedRuntimeHooksLeaveNoTrace)
     StartEngine(5, 1, {.missingFunctions = {L"/Script/Umbrafel.MapUIAPI:PlacePin"}});
     Sim::RefuseHooksOn(Sim::FindFunctionByPath(L"/Script/Umbrafel.MapUIAPI:ClearPin"));
     auto mod = std::make_unique<LiveOrvantaMod>();
-    mod->on_unreal_init();
+    StartAsTheLoaderDoes(*mod);
     EXPECT_EQ(mod->RuntimeHookCount(), kRuntimeHooks - 2);
     ASSERT_EQ(Lines().size(), 1u) << "only the banner";
     for (std::size_t i = 0; i < mod->RuntimeHookCount(); ++i)
@@ -144,7 +171,7 @@ TEST_F(ModLifecycle, MissingOrRefusedRuntimeHooksLeaveNoTrace)
 TEST_F(ModLifecycle, TheHookListIgnoresRegistrationsBeyondItsFortyEntries)
 {
     auto mod = std::make_unique<SteppedMod>();
-    mod->on_unreal_init();
+    StartAsTheLoaderDoes(*mod);
     for (int extra = 0; extra < 6; ++extra)
     {
         mod->RegisterRuntimeHook(L"/Script/Engine.Actor:ReceiveBeginPlay", LiveOrvantaMod::RuntimeEvent::ActorBeginPlay,
@@ -191,7 +218,7 @@ TEST_F(ModLifecycle, WorkingCopiesAreLimitedToTheirRangesButLetNaNThrough)
 TEST_F(ModLifecycle, AWorldChangeLeavesANoteAndResetsTheOnceOnlyReports)
 {
     auto mod = std::make_unique<LiveOrvantaMod>();
-    mod->on_unreal_init();
+    StartAsTheLoaderDoes(*mod);
     EXPECT_TRUE(Orv::ReportOnce(L"CreateCaptureFailed"));
     EXPECT_FALSE(Orv::ReportOnce(L"CreateCaptureFailed"));
 
@@ -213,7 +240,7 @@ TEST_F(ModLifecycle, InitialisationEmptiesTheOnceOnlyReports)
 {
     Orv::ReportOnce(L"CreateWidgetFailed");
     LiveOrvantaMod mod;
-    mod.on_unreal_init();
+    StartAsTheLoaderDoes(mod);
     EXPECT_TRUE(Orv::ReportOnce(L"CreateWidgetFailed"));
 }
 
@@ -302,7 +329,7 @@ TEST_F(ModLifecycle, TheRuntimeHooksAreRegisteredInTheGamesTableOrder)
         L"/Script/Umbrafel.InGameTimeSubsystem:OnDayOrNightChangedDynamic",
     };
     auto mod = std::make_unique<LiveOrvantaMod>();
-    mod->on_unreal_init();
+    StartAsTheLoaderDoes(*mod);
     ASSERT_EQ(mod->RuntimeHookCount(), std::size(expected));
     for (std::size_t i = 0; i < std::size(expected); ++i)
     {
@@ -315,7 +342,7 @@ TEST_F(ModLifecycle, TheRuntimeHooksAreRegisteredInTheGamesTableOrder)
 TEST_F(ModLifecycle, TheTickIsRegisteredUnderTheModsNameAsAnEveryFrameCallbackThatMayChangeThings)
 {
     auto mod = std::make_unique<LiveOrvantaMod>();
-    mod->on_unreal_init();
+    StartAsTheLoaderDoes(*mod);
     auto options = Sim::TickCallbackOptions();
     ASSERT_EQ(options.size(), 1u);
     EXPECT_FALSE(options[0].bOnce) << "every frame, not once";
@@ -329,14 +356,14 @@ TEST_F(ModLifecycle, AHookIdOfZeroIsARefusalToo)
     Sim::RefuseHooksOn(Sim::FindFunctionByPath(L"/Script/Umbrafel.UmbrafelGameInstance:K2_OnWorldChanged"), true, 0);
     Sim::RefuseHooksOn(Sim::FindFunctionByPath(L"/Script/Umbrafel.MapUIAPI:ClearPin"), true, 0);
     auto mod = std::make_unique<LiveOrvantaMod>();
-    mod->on_unreal_init();
+    StartAsTheLoaderDoes(*mod);
     EXPECT_EQ(mod->WorldHookId(), 0);
     ASSERT_EQ(Lines().size(), 1u);
     EXPECT_EQ(Lines()[0].text, L"[Orvanta] [error] World-change hook registration failed.\n");
 
     Sim::RefuseHooksOn(Sim::FindFunctionByPath(L"/Script/Umbrafel.UmbrafelGameInstance:K2_OnWorldChanged"), false);
     auto second = std::make_unique<LiveOrvantaMod>();
-    second->on_unreal_init();
+    StartAsTheLoaderDoes(*second);
     EXPECT_EQ(second->RuntimeHookCount(), kRuntimeHooks - 1) << "the runtime hook answered 0 is not kept";
 }
 } // namespace

@@ -45,6 +45,7 @@ TEST_F(ObjectLifetime, TheModListensForDeletionsFromInitialisationUntilItGoes)
     mod_ = std::make_unique<OrvTest::TestMod>();
     EXPECT_FALSE(mod_->ListensForDeletions()) << "nothing of the engine before it is ready";
     mod_->on_unreal_init();
+    mod_->StartOnGameThread();
     EXPECT_TRUE(mod_->ListensForDeletions());
     mod_.reset();
     // Had the mod stayed on the list, this would call into a deleted object.
@@ -290,6 +291,7 @@ TEST_F(ObjectLifetime, ASetUpOnTheLoadersThreadIsSafeWhileTheGameTicksAndFrees)
     std::atomic<bool> done{false};
     std::thread loader([&] {
         mod_->on_unreal_init();
+        mod_->StartOnGameThread();
         done = true;
     });
     // The game goes on: creatures come and go, and the collector frees them, while the

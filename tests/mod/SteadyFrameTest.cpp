@@ -53,6 +53,7 @@ class SteadyFrame : public OrvTest::EngineFixture
         controller_ = entered.controller;
         mod_ = std::make_unique<Orv::LiveOrvantaMod>();
         mod_->on_unreal_init();
+        mod_->StartOnGameThread();
         Frames(1);
     }
 

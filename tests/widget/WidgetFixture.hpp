@@ -210,6 +210,7 @@ class WidgetFixture : public CaptureFixture
         capture_ = mod.get();
         mod_ = std::move(mod);
         mod_->on_unreal_init();
+        mod_->StartOnGameThread();
     }
 
     // The viewport set first (at scale 1 unless the engine's DPI curve is asked for with no

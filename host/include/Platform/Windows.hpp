@@ -83,9 +83,10 @@ using PLARGE_INTEGER = LARGE_INTEGER*;
 extern "C"
 {
     // With GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, lpModuleName is any address inside the
-    // module wanted; otherwise only a null name (the running program) is supported. Module
-    // reference counts are never changed here, so every flag combination behaves as if
-    // GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT were given.
+    // module wanted; otherwise only a null name (the running program) is supported. As on
+    // Windows, the module gains a reference unless GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT
+    // is given, and GET_MODULE_HANDLE_EX_FLAG_PIN keeps it loaded until the process ends,
+    // whatever frees it later.
     UE4SS_API BOOL GetModuleHandleExW(DWORD dwFlags, LPCWSTR lpModuleName, HMODULE* phModule);
 
     // The module's absolute path. Like Windows: returns the length without the terminator;

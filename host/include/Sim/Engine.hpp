@@ -7,6 +7,7 @@
 #include <Unreal/CoreUObject/UObject/UnrealType.hpp>
 #include <Unreal/Hooks/Hooks.hpp>
 
+#include <chrono>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -96,6 +97,11 @@ struct EngineOptions
     // No hooked script function runs its hooks, as in a game whose blueprints implement none
     // of the hooked events.
     bool SilentEvents = false;
+    // Part of each purge (every other unreachable object) is finished on the engine's purge
+    // thread while the game thread goes on with its frame, as with the engine's multithreaded
+    // destruction: those objects' delete listeners hear of them on that thread. The frame
+    // waits for it before it ends.
+    bool AsyncPurge = false;
     // Members, functions and parameters the engine's own classes and structs lack in this build
     // ("/Script/Engine.Struct:Member", "/Script/Engine.Class:Function:Parameter"); a game's are
     // in its GameOptions.
@@ -154,6 +160,13 @@ UE4SS_API void RemoveGarbageRoot(UObject* object);
 // then, with purge, destroys it. Returns how many objects became unreachable.
 UE4SS_API std::size_t CollectGarbage(bool purge = true);
 UE4SS_API std::size_t PurgeGarbage();
+// Waits until the purge thread has finished what it was handed (not while holding the engine).
+UE4SS_API void FlushAsyncPurge();
+// The engine's exit (FUObjectArray::ShutdownUObjectArray): every delete listener, newest first,
+// hears that the object array ends; one still registered after that is a failed check ("All
+// UObject delete listeners should be unregistered when shutting down the UObject array"),
+// where the game stops with a fatal error.
+UE4SS_API void ShutdownObjectArray();
 
 // The loader's side of hooks.
 // A refused registration answers the id given (the loader's refusals are not always -1).
@@ -163,7 +176,14 @@ UE4SS_API void RefuseTickCallbacks(bool refuse);
 // refusing a class would; a negative count (the default) never refuses.
 UE4SS_API void RefuseConstructionAfter(int64 count);
 UE4SS_API std::size_t ScriptHookCount();
+// Tick callbacks registered and neither removed nor used up.
 UE4SS_API std::size_t TickCallbackCount();
+// Tick callables the loader still holds, removed ones it has not pruned yet included.
+UE4SS_API std::size_t HeldTickCallbacks();
 // The options each tick callback was registered with, in registration order.
 UE4SS_API std::vector<Hook::FCallbackOptions> TickCallbackOptions();
+// How often the loader's collector thread prunes removed callbacks (3 s in the loader).
+UE4SS_API void SetCallbackCollectorPeriod(std::chrono::milliseconds period);
+// One pass of the collector over every registry now, on its thread; returns when it is done.
+UE4SS_API void CollectStaleCallbacks();
 } // namespace Sim

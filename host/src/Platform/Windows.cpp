@@ -125,6 +125,14 @@ extern "C"
             Dl_info info{};
             if (lpModuleName == nullptr || dladdr(lpModuleName, &info) == 0 || info.dli_fbase == nullptr)
                 return FALSE;
+            // The dynamic loader's own reference and pin: a load of the same library that is
+            // already mapped, which counts one more reference, and with the pin never unmaps.
+            const bool pin = (dwFlags & GET_MODULE_HANDLE_EX_FLAG_PIN) != 0;
+            if (pin || (dwFlags & GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT) == 0)
+            {
+                if (dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | (pin ? RTLD_NODELETE : 0)) == nullptr)
+                    return FALSE;
+            }
             *phModule = static_cast<HMODULE>(info.dli_fbase);
             return TRUE;
         }

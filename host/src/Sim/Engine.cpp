@@ -194,13 +194,18 @@ void RegisterObject(UObject* object, int32 index, std::size_t size)
     ++s.stats.ObjectsCreated;
 }
 
+// FUObjectArray::FreeUObjectIndex tells the listeners newest first, inside their critical
+// section, so one may leave the list while it is told.
 void NotifyDeleted(const UObject* object, int32 index)
 {
-    // A listener may leave the list while it is told.
-    std::vector<FUObjectDeleteListener*> listeners = State().deleteListeners;
-    for (auto* listener : listeners)
+    auto& s = State();
+    std::lock_guard guard(s.listenerLock);
+    for (std::size_t i = s.deleteListeners.size(); i-- > 0;)
     {
-        listener->NotifyUObjectDeleted(object, index);
+        if (i < s.deleteListeners.size())
+        {
+            s.deleteListeners[i]->NotifyUObjectDeleted(object, index);
+        }
     }
 }
 } // namespace
@@ -242,11 +247,20 @@ UObject* EngineAccess::Construct(UClass* cls, UObject* outer, FName name, EObjec
 
 void EngineAccess::Destroy(UObject* object)
 {
+    const int32 index = FinishDestroy(object);
+    if (index >= 0)
+    {
+        FreeObject(object, index);
+    }
+}
+
+int32 EngineAccess::FinishDestroy(UObject* object)
+{
     auto& s = State();
     auto* item = SlotOf(object);
-    if (item == nullptr || item->Object != object)
+    if (item == nullptr || item->Object != object || object->HasAnyFlags(RF_FinishDestroyed))
     {
-        return;
+        return -1;
     }
     object->ObjectFlags = object->ObjectFlags | RF_BeginDestroyed;
     if (object->ClassPrivate->HasAnyCastFlags(CASTCLASS_UField))
@@ -274,8 +288,18 @@ void EngineAccess::Destroy(UObject* object)
     {
         s.engineObject = nullptr;
     }
-    // As the engine frees the slot: the listeners first, while the object is still whole.
+    return index;
+}
+
+void EngineAccess::FreeObject(UObject* object, int32 index)
+{
+    // As the engine frees the slot: the listeners first, while the object is still whole. On
+    // the purge thread they are told without the engine held, as FreeUObjectIndex holds only
+    // their own critical section.
     NotifyDeleted(object, index);
+    auto guard = LockEngine();
+    auto& s = State();
+    auto* item = Item(index);
     item->Object = nullptr;
     item->Flags = 0;
     item->SerialNumber = 0;
@@ -392,13 +416,14 @@ void EngineAccess::Bootstrap()
 void EngineAccess::TearDown()
 {
     auto& s = State();
+    StopAsyncPurge();
     // The array's end is told before anything goes; a listener then holds nothing of it.
-    std::vector<FUObjectDeleteListener*> listeners = s.deleteListeners;
-    s.deleteListeners.clear();
-    for (auto* listener : listeners)
+    if (!s.objectArrayShutDown)
     {
-        listener->OnUObjectArrayShutdown();
+        ShutdownObjectArray();
     }
+    s.deleteListeners.clear();
+    s.objectArrayShutDown = false;
     // Values of instances are destroyed while every type still stands; then the C++ parts of
     // all live objects run down, and only then does the memory go.
     for (int32 index = 0; index < s.numItems; ++index)
@@ -441,7 +466,8 @@ void EngineAccess::TearDown()
     s.nativeReferences.clear();
     s.worldOverrides.clear();
     s.play = {};
-    s.ticks.clear();
+    StopCallbackCollector();
+    s.ticks.Clear();
     s.refuseTicks = false;
     s.constructionsBeforeRefusal = -1;
     s.frame = 0;
@@ -562,6 +588,146 @@ void EngineAccess::CollectReferences(const UStruct* layout, const void* containe
         }
     }
 }
+AsyncPurge::~AsyncPurge()
+{
+    {
+        std::lock_guard guard(lock);
+        stop = true;
+        wake.notify_all();
+    }
+    if (thread.joinable())
+    {
+        thread.join();
+    }
+}
+
+void HandToPurgeThread(std::vector<std::pair<UObject*, int32>> objects)
+{
+    if (objects.empty())
+    {
+        return;
+    }
+    auto& purge = State().asyncPurge;
+    std::lock_guard guard(purge.lock);
+    purge.pending.insert(purge.pending.end(), objects.begin(), objects.end());
+    if (!purge.thread.joinable())
+    {
+        purge.stop = false;
+        purge.thread = std::thread([&purge] {
+            std::unique_lock held(purge.lock);
+            for (;;)
+            {
+                purge.wake.wait(held, [&] { return purge.stop || !purge.pending.empty(); });
+                if (purge.pending.empty())
+                {
+                    return;
+                }
+                std::vector<std::pair<UObject*, int32>> batch;
+                batch.swap(purge.pending);
+                purge.busy = true;
+                held.unlock();
+                for (const auto& [object, slot] : batch)
+                {
+                    EngineAccess::FreeObject(object, slot);
+                }
+                held.lock();
+                purge.busy = false;
+                purge.idle.notify_all();
+            }
+        });
+    }
+    purge.wake.notify_all();
+}
+
+void WaitForPurgeThread()
+{
+    auto& purge = State().asyncPurge;
+    std::unique_lock guard(purge.lock);
+    purge.idle.wait(guard, [&] { return purge.pending.empty() && !purge.busy; });
+}
+
+void StopAsyncPurge()
+{
+    auto& purge = State().asyncPurge;
+    {
+        std::lock_guard guard(purge.lock);
+        purge.stop = true;
+        purge.wake.notify_all();
+    }
+    if (purge.thread.joinable())
+    {
+        purge.thread.join();
+    }
+    purge.stop = false;
+}
+
+void RequireGameThread()
+{
+    if (!IsGameThread())
+    {
+        FailCheck(L"IsInGameThread");
+    }
+}
+
+void StartCallbackCollector()
+{
+    auto& collector = State().callbackCollector;
+    if (collector.thread.joinable())
+    {
+        return;
+    }
+    collector.stop = false;
+    collector.forced = false;
+    collector.thread = std::thread([&collector] {
+        std::unique_lock guard(collector.lock);
+        while (!collector.stop)
+        {
+            const bool woken = collector.wake.wait_for(guard, collector.period, [&] { return collector.stop || collector.forced; });
+            if (collector.stop)
+            {
+                break;
+            }
+            const bool forced = woken && collector.forced;
+            guard.unlock();
+            // One registry a pass (HOOK_GC_LINKS_PER_ITERATION); a forced pass does them all.
+            State().ticks.CollectGarbage();
+            guard.lock();
+            if (forced)
+            {
+                collector.forced = false;
+                collector.wake.notify_all();
+            }
+        }
+    });
+}
+
+CallbackCollector::~CallbackCollector()
+{
+    // The process ends with the engine still up: the thread goes before what it reads.
+    {
+        std::lock_guard guard(lock);
+        stop = true;
+        wake.notify_all();
+    }
+    if (thread.joinable())
+    {
+        thread.join();
+    }
+}
+
+void StopCallbackCollector()
+{
+    auto& collector = State().callbackCollector;
+    {
+        std::lock_guard guard(collector.lock);
+        collector.stop = true;
+        collector.wake.notify_all();
+    }
+    if (collector.thread.joinable())
+    {
+        collector.thread.join();
+    }
+}
 } // namespace Sim::Detail
 
 namespace Sim
@@ -592,6 +758,7 @@ const EngineStats& Stats() { return State().stats; }
 
 void FailCheck(StringViewType what)
 {
+    auto guard = LockEngine();
     auto& s = State();
     ++s.stats.ChecksFailed;
     if (s.failedChecks.size() < EngineState::kFailedChecksKept)
@@ -600,7 +767,11 @@ void FailCheck(StringViewType what)
     }
 }
 
-std::vector<std::wstring> FailedChecks() { return State().failedChecks; }
+std::vector<std::wstring> FailedChecks()
+{
+    auto guard = LockEngine();
+    return State().failedChecks;
+}
 const EngineOptions& Options() { return State().options; }
 void SetSilentEvents(bool silent) { State().options.SilentEvents = silent; }
 
@@ -612,6 +783,7 @@ void ResetEngine(const EngineOptions& options)
         EngineAccess::TearDown();
     }
     s.options = options;
+    s.gameThread = std::this_thread::get_id();
     ForgetCalls();
     RC::Unreal::Version::Major = options.VersionMajor;
     RC::Unreal::Version::Minor = options.VersionMinor;
@@ -627,6 +799,8 @@ void ResetEngine(const EngineOptions& options)
     s.rotatorLayout = ResolveTriple(L"/Script/CoreUObject.Rotator", {L"Pitch", L"Yaw", L"Roll"});
     s.vector2DLayout = ResolveTriple(L"/Script/CoreUObject.Vector2D", {L"X", L"Y", nullptr});
     ResetCounters();
+    // UnrealInitializer starts the loader's callback collector once the engine is found.
+    StartCallbackCollector();
 #ifdef _WIN32
     // A test program links the mod in: its own key-state and clock imports must read the
     // simulated keys and the engine clock.
@@ -648,33 +822,24 @@ int64 FrameNanoseconds(float deltaSeconds)
 
 void TickEngine(float deltaSeconds)
 {
-    auto guard = LockEngine();
     auto& s = State();
-    ++s.frame;
-    AdvanceClock(FrameNanoseconds(deltaSeconds));
-    StepWorlds();
-    // Callbacks may register or unregister others while they run: walk a snapshot of ids.
-    std::vector<Hook::GlobalCallbackId> ids;
-    ids.reserve(s.ticks.size());
-    for (auto& tick : s.ticks)
     {
-        ids.push_back(tick.id);
+        // The frame's own game work; the loader's and collector's threads take the engine
+        // between the engine's calls, not within them.
+        auto guard = LockEngine();
+        ++s.frame;
+        AdvanceClock(FrameNanoseconds(deltaSeconds));
+        StepWorlds();
     }
-    for (auto id : ids)
-    {
-        auto found = std::find_if(s.ticks.begin(), s.ticks.end(), [id](const TickCallback& t) { return t.id == id; });
-        if (found == s.ticks.end())
-        {
-            continue;
-        }
-        auto callback = found->callback;
-        Hook::TCallbackIterationData<void> data;
-        callback(data, reinterpret_cast<UEngine*>(s.engineObject), deltaSeconds, false);
-    }
+    // UEngine::Tick's post-callbacks, as the loader's detour runs them after the original:
+    // each takes the engine only inside the engine calls it makes.
+    s.ticks.Invoke(false, reinterpret_cast<UEngine*>(s.engineObject), deltaSeconds, false);
+    // FAsyncPurge::WaitForAsyncDestructionToFinish, as the engine's next purge would.
+    WaitForPurgeThread();
+    auto guard = LockEngine();
     // The frame's game work is done: the pictures asked for are drawn.
     FlushCaptures();
 }
-
 uint64 FrameNumber() { return State().frame; }
 
 UObject* NewObject(UClass* cls, UObject* outer, StringViewType name, EObjectFlags flags)
@@ -717,7 +882,11 @@ void BeginDestroy(UObject* object)
 
 void DestroyObject(UObject* object) { EngineAccess::Destroy(object); }
 
-std::size_t LiveObjectCount() { return State().liveAddresses.size(); }
+std::size_t LiveObjectCount()
+{
+    auto guard = LockEngine();
+    return State().liveAddresses.size();
+}
 
 bool HoldsObject(const void* address) { return EngineAccess::SlotOf(address) != nullptr; }
 
@@ -827,6 +996,7 @@ std::size_t PurgeGarbage()
     auto& s = State();
     s.collecting = true;
     std::size_t purged = 0;
+    std::vector<std::pair<UObject*, int32>> handed;
     // Instances go before the fields and classes that describe them, classes last, so every
     // object is torn down by a class that still stands.
     enum class Pass
@@ -846,15 +1016,53 @@ std::size_t PurgeGarbage()
                 continue;
             }
             Pass due = object->IsA(s.classClass) ? Pass::Classes : object->IsA(s.fieldClass) ? Pass::Fields : Pass::Instances;
-            if (due == pass)
+            if (due != pass)
             {
-                EngineAccess::Destroy(object);
-                ++purged;
+                continue;
+            }
+            // An object handed to the purge thread by an earlier purge is finished already.
+            const int32 slot = EngineAccess::FinishDestroy(object);
+            if (slot < 0)
+            {
+                continue;
+            }
+            ++purged;
+            // Every other instance is left to the purge thread; types always die here.
+            if (s.options.AsyncPurge && pass == Pass::Instances && purged % 2 == 0)
+            {
+                handed.emplace_back(object, slot);
+            }
+            else
+            {
+                EngineAccess::FreeObject(object, slot);
             }
         }
     }
     s.collecting = false;
+    HandToPurgeThread(std::move(handed));
     return purged;
+}
+
+void FlushAsyncPurge() { WaitForPurgeThread(); }
+
+void ShutdownObjectArray()
+{
+    auto& s = State();
+    WaitForPurgeThread();
+    std::lock_guard guard(s.listenerLock);
+    for (std::size_t i = s.deleteListeners.size(); i-- > 0;)
+    {
+        if (i < s.deleteListeners.size())
+        {
+            s.deleteListeners[i]->OnUObjectArrayShutdown();
+        }
+    }
+    if (!s.deleteListeners.empty())
+    {
+        FailCheck(L"All UObject delete listeners should be unregistered when shutting down the UObject array");
+    }
+    s.deleteListeners.clear();
+    s.objectArrayShutDown = true;
 }
 
 void RefuseHooksOn(UFunction* function, bool refuse, CallbackId answer)
@@ -866,7 +1074,7 @@ void RefuseHooksOn(UFunction* function, bool refuse, CallbackId answer)
     }
 }
 
-void RefuseTickCallbacks(bool refuse) { State().refuseTicks = refuse; }
+void RefuseTickCallbacks(bool refuse) { State().refuseTicks.store(refuse); }
 void RefuseConstructionAfter(int64 count) { State().constructionsBeforeRefusal = count; }
 
 std::size_t ScriptHookCount()
@@ -879,15 +1087,30 @@ std::size_t ScriptHookCount()
     return count;
 }
 
-std::size_t TickCallbackCount() { return State().ticks.size(); }
+std::size_t TickCallbackCount() { return State().ticks.LiveCount(); }
+std::size_t HeldTickCallbacks() { return State().ticks.HeldCount(); }
+std::vector<Hook::FCallbackOptions> TickCallbackOptions() { return State().ticks.LiveOptions(); }
 
-std::vector<Hook::FCallbackOptions> TickCallbackOptions()
+void SetCallbackCollectorPeriod(std::chrono::milliseconds period)
 {
-    std::vector<Hook::FCallbackOptions> options;
-    for (const auto& tick : State().ticks)
+    auto& collector = State().callbackCollector;
+    std::lock_guard guard(collector.lock);
+    collector.period = period;
+    collector.wake.notify_all();
+}
+
+void CollectStaleCallbacks()
+{
+    // The collector's pass, made at once on its own thread, as FCallbackGarbageCollector::Collect
+    // with no limit; returns once it is done.
+    auto& collector = State().callbackCollector;
+    std::unique_lock guard(collector.lock);
+    if (!collector.thread.joinable())
     {
-        options.push_back(tick.options);
+        return;
     }
-    return options;
+    collector.forced = true;
+    collector.wake.notify_all();
+    collector.wake.wait(guard, [&] { return !collector.forced || collector.stop; });
 }
 } // namespace Sim

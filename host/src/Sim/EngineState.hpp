@@ -5,6 +5,7 @@
 
 #include "Sim/AddressMap.hpp"
 #include "Sim/PlayState.hpp"
+#include "Unreal/CallbackRegistry.hpp"
 
 #include <Sim/Engine.hpp>
 #include <Sim/Faults.hpp>
@@ -13,12 +14,16 @@
 #include <Unreal/UObjectArray.hpp>
 
 #include <array>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cwctype>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -49,11 +54,33 @@ struct FunctionState
     bool textParamsFound = false;
 };
 
-struct TickCallback
+// FAsyncPurge: the part of a purge the engine hands to a thread of its own. The game thread
+// marks the objects unreachable and finishes destroying them (FinishDestroy); that thread then
+// runs what is left of each object's death (~UObjectBase, FUObjectArray::FreeUObjectIndex
+// with its delete listeners, the memory's free) while the game thread goes on with its frame.
+struct AsyncPurge
 {
-    Hook::GlobalCallbackId id;
-    Hook::EngineTickCallbackWithData callback;
-    Hook::FCallbackOptions options;
+    ~AsyncPurge();
+    std::thread thread;
+    std::mutex lock;
+    std::condition_variable wake;
+    std::condition_variable idle;
+    std::vector<std::pair<UObject*, int32>> pending;
+    bool busy = false;
+    bool stop = false;
+};
+
+// The loader's FCallbackGarbageCollector: a thread of its own that wakes every few seconds and
+// prunes the removed callbacks of one registry that has any.
+struct CallbackCollector
+{
+    ~CallbackCollector();
+    std::thread thread;
+    std::mutex lock;
+    std::condition_variable wake;
+    bool stop = false;
+    bool forced = false;
+    std::chrono::milliseconds period{3000}; // HOOK_GC_INTERVAL_SECONDS
 };
 
 using NativeConstructor = UObject* (*)(void* memory);
@@ -150,7 +177,12 @@ struct EngineState
     std::unordered_set<const void*> usedAddresses;
     // By index: the folded path of the slot's object, which FindObject compares walking the array.
     std::vector<std::wstring> foldedPaths;
+    // The engine's UObjectDeleteListeners and their critical section, which FreeUObjectIndex
+    // holds while it tells them of a free, on whichever thread frees.
     std::vector<FUObjectDeleteListener*> deleteListeners;
+    std::recursive_mutex listenerLock;
+    bool objectArrayShutDown = false;
+    AsyncPurge asyncPurge;
     int32 nextSerialNumber = 1000;
     EngineStats stats;
     static constexpr std::size_t kFailedChecksKept = 64;
@@ -179,9 +211,11 @@ struct EngineState
     std::vector<std::unique_ptr<FField>> ownedFields;
     std::vector<std::unique_ptr<FunctionState>> functionStates;
 
-    std::vector<TickCallback> ticks;
-    Hook::GlobalCallbackId nextTickId = 1;
-    bool refuseTicks = false;
+    Hook::Internal::CallbackRegistry<UEngine*, float, bool> ticks{Hook::Internal::kEngineTickDetour, L"EngineTick"};
+    std::atomic<bool> refuseTicks{false};
+    CallbackCollector callbackCollector;
+    // The thread the engine runs its frames on (GGameThreadId); engine calls belong there.
+    std::thread::id gameThread;
     // StaticConstructObject calls still answered before it answers null; negative for always.
     int64 constructionsBeforeRefusal = -1;
     UObject* engineObject = nullptr; // what tick callbacks get as the engine
@@ -218,6 +252,22 @@ inline void TypesChanged()
 }
 
 inline std::unique_lock<std::recursive_mutex> LockEngine() { return std::unique_lock(State().lock); }
+
+// IsInGameThread: the engine's own calls check it (check(IsInGameThread())) and a build with
+// checks stops at a call made from elsewhere; here it is a failed check named "IsInGameThread".
+inline bool IsGameThread() { return std::this_thread::get_id() == State().gameThread; }
+void RequireGameThread();
+// The loader's callback collector thread, started with the engine and stopped with it.
+void StartCallbackCollector();
+void StopCallbackCollector();
+void StopAsyncPurge();
+// Hands objects the game thread finished destroying to the purge thread, started at need.
+void HandToPurgeThread(std::vector<std::pair<UObject*, int32>> objects);
+void WaitForPurgeThread();
+
+// A line from the loader itself (not the mod) to its default output devices.
+inline constexpr int32 kLoaderErrorLevel = 4; // LogLevel::Error
+void SendLoaderLine(StringViewType line, int32 level);
 
 // The record of a mod's script calls (Sim/Calls.hpp): each call as ProcessEvent takes it, and
 // an object's records dropped as it is freed.
@@ -259,6 +309,11 @@ struct EngineAccess
 {
     static UObject* Construct(UClass* cls, UObject* outer, FName name, EObjectFlags flags);
     static void Destroy(UObject* object);
+    // The game thread's part of an object's death (ConditionalBeginDestroy, FinishDestroy):
+    // flags, values and the engine's records of it; the slot's index, or -1 for no object.
+    static int32 FinishDestroy(UObject* object);
+    // The rest (~UObjectBase, FreeUObjectIndex, the memory's free), on whichever thread purges.
+    static void FreeObject(UObject* object, int32 index);
     static void Bootstrap();
     static UClass* MakeBootstrapClass(UClass* classOfClasses, const wchar_t* name, std::size_t nativeSize,
                                       NativeConstructor construct, EClassCastFlags castFlags);

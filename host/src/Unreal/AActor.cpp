@@ -204,6 +204,8 @@ void AActor::SetActorTickEnabled(bool enabled) { CallWithBool(this, L"SetActorTi
 
 AActor* UWorld::SpawnActor(UClass* Class, const FVector* Location, const FRotator* Rotation)
 {
+    // The loader spawns through UGameplayStatics' script functions, engine calls of the game thread.
+    Sim::Detail::RequireGameThread();
     return static_cast<AActor*>(Sim::SpawnActor(this, Class, PlacementOf(Location, Rotation)));
 }
 

@@ -7,6 +7,7 @@
 #include <Unreal/UnrealVersion.hpp>
 
 #include <algorithm>
+#include <stdexcept>
 
 #include <fmt/format.h>
 #include <fmt/xchar.h>
@@ -59,20 +60,32 @@ int32 FUObjectArray::AllocateSerialNumber(int32 index)
     return item->SerialNumber;
 }
 
+// The loader's UObjectArray::AddUObjectDeleteListener: a listener already in the list is an
+// exception, not a second entry.
 void FUObjectArray::AddUObjectDeleteListener(FUObjectDeleteListener* listener)
 {
-    auto guard = Sim::Detail::LockEngine();
+    Sim::Detail::RequireGameThread();
+    std::lock_guard guard(State().listenerLock);
     auto& listeners = State().deleteListeners;
-    if (listener != nullptr && std::find(listeners.begin(), listeners.end(), listener) == listeners.end())
+    if (std::find(listeners.begin(), listeners.end(), listener) != listeners.end())
     {
-        listeners.push_back(listener);
+        throw std::runtime_error{"Cannot add a listener because it already exists in TArray"};
     }
+    listeners.push_back(listener);
 }
 
+// RemoveSingleSwap: the first entry goes, the last takes its place.
 void FUObjectArray::RemoveUObjectDeleteListener(FUObjectDeleteListener* listener)
 {
-    auto guard = Sim::Detail::LockEngine();
-    std::erase(State().deleteListeners, listener);
+    Sim::Detail::RequireGameThread();
+    std::lock_guard guard(State().listenerLock);
+    auto& listeners = State().deleteListeners;
+    auto found = std::find(listeners.begin(), listeners.end(), listener);
+    if (found != listeners.end())
+    {
+        *found = listeners.back();
+        listeners.pop_back();
+    }
 }
 
 UObjectBase::~UObjectBase() = default;
@@ -98,6 +111,7 @@ void UObject::ProcessEvent(UFunction* function, void* parms)
 {
     auto guard = Sim::Detail::LockEngine();
     ++State().counters.ProcessEvent;
+    Sim::Detail::RequireGameThread();
     if (function == nullptr)
     {
         return;
@@ -259,6 +273,7 @@ CallbackId RegisterHook(Sim::Detail::FunctionState* state, const UnrealScriptFun
 {
     auto guard = Sim::Detail::LockEngine();
     ++State().counters.RegisterHook;
+    Sim::Detail::RequireGameThread();
     if (state == nullptr || !callable)
     {
         return -1;
@@ -287,6 +302,7 @@ bool UFunction::UnregisterHook(CallbackId id)
 {
     auto guard = Sim::Detail::LockEngine();
     ++Sim::Detail::State().counters.UnregisterHook;
+    Sim::Detail::RequireGameThread();
     if (State == nullptr)
     {
         return false;

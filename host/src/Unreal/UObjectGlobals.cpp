@@ -1,4 +1,4 @@
-// Finding and constructing objects, and the engine tick callbacks.
+// Finding and constructing objects.
 #include "Sim/EngineState.hpp"
 
 #include <Unreal/Hooks/Hooks.hpp>
@@ -23,6 +23,7 @@ UObject* FindObject(UClass* cls, UObject* outer, const CharType* name, bool exac
     auto guard = Sim::Detail::LockEngine();
     auto& s = State();
     ++s.counters.FindObject;
+    Sim::Detail::RequireGameThread();
     if (name == nullptr)
     {
         return nullptr;
@@ -59,6 +60,7 @@ void FindAllOf(StringViewType className, std::vector<UObject*>& out)
     auto guard = Sim::Detail::LockEngine();
     auto& s = State();
     ++s.counters.FindAllOf;
+    Sim::Detail::RequireGameThread();
     // The loader's own name probe, not the mod's.
     const uint64 namesFound = s.counters.NameFind;
     const FName wanted(className, FNAME_Find);
@@ -90,6 +92,7 @@ UObject* StaticConstructObject(const FStaticConstructObjectParameters& params)
 {
     auto guard = Sim::Detail::LockEngine();
     ++State().counters.StaticConstructObject;
+    Sim::Detail::RequireGameThread();
     if (params.Class == nullptr || State().constructionsBeforeRefusal == 0)
     {
         return nullptr;
@@ -114,39 +117,4 @@ UObject* StaticConstructObject(const FStaticConstructObjectParameters& params)
 }
 } // namespace UObjectGlobals
 
-namespace Hook
-{
-GlobalCallbackId RegisterEngineTickPostCallback(EngineTickCallbackWithData callback, FCallbackOptions options)
-{
-    auto guard = Sim::Detail::LockEngine();
-    auto& s = State();
-    ++s.counters.RegisterTick;
-    if (s.refuseTicks || !callback)
-    {
-        return ERROR_ID;
-    }
-    GlobalCallbackId id = s.nextTickId++;
-    s.ticks.push_back({id, std::move(callback), std::move(options)});
-    return id;
-}
-
-GlobalCallbackId RegisterEngineTickPostCallback(EngineTickCallbackWithData callback)
-{
-    return RegisterEngineTickPostCallback(std::move(callback), FCallbackOptions{});
-}
-
-bool UnregisterCallback(GlobalCallbackId id)
-{
-    auto guard = Sim::Detail::LockEngine();
-    auto& s = State();
-    ++s.counters.UnregisterTick;
-    auto found = std::find_if(s.ticks.begin(), s.ticks.end(), [id](const Sim::Detail::TickCallback& t) { return t.id == id; });
-    if (found == s.ticks.end())
-    {
-        return false;
-    }
-    s.ticks.erase(found);
-    return true;
-}
-} // namespace Hook
 } // namespace RC::Unreal
