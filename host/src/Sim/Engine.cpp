@@ -3,6 +3,7 @@
 // the loader's hook and tick registries.
 #include "Platform/ImportRouting.hpp"
 #include "Sim/EngineState.hpp"
+#include "Sim/Texts.hpp"
 
 #include <Sim/Calls.hpp>
 
@@ -416,6 +417,9 @@ void EngineAccess::TearDown()
             object->~UObject();
         }
     }
+    // What no value holds by now was leaked while the engine ran; the next one counts its own.
+    ForgetTexts();
+    s.loader = {};
     s.ownedFields.clear();
     s.functionStates.clear();
     s.itemChunks.clear();
