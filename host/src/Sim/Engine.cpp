@@ -160,7 +160,7 @@ int32 TakeSlot()
 ClassInfo& InfoOf(const UClass* cls)
 {
     auto& s = State();
-    for (const UClass* c = cls; c != nullptr; c = static_cast<const UClass*>(c->GetSuperStruct()))
+    for (const UClass* c = cls; c != nullptr; c = static_cast<const UClass*>(EngineAccess::Super(c)))
     {
         auto found = s.classInfo.find(c);
         if (found != s.classInfo.end() && found->second.construct != nullptr)
