@@ -288,11 +288,14 @@ bool IsLive(UObject* object, bool allowClassDefault)
     {
         return false;
     }
-    if (object->HasAnyFlags(static_cast<EObjectFlags>(RF_BeginDestroyed | RF_FinishDestroyed)))
+    // The flags through their exported accessor: the loader's HasAnyFlags is inline and reads a
+    // table its library does not export.
+    const EObjectFlags flags = object->GetObjectFlags();
+    if ((flags & (RF_BeginDestroyed | RF_FinishDestroyed)) != 0)
     {
         return false;
     }
-    return allowClassDefault || !object->HasAnyFlags(RF_ClassDefaultObject);
+    return allowClassDefault || (flags & RF_ClassDefaultObject) == 0;
 }
 
 std::vector<UObject*> FindAllInstances(std::wstring_view className)

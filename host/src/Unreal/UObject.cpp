@@ -77,6 +77,9 @@ void FUObjectArray::RemoveUObjectDeleteListener(FUObjectDeleteListener* listener
 
 UObjectBase::~UObjectBase() = default;
 
+EObjectFlags& UObjectBase::GetObjectFlags() { return ObjectFlags; }
+const EObjectFlags& UObjectBase::GetObjectFlags() const { return ObjectFlags; }
+
 FUObjectItem* UObjectBase::GetObjectItem() { return EngineAccess::Item(InternalIndex); }
 const FUObjectItem* UObjectBase::GetObjectItem() const { return EngineAccess::Item(InternalIndex); }
 
