@@ -174,6 +174,7 @@ TEST_F(Lookup, ProbingUnknownNamesNeverAddsThemToTheEnginesNameTable)
     EXPECT_EQ(Sim::Counters().NameFind, 2u);
     EXPECT_TRUE(FName(STR("NeverHeardOf_9031"), FNAME_Find).IsNone());
     EXPECT_TRUE(FName(STR("NeverHeardOf_9032"), FNAME_Find).IsNone());
+    EXPECT_EQ(Sim::Counters().PropertyWalks, 0u) << "a name the engine never had names no member: nothing is walked";
 }
 
 TEST_F(Lookup, NullObjectsAndClearedCachesAreHarmless)
