@@ -12,6 +12,7 @@
 #include <Sim/Output.hpp>
 #include <Sim/Scene.hpp>
 #include <Sim/Screen.hpp>
+#include <Sim/Values.hpp>
 #include <Sim/Widgets.hpp>
 #include <Sim/World.hpp>
 #include <Unreal/UnrealVersion.hpp>
@@ -364,7 +365,8 @@ RunResult RunSession(const RunOptions& options)
                         {"collections", stats.Collections},          {"script_hooks_fired", stats.ScriptHooksFired},
                         {"find_object_calls", Sim::Counters().FindObject},
                         {"checks_failed", stats.ChecksFailed},
-                        {"worlds_alive", Sim::LiveWorldCount()}};
+                        {"worlds_alive", Sim::LiveWorldCount()},
+                        {"texts_leaked", Sim::TextsLeaked()}};
     report["engine"]["failed_checks"] = nlohmann::json::array();
     for (const auto& what : Sim::FailedChecks())
     {

@@ -85,12 +85,9 @@ void CallFrame::DestroyUnreadResults()
     {
         return;
     }
-    // A function's chain holds its parameters only.
-    auto* first = static_cast<FProperty*>(function_->GetChildProperties());
-    for (FProperty* parameter = first; parameter != nullptr; parameter = parameter->GetNextFieldAsProperty())
+    for (FProperty* parameter : reflection_.LookupOutParameters(function_))
     {
-        if (!parameter->HasAnyPropertyFlags(CPF_OutParm) || Contains(read_, readCount_, parameter) ||
-            Contains(constructed_, constructedCount_, parameter))
+        if (Contains(read_, readCount_, parameter) || Contains(constructed_, constructedCount_, parameter))
         {
             continue;
         }

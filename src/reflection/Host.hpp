@@ -23,7 +23,6 @@
 #include <Unreal/CoreUObject/UObject/FStrProperty.hpp>
 #include <Unreal/CoreUObject/UObject/UnrealType.hpp>
 #include <Unreal/FString.hpp>
-#include <Unreal/FText.hpp>
 #include <Unreal/Hooks/Hooks.hpp>
 #include <Unreal/NameTypes.hpp>
 #include <Unreal/Property/FEnumProperty.hpp>

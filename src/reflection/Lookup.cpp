@@ -93,13 +93,34 @@ void RememberRecent(Reflection::RecentLookup<Value>& recent, const WideNameMap<V
     recent = found != cache.end() ? Reflection::RecentLookup<Value>{owner, &found->first, found->second} : Reflection::RecentLookup<Value>{};
 }
 
-FProperty* FindPropertyByFoundName(UStruct* owner, std::wstring_view name)
-{
-    // Find-only: probing a name must never grow the engine's name table.
-    FName engineName(name, FNAME_Find);
-    return owner->FindProperty(engineName);
-}
 } // namespace
+
+FProperty* FindPropertyInChain(UStruct* owner, std::wstring_view name)
+{
+    if (owner == nullptr)
+    {
+        return nullptr;
+    }
+    // Find-only: probing a name must never grow the engine's name table, and a name the table
+    // lacks names no property.
+    FName wanted(name, FNAME_Find);
+    if (wanted.IsNone())
+    {
+        return nullptr;
+    }
+    for (UStruct* layout = owner; layout != nullptr; layout = layout->GetSuperStruct())
+    {
+        auto* property = static_cast<FProperty*>(layout->GetChildProperties());
+        for (; property != nullptr; property = property->GetNextFieldAsProperty())
+        {
+            if (property->GetFName() == wanted)
+            {
+                return property;
+            }
+        }
+    }
+    return nullptr;
+}
 
 #if defined(ORVANTA_LOOKUP_CACHE_SWITCH)
 void BypassLookupCaches(bool bypass) { cachesBypassed = bypass; }
@@ -179,7 +200,7 @@ FProperty* Reflection::LookupProperty(UObject* object, std::wstring_view name)
     {
         return nullptr;
     }
-    return CachedOrResolved(classMembers_[cls].properties, name, [&] { return FindPropertyByFoundName(cls, name); });
+    return CachedOrResolved(classMembers_[cls].properties, name, [&] { return FindPropertyInChain(cls, name); });
 }
 
 FProperty* Reflection::LookupParameter(UFunction* function, std::wstring_view name)
@@ -193,9 +214,30 @@ FProperty* Reflection::LookupParameter(UFunction* function, std::wstring_view na
         return recentParameter_.value;
     }
     WideNameMap<FProperty*>& parameters = parameters_[function];
-    FProperty* parameter = CachedOrResolved(parameters, name, [&] { return FindPropertyByFoundName(function, name); });
+    FProperty* parameter = CachedOrResolved(parameters, name, [&] { return FindPropertyInChain(function, name); });
     RememberRecent(recentParameter_, parameters, function, name);
     return parameter;
+}
+
+const std::vector<FProperty*>& Reflection::LookupOutParameters(UFunction* function)
+{
+    auto [entry, added] = outParameters_.try_emplace(function);
+    std::vector<FProperty*>& outParameters = entry->second;
+    if (!added && !cachesBypassed)
+    {
+        return outParameters;
+    }
+    outParameters.clear();
+    // A function's chain holds its parameters only.
+    auto* first = static_cast<FProperty*>(function->GetChildProperties());
+    for (FProperty* parameter = first; parameter != nullptr; parameter = parameter->GetNextFieldAsProperty())
+    {
+        if (parameter->HasAnyPropertyFlags(CPF_OutParm))
+        {
+            outParameters.push_back(parameter);
+        }
+    }
+    return outParameters;
 }
 
 void Reflection::Forget(const void* object)
@@ -205,6 +247,7 @@ void Reflection::Forget(const void* object)
     // Keys first: a class's or function's own entries go with it.
     classMembers_.erase(reinterpret_cast<const UStruct*>(object));
     parameters_.erase(reinterpret_cast<const UStruct*>(object));
+    outParameters_.erase(reinterpret_cast<const UStruct*>(object));
     if (heldValues_.erase(object) == 0)
     {
         return;
@@ -226,6 +269,7 @@ void Reflection::Clear()
     classDefaults_.clear();
     classMembers_.clear();
     parameters_.clear();
+    outParameters_.clear();
     heldValues_.clear();
 }
 
@@ -244,11 +288,14 @@ bool IsLive(UObject* object, bool allowClassDefault)
     {
         return false;
     }
-    if (object->HasAnyFlags(static_cast<EObjectFlags>(RF_BeginDestroyed | RF_FinishDestroyed)))
+    // The flags through their exported accessor: the loader's HasAnyFlags is inline and reads a
+    // table its library does not export.
+    const EObjectFlags flags = object->GetObjectFlags();
+    if ((flags & (RF_BeginDestroyed | RF_FinishDestroyed)) != 0)
     {
         return false;
     }
-    return allowClassDefault || !object->HasAnyFlags(RF_ClassDefaultObject);
+    return allowClassDefault || (flags & RF_ClassDefaultObject) == 0;
 }
 
 std::vector<UObject*> FindAllInstances(std::wstring_view className)

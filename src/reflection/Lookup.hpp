@@ -47,6 +47,10 @@ class Reflection
     UFunction* LookupFunction(UObject* object, std::wstring_view name);
     FProperty* LookupProperty(UObject* object, std::wstring_view name);
     FProperty* LookupParameter(UFunction* function, std::wstring_view name);
+    // The function's out and return parameters in declaration order, found once: a call frame
+    // destroys those its caller left unread, and finding them at every call would walk the
+    // function's fields with every call.
+    const std::vector<FProperty*>& LookupOutParameters(UFunction* function);
 
     // Drops every entry whose key or value is the object, which the engine is freeing: a
     // blueprint class that unloads with its level may be followed by another at its address.
@@ -81,6 +85,7 @@ class Reflection
     WideNameMap<UObject*> classDefaults_;
     std::unordered_map<const UStruct*, ClassMembers> classMembers_;
     std::unordered_map<const UStruct*, WideNameMap<FProperty*>> parameters_;
+    std::unordered_map<const UStruct*, std::vector<FProperty*>> outParameters_;
     // Every object some entry holds as its value, so Forget scans the maps only for those.
     std::unordered_set<const void*> heldValues_;
 };
@@ -89,6 +94,11 @@ class Reflection
 // Only in a build made to measure the caches: every lookup asks the engine, nothing is kept.
 void BypassLookupCaches(bool bypass);
 #endif
+
+// The struct's property of that name, its supers' included, from the struct's own chain. Not
+// through UStruct::FindProperty: the loader remembers that one's hits by the struct's address
+// for good, so a struct made where a freed one lay would be answered with the freed one's member.
+FProperty* FindPropertyInChain(UStruct* owner, std::wstring_view name);
 
 // True only for an object that still holds its slot, is valid and not being destroyed; a class
 // default object counts only when the caller allows it.

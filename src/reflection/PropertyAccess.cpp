@@ -149,8 +149,7 @@ void* StructMemberAddress(FProperty* structProperty, void* structValue, std::wst
     {
         return nullptr;
     }
-    // Find-only: probing a member name must never grow the engine's name table.
-    FProperty* found = layout->FindProperty(FName(memberName, FNAME_Find));
+    FProperty* found = FindPropertyInChain(layout, memberName);
     if (found == nullptr)
     {
         return nullptr;

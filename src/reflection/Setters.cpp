@@ -16,6 +16,8 @@ using namespace RC::Unreal;
 namespace
 {
 constexpr std::wstring_view kReturnValue = L"ReturnValue";
+constexpr std::wstring_view kTextLibrary = L"/Script/Engine.KismetTextLibrary";
+constexpr std::wstring_view kStringToText = L"/Script/Engine.KismetTextLibrary:Conv_StringToText";
 
 // A struct value copied out of an object, owned (and destroyed) by this scope. Values up to
 // 256 bytes stay on the stack.
@@ -135,19 +137,36 @@ bool SetBrushFromTexture(Reflection& reflection, UObject* image, UObject* textur
         NoResults);
 }
 
+// The engine makes the text in one call frame and the text property copies it into SetText's;
+// each frame lets go of what it holds, so the text lives on only in the widget. A text of the
+// mod's own would leak: the loader's FText never gives its reference back.
 bool SetText(Reflection& reflection, UObject* textBlock, const wchar_t* text)
 {
     if (text == nullptr)
     {
         return false;
     }
-    CallFrame frame(reflection, reflection.LookupFunction(textBlock, L"SetText"));
-    if (!frame.IsBound() || PropertyClassOf(frame.Parameter(L"InText")) != PropertyClass::Text)
+    CallFrame setter(reflection, reflection.LookupFunction(textBlock, L"SetText"));
+    if (!setter.IsBound() || PropertyClassOf(setter.Parameter(L"InText")) != PropertyClass::Text)
     {
         return false;
     }
-    FText value(text);
-    return frame.WriteByCopy(L"InText", &value) && frame.Invoke(textBlock);
+    CallFrame conversion(reflection, LookupFunctionByPath(reflection, kStringToText));
+    FProperty* stringProperty = nullptr;
+    void* string = conversion.ParameterSlot(L"InString", &stringProperty);
+    if (string == nullptr || PropertyClassOf(stringProperty) != PropertyClass::Str)
+    {
+        return false;
+    }
+    const std::wstring_view characters(text);
+    static_cast<FString*>(string)->Append(characters.data(), static_cast<int32>(characters.size()));
+    if (!conversion.Invoke(reflection.LookupClassDefault(kTextLibrary)) ||
+        PropertyClassOf(conversion.Parameter(kReturnValue)) != PropertyClass::Text)
+    {
+        return false;
+    }
+    void* made = conversion.ResultSlot(kReturnValue);
+    return made != nullptr && setter.WriteByCopy(L"InText", made) && setter.Invoke(textBlock);
 }
 
 bool SetVisibility(Reflection& reflection, UObject* widget, std::uint8_t visibility)

@@ -22,7 +22,8 @@ bool SetTextColor(Reflection& reflection, UObject* textBlock, const LinearColor&
 bool SetBrushResourceObject(Reflection& reflection, UObject* image, UObject* resource);
 // "SetBrushFromTexture", never matching the texture's size.
 bool SetBrushFromTexture(Reflection& reflection, UObject* image, UObject* texture);
-// "SetText" with a text value made from the zero-terminated string; false for null text.
+// "SetText" with a text the engine makes from the zero-terminated string (KismetTextLibrary's
+// Conv_StringToText); false for null text or when the engine cannot make one.
 bool SetText(Reflection& reflection, UObject* textBlock, const wchar_t* text);
 bool SetVisibility(Reflection& reflection, UObject* widget, std::uint8_t visibility);
 // Adds the child to the canvas, then anchors the new slot at the top-left corner with a

@@ -375,6 +375,58 @@ TEST_F(ObjectSystem, ABlueprintClassLivesOnlyWhileSomethingUsesIt)
     EXPECT_EQ(log.told.back().object, blueprint) << "the class goes after everything it describes";
 }
 
+// UStruct::FindProperty as the loader has it: a hit is remembered by the struct's address and
+// the name for good, so a class made where a freed one lay is answered with the freed one's
+// member. Misses are asked again, and the engine's own lookup remembers nothing.
+TEST_F(ObjectSystem, FindPropertyRemembersItsHitsByAddressPastTheStructsDeath)
+{
+    UClass* gone = Sim::DefineClass(
+        {.path = L"/Game/Test/BP_First.BP_First_C", .properties = {{L"Speed", Sim::Float()}}, .blueprint = true});
+    FProperty* old = gone->FindProperty(FName(STR("Speed"), FNAME_Find));
+    ASSERT_EQ(old, Sim::FindPropertyUncounted(gone, L"Speed"));
+    EXPECT_EQ(gone->FindProperty(FName(STR("Health"), FNAME_Add)), nullptr);
+    Sim::CollectGarbage(true);
+    ASSERT_FALSE(Sim::HoldsObject(gone));
+
+    UClass* next = Sim::DefineClass({.path = L"/Game/Test/BP_Next.BP_Next_C",
+                                     .properties = {{L"Health", Sim::Int()}, {L"Speed", Sim::Double()}},
+                                     .blueprint = true});
+    ASSERT_EQ(static_cast<void*>(next), static_cast<void*>(gone)) << "the engine reused the address";
+    FProperty* own = Sim::FindPropertyUncounted(next, L"Speed");
+    ASSERT_NE(own, old);
+    EXPECT_EQ(next->FindProperty(FName(STR("Speed"), FNAME_Find)), old);
+    EXPECT_EQ(next->FindProperty(FName(STR("Health"), FNAME_Find)), Sim::FindPropertyUncounted(next, L"Health"))
+        << "the miss was not remembered";
+    EXPECT_EQ(next->CustomFindProperty(FName(STR("Speed"), FNAME_Find)), own);
+}
+
+// What tests count as one resolution of a member name: a walk of a struct's property chain
+// counts once however many supers it crosses, a walk after a function walk counts again, and
+// the engine's own walks count nothing.
+TEST_F(ObjectSystem, APropertyWalkCountsOnceAcrossItsSuperStructs)
+{
+    UClass* actor = ActorClass();
+    const auto walk = [](UStruct* start) {
+        for (UStruct* layout = start; layout != nullptr; layout = layout->GetSuperStruct())
+        {
+            for (FField* field = layout->GetChildProperties(); field != nullptr; field = field->GetNextFieldAsProperty())
+            {
+            }
+        }
+    };
+    Sim::ResetCounters();
+    walk(actor);
+    EXPECT_EQ(Sim::Counters().PropertyWalks, 1u);
+    EXPECT_GE(Sim::Counters().GetSuperStruct, 2u) << "the walk went through the supers";
+    actor->GetChildren();
+    walk(actor);
+    walk(UObject::StaticClass());
+    EXPECT_EQ(Sim::Counters().PropertyWalks, 3u);
+    Sim::FindPropertyUncounted(actor, L"Owner");
+    Sim::CollectGarbage(true);
+    EXPECT_EQ(Sim::Counters().PropertyWalks, 3u);
+}
+
 TEST_F(ObjectSystem, NamesSplitANumberOffTheirEndAsTheEngineDoes)
 {
     FName probe(STR("SurelyNotANameYet_4711"), FNAME_Find);

@@ -97,7 +97,10 @@ TEST_F(OwnedValues, StringAndTextPropertiesConstructCopyAndFreeTheirStorage)
         Sim::WriteText(caption.Data(), L"PERFORMANCE");
         caption.property->CopySingleValue(captionCopy.Data(), caption.Data());
         EXPECT_EQ(Sim::ReadText(captionCopy.Data()), L"PERFORMANCE");
-        EXPECT_EQ(Live(), before + 6) << "each text owns a record and the record's string";
+        EXPECT_EQ(Live(), before + 4) << "a text's copy shares its data (and the data's string)";
+        Sim::WriteText(caption.Data(), L"CHANGED");
+        EXPECT_EQ(Sim::ReadText(captionCopy.Data()), L"PERFORMANCE") << "new data, the copy keeps the old";
+        EXPECT_EQ(Live(), before + 6);
     }
     EXPECT_EQ(Live(), before);
     EXPECT_EQ(Sim::Counters().InitializeValue, 4u);

@@ -14,6 +14,7 @@
 #include <cmath>
 #include <functional>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <random>
 #include <string>
@@ -96,6 +97,22 @@ TEST_F(SimScenarioRuns, EveryScenarioRegistersWhatTheGameAllowsAndUnloadsClean)
         EXPECT_EQ(Sim::ScriptHookCount(), 0u);
         EXPECT_EQ(Sim::TickCallbackCount(), 0u);
         EXPECT_TRUE(Sim::ViewportWidgets().empty());
+    }
+}
+
+// The coordinates line sends a new text up to ten times a second: none of the texts the engine
+// made for it, or for any caption, outlives the widget that showed it.
+TEST_F(SimScenarioRuns, TheCoordinatesLeaveNoTextBehindOnEitherEngine)
+{
+    for (const std::string engine : {"4", "5"})
+    {
+        SCOPED_TRACE(engine);
+        const fs::path modDir = root_ / ("coordinates-" + engine);
+        fs::create_directories(modDir);
+        std::ofstream(modDir / "hud.ini") << "[Hud]\nCoordinates=1\n";
+        auto report = Play("walk", 600, engine, 1, [&](OrvSim::RunOptions& options) { options.modDir = modDir; });
+        ASSERT_TRUE(report["extras"]["coordinates"].is_string()) << report["extras"]["coordinates"];
+        EXPECT_EQ(report["engine"]["texts_leaked"], 0);
     }
 }
 

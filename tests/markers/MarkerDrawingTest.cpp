@@ -489,7 +489,7 @@ TEST_F(Markers, TheCrowdsSteadyFramesAllocateNothingAndResolveNoName)
     EXPECT_EQ(allocations, 0);
     EXPECT_EQ(Sim::Counters().NameFind, before.NameFind);
     EXPECT_EQ(Sim::Counters().FindObject, before.FindObject);
-    EXPECT_EQ(Sim::Counters().FindProperty, before.FindProperty);
+    EXPECT_EQ(Sim::Counters().PropertyWalks, before.PropertyWalks);
 }
 } // namespace
 } // namespace OrvTest

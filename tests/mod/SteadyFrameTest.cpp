@@ -87,7 +87,7 @@ class SteadyFrame : public OrvTest::EngineFixture
         EXPECT_EQ(Sim::Counters().NameFind, lookups.NameFind);
         EXPECT_EQ(Sim::Counters().FindObject, lookups.FindObject);
         EXPECT_EQ(Sim::Counters().FindAllOf, lookups.FindAllOf);
-        EXPECT_EQ(Sim::Counters().FindProperty, lookups.FindProperty);
+        EXPECT_EQ(Sim::Counters().PropertyWalks, lookups.PropertyWalks);
         EXPECT_EQ(Sim::Counters().GetChildren, lookups.GetChildren) << "no walk of a class's fields";
         EXPECT_EQ(Sim::Counters().ObjectsWalked, lookups.ObjectsWalked) << "no walk of the object array";
         EXPECT_GT(Sim::Counters().ProcessEvent, lookups.ProcessEvent) << "the frames did call into the engine";
@@ -211,7 +211,7 @@ TEST_F(SteadyFrame, EveryExtraOnStillAllocatesNothing)
     EXPECT_GE(texts, 19);
     EXPECT_LE(texts, 20);
     EXPECT_EQ(Sim::Counters().NameFind, lookups.NameFind);
-    EXPECT_EQ(Sim::Counters().FindProperty, lookups.FindProperty);
+    EXPECT_EQ(Sim::Counters().PropertyWalks, lookups.PropertyWalks);
     EXPECT_EQ(Sim::Counters().ObjectsWalked, lookups.ObjectsWalked);
     mod_.reset();
     Orv::UseSettingsFolder({});

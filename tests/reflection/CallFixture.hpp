@@ -101,7 +101,8 @@ class CallFixture : public EngineFixture
                                     Keep(L"InColorAndOpacity", L"ColorAndOpacity")},
                                    {L"SetFont", {In(L"InFontInfo", font)}, Keep(L"InFontInfo", L"Font")},
                                    {L"SetText", {In(L"InText", Text())}, [](Call& call) {
-                                        *static_cast<FText*>(Field(call.Self(), L"Text")) = call.Get<FText>(L"InText");
+                                        // UTextBlock::SetText assigns: the widget shares the argument's text.
+                                        call.Param(L"InText")->CopySingleValue(Field(call.Self(), L"Text"), call.ParamAddress(L"InText"));
                                     }}}});
         DefineClass({.path = L"/Script/TestUMG.Border",
                      .super = L"/Script/TestUMG.Widget",

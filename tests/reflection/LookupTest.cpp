@@ -114,10 +114,10 @@ TEST_F(Lookup, NamesThatDifferOnlyInCaseAreSeparateKeys)
     EXPECT_EQ(reflection_.LookupFunction(object_, L"shared"), nullptr);
     EXPECT_NE(reflection_.LookupFunction(object_, L"Shared"), nullptr);
 
-    auto finds = Sim::Counters().FindProperty;
+    auto finds = Sim::Counters().PropertyWalks;
     reflection_.LookupProperty(object_, L"Speed");
     reflection_.LookupProperty(object_, L"speed");
-    EXPECT_EQ(Sim::Counters().FindProperty, finds + 2) << "each spelling is its own host lookup";
+    EXPECT_EQ(Sim::Counters().PropertyWalks, finds + 2) << "each spelling is its own host lookup";
 }
 
 TEST_F(Lookup, PropertiesAndParametersRememberHitsAndMisses)
@@ -127,19 +127,42 @@ TEST_F(Lookup, PropertiesAndParametersRememberHitsAndMisses)
     auto* health = reflection_.LookupProperty(object_, L"Health");
     ASSERT_NE(health, nullptr) << "properties of super classes are found too";
     EXPECT_EQ(reflection_.LookupProperty(object_, L"Mana"), nullptr);
-    auto finds = Sim::Counters().FindProperty;
+    auto finds = Sim::Counters().PropertyWalks;
     reflection_.LookupProperty(object_, L"Speed");
     reflection_.LookupProperty(object_, L"Mana");
-    EXPECT_EQ(Sim::Counters().FindProperty, finds);
+    EXPECT_EQ(Sim::Counters().PropertyWalks, finds);
 
     auto* function = reflection_.LookupFunction(object_, L"BaseOnly");
     EXPECT_NE(reflection_.LookupParameter(function, L"Amount"), nullptr);
     EXPECT_EQ(reflection_.LookupParameter(function, L"Missing"), nullptr);
-    finds = Sim::Counters().FindProperty;
+    finds = Sim::Counters().PropertyWalks;
     reflection_.LookupParameter(function, L"Amount");
     reflection_.LookupParameter(function, L"Missing");
-    EXPECT_EQ(Sim::Counters().FindProperty, finds);
+    EXPECT_EQ(Sim::Counters().PropertyWalks, finds);
     EXPECT_EQ(reflection_.LookupParameter(nullptr, L"Amount"), nullptr);
+}
+
+// A blueprint class freed and another made at its address: the mod, told of the death as its
+// listener is, asks the new class for its own member, never the freed one's.
+TEST_F(Lookup, AClassMadeWhereAFreedOneLayIsAskedForItsOwnMembers)
+{
+    UClass* gone = Sim::DefineClass(
+        {.path = L"/Game/Test/BP_First.BP_First_C", .properties = {{L"Speed", Sim::Float()}}, .blueprint = true});
+    UObject* before = Sim::NewObject(gone, nullptr, L"Before");
+    ASSERT_EQ(reflection_.LookupProperty(before, L"Speed"), Sim::FindPropertyUncounted(gone, L"Speed"));
+    Sim::CollectGarbage(true);
+    ASSERT_FALSE(Sim::HoldsObject(gone));
+    reflection_.Forget(before);
+    reflection_.Forget(gone);
+
+    UClass* next = Sim::DefineClass({.path = L"/Game/Test/BP_Next.BP_Next_C",
+                                     .properties = {{L"Health", Sim::Int()}, {L"Speed", Sim::Double()}},
+                                     .blueprint = true});
+    ASSERT_EQ(static_cast<void*>(next), static_cast<void*>(gone)) << "the engine reused the address";
+    UObject* after = Sim::NewObject(next, nullptr, L"After");
+    FProperty* speed = reflection_.LookupProperty(after, L"Speed");
+    EXPECT_EQ(speed, Sim::FindPropertyUncounted(next, L"Speed"));
+    EXPECT_EQ(speed->GetClass().GetName(), L"DoubleProperty");
 }
 
 TEST_F(Lookup, ProbingUnknownNamesNeverAddsThemToTheEnginesNameTable)
@@ -151,6 +174,7 @@ TEST_F(Lookup, ProbingUnknownNamesNeverAddsThemToTheEnginesNameTable)
     EXPECT_EQ(Sim::Counters().NameFind, 2u);
     EXPECT_TRUE(FName(STR("NeverHeardOf_9031"), FNAME_Find).IsNone());
     EXPECT_TRUE(FName(STR("NeverHeardOf_9032"), FNAME_Find).IsNone());
+    EXPECT_EQ(Sim::Counters().PropertyWalks, 0u) << "a name the engine never had names no member: nothing is walked";
 }
 
 TEST_F(Lookup, NullObjectsAndClearedCachesAreHarmless)
@@ -309,12 +333,12 @@ TEST_F(Lookup, ParameterNamesThatDifferOnlyInCaseAreSeparateKeys)
 {
     auto* function = reflection_.LookupFunction(object_, L"BaseOnly");
     reflection_.LookupParameter(function, L"Amount");
-    auto finds = Sim::Counters().FindProperty;
+    auto finds = Sim::Counters().PropertyWalks;
     reflection_.LookupParameter(function, L"amount");
     reflection_.LookupParameter(function, L"AMOUNT");
-    EXPECT_EQ(Sim::Counters().FindProperty, finds + 2);
+    EXPECT_EQ(Sim::Counters().PropertyWalks, finds + 2);
     reflection_.LookupParameter(function, L"amount");
-    EXPECT_EQ(Sim::Counters().FindProperty, finds + 2);
+    EXPECT_EQ(Sim::Counters().PropertyWalks, finds + 2);
 }
 
 // What the engine frees may be followed by something else at its address: every entry keyed
@@ -341,7 +365,7 @@ TEST_F(Lookup, AForgottenObjectIsAskedForAgainWhileOtherEntriesStay)
     reflection_.LookupObject(L"/Game/Test.Library");
     reflection_.LookupFunction(heir, L"Run");
     reflection_.LookupParameter(run, L"Steps");
-    EXPECT_EQ(Sim::Counters().FindObject + Sim::Counters().GetChildren + Sim::Counters().FindProperty, 0u);
+    EXPECT_EQ(Sim::Counters().FindObject + Sim::Counters().GetChildren + Sim::Counters().PropertyWalks, 0u);
 
     reflection_.Forget(library);
     Sim::ResetCounters();
@@ -354,7 +378,7 @@ TEST_F(Lookup, AForgottenObjectIsAskedForAgainWhileOtherEntriesStay)
     reflection_.LookupObject(L"/Script/Engine.Actor");
     reflection_.LookupFunction(heir, L"Run");
     reflection_.LookupProperty(object_, L"Speed");
-    EXPECT_EQ(Sim::Counters().FindObject + Sim::Counters().GetChildren + Sim::Counters().FindProperty, 0u)
+    EXPECT_EQ(Sim::Counters().FindObject + Sim::Counters().GetChildren + Sim::Counters().PropertyWalks, 0u)
         << "entries neither keyed by the class nor holding it";
 
     reflection_.Forget(run);
@@ -362,7 +386,7 @@ TEST_F(Lookup, AForgottenObjectIsAskedForAgainWhileOtherEntriesStay)
     EXPECT_EQ(reflection_.LookupFunction(heir, L"Run"), run);
     EXPECT_GT(Sim::Counters().GetChildren, 0u) << "another class's entry that held the function";
     EXPECT_NE(reflection_.LookupParameter(run, L"Steps"), nullptr);
-    EXPECT_EQ(Sim::Counters().FindProperty, 1u) << "the function's own parameter entries";
+    EXPECT_EQ(Sim::Counters().PropertyWalks, 1u) << "the function's own parameter entries";
 
     reflection_.Forget(defaults);
     Sim::ResetCounters();

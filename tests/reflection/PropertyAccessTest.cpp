@@ -245,7 +245,7 @@ TEST_F(PropertyAccess, AMissingPropertyIsNullAndAskedOnlyOnce)
 {
     EXPECT_EQ(PropertyAddress(reflection_, thing_, L"OrthoWidth"), nullptr);
     EXPECT_EQ(PropertyAddress(reflection_, thing_, L"OrthoWidth"), nullptr);
-    EXPECT_EQ(Sim::Counters().FindProperty, 1u);
+    EXPECT_EQ(Sim::Counters().PropertyWalks, 1u);
     EXPECT_EQ(PropertyAddress(reflection_, nullptr, L"Ratio"), nullptr);
 }
 

@@ -7,6 +7,7 @@
 #include "reflection/PropertyAccess.hpp"
 #include "reflection/Setters.hpp"
 
+#include <Sim/Calls.hpp>
 #include <Sim/Faults.hpp>
 #include <Sim/World.hpp>
 
@@ -129,6 +130,9 @@ TEST_P(Setters, TextAndFontSizeAreCopiedInWithoutLeaks)
     EXPECT_EQ(Sim::ReadText(Field(text, L"Text")), L"ICON FPS");
     EXPECT_EQ(LiveBlocks(), live + 2) << "only the widget's own text (record and string) remains";
     EXPECT_FALSE(SetText(reflection_, text, nullptr));
+    // The engine makes each text: the string written in place and the text it returns are
+    // destroyed beside the argument, which alone is constructed by copy.
+    EXPECT_EQ(Sim::Counters().DestroyValue, Sim::Counters().InitializeValue + 4);
 
     EXPECT_TRUE(SetFontSize(reflection_, text, 12.9f));
     FProperty* size = nullptr;
@@ -147,7 +151,42 @@ TEST_P(Setters, TextAndFontSizeAreCopiedInWithoutLeaks)
         EXPECT_EQ(value, 12.9f);
     }
     EXPECT_FALSE(SetFontSize(reflection_, text, std::nanf(""))) << "not a size";
-    EXPECT_EQ(Sim::Counters().InitializeValue, Sim::Counters().DestroyValue);
+    EXPECT_EQ(Sim::Counters().DestroyValue, Sim::Counters().InitializeValue + 4) << "the font's temporary and argument";
+}
+
+// The coordinates line changes ten times a second: every text the engine makes for it must go
+// when nothing holds it, the last one with the widget.
+TEST_P(Setters, ATextIsMadeByTheEngineAndLivesOnOnlyInTheWidget)
+{
+    UObject* text = Make(L"/Script/TestUMG.TextBlock");
+    auto live = LiveBlocks();
+    for (int i = 0; i < 10; ++i)
+    {
+        EXPECT_TRUE(SetText(reflection_, text, i % 2 == 0 ? L"X 2.4 m  Y 2.2 m" : L"X 2.5 m  Y 2.2 m"));
+    }
+    const Sim::RecordedCall made = Sim::LastCallOf(L"/Script/Engine.KismetTextLibrary:Conv_StringToText");
+    EXPECT_EQ(made.Count(), 10u);
+    EXPECT_EQ(made.Text(L"InString"), L"X 2.5 m  Y 2.2 m");
+    EXPECT_EQ(made.Target(), Sim::FindObjectByPath(L"/Script/Engine.Default__KismetTextLibrary"));
+    EXPECT_EQ(Sim::LastCall(text, L"SetText").Text(L"InText"), L"X 2.5 m  Y 2.2 m");
+    EXPECT_EQ(Sim::TextsLeaked(), 0u) << "no reference is left without a holder";
+    Sim::DestroyObject(text);
+    EXPECT_EQ(LiveBlocks(), live) << "the widget's text went with it";
+    EXPECT_EQ(Sim::TextsLeaked(), 0u);
+}
+
+// A game without the engine's text library gets no text, and nothing is called or left over.
+TEST_P(Setters, WithoutTheEnginesTextConversionNoTextIsSent)
+{
+    Sim::ResetEngine({.VersionMajor = GetParam().major, .VersionMinor = GetParam().minor});
+    Sim::DefineDefaultGame({.missingFunctions = {L"/Script/Engine.KismetTextLibrary:Conv_StringToText"}});
+    DefineWidgets();
+    reflection_.Clear();
+    UObject* text = Make(L"/Script/TestUMG.TextBlock");
+    auto live = LiveBlocks();
+    EXPECT_FALSE(SetText(reflection_, text, L"LOCK"));
+    EXPECT_EQ(Sim::CallCount(text, L"SetText"), 0u);
+    EXPECT_EQ(LiveBlocks(), live);
 }
 
 TEST_P(Setters, CanvasSlotsAreAnchoredPlacedAndAligned)

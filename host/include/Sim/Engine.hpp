@@ -28,6 +28,9 @@ struct HostCounters
     uint64 FindAllOf = 0;
     uint64 StaticConstructObject = 0;
     uint64 FindProperty = 0;
+    // Walks of a struct's property chain, supers included, however far each goes: counted at
+    // GetChildProperties of the struct a walk starts from (one GetSuperStruct did not hand out).
+    uint64 PropertyWalks = 0;
     uint64 GetChildren = 0;
     uint64 GetNext = 0;
     uint64 GetSuperStruct = 0;

@@ -29,6 +29,10 @@ UE4SS_API StringType ReadString(const void* value);
 UE4SS_API void WriteString(void* value, StringViewType text);
 UE4SS_API StringType ReadText(const void* value);
 UE4SS_API void WriteText(void* value, StringViewType text);
+// Engine texts that can never be freed any more: text data whose count of references exceeds
+// the text values live objects hold of it (a reference copied out and never given back, as the
+// loader's FText does). Counted over the running engine's texts.
+UE4SS_API uint64 TextsLeaked();
 
 // Engine arrays: Add constructs one new element at the end (reallocating when full) and
 // returns it; fill may write it. Element addresses are valid until the next Add.

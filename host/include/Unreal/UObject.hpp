@@ -38,7 +38,9 @@ class UE4SS_API UObjectBase
     const UClass*& GetClassPrivate() const { return const_cast<const UClass*&>(ClassPrivate); }
     FName GetNamePrivate() const { return NamePrivate; }
     UObject* GetOuterPrivate() const { return OuterPrivate; }
-    EObjectFlags GetObjectFlags() const { return ObjectFlags; }
+    // The loader's generated member accessors, exported by its library.
+    EObjectFlags& GetObjectFlags();
+    const EObjectFlags& GetObjectFlags() const;
     int32 GetInternalIndex() const { return InternalIndex; }
     FUObjectItem* GetObjectItem();
     const FUObjectItem* GetObjectItem() const;
@@ -64,7 +66,8 @@ class UE4SS_API UObject : public UObjectBase
     // function's parameter properties. Hooks registered on the function fire around it.
     void ProcessEvent(UFunction* function, void* parms);
 
-    // Not const, as the engine declares it.
+    // Not const, as the engine declares it. The loader's is inline and reads a table its
+    // library does not export: a mod that calls it may not link against the real loader.
     bool HasAnyFlags(EObjectFlags flags) { return (ObjectFlags & flags) != 0; }
     UWorld* GetWorld() const;
     UObject* GetOuter() const { return OuterPrivate; }

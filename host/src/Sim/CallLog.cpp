@@ -30,7 +30,7 @@ const std::vector<FProperty*>& TextParams(const UFunction* function)
     FunctionState* state = EngineAccess::StateOf(const_cast<UFunction*>(function));
     if (!state->textParamsFound)
     {
-        for (auto* p = static_cast<FProperty*>(function->GetChildProperties()); p != nullptr; p = p->GetNextFieldAsProperty())
+        for (auto* p = static_cast<FProperty*>(EngineAccess::ChildProperties(function)); p != nullptr; p = p->GetNextFieldAsProperty())
         {
             if (dynamic_cast<FStrProperty*>(p) != nullptr || dynamic_cast<FTextProperty*>(p) != nullptr)
             {

@@ -3,6 +3,7 @@
 // the loader's hook and tick registries.
 #include "Platform/ImportRouting.hpp"
 #include "Sim/EngineState.hpp"
+#include "Sim/Texts.hpp"
 
 #include <Sim/Calls.hpp>
 
@@ -159,7 +160,7 @@ int32 TakeSlot()
 ClassInfo& InfoOf(const UClass* cls)
 {
     auto& s = State();
-    for (const UClass* c = cls; c != nullptr; c = static_cast<const UClass*>(c->GetSuperStruct()))
+    for (const UClass* c = cls; c != nullptr; c = static_cast<const UClass*>(EngineAccess::Super(c)))
     {
         auto found = s.classInfo.find(c);
         if (found != s.classInfo.end() && found->second.construct != nullptr)
@@ -441,6 +442,9 @@ void EngineAccess::TearDown()
             object->~UObject();
         }
     }
+    // What no value holds by now was leaked while the engine ran; the next one counts its own.
+    ForgetTexts();
+    s.loader = {};
     s.ownedFields.clear();
     s.functionStates.clear();
     s.itemChunks.clear();

@@ -148,6 +148,39 @@ struct RealTriple
     RealMember members[3];
 };
 
+// The loader's function-local statics: UStruct::FindProperty's cache of hits, keyed by the
+// struct's address and the name and never cleared, and what its native-call wrappers look up
+// once. The loader keeps them for the life of the game's process, which holds one engine: here
+// they go with the engine.
+struct LoaderStatics
+{
+    struct PropertyKey
+    {
+        const void* owner;
+        uint32 nameIndex;
+        int32 nameNumber;
+        bool operator==(const PropertyKey&) const = default;
+    };
+    struct PropertyKeyHash
+    {
+        std::size_t operator()(const PropertyKey& key) const noexcept
+        {
+            const uint64 name = (uint64{key.nameIndex} << 32) | static_cast<uint32>(key.nameNumber);
+            return std::hash<const void*>()(key.owner) ^ (std::hash<uint64>()(name) * 31);
+        }
+    };
+    std::unordered_map<PropertyKey, FProperty*, PropertyKeyHash> foundProperties;
+
+    struct NativeCall
+    {
+        bool looked = false;
+        UFunction* function = nullptr;
+        bool selfLooked = false;
+        UObject* self = nullptr;
+    };
+    std::unordered_map<std::wstring, NativeCall> nativeCalls;
+};
+
 struct EngineState
 {
     // Held by the game thread through each frame and by every engine call a mod makes, so a
@@ -233,6 +266,7 @@ struct EngineState
     UClass* interfaceClass = nullptr;
     UClass* worldClass = nullptr; // the game's, once defined
     UClass* actorClass = nullptr; // likewise
+    LoaderStatics loader;
 };
 
 // One engine per process, made on first use so that the order of static initialisers never
@@ -361,6 +395,7 @@ struct EngineAccess
     static void AddEnumName(UEnum* e, FName n, int64 v) { e->Names.Add({n, v}); }
     static UObject* DefaultObject(const UClass* c) { return c->ClassDefaultObject; }
     static UField* Children(const UStruct* st) { return st->Children; }
+    static FField* ChildProperties(const UStruct* st) { return st->ChildProperties; }
     static UStruct* Super(const UStruct* st) { return st->SuperStruct; }
     static UField* Next(const UField* f) { return f->Next; }
     static FField* NextField(const FField* f) { return f->Next; }

@@ -4,6 +4,7 @@
 #include "Sim/FunctionDefs.hpp"
 #include "Sim/EngineState.hpp"
 #include "Sim/ObjectFields.hpp"
+#include "Sim/Texts.hpp"
 
 #include <Sim/Game.hpp>
 #include <Sim/World.hpp>
@@ -378,6 +379,7 @@ void DefineDefaultGame(const GameOptions& options)
     DefineMapTypes();
     void DefineWidgetClasses();
     DefineWidgetClasses();
+    DefineTextLibrary();
     void DefineInputFunctions();
     DefineInputFunctions();
     DefineGameClasses();

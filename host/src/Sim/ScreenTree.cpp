@@ -48,7 +48,7 @@ ScreenCopy Take(UObject* object, const UObject* parent)
     std::memcpy(copy.values.data(), static_cast<const void*>(object), size);
     for (const UStruct* s = cls; s != nullptr; s = EngineAccess::Super(s))
     {
-        for (FField* f = s->GetChildProperties(); f != nullptr; f = EngineAccess::NextField(f))
+        for (FField* f = EngineAccess::ChildProperties(s); f != nullptr; f = EngineAccess::NextField(f))
         {
             auto* property = static_cast<FProperty*>(f);
             if (OwnsMemory(property))

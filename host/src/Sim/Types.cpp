@@ -379,7 +379,7 @@ bool ArgumentFits(const FObjectPropertyBase* parameter, const void* parms)
 bool CallFits(UObject* target, UFunction* function, const void* parms)
 {
     bool fits = IsOfFunctionsClass(target, function);
-    for (FField* f = function->GetChildProperties(); fits && parms != nullptr && f != nullptr; f = EngineAccess::NextField(f))
+    for (FField* f = EngineAccess::ChildProperties(function); fits && parms != nullptr && f != nullptr; f = EngineAccess::NextField(f))
     {
         auto* parameter = CastField<FObjectPropertyBase>(f);
         if (parameter != nullptr && parameter->HasAnyPropertyFlags(CPF_Parm) && !parameter->HasAnyPropertyFlags(CPF_OutParm))
@@ -603,7 +603,7 @@ FProperty* WalkForProperty(const UStruct* owner, StringViewType name)
     }
     for (const UStruct* s = owner; s != nullptr; s = EngineAccess::Super(s))
     {
-        for (FField* f = s->GetChildProperties(); f != nullptr; f = EngineAccess::NextField(f))
+        for (FField* f = EngineAccess::ChildProperties(s); f != nullptr; f = EngineAccess::NextField(f))
         {
             if (f->GetFName() == wanted)
             {

@@ -8,6 +8,7 @@
 #include "Sim/EngineVersions.hpp"
 #include "Sim/ObjectFields.hpp"
 #include "Sim/ScreenTree.hpp"
+#include "Sim/Texts.hpp"
 
 #include <Sim/Values.hpp>
 #include <Sim/Widgets.hpp>
@@ -40,7 +41,12 @@ void CopyInto(UObject* object, std::wstring_view path, const void* source, FProp
     }
     if (dynamic_cast<FTextProperty*>(member.property) != nullptr)
     {
-        WriteText(member.address, ReadText(source));
+        if (dynamic_cast<FTextProperty*>(sourceProperty) == nullptr)
+        {
+            return;
+        }
+        // The widget shares the caller's text, as an FText assignment does.
+        CopyTextValues(member.address, source, 1);
     }
     else
     {
@@ -556,7 +562,7 @@ void DefineLeafWidgets()
                                           Member text = FindMember(call.Self(), L"Text");
                                           if (text.property != nullptr)
                                           {
-                                              WriteText(call.ParamAddress(L"ReturnValue"), ReadText(text.address));
+                                              CopyTextValues(call.ParamAddress(L"ReturnValue"), text.address, 1);
                                           }
                                       }),
                                Native(L"SetColorAndOpacity", {In(L"InColorAndOpacity", slateColor)},

@@ -4,13 +4,13 @@
 #include "Sim/EngineState.hpp"
 #include "Sim/EngineVersions.hpp"
 #include "Sim/Heap.hpp"
+#include "Sim/Texts.hpp"
 
 #include <Sim/Values.hpp>
 #include <Unreal/CoreUObject/UObject/Class.hpp>
 #include <Unreal/CoreUObject/UObject/FStrProperty.hpp>
 #include <Unreal/CoreUObject/UObject/UnrealType.hpp>
 #include <Unreal/Core/Containers/ScriptArray.hpp>
-#include <Unreal/FText.hpp>
 #include <Unreal/UnrealVersion.hpp>
 
 #include <algorithm>
@@ -341,71 +341,9 @@ void FStrProperty::InitializeValueInternal(void* dest) const { ConstructEach<FSt
 void FStrProperty::CopyValuesInternal(void* dest, const void* src, int32 count) const { AssignEach<FString>(dest, src, count); }
 void FStrProperty::DestroyValueInternal(void* dest) const { DestroyEach<FString>(dest, ArrayDim); }
 
-// Engine 4.27 keeps a text as the loader's FText does; engine 5 keeps only the record and the
-// flags. Either way the record pointer comes first, so a text of either layout can be copied.
-namespace
-{
-struct CompactText
-{
-    void* record;
-    uint32 flags;
-    uint32 padding;
-};
-static_assert(sizeof(CompactText) == 16);
-
-bool TextIsCompact() { return Sim::Detail::Layout().compactText; }
-
-struct TextHead
-{
-    void* record;
-};
-} // namespace
-
-void FTextProperty::InitializeValueInternal(void* dest) const
-{
-    if (!TextIsCompact())
-    {
-        ConstructEach<FText>(dest, ArrayDim);
-        return;
-    }
-    std::memset(dest, 0, sizeof(CompactText) * static_cast<std::size_t>(ArrayDim));
-}
-
-void FTextProperty::CopyValuesInternal(void* dest, const void* src, int32 count) const
-{
-    if (!TextIsCompact())
-    {
-        AssignEach<FText>(dest, src, count);
-        return;
-    }
-    for (int32 i = 0; i < count; ++i)
-    {
-        auto& to = static_cast<CompactText*>(dest)[i];
-        const auto* from = reinterpret_cast<const uint8*>(src) + sizeof(CompactText) * static_cast<std::size_t>(i);
-        const void* record = reinterpret_cast<const TextHead*>(from)->record;
-        if (to.record == record)
-        {
-            continue;
-        }
-        void* copy = Sim::Detail::CopyTextRecord(record);
-        Sim::Detail::ReleaseTextRecord(to.record);
-        to.record = copy;
-    }
-}
-
-void FTextProperty::DestroyValueInternal(void* dest) const
-{
-    if (!TextIsCompact())
-    {
-        DestroyEach<FText>(dest, ArrayDim);
-        return;
-    }
-    // Like the engine's, leaves the record pointer in place, so a second destroy is reported.
-    for (int32 i = 0; i < ArrayDim; ++i)
-    {
-        Sim::Detail::ReleaseTextRecord(static_cast<CompactText*>(dest)[i].record);
-    }
-}
+void FTextProperty::InitializeValueInternal(void* dest) const { Sim::Detail::InitializeTextValues(dest, ArrayDim); }
+void FTextProperty::CopyValuesInternal(void* dest, const void* src, int32 count) const { Sim::Detail::CopyTextValues(dest, src, count); }
+void FTextProperty::DestroyValueInternal(void* dest) const { Sim::Detail::DestroyTextValues(dest, ArrayDim); }
 
 void FArrayProperty::InitializeValueInternal(void* dest) const
 {
@@ -513,7 +451,7 @@ std::unique_ptr<FProperty> EngineAccess::MakeOwningProperty(UStruct* owner, cons
         return std::make_unique<FStrProperty>();
     case Kind::Text:
         fieldClass = FTextProperty::StaticClass();
-        size = TextIsCompact() ? static_cast<int32>(sizeof(CompactText)) : static_cast<int32>(sizeof(FText));
+        size = Sim::Detail::TextValueSize();
         return std::make_unique<FTextProperty>();
     case Kind::Array: {
         auto property = std::make_unique<FArrayProperty>();
@@ -590,27 +528,8 @@ using namespace RC::Unreal;
 
 StringType ReadString(const void* value) { return StringType(static_cast<const FString*>(value)->View()); }
 void WriteString(void* value, StringViewType text) { *static_cast<FString*>(value) = FString(text); }
-StringType ReadText(const void* value)
-{
-    if (!TextIsCompact())
-    {
-        return static_cast<const FText*>(value)->ToString();
-    }
-    return Sim::Detail::TextRecordString(static_cast<const CompactText*>(value)->record);
-}
-
-void WriteText(void* value, StringViewType text)
-{
-    if (!TextIsCompact())
-    {
-        *static_cast<FText*>(value) = FText(text);
-        return;
-    }
-    auto& slot = *static_cast<CompactText*>(value);
-    void* record = Sim::Detail::NewTextRecord(text);
-    Sim::Detail::ReleaseTextRecord(slot.record);
-    slot.record = record;
-}
+StringType ReadText(const void* value) { return Sim::Detail::ReadTextValue(value); }
+void WriteText(void* value, StringViewType text) { Sim::Detail::WriteTextValue(value, text); }
 
 void* ArrayAdd(const FArrayProperty* property, void* arrayValue, const std::function<void(void* element)>& fill)
 {

@@ -1,13 +1,10 @@
-// Engine strings and texts, and the untyped engine array: every byte they own comes from the
-// engine heap, so their leaks and double frees are visible to tests.
-#include "Sim/Heap.hpp"
-
+// Engine strings and the untyped engine array: every byte they own comes from the engine heap,
+// so their leaks and double frees are visible to tests.
 #include <Unreal/Core/Containers/ScriptArray.hpp>
-#include <Unreal/FText.hpp>
+#include <Unreal/FString.hpp>
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 
 namespace RC::Unreal
 {
@@ -58,122 +55,6 @@ FString& FString::Append(const CharType* text, int32 count)
     Data.Add(CharType{0});
     return *this;
 }
-
-// The text record: what an FText owns on the engine heap.
-struct FTextData
-{
-    FString Source;
-};
-
-FText::FText(const CharType* text) : FText(StringViewType(text != nullptr ? text : STR(""))) {}
-
-FText::FText(StringViewType text)
-{
-    void* memory = FMemory::Malloc(sizeof(FTextData), alignof(FTextData));
-    Data = new (memory) FTextData{FString(text)};
-}
-
-FText::FText(const FText& other) : Flags(other.Flags)
-{
-    if (other.Data != nullptr)
-    {
-        void* memory = FMemory::Malloc(sizeof(FTextData), alignof(FTextData));
-        Data = new (memory) FTextData{other.Data->Source};
-    }
-}
-
-FText::FText(FText&& other) noexcept : Data(other.Data), Flags(other.Flags) { other.Data = nullptr; }
-
-FText& FText::operator=(const FText& other)
-{
-    if (this != &other)
-    {
-        FText copy(other);
-        *this = std::move(copy);
-    }
-    return *this;
-}
-
-FText& FText::operator=(FText&& other) noexcept
-{
-    if (this != &other)
-    {
-        Release();
-        Data = other.Data;
-        Flags = other.Flags;
-        other.Data = nullptr;
-    }
-    return *this;
-}
-
-// Like the engine's, leaves the record pointer in place: destroying the same value twice
-// is then caught at the second release instead of passing silently.
-FText::~FText() { Release(); }
-
-void FText::Release()
-{
-    if (Data == nullptr)
-    {
-        return;
-    }
-    // A record that is no longer live must not be read: its string may be gone too.
-    if (!Sim::Detail::IsLiveHeapBlock(Data))
-    {
-        Sim::Detail::ReportInvalidFree(Data, "FText release");
-        return;
-    }
-    Data->~FTextData();
-    FMemory::Free(Data);
-}
-
-StringType FText::ToString() const { return Data != nullptr ? StringType(Data->Source.View()) : StringType(); }
-} // namespace RC::Unreal
-
-namespace Sim::Detail
-{
-using namespace RC::Unreal;
-
-void* CopyTextRecord(const void* record)
-{
-    if (record == nullptr)
-    {
-        return nullptr;
-    }
-    void* memory = FMemory::Malloc(sizeof(FTextData), alignof(FTextData));
-    return new (memory) FTextData{static_cast<const FTextData*>(record)->Source};
-}
-
-void* NewTextRecord(std::wstring_view text)
-{
-    void* memory = FMemory::Malloc(sizeof(FTextData), alignof(FTextData));
-    return new (memory) FTextData{FString(text)};
-}
-
-void ReleaseTextRecord(void* record)
-{
-    if (record == nullptr)
-    {
-        return;
-    }
-    if (!IsLiveHeapBlock(record))
-    {
-        ReportInvalidFree(record, "FText release");
-        return;
-    }
-    static_cast<FTextData*>(record)->~FTextData();
-    FMemory::Free(record);
-}
-
-std::wstring TextRecordString(const void* record)
-{
-    return record != nullptr ? std::wstring(static_cast<const FTextData*>(record)->Source.View()) : std::wstring();
-}
-} // namespace Sim::Detail
-
-namespace RC::Unreal
-{
-
-bool FText::IsEmpty() const { return Data == nullptr || Data->Source.IsEmpty(); }
 
 int32 FScriptArray::Add(int32 count, int32 numBytesPerElement, uint32 alignmentOfElement)
 {

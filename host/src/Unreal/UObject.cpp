@@ -90,6 +90,9 @@ void FUObjectArray::RemoveUObjectDeleteListener(FUObjectDeleteListener* listener
 
 UObjectBase::~UObjectBase() = default;
 
+EObjectFlags& UObjectBase::GetObjectFlags() { return ObjectFlags; }
+const EObjectFlags& UObjectBase::GetObjectFlags() const { return ObjectFlags; }
+
 FUObjectItem* UObjectBase::GetObjectItem() { return EngineAccess::Item(InternalIndex); }
 const FUObjectItem* UObjectBase::GetObjectItem() const { return EngineAccess::Item(InternalIndex); }
 
@@ -187,16 +190,35 @@ UField* UField::GetNext() const
 
 UClass* UStruct::StaticClass() { return State().structClass; }
 
+namespace
+{
+// The super struct GetSuperStruct last handed out on this thread, until another walk begins:
+// a property walk that goes on into it is the same walk.
+thread_local const UStruct* superHandedOut = nullptr;
+} // namespace
+
 UStruct* UStruct::GetSuperStruct() const
 {
     ++State().counters.GetSuperStruct;
+    superHandedOut = SuperStruct;
     return SuperStruct;
 }
 
 UField* UStruct::GetChildren() const
 {
     ++State().counters.GetChildren;
+    superHandedOut = nullptr;
     return Children;
+}
+
+FField* UStruct::GetChildProperties() const
+{
+    if (this != superHandedOut)
+    {
+        ++State().counters.PropertyWalks;
+    }
+    superHandedOut = nullptr;
+    return ChildProperties;
 }
 
 bool UStruct::IsChildOf(const UStruct* other) const
@@ -222,7 +244,7 @@ FProperty* FindPropertyInChain(const UStruct* start, FName name)
     }
     for (const UStruct* s = start; s != nullptr; s = EngineAccess::Super(s))
     {
-        for (FField* f = s->GetChildProperties(); f != nullptr; f = EngineAccess::NextField(f))
+        for (FField* f = EngineAccess::ChildProperties(s); f != nullptr; f = EngineAccess::NextField(f))
         {
             if (f->GetFName() == name)
             {
@@ -234,7 +256,25 @@ FProperty* FindPropertyInChain(const UStruct* start, FName name)
 }
 } // namespace
 
-FProperty* UStruct::FindProperty(FName name) { return FindPropertyInChain(this, name); }
+// UStruct::FindProperty (the loader's UStruct.cpp): a static cache of hits by the struct's
+// address and the name, consulted before the struct itself and never cleared.
+FProperty* UStruct::FindProperty(FName name)
+{
+    auto& cache = State().loader.foundProperties;
+    const Sim::Detail::LoaderStatics::PropertyKey key{this, name.GetComparisonIndex(), name.GetNumber()};
+    if (auto found = cache.find(key); found != cache.end())
+    {
+        ++State().counters.FindProperty;
+        return found->second;
+    }
+    FProperty* property = FindPropertyInChain(this, name);
+    if (property != nullptr)
+    {
+        cache.emplace(key, property);
+    }
+    return property;
+}
+
 FProperty* UStruct::CustomFindProperty(FName name) const { return FindPropertyInChain(this, name); }
 
 UClass* UScriptStruct::StaticClass() { return State().scriptStructClass; }

@@ -102,12 +102,14 @@ class UE4SS_API UStruct : public UField
 
     UStruct* GetSuperStruct() const;
     UField* GetChildren() const;
-    FField* GetChildProperties() const { return ChildProperties; }
+    // The first of the struct's own properties; the chain goes on with GetNextFieldAsProperty.
+    FField* GetChildProperties() const;
     int32 GetPropertiesSize() const { return PropertiesSize; }
     int32 GetMinAlignment() const { return MinAlignment; }
     bool IsChildOf(const UStruct* other) const;
-    // Searches this struct's properties, then its super structs'. Not const: the engine's
-    // lookup may fill the struct's property cache.
+    // Searches this struct's properties, then its super structs'. The loader remembers each
+    // hit by the struct's address and the name for the rest of the process, so a struct made
+    // later at a freed one's address is answered with the freed one's property.
     FProperty* FindProperty(FName name);
     // The same search through the engine's own virtual lookup, for a const struct.
     FProperty* CustomFindProperty(FName name) const;
