@@ -1018,6 +1018,12 @@ bool MakeScenario(const std::string& name, std::uint64_t seed, int frames, bool 
         PlayWalk(out, game, frames);
         return true;
     }
+    if (name == "hot-reload")
+    {
+        PlayWalk(out, game, frames);
+        out.hotReloadFrames = {frames / 3, 2 * frames / 3};
+        return true;
+    }
     if (name == "edit")
     {
         PlayEdit(out, game, frames);
@@ -1108,6 +1114,7 @@ bool MakeScenario(const std::string& name, std::uint64_t seed, int frames, bool 
     if (name == "soak")
     {
         auto soak = std::make_shared<Soak>(game, seed, frames);
+        out.gcThread = true;
         out.setUp = [soak] { soak->SetUp(); };
         out.beforeFrame = [soak](int frame) { soak->BeforeFrame(frame); };
         out.describe = [soak] { return soak->Describe(); };

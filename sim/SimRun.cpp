@@ -18,6 +18,7 @@
 #include <Unreal/UnrealVersion.hpp>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <iostream>
 #include <fstream>
@@ -192,7 +193,7 @@ void TakePictures(const RunOptions& options, std::vector<std::string>& notes, nl
 
 std::vector<std::string> ScenarioNames()
 {
-    return {"walk", "menu", "world-change", "respawn", "no-world-hook", "no-tick", "crowd", "edit", "soak"};
+    return {"walk", "menu", "world-change", "respawn", "no-world-hook", "no-tick", "crowd", "edit", "soak", "hot-reload"};
 }
 
 RunResult RunSession(const RunOptions& options)
@@ -202,6 +203,11 @@ RunResult RunSession(const RunOptions& options)
     if (options.travel != "load" && options.travel != "seamless")
     {
         result.error = "unknown travel: " + options.travel;
+        return result;
+    }
+    if (options.ending != "unload" && options.ending != "exit")
+    {
+        result.error = "unknown ending: " + options.ending;
         return result;
     }
     if (!MakeScenario(options.scenario, options.seed, options.frames, options.travel == "seamless", scenario, options.loads))
@@ -232,7 +238,8 @@ RunResult RunSession(const RunOptions& options)
 
     Sim::ResetEngine({.VersionMajor = options.engine.Major,
                       .VersionMinor = options.engine.Minor,
-                      .SilentEvents = options.silentEvents});
+                      .SilentEvents = options.silentEvents,
+                      .AsyncPurge = options.gcThread || scenario.gcThread});
     scenario.game.mapTracker = scenario.game.mapTracker && options.mapTracker;
     Sim::DefineDefaultGame(scenario.game);
     Sim::RefuseTickCallbacks(scenario.refuseTick);
@@ -271,14 +278,22 @@ RunResult RunSession(const RunOptions& options)
             return result;
         }
         loader->StartMod();
-        if (options.initOnLoaderThread)
-        {
-            loader->StartUnrealInitOnLoaderThread();
-        }
-        else
-        {
-            loader->UnrealInit();
-        }
+    }
+    // UE4SSProgram::init tells the mods of Unreal's start on its own thread once it has found the
+    // engine, which by then ticks: here from the first frame's tick on. The run waits for it
+    // before the second frame, so that the mod's first tick is that frame's in every run.
+    RC::Unreal::Hook::GlobalCallbackId initCallback = RC::Unreal::Hook::ERROR_ID;
+    if (loader && options.initOnLoaderThread)
+    {
+        initCallback = RC::Unreal::Hook::RegisterEngineTickPostCallback(
+            [&loader](RC::Unreal::Hook::TCallbackIterationData<void>&, RC::Unreal::UEngine*, float, bool) {
+                loader->StartUnrealInitOnLoaderThread();
+            },
+            {true, false, STR("UE4SS"), STR("UnrealInit")});
+    }
+    else if (loader)
+    {
+        loader->UnrealInit();
     }
 
     auto delta = static_cast<float>(1.0 / options.fps);
@@ -289,6 +304,8 @@ RunResult RunSession(const RunOptions& options)
     nlohmann::json inputState;
     nlohmann::json extrasState;
     InputPlayer input(options.input);
+    std::vector<int> reloadFrames = options.hotReloadFrames;
+    reloadFrames.insert(reloadFrames.end(), scenario.hotReloadFrames.begin(), scenario.hotReloadFrames.end());
     for (int frame = 0; frame < options.frames; ++frame)
     {
         if (scenario.beforeFrame)
@@ -296,6 +313,19 @@ RunResult RunSession(const RunOptions& options)
             scenario.beforeFrame(frame);
         }
         input.BeforeFrame(frame);
+        if (loader && frame == 1 && initCallback != RC::Unreal::Hook::ERROR_ID)
+        {
+            loader->WaitForUnrealInit();
+        }
+        if (loader && std::find(reloadFrames.begin(), reloadFrames.end(), frame) != reloadFrames.end())
+        {
+            loader->StartHotReloadOnLoaderThread();
+        }
+        // A game's frame takes its time, in which the loader's thread gets on with its work.
+        if (loader && loader->LoaderThreadBusy())
+        {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
         Sim::TickEngine(delta);
         hooksAtLastFrame = HookCounts();
         if (frame == options.pictureFrame)
@@ -309,6 +339,15 @@ RunResult RunSession(const RunOptions& options)
         // Leaves the loader's thread room to take the engine between frames.
         std::this_thread::yield();
     }
+    if (initCallback != RC::Unreal::Hook::ERROR_ID)
+    {
+        // A run too short for a frame still initialises the mod.
+        RC::Unreal::Hook::UnregisterCallback(initCallback);
+        if (!loader->UnrealInitStarted())
+        {
+            loader->StartUnrealInitOnLoaderThread();
+        }
+    }
     if (loader)
     {
         loader->WaitForUnrealInit();
@@ -318,18 +357,30 @@ RunResult RunSession(const RunOptions& options)
     {
         TakePictures(options, result.notes, captureState, widgetState, markersState, inputState, extrasState, options.frames);
     }
-    if (loader)
+    const bool exited = options.ending == "exit";
+    if (loader && exited)
+    {
+        Sim::ShutdownObjectArray();
+        loader->ExitWithTheGame();
+    }
+    else if (loader)
     {
         loader->Unload();
     }
     // What the mod left behind is what survives a collection after it is gone.
     Sim::CollectGarbage(true);
+    Sim::FlushAsyncPurge();
 
     auto& report = result.report;
     report["scenario"] = options.scenario;
     report["frames"] = options.frames;
     report["engine_version"] = std::to_string(RC::Unreal::Version::Major) + "." + std::to_string(RC::Unreal::Version::Minor);
     report["travel"] = options.travel;
+    report["ending"] = options.ending;
+    report["gc_thread"] = options.gcThread || scenario.gcThread;
+    report["init_thread"] = options.initOnLoaderThread ? "loader" : "game";
+    report["hot_reloads"] = loader ? loader->Reloads() : 0;
+    report["library_pinned"] = loader && loader->Reloads() > 0 ? nlohmann::json(loader->StayedMappedOnReload()) : nlohmann::json(nullptr);
     report["loads"] = options.scenario == "world-change" ? options.loads : 0;
     report["silent_events"] = options.silentEvents;
     report["mod_loaded"] = !options.noMod;

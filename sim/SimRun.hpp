@@ -34,7 +34,17 @@ struct RunOptions
     int loads = 1;               // world changes in the world-change scenario
     bool silentEvents = false;   // no hooked script function runs its hooks
     std::size_t objects = 0;     // pad the object array to this many objects
-    bool initOnLoaderThread = false; // set-up on the loader's thread while frames run
+    // The engine-initialised callback on the loader's own thread while frames run, as the loader
+    // does at every start; false calls it on the game thread before the first frame.
+    bool initOnLoaderThread = true;
+    // How the run ends: "unload" (the loader uninstalls the mod, then the engine collects) or
+    // "exit" (the game exits: the engine's object array shuts down, and the loader frees the
+    // library without uninstalling the mod).
+    std::string ending = "unload";
+    // Frames (0-based) before which the loader's hot reload starts on its own thread.
+    std::vector<int> hotReloadFrames;
+    // Part of each purge is finished on the engine's purge thread.
+    bool gcThread = false;
     bool mapTracker = true;          // false: a game without the minimap plugin's map tracker
     // Pictures, taken after the frame pictureFrame (0-based; -1 or past the run: at its end,
     // before the mod unloads): what the mod's capture holds, and the engine's own overview of

@@ -49,7 +49,22 @@ int main(int argc, char** argv)
     app.add_flag("--no-map-tracker", noMapTracker,
                  "A game without the minimap plugin's map tracker: map-icon components are only found by looking");
     app.add_flag("--init-thread", options.initOnLoaderThread,
-                 "Run the mod's engine-initialised callback on the loader's thread while frames run");
+                 "Run the mod's engine-initialised callback on the loader's thread while frames run (the default, "
+                 "as the loader does)");
+    bool initOnGameThread = false;
+    app.add_flag("--init-on-game-thread", initOnGameThread,
+                 "Run the mod's engine-initialised callback on the game thread before the first frame");
+    app.add_option("--ending", options.ending,
+                   "How the run ends: unload (the loader uninstalls the mod; default) or exit (the game exits: the "
+                   "engine's object array shuts down and the loader frees the library without uninstalling the mod)")
+        ->check(CLI::IsMember({"unload", "exit"}));
+    app.add_option("--hot-reload", options.hotReloadFrames,
+                   "Before this frame (0-based; may be given more than once) the loader reloads the mod on its own "
+                   "thread while the game ticks, as its hot-reload key does")
+        ->check(CLI::NonNegativeNumber);
+    app.add_flag("--gc-thread", options.gcThread,
+                 "Part of each purge is finished on the engine's purge thread, whose delete listeners hear of those "
+                 "objects there");
     app.add_option("--capture-png", options.capturePng,
                    "Write what the mod's capture holds at the end of the run (before the mod unloads) as a PNG");
     app.add_option("--overview-png", options.overviewPng,
@@ -80,6 +95,7 @@ int main(int argc, char** argv)
         return app.exit(error) == 0 ? 0 : 2;
     }
     options.mapTracker = !noMapTracker;
+    options.initOnLoaderThread = !initOnGameThread;
     Sim::ParseEngineVersion(engine, options.engine);
 
     if (std::sscanf(viewport.c_str(), "%dx%d", &options.viewportWidth, &options.viewportHeight) != 2 ||

@@ -6,9 +6,11 @@
 
 #include "Platform/ImportRouting.hpp"
 #include "Platform/Utf8.hpp"
+#include "Sim/EngineState.hpp"
 
 #include <algorithm>
 #include <stdexcept>
+#include <vector>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -95,6 +97,25 @@ std::string ToUtf8(std::wstring_view text)
     return out;
 }
 
+namespace
+{
+// Whether the library at that path is still mapped into the process.
+bool IsMapped(const std::filesystem::path& path)
+{
+#ifdef _WIN32
+    return GetModuleHandleW(path.wstring().c_str()) != nullptr;
+#else
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    if (handle == nullptr)
+    {
+        return false;
+    }
+    dlclose(handle);
+    return true;
+#endif
+}
+} // namespace
+
 const char* ModLoader::LibraryFileName()
 {
 #ifdef _WIN32
@@ -171,6 +192,7 @@ void ModLoader::StartUnrealInitOnLoaderThread()
         return;
     }
     initDone_ = false;
+    initStarted_ = true;
     initThread_ = std::thread([this] {
         mod_->on_unreal_init();
         initDone_ = true;
@@ -185,9 +207,66 @@ void ModLoader::WaitForUnrealInit()
     }
 }
 
+void ModLoader::StartHotReloadOnLoaderThread()
+{
+    WaitForUnrealInit();
+    initDone_ = false;
+    initThread_ = std::thread([this] {
+        Reload();
+        initDone_ = true;
+    });
+}
+
+void ModLoader::Reload()
+{
+    // UE4SSProgram::queue_reinstall_mods: uninstall_mods (each mod's uninstall_mod, then the
+    // mods list cleared, whose CppMod destructor frees the library), setup_mods and
+    // start_cpp_mods (the library loaded anew, start_mod), fire_unreal_init_for_cpp_mods.
+    Detail::SendLoaderLine(L"Re-installing all mods\n", 0);
+    if (mod_ != nullptr)
+    {
+        Detail::SendLoaderLine(L"Stopping C++ mod '" + mod_->ModName + L"' for uninstall\n", 0);
+    }
+    const auto path = LibraryPath();
+    UninstallHere();
+    FreeHere();
+    stayedMapped_ = IsMapped(path);
+    std::string error;
+    if (Load(error) && StartMod() != nullptr)
+    {
+        UnrealInit();
+    }
+    ++reloads_;
+    Detail::SendLoaderLine(L"All mods re-installed\n", 0);
+}
+
+void ModLoader::ExitWithTheGame()
+{
+    WaitForUnrealInit();
+    static std::vector<RC::CppUserModBase*> leftAtExit;
+    if (mod_ != nullptr)
+    {
+        leftAtExit.push_back(mod_);
+    }
+    mod_ = nullptr;
+    FreeHere();
+}
+
 void ModLoader::Uninstall()
 {
     WaitForUnrealInit();
+    UninstallHere();
+}
+
+void ModLoader::Unload()
+{
+    Uninstall();
+    FreeHere();
+}
+
+// CppMod::uninstall, on the calling thread.
+void ModLoader::UninstallHere()
+{
     if (mod_ != nullptr && uninstallMod_ != nullptr)
     {
         uninstallMod_(mod_);
@@ -195,9 +274,9 @@ void ModLoader::Uninstall()
     mod_ = nullptr;
 }
 
-void ModLoader::Unload()
+// ~CppMod: FreeLibrary, on the calling thread.
+void ModLoader::FreeHere()
 {
-    Uninstall();
     if (library_ != nullptr)
     {
 #ifdef _WIN32

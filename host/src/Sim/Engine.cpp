@@ -788,6 +788,7 @@ void ResetEngine(const EngineOptions& options)
     }
     s.options = options;
     s.gameThread = std::this_thread::get_id();
+    ForgetLoaderThrows();
     ForgetCalls();
     RC::Unreal::Version::Major = options.VersionMajor;
     RC::Unreal::Version::Minor = options.VersionMinor;
@@ -827,6 +828,7 @@ int64 FrameNanoseconds(float deltaSeconds)
 void TickEngine(float deltaSeconds)
 {
     auto& s = State();
+    s.lock.ReleaseLeftByThisThread();
     {
         // The frame's own game work; the loader's and collector's threads take the engine
         // between the engine's calls, not within them.
@@ -837,7 +839,10 @@ void TickEngine(float deltaSeconds)
     }
     // UEngine::Tick's post-callbacks, as the loader's detour runs them after the original:
     // each takes the engine only inside the engine calls it makes.
+    InTickCallbacks() = true;
     s.ticks.Invoke(false, reinterpret_cast<UEngine*>(s.engineObject), deltaSeconds, false);
+    InTickCallbacks() = false;
+    s.lock.ReleaseLeftByThisThread();
     // FAsyncPurge::WaitForAsyncDestructionToFinish, as the engine's next purge would.
     WaitForPurgeThread();
     auto guard = LockEngine();

@@ -181,11 +181,53 @@ struct LoaderStatics
     std::unordered_map<std::wstring, NativeCall> nativeCalls;
 };
 
+// The stand-in's one lock over its own records, taken by the frame's game work and by every
+// engine call, on whichever thread makes it. Recursive: a native inside an engine call calls
+// the engine again. A fault contained inside an engine call jumps past that call's release, so
+// the game thread, which holds nothing between its frames' steps, lets go of what such a jump
+// left behind (ReleaseLeftByThisThread).
+class EngineLock
+{
+  public:
+    void lock()
+    {
+        const auto self = std::this_thread::get_id();
+        if (owner_.load(std::memory_order_relaxed) == self)
+        {
+            ++depth_;
+            return;
+        }
+        mutex_.lock();
+        owner_.store(self, std::memory_order_relaxed);
+        depth_ = 1;
+    }
+    void unlock()
+    {
+        if (--depth_ == 0)
+        {
+            owner_.store(std::thread::id{}, std::memory_order_relaxed);
+            mutex_.unlock();
+        }
+    }
+    void ReleaseLeftByThisThread()
+    {
+        if (owner_.load(std::memory_order_relaxed) == std::this_thread::get_id())
+        {
+            depth_ = 0;
+            owner_.store(std::thread::id{}, std::memory_order_relaxed);
+            mutex_.unlock();
+        }
+    }
+
+  private:
+    std::mutex mutex_;
+    std::atomic<std::thread::id> owner_{};
+    int depth_ = 0;
+};
+
 struct EngineState
 {
-    // Held by the game thread through each frame and by every engine call a mod makes, so a
-    // loader thread's calls fall between frames, as the engine's own locks have them.
-    std::recursive_mutex lock;
+    EngineLock lock;
     EngineOptions options;
     // What the game being defined leaves out of its classes, as "/script/module.class:property".
     std::unordered_set<std::wstring> missingProperties;
@@ -285,7 +327,7 @@ inline void TypesChanged()
     ++State().typeGeneration;
 }
 
-inline std::unique_lock<std::recursive_mutex> LockEngine() { return std::unique_lock(State().lock); }
+inline std::unique_lock<EngineLock> LockEngine() { return std::unique_lock(State().lock); }
 
 // IsInGameThread: the engine's own calls check it (check(IsInGameThread())) and a build with
 // checks stops at a call made from elsewhere; here it is a failed check named "IsInGameThread".
@@ -298,6 +340,25 @@ void StopAsyncPurge();
 // Hands objects the game thread finished destroying to the purge thread, started at need.
 void HandToPurgeThread(std::vector<std::pair<UObject*, int32>> objects);
 void WaitForPurgeThread();
+
+// The loader's throwing calls (Sim::MakeLoaderCallThrow) throw only where a mod makes them:
+// inside the engine's tick callbacks, outside the engine's own code (a native body, the
+// frame's game work), which calls the engine directly and never through the loader.
+struct EngineCodeScope
+{
+    EngineCodeScope() { ++Depth(); }
+    ~EngineCodeScope() { --Depth(); }
+    EngineCodeScope(const EngineCodeScope&) = delete;
+    EngineCodeScope& operator=(const EngineCodeScope&) = delete;
+    static int& Depth()
+    {
+        thread_local int depth = 0;
+        return depth;
+    }
+};
+bool& InTickCallbacks();
+void ThrowIfAsked(LoaderCall call);
+void ForgetLoaderThrows();
 
 // A line from the loader itself (not the mod) to its default output devices.
 inline constexpr int32 kLoaderErrorLevel = 4; // LogLevel::Error

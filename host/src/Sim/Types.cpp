@@ -443,11 +443,13 @@ void EngineAccess::Invoke(UObject* target, UFunction* function, void* parms)
     }
     else if (state->native)
     {
+        EngineCodeScope engineCode;
         Call call(target, frame, parms);
         state->native(call);
     }
     else if (state->script)
     {
+        EngineCodeScope engineCode;
         Call call(target, frame, parms);
         state->script(call);
     }

@@ -137,6 +137,7 @@ UClass* UWorld::StaticClass() { return Sim::FindClass(L"/Script/Engine.World"); 
 
 FVector AActor::K2_GetActorLocation()
 {
+    Sim::Detail::ThrowIfAsked(Sim::LoaderCall::K2_GetActorLocation);
     WrapperCall call(this, L"K2_GetActorLocation");
     call.Run();
     double x = 0, y = 0, z = 0;
@@ -149,6 +150,7 @@ FVector AActor::K2_GetActorLocation()
 
 FRotator AActor::K2_GetActorRotation()
 {
+    Sim::Detail::ThrowIfAsked(Sim::LoaderCall::K2_GetActorRotation);
     WrapperCall call(this, L"K2_GetActorRotation");
     call.Run();
     double pitch = 0, yaw = 0, roll = 0;
@@ -161,6 +163,7 @@ FRotator AActor::K2_GetActorRotation()
 
 bool AActor::K2_SetActorLocation(FVector NewLocation, bool bSweep, FHitResult& SweepHitResult, bool bTeleport)
 {
+    Sim::Detail::ThrowIfAsked(Sim::LoaderCall::K2_SetActorLocation);
     WrapperCall call(this, L"K2_SetActorLocation");
     if (!call.Found())
     {
@@ -195,12 +198,22 @@ bool AActor::K2_SetActorRotation(FRotator NewRotation, bool bTeleportPhysics)
 
 void AActor::K2_DestroyActor()
 {
+    Sim::Detail::ThrowIfAsked(Sim::LoaderCall::K2_DestroyActor);
     WrapperCall call(this, L"K2_DestroyActor");
     call.Run();
 }
 
-void AActor::SetActorEnableCollision(bool enabled) { CallWithBool(this, L"SetActorEnableCollision", L"bNewActorEnableCollision", enabled); }
-void AActor::SetActorTickEnabled(bool enabled) { CallWithBool(this, L"SetActorTickEnabled", L"bEnabled", enabled); }
+void AActor::SetActorEnableCollision(bool enabled)
+{
+    Sim::Detail::ThrowIfAsked(Sim::LoaderCall::SetActorEnableCollision);
+    CallWithBool(this, L"SetActorEnableCollision", L"bNewActorEnableCollision", enabled);
+}
+
+void AActor::SetActorTickEnabled(bool enabled)
+{
+    Sim::Detail::ThrowIfAsked(Sim::LoaderCall::SetActorTickEnabled);
+    CallWithBool(this, L"SetActorTickEnabled", L"bEnabled", enabled);
+}
 
 AActor* UWorld::SpawnActor(UClass* Class, const FVector* Location, const FRotator* Rotation)
 {

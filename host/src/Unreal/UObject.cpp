@@ -112,6 +112,7 @@ UClass* UObject::StaticClass() { return State().objectClass; }
 
 void UObject::ProcessEvent(UFunction* function, void* parms)
 {
+    Sim::Detail::ThrowIfAsked(Sim::LoaderCall::ProcessEvent);
     auto guard = Sim::Detail::LockEngine();
     ++State().counters.ProcessEvent;
     Sim::Detail::RequireGameThread();
@@ -138,6 +139,7 @@ void UObject::ProcessEvent(UFunction* function, void* parms)
 // object (a test may free a world while its actors stay).
 UWorld* UObject::GetWorld() const
 {
+    Sim::Detail::ThrowIfAsked(Sim::LoaderCall::GetWorld);
     const auto& overrides = State().worldOverrides;
     for (const UObject* o = this; o != nullptr; o = o->GetOuter())
     {
