@@ -96,9 +96,14 @@ bool InstallLibrary(const std::filesystem::path& library, const std::filesystem:
 
 constexpr Sim::int64 kGarbageCollectionPeriod = 1'000'000'000;
 
+// Script hooks, tick callbacks, and the loader's callbacks on actors' begin and end of play
+// and on map loads.
 nlohmann::json HookCounts()
 {
-    return {{"script", Sim::ScriptHookCount()}, {"tick", Sim::TickCallbackCount()}};
+    return {{"script", Sim::ScriptHookCount()},
+            {"tick", Sim::TickCallbackCount()},
+            {"actor", Sim::ActorCallbackCount()},
+            {"map", Sim::MapCallbackCount()}};
 }
 
 // The picture in the render target the mod's capture draws into; failing a live capture, the

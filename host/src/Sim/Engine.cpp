@@ -2,6 +2,7 @@
 // memory, construction and death of objects, the path index, garbage collection, frames and
 // the loader's hook and tick registries.
 #include "Platform/ImportRouting.hpp"
+#include "Sim/Detours.hpp"
 #include "Sim/EngineState.hpp"
 
 #include <Sim/Calls.hpp>
@@ -443,6 +444,8 @@ void EngineAccess::TearDown()
     s.play = {};
     s.ticks.clear();
     s.refuseTicks = false;
+    ClearDetours();
+    s.refuseLoaderCallbacks = false;
     s.constructionsBeforeRefusal = -1;
     s.frame = 0;
     s.objectClass = s.fieldClass = s.structClass = s.scriptStructClass = s.classClass = nullptr;
@@ -867,6 +870,7 @@ void RefuseHooksOn(UFunction* function, bool refuse, CallbackId answer)
 }
 
 void RefuseTickCallbacks(bool refuse) { State().refuseTicks = refuse; }
+void RefuseLoaderCallbacks(bool refuse) { State().refuseLoaderCallbacks = refuse; }
 void RefuseConstructionAfter(int64 count) { State().constructionsBeforeRefusal = count; }
 
 std::size_t ScriptHookCount()
@@ -880,6 +884,8 @@ std::size_t ScriptHookCount()
 }
 
 std::size_t TickCallbackCount() { return State().ticks.size(); }
+std::size_t ActorCallbackCount() { return DetourCallbackCount(DetourTarget::BeginPlay) + DetourCallbackCount(DetourTarget::EndPlay); }
+std::size_t MapCallbackCount() { return DetourCallbackCount(DetourTarget::LoadMap); }
 
 std::vector<Hook::FCallbackOptions> TickCallbackOptions()
 {

@@ -39,6 +39,8 @@ struct FunctionState
     // A blueprint body: the function does something even without native code. A function
     // with neither runs nothing, its hooks included.
     NativeFunction script;
+    // The parameters as declared, for a blueprint override of the function to repeat.
+    std::vector<ParamDef> declaredParams;
     std::vector<FunctionHook> hooks;
     CallbackId nextHookId = 1; // ids count from 1 for each function
     bool refuseHooks = false;
@@ -182,6 +184,7 @@ struct EngineState
     std::vector<TickCallback> ticks;
     Hook::GlobalCallbackId nextTickId = 1;
     bool refuseTicks = false;
+    bool refuseLoaderCallbacks = false; // the loader's settings leave its BeginPlay, EndPlay and LoadMap hooks out
     // StaticConstructObject calls still answered before it answers null; negative for always.
     int64 constructionsBeforeRefusal = -1;
     UObject* engineObject = nullptr; // what tick callbacks get as the engine

@@ -1,4 +1,5 @@
 // Finding and constructing objects, and the engine tick callbacks.
+#include "Sim/Detours.hpp"
 #include "Sim/EngineState.hpp"
 
 #include <Unreal/Hooks/Hooks.hpp>
@@ -138,6 +139,11 @@ GlobalCallbackId RegisterEngineTickPostCallback(EngineTickCallbackWithData callb
 bool UnregisterCallback(GlobalCallbackId id)
 {
     auto guard = Sim::Detail::LockEngine();
+    // The loader finds the detour by the bit the id carries (Hook::UnregisterCallback).
+    if (bool removed = false; Sim::Detail::UnregisterDetourCallback(id, removed))
+    {
+        return removed;
+    }
     auto& s = State();
     ++s.counters.UnregisterTick;
     auto found = std::find_if(s.ticks.begin(), s.ticks.end(), [id](const Sim::Detail::TickCallback& t) { return t.id == id; });
