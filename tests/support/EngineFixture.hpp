@@ -62,17 +62,6 @@ inline void WriteEngineVector(void* at, double x, double y, double z)
     std::memcpy(at, v, sizeof(v));
 }
 
-// Gave the play events' native declarations a script; a native class's declaration takes none.
-inline void ImplementPlayEvents()
-{
-    for (const wchar_t* path : {L"/Script/Engine.Actor:ReceiveBeginPlay", L"/Script/Engine.Actor:ReceiveEndPlay",
-                                L"/Script/Engine.ActorComponent:ReceiveBeginPlay",
-                                L"/Script/Engine.ActorComponent:ReceiveEndPlay"})
-    {
-        Sim::SetFunctionScript(Sim::FindFunctionByPath(path), [](Sim::Call&) {});
-    }
-}
-
 // A blueprint class of the world's level deriving from the native one, implementing its begin
 // and end of play itself (an empty script where none is given), as a shipped game's actors
 // and components do: the engine runs these functions of its own for it, never the native
