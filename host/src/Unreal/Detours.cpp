@@ -6,13 +6,13 @@
 #include "Sim/EngineState.hpp"
 
 #include <DynamicOutput/DynamicOutput.hpp>
-#include <Sim/Output.hpp>
 
 #include <fmt/format.h>
 #include <fmt/xchar.h>
 
 #include <algorithm>
 #include <exception>
+#include <iterator>
 #include <memory>
 #include <vector>
 
