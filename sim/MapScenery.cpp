@@ -54,6 +54,20 @@ UObject* SpawnMarkedCreature(const SceneryCast& cast, const Sim::Placement& at, 
     return creature;
 }
 
+void StreamGlade(const SceneryCast& cast, std::wstring_view map)
+{
+    SceneryCast glade = cast;
+    glade.world = Sim::StreamLevel(cast.world, std::wstring(map) + L"_Glade");
+    if (glade.world == nullptr)
+    {
+        return;
+    }
+    SpawnMarkedCreature(glade, Standing(cast, -900, 500, 30), false, 0);
+    SpawnMarkedCreature(glade, Standing(cast, 250, -1100, 200), false, 2);
+    Mark(SpawnThing(glade, -1100, 300), L"Resource", L"T_MapIcon_Resource");
+    Mark(SpawnThing(glade, 1300, -700), L"Resource", L"T_MapIcon_Resource");
+}
+
 // ---- The walk ----
 
 void WalkScenery::SetUp(const SceneryCast& cast)
@@ -111,7 +125,9 @@ void WalkScenery::SetUp(const SceneryCast& cast)
     doomed_ = SpawnMarkedCreature(cast, Standing(cast, 1400, 300), false, 1);
     SpawnMarkedCreature(cast, Standing(cast, -400, 900), false, 2);
     SpawnMarkedCreature(cast, {-1500, -1400, -2600 + 90, 45}, true, 2);
-    UObject* merchant = Sim::SpawnActor(cast.world, L"/Script/Umbrafel.InteractableNPC", Standing(cast, 950, 950, -90));
+    UObject* merchant = cast.npcClass != nullptr ? Sim::SpawnActor(cast.world, cast.npcClass, Standing(cast, 950, 950, -90))
+                                                 : Sim::SpawnActor(cast.world, L"/Script/Umbrafel.InteractableNPC",
+                                                                   Standing(cast, 950, 950, -90));
     Mark(merchant, L"QuestGiver", L"T_MapIcon_Quest");
     Sim::SpawnActor(cast.world, L"/Script/Umbrafel.InteractableNPC", Standing(cast, 2900, 2500));
 

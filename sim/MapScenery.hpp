@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string_view>
 #include <vector>
 
 namespace OrvSim
@@ -22,6 +23,7 @@ struct SceneryCast
     RC::Unreal::UObject* controller = nullptr; // the local player's
     RC::Unreal::UObject* remotePawn = nullptr; // another player's character, if any
     RC::Unreal::UClass* creatureClass = nullptr;
+    RC::Unreal::UClass* npcClass = nullptr; // the villagers'; the game's own NPC class without one
     // The height a character stands at over (x, y).
     std::function<double(double x, double y)> standAt;
 };
@@ -31,6 +33,10 @@ inline constexpr Sim::Guid kOwnGuid{0x5EED0001, 0x0A0A0A0A, 0x1, 0x2};
 
 // A creature and the map-icon component it carries, which leaves the tracker as it dies.
 RC::Unreal::UObject* SpawnMarkedCreature(const SceneryCast& cast, const Sim::Placement& at, bool boss, std::uint8_t archetype);
+
+// The glade north-west and south of the start, streamed into the world as a level of its own
+// ("<map>_Glade"): two creatures and two resources, each with its map icon.
+void StreamGlade(const SceneryCast& cast, std::wstring_view map);
 
 // The walk's map, with a dice of its own so the walk itself plays as it always has.
 class WalkScenery

@@ -67,6 +67,7 @@ struct Game
     CrowdScenery crowd;
     RC::Unreal::UWorld* world = nullptr;
     RC::Unreal::UClass* creatureClass = nullptr; // the level's own blueprint creature
+    RC::Unreal::UClass* npcClass = nullptr;      // the villager's blueprint, which the level uses
     RC::Unreal::UObject* gameInstance = nullptr;
     RC::Unreal::UObject* controller = nullptr;
     RC::Unreal::UObject* pawn = nullptr; // the walker; null while there is none to move
@@ -242,11 +243,39 @@ RC::Unreal::UClass* DefineCreature(RC::Unreal::UWorld* world, std::wstring_view 
     std::wstring name = L"BP_" + std::wstring(map) + L"Creature";
     return Sim::DefineLevelClass(world, {.path = L"/Game/Creatures/" + name + L"." + name + L"_C",
                                          .super = L"/Script/Umbrafel.UmbrafelAICharacter",
-                                         .functions = {{L"ReceiveBeginPlay",
-                                                        {},
-                                                        {},
-                                                        RC::Unreal::FUNC_Event | RC::Unreal::FUNC_BlueprintEvent,
-                                                        [](Sim::Call&) {}}}});
+                                         .overrides = {{L"ReceiveBeginPlay", [](Sim::Call&) {}}}});
+}
+
+// The villagers who come and go are a blueprint of the game's NPC class, which greets and says
+// goodbye in its own begin and end of play; every map with villagers uses it.
+RC::Unreal::UClass* DefineVillager(RC::Unreal::UWorld* world)
+{
+    return Sim::DefineLevelClass(world, {.path = L"/Game/Characters/BP_Villager.BP_Villager_C",
+                                         .super = L"/Script/Umbrafel.InteractableNPC",
+                                         .overrides = {{L"ReceiveBeginPlay", [](Sim::Call&) {}},
+                                                       {L"ReceiveEndPlay", [](Sim::Call&) {}}}});
+}
+
+void DefineLevelClasses(Game& game, RC::Unreal::UWorld* world, std::wstring_view map)
+{
+    game.creatureClass = DefineCreature(world, map);
+    game.npcClass = DefineVillager(world);
+}
+
+// The game instance is a blueprint of the game's own class that implements the world-change
+// event itself, as a shipped game's does: the engine runs the blueprint's function, so a hook
+// on the native declaration hears nothing. A game without the event has nothing to implement.
+RC::Unreal::UObject* NewGameInstance(RC::Unreal::UWorld* world)
+{
+    const bool hasEvent = Sim::FindFunctionByPath(L"/Script/Umbrafel.UmbrafelGameInstance:K2_OnWorldChanged") != nullptr;
+    Sim::ClassDef blueprint{.path = L"/Game/Core/BP_UmbrafelGameInstance.BP_UmbrafelGameInstance_C",
+                            .super = L"/Script/Umbrafel.UmbrafelGameInstance",
+                            .blueprint = true};
+    if (hasEvent)
+    {
+        blueprint.overrides = {{L"K2_OnWorldChanged", [](Sim::Call&) {}}};
+    }
+    return Sim::CreateGameInstanceOf(world, Sim::DefineClass(blueprint));
 }
 
 // What the map data needs to know of the world and who is in it. Things stand on the ground:
@@ -254,7 +283,7 @@ RC::Unreal::UClass* DefineCreature(RC::Unreal::UWorld* world, std::wstring_view 
 SceneryCast Cast(const Game& game)
 {
     RC::Unreal::UWorld* world = game.world;
-    return {world, game.controller, game.remotePawn, game.creatureClass,
+    return {world, game.controller, game.remotePawn, game.creatureClass, game.npcClass,
             [world](double x, double y) { return Sim::GroundHeight(world, x, y) + kHalfHeight; }};
 }
 
@@ -334,12 +363,13 @@ void PlanWalk(Game& game)
     game.at.yaw = std::atan2(fieldY, fieldX) * 180 / kPi;
 }
 
-// A world with the local player, another (remote) player, and a few creatures about.
+// A world with the local player, another (remote) player, and a few creatures about, some of
+// them in the glade streamed into it.
 void OpenWorld(Game& game, std::wstring_view map)
 {
     game.world = Sim::CreateWorld(map);
     BuildOpenMap(game);
-    game.creatureClass = DefineCreature(game.world, map);
+    DefineLevelClasses(game, game.world, map);
     game.at.z = StandingHeight(game, game.at.x, game.at.y, game.at.z);
     EnterPlayer(game);
     auto* remote = Sim::CreatePlayerController(game.world, Sim::ControllerKind::Game, false);
@@ -349,6 +379,7 @@ void OpenWorld(Game& game, std::wstring_view map)
     {
         game.creatures.push_back({SpawnCreature(game, 3000), 120 + game.dice.Below(240)});
     }
+    StreamGlade(Cast(game), map);
 }
 
 // The dungeon's own map: one wide cave 2000 under flat ground, with an upper level in the south.
@@ -386,7 +417,7 @@ void ComeAndGo(Game& game, int frame)
     }
     if (frame % 600 == 60)
     {
-        game.npc = {Sim::SpawnActor(game.world, L"/Script/Umbrafel.InteractableNPC", Near(game, 1500)), frame + 300};
+        game.npc = {Sim::SpawnActor(game.world, game.npcClass, Near(game, 1500)), frame + 300};
     }
     if (game.npc.actor != nullptr && frame >= game.npc.leavesAtFrame)
     {
@@ -403,7 +434,7 @@ void PlayWalk(Scenario& out, const std::shared_ptr<Game>& game, int frames)
     out.setUp = [game] {
         OpenWorld(*game, L"Umbrafel_Open");
         PlanWalk(*game);
-        game->gameInstance = Sim::CreateGameInstance(game->world);
+        game->gameInstance = NewGameInstance(game->world);
         game->scenery.SetUp(Cast(*game));
     };
     out.beforeFrame = [game, frames](int frame) {
@@ -443,10 +474,10 @@ void PlayCrowd(Scenario& out, const std::shared_ptr<Game>& game)
     out.setUp = [game] {
         game->world = Sim::CreateWorld(L"Umbrafel_Crowd");
         Sim::SetTerrain(game->world, Sim::RollingHills(8000, 40, 80, 20240612));
-        game->creatureClass = DefineCreature(game->world, L"Umbrafel_Crowd");
+        DefineLevelClasses(*game, game->world, L"Umbrafel_Crowd");
         game->at.z = StandingHeight(*game, game->at.x, game->at.y, game->at.z);
         EnterPlayer(*game);
-        game->gameInstance = Sim::CreateGameInstance(game->world);
+        game->gameInstance = NewGameInstance(game->world);
         game->crowd.SetUp(Cast(*game));
     };
     out.beforeFrame = [game](int frame) {
@@ -718,7 +749,7 @@ class Soak
     void SetUp()
     {
         OpenWorld(*game_, L"Umbrafel_Open");
-        game_->gameInstance = Sim::CreateGameInstance(game_->world);
+        game_->gameInstance = NewGameInstance(game_->world);
         game_->scenery.SetUp(Cast(*game_));
     }
 
@@ -861,7 +892,7 @@ class Soak
     void SpawnAndDestroy()
     {
         RC::Unreal::UObject* actor = dice_.Below(3) == 0
-                                         ? Sim::SpawnActor(game_->world, L"/Script/Umbrafel.InteractableNPC", Near(*game_, 1500))
+                                         ? Sim::SpawnActor(game_->world, game_->npcClass, Near(*game_, 1500))
                                          : SpawnCreature(*game_, 2000);
         if (actor != nullptr)
         {
@@ -913,6 +944,7 @@ class Soak
         LeaveWorld(*game_);
         game_->controller = nullptr;
         game_->creatureClass = nullptr;
+        game_->npcClass = nullptr;
         // The maps take turns by name, so the one loaded has long left memory.
         const int turn = worlds_++ % 4;
         std::wstring map = to == SoakPlace::Menu ? L"MainMenu"
@@ -937,7 +969,7 @@ class Soak
             {
                 BuildDungeonMap(world);
             }
-            game_->creatureClass = DefineCreature(world, map);
+            DefineLevelClasses(*game_, world, map);
             arriveAt_ = frame + 20;
             Count(seamless ? "seamless_travels" : "map_loads");
         }
@@ -1038,7 +1070,7 @@ bool MakeScenario(const std::string& name, std::uint64_t seed, int frames, bool 
     {
         out.setUp = [game] {
             game->world = Sim::CreateWorld(L"MainMenu");
-            game->gameInstance = Sim::CreateGameInstance(game->world);
+            game->gameInstance = NewGameInstance(game->world);
             game->controller = Sim::CreatePlayerController(game->world, Sim::ControllerKind::Menu);
         };
         return true;
@@ -1062,7 +1094,7 @@ bool MakeScenario(const std::string& name, std::uint64_t seed, int frames, bool 
                 BuildDungeonMap(dungeon);
                 LeaveWorld(*game);
                 game->world = dungeon;
-                game->creatureClass = DefineCreature(dungeon, map);
+                DefineLevelClasses(*game, dungeon, map);
                 for (int i = 0; i < 3; ++i)
                 {
                     game->creatures.push_back({SpawnCreature(*game, 3000), frame + 120 + game->dice.Below(240)});

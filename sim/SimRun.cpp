@@ -98,9 +98,14 @@ bool InstallLibrary(const std::filesystem::path& library, const std::filesystem:
 
 constexpr Sim::int64 kGarbageCollectionPeriod = 1'000'000'000;
 
+// Script hooks, tick callbacks, and the loader's callbacks on actors' begin and end of play
+// and on map loads.
 nlohmann::json HookCounts()
 {
-    return {{"script", Sim::ScriptHookCount()}, {"tick", Sim::TickCallbackCount()}};
+    return {{"script", Sim::ScriptHookCount()},
+            {"tick", Sim::TickCallbackCount()},
+            {"actor", Sim::ActorCallbackCount()},
+            {"map", Sim::MapCallbackCount()}};
 }
 
 // The picture in the render target the mod's capture draws into; failing a live capture, the
@@ -290,6 +295,11 @@ RunResult RunSession(const RunOptions& options)
                 loader->StartUnrealInitOnLoaderThread();
             },
             {true, false, STR("UE4SS"), STR("UnrealInit")});
+        // A loader whose tick hook is off still starts its mods.
+        if (initCallback == RC::Unreal::Hook::ERROR_ID)
+        {
+            loader->StartUnrealInitOnLoaderThread();
+        }
     }
     else if (loader)
     {
@@ -313,7 +323,7 @@ RunResult RunSession(const RunOptions& options)
             scenario.beforeFrame(frame);
         }
         input.BeforeFrame(frame);
-        if (loader && frame == 1 && initCallback != RC::Unreal::Hook::ERROR_ID)
+        if (loader && frame == 1 && options.initOnLoaderThread)
         {
             loader->WaitForUnrealInit();
         }

@@ -15,11 +15,16 @@ void LiveOrvantaMod::FullAiScan()
 {
     session.actors = ActorLists{};
     RefreshAiList();
+    ScanForNpcs();
+    aiSnapshotTaken = true;
+}
+
+void LiveOrvantaMod::ScanForNpcs()
+{
     for (UObject* npc : FindAllInstances(L"InteractableNPC"))
     {
         TrackActor(npc);
     }
-    aiSnapshotTaken = true;
 }
 
 UObject* LiveOrvantaMod::FindAiSubsystem()

@@ -144,6 +144,12 @@ bool LiveOrvantaMod::AcquireSession()
     return true;
 }
 
+bool LiveOrvantaMod::GameInstanceMovedOn()
+{
+    const DiscoveryState& found = session.discovery;
+    return found.world != nullptr && IsLive(found.gameInstance, false) && found.gameInstance->GetWorld() != found.world;
+}
+
 bool LiveOrvantaMod::SessionStillValid()
 {
     DiscoveryState& found = session.discovery;
@@ -162,8 +168,8 @@ bool LiveOrvantaMod::SessionStillValid()
     {
         return false;
     }
-    if (found.playerController->GetWorld() != world || static_cast<AActor*>(found.pawn)->GetWorld() != world ||
-        found.gameInstance->GetWorld() != world)
+    // The engine's GetWorld for each (see InSessionWorld).
+    if (found.playerController->GetWorld() != world || found.pawn->GetWorld() != world || found.gameInstance->GetWorld() != world)
     {
         return false;
     }

@@ -34,6 +34,13 @@ void LiveOrvantaMod::OnTick()
 {
     now = ReadMonotonicClock();
 
+    // Seamless travel moves the game instance on while the old world lives a little longer. The
+    // world-change hook may never hear of it (the game's blueprint implements the event), and
+    // no map load happens: the frame sees it here.
+    if (!worldChanged && GameInstanceMovedOn())
+    {
+        NoteWorldChange(session.discovery.world);
+    }
     if (worldChanged)
     {
         // The dying world takes the capture actor with it.
@@ -114,8 +121,10 @@ void LiveOrvantaMod::OnTick()
     }
     if (IsDue(now, deadlines.nextMapTrackerCheck))
     {
-        // While the game keeps a tracker, its icons are listed anew every second.
-        mapDataDirty = FindMapTracker() != nullptr || mapDataDirty;
+        // While the game keeps a tracker, its icons are listed anew every second; without one,
+        // after actors arrived, whose components may be icons no event told of.
+        mapDataDirty = FindMapTracker() != nullptr || session.gameData.actorsArrived || mapDataDirty;
+        session.gameData.actorsArrived = false;
         deadlines.nextMapTrackerCheck = now + kMapTrackerPeriod;
     }
     if (mapDataDirty)

@@ -99,6 +99,22 @@ UFunction* FindHookedFunction(std::wstring_view path)
     UObject* found = FindByPath(path);
     return found != nullptr && found->IsA(UFunction::StaticClass()) ? static_cast<UFunction*>(found) : nullptr;
 }
+
+// A hook takes the place of the function's native code in that one function object. A function
+// without native code is a blueprint event: the engine skips it where no blueprint implements
+// it, and a blueprint that does gives its class a function of its own, which the engine runs
+// instead. Either way the hook is never reached.
+bool HookCanFire(UFunction* function) { return function->HasAnyFunctionFlags(RC::Unreal::FUNC_Native); }
+
+Hook::FCallbackOptions CallbackOptions(const wchar_t* name)
+{
+    Hook::FCallbackOptions options;
+    options.bOnce = false;
+    options.bReadonly = false;
+    options.OwnerModName = STR("Orvanta");
+    options.HookName = name;
+    return options;
+}
 } // namespace
 
 LiveOrvantaMod::LiveOrvantaMod()
@@ -196,6 +212,9 @@ bool LiveOrvantaMod::StartOnGameThread()
     {
         RegisterRuntimeHook(row.functionPath, row.event, row.preHook);
     }
+    RegisterActorCallbacks();
+    RegisterMapLoadCallback();
+    ReportUnhookedEvents();
     LogLine(fmt::format(L"Orvanta V{} by {}\n", ModVersion, ModAuthors), kBannerLogLevel);
     return true;
 }
@@ -219,6 +238,12 @@ bool LiveOrvantaMod::RegisterWorldHook()
     if (function == nullptr)
     {
         return false;
+    }
+    // Not a failure: the map loads and the frames tell of world changes all the same.
+    if (!HookCanFire(function))
+    {
+        NoteUnhooked(kWorldChangeFunction);
+        return true;
     }
     CallbackId id = function->RegisterPreHook(&LiveOrvantaMod::OnWorldChanged, this);
     if (id <= 0)
@@ -274,6 +299,11 @@ void LiveOrvantaMod::RegisterRuntimeHook(std::wstring_view functionPath, Runtime
     {
         return;
     }
+    if (!HookCanFire(function))
+    {
+        NoteUnhooked(functionPath);
+        return;
+    }
     auto callback = [this, event](UnrealScriptFunctionCallableContext& context, void*) {
         RunHook([&] { OnRuntimeEvent(event, context.Context); });
     };
@@ -285,15 +315,66 @@ void LiveOrvantaMod::RegisterRuntimeHook(std::wstring_view functionPath, Runtime
     runtimeHooks[runtimeHookCount++] = {function, id};
 }
 
+void LiveOrvantaMod::NoteUnhooked(std::wstring_view functionPath)
+{
+    if (unhookedEventCount < unhookedEvents.size())
+    {
+        unhookedEvents[unhookedEventCount++] = functionPath;
+    }
+}
+
+void LiveOrvantaMod::ReportUnhookedEvents()
+{
+    if (unhookedEventCount == 0)
+    {
+        return;
+    }
+    std::wstring line = L"Not hooked, as no hook on a blueprint event without native code is ever reached:";
+    for (std::size_t index = 0; index < unhookedEventCount; ++index)
+    {
+        line.append(index == 0 ? L" " : L", ").append(unhookedEvents[index]);
+    }
+    line.append(L". Actors' begin and end of play come from the loader's actor callbacks, world changes from its map loads "
+                L"and the frames.\n");
+    LogWarning(line);
+    unhookedEventCount = 0;
+}
+
+void LiveOrvantaMod::RegisterActorCallbacks()
+{
+    const Hook::GlobalCallbackId beginPlay = Hook::RegisterBeginPlayPostCallback(
+        [this](Hook::TCallbackIterationData<void>&, AActor* actor) {
+            RunHook([&] { OnRuntimeEvent(RuntimeEvent::ActorBeginPlay, actor); });
+        },
+        CallbackOptions(STR("ActorBeginPlay")));
+    // Before the actor's own end: it is still what it was, in its world.
+    const Hook::GlobalCallbackId endPlay = Hook::RegisterEndPlayPreCallback(
+        [this](Hook::TCallbackIterationData<void>&, AActor* actor, RC::Unreal::EEndPlayReason) {
+            RunHook([&] { OnRuntimeEvent(RuntimeEvent::ActorEndPlay, actor); });
+        },
+        CallbackOptions(STR("ActorEndPlay")));
+    if (beginPlay == Hook::ERROR_ID)
+    {
+        LogError(L"Actor begin-play callback registration failed; NPCs are looked for every two seconds instead.\n");
+    }
+    beginPlayCallback = beginPlay;
+    endPlayCallback = endPlay;
+}
+
+void LiveOrvantaMod::RegisterMapLoadCallback()
+{
+    // Before the old world's end: the session's world is still the one being left.
+    const Hook::GlobalCallbackId loadMap = Hook::RegisterLoadMapPreCallback(
+        [this](Hook::TCallbackIterationData<bool>&, UEngine*, RC::Unreal::FWorldContext&, RC::Unreal::FURL,
+               RC::Unreal::UPendingNetGame*, RC::Unreal::FString&) { RunHook([&] { NoteWorldChange(session.discovery.world); }); },
+        CallbackOptions(STR("MapLoad")));
+    loadMapCallback = loadMap;
+}
+
 bool LiveOrvantaMod::RegisterTick()
 {
-    Hook::FCallbackOptions options;
-    options.bOnce = false;
-    options.bReadonly = false;
-    options.OwnerModName = STR("Orvanta");
-    options.HookName = STR("Runtime");
     tickHandle = Hook::RegisterEngineTickPostCallback(
-        [this](Hook::TCallbackIterationData<void>& run, UEngine*, float, bool) { RunTick(run); }, options);
+        [this](Hook::TCallbackIterationData<void>& run, UEngine*, float, bool) { RunTick(run); }, CallbackOptions(STR("Runtime")));
     return tickHandle != 0;
 }
 
@@ -310,24 +391,31 @@ void LiveOrvantaMod::OnWorldChanged(UnrealScriptFunctionCallableContext& context
         {
             std::memcpy(&worldLeft, parms, sizeof(worldLeft));
         }
-        ResetReports();
-        // A map load reports (old, null) and then (null, new): the second call leaves no
-        // world, and must not make the one left a candidate again while it is still being
-        // torn down.
-        if (worldLeft != nullptr)
-        {
-            mod->leftWorld = worldLeft;
-        }
-        mod->worldChanged = true;
+        mod->NoteWorldChange(worldLeft);
     });
+}
+
+void LiveOrvantaMod::NoteWorldChange(UWorld* left)
+{
+    ResetReports();
+    // A map load reports (old, null) and then (null, new): the second call leaves no world,
+    // and must not make the one left a candidate again while it is still being torn down.
+    if (left != nullptr)
+    {
+        leftWorld = left;
+    }
+    worldChanged = true;
 }
 
 void LiveOrvantaMod::UnregisterAll()
 {
-    if (tickHandle != 0)
+    for (std::uint64_t* callback : {&tickHandle, &beginPlayCallback, &endPlayCallback, &loadMapCallback})
     {
-        Hook::UnregisterCallback(tickHandle);
-        tickHandle = 0;
+        if (*callback != 0)
+        {
+            Hook::UnregisterCallback(*callback);
+            *callback = 0;
+        }
     }
     if (worldHookFunction != nullptr && worldHookId > 0)
     {

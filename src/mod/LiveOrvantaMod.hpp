@@ -144,6 +144,14 @@ class LiveOrvantaMod : public RC::CppUserModBase
     bool RegisterWorldHook();
     bool RegisterTick();
     void RegisterRuntimeHook(std::wstring_view functionPath, RuntimeEvent event, bool preHook);
+    // The loader's callbacks on every actor's native BeginPlay and EndPlay, which no blueprint
+    // keeps from running, unlike the script events the runtime hooks would wait for.
+    void RegisterActorCallbacks();
+    // The loader's callback on UEngine::LoadMap: a map load, whoever implements the game's
+    // world-change event.
+    void RegisterMapLoadCallback();
+    // One line naming the events left unhooked because no hook on them could ever fire.
+    void ReportUnhookedEvents();
     void TakeWorkingCopies();
     // The session as the edit mode changes it, for a harness that plays the edit mode's part.
     MapSession& MutableSession() { return session; }
@@ -345,6 +353,13 @@ class LiveOrvantaMod : public RC::CppUserModBase
 
     void LookUpEventClasses();
     void UnregisterAll();
+    // Notes the events a hook could never reach, for ReportUnhookedEvents.
+    void NoteUnhooked(std::wstring_view functionPath);
+    // The world-change note: the world left (null: none), read by the next frame.
+    void NoteWorldChange(UWorld* left);
+    // The session's game instance has gone on to another world, which no hook may have said.
+    bool GameInstanceMovedOn();
+    void ScanForNpcs();
 
     // ---- Threads: the game thread's work, and what other threads hand it ----
     void RunTick(RC::Unreal::Hook::TCallbackIterationData<void>& run);
@@ -385,6 +400,12 @@ class LiveOrvantaMod : public RC::CppUserModBase
     std::int32_t worldHookId = 0;
     std::array<RuntimeHookRecord, kRuntimeHookCapacity> runtimeHooks{};
     std::size_t runtimeHookCount = 0;
+    std::uint64_t beginPlayCallback = 0;
+    std::uint64_t endPlayCallback = 0;
+    std::uint64_t loadMapCallback = 0;
+    // Paths of the table's constants, kept until they are reported.
+    std::array<std::wstring_view, kRuntimeHookCapacity + 1> unhookedEvents{};
+    std::size_t unhookedEventCount = 0;
     ObjectForgetter forgetter{*this};
 
     // ---- Classes the event filters compare with; null when the game lacks them ----

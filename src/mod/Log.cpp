@@ -12,6 +12,15 @@ namespace Orv
 namespace
 {
 constexpr std::wstring_view kErrorPrefix = L"[Orvanta] [error] ";
+constexpr std::wstring_view kWarningPrefix = L"[Orvanta] [warning] ";
+
+void LogPrefixed(std::wstring_view prefix, std::wstring_view message, int level)
+{
+    std::wstring line;
+    line.reserve(prefix.size() + message.size());
+    line.append(prefix).append(message);
+    LogLine(line, level);
+}
 
 struct ReportKeys
 {
@@ -45,13 +54,9 @@ void LogLine(std::wstring_view text, int level)
     }
 }
 
-void LogError(std::wstring_view message)
-{
-    std::wstring line;
-    line.reserve(kErrorPrefix.size() + message.size());
-    line.append(kErrorPrefix).append(message);
-    LogLine(line, kErrorLogLevel);
-}
+void LogError(std::wstring_view message) { LogPrefixed(kErrorPrefix, message, kErrorLogLevel); }
+
+void LogWarning(std::wstring_view message) { LogPrefixed(kWarningPrefix, message, kWarningLogLevel); }
 
 bool ReportOnce(std::wstring_view key)
 {

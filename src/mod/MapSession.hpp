@@ -298,6 +298,9 @@ struct GameDataState
     bool mapApiSearched = false;
     bool registryScanned = false;
     bool poiScanned = false;
+    // An actor began play since the map's sources were last checked: map-icon components may
+    // have begun with it.
+    bool actorsArrived = false;
 };
 
 // Actors the AI and NPC markers draw from, and the queues runtime events fill between frames.
@@ -334,6 +337,8 @@ struct FrameDeadlines
     Nanoseconds nextIconStyleAttempt = 0;
     Nanoseconds nextAiRefresh = 0;
     Nanoseconds nextMapTrackerCheck = 0;
+    // Only while the loader gives no begin-play callback: NPCs are then looked for by walking.
+    Nanoseconds nextNpcScan = 0;
 };
 
 struct MapSession

@@ -32,6 +32,10 @@ void RemoveAll(std::vector<UObject*>& list, const UObject* object)
 }
 } // namespace
 
+// Worlds are compared through the engine's virtual UObject::GetWorld, which answers the world
+// that owns an actor's level. The loader's AActor::GetWorld answers the first world among the
+// outers instead, which for an actor of a streamed level or a World Partition cell is the
+// level's own world, never the session's.
 bool LiveOrvantaMod::InSessionWorld(UObject* object) const
 {
     return IsLive(object, false) && object->GetWorld() == session.discovery.world;
@@ -50,7 +54,13 @@ void LiveOrvantaMod::OnRuntimeEvent(RuntimeEvent event, UObject* context)
     switch (event)
     {
     case RuntimeEvent::ActorBeginPlay:
-        if (Settings().ShowAi && IsTrackedKind(context) && static_cast<AActor*>(context)->GetWorld() == session.discovery.world)
+        // The actor's components began with it, map icons among them: the next check of the
+        // map's sources looks for them.
+        if (session.discovery.world != nullptr)
+        {
+            session.gameData.actorsArrived = true;
+        }
+        if (Settings().ShowAi && IsTrackedKind(context) && context->GetWorld() == session.discovery.world)
         {
             AppendOnce(session.actors.pendingBeginPlay, context);
         }
@@ -113,7 +123,7 @@ bool LiveOrvantaMod::IsActorGone(UObject* actor)
 
 void LiveOrvantaMod::TrackActor(UObject* actor)
 {
-    if (!IsLive(actor, false) || static_cast<AActor*>(actor)->GetWorld() != session.discovery.world)
+    if (!IsLive(actor, false) || actor->GetWorld() != session.discovery.world)
     {
         return;
     }
@@ -160,13 +170,23 @@ void LiveOrvantaMod::ProcessActorQueues()
     }
     session.actors.pendingBeginPlay.clear();
 
+    // Without the loader's begin-play callback nothing tells of an NPC that arrives later: the
+    // AI set keeps the creatures, and the NPCs are looked for now and then.
+    constexpr Nanoseconds kNpcScanPeriod = 2 * kSecond;
     if (!aiSnapshotTaken)
     {
         FullAiScan();
+        session.deadlines.nextNpcScan = now + kNpcScanPeriod;
+        return;
     }
-    else if (IsDue(now, session.deadlines.nextAiRefresh))
+    if (IsDue(now, session.deadlines.nextAiRefresh))
     {
         RefreshAiList();
+    }
+    if (beginPlayCallback == 0 && IsDue(now, session.deadlines.nextNpcScan))
+    {
+        ScanForNpcs();
+        session.deadlines.nextNpcScan = now + kNpcScanPeriod;
     }
 }
 } // namespace Orv

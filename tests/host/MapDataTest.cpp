@@ -622,13 +622,13 @@ TEST_F(MapData, DiscoveringADungeonTakesItOffTheListAndTellsTheDiscoveryActor)
 
 TEST_F(MapData, CreaturesHaveTheirDataBeforeTheyBeginAndJoinTheAISet)
 {
-    OrvTest::ImplementPlayEvents();
     UWorld* world = Sim::CreateWorld(L"Field");
     std::vector<UObject*> dataAtBegin;
-    Sim::FindFunctionByPath(L"/Script/Engine.Actor:ReceiveBeginPlay")
-        ->RegisterPreHook([&](UnrealScriptFunctionCallableContext& context, void*) {
-            dataAtBegin.push_back(Sim::ObjectReference(context.Context, L"LoadedData"));
-        });
+    Hook::RegisterBeginPlayPreCallback(
+        [&](Hook::TCallbackIterationData<void>&, AActor* actor) {
+            dataAtBegin.push_back(Sim::ObjectReference(actor, L"LoadedData"));
+        },
+        {});
     UObject* boss = Sim::SpawnCreature(world, {}, true, 2);
     UObject* deer = Sim::SpawnCreature(world, {}, false, 0);
     ASSERT_EQ(dataAtBegin.size(), 2u);

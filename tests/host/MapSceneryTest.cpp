@@ -103,6 +103,33 @@ class MapScenery : public OrvTest::EngineFixture, public ::testing::WithParamInt
     }
 };
 
+// The glade's level is a world object of its own, owned by the walk's: the engine answers the
+// walk's world for everything in it, the loader's walk of the outers the glade's; its icons are
+// in the walk's tracker.
+void ExpectTheGladeStreamedIn(UWorld* world)
+{
+    auto* glade = reinterpret_cast<UWorld*>(Sim::FindObjectByPath(L"/Game/Maps/Umbrafel_Open_Glade.Umbrafel_Open_Glade"));
+    ASSERT_NE(glade, nullptr);
+    const std::vector<UObject*> inGlade = Sim::ActorsOf(glade);
+    ASSERT_EQ(inGlade.size(), 4u);
+    const std::vector<UObject*> inWorld = Sim::ActorsOf(world);
+    const std::vector<UObject*> tracked = Sim::TrackedMapIcons(world);
+    int creatures = 0;
+    for (UObject* actor : inGlade)
+    {
+        EXPECT_EQ(actor->GetWorld(), world);
+        EXPECT_EQ(static_cast<AActor*>(actor)->GetWorld(), glade);
+        EXPECT_NE(std::find(inWorld.begin(), inWorld.end(), actor), inWorld.end()) << "the world's actors include the glade's";
+        const auto components = Sim::ComponentsOf(actor);
+        EXPECT_TRUE(std::any_of(components.begin(), components.end(), [&](UObject* component) {
+            return std::find(tracked.begin(), tracked.end(), component) != tracked.end();
+        }));
+        creatures += actor->IsA(Sim::FindClass(L"/Script/Umbrafel.UmbrafelAICharacter")) ? 1 : 0;
+    }
+    EXPECT_EQ(creatures, 2);
+    EXPECT_EQ(Sim::LiveWorldCount(), 1u) << "a streamed level's world counts with its owner";
+}
+
 std::vector<std::wstring> Revealed() { return Sim::RevealedLandmarks(Controller()); }
 
 bool Has(const std::vector<std::wstring>& names, const wchar_t* name)
@@ -176,8 +203,10 @@ TEST_P(MapScenery, TheWalksMapListsEveryKindFromTheStartAndChangesAtItsMoments)
             EXPECT_GE(npcs.size(), 2u);
             ExpectTrackerTrue();
             // Three come-and-go creatures, four near the path, the merchant, six resources, a
-            // label, a passing effect, the player's own and a lodestone's double.
-            EXPECT_EQ(Sim::TrackedMapIcons(world).size(), 18u);
+            // label, a passing effect, the player's own and a lodestone's double; and the
+            // glade's two creatures and two resources, whose level is streamed in.
+            EXPECT_EQ(Sim::TrackedMapIcons(world).size(), 22u);
+            ExpectTheGladeStreamedIn(world);
             return;
         }
         UObject* waypoint = Sim::CurrentWaypoint(Controller());

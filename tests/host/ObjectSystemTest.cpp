@@ -564,18 +564,39 @@ TEST_F(ObjectSystem, ProcessEventRunsNothingForUnreachableObjectsAndBodilessEven
     uint8 none[1] = {};
     ghost->ProcessEvent(imagined, none);
     EXPECT_EQ(hooks, 0) << "no native body and no script: no hooks";
-    Sim::SetFunctionScript(imagined, [](Sim::Call&) {});
-    ghost->ProcessEvent(imagined, none);
-    EXPECT_EQ(hooks, 1) << "once a blueprint implements it";
+    EXPECT_FALSE(Sim::SetFunctionScript(imagined, [](Sim::Call&) {})) << "a native class's declaration has no script";
 
+    // A blueprint implementing the event does so in a function of its own, which the engine
+    // runs for its objects; the declaration's hooks never hear of it.
+    int scripts = 0;
+    auto* haunting = Sim::DefineClass({.path = L"/Game/Test/BP_Haunting.BP_Haunting_C",
+                                       .super = L"/Script/Test.Ghost",
+                                       .blueprint = true,
+                                       .overrides = {{L"Imagined", [&](Sim::Call&) { ++scripts; }}}});
+    auto* own = Sim::FindFunctionByPath(L"/Game/Test/BP_Haunting.BP_Haunting_C:Imagined");
+    ASSERT_NE(own, nullptr);
+    EXPECT_EQ(own->GetFunctionFlags() & FUNC_Native, 0u);
+    EXPECT_NE(own->GetFunctionFlags() & FUNC_BlueprintEvent, 0u);
+    int ownHooks = 0;
+    own->RegisterPreHook([&](UnrealScriptFunctionCallableContext&, void*) { ++ownHooks; });
+    auto* haunt = Sim::NewObject(haunting, nullptr);
+    Sim::CallScriptFunction(haunt, L"Imagined");
+    EXPECT_EQ(scripts, 1);
+    EXPECT_EQ(ownHooks, 1);
+    EXPECT_EQ(hooks, 0);
+    EXPECT_TRUE(Sim::SetFunctionScript(own, {})) << "the blueprint's own function takes its script away";
+    Sim::CallScriptFunction(haunt, L"Imagined");
+    EXPECT_EQ(ownHooks, 1) << "nothing runs once it has neither";
+
+    Sim::ResetCounters();
     Sim::CollectGarbage(false);
     ASSERT_TRUE(ghost->GetObjectItem()->IsUnreachable());
     int32 result = -1;
     ghost->ProcessEvent(touch, &result);
     EXPECT_EQ(result, -1) << "the caller's buffer keeps what it held";
     EXPECT_EQ(bodies, 0);
-    EXPECT_EQ(hooks, 1);
-    EXPECT_EQ(Sim::Counters().ProcessEvent, 3u) << "each call still reaches the engine";
+    EXPECT_EQ(hooks, 0);
+    EXPECT_EQ(Sim::Counters().ProcessEvent, 1u) << "the call still reaches the engine";
 }
 
 TEST_F(ObjectSystem, SilentEventsRunBodiesButNoHooks)

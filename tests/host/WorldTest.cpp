@@ -18,6 +18,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -33,7 +35,7 @@ bool IsLive(const UObject* object) { return Sim::HoldsObject(object) && object->
 bool IsFreed(const UObject* object) { return !Sim::HoldsObject(object); }
 
 
-using OrvTest::ImplementPlayEvents;
+using OrvTest::PlayingBlueprint;
 
 // Worlds come back as UWorld, which these tests need as the object it is.
 UObject* AsObject(UWorld* world) { return reinterpret_cast<UObject*>(world); }
@@ -92,6 +94,41 @@ class World : public OrvTest::EngineFixture
         pre ? function->RegisterPreHook(callback) : function->RegisterPostHook(callback);
     }
 
+    // Records the loader's callbacks on the engine's own BeginPlay, EndPlay and LoadMap as
+    // "<function> <pre|post> <object name>", an end of play with what endDetail says of it.
+    void RecordLoaderCallbacks(std::function<std::string(AActor*, EEndPlayReason)> endDetail = {})
+    {
+        Hook::FCallbackOptions options;
+        options.OwnerModName = STR("Test");
+        auto named = [](const char* what, UObject* object) { return std::string(what) + " " + Sim::ToUtf8(object->GetName()); };
+        for (bool pre : {true, false})
+        {
+            const char* when = pre ? "pre" : "post";
+            auto begin = [this, when, named](Hook::TCallbackIterationData<void>&, AActor* actor) {
+                events_.push_back(named("BeginPlay", actor).insert(9, std::string(" ") + when));
+            };
+            auto end = [this, when, named, endDetail](Hook::TCallbackIterationData<void>&, AActor* actor, EEndPlayReason reason) {
+                std::string line = named("EndPlay", actor).insert(7, std::string(" ") + when);
+                events_.push_back(endDetail ? line + " " + endDetail(actor, reason) : line);
+            };
+            auto load = [this, when](Hook::TCallbackIterationData<bool>&, UEngine*, FWorldContext&, FURL url, UPendingNetGame*, FString&) {
+                events_.push_back(std::string("LoadMap ") + when + " " + Sim::ToUtf8(url.Map.View()));
+            };
+            if (pre)
+            {
+                Hook::RegisterBeginPlayPreCallback(begin, options);
+                Hook::RegisterEndPlayPreCallback(end, options);
+                Hook::RegisterLoadMapPreCallback(load, options);
+            }
+            else
+            {
+                Hook::RegisterBeginPlayPostCallback(begin, options);
+                Hook::RegisterEndPlayPostCallback(end, options);
+                Hook::RegisterLoadMapPostCallback(load, options);
+            }
+        }
+    }
+
     std::vector<std::string> events_;
 };
 
@@ -119,35 +156,47 @@ TEST_F(World, TheClockStartsAwayFromZeroAndMovesOnlyByWholeFrames)
     EXPECT_EQ(Sim::ClockNanoseconds(), start) << "a fresh engine starts its clock afresh";
 }
 
+// A level's actors begin with their world: the loader's callbacks on AActor::BeginPlay around
+// the components' and then the actor's own script events, and on AActor::EndPlay around the
+// actor's and then the components' ends, all while the actor is still live and in its world.
 TEST_F(World, ActorsBeginAfterTheirComponentsAndEndBeforeThemWhileStillLive)
 {
-    ImplementPlayEvents();
-    auto* world = Sim::CreateWorld(L"Field");
-    Record(L"/Script/Engine.ActorComponent:ReceiveBeginPlay", false);
-    Record(L"/Script/Engine.Actor:ReceiveBeginPlay", false);
-    Record(L"/Script/Engine.ActorComponent:ReceiveEndPlay", true, [](UObject* object, uint8* parms) {
-        return std::to_string(parms[0]) + (IsLive(object) ? " live" : " dead");
-    });
-    Record(L"/Script/Engine.Actor:ReceiveEndPlay", true, [world](UObject* actor, uint8* parms) {
+    auto* world = Sim::CreateWorld(L"Field", false);
+    UClass* villager = PlayingBlueprint(world, L"BP_Villager", L"/Script/Umbrafel.InteractableNPC");
+    PlayingBlueprint(world, L"BP_Badge", L"/Script/Engine.ActorComponent");
+    auto endOfActor = [world](UObject* actor, uint8 reason) {
         auto actors = Sim::ActorsOf(world);
         bool inWorld = std::find(actors.begin(), actors.end(), actor) != actors.end();
         bool destroying = CallReturning<bool>(actor, L"/Script/Engine.Actor:IsActorBeingDestroyed");
-        return std::to_string(parms[0]) + (IsLive(actor) ? " live" : " dead") + (inWorld ? " in-world" : "") +
+        return std::to_string(reason) + (IsLive(actor) ? " live" : " dead") + (inWorld ? " in-world" : "") +
                (destroying ? " destroying" : "");
+    };
+    Record(L"/Game/Test/BP_Badge.BP_Badge_C:ReceiveBeginPlay", false);
+    Record(L"/Game/Test/BP_Villager.BP_Villager_C:ReceiveBeginPlay", false);
+    Record(L"/Game/Test/BP_Badge.BP_Badge_C:ReceiveEndPlay", true, [](UObject* object, uint8* parms) {
+        return std::to_string(parms[0]) + (IsLive(object) ? " live" : " dead");
+    });
+    Record(L"/Game/Test/BP_Villager.BP_Villager_C:ReceiveEndPlay", true,
+           [endOfActor](UObject* actor, uint8* parms) { return endOfActor(actor, parms[0]); });
+    RecordLoaderCallbacks([endOfActor](AActor* actor, EEndPlayReason reason) {
+        return endOfActor(actor, static_cast<uint8>(reason));
     });
 
-    auto* npc = Sim::SpawnActor(world, L"/Script/Umbrafel.InteractableNPC", {}, L"Npc");
+    auto* npc = Sim::SpawnActor(world, villager, {}, L"Npc");
     ASSERT_NE(npc, nullptr);
+    ASSERT_NE(Sim::AddComponent(npc, L"/Game/Test/BP_Badge.BP_Badge_C", L"Badge"), nullptr);
+    EXPECT_TRUE(events_.empty()) << "nothing plays before its world does";
+    Sim::BeginWorldPlay(world);
     EXPECT_EQ(npc->GetWorld(), world) << "actor, level, world";
     EXPECT_EQ(Sim::ComponentsOf(npc).front()->GetWorld(), world);
     EXPECT_EQ(npc->GetPathName(), L"/Game/Maps/Field.Field:PersistentLevel.Npc");
     EXPECT_FALSE(CallReturning<bool>(npc, L"/Script/Engine.Actor:IsActorBeingDestroyed"));
 
     Call(npc, L"/Script/Engine.Actor:K2_DestroyActor");
-    EXPECT_EQ(events_, (std::vector<std::string>{"ReceiveBeginPlay CollisionCylinder", "ReceiveBeginPlay CharacterMesh0",
-                                                 "ReceiveBeginPlay Npc", "ReceiveEndPlay Npc 0 live in-world destroying",
-                                                 "ReceiveEndPlay CollisionCylinder 0 live",
-                                                 "ReceiveEndPlay CharacterMesh0 0 live"}));
+    EXPECT_EQ(events_, (std::vector<std::string>{"BeginPlay pre Npc", "ReceiveBeginPlay Badge", "ReceiveBeginPlay Npc",
+                                                 "BeginPlay post Npc", "EndPlay pre Npc 0 live in-world destroying",
+                                                 "ReceiveEndPlay Npc 0 live in-world destroying", "ReceiveEndPlay Badge 0 live",
+                                                 "EndPlay post Npc 0 live in-world destroying"}));
     EXPECT_TRUE(npc->GetObjectItem()->IsPendingKill());
     EXPECT_TRUE(Sim::ActorsOf(world).empty());
     EXPECT_TRUE(CallReturning<bool>(npc, L"/Script/Engine.Actor:IsActorBeingDestroyed"));
@@ -159,20 +208,20 @@ TEST_F(World, ActorsBeginAfterTheirComponentsAndEndBeforeThemWhileStillLive)
     EXPECT_TRUE(IsFreed(npc));
 }
 
-TEST_F(World, HooksMayDestroyAndSpawnWhileAnActorEnds)
+TEST_F(World, CallbacksMayDestroyAndSpawnWhileAnActorEnds)
 {
-    ImplementPlayEvents();
     auto* world = Sim::CreateWorld(L"Field");
     auto* ai = Sim::SpawnActor(world, L"/Script/Umbrafel.UmbrafelAICharacter");
     auto* extra = Sim::AddComponent(ai, L"/Script/Umbrafel.PingComponent", L"Ping");
     int ends = 0;
-    Sim::FindFunctionByPath(L"/Script/Engine.Actor:ReceiveEndPlay")
-        ->RegisterPreHook([&](UnrealScriptFunctionCallableContext& context, void*) {
+    Hook::RegisterEndPlayPreCallback(
+        [&](Hook::TCallbackIterationData<void>&, AActor* actor, EEndPlayReason) {
             ++ends;
-            Sim::DestroyActor(context.Context);
+            Sim::DestroyActor(actor);
             Sim::DestroyObject(extra);
             Sim::SpawnActor(world, L"/Script/Umbrafel.UmbrafelAICharacter");
-        });
+        },
+        {});
     Sim::DestroyActor(ai);
     EXPECT_EQ(ends, 1);
     EXPECT_EQ(Sim::ActorsOf(world).size(), 1u);
@@ -181,7 +230,6 @@ TEST_F(World, HooksMayDestroyAndSpawnWhileAnActorEnds)
 
 TEST_F(World, SeamlessTravelNotifiesTheGameInstanceAndTheOldWorldDiesOverTheNextFrames)
 {
-    ImplementPlayEvents();
     auto* oldWorld = Sim::CreateWorld(L"Open");
     auto* instance = Sim::CreateGameInstance(oldWorld);
     auto* controller = Sim::CreatePlayerController(oldWorld, Sim::ControllerKind::Game);
@@ -200,12 +248,15 @@ TEST_F(World, SeamlessTravelNotifiesTheGameInstanceAndTheOldWorldDiesOverTheNext
                            AsObject(self->GetWorld())->GetName());
     });
     int ended = 0;
-    Sim::FindFunctionByPath(L"/Script/Engine.Actor:ReceiveEndPlay")
-        ->RegisterPreHook([&](UnrealScriptFunctionCallableContext& context, void*) {
-            EXPECT_EQ(context.TheStack.Locals()[0], 1) << "a level transition";
-            EXPECT_TRUE(IsLive(context.Context));
+    Hook::RegisterEndPlayPreCallback(
+        [&](Hook::TCallbackIterationData<void>&, AActor* actor, EEndPlayReason reason) {
+            EXPECT_EQ(reason, EEndPlayReason::LevelTransition);
+            EXPECT_TRUE(IsLive(actor));
             ++ended;
-        });
+        },
+        {});
+    int loads = 0;
+    Hook::RegisterLoadMapPreCallback([&](auto&, UEngine*, FWorldContext&, FURL, UPendingNetGame*, FString&) { ++loads; }, {});
 
     Sim::TravelSeamless(instance, newWorld, 3);
     EXPECT_EQ(events_, (std::vector<std::string>{"K2_OnWorldChanged UmbrafelGameInstance_0 Open>Dungeon now Dungeon"}));
@@ -225,6 +276,7 @@ TEST_F(World, SeamlessTravelNotifiesTheGameInstanceAndTheOldWorldDiesOverTheNext
     EXPECT_TRUE(IsLive(AsObject(newWorld)));
     EXPECT_TRUE(IsLive(survivor));
     EXPECT_TRUE(IsLive(instance));
+    EXPECT_EQ(loads, 0) << "seamless travel loads no map";
 }
 
 TEST_F(World, TravelWorksWithoutTheGamesWorldChangeFunctionAndAtOnceWithNoDyingFrames)
@@ -304,7 +356,6 @@ TEST_F(World, MenuAndGameControllersShareABaseButNotAClass)
 
 TEST_F(World, RespawnPossessesANewCharacterAndDestroysTheOldOne)
 {
-    ImplementPlayEvents();
     auto* world = Sim::CreateWorld(L"Open");
     auto* controller = Sim::CreatePlayerController(world, Sim::ControllerKind::Game);
     auto* first = Sim::SpawnActor(world, L"/Script/Umbrafel.UmbrafelPlayerCharacter", {}, L"First");
@@ -314,7 +365,7 @@ TEST_F(World, RespawnPossessesANewCharacterAndDestroysTheOldOne)
         std::memcpy(values, parms, sizeof(values));
         return Sim::ToUtf8(values[0]->GetName()) + (values[1] ? " from" : "") + (values[2] ? " to" : "");
     });
-    Record(L"/Script/Engine.Actor:ReceiveEndPlay", true);
+    RecordLoaderCallbacks();
 
     auto* second = Sim::Respawn(controller, {100, 200, 300, 90});
     ASSERT_NE(second, nullptr);
@@ -324,10 +375,12 @@ TEST_F(World, RespawnPossessesANewCharacterAndDestroysTheOldOne)
     EXPECT_TRUE(first->GetObjectItem()->IsPendingKill());
     EXPECT_EQ(second->GetWorld(), world);
     EXPECT_EQ(Sim::ActorPlacement(second).yaw, 90);
-    EXPECT_EQ(events_, (std::vector<std::string>{"ReceiveControllerChanged EquipmentComponent First from",
-                                                 "ReceiveControllerChanged EquipmentComponent " +
-                                                     Sim::ToUtf8(second->GetName()) + " to",
-                                                 "ReceiveEndPlay First"}));
+    const std::string secondName = Sim::ToUtf8(second->GetName());
+    EXPECT_EQ(events_, (std::vector<std::string>{"BeginPlay pre " + secondName, "BeginPlay post " + secondName,
+                                                 "ReceiveControllerChanged EquipmentComponent First from",
+                                                 "ReceiveControllerChanged EquipmentComponent " + secondName + " to",
+                                                 "EndPlay pre First", "EndPlay post First"}))
+        << "the new character plays before it is possessed, the old one ends after";
 }
 
 TEST_F(World, PlacementIsStoredInTheRootWithTheEnginesVectorWidth)
@@ -471,7 +524,6 @@ TEST_F(World, AWorldBeingLeftRefusesSpawnsAndTakesItsWidgetsOffTheViewport)
 
 TEST_F(World, AMapLoadEndsPlayClearsTheViewportNotifiesTwiceAndPurgesBeforeTheNewWorldBegins)
 {
-    ImplementPlayEvents();
     auto* oldWorld = Sim::CreateWorld(L"Open");
     auto* instance = Sim::CreateGameInstance(oldWorld);
     auto* controller = Sim::CreatePlayerController(oldWorld, Sim::ControllerKind::Game);
@@ -488,8 +540,7 @@ TEST_F(World, AMapLoadEndsPlayClearsTheViewportNotifiesTwiceAndPurgesBeforeTheNe
     EXPECT_FALSE(Sim::WorldHasBegunPlay(newWorld));
     EXPECT_FALSE(CallReturning<bool>(waiting, L"/Script/Engine.Actor:IsActorBeingDestroyed"));
 
-    Record(L"/Script/Engine.Actor:ReceiveEndPlay", true, [](UObject*, uint8*) { return std::string(); });
-    Record(L"/Script/Engine.Actor:ReceiveBeginPlay", false, [](UObject*, uint8*) { return std::string(); });
+    RecordLoaderCallbacks();
     Record(L"/Script/Umbrafel.UmbrafelGameInstance:K2_OnWorldChanged", true, [&](UObject*, uint8* parms) {
         UObject* worlds[2];
         std::memcpy(worlds, parms, sizeof(worlds));
@@ -503,11 +554,12 @@ TEST_F(World, AMapLoadEndsPlayClearsTheViewportNotifiesTwiceAndPurgesBeforeTheNe
     FUObjectArray::RemoveUObjectDeleteListener(&deletions);
 
     EXPECT_EQ(events_, (std::vector<std::string>{
-                           "ReceiveEndPlay UmbrafelPlayerController_0 ", "ReceiveEndPlay Crawler ",
+                           "LoadMap pre Dungeon", "EndPlay pre UmbrafelPlayerController_0",
+                           "EndPlay post UmbrafelPlayerController_0", "EndPlay pre Crawler", "EndPlay post Crawler",
                            "K2_OnWorldChanged UmbrafelGameInstance_0 Open>null viewport-empty old-marked",
                            "K2_OnWorldChanged UmbrafelGameInstance_0 null>Dungeon viewport-empty old-freed",
-                           "ReceiveBeginPlay Waiting "}))
-        << "marked before the world is let go, collected before the new one is set and begins";
+                           "BeginPlay pre Waiting", "BeginPlay post Waiting", "LoadMap post Dungeon"}))
+        << "marked before the world is let go, collected before the new one is set and begins, all inside the load";
     EXPECT_TRUE(deletions.freedBeforeBegin) << "the old world went within the load";
     EXPECT_TRUE(IsFreed(AsObject(oldWorld)));
     EXPECT_TRUE(IsFreed(controller));
@@ -658,6 +710,86 @@ TEST_F(World, ABlueprintThatOverridesAnEventHasItsOwnFunctionWhichTheParentsHook
     EXPECT_EQ(overrideHooks, 1);
     EXPECT_EQ(parentHooks, 0) << "neither the override's call nor an unimplemented event reaches the parent's hook";
 }
+// A streamed level is a world object of its own in its own package, its level owned by the
+// world it streams into: the engine's GetWorld answers the owning world for what is in it, the
+// loader's walk of an actor's outers the level's own world. Its actors play with the owning
+// world and end with it, and the level's world is counted with it.
+TEST_F(World, AStreamedLevelsActorsAreTheOwningWorldsButTheirOutersHoldTheLevelsOwnWorld)
+{
+    auto* open = Sim::CreateWorld(L"Open", false);
+    auto* instance = Sim::CreateGameInstance(open);
+    UWorld* glade = Sim::StreamLevel(open, L"Open_Glade");
+    ASSERT_NE(glade, nullptr);
+    EXPECT_EQ(Sim::StreamLevel(glade, L"Open_Glade_Deeper"), nullptr) << "a streamed level streams nothing itself";
+    EXPECT_EQ(AsObject(glade)->GetPathName(), L"/Game/Maps/Open_Glade.Open_Glade");
+    auto* above = Sim::SpawnActor(open, L"/Script/Umbrafel.UmbrafelAICharacter", {}, L"Above");
+    auto* creature = static_cast<AActor*>(Sim::SpawnActor(glade, L"/Script/Umbrafel.UmbrafelAICharacter", {}, L"Stag"));
+    ASSERT_NE(creature, nullptr);
+    EXPECT_EQ(creature->GetPathName(), L"/Game/Maps/Open_Glade.Open_Glade:PersistentLevel.Stag");
+    EXPECT_EQ(static_cast<UObject*>(creature)->GetWorld(), open);
+    EXPECT_EQ(creature->GetWorld(), glade);
+    EXPECT_EQ(static_cast<AActor*>(above)->GetWorld(), open);
+    EXPECT_EQ(Sim::ComponentsOf(creature).front()->GetWorld(), open);
+    EXPECT_EQ(static_cast<AActor*>(Sim::FindClass(L"/Script/Engine.Actor")->GetClassDefaultObject())->GetWorld(), nullptr);
+    EXPECT_EQ(Sim::ActorsOf(open), (std::vector<UObject*>{above, creature}));
+    EXPECT_EQ(Sim::ActorsOf(glade), (std::vector<UObject*>{creature}));
+    EXPECT_EQ(Sim::LiveWorldCount(), 1u);
+
+    std::vector<std::string> begun;
+    Hook::RegisterBeginPlayPostCallback([&](auto&, AActor* actor) { begun.push_back(Sim::ToUtf8(actor->GetName())); }, {});
+    Sim::BeginWorldPlay(open);
+    EXPECT_EQ(begun, (std::vector<std::string>{"Above", "Stag"}));
+    Sim::CollectGarbage();
+    EXPECT_TRUE(IsLive(creature)) << "the owning world keeps the level";
+
+    int endedInGlade = 0;
+    Hook::RegisterEndPlayPreCallback(
+        [&](auto&, AActor* actor, EEndPlayReason reason) {
+            endedInGlade += actor == creature && reason == EEndPlayReason::LevelTransition ? 1 : 0;
+        },
+        {});
+    Sim::Travel(instance, Sim::CreateWorld(L"Next"));
+    EXPECT_EQ(endedInGlade, 1);
+    EXPECT_TRUE(IsFreed(creature));
+    EXPECT_TRUE(IsFreed(AsObject(glade)));
+    EXPECT_EQ(Sim::LiveWorldCount(), 1u);
+}
+
+// A blueprint overriding an event with native code runs its own function instead: neither the
+// declaration's native body nor its hooks run for the blueprint's objects, both still do for
+// the native class's. The override has the declaration's parameters.
+TEST_F(World, ABlueprintOverridingANativeEventKeepsItsBodyAndHooksFromItsObjects)
+{
+    auto* world = Sim::CreateWorld(L"Open");
+    std::vector<std::string> runs;
+    UClass* blueprint = Sim::DefineClass({.path = L"/Game/Core/BP_Game.BP_Game_C",
+                                          .super = L"/Script/Umbrafel.UmbrafelGameInstance",
+                                          .blueprint = true,
+                                          .overrides = {{L"K2_OnWorldChanged", [&](Sim::Call& call) {
+                                                             UObject* from = call.Get<UObject*>(L"OldWorld");
+                                                             runs.push_back("blueprint from " + Sim::ToUtf8(from->GetName()));
+                                                         }}}});
+    auto* declaration = Sim::FindFunctionByPath(L"/Script/Umbrafel.UmbrafelGameInstance:K2_OnWorldChanged");
+    declaration->RegisterPreHook([&](UnrealScriptFunctionCallableContext& context, void*) {
+        runs.push_back("declaration's hook for " + Sim::ToUtf8(context.Context->GetClassPrivate()->GetName()));
+    });
+    auto* own = Sim::CreateGameInstanceOf(world, blueprint);
+    auto* native = Sim::CreateGameInstance(world);
+    ASSERT_NE(own, nullptr);
+    EXPECT_EQ(Sim::CreateGameInstanceOf(world, Sim::FindClass(L"/Script/Engine.Actor")), nullptr);
+    for (UObject* instance : {own, native})
+    {
+        Sim::CallScriptFunction(instance, L"K2_OnWorldChanged", [&](uint8* parms) {
+            std::memcpy(parms, &world, sizeof(world));
+        });
+    }
+    EXPECT_EQ(runs, (std::vector<std::string>{"blueprint from Open", "declaration's hook for UmbrafelGameInstance"}));
+    EXPECT_THROW(Sim::OverrideEvent(Sim::FindClass(L"/Script/Umbrafel.UmbrafelGameInstance"), L"K2_OnWorldChanged", {}),
+                 std::runtime_error)
+        << "a native class has no blueprint to override with";
+    EXPECT_THROW(Sim::OverrideEvent(blueprint, L"NoSuchEvent", {}), std::runtime_error);
+}
+
 TEST_F(World, ALevelKeepsItsBlueprintClassesAliveUntilItDies)
 {
     auto* world = Sim::CreateWorld(L"Open");

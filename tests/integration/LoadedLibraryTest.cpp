@@ -63,8 +63,12 @@ TEST_F(LoadedLibrary, LoadsRunsAndUnloadsThroughItsEntryPoints)
     loader.UnrealInit();
     EXPECT_EQ(Sim::TickCallbackCount(), 1u);
     EXPECT_EQ(Sim::ScriptHookCount(), 0u) << "the game's functions are hooked from the game thread, on the first frame";
+    EXPECT_EQ(Sim::ActorCallbackCount(), 0u);
     Sim::TickEngine(1.0f / 60.0f);
-    EXPECT_EQ(Sim::ScriptHookCount(), 36u);
+    EXPECT_EQ(Sim::ScriptHookCount(), 32u);
+    EXPECT_EQ(Sim::TickCallbackCount(), 1u);
+    EXPECT_EQ(Sim::ActorCallbackCount(), 2u);
+    EXPECT_EQ(Sim::MapCallbackCount(), 1u);
     for (int frame = 0; frame < 5; ++frame)
     {
         Sim::TickEngine(1.0f / 60.0f);
@@ -72,9 +76,12 @@ TEST_F(LoadedLibrary, LoadsRunsAndUnloadsThroughItsEntryPoints)
     loader.Unload();
     EXPECT_EQ(Sim::ScriptHookCount(), 0u);
     EXPECT_EQ(Sim::TickCallbackCount(), 0u);
+    EXPECT_EQ(Sim::ActorCallbackCount(), 0u);
+    EXPECT_EQ(Sim::MapCallbackCount(), 0u);
 
-    ASSERT_EQ(Lines().size(), 1u);
-    EXPECT_EQ(Lines()[0].text.rfind(L"Orvanta V1.0.1 by ", 0), 0u);
+    ASSERT_EQ(Lines().size(), 2u);
+    EXPECT_EQ(Lines()[0].level, 3) << "what is never hooked";
+    EXPECT_EQ(Lines()[1].text.rfind(L"Orvanta V1.0.1 by ", 0), 0u);
     EXPECT_TRUE(fs::exists(modFolder_ / "state.ini")) << "settings live next to the dlls folder";
     EXPECT_FALSE(fs::exists(modFolder_ / "dlls" / "state.ini"));
 }
@@ -135,12 +142,11 @@ TEST_F(SimScenarios, WalkRegistersEverythingAndUnloadsClean)
     ASSERT_FALSE(report.is_discarded());
     EXPECT_EQ(report["frames"], 30);
     EXPECT_EQ(report["engine_version"], "4.27");
-    EXPECT_EQ(report["hooks_registered"]["script"], 36);
-    EXPECT_EQ(report["hooks_registered"]["tick"], 1);
-    EXPECT_EQ(report["hooks_after_unload"]["script"], 0);
-    EXPECT_EQ(report["hooks_after_unload"]["tick"], 0);
-    ASSERT_EQ(report["log"].size(), 1u);
-    EXPECT_EQ(report["log"][0].get<std::string>().rfind("Orvanta V1.0.1 by ", 0), 0u);
+    EXPECT_EQ(report["hooks_registered"], (nlohmann::json{{"script", 32}, {"tick", 1}, {"actor", 2}, {"map", 1}}));
+    EXPECT_EQ(report["hooks_after_unload"], (nlohmann::json{{"script", 0}, {"tick", 0}, {"actor", 0}, {"map", 0}}));
+    ASSERT_EQ(report["log"].size(), 2u);
+    EXPECT_EQ(report["log"][0].get<std::string>().rfind("[Orvanta] [warning] Not hooked", 0), 0u);
+    EXPECT_EQ(report["log"][1].get<std::string>().rfind("Orvanta V1.0.1 by ", 0), 0u);
     EXPECT_TRUE(fs::exists(root_ / "walk" / "dlls" / "main.so"));
     EXPECT_TRUE(fs::exists(root_ / "walk" / "state.ini"));
 }
@@ -163,15 +169,14 @@ TEST_F(SimScenarios, RegistrationFailuresShowInTheReport)
     auto noWorldHook = RunScenario(root_, "no-world-hook", 5);
     ASSERT_FALSE(noWorldHook.is_discarded());
     EXPECT_EQ(noWorldHook["log"], nlohmann::json::array({"[Orvanta] [error] World-change hook registration failed.\n"}));
-    EXPECT_EQ(noWorldHook["hooks_registered"]["script"], 0);
-    EXPECT_EQ(noWorldHook["hooks_registered"]["tick"], 0);
+    EXPECT_EQ(noWorldHook["hooks_registered"], (nlohmann::json{{"script", 0}, {"tick", 0}, {"actor", 0}, {"map", 0}}));
 
     // Without the tick the mod never reaches the game thread, where everything else is hooked.
     auto noTick = RunScenario(root_, "no-tick", 5);
     ASSERT_FALSE(noTick.is_discarded());
     EXPECT_EQ(noTick["log"], nlohmann::json::array({"[Orvanta] [error] Runtime tick registration failed.\n"}));
-    EXPECT_EQ(noTick["hooks_registered"]["script"], 0);
-    EXPECT_EQ(noTick["hooks_after_unload"]["script"], 0);
+    EXPECT_EQ(noTick["hooks_registered"], (nlohmann::json{{"script", 0}, {"tick", 0}, {"actor", 0}, {"map", 0}}));
+    EXPECT_EQ(noTick["hooks_after_unload"], (nlohmann::json{{"script", 0}, {"tick", 0}, {"actor", 0}, {"map", 0}}));
 }
 
 TEST_F(SimScenarios, AStateFileAlreadyInTheModFolderIsTheOneLoaded)

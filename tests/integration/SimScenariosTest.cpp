@@ -28,7 +28,11 @@ struct Expected
 {
     int scriptHooks;
     int tickHooks;
+    int actorCallbacks;
+    int mapCallbacks;
 };
+
+const nlohmann::json kNothingRegistered = {{"script", 0}, {"tick", 0}, {"actor", 0}, {"map", 0}};
 
 class SimScenarioRuns : public ::testing::Test
 {
@@ -76,11 +80,13 @@ class SimScenarioRuns : public ::testing::Test
 
 TEST_F(SimScenarioRuns, EveryScenarioRegistersWhatTheGameAllowsAndUnloadsClean)
 {
-    const std::map<std::string, Expected> expected = {{"walk", {36, 1}},        {"menu", {36, 1}},
-                                                      {"world-change", {36, 1}}, {"respawn", {36, 1}},
-                                                      {"no-world-hook", {0, 0}}, {"no-tick", {0, 0}},
-                                                      {"crowd", {36, 1}},        {"edit", {36, 1}},
-                                                      {"soak", {36, 1}}};
+    // The table's hooks but the four play events no hook reaches, and the world hook. Without
+    // its tick the mod never reaches the game thread, where all of them are registered.
+    const std::map<std::string, Expected> expected = {
+        {"walk", {32, 1, 2, 1}},         {"menu", {32, 1, 2, 1}},  {"world-change", {32, 1, 2, 1}},
+        {"respawn", {32, 1, 2, 1}},      {"no-world-hook", {0, 0, 0, 0}}, {"no-tick", {0, 0, 0, 0}},
+        {"crowd", {32, 1, 2, 1}},        {"edit", {32, 1, 2, 1}},  {"soak", {32, 1, 2, 1}},
+        {"hot-reload", {32, 1, 2, 1}}};
     ASSERT_EQ(OrvSim::ScenarioNames().size(), expected.size());
     for (const auto& name : OrvSim::ScenarioNames())
     {
@@ -90,12 +96,16 @@ TEST_F(SimScenarioRuns, EveryScenarioRegistersWhatTheGameAllowsAndUnloadsClean)
         EXPECT_EQ(report["frames"], 600);
         EXPECT_EQ(report["hooks_registered"]["script"], expected.at(name).scriptHooks);
         EXPECT_EQ(report["hooks_registered"]["tick"], expected.at(name).tickHooks);
-        EXPECT_EQ(report["hooks_after_unload"], (nlohmann::json{{"script", 0}, {"tick", 0}}));
+        EXPECT_EQ(report["hooks_registered"]["actor"], expected.at(name).actorCallbacks);
+        EXPECT_EQ(report["hooks_registered"]["map"], expected.at(name).mapCallbacks);
+        EXPECT_EQ(report["hooks_after_unload"], kNothingRegistered);
         EXPECT_EQ(report["sessions"].get<int>(), report["teardowns"].get<int>() + report["widgets_removed_by_engine"].get<int>())
             << "every widget the mod showed, it or a map load took down";
         EXPECT_GE(report["log"].size(), 1u);
         EXPECT_EQ(Sim::ScriptHookCount(), 0u);
         EXPECT_EQ(Sim::TickCallbackCount(), 0u);
+        EXPECT_EQ(Sim::ActorCallbackCount(), 0u);
+        EXPECT_EQ(Sim::MapCallbackCount(), 0u);
         EXPECT_TRUE(Sim::ViewportWidgets().empty());
     }
 }
@@ -148,6 +158,60 @@ TEST_F(SimScenarioRuns, WalkHasCreaturesComingAndGoingAroundALocalAndARemotePlay
     RC::Unreal::UObjectGlobals::FindAllOf(STR("UmbrafelPlayerController"), controllers);
     EXPECT_EQ(controllers.size(), 2u);
     EXPECT_TRUE(Lives(LocalPawn()));
+}
+
+// Half a second after the villager who comes a second into the walk began play, every creature
+// and NPC on the round map has its diamond: the glade's, whose level is streamed into the world,
+// and the villager, whose blueprint implements its own begin of play. On a round map a thing
+// is drawn when it stands within half the orthographic width of the player, less a diamond's
+// margin of 18 of the map's layout units: counted a little inside and a little outside that
+// edge, the diamonds shown lie between the two counts.
+TEST_F(SimScenarioRuns, EveryCreatureAndNpcOnTheMapHasItsDiamondStreamedInOrArrivedLate)
+{
+    struct Count
+    {
+        int inside = 0;  // surely on the map
+        int reached = 0; // perhaps on its very edge
+        int streamed = 0;
+        int villagers = 0;
+    } count;
+    const nlohmann::json report = Play("walk", 600, "5", 1, [&](OrvSim::RunOptions& options) {
+        options.pictureFrame = 90;
+        options.atPictures = [&] {
+            UObject* pawn = LocalPawn();
+            ASSERT_NE(pawn, nullptr);
+            const double zoom = 8000;
+            const double edge = zoom / 2 - 18 * zoom / (280 - 8);
+            const Sim::Placement at = Sim::ActorPlacement(pawn);
+            for (UObject* actor : Sim::ActorsOf(pawn->GetWorld()))
+            {
+                const bool tracked = actor->IsA(Sim::FindClass(L"/Script/Umbrafel.UmbrafelAICharacter")) ||
+                                     actor->IsA(Sim::FindClass(L"/Script/Umbrafel.InteractableNPC"));
+                if (!Lives(actor) || !tracked)
+                {
+                    continue;
+                }
+                const Sim::Placement there = Sim::ActorPlacement(actor);
+                const double distance = std::hypot(there.x - at.x, there.y - at.y);
+                count.reached += distance <= edge + 50 ? 1 : 0;
+                if (distance > edge - 50)
+                {
+                    continue;
+                }
+                ++count.inside;
+                count.streamed += static_cast<RC::Unreal::AActor*>(actor)->GetWorld() != pawn->GetWorld() ? 1 : 0;
+                count.villagers += actor->GetClassPrivate()->GetName() == L"BP_Villager_C" ? 1 : 0;
+            }
+        };
+    });
+    ASSERT_EQ(report["capture"]["ortho_width"], 8000.0);
+    ASSERT_EQ(report["widget"]["map_size"], 280.0);
+    ASSERT_EQ(count.streamed, 2) << "the glade's two creatures are on the map";
+    ASSERT_EQ(count.villagers, 2) << "the merchant, and the villager who came at frame 60";
+    ASSERT_LT(count.reached - count.inside, 3) << "few enough on the edge for three missing diamonds to show";
+    const int diamonds = report["markers"]["diamonds_shown"].get<int>();
+    EXPECT_GE(diamonds, count.inside);
+    EXPECT_LE(diamonds, count.reached);
 }
 
 // The walk at four moments: in the fields by day (a tenth in), standing in the house (a third
@@ -214,7 +278,7 @@ TEST_F(SimScenarioRuns, TheWalkHasItsCaptureAndMarkersOnEveryEngineVersion)
         EXPECT_GT(report["capture"]["captures"].get<int>(), 0);
         EXPECT_GT(report["markers"]["icons_shown"].get<int>(), 0);
         EXPECT_EQ(report["engine"]["checks_failed"], 0) << report["engine"]["failed_checks"];
-        EXPECT_EQ(report["log"].size(), 1u) << "the banner, and no capture that could not be made";
+        EXPECT_EQ(report["log"].size(), 2u) << "what is never hooked, the banner, and no capture that could not be made";
     }
 }
 
@@ -272,7 +336,7 @@ TEST_F(SimScenarioRuns, EveryScenarioOnEveryEngineWithOrWithoutHooksTouchesNoFre
                 SCOPED_TRACE(name + " engine " + engine + (silent ? " silent" : ""));
                 auto report = Play(name, 600, engine, 1, [&](OrvSim::RunOptions& options) { options.silentEvents = silent; });
                 EXPECT_EQ(Sim::Counters().CallsOnFreedObjects, 0u);
-                EXPECT_EQ(report["hooks_after_unload"], (nlohmann::json{{"script", 0}, {"tick", 0}}));
+                EXPECT_EQ(report["hooks_after_unload"], kNothingRegistered);
                 EXPECT_EQ(report["silent_events"], silent);
                 const auto& engineReport = report["engine"];
                 EXPECT_GE(engineReport["collections"].get<int>(), 9) << "one a second, and one after unload";
@@ -333,9 +397,9 @@ TEST_F(SimScenarioRuns, TheModLooksNothingUpPerFrameEvenInALargeGame)
 TEST_F(SimScenarioRuns, ASetUpOnTheLoadersThreadEndsRegisteredAsTheUsualOne)
 {
     auto report = Play("walk", 300, "5", 1, [](OrvSim::RunOptions& options) { options.initOnLoaderThread = true; });
-    EXPECT_EQ(report["hooks_registered"], (nlohmann::json{{"script", 36}, {"tick", 1}}));
-    EXPECT_EQ(report["hooks_after_unload"], (nlohmann::json{{"script", 0}, {"tick", 0}}));
-    EXPECT_EQ(report["log"].size(), 1u) << "the banner, and nothing went wrong";
+    EXPECT_EQ(report["hooks_registered"], (nlohmann::json{{"script", 32}, {"tick", 1}, {"actor", 2}, {"map", 1}}));
+    EXPECT_EQ(report["hooks_after_unload"], kNothingRegistered);
+    EXPECT_EQ(report["log"].size(), 2u) << "what is never hooked, the banner, and nothing went wrong";
     EXPECT_EQ(Sim::Counters().CallsOnFreedObjects, 0u);
 }
 } // namespace

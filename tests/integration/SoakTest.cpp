@@ -89,7 +89,7 @@ TEST_F(Soak, TenThousandFramesOfRandomPlayKeepObjectsAndMemoryFlatAndStateIniWho
     }
 
     // The mod came back after everything the game did to it, and left nothing behind.
-    EXPECT_EQ(report["hooks_after_unload"], (nlohmann::json{{"script", 0}, {"tick", 0}}));
+    EXPECT_EQ(report["hooks_after_unload"], (nlohmann::json{{"script", 0}, {"tick", 0}, {"actor", 0}, {"map", 0}}));
     EXPECT_TRUE(Sim::ViewportWidgets().empty());
     EXPECT_GT(report["sessions"].get<int>(), soak["events"]["widgets_removed"].get<int>())
         << "the widget was shown again after the game took it off";

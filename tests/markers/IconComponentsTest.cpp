@@ -164,17 +164,27 @@ TEST_F(IconComponents, WhileTheGameHasATrackerANewComponentIsListedWithinASecond
     EXPECT_NE(EntryFor(icon), nullptr);
 }
 
-TEST_F(IconComponents, WithoutATrackerANewComponentWaitsForAChange)
+// Without a tracker, an actor beginning play is the change: its icons are looked for at the next
+// second's check. A component added to an actor already playing waits for another change.
+TEST_F(IconComponents, WithoutATrackerANewActorsIconIsLookedForWithinASecondAndALateComponentWaitsForAChange)
 {
     ORV_SKIP_WITHOUT_ENGINE_CLOCK();
     UseEngine(5, 1, {.mapTracker = false});
-    StartMarkers();
-    UObject* icon = IconAt(1000, 0, L"Lodestone", nullptr);
+    UObject* standing = nullptr;
+    StartMarkers({}, [&] { standing = Sim::SpawnActor(world_, L"/Script/Engine.Actor", {.x = -1000}); });
     FramesFor(2 * Orv::kSecond);
-    EXPECT_EQ(EntryFor(icon), nullptr);
+    UObject* icon = IconAt(1000, 0, L"Lodestone", nullptr);
+    Frame();
+    EXPECT_EQ(EntryFor(icon), nullptr) << "not at once: the map is listed anew at most every second";
+    FramesFor(Orv::kSecond);
+    EXPECT_NE(EntryFor(icon), nullptr);
+
+    UObject* late = Sim::AddMapIconComponent(standing, {.category = L"Lodestone"});
+    FramesFor(2 * Orv::kSecond);
+    EXPECT_EQ(EntryFor(late), nullptr);
     Sim::AddLodestone(world_, {-500, 0, 0});
     Frame();
-    EXPECT_NE(EntryFor(icon), nullptr);
+    EXPECT_NE(EntryFor(late), nullptr);
 }
 
 TEST_F(IconComponents, WithoutATrackerComponentsAreFoundByLooking)

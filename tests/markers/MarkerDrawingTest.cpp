@@ -372,7 +372,9 @@ TEST_F(Markers, AnActorOnItsWayOutIsQueuedOnceAndNeverDrawn)
 TEST_F(Markers, WithSilentEventsMarkersStillComeAndGoThroughThePeriodicRefreshes)
 {
     ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    // Told nothing: no script hook fires, and the loader's settings leave its actor callbacks out.
     Sim::SetSilentEvents(true);
+    Sim::RefuseLoaderCallbacks(true);
     StartMarkers();
     FramesFor(Orv::kSecond);
     UObject* creature = Sim::SpawnCreature(world_, {.x = 300}, false, 1);
@@ -388,6 +390,35 @@ TEST_F(Markers, WithSilentEventsMarkersStillComeAndGoThroughThePeriodicRefreshes
     EXPECT_EQ(DiamondsShown(), 0u);
     EXPECT_TRUE(Session().actors.trackedActors.empty());
     Sim::SetSilentEvents(false);
+}
+
+// The villager's blueprint implements its begin of play itself: no hook on the actor's event
+// hears of one that arrives once the session runs, yet it has its diamond within half a second.
+TEST_F(Markers, ALateVillagerWhoseBlueprintImplementsItsBeginPlayHasItsDiamondWithinHalfASecond)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    StartMarkers();
+    RC::Unreal::UClass* villager = PlayingBlueprint(world_, L"BP_Villager", L"/Script/Umbrafel.InteractableNPC");
+    FramesFor(Orv::kSecond);
+    ASSERT_EQ(DiamondsShown(), 0u);
+    Sim::SpawnActor(world_, villager, {.x = 400});
+    FramesFor(Orv::kSecond / 2);
+    EXPECT_EQ(DiamondsShown(), 1u);
+}
+
+// A level streamed into the world is the world's own: its creatures show as diamonds and the
+// map icons of what stands in it as icons, as those of the persistent level do.
+TEST_F(Markers, CreaturesAndIconsOfALevelStreamedIntoTheWorldShow)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    StartMarkers();
+    RC::Unreal::UWorld* glade = Sim::StreamLevel(world_, L"Valley_Glade");
+    ASSERT_NE(glade, nullptr);
+    Sim::SpawnCreature(glade, {.x = 300}, false, 1);
+    Sim::AddMapIconComponent(Sim::SpawnActor(glade, L"/Script/Engine.Actor", {.y = 500}), {.category = L"Lodestone"});
+    FramesFor(Orv::kSecond + Orv::kSecond / 10);
+    EXPECT_EQ(DiamondsShown(), 1u);
+    EXPECT_EQ(IconsShown(), 1u);
 }
 
 // ---- The player's arrow ----

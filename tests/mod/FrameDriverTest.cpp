@@ -5,6 +5,9 @@
 // discovery; teardown and acquisition leave the frame driver's flags as the next frame needs.
 #include "ModFixture.hpp"
 
+#include "mod/Log.hpp"
+
+#include <Sim/Calls.hpp>
 #include <Sim/Types.hpp>
 #include <Sim/World.hpp>
 
@@ -123,6 +126,83 @@ TEST_F(FrameDriver, AWorldChangeTearsDownAndDiscoveryWaitsHalfASecond)
     EXPECT_EQ(Session().discovery.gameInstance, gameInstance);
 }
 
+// The game's blueprint implements the world-change event, or the game leaves the event to
+// blueprints altogether: either way no hook hears of a map load. The loader's LoadMap callback
+// does, and the session goes as at any world change: discovery waits half a second, and the
+// new world's failures are reported anew.
+TEST_F(FrameDriver, AMapLoadThatNoHookHearsOfStillTearsDownAndDiscoveryWaitsHalfASecond)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    for (bool leftToBlueprints : {false, true})
+    {
+        SCOPED_TRACE(leftToBlueprints ? "the event has no native code" : "the game's blueprint implements the event");
+        mod_.reset();
+        StartEngine();
+        Sim::AdvanceClock(7 * kSecond);
+        if (leftToBlueprints)
+        {
+            OrvTest::LeaveWorldChangeToBlueprints();
+        }
+        auto* caves = Sim::CreateWorld(L"Caves");
+        auto next = Sim::EnterLocalPlayer(caves);
+        auto* valley = Sim::CreateWorld(L"Valley");
+        UObject* gameInstance = leftToBlueprints ? Sim::CreateGameInstance(valley) : OrvTest::BlueprintGameInstance(valley);
+        auto first = Sim::EnterLocalPlayer(valley);
+        StartMod();
+        FrameAt(Now());
+        ASSERT_EQ(Session().discovery.pawn, first.pawn);
+        ASSERT_TRUE(Orv::ReportOnce(L"SomethingFailed"));
+
+        Sim::Travel(gameInstance, caves);
+        const Nanoseconds changed = Now() + kSecond;
+        FrameAt(changed);
+        EXPECT_EQ(Session().discovery.world, nullptr);
+        EXPECT_EQ(mod_->NextSessionAttempt(), changed + kHalfSecond);
+        EXPECT_TRUE(Orv::ReportOnce(L"SomethingFailed")) << "a new world reports its failures again";
+        Sim::ResetCounters();
+        FrameAt(changed + kHalfSecond - kCounterTick);
+        EXPECT_EQ(Sim::Counters().FindAllOf, 0u) << "no discovery attempt within the half second";
+        FrameAt(changed + kHalfSecond);
+        EXPECT_EQ(Session().discovery.world, caves);
+        EXPECT_EQ(Session().discovery.pawn, next.pawn);
+    }
+}
+
+// Seamless travel no hook hears of: the frame sees the game instance gone on to the new world,
+// and the session goes as at any world change, leaving its capture actor to the dying world
+// and never taking the old world's player again.
+TEST_F(FrameDriver, SeamlessTravelThatNoHookHearsOfLeavesTheCaptureToTheDyingWorld)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    auto* valley = Sim::CreateWorld(L"Valley");
+    UObject* gameInstance = OrvTest::BlueprintGameInstance(valley);
+    auto first = Sim::EnterLocalPlayer(valley);
+    StartMod();
+    FrameAt(Now());
+    ASSERT_EQ(Session().discovery.pawn, first.pawn);
+    UObject* capture = Session().capture.captureActor;
+    ASSERT_NE(capture, nullptr);
+
+    auto* caves = Sim::CreateWorld(L"Caves");
+    Sim::TravelSeamless(gameInstance, caves, 120);
+    const Nanoseconds changed = Now() + kSecond / 60;
+    FrameAt(changed);
+    EXPECT_EQ(Session().discovery.world, nullptr);
+    EXPECT_EQ(Sim::CallCount(capture, L"K2_DestroyActor"), 0u) << "left to the dying world";
+    EXPECT_TRUE(Sim::HoldsObject(capture) && capture->GetObjectItem()->IsValid(false));
+    for (int frame = 1; frame <= 60; ++frame)
+    {
+        FrameAt(changed + frame * (kSecond / 60));
+    }
+    EXPECT_EQ(Session().discovery.world, nullptr) << "the old world's player is never taken";
+    EXPECT_TRUE(Sim::HoldsObject(first.controller)) << "while its world is still dying";
+
+    auto next = Sim::EnterLocalPlayer(caves);
+    FrameAt(changed + 2 * kSecond);
+    EXPECT_EQ(Session().discovery.world, caves);
+    EXPECT_EQ(Session().discovery.pawn, next.pawn);
+}
+
 TEST_F(FrameDriver, AcquisitionSetsTheFirstDeadlinesAndFlags)
 {
     ORV_SKIP_WITHOUT_ENGINE_CLOCK();
@@ -193,7 +273,9 @@ TEST_F(FrameDriver, TheBrightnessIsRefreshedEveryTenSecondsAndOnTheFrameAfterADa
 TEST_F(FrameDriver, TheAiListIsRefreshedEveryHalfSecondFromTheKeptSubsystem)
 {
     ORV_SKIP_WITHOUT_ENGINE_CLOCK();
-    // No begin-play event tells of creatures here: only the refresh finds them.
+    // No begin-play event tells of creatures here (the loader's settings leave its actor
+    // callbacks out): only the refresh finds them.
+    Sim::RefuseLoaderCallbacks(true);
     auto* world = Sim::CreateWorld(L"Valley");
     const Nanoseconds acquired = StartSessionIn(world);
     ASSERT_NE(Session().gameData.aiSubsystem, nullptr);
@@ -206,9 +288,29 @@ TEST_F(FrameDriver, TheAiListIsRefreshedEveryHalfSecondFromTheKeptSubsystem)
     FrameAt(acquired + kHalfSecond);
     EXPECT_TRUE(Tracks(*mod_, creature));
     EXPECT_EQ(Session().deadlines.nextAiRefresh, acquired + 2 * kHalfSecond);
-    FrameAt(acquired + 4 * kHalfSecond);
-    EXPECT_EQ(Session().deadlines.nextAiRefresh, acquired + 5 * kHalfSecond);
+    FrameAt(acquired + 3 * kHalfSecond);
+    EXPECT_EQ(Session().deadlines.nextAiRefresh, acquired + 4 * kHalfSecond);
     EXPECT_EQ(Sim::Counters().FindAllOf, 0u) << "the subsystem is searched only when the kept one is lost";
+}
+
+// Without the loader's begin-play callback, an NPC arriving later is looked for every two
+// seconds, counted from the session's first scan; the AI set needs no such walk.
+TEST_F(FrameDriver, WithoutTheLoadersActorCallbacksNpcsAreLookedForEveryTwoSeconds)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    Sim::RefuseLoaderCallbacks(true);
+    auto* world = Sim::CreateWorld(L"Valley");
+    const Nanoseconds acquired = StartSessionIn(world);
+    auto* npc = Sim::SpawnActor(world, L"/Script/Umbrafel.InteractableNPC");
+    Sim::ResetCounters();
+    FrameAt(acquired + 4 * kHalfSecond - kCounterTick);
+    EXPECT_FALSE(Tracks(*mod_, npc));
+    EXPECT_EQ(Sim::Counters().FindAllOf, 0u);
+    FrameAt(acquired + 4 * kHalfSecond);
+    EXPECT_TRUE(Tracks(*mod_, npc));
+    EXPECT_EQ(Sim::Counters().FindAllOf, 1u);
+    FrameAt(acquired + 7 * kHalfSecond);
+    EXPECT_EQ(Sim::Counters().FindAllOf, 1u);
 }
 
 TEST_F(FrameDriver, AValidSessionIsKeptFrameAfterFrameWithoutAnotherDiscovery)

@@ -31,7 +31,14 @@ class SteppedMod : public LiveOrvantaMod
     using LiveOrvantaMod::TakeWorkingCopies;
 };
 
-constexpr std::size_t kRuntimeHooks = 35;
+// The table's 35 less the four play events of actors and components, which the default game
+// leaves to blueprints: no hook on their declarations is ever reached.
+constexpr std::size_t kRuntimeHooks = 31;
+constexpr const wchar_t* kUnhookedLine =
+    L"[Orvanta] [warning] Not hooked, as no hook on a blueprint event without native code is ever reached: "
+    L"/Script/Engine.Actor:ReceiveBeginPlay, /Script/Engine.Actor:ReceiveEndPlay, /Script/Engine.ActorComponent:ReceiveBeginPlay, "
+    L"/Script/Engine.ActorComponent:ReceiveEndPlay. Actors' begin and end of play come from the loader's actor callbacks, "
+    L"world changes from its map loads and the frames.\n";
 constexpr float kFrame = 1.0f / 60.0f;
 
 // As the loader starts a mod: the engine-initialised callback on the loader's own thread, then
@@ -71,21 +78,29 @@ TEST_F(ModLifecycle, TheLoadersThreadRegistersTheTickAndTheFirstFrameEverythingE
     EXPECT_NE(mod->AiCharacterClass(), nullptr);
     EXPECT_NE(mod->NpcClass(), nullptr);
     EXPECT_NE(mod->MapIconComponentClass(), nullptr);
-    EXPECT_EQ(mod->RuntimeHookAt(0).function->GetPathName(), L"/Script/Engine.Actor:ReceiveBeginPlay");
-    EXPECT_EQ(mod->RuntimeHookAt(34).function->GetPathName(),
+    EXPECT_EQ(mod->RuntimeHookAt(0).function->GetPathName(), L"/Script/Umbrafel.GameplayObjectRegistry:OnRep_PlayerCharacters");
+    EXPECT_EQ(mod->RuntimeHookAt(30).function->GetPathName(),
               L"/Script/Umbrafel.InGameTimeSubsystem:OnDayOrNightChangedDynamic");
     EXPECT_TRUE(Sim::FailedChecks().empty());
+    EXPECT_EQ(Sim::ActorCallbackCount(), 2u) << "after every actor's begin, before every actor's end";
+    EXPECT_EQ(Sim::MapCallbackCount(), 1u);
 
     auto lines = Lines();
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0].text, L"Orvanta V1.0.1 by " + mod->ModAuthors + L"\n");
-    EXPECT_EQ(lines[0].level, 2);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].text, kUnhookedLine);
+    EXPECT_EQ(lines[0].level, 3);
+    EXPECT_EQ(lines[1].text, L"Orvanta V1.0.1 by " + mod->ModAuthors + L"\n");
+    EXPECT_EQ(lines[1].level, 2);
 
     Sim::TickEngine(kFrame);
     EXPECT_EQ(Sim::ScriptHookCount(), kRuntimeHooks + 1) << "set up once";
+    Sim::ResetCounters();
     mod.reset();
     EXPECT_EQ(Sim::ScriptHookCount(), 0u);
     EXPECT_EQ(Sim::TickCallbackCount(), 0u);
+    EXPECT_EQ(Sim::ActorCallbackCount(), 0u);
+    EXPECT_EQ(Sim::MapCallbackCount(), 0u);
+    EXPECT_EQ(Sim::Counters().UnregisterLoaderCallback, 3u);
 }
 
 TEST_F(ModLifecycle, DevicesWithoutALevelGetThePlainLine)
@@ -117,11 +132,13 @@ TEST_F(ModLifecycle, WithoutTheWorldChangeFunctionTheModStaysInertWithOneErrorLi
     EXPECT_EQ(Sim::TickCallbackCount(), 0u) << "an inert mod takes its tick back on the frame it finds itself inert";
     Sim::TickEngine(kFrame);
     EXPECT_EQ(Lines().size(), 1u) << "said once";
+    EXPECT_EQ(Sim::Counters().RegisterLoaderCallback, 0u);
 
     Sim::ResetCounters();
     mod.reset();
     EXPECT_EQ(Sim::Counters().UnregisterHook, 0u);
     EXPECT_EQ(Sim::Counters().UnregisterTick, 0u);
+    EXPECT_EQ(Sim::Counters().UnregisterLoaderCallback, 0u);
 }
 
 TEST_F(ModLifecycle, ARefusedWorldHookIsAFailureToo)
@@ -161,7 +178,8 @@ TEST_F(ModLifecycle, MissingOrRefusedRuntimeHooksLeaveNoTrace)
     auto mod = std::make_unique<LiveOrvantaMod>();
     StartAsTheLoaderDoes(*mod);
     EXPECT_EQ(mod->RuntimeHookCount(), kRuntimeHooks - 2);
-    ASSERT_EQ(Lines().size(), 1u) << "only the banner";
+    ASSERT_EQ(Lines().size(), 2u) << "only what is never hooked, and the banner";
+    EXPECT_EQ(Lines()[0].text, kUnhookedLine);
     for (std::size_t i = 0; i < mod->RuntimeHookCount(); ++i)
     {
         EXPECT_GT(mod->RuntimeHookAt(i).id, 0);
@@ -172,14 +190,13 @@ TEST_F(ModLifecycle, TheHookListIgnoresRegistrationsBeyondItsFortyEntries)
 {
     auto mod = std::make_unique<SteppedMod>();
     StartAsTheLoaderDoes(*mod);
-    for (int extra = 0; extra < 6; ++extra)
+    for (std::size_t extra = kRuntimeHooks; extra < 40; ++extra)
     {
-        mod->RegisterRuntimeHook(L"/Script/Engine.Actor:ReceiveBeginPlay", LiveOrvantaMod::RuntimeEvent::ActorBeginPlay,
-                                 false);
+        mod->RegisterRuntimeHook(L"/Script/Umbrafel.MapUIAPI:PlacePin", LiveOrvantaMod::RuntimeEvent::MapDataChanged, false);
     }
     EXPECT_EQ(mod->RuntimeHookCount(), 40u);
     auto registered = Sim::ScriptHookCount();
-    mod->RegisterRuntimeHook(L"/Script/Engine.Actor:ReceiveBeginPlay", LiveOrvantaMod::RuntimeEvent::ActorBeginPlay, false);
+    mod->RegisterRuntimeHook(L"/Script/Umbrafel.MapUIAPI:PlacePin", LiveOrvantaMod::RuntimeEvent::MapDataChanged, false);
     EXPECT_EQ(mod->RuntimeHookCount(), 40u);
     EXPECT_EQ(Sim::ScriptHookCount(), registered) << "the 41st is not even registered with the host";
     mod.reset();
@@ -292,10 +309,6 @@ TEST_F(ModLifecycle, EachWorkingCopyIsLimitedAtBothEndsOfItsRange)
 TEST_F(ModLifecycle, TheRuntimeHooksAreRegisteredInTheGamesTableOrder)
 {
     const wchar_t* const expected[] = {
-        L"/Script/Engine.Actor:ReceiveBeginPlay",
-        L"/Script/Engine.Actor:ReceiveEndPlay",
-        L"/Script/Engine.ActorComponent:ReceiveBeginPlay",
-        L"/Script/Engine.ActorComponent:ReceiveEndPlay",
         L"/Script/Umbrafel.GameplayObjectRegistry:OnRep_PlayerCharacters",
         L"/Script/Umbrafel.GameplayObjectRegistry:OnRep_Lodestones",
         L"/Script/Umbrafel.GameplayObjectRegistry:OnRep_Gravestones",
@@ -365,5 +378,64 @@ TEST_F(ModLifecycle, AHookIdOfZeroIsARefusalToo)
     auto second = std::make_unique<LiveOrvantaMod>();
     StartAsTheLoaderDoes(*second);
     EXPECT_EQ(second->RuntimeHookCount(), kRuntimeHooks - 1) << "the runtime hook answered 0 is not kept";
+}
+// A play event a game build gives native code can be hooked and is, in the table's place; what
+// no hook can reach is named in one line and left alone.
+TEST_F(ModLifecycle, OnlyWhatAHookCanReachIsHookedAndTheRestIsNamedOnce)
+{
+    ASSERT_TRUE(Sim::RemoveFunction(L"/Script/Engine.ActorComponent:ReceiveBeginPlay"));
+    Sim::AddFunction(Sim::FindClass(L"/Script/Engine.ActorComponent"),
+                     {L"ReceiveBeginPlay", {}, [](Sim::Call&) {}, FUNC_Event | FUNC_BlueprintEvent | FUNC_Native | FUNC_Public});
+    Sim::ResetCounters();
+    auto mod = std::make_unique<LiveOrvantaMod>();
+    StartAsTheLoaderDoes(*mod);
+    ASSERT_EQ(mod->RuntimeHookCount(), kRuntimeHooks + 1);
+    EXPECT_EQ(mod->RuntimeHookAt(0).function->GetPathName(), L"/Script/Engine.ActorComponent:ReceiveBeginPlay");
+    EXPECT_EQ(Sim::Counters().RegisterHook, kRuntimeHooks + 2) << "and the world hook; nothing on the other three";
+    ASSERT_EQ(Lines().size(), 2u);
+    EXPECT_EQ(Lines()[0].text,
+              L"[Orvanta] [warning] Not hooked, as no hook on a blueprint event without native code is ever reached: "
+              L"/Script/Engine.Actor:ReceiveBeginPlay, /Script/Engine.Actor:ReceiveEndPlay, "
+              L"/Script/Engine.ActorComponent:ReceiveEndPlay. Actors' begin and end of play come from the loader's actor "
+              L"callbacks, world changes from its map loads and the frames.\n");
+}
+
+// A game whose world-change event is its blueprint's alone: the mod does not hook it and says
+// so, and is otherwise whole.
+TEST_F(ModLifecycle, AWorldChangeEventWithoutNativeCodeIsNotHookedYetTheModStartsWhole)
+{
+    OrvTest::LeaveWorldChangeToBlueprints();
+    ASSERT_NE(Sim::FindFunctionByPath(L"/Script/Umbrafel.UmbrafelGameInstance:K2_OnWorldChanged"), nullptr);
+    auto mod = std::make_unique<LiveOrvantaMod>();
+    StartAsTheLoaderDoes(*mod);
+    EXPECT_EQ(mod->WorldHookId(), 0);
+    EXPECT_EQ(mod->RuntimeHookCount(), kRuntimeHooks);
+    EXPECT_EQ(Sim::ScriptHookCount(), kRuntimeHooks);
+    EXPECT_NE(mod->TickHandle(), 0u);
+    EXPECT_EQ(Sim::MapCallbackCount(), 1u);
+    EXPECT_EQ(Sim::ActorCallbackCount(), 2u);
+    ASSERT_EQ(Lines().size(), 2u);
+    EXPECT_NE(Lines()[0].text.find(L"ever reached: /Script/Umbrafel.UmbrafelGameInstance:K2_OnWorldChanged, "
+                                   L"/Script/Engine.Actor:ReceiveBeginPlay"),
+              std::wstring::npos);
+    EXPECT_EQ(Lines()[1].text, L"Orvanta V1.0.1 by " + mod->ModAuthors + L"\n");
+}
+
+// A loader whose settings leave out its actor and map hooks refuses the callbacks: the mod says
+// what it does instead, and has nothing of them to take back.
+TEST_F(ModLifecycle, WithoutTheLoadersActorCallbacksTheModSaysSoAndRunsOn)
+{
+    Sim::RefuseLoaderCallbacks(true);
+    auto mod = std::make_unique<LiveOrvantaMod>();
+    StartAsTheLoaderDoes(*mod);
+    EXPECT_NE(mod->TickHandle(), 0u);
+    EXPECT_EQ(Sim::Counters().RegisterLoaderCallback, 3u);
+    ASSERT_EQ(Lines().size(), 3u);
+    EXPECT_EQ(Lines()[0].text,
+              L"[Orvanta] [error] Actor begin-play callback registration failed; NPCs are looked for every two seconds instead.\n");
+    EXPECT_EQ(Lines()[0].level, 4);
+    Sim::ResetCounters();
+    mod.reset();
+    EXPECT_EQ(Sim::Counters().UnregisterLoaderCallback, 0u);
 }
 } // namespace

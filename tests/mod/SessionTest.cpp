@@ -380,6 +380,9 @@ TEST_F(Session, TheAiListIsReadFromTheSessionWorldsSubsystemOnly)
 TEST_F(Session, AnAiSubsystemOnItsWayOutIsNoLongerRead)
 {
     ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    // Only the subsystem could tell of the creature: the loader's settings leave its actor
+    // callbacks out.
+    Sim::RefuseLoaderCallbacks(true);
     Player player = MakePlayer(L"Valley");
     StartMod();
     Frames(1);
@@ -406,27 +409,18 @@ TEST_F(Session, HidingAiEmptiesTheListsAndTheSnapshotEvenWithNothingTracked)
     EXPECT_EQ(mod_->Session().discovery.pawn, player.pawn);
 }
 
-// The actor events reach the mod only where the game implements them; these tests play such
-// a game. Without them the mod follows creatures through its refreshes (tests further down).
+// Actors' begin and end of play reach the mod through the loader's callbacks on the engine's
+// own functions, whichever blueprint implements the script events.
 class RuntimeEvents : public Session
 {
   protected:
     void SetUp() override
     {
         Session::SetUp();
-        OrvTest::ImplementPlayEvents();
         player_ = MakePlayer(L"Valley");
         StartMod();
         Frames(1);
         ASSERT_EQ(mod_->Session().discovery.world, player_.world);
-    }
-
-    // Tests give the play events bodies that read their own locals; the session's actors, the
-    // capture among them, end play after those locals are gone.
-    void TearDown() override
-    {
-        OrvTest::ImplementPlayEvents();
-        Session::TearDown();
     }
 
     UObject* SpawnCreature(UWorld* world) { return Sim::SpawnActor(world, L"/Script/Umbrafel.UmbrafelAICharacter"); }
@@ -459,7 +453,7 @@ TEST_F(RuntimeEvents, BeginThenEndBeforeTheNextFrameIsNeverTracked)
 TEST_F(RuntimeEvents, TheSameBeginPlayTwiceIsQueuedOnce)
 {
     auto* creature = SpawnCreature(player_.world);
-    Sim::CallScriptFunction(creature, L"ReceiveBeginPlay");
+    mod_->OnRuntimeEvent(Orv::LiveOrvantaMod::RuntimeEvent::ActorBeginPlay, creature);
     EXPECT_EQ(mod_->Session().actors.pendingBeginPlay.size(), 1u);
 }
 
@@ -596,9 +590,9 @@ TEST_F(RuntimeEvents, ActorEventsQueueOnlyLiveCreaturesAndNpcsAndBeginPlayOnlyFr
 TEST_F(RuntimeEvents, EventValuesBeyondTheSevenKnownAreIgnored)
 {
     using Event = LiveOrvantaMod::RuntimeEvent;
-    Sim::SetSilentEvents(true);
     auto* creature = SpawnCreature(player_.world);
-    Sim::SetSilentEvents(false);
+    Frames(1);
+    ASSERT_TRUE(mod_->Session().actors.pendingBeginPlay.empty());
     ASSERT_FALSE(mod_->BrightnessDirty());
     for (int value : {7, 8, 255})
     {
@@ -656,13 +650,11 @@ TEST_F(RuntimeEvents, BeginPlayAndDayNightAreSeenAfterTheGamesOwnWorkAndEndPlayB
     const auto& actors = mod_->Session().actors;
     bool queuedBeforeItsBeginPlay = true;
     bool queuedBeforeItsEndPlay = false;
-    Sim::SetFunctionScript(Sim::FindFunctionByPath(L"/Script/Engine.Actor:ReceiveBeginPlay"), [&](Sim::Call& call) {
-        queuedBeforeItsBeginPlay = Contains(actors.pendingBeginPlay, call.Self());
-    });
-    Sim::SetFunctionScript(Sim::FindFunctionByPath(L"/Script/Engine.Actor:ReceiveEndPlay"), [&](Sim::Call& call) {
-        queuedBeforeItsEndPlay = Contains(actors.pendingEndPlay, call.Self());
-    });
-    auto* creature = SpawnCreature(player_.world);
+    UClass* howler = OrvTest::PlayingBlueprint(
+        player_.world, L"BP_Howler", L"/Script/Umbrafel.UmbrafelAICharacter",
+        [&](Sim::Call& call) { queuedBeforeItsBeginPlay = Contains(actors.pendingBeginPlay, call.Self()); },
+        [&](Sim::Call& call) { queuedBeforeItsEndPlay = Contains(actors.pendingEndPlay, call.Self()); });
+    auto* creature = Sim::SpawnActor(player_.world, howler);
     EXPECT_FALSE(queuedBeforeItsBeginPlay);
     EXPECT_TRUE(Contains(actors.pendingBeginPlay, creature));
     Sim::DestroyActor(creature);
@@ -693,30 +685,24 @@ TEST_F(RuntimeEvents, AnActorIsGoneWhenItIsNotLiveOrSaysItIsBeingDestroyed)
     EXPECT_TRUE(mod_->IsActorGone(defaults)) << "a class default object is no actor in play";
     EXPECT_TRUE(mod_->IsActorGone(nullptr));
 
-    auto* leaving = SpawnCreature(player_.world);
     bool goneDuringItsEndPlay = false;
-    Sim::SetFunctionScript(Sim::FindFunctionByPath(L"/Script/Engine.Actor:ReceiveEndPlay"), [&](Sim::Call& call) {
-        if (call.Self() == leaving)
-        {
-            goneDuringItsEndPlay = mod_->IsActorGone(leaving);
-        }
-    });
+    UClass* howler = OrvTest::PlayingBlueprint(player_.world, L"BP_Howler", L"/Script/Umbrafel.UmbrafelAICharacter", {},
+                                               [&](Sim::Call& call) { goneDuringItsEndPlay = mod_->IsActorGone(call.Self()); });
+    auto* leaving = Sim::SpawnActor(player_.world, howler);
     Sim::DestroyActor(leaving);
     EXPECT_TRUE(goneDuringItsEndPlay) << "still live, but being destroyed";
 }
 
 TEST_F(RuntimeEvents, AnActorBeingDestroyedIsNotTracked)
 {
-    auto* creature = SpawnCreature(player_.world);
     bool trackedDuringItsEndPlay = true;
     // While it ends play the creature is live and says it is being destroyed.
-    Sim::SetFunctionScript(Sim::FindFunctionByPath(L"/Script/Engine.Actor:ReceiveEndPlay"), [&](Sim::Call& call) {
-        if (call.Self() == creature)
-        {
-            mod_->TrackActor(creature);
-            trackedDuringItsEndPlay = Tracks(*mod_, creature);
-        }
-    });
+    UClass* howler = OrvTest::PlayingBlueprint(player_.world, L"BP_Howler", L"/Script/Umbrafel.UmbrafelAICharacter", {},
+                                               [&](Sim::Call& call) {
+                                                   mod_->TrackActor(call.Self());
+                                                   trackedDuringItsEndPlay = Tracks(*mod_, call.Self());
+                                               });
+    auto* creature = Sim::SpawnActor(player_.world, howler);
     Sim::DestroyActor(creature);
     EXPECT_FALSE(trackedDuringItsEndPlay);
 }

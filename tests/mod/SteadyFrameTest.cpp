@@ -105,9 +105,8 @@ TEST_F(SteadyFrame, TheFrameDriverAllocatesNothingOnceTheSessionRuns)
     {
         GTEST_SKIP() << "the sanitizer owns operator new";
     }
-    // Creatures enter the list through their begin-play events, whatever clock the platform's
-    // performance counter runs on.
-    OrvTest::ImplementPlayEvents();
+    // Creatures enter the list through the loader's begin-play callback, whatever clock the
+    // platform's performance counter runs on.
     auto* world = Sim::CreateWorld(L"Valley");
     StartSession(world);
     for (int i = 0; i < 16; ++i)
@@ -127,7 +126,6 @@ TEST_F(SteadyFrame, AMissingClassCostsNoWalkOfALargeObjectArrayPerFrame)
         GTEST_SKIP() << "the sanitizer owns operator new";
     }
     StartEngine(5, 1, {.missingClasses = {L"/Script/Umbrafel.UmbrafelPlayerControllerMenu"}});
-    OrvTest::ImplementPlayEvents();
     Sim::PadObjectArray(100000);
     auto* world = Sim::CreateWorld(L"Valley");
     StartSession(world);

@@ -6,6 +6,7 @@
 #include <Sim/Game.hpp>
 #include <Sim/Output.hpp>
 #include <Sim/Types.hpp>
+#include <Sim/World.hpp>
 #include <Unreal/UnrealVersion.hpp>
 
 #include <gtest/gtest.h>
@@ -34,9 +35,6 @@
 
 namespace OrvTest
 {
-// As a game whose blueprints implement the actors' and components' begin- and end-play events
-// on the classes themselves: then those events run, and so do their hooks. Without it the
-// engine calls nothing for them, as a shipped game does for events nothing implements.
 // Three reals of a vector or rotator value in the running engine's width: floats before 5.0,
 // doubles from 5.0 on.
 inline std::array<double, 3> ReadEngineVector(const void* at)
@@ -64,14 +62,42 @@ inline void WriteEngineVector(void* at, double x, double y, double z)
     std::memcpy(at, v, sizeof(v));
 }
 
-inline void ImplementPlayEvents()
+// A blueprint class of the world's level deriving from the native one, implementing its begin
+// and end of play itself (an empty script where none is given), as a shipped game's actors
+// and components do: the engine runs these functions of its own for it, never the native
+// declarations.
+inline RC::Unreal::UClass* PlayingBlueprint(RC::Unreal::UWorld* world, const std::wstring& name, const std::wstring& super,
+                                           Sim::NativeFunction onBegin = {}, Sim::NativeFunction onEnd = {})
 {
-    for (const wchar_t* path : {L"/Script/Engine.Actor:ReceiveBeginPlay", L"/Script/Engine.Actor:ReceiveEndPlay",
-                                L"/Script/Engine.ActorComponent:ReceiveBeginPlay",
-                                L"/Script/Engine.ActorComponent:ReceiveEndPlay"})
-    {
-        Sim::SetFunctionScript(Sim::FindFunctionByPath(path), [](Sim::Call&) {});
-    }
+    auto orEmpty = [](Sim::NativeFunction script) { return script ? script : Sim::NativeFunction([](Sim::Call&) {}); };
+    return Sim::DefineLevelClass(world, {.path = L"/Game/Test/" + name + L"." + name + L"_C",
+                                         .super = super,
+                                         .overrides = {{L"ReceiveBeginPlay", orEmpty(std::move(onBegin))},
+                                                       {L"ReceiveEndPlay", orEmpty(std::move(onEnd))}}});
+}
+
+// A game build whose world-change event is left to blueprints: no native code, so a hook on the
+// declaration is never reached.
+inline void LeaveWorldChangeToBlueprints()
+{
+    const Sim::Type world = Sim::Object(L"/Script/Engine.World");
+    Sim::RemoveFunction(L"/Script/Umbrafel.UmbrafelGameInstance:K2_OnWorldChanged");
+    Sim::AddFunction(Sim::FindClass(L"/Script/Umbrafel.UmbrafelGameInstance"),
+                     {L"K2_OnWorldChanged",
+                      {Sim::In(L"OldWorld", world), Sim::In(L"NewWorld", world)},
+                      {},
+                      RC::Unreal::FUNC_Event | RC::Unreal::FUNC_BlueprintEvent | RC::Unreal::FUNC_Public});
+}
+
+// The game instance as a shipped game has it: a blueprint of the game's class that implements
+// the world-change event itself, so the engine never runs the declaration for it.
+inline RC::Unreal::UObject* BlueprintGameInstance(RC::Unreal::UWorld* world)
+{
+    RC::Unreal::UClass* cls = Sim::DefineClass({.path = L"/Game/Test/BP_GameInstance.BP_GameInstance_C",
+                                                .super = L"/Script/Umbrafel.UmbrafelGameInstance",
+                                                .blueprint = true,
+                                                .overrides = {{L"K2_OnWorldChanged", [](Sim::Call&) {}}}});
+    return Sim::CreateGameInstanceOf(world, cls);
 }
 
 class EngineFixture : public ::testing::Test

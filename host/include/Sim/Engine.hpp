@@ -41,6 +41,9 @@ struct HostCounters
     uint64 UnregisterHook = 0;
     uint64 RegisterTick = 0;
     uint64 UnregisterTick = 0;
+    // The loader's callbacks on AActor::BeginPlay, AActor::EndPlay and UEngine::LoadMap.
+    uint64 RegisterLoaderCallback = 0;
+    uint64 UnregisterLoaderCallback = 0;
     uint64 InitializeValue = 0;
     uint64 CopyValue = 0;
     uint64 DestroyValue = 0;
@@ -175,6 +178,9 @@ UE4SS_API void ShutdownObjectArray();
 // A refused registration answers the id given (the loader's refusals are not always -1).
 UE4SS_API void RefuseHooksOn(UFunction* function, bool refuse = true, CallbackId answer = -1);
 UE4SS_API void RefuseTickCallbacks(bool refuse);
+// As a loader whose settings leave out its hooks of AActor::BeginPlay, AActor::EndPlay and
+// UEngine::LoadMap (HookBeginPlay = 0 and so on): their callbacks cannot be registered.
+UE4SS_API void RefuseLoaderCallbacks(bool refuse);
 // After count more objects, StaticConstructObject answers null, as an engine out of memory or
 // refusing a class would; a negative count (the default) never refuses.
 UE4SS_API void RefuseConstructionAfter(int64 count);
@@ -183,6 +189,10 @@ UE4SS_API std::size_t ScriptHookCount();
 UE4SS_API std::size_t TickCallbackCount();
 // Tick callables the loader still holds, removed ones it has not pruned yet included.
 UE4SS_API std::size_t HeldTickCallbacks();
+// The loader's callbacks registered on AActor::BeginPlay and AActor::EndPlay, and on
+// UEngine::LoadMap, before and after together.
+UE4SS_API std::size_t ActorCallbackCount();
+UE4SS_API std::size_t MapCallbackCount();
 // The options each tick callback was registered with, in registration order.
 UE4SS_API std::vector<Hook::FCallbackOptions> TickCallbackOptions();
 // How often the loader's collector thread prunes removed callbacks (3 s in the loader).

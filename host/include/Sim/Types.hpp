@@ -140,6 +140,15 @@ struct FunctionDef
     NativeFunction script; // what a blueprint's graph for the function does
 };
 
+// An event a blueprint class implements itself: the blueprint compiler gives the class a
+// function of its own under the inherited event's name and parameters, run as script. The
+// engine runs that function for the class's objects, never the declaration the class inherits.
+struct EventOverride
+{
+    std::wstring name;
+    NativeFunction script;
+};
+
 struct ClassDef
 {
     std::wstring path;                      // "/Script/Module.Name"
@@ -155,6 +164,8 @@ struct ClassDef
     // What the class's constructor sets beyond zeroes, run on every new object of it or of a
     // subclass (supers first), its default object included.
     std::function<void(UObject*)> defaults;
+    // Inherited events a blueprint class implements (see OverrideEvent).
+    std::vector<EventOverride> overrides;
 };
 
 struct StructDef
@@ -178,9 +189,15 @@ UE4SS_API UEnum* DefineEnum(const EnumDef& def);
 // Adds a function to a class that is already defined (a later game build, or a test's
 // fixture); null when the running engine version does not declare it.
 UE4SS_API UFunction* AddFunction(UClass* cls, const FunctionDef& def);
-// Gives a function a blueprint script, as a game whose blueprints implement the event on the
-// class itself; an empty script takes it away again.
-UE4SS_API void SetFunctionScript(UFunction* function, NativeFunction script);
+// Gives a blueprint class's own function its script; an empty script takes it away again. A
+// native class's function has no script to give: a blueprint implements an event it inherits
+// with a function of its own (OverrideEvent). False for a function that is not a blueprint's.
+UE4SS_API bool SetFunctionScript(UFunction* function, NativeFunction script);
+// The blueprint class's own function for an event it inherits, with the declaration's name,
+// parameters and flags but no native body, running the script. A hook on the declaration never
+// sees the class's objects from then on, nor does the declaration's native body run for them.
+// Throws for a class that is not a blueprint's or an event it does not inherit.
+UE4SS_API UFunction* OverrideEvent(UClass* blueprintClass, StringViewType name, NativeFunction script);
 // Inserts a non-function field into a class's function chain, as the engine's chains may hold.
 UE4SS_API void AddNonFunctionChild(UClass* cls, StringViewType name);
 

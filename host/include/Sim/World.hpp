@@ -31,15 +31,27 @@ UE4SS_API UWorld* CreateWorld(StringViewType mapName, bool beginPlay = true);
 // The world's actors are initialised and begin play; spawned actors then begin at once.
 UE4SS_API void BeginWorldPlay(UWorld* world);
 UE4SS_API bool WorldHasBegunPlay(UWorld* world);
+// A level streamed into the world, as a sublevel or a World Partition cell is: its own package
+// "/Game/Maps/<name>" holding a world object of its own with the level inside it, owned by the
+// given world, kept by it and ending with it. Returns the level's own world, which SpawnActor
+// takes to spawn into the level; its actors begin play with the owning world. The engine's
+// UObject::GetWorld answers the owning world for everything in the level, while the first
+// world among an actor's outers is the level's own. Null for a world that is itself streamed
+// or is being left.
+UE4SS_API UWorld* StreamLevel(UWorld* owner, StringViewType name);
 // A blueprint class that only this level uses: it dies with the level unless another one
 // uses it too. Returns the class already defined under that path, now used by this level too.
 UE4SS_API UClass* DefineLevelClass(UWorld* world, ClassDef def);
+// Every level's actors, the persistent level's first, as an actor iterator walks the world.
 UE4SS_API std::vector<UObject*> ActorsOf(UWorld* world);
 UE4SS_API UObject* PersistentLevelOf(UWorld* world);
 
 // A game instance whose GetWorld() answers the given world; umbrafel picks the game's own
 // class ("UmbrafelGameInstance") over the engine's ("GameInstance").
 UE4SS_API UObject* CreateGameInstance(UWorld* world, bool umbrafel = true);
+// The same of a class of the game's own, a blueprint's as a shipped game's is; null for a
+// class that is no game instance class.
+UE4SS_API UObject* CreateGameInstanceOf(UWorld* world, UClass* cls);
 UE4SS_API void SetGameInstanceWorld(UObject* gameInstance, UWorld* world);
 
 enum class ControllerKind

@@ -9,6 +9,16 @@
 
 namespace RC::Unreal
 {
+// Why an actor ends play, as the engine's EEndPlayReason numbers it.
+enum class EEndPlayReason
+{
+    Destroyed,
+    LevelTransition,
+    EndPlayInEditor,
+    RemovedFromWorld,
+    Quit,
+};
+
 // What a sweeping move ran into. The loader keeps it opaque; the engine fills it.
 struct UE4SS_API FHitResult
 {
@@ -23,7 +33,10 @@ class UE4SS_API AActor : public UObject
   public:
     static UClass* StaticClass();
 
-    UWorld* GetWorld() const { return UObject::GetWorld(); }
+    // The loader's own answer, not the engine's virtual UObject::GetWorld: the first world
+    // among the actor's outers. For an actor of a streamed level that is the level's own
+    // world, not the world that owns the level.
+    UWorld* GetWorld();
     FVector K2_GetActorLocation();
     FRotator K2_GetActorRotation();
     bool K2_SetActorLocation(FVector NewLocation, bool bSweep, FHitResult& SweepHitResult, bool bTeleport);

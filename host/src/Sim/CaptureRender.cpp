@@ -356,16 +356,17 @@ Colour DotColour(const UObject* pawn)
 // capture component, when there is one).
 void DrawPawns(const View& view, UObject* component, const UObject* world, Canvas& canvas)
 {
-    auto level = State().play.persistentLevels.find(world);
     UClass* pawnClass = FindClass(L"/Script/Engine.Pawn");
-    if (level == State().play.persistentLevels.end() || pawnClass == nullptr)
+    if (pawnClass == nullptr)
     {
         return;
     }
-    auto record = State().play.levels.find(level->second);
-    if (record == State().play.levels.end())
+    // The levels streamed into the world are drawn with it.
+    std::vector<UObject*> actors;
+    for (UObject* level : LevelsOfWorld(world))
     {
-        return;
+        const auto& own = State().play.levels.at(level).actors;
+        actors.insert(actors.end(), own.begin(), own.end());
     }
     HiddenLists hidden;
     if (component != nullptr)
@@ -376,7 +377,7 @@ void DrawPawns(const View& view, UObject* component, const UObject* world, Canva
     }
     const double radius = std::max(kDotRadius / view.unitsPerPixel, 2.0);
     const int32 reach = static_cast<int32>(std::ceil(radius)) + 1;
-    for (UObject* actor : record->second.actors)
+    for (UObject* actor : actors)
     {
         if (!Holds(actor) || !actor->IsA(pawnClass) || actor->GetObjectItem()->IsPendingKill() || Flag(actor, L"bHidden") ||
             HiddenFromCapture(hidden, actor))

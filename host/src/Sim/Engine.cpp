@@ -473,6 +473,10 @@ void EngineAccess::TearDown()
     StopCallbackCollector();
     s.ticks.Clear();
     s.refuseTicks = false;
+    s.beginPlay.Clear();
+    s.endPlay.Clear();
+    s.loadMap.Clear();
+    s.refuseLoaderCallbacks = false;
     s.constructionsBeforeRefusal = -1;
     s.frame = 0;
     s.objectClass = s.fieldClass = s.structClass = s.scriptStructClass = s.classClass = nullptr;
@@ -693,8 +697,20 @@ void StartCallbackCollector()
             }
             const bool forced = woken && collector.forced;
             guard.unlock();
-            // One registry a pass (HOOK_GC_LINKS_PER_ITERATION); a forced pass does them all.
-            State().ticks.CollectGarbage();
+            // One registry that had something to prune a pass (HOOK_GC_LINKS_PER_ITERATION); a
+            // forced pass goes through them all.
+            auto& s = State();
+            const std::function<bool()> registries[] = {[&s] { return s.ticks.CollectGarbage(); },
+                                                        [&s] { return s.beginPlay.CollectGarbage(); },
+                                                        [&s] { return s.endPlay.CollectGarbage(); },
+                                                        [&s] { return s.loadMap.CollectGarbage(); }};
+            for (const auto& collect : registries)
+            {
+                if (collect() && !forced)
+                {
+                    break;
+                }
+            }
             guard.lock();
             if (forced)
             {
@@ -840,7 +856,8 @@ void TickEngine(float deltaSeconds)
     // UEngine::Tick's post-callbacks, as the loader's detour runs them after the original:
     // each takes the engine only inside the engine calls it makes.
     InTickCallbacks() = true;
-    s.ticks.Invoke(false, reinterpret_cast<UEngine*>(s.engineObject), deltaSeconds, false);
+    auto run = s.ticks.MakeData();
+    s.ticks.Invoke(false, run, reinterpret_cast<UEngine*>(s.engineObject), deltaSeconds, false);
     InTickCallbacks() = false;
     s.lock.ReleaseLeftByThisThread();
     // FAsyncPurge::WaitForAsyncDestructionToFinish, as the engine's next purge would.
@@ -1084,6 +1101,7 @@ void RefuseHooksOn(UFunction* function, bool refuse, CallbackId answer)
 }
 
 void RefuseTickCallbacks(bool refuse) { State().refuseTicks.store(refuse); }
+void RefuseLoaderCallbacks(bool refuse) { State().refuseLoaderCallbacks.store(refuse); }
 void RefuseConstructionAfter(int64 count) { State().constructionsBeforeRefusal = count; }
 
 std::size_t ScriptHookCount()
@@ -1099,6 +1117,8 @@ std::size_t ScriptHookCount()
 std::size_t TickCallbackCount() { return State().ticks.LiveCount(); }
 std::size_t HeldTickCallbacks() { return State().ticks.HeldCount(); }
 std::vector<Hook::FCallbackOptions> TickCallbackOptions() { return State().ticks.LiveOptions(); }
+std::size_t ActorCallbackCount() { return State().beginPlay.LiveCount() + State().endPlay.LiveCount(); }
+std::size_t MapCallbackCount() { return State().loadMap.LiveCount(); }
 
 void SetCallbackCollectorPeriod(std::chrono::milliseconds period)
 {

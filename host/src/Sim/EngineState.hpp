@@ -44,6 +44,8 @@ struct FunctionState
     // A blueprint body: the function does something even without native code. A function
     // with neither runs nothing, its hooks included.
     NativeFunction script;
+    // The parameters as declared, for a blueprint override of the function to repeat.
+    std::vector<ParamDef> declaredParams;
     std::vector<FunctionHook> hooks;
     CallbackId nextHookId = 1; // ids count from 1 for each function
     bool refuseHooks = false;
@@ -286,8 +288,15 @@ struct EngineState
     std::vector<std::unique_ptr<FField>> ownedFields;
     std::vector<std::unique_ptr<FunctionState>> functionStates;
 
-    Hook::Internal::CallbackRegistry<UEngine*, float, bool> ticks{Hook::Internal::kEngineTickDetour, L"EngineTick"};
+    // The loader's registries on the engine's native functions (its TDetourInstances).
+    Hook::Internal::CallbackRegistry<void, UEngine*, float, bool> ticks{Hook::Internal::kEngineTickDetour, L"EngineTick"};
+    Hook::Internal::CallbackRegistry<void, AActor*> beginPlay{Hook::Internal::kBeginPlayDetour, L"BeginPlay"};
+    Hook::Internal::CallbackRegistry<void, AActor*, EEndPlayReason> endPlay{Hook::Internal::kEndPlayDetour, L"EndPlay"};
+    Hook::Internal::CallbackRegistry<bool, UEngine*, FWorldContext&, FURL, UPendingNetGame*, FString&> loadMap{
+        Hook::Internal::kLoadMapDetour, L"LoadMap"};
     std::atomic<bool> refuseTicks{false};
+    // The loader's settings leave its BeginPlay, EndPlay and LoadMap hooks out.
+    std::atomic<bool> refuseLoaderCallbacks{false};
     CallbackCollector callbackCollector;
     // The thread the engine runs its frames on (GGameThreadId); engine calls belong there.
     std::thread::id gameThread;

@@ -101,6 +101,10 @@ struct PlayState
 
     std::unordered_map<const UObject*, UObject*> persistentLevels; // world → level
     std::unordered_map<const UObject*, LevelRecord> levels;
+    // Streamed levels (sublevels, World Partition cells): each is the level of a world object
+    // of its own, owned by the world it was streamed into.
+    std::unordered_map<const UObject*, std::vector<UObject*>> streamedLevels; // owning world → streamed worlds
+    std::unordered_map<const UObject*, UObject*> streamedInto;               // streamed world → owning world
     std::unordered_map<const UObject*, ActorRecord> actors;
     std::unordered_map<const UObject*, ComponentRecord> components;
     std::unordered_map<const UObject*, ControllerRecord> controllers;
@@ -143,6 +147,9 @@ struct PlayState
     // Drops every record of an object the engine is freeing, and every link to it.
     void Forget(const UObject* object);
 };
+
+// A world's levels: its persistent level, then those streamed into it, in streaming order.
+std::vector<UObject*> LevelsOfWorld(const UObject* world);
 
 // One frame of the worlds, after the clock moved and before the tick callbacks: dying worlds
 // end play and die, and garbage is collected when its period is due.

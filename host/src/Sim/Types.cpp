@@ -257,12 +257,14 @@ UFunction* EngineAccess::MakeFunction(UClass* cls, const FunctionDef& def)
     function->PropertiesSize = 0;
     function->MinAlignment = 1;
     std::vector<PropertyDef> params;
+    std::vector<ParamDef> declared;
     const std::wstring functionPath = cls->GetPathName() + L":" + def.name;
     for (const auto& param : def.params)
     {
         if (Declared(functionPath + L":" + param.name))
         {
             params.push_back({param.name, param.type, param.flags});
+            declared.push_back(param);
         }
     }
     LayOut(function, params, true, 0);
@@ -280,6 +282,7 @@ UFunction* EngineAccess::MakeFunction(UClass* cls, const FunctionDef& def)
     function->State = s.functionStates.back().get();
     function->State->native = def.native;
     function->State->script = def.script;
+    function->State->declaredParams = std::move(declared);
     AppendChild(cls, function);
     return function;
 }
@@ -495,6 +498,10 @@ UClass* DefineClass(const ClassDef& def)
             EngineAccess::MakeFunction(cls, function);
         }
     }
+    for (const auto& event : def.overrides)
+    {
+        OverrideEvent(cls, event.name, event.script);
+    }
     for (const auto& interfacePath : def.interfaces)
     {
         auto* interfaceClass = FindClass(interfacePath);
@@ -570,12 +577,45 @@ UFunction* AddFunction(UClass* cls, const FunctionDef& def)
     return Declared(cls->GetPathName() + L":" + def.name) ? EngineAccess::MakeFunction(cls, def) : nullptr;
 }
 
-void SetFunctionScript(UFunction* function, NativeFunction script)
+bool SetFunctionScript(UFunction* function, NativeFunction script)
 {
-    if (auto* state = function != nullptr ? EngineAccess::StateOf(function) : nullptr)
+    auto* state = function != nullptr ? EngineAccess::StateOf(function) : nullptr;
+    if (state == nullptr || !IsBlueprintClass(static_cast<const UClass*>(function->GetOuter())))
     {
-        state->script = std::move(script);
+        return false;
     }
+    state->script = std::move(script);
+    return true;
+}
+
+UFunction* OverrideEvent(UClass* blueprintClass, StringViewType name, NativeFunction script)
+{
+    if (blueprintClass == nullptr || !IsBlueprintClass(blueprintClass))
+    {
+        throw DefinitionError(L"only a blueprint class overrides an event:", std::wstring(name));
+    }
+    UFunction* declaration = nullptr;
+    for (const UStruct* s = EngineAccess::Super(blueprintClass); s != nullptr && declaration == nullptr; s = EngineAccess::Super(s))
+    {
+        for (UField* f = EngineAccess::Children(s); f != nullptr; f = EngineAccess::Next(f))
+        {
+            if (f->IsA(State().functionClass) && f->GetName() == name)
+            {
+                declaration = static_cast<UFunction*>(f);
+                break;
+            }
+        }
+    }
+    if (declaration == nullptr || (declaration->GetFunctionFlags() & FUNC_BlueprintEvent) == 0)
+    {
+        throw DefinitionError(L"no inherited blueprint event", std::wstring(name));
+    }
+    FunctionDef def;
+    def.name = std::wstring(name);
+    def.params = EngineAccess::StateOf(declaration)->declaredParams;
+    def.flags = declaration->GetFunctionFlags() & ~static_cast<uint32>(FUNC_Native);
+    def.script = std::move(script);
+    return EngineAccess::MakeFunction(blueprintClass, def);
 }
 
 void AddNonFunctionChild(UClass* cls, StringViewType name)

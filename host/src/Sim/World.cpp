@@ -2,6 +2,7 @@
 // game instances, controllers and possession, actors and components that begin and end play
 // through the game's script functions (so a mod's hooks fire), travel with the old world
 // dying over frames, respawn, the viewport, and the counts of what a mod did there.
+#include "Sim/Detours.hpp"
 #include "Sim/EngineState.hpp"
 #include "Sim/ObjectFields.hpp"
 #include "Sim/WorldScene.hpp"
@@ -34,9 +35,17 @@ bool IsWorld(const UObject* object)
     return IsLiveObject(object) && State().worldClass != nullptr && object->IsA(State().worldClass);
 }
 
-// Left by seamless travel and ending play over frames, or torn down by a load.
-bool IsTearingDown(const UObject* world)
+// A streamed level's world goes with the world that owns it.
+const UObject* OwnerOf(const UObject* world)
 {
+    auto found = State().play.streamedInto.find(world);
+    return found != State().play.streamedInto.end() ? found->second : world;
+}
+
+// Left by seamless travel and ending play over frames, or torn down by a load.
+bool IsTearingDown(const UObject* streamedOrNot)
+{
+    const UObject* world = OwnerOf(streamedOrNot);
     const auto& play = State().play;
     return play.tornDown.contains(world) ||
            std::any_of(play.dying.begin(), play.dying.end(), [world](const DyingWorld& d) { return d.world == world; });
@@ -198,17 +207,21 @@ void BeginPlayActor(UObject* actor)
         return;
     }
     record->begunPlay = true;
-    std::vector<UObject*> components = record->components;
-    for (auto* component : components)
-    {
-        BeginPlayComponent(component);
-    }
-    if (IsLiveObject(actor))
-    {
-        UpdateAiRegistry(actor, true);
-        MapActorBegins(actor);
-        CallEvent(actor, L"ReceiveBeginPlay");
-    }
+    // AActor::DispatchBeginPlay calls the virtual BeginPlay, around which the loader's detour
+    // runs its callbacks: before the components begin, and after the actor's own script event.
+    RunBeginPlay(actor, [actor] {
+        std::vector<UObject*> components = ActorOf(actor) != nullptr ? ActorOf(actor)->components : std::vector<UObject*>{};
+        for (auto* component : components)
+        {
+            BeginPlayComponent(component);
+        }
+        if (IsLiveObject(actor))
+        {
+            UpdateAiRegistry(actor, true);
+            MapActorBegins(actor);
+            CallEvent(actor, L"ReceiveBeginPlay");
+        }
+    });
 }
 
 // And ends the actor before its components.
@@ -220,19 +233,23 @@ void EndPlayActor(UObject* actor, uint8 reason)
         return;
     }
     record->begunPlay = false;
-    CallEndPlay(actor, reason);
-    if (Holds(actor))
-    {
-        UpdateAiRegistry(actor, false);
-    }
-    if (auto* again = ActorOf(actor))
-    {
-        std::vector<UObject*> components = again->components;
-        for (auto* component : components)
+    // AActor::EndPlay, inside the loader's detour: its callbacks run before the actor's script
+    // event, and after its components have ended too.
+    RunEndPlay(actor, reason, [actor, reason] {
+        CallEndPlay(actor, reason);
+        if (Holds(actor))
         {
-            EndPlayComponent(component, reason);
+            UpdateAiRegistry(actor, false);
         }
-    }
+        if (auto* again = ActorOf(actor))
+        {
+            std::vector<UObject*> components = again->components;
+            for (auto* component : components)
+            {
+                EndPlayComponent(component, reason);
+            }
+        }
+    });
 }
 
 // An actor's play ends with its world's: a capture among them counts as taken out.
@@ -395,9 +412,9 @@ bool IsInside(const UObject* object, const UObject* outer)
 std::vector<UObject*> BegunActors(const UObject* world)
 {
     std::vector<UObject*> begun;
-    if (auto* level = WorldLevel(world))
+    for (UObject* levelObject : LevelsOfWorld(world))
     {
-        for (auto* actor : level->actors)
+        for (auto* actor : LevelOf(levelObject)->actors)
         {
             if (auto* record = ActorOf(actor); record != nullptr && record->begunPlay)
             {
@@ -424,10 +441,17 @@ void RemoveFromViewport(UObject* widget)
 void AbandonWorld(UObject* world)
 {
     RemoveGarbageRoot(world);
+    // UWorld::CleanupWorld takes the levels streamed into the world with it.
+    std::vector<UObject*> worlds{world};
+    if (auto streamed = Play().streamedLevels.find(world); streamed != Play().streamedLevels.end())
+    {
+        worlds.insert(worlds.end(), streamed->second.begin(), streamed->second.end());
+    }
     for (int32 index = 0; index < State().numItems; ++index)
     {
         auto* item = EngineAccess::Item(index);
-        if (item->Object == nullptr || item->IsPendingKill() || !IsInside(item->Object, world))
+        if (item->Object == nullptr || item->IsPendingKill() ||
+            std::none_of(worlds.begin(), worlds.end(), [item](UObject* w) { return IsInside(item->Object, w); }))
         {
             continue;
         }
@@ -590,6 +614,12 @@ void PlayState::Forget(const UObject* object)
 {
     ForgetMapObject(*this, object);
     persistentLevels.erase(object);
+    streamedLevels.erase(object);
+    streamedInto.erase(object);
+    for (auto& [owner, streamed] : streamedLevels)
+    {
+        std::erase(streamed, object);
+    }
     viewportLayers.erase(object);
     ForgetOnScreen(screen, object);
     widgetOwners.erase(object);
@@ -686,6 +716,29 @@ void StepWorlds()
         play.nextGarbageCollection = play.clockNanoseconds + play.garbagePeriodNanoseconds;
         CollectGarbage(true);
     }
+}
+
+std::vector<UObject*> LevelsOfWorld(const UObject* world)
+{
+    std::vector<UObject*> levels;
+    auto persistent = Play().persistentLevels.find(world);
+    if (persistent == Play().persistentLevels.end() || LevelOf(persistent->second) == nullptr)
+    {
+        return levels;
+    }
+    levels.push_back(persistent->second);
+    if (auto streamed = Play().streamedLevels.find(world); streamed != Play().streamedLevels.end())
+    {
+        for (UObject* streamedWorld : streamed->second)
+        {
+            auto level = Play().persistentLevels.find(streamedWorld);
+            if (level != Play().persistentLevels.end() && LevelOf(level->second) != nullptr)
+            {
+                levels.push_back(level->second);
+            }
+        }
+    }
+    return levels;
 }
 
 bool WorldRunsScript(const UWorld* world)
@@ -864,8 +917,13 @@ UWorld* CreateWorld(StringViewType mapName, bool beginPlay)
         subsystems.push_back(play.timeSubsystems[world]);
     }
     CreateMapObjects(world, subsystems);
-    State().nativeReferences[world] = [subsystems](std::vector<UObject*>& out) {
+    // So are the levels streamed into it, as its streaming levels hold them.
+    State().nativeReferences[world] = [world, subsystems](std::vector<UObject*>& out) {
         out.insert(out.end(), subsystems.begin(), subsystems.end());
+        if (auto streamed = Play().streamedLevels.find(world); streamed != Play().streamedLevels.end())
+        {
+            out.insert(out.end(), streamed->second.begin(), streamed->second.end());
+        }
     };
     AddGarbageRoot(world);
     if (beginPlay)
@@ -879,11 +937,11 @@ void BeginWorldPlay(UWorld* world)
 {
     UObject* object = AsObject(world);
     auto* level = WorldLevel(object);
-    if (!IsWorld(object) || level == nullptr || !Play().playing.insert(object).second)
+    if (!IsWorld(object) || level == nullptr || Play().streamedInto.contains(object) || !Play().playing.insert(object).second)
     {
         return;
     }
-    std::vector<UObject*> actors = level->actors;
+    std::vector<UObject*> actors = ActorsOf(world);
     for (auto* actor : actors)
     {
         BeginPlayActor(actor);
@@ -891,6 +949,40 @@ void BeginWorldPlay(UWorld* world)
 }
 
 bool WorldHasBegunPlay(UWorld* world) { return Play().playing.contains(AsObject(world)); }
+
+// ULevelStreaming loading a level into the world: the level's package holds a world object of
+// its own with the level inside, and the level's OwningWorld is the world it streams into, which
+// keeps it and whose play its actors share. The engine's GetWorld answers the owning world for
+// everything in the level (ULevel::GetWorld), the way walking the outers never does.
+UWorld* StreamLevel(UWorld* owner, StringViewType name)
+{
+    UClass* worldClass = FindClass(L"/Script/Engine.World");
+    UClass* levelClass = FindClass(L"/Script/Engine.Level");
+    UObject* owning = AsObject(owner);
+    if (worldClass == nullptr || levelClass == nullptr || name.empty() || !IsWorld(owning) || Play().streamedInto.contains(owning) ||
+        IsTearingDown(owning))
+    {
+        return nullptr;
+    }
+    auto* package = EngineAccess::Package(L"/Game/Maps/" + std::wstring(name));
+    UObject* world = NewObject(worldClass, package, name, RF_Public);
+    UObject* level = NewObject(levelClass, world, L"PersistentLevel", RF_Public);
+    SetObjectReference(world, L"PersistentLevel", level);
+    auto& play = Play();
+    play.persistentLevels[world] = level;
+    play.levels[level] = {owning, {}};
+    play.streamedLevels[owning].push_back(world);
+    play.streamedInto[world] = owning;
+    State().worldOverrides[level] = owning;
+    State().nativeReferences[level] = [level](std::vector<UObject*>& out) {
+        if (auto* record = LevelOf(level))
+        {
+            out.insert(out.end(), record->actors.begin(), record->actors.end());
+            out.insert(out.end(), record->classes.begin(), record->classes.end());
+        }
+    };
+    return AsWorld(world);
+}
 
 UClass* DefineLevelClass(UWorld* world, ClassDef def)
 {
@@ -910,8 +1002,13 @@ UClass* DefineLevelClass(UWorld* world, ClassDef def)
 
 std::vector<UObject*> ActorsOf(UWorld* world)
 {
-    auto* level = WorldLevel(AsObject(world));
-    return level != nullptr ? level->actors : std::vector<UObject*>{};
+    std::vector<UObject*> actors;
+    for (UObject* level : LevelsOfWorld(AsObject(world)))
+    {
+        const auto& own = LevelOf(level)->actors;
+        actors.insert(actors.end(), own.begin(), own.end());
+    }
+    return actors;
 }
 
 UObject* PersistentLevelOf(UWorld* world)
@@ -922,8 +1019,13 @@ UObject* PersistentLevelOf(UWorld* world)
 
 UObject* CreateGameInstance(UWorld* world, bool umbrafel)
 {
-    UClass* cls = FindClass(umbrafel ? L"/Script/Umbrafel.UmbrafelGameInstance" : L"/Script/Engine.GameInstance");
-    if (cls == nullptr)
+    return CreateGameInstanceOf(world, FindClass(umbrafel ? L"/Script/Umbrafel.UmbrafelGameInstance" : L"/Script/Engine.GameInstance"));
+}
+
+UObject* CreateGameInstanceOf(UWorld* world, UClass* cls)
+{
+    UClass* base = FindClass(L"/Script/Engine.GameInstance");
+    if (cls == nullptr || base == nullptr || !cls->IsChildOf(base))
     {
         return nullptr;
     }
@@ -1356,7 +1458,8 @@ void DetachChildren(UObject* parent)
 // UEngine::LoadMap, in its order: the old world is cleaned up (its widgets leave the viewport,
 // its actors end play, everything inside it is marked pending kill), the current world is set
 // to none (FWorldContext::SetCurrentWorld runs K2_OnWorldChanged(old, null)), garbage is
-// collected, the new world is set (K2_OnWorldChanged(null, new)) and begins play.
+// collected, the new world is set (K2_OnWorldChanged(null, new)) and begins play. The loader's
+// LoadMap callbacks run before all of it and after it.
 void Travel(UObject* gameInstance, UWorld* to)
 {
     if (!IsLiveObject(gameInstance) || !IsWorld(AsObject(to)))
@@ -1369,25 +1472,33 @@ void Travel(UObject* gameInstance, UWorld* to)
     {
         return;
     }
-    if (from != nullptr && Holds(from) && !IsTearingDown(from))
-    {
-        RemoveWorldWidgets(from);
-        for (auto* actor : BegunActors(from))
+    FWorldContext context{reinterpret_cast<UWorld*>(from), gameInstance};
+    FURL url;
+    url.Map = FString(target->GetName().c_str());
+    RunLoadMap(context, url, [&] {
+        if (from != nullptr && Holds(from) && !IsTearingDown(from))
         {
-            EndPlayWithWorld(actor);
+            RemoveWorldWidgets(from);
+            for (auto* actor : BegunActors(from))
+            {
+                EndPlayWithWorld(actor);
+            }
+            Play().tornDown.insert(from);
+            if (Holds(from))
+            {
+                AbandonWorld(from);
+            }
         }
-        Play().tornDown.insert(from);
-        if (Holds(from))
-        {
-            AbandonWorld(from);
-        }
-    }
-    SetGameInstanceWorld(gameInstance, nullptr);
-    NotifyWorldChanged(gameInstance, from, nullptr);
-    CollectGarbage(true);
-    SetGameInstanceWorld(gameInstance, to);
-    NotifyWorldChanged(gameInstance, nullptr, target);
-    BeginWorldPlay(to);
+        context.ThisCurrentWorld = nullptr;
+        SetGameInstanceWorld(gameInstance, nullptr);
+        NotifyWorldChanged(gameInstance, from, nullptr);
+        CollectGarbage(true);
+        context.ThisCurrentWorld = to;
+        SetGameInstanceWorld(gameInstance, to);
+        NotifyWorldChanged(gameInstance, nullptr, target);
+        BeginWorldPlay(to);
+        return true;
+    });
 }
 
 void TravelSeamless(UObject* gameInstance, UWorld* to, int dyingFrames)
@@ -1442,7 +1553,13 @@ std::size_t LiveWorldCount()
     for (int32 index = 0; index < State().numItems; ++index)
     {
         UObject* object = EngineAccess::Item(index)->Object;
-        worlds += object != nullptr && object->IsA(State().worldClass) && !object->HasAnyFlags(RF_ClassDefaultObject) ? 1 : 0;
+        if (object == nullptr || !object->IsA(State().worldClass) || object->HasAnyFlags(RF_ClassDefaultObject))
+        {
+            continue;
+        }
+        // A streamed level's world counts with the world that holds it, and alone once that is gone.
+        auto owner = Play().streamedInto.find(object);
+        worlds += owner != Play().streamedInto.end() && Holds(owner->second) ? 0 : 1;
     }
     return worlds;
 }

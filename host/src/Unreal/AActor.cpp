@@ -133,6 +133,32 @@ Sim::Placement PlacementOf(const FVector* location, const FRotator* rotation)
 } // namespace
 
 UClass* AActor::StaticClass() { return Sim::FindClass(L"/Script/Engine.Actor"); }
+
+// As the loader's AActor.cpp has it: no answer for a class default object or an actor whose
+// outer is going, else the first outer whose class is named World. The engine's own
+// AActor::GetWorld answers the level's owning world instead.
+UWorld* AActor::GetWorld()
+{
+    UObject* outer = GetOuterPrivate();
+    if (outer == nullptr || HasAnyFlags(RF_ClassDefaultObject) || outer->HasAnyFlags(RF_BeginDestroyed) ||
+        outer->GetObjectItem()->IsUnreachable())
+    {
+        return nullptr;
+    }
+    // The loader knows the name from its start (TypeChecker::get_world_name): not a mod's lookup.
+    auto& counters = Sim::Detail::State().counters;
+    const uint64 namesFound = counters.NameFind;
+    const FName worldName(L"World", FNAME_Find);
+    counters.NameFind = namesFound;
+    for (; outer != nullptr; outer = outer->GetOuterPrivate())
+    {
+        if (outer->GetClassPrivate()->GetNamePrivate() == worldName)
+        {
+            return reinterpret_cast<UWorld*>(outer);
+        }
+    }
+    return nullptr;
+}
 UClass* UWorld::StaticClass() { return Sim::FindClass(L"/Script/Engine.World"); }
 
 FVector AActor::K2_GetActorLocation()

@@ -8,6 +8,7 @@
 
 #include <Unreal/Hooks/Hooks.hpp>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -43,17 +44,28 @@ struct FCallbackMetadata
     std::atomic<uint64_t> State{0};
 };
 
-// The detour bits and flag bits of a GlobalCallbackId, as the loader encodes them.
+// The detour bits and flag bits of a GlobalCallbackId, as the loader encodes them
+// (EDetourTarget and EGlobalCallbackAttributeFlags in its Hooks/Internal/Constants.hpp).
 inline constexpr uint64_t kOnceFlag = uint64_t{1} << 63;
 inline constexpr uint64_t kReadonlyFlag = uint64_t{1} << 62;
 inline constexpr uint64_t kPrehookFlag = uint64_t{1} << 61;
+inline constexpr uint64_t kLoadMapDetour = uint64_t{1} << 54;
 inline constexpr uint64_t kEngineTickDetour = uint64_t{1} << 53;
+inline constexpr uint64_t kBeginPlayDetour = uint64_t{1} << 51;
+inline constexpr uint64_t kEndPlayDetour = uint64_t{1} << 50;
 inline constexpr uint64_t kDetourMask = uint64_t{0x7FF} << 46; // bits 46 to 56: the engine functions
 
-template <typename... Args> class CallbackRegistry
+// The callbacks running on this thread, innermost last: a removal from inside the callback it
+// removes would wait for itself.
+std::vector<const FCallbackMetadata*>& RunningHere();
+// What the loader would do there is wait for ever; the stand-in counts a failed check instead.
+void ReportRemovalFromInside(StringViewType detour);
+
+template <typename ReturnType, typename... Args> class CallbackRegistry
 {
   public:
-    using Callback = std::function<void(TCallbackIterationData<void>&, Args...)>;
+    using Data = TCallbackIterationData<ReturnType>;
+    using Callback = std::function<void(Data&, Args...)>;
 
     CallbackRegistry(uint64_t detourBit, StringViewType detourName) : detourBit_(detourBit), detourName_(detourName) {}
 
@@ -132,21 +144,29 @@ template <typename... Args> class CallbackRegistry
             {
                 dirty_.store(true, std::memory_order_release);
             }
-            // A thread inside the callback finishes it first; the caller must not be that
-            // thread, or it waits for itself.
+            const auto& running = RunningHere();
+            if (std::find(running.begin(), running.end(), entry.get()) != running.end())
+            {
+                ReportRemovalFromInside(detourName_);
+                return true;
+            }
+            // A thread inside the callback finishes it first.
             entry->WaitForExecutorsToFinish();
             return true;
         }
         return false;
     }
 
+    // One run's data, shared by its pre- and post-callbacks as TDetourInstance::Invoke shares it.
+    Data MakeData() const { return Data(detourName_); }
+
     // One side's callbacks with these arguments, as TDetourInstance::InvokeCallbacks runs them:
     // the list as it stands when the run starts; one try around the whole run, so a callback
     // that throws is removed and the callbacks after it miss this run.
-    void Invoke(bool pre, Args... args)
+    void Invoke(bool pre, Data& data, Args... args)
     {
         auto list = Load(pre ? pre_ : post_);
-        TCallbackIterationData<void> data(detourName_);
+        auto& running = RunningHere();
         try
         {
             for (const auto& entry : *list)
@@ -160,16 +180,20 @@ template <typename... Args> class CallbackRegistry
                     dirty_.store(true, std::memory_order_release);
                 }
                 data.SetCurrentCallbackInfo(entry.get());
+                running.push_back(entry.get());
                 entry->callback(data, args...);
+                running.pop_back();
                 entry->EndExecution();
             }
         }
         catch (const std::exception& exception)
         {
+            running.pop_back();
             RemoveThrower(data, exception.what());
         }
         catch (...)
         {
+            running.pop_back();
             RemoveThrower(data, nullptr);
         }
     }
@@ -275,7 +299,7 @@ template <typename... Args> class CallbackRegistry
         return kept;
     }
 
-    void RemoveThrower(TCallbackIterationData<void>& data, const char* what);
+    void RemoveThrower(Data& data, const char* what);
 
     uint64_t detourBit_;
     StringViewType detourName_;
@@ -289,8 +313,8 @@ template <typename... Args> class CallbackRegistry
 // The loader's line for a callback removed because it threw, to its default output devices.
 void ReportRemovedThrower(StringViewType owner, StringViewType detour, StringViewType hook, const char* what);
 
-template <typename... Args>
-void CallbackRegistry<Args...>::RemoveThrower(TCallbackIterationData<void>& data, const char* what)
+template <typename ReturnType, typename... Args>
+void CallbackRegistry<ReturnType, Args...>::RemoveThrower(Data& data, const char* what)
 {
     FCallbackMetadata* current = data.GetCurrentCallbackInfo();
     if (current != nullptr)

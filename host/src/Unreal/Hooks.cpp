@@ -85,6 +85,18 @@ void FCallbackIterationDataCommonImpl::RemoveSelf()
 void FCallbackIterationDataCommonImpl::SetCurrentCallbackInfo(FCallbackMetadata* Data) { CurrentCallbackInfo = Data; }
 FCallbackMetadata* FCallbackIterationDataCommonImpl::GetCurrentCallbackInfo() const { return CurrentCallbackInfo; }
 
+std::vector<const FCallbackMetadata*>& RunningHere()
+{
+    thread_local std::vector<const FCallbackMetadata*> running;
+    return running;
+}
+
+void ReportRemovalFromInside(StringViewType detour)
+{
+    Sim::FailCheck(std::wstring(L"UnregisterCallback inside the callback it removes: the loader waits for it for ever: ") +
+                   std::wstring(detour));
+}
+
 void ReportRemovedThrower(StringViewType owner, StringViewType detour, StringViewType hook, const char* what)
 {
     std::wstring line;
@@ -121,16 +133,65 @@ GlobalCallbackId RegisterEngineTickPostCallback(EngineTickCallbackWithData callb
     return RegisterEngineTickPostCallback(std::move(callback), FCallbackOptions{});
 }
 
+namespace
+{
+template <typename Registry, typename Callback>
+GlobalCallbackId RegisterLoaderCallback(Registry& registry, Callback callback, bool pre, FCallbackOptions options)
+{
+    auto& s = Sim::Detail::State();
+    ++s.counters.RegisterLoaderCallback;
+    // The loader's settings may leave the detour out (HookBeginPlay = 0 and so on): then it
+    // cannot be installed and the registration fails.
+    if (s.refuseLoaderCallbacks.load() || !callback)
+    {
+        return ERROR_ID;
+    }
+    return registry.Add(std::move(callback), pre, std::move(options));
+}
+} // namespace
+
+GlobalCallbackId RegisterBeginPlayPreCallback(BeginPlayCallbackWithData Callback, FCallbackOptions Options)
+{
+    return RegisterLoaderCallback(Sim::Detail::State().beginPlay, std::move(Callback), true, std::move(Options));
+}
+
+GlobalCallbackId RegisterBeginPlayPostCallback(BeginPlayCallbackWithData Callback, FCallbackOptions Options)
+{
+    return RegisterLoaderCallback(Sim::Detail::State().beginPlay, std::move(Callback), false, std::move(Options));
+}
+
+GlobalCallbackId RegisterEndPlayPreCallback(EndPlayCallbackWithData Callback, FCallbackOptions Options)
+{
+    return RegisterLoaderCallback(Sim::Detail::State().endPlay, std::move(Callback), true, std::move(Options));
+}
+
+GlobalCallbackId RegisterEndPlayPostCallback(EndPlayCallbackWithData Callback, FCallbackOptions Options)
+{
+    return RegisterLoaderCallback(Sim::Detail::State().endPlay, std::move(Callback), false, std::move(Options));
+}
+
+GlobalCallbackId RegisterLoadMapPreCallback(LoadMapCallbackWithData Callback, FCallbackOptions Options)
+{
+    return RegisterLoaderCallback(Sim::Detail::State().loadMap, std::move(Callback), true, std::move(Options));
+}
+
+GlobalCallbackId RegisterLoadMapPostCallback(LoadMapCallbackWithData Callback, FCallbackOptions Options)
+{
+    return RegisterLoaderCallback(Sim::Detail::State().loadMap, std::move(Callback), false, std::move(Options));
+}
+
+// Hook::UnregisterCallback picks the registry by the id's detour bit.
 bool UnregisterCallback(GlobalCallbackId id)
 {
     auto& s = Sim::Detail::State();
-    ++s.counters.UnregisterTick;
-    // Hook::UnregisterCallback picks the registry by the id's detour bit.
-    if ((id & Internal::kDetourMask) == s.ticks.DetourBit())
+    switch (id & Internal::kDetourMask)
     {
-        return s.ticks.Remove(id);
+    case Internal::kEngineTickDetour: ++s.counters.UnregisterTick; return s.ticks.Remove(id);
+    case Internal::kBeginPlayDetour: ++s.counters.UnregisterLoaderCallback; return s.beginPlay.Remove(id);
+    case Internal::kEndPlayDetour: ++s.counters.UnregisterLoaderCallback; return s.endPlay.Remove(id);
+    case Internal::kLoadMapDetour: ++s.counters.UnregisterLoaderCallback; return s.loadMap.Remove(id);
+    default: return false;
     }
-    return false;
 }
 } // namespace RC::Unreal::Hook
 

@@ -1,13 +1,23 @@
-// The loader's callbacks on the engine's native functions, of which the mod takes the engine
-// tick. As the loader keeps them: a registration may come from any thread; a removed callback
-// is only marked, and its callable destroyed later, when the registry is pruned (inside a
-// later registration, or on the loader's own collector thread every few seconds); an
-// exception that leaves a callback removes that callback for good.
+// The loader's callbacks on the engine's native functions: the engine tick (each post-tick
+// callback once per engine frame), an actor's BeginPlay and EndPlay, and UEngine::LoadMap.
+// Unlike a script function's hooks they run for every call of the native function itself. As
+// the loader keeps them: a registration may come from any thread; a removed callback is only
+// marked, and its callable destroyed later, when the registry is pruned (inside a later
+// registration, or on the loader's own collector thread every few seconds); an exception that
+// leaves a callback removes that callback for good.
 #pragma once
 
+#include <Unreal/AActor.hpp>
 #include <Unreal/Common.hpp>
+#include <Unreal/FURL.hpp>
 
 #include <functional>
+
+namespace RC::Unreal
+{
+class UPendingNetGame;
+struct FWorldContext;
+} // namespace RC::Unreal
 
 namespace RC::Unreal::Hook
 {
@@ -47,9 +57,9 @@ class UE4SS_API FCallbackIterationDataCommonImpl
 };
 } // namespace Internal
 
-template <typename ReturnType> class TCallbackIterationData;
-
-template <> class TCallbackIterationData<void>
+// One run of a detour's callbacks, as the loader hands it to each (its shape for a function
+// of any result: what the mod may ask is the same).
+template <typename ReturnType> class TCallbackIterationData
 {
   public:
     explicit TCallbackIterationData(StringViewType OwnerDetourName) : CommonImpl(OwnerDetourName) {}
@@ -78,7 +88,26 @@ UE4SS_API GlobalCallbackId RegisterEngineTickPostCallback(EngineTickCallbackWith
                                                           FCallbackOptions options);
 [[deprecated("pass FCallbackOptions")]] UE4SS_API GlobalCallbackId
 RegisterEngineTickPostCallback(EngineTickCallbackWithData callback);
-// Marks the callback removed and waits until no thread runs it. Never from inside the callback
-// it removes (RemoveSelf is for that).
+
+// Around AActor::BeginPlay (the actor's components and its ReceiveBeginPlay run inside it),
+// AActor::EndPlay (its ReceiveEndPlay and its components' end run inside it) and
+// UEngine::LoadMap (the old world's end, the collection and the new world's begin run inside
+// it; the result says whether the load succeeded).
+using BeginPlayCallbackWithData = std::function<void(TCallbackIterationData<void>&, AActor* Context)>;
+using EndPlayCallbackWithData =
+    std::function<void(TCallbackIterationData<void>&, AActor* Context, EEndPlayReason EndPlayReason)>;
+using LoadMapCallbackWithData = std::function<void(TCallbackIterationData<bool>&, UEngine*, FWorldContext& WorldContext,
+                                                   FURL URL, UPendingNetGame* PendingGame, FString& Error)>;
+
+UE4SS_API GlobalCallbackId RegisterBeginPlayPreCallback(BeginPlayCallbackWithData Callback, FCallbackOptions Options);
+UE4SS_API GlobalCallbackId RegisterBeginPlayPostCallback(BeginPlayCallbackWithData Callback, FCallbackOptions Options);
+UE4SS_API GlobalCallbackId RegisterEndPlayPreCallback(EndPlayCallbackWithData Callback, FCallbackOptions Options);
+UE4SS_API GlobalCallbackId RegisterEndPlayPostCallback(EndPlayCallbackWithData Callback, FCallbackOptions Options);
+UE4SS_API GlobalCallbackId RegisterLoadMapPreCallback(LoadMapCallbackWithData Callback, FCallbackOptions Options);
+UE4SS_API GlobalCallbackId RegisterLoadMapPostCallback(LoadMapCallbackWithData Callback, FCallbackOptions Options);
+
+// Removes any of the callbacks above: marks it removed and waits until no thread runs it.
+// Never from inside the callback it removes (RemoveSelf is for that): the loader waits for
+// that callback to finish first, for ever.
 UE4SS_API bool UnregisterCallback(GlobalCallbackId id);
 } // namespace RC::Unreal::Hook

@@ -203,6 +203,9 @@ class UE4SS_API UFunction : public UStruct
     uint8 GetNumParms() const { return NumParms; }
     uint16 GetReturnValueOffset() const { return ReturnValueOffset; }
     uint32 GetFunctionFlags() const { return FunctionFlags; }
+    // Not const, as the loader declares them.
+    bool HasAnyFunctionFlags(EFunctionFlags flags) { return (GetFunctionFlags() & flags) != 0; }
+    bool HasAllFunctionFlags(EFunctionFlags flags) { return (GetFunctionFlags() & flags) == flags; }
 
     // Ids above 0 are registrations, counted from 1 for each function; anything else means
     // the loader refused the hook.
