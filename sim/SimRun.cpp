@@ -323,6 +323,10 @@ RunResult RunSession(const RunOptions& options)
             scenario.beforeFrame(frame);
         }
         input.BeforeFrame(frame);
+        if (options.beforeFrame)
+        {
+            options.beforeFrame(frame);
+        }
         if (loader && frame == 1 && options.initOnLoaderThread)
         {
             loader->WaitForUnrealInit();
@@ -426,6 +430,7 @@ RunResult RunSession(const RunOptions& options)
                         {"collections", stats.Collections},          {"script_hooks_fired", stats.ScriptHooksFired},
                         {"find_object_calls", Sim::Counters().FindObject},
                         {"checks_failed", stats.ChecksFailed},
+                        {"objects_freed_on_purge_thread", stats.ObjectsFreedOnPurgeThread},
                         {"worlds_alive", Sim::LiveWorldCount()},
                         {"texts_leaked", Sim::TextsLeaked()}};
     report["engine"]["failed_checks"] = nlohmann::json::array();

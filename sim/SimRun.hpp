@@ -63,6 +63,9 @@ struct RunOptions
     bool noMod = false;
     // Runs at the picture moment, with the mod still loaded, for callers in this process.
     std::function<void()> atPictures;
+    // Runs before each frame, after the scenario's and the input's events, for callers in this
+    // process.
+    std::function<void(int frame)> beforeFrame;
 };
 
 struct RunResult

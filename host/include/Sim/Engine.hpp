@@ -66,6 +66,8 @@ struct EngineStats
     uint64 ScriptHooksFired = 0;
     // Engine checks that failed: a build with checks would have stopped there.
     uint64 ChecksFailed = 0;
+    // Objects whose death the purge thread finished (EngineOptions::AsyncPurge).
+    uint64 ObjectsFreedOnPurgeThread = 0;
 };
 
 // Which type FSlateFontInfo's "Size" has: engines before 5.0 keep an int32, later ones a float.

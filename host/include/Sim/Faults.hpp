@@ -35,4 +35,6 @@ inline constexpr int kLoaderCallCount = 8;
 UE4SS_API const char* LoaderCallName(LoaderCall call);
 // The next `times` calls of it throw, as the loader's would in a game it cannot fully read.
 UE4SS_API void MakeLoaderCallThrow(LoaderCall call, int times);
+// The throws asked for that have not happened yet.
+UE4SS_API int LoaderCallThrowsLeft(LoaderCall call);
 } // namespace Sim

@@ -307,6 +307,10 @@ void EngineAccess::FreeObject(UObject* object, int32 index)
     s.freeIndices.push_back(index);
     s.liveAddresses.Erase(object);
     ++s.stats.ObjectsFreed;
+    if (!IsGameThread())
+    {
+        ++s.stats.ObjectsFreedOnPurgeThread;
+    }
     s.pool.Release(object, s.allocationSize[static_cast<std::size_t>(index)], s.options.MemoryQuarantine == 0);
 }
 

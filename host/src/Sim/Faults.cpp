@@ -103,6 +103,7 @@ const char* LoaderCallName(LoaderCall call)
 }
 
 void MakeLoaderCallThrow(LoaderCall call, int times) { Detail::throwsLeft[static_cast<int>(call)].store(times); }
+int LoaderCallThrowsLeft(LoaderCall call) { return Detail::throwsLeft[static_cast<int>(call)].load(); }
 
 void MakeFunctionFault(UFunction* function, FaultKind fault)
 {

@@ -1,0 +1,220 @@
+// The loader's threads and the engine's against the built mod, played in this process: the
+// mod's start on the loader's thread, a hot reload while the game ticks, the game's exit, the
+// engine's purge thread, and loader calls that throw. Each is judged by what the engine holds
+// and was told, not by the mod's fields. A ThreadSanitizer build runs this suite alone.
+#ifdef ORVANTA_WITH_SIM
+#include "SimRun.hpp"
+
+#include <Sim/Engine.hpp>
+#include <Sim/Faults.hpp>
+#include <Sim/Scene.hpp>
+#include <Sim/World.hpp>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <random>
+#include <string>
+
+namespace
+{
+namespace fs = std::filesystem;
+
+const nlohmann::json kNothingRegistered = {{"script", 0}, {"tick", 0}, {"actor", 0}, {"map", 0}};
+
+// What the engine holds of the mod at one moment: its widgets still in the viewport and its
+// capture actors still in a world.
+struct OnScreen
+{
+    long long widgets = -1;
+    long long captureActors = -1;
+};
+
+OnScreen CountOnScreen()
+{
+    const Sim::Observed& seen = Sim::Observations();
+    return {static_cast<long long>(seen.addToViewport) - static_cast<long long>(seen.removeFromParent) -
+                static_cast<long long>(seen.removedByEngine),
+            static_cast<long long>(seen.captureActorsSpawned) - static_cast<long long>(seen.captureActorsDestroyed)};
+}
+
+int CountLines(const nlohmann::json& log, const std::string& start)
+{
+    int count = 0;
+    for (const auto& line : log)
+    {
+        count += line.get<std::string>().rfind(start, 0) == 0 ? 1 : 0;
+    }
+    return count;
+}
+
+class LoaderThreads : public ::testing::Test
+{
+  protected:
+    void TearDown() override
+    {
+        std::error_code ignored;
+        fs::remove_all(root_, ignored);
+    }
+
+    nlohmann::json Play(const std::string& scenario, int frames, const std::string& engine,
+                        const std::function<void(OrvSim::RunOptions&)>& adjust = {})
+    {
+        OrvSim::RunOptions options;
+        options.library = ORVANTA_MAIN_LIBRARY;
+        options.modDir = root_ / (scenario + "-" + std::to_string(runs_++));
+        options.scenario = scenario;
+        options.frames = frames;
+        EXPECT_TRUE(Sim::ParseEngineVersion(engine, options.engine)) << engine;
+        options.echoLog = false;
+        if (adjust)
+        {
+            adjust(options);
+        }
+        OrvSim::RunResult result = OrvSim::RunSession(options);
+        EXPECT_TRUE(result.ok) << result.error;
+        EXPECT_EQ(result.report["engine"]["checks_failed"], 0) << result.report["engine"]["failed_checks"].dump();
+        return result.report;
+    }
+
+    fs::path root_ = fs::temp_directory_path() / ("orvanta-threads-" + std::to_string(std::random_device{}()));
+    int runs_ = 0;
+};
+
+// The loader reloads the library on its own thread while the game ticks: the old mod goes on
+// the game thread, the library stays mapped, and a second later the new one's map is on
+// screen, alone.
+TEST_F(LoaderThreads, AHotReloadPutsOneMapBackOnScreenWithinASecondAndLeavesNothingBehind)
+{
+    for (const std::string engine : {"4.27", "5.5"})
+    {
+        for (const int reload : {300, 301, 1200})
+        {
+            SCOPED_TRACE(engine + " reload before frame " + std::to_string(reload));
+            OnScreen atSecond;
+            const auto report = Play("walk", reload + 90, engine, [&](OrvSim::RunOptions& options) {
+                options.hotReloadFrames = {reload};
+                options.pictureFrame = reload + 60;
+                options.atPictures = [&] { atSecond = CountOnScreen(); };
+            });
+            EXPECT_EQ(report["hot_reloads"], 1);
+            EXPECT_EQ(report["library_pinned"], true) << "the loader freed a library whose callables it still held";
+            EXPECT_EQ(atSecond.widgets, 1);
+            EXPECT_EQ(atSecond.captureActors, 1);
+            EXPECT_EQ(report["widget"]["in_viewport"], true);
+            EXPECT_FALSE(report["capture"]["map_tint"].is_null()) << "the map shows the new capture's picture";
+            EXPECT_EQ(report["capture"]["rooted"], true);
+            EXPECT_EQ(CountLines(report["log"], "Orvanta V1.0.1 by "), 2);
+            EXPECT_EQ(CountLines(report["log"], "[Orvanta] [error]"), 0) << report["log"].dump();
+            EXPECT_EQ(report["hooks_registered"], (nlohmann::json{{"script", 32}, {"tick", 1}, {"actor", 2}, {"map", 1}}));
+            EXPECT_EQ(report["hooks_after_unload"], kNothingRegistered);
+            EXPECT_EQ(report["capture"]["actors_spawned"], report["capture"]["actors_destroyed"]);
+            EXPECT_EQ(report["engine"]["worlds_alive"], 1);
+        }
+    }
+}
+
+// The edit mode holds the game's input through a drag; the reload in the middle of it gives
+// the input back, and the new mod starts locked.
+TEST_F(LoaderThreads, AHotReloadDuringADragGivesTheGameItsInputBack)
+{
+    for (const std::string engine : {"4.27", "5.5"})
+    {
+        SCOPED_TRACE(engine);
+        OnScreen atSecond;
+        const auto report = Play("edit", 200, engine, [&](OrvSim::RunOptions& options) {
+            options.hotReloadFrames = {95}; // the map is dragged from frame 87 to 107
+            options.pictureFrame = 160;
+            options.atPictures = [&] { atSecond = CountOnScreen(); };
+        });
+        EXPECT_EQ(report["input"], (nlohmann::json{{"edit_mode", false},
+                                                   {"typing", 0},
+                                                   {"cursor_shown", false},
+                                                   {"click_events", false},
+                                                   {"mouse_over_events", false},
+                                                   {"move_ignored", false},
+                                                   {"look_ignored", false}}));
+        EXPECT_EQ(atSecond.widgets, 1);
+        EXPECT_EQ(atSecond.captureActors, 1);
+        EXPECT_EQ(report["hooks_after_unload"], kNothingRegistered);
+    }
+}
+
+// The game's exit uninstalls nothing: the engine tells its delete listeners the object array
+// ends, and one still registered after that stops the game.
+TEST_F(LoaderThreads, EveryScenarioEndsWithTheGamesExitWithoutAFatalError)
+{
+    for (const auto& name : OrvSim::ScenarioNames())
+    {
+        for (const std::string engine : {"4.27", "5.1", "5.5"})
+        {
+            SCOPED_TRACE(name + " " + engine);
+            const auto report = Play(name, 240, engine, [](OrvSim::RunOptions& options) { options.ending = "exit"; });
+            EXPECT_EQ(report["ending"], "exit");
+        }
+    }
+}
+
+// Part of each purge finishes on the engine's purge thread, which tells the delete listeners
+// there while the game thread runs the mod: nothing freed is touched, and every check holds.
+TEST_F(LoaderThreads, ObjectsFreedOnThePurgeThreadAreNeverTouched)
+{
+    for (const std::string scenario : {"crowd", "world-change", "respawn"})
+    {
+        SCOPED_TRACE(scenario);
+        const auto report = Play(scenario, 600, "5", [](OrvSim::RunOptions& options) {
+            options.gcThread = true;
+            options.loads = 3;
+        });
+        EXPECT_GT(report["engine"]["objects_freed_on_purge_thread"].get<int>(), 0);
+        EXPECT_EQ(Sim::Counters().CallsOnFreedObjects, 0u);
+        EXPECT_EQ(report["hooks_after_unload"], kNothingRegistered);
+        EXPECT_EQ(report["engine"]["worlds_alive"], 1);
+        EXPECT_EQ(report["widget"]["in_viewport"], true);
+    }
+}
+
+// A loader call that throws, wherever the mod makes it: the loader keeps the tick (an exception
+// out of it would remove it for good), the mod says so once, and the map goes on.
+TEST_F(LoaderThreads, ALoaderCallThatThrowsLeavesTheTickAndTheMapGoingOn)
+{
+    for (int index = 0; index < Sim::kLoaderCallCount; ++index)
+    {
+        const auto call = static_cast<Sim::LoaderCall>(index);
+        if (call == Sim::LoaderCall::K2_GetActorLocation)
+        {
+            continue; // the walk's actors have unattached roots, whose places are read in place
+        }
+        SCOPED_TRACE(Sim::LoaderCallName(call));
+        unsigned long long capturesBefore = 0;
+        int left = -1;
+        const auto report = Play("walk", 240, "5", [&](OrvSim::RunOptions& options) {
+            options.beforeFrame = [&](int frame) {
+                if (frame == 120)
+                {
+                    // The capture's component goes, so that the mod takes its actor down and
+                    // builds its capture again: every loader call the mod makes has its turn.
+                    Sim::MakeLoaderCallThrow(call, 1);
+                    capturesBefore = Sim::Observations().captureScenes;
+                    for (RC::Unreal::UObject* component : Sim::CaptureComponents())
+                    {
+                        Sim::DestroyObject(component);
+                    }
+                }
+            };
+            options.atPictures = [&] { left = Sim::LoaderCallThrowsLeft(call); };
+        });
+        EXPECT_EQ(left, 0) << "the call was made, and threw";
+        EXPECT_EQ(report["hooks_registered"]["tick"], 1);
+        EXPECT_EQ(CountLines(report["log"], "[Orvanta.EngineTick."), 0) << "no callback removed by the loader";
+        EXPECT_EQ(CountLines(report["log"], "[Orvanta] [error] The minimap's frame stopped on an error"), 1)
+            << report["log"].dump();
+        EXPECT_EQ(CountLines(report["log"], "[Orvanta] [error]"), 1) << report["log"].dump();
+        EXPECT_GT(report["capture"]["captures"].get<unsigned long long>(), capturesBefore + 5);
+        EXPECT_EQ(report["widget"]["in_viewport"], true);
+        EXPECT_FALSE(report["capture"]["map_tint"].is_null());
+    }
+}
+} // namespace
+#endif
