@@ -77,6 +77,10 @@ void LiveOrvantaMod::RunTick(Hook::TCallbackIterationData<void>& run)
         // A mod uninstalled from another thread whose one-shot tick never ran goes before this
         // one takes the engine.
         DeleteRetiredMods();
+        // Outside gameWork, which a purge on the collector's thread takes inside the engine's
+        // listener lock: the two are never taken the other way round.
+        gameThread.store(std::this_thread::get_id(), std::memory_order_release);
+        ListenForDeletions();
     }
     std::lock_guard lock(gameWork);
     if (retiring)

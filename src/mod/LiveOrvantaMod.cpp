@@ -187,6 +187,18 @@ void LiveOrvantaMod::on_unreal_init()
     }
 }
 
+void LiveOrvantaMod::ListenForDeletions()
+{
+    // Before the first engine pointer is kept, so none outlives its object unnoticed.
+    if (forgetter.registered)
+    {
+        return;
+    }
+    freedElsewhere.reserve(256);
+    FUObjectArray::AddUObjectDeleteListener(&forgetter);
+    forgetter.registered = true;
+}
+
 bool LiveOrvantaMod::StartOnGameThread()
 {
     if (engineStarted.exchange(true))
@@ -194,13 +206,7 @@ bool LiveOrvantaMod::StartOnGameThread()
         return !inert;
     }
     gameThread.store(std::this_thread::get_id(), std::memory_order_release);
-    // Before the first engine pointer is kept, so none outlives its object unnoticed.
-    if (!forgetter.registered)
-    {
-        freedElsewhere.reserve(256);
-        FUObjectArray::AddUObjectDeleteListener(&forgetter);
-        forgetter.registered = true;
-    }
+    ListenForDeletions();
     if (!RegisterWorldHook())
     {
         LogError(L"World-change hook registration failed.\n");

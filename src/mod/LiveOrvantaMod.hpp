@@ -373,6 +373,8 @@ class LiveOrvantaMod : public RC::CppUserModBase
     // True when the mod may go on this thread at once: on the game thread, or with nothing of
     // the engine's started. From now on the tick does nothing.
     bool BeginRetirement();
+    // Registers the delete listener, once; never while gameWork is held.
+    void ListenForDeletions();
     bool IsSessionGameDataObject(const UObject* object) const;
     bool InSessionWorld(UObject* object) const;
     UObject* FindAiSubsystem();

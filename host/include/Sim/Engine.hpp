@@ -168,6 +168,9 @@ UE4SS_API void RemoveGarbageRoot(UObject* object);
 // then, with purge, destroys it. Returns how many objects became unreachable.
 UE4SS_API std::size_t CollectGarbage(bool purge = true);
 UE4SS_API std::size_t PurgeGarbage();
+// The collection a frame makes every so often: marks, then purges incrementally (with
+// EngineOptions::AsyncPurge, part of it on the purge thread while the frame goes on).
+UE4SS_API void CollectGarbageInFrame();
 // Waits until the purge thread has finished what it was handed (not while holding the engine).
 UE4SS_API void FlushAsyncPurge();
 // The engine's exit (FUObjectArray::ShutdownUObjectArray): every delete listener, newest first,

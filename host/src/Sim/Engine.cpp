@@ -294,10 +294,13 @@ int32 EngineAccess::FinishDestroy(UObject* object)
 
 void EngineAccess::FreeObject(UObject* object, int32 index)
 {
-    // As the engine frees the slot: the listeners first, while the object is still whole. On
-    // the purge thread they are told without the engine held, as FreeUObjectIndex holds only
-    // their own critical section.
+    // As the engine frees the slot: the listeners first, while the object is still whole. They
+    // are told without the stand-in's own lock, on whichever thread: FreeUObjectIndex holds only
+    // their critical section, and a listener may wait for the game thread, which may want the
+    // engine meanwhile.
+    const int held = State().lock.ReleaseAll();
     NotifyDeleted(object, index);
+    State().lock.Retake(held);
     auto guard = LockEngine();
     auto& s = State();
     auto* item = Item(index);
@@ -1021,7 +1024,21 @@ std::size_t CollectGarbage(bool purge)
     return unreachable;
 }
 
-std::size_t PurgeGarbage()
+std::size_t PurgeGarbage() { return PurgeUnreachable(false); }
+
+void CollectGarbageInFrame()
+{
+    // The frame's own collection (ConditionalCollectGarbage in the world's tick) purges
+    // incrementally: with the purge thread on, it finishes part of the work there while the
+    // frame goes on. A map load's purge is whole before the load goes on.
+    CollectGarbage(false);
+    PurgeUnreachable(State().options.AsyncPurge);
+}
+} // namespace Sim
+
+namespace Sim::Detail
+{
+std::size_t PurgeUnreachable(bool handOnPart)
 {
     auto& s = State();
     s.collecting = true;
@@ -1058,7 +1075,7 @@ std::size_t PurgeGarbage()
             }
             ++purged;
             // Every other instance is left to the purge thread; types always die here.
-            if (s.options.AsyncPurge && pass == Pass::Instances && purged % 2 == 0)
+            if (handOnPart && pass == Pass::Instances && purged % 2 == 1)
             {
                 handed.emplace_back(object, slot);
             }
@@ -1072,6 +1089,10 @@ std::size_t PurgeGarbage()
     HandToPurgeThread(std::move(handed));
     return purged;
 }
+} // namespace Sim::Detail
+
+namespace Sim
+{
 
 void FlushAsyncPurge() { WaitForPurgeThread(); }
 

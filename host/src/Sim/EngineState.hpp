@@ -211,6 +211,30 @@ class EngineLock
             mutex_.unlock();
         }
     }
+    // Lets go of every hold this thread has, for a stretch that must not run under it; the count
+    // to take it back with.
+    int ReleaseAll()
+    {
+        if (owner_.load(std::memory_order_relaxed) != std::this_thread::get_id())
+        {
+            return 0;
+        }
+        const int held = depth_;
+        depth_ = 0;
+        owner_.store(std::thread::id{}, std::memory_order_relaxed);
+        mutex_.unlock();
+        return held;
+    }
+    void Retake(int held)
+    {
+        if (held == 0)
+        {
+            return;
+        }
+        mutex_.lock();
+        owner_.store(std::this_thread::get_id(), std::memory_order_relaxed);
+        depth_ = held;
+    }
     void ReleaseLeftByThisThread()
     {
         if (owner_.load(std::memory_order_relaxed) == std::this_thread::get_id())
@@ -348,6 +372,9 @@ void StopCallbackCollector();
 void StopAsyncPurge();
 // Hands objects the game thread finished destroying to the purge thread, started at need.
 void HandToPurgeThread(std::vector<std::pair<UObject*, int32>> objects);
+// Purges what the last collection found unreachable; with handOnPart, part of it on the purge
+// thread.
+std::size_t PurgeUnreachable(bool handOnPart);
 void WaitForPurgeThread();
 
 // The loader's throwing calls (Sim::MakeLoaderCallThrow) throw only where a mod makes them:

@@ -714,7 +714,7 @@ void StepWorlds()
     if (play.garbagePeriodNanoseconds > 0 && play.clockNanoseconds >= play.nextGarbageCollection)
     {
         play.nextGarbageCollection = play.clockNanoseconds + play.garbagePeriodNanoseconds;
-        CollectGarbage(true);
+        CollectGarbageInFrame();
     }
 }
 

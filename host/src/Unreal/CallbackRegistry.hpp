@@ -97,10 +97,12 @@ template <typename ReturnType, typename... Args> class CallbackRegistry
         // on the registering thread.
         const bool prune = dirty_.exchange(false, std::memory_order_acq_rel);
         List& side = pre ? pre_ : post_;
+        // Held by name: a range-for over a temporary's vector would outlive the temporary.
+        const Snapshot current = Load(side);
         auto next = std::make_shared<std::vector<std::shared_ptr<Entry>>>();
-        next->reserve(Load(side)->size() + 1);
+        next->reserve(current->size() + 1);
         bool inserted = false;
-        for (const auto& existing : *Load(side))
+        for (const auto& existing : *current)
         {
             if (prune && existing->IsInvalid())
             {
@@ -217,7 +219,8 @@ template <typename ReturnType, typename... Args> class CallbackRegistry
         std::size_t live = 0;
         for (const List* side : {&pre_, &post_})
         {
-            for (const auto& entry : *Load(*side))
+            const Snapshot list = Load(*side);
+            for (const auto& entry : *list)
             {
                 live += entry->IsInvalid() ? 0 : 1;
             }
@@ -233,7 +236,8 @@ template <typename ReturnType, typename... Args> class CallbackRegistry
         std::vector<FCallbackOptions> options;
         for (const List* side : {&pre_, &post_})
         {
-            for (const auto& entry : *Load(*side))
+            const Snapshot list = Load(*side);
+            for (const auto& entry : *list)
             {
                 if (!entry->IsInvalid())
                 {
