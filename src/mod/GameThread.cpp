@@ -156,8 +156,12 @@ void LiveOrvantaMod::Uninstall(LiveOrvantaMod* mod)
         once.bOnce = true;
         once.OwnerModName = STR("Orvanta");
         once.HookName = STR("Retire");
-        Hook::RegisterEngineTickPostCallback([](Hook::TCallbackIterationData<void>&, UEngine*, float, bool) { DeleteRetiredMods(); },
-                                             once);
+        if (Hook::RegisterEngineTickPostCallback(
+                [](Hook::TCallbackIterationData<void>&, UEngine*, float, bool) { DeleteRetiredMods(); }, once) ==
+            Hook::ERROR_ID)
+        {
+            return; // the next instance's first tick takes it down
+        }
         // The loader starts the next instance right after this returns, and it reads the same
         // settings this one may still save as it goes: wait for the game thread, within reason.
         std::unique_lock guard(Retired().lock);

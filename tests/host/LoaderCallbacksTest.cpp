@@ -8,9 +8,12 @@
 #include <Sim/World.hpp>
 #include <Unreal/AActor.hpp>
 #include <Unreal/Hooks/Hooks.hpp>
+#include <Unreal/UObjectGlobals.hpp>
 
 #include <algorithm>
+#include <memory>
 #include <stdexcept>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -170,5 +173,80 @@ TEST_F(LoaderCallbacks, OnlyAMapLoadRunsTheLoadMapCallbacks)
     EXPECT_TRUE(loads.empty());
     Sim::Travel(instance, Sim::CreateWorld(L"Dungeon"));
     EXPECT_EQ(loads, (std::vector<std::string>{"to Dungeon by the engine", "into Dungeon"}));
+}
+// What a removed callback's callable costs its owner: the loader destroys it only when it
+// prunes, inside the next registration or on its collector's thread, never at the removal. A
+// library freed before then has its code run unmapped.
+TEST_F(LoaderCallbacks, ARemovedCallableGoesOnlyWhenTheLoaderPrunesItsList)
+{
+    struct Witness
+    {
+        std::shared_ptr<int> alive = std::make_shared<int>(0);
+        void operator()(Hook::TCallbackIterationData<void>&, UEngine*, float, bool) const {}
+    };
+    Witness first;
+    std::weak_ptr<int> firstAlive = first.alive;
+    const Hook::GlobalCallbackId id = Hook::RegisterEngineTickPostCallback(std::move(first), Options(L"First"));
+    first.alive.reset();
+    ASSERT_TRUE(Hook::UnregisterCallback(id));
+    EXPECT_FALSE(firstAlive.expired()) << "marked, not destroyed";
+    EXPECT_EQ(Sim::TickCallbackCount(), 0u);
+    EXPECT_EQ(Sim::HeldTickCallbacks(), 1u);
+    Sim::TickEngine(1.0f / 60.0f);
+    EXPECT_FALSE(firstAlive.expired()) << "running the list prunes nothing";
+
+    const Hook::GlobalCallbackId next = Hook::RegisterEngineTickPostCallback([](auto&, UEngine*, float, bool) {}, Options(L"Next"));
+    EXPECT_TRUE(firstAlive.expired()) << "the next registration pruned it";
+    EXPECT_EQ(Sim::HeldTickCallbacks(), 1u);
+
+    Witness second;
+    std::weak_ptr<int> secondAlive = second.alive;
+    const Hook::GlobalCallbackId later = Hook::RegisterEngineTickPostCallback(std::move(second), Options(L"Later"));
+    second.alive.reset();
+    Hook::UnregisterCallback(later);
+    EXPECT_FALSE(secondAlive.expired());
+    Sim::CollectStaleCallbacks();
+    EXPECT_TRUE(secondAlive.expired()) << "the collector's pass pruned it";
+    EXPECT_TRUE(Hook::UnregisterCallback(next));
+}
+
+TEST_F(LoaderCallbacks, AOnceCallbackRunsOnceAndAThrowingTickIsRemovedForGood)
+{
+    int once = 0;
+    int throws = 0;
+    int after = 0;
+    Hook::RegisterEngineTickPostCallback([&](auto&, UEngine*, float, bool) { ++once; }, Options(L"Once", false, true));
+    Hook::RegisterEngineTickPostCallback(
+        [&](auto&, UEngine*, float, bool) {
+            ++throws;
+            throw std::runtime_error("broken");
+        },
+        Options(L"Thrower"));
+    Hook::RegisterEngineTickPostCallback([&](auto&, UEngine*, float, bool) { ++after; }, Options(L"After"));
+    for (int frame = 0; frame < 3; ++frame)
+    {
+        Sim::TickEngine(1.0f / 60.0f);
+    }
+    EXPECT_EQ(once, 1);
+    EXPECT_EQ(throws, 1);
+    EXPECT_EQ(after, 2) << "the frame it threw, the callbacks after it missed";
+    EXPECT_EQ(Sim::TickCallbackCount(), 1u);
+    ASSERT_EQ(Lines().size(), 1u);
+    EXPECT_EQ(Lines()[0].text, L"[Test.EngineTick.Thrower] Hook threw exception: \"broken\", removing hook!\n");
+}
+
+// The engine's own calls belong to the game thread (check(IsInGameThread()) in its code); the
+// loader's registrations may come from anywhere.
+TEST_F(LoaderCallbacks, EngineCallsFromAnotherThreadFailTheGameThreadCheck)
+{
+    UObject* actor = Sim::NewObject(Sim::FindClass(L"/Script/Engine.Actor"), Sim::FindObjectByPath(L"/Script/Engine"));
+    std::thread loader([&] {
+        Hook::RegisterEngineTickPostCallback([](auto&, UEngine*, float, bool) {}, Options(L"FromElsewhere"));
+        UObjectGlobals::FindObject(nullptr, nullptr, STR("/Script/Engine.Actor"), false, nullptr);
+        actor->ProcessEvent(Sim::FindFunctionByPath(L"/Script/Engine.Actor:K2_DestroyActor"), nullptr);
+    });
+    loader.join();
+    EXPECT_EQ(Sim::FailedChecks(), (std::vector<std::wstring>{L"IsInGameThread", L"IsInGameThread"}));
+    EXPECT_EQ(Sim::TickCallbackCount(), 1u);
 }
 } // namespace

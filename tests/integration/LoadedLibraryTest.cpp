@@ -76,6 +76,7 @@ TEST_F(LoadedLibrary, LoadsRunsAndUnloadsThroughItsEntryPoints)
     loader.Unload();
     EXPECT_EQ(Sim::ScriptHookCount(), 0u);
     EXPECT_EQ(Sim::TickCallbackCount(), 0u);
+    EXPECT_TRUE(loader.LibraryMapped()) << "pinned: the loader still holds its callables until it prunes them";
     EXPECT_EQ(Sim::ActorCallbackCount(), 0u);
     EXPECT_EQ(Sim::MapCallbackCount(), 0u);
 

@@ -293,7 +293,6 @@ TEST_F(ObjectLifetime, ASetUpOnTheLoadersThreadIsSafeWhileTheGameTicksAndFrees)
     std::atomic<bool> done{false};
     std::thread loader([&] {
         mod_->on_unreal_init();
-        mod_->StartOnGameThread();
         done = true;
     });
     // The game goes on: creatures come and go, and the collector frees them, while the
@@ -309,11 +308,71 @@ TEST_F(ObjectLifetime, ASetUpOnTheLoadersThreadIsSafeWhileTheGameTicksAndFrees)
         std::this_thread::yield();
     }
     loader.join();
+    Frames(1);
     EXPECT_EQ(mod_->RuntimeHookCount(), 31u);
     EXPECT_NE(mod_->TickHandle(), 0u);
     Frames(2);
     EXPECT_EQ(Session().discovery.pawn, player.pawn);
     EXPECT_EQ(Sim::Counters().CallsOnFreedObjects, 0u);
+    EXPECT_TRUE(Sim::FailedChecks().empty()) << "no engine call from the loader's thread";
+}
+
+// The loader's hot reload uninstalls from its own thread while the game ticks: the mod's
+// engine side goes on the game thread's next frame, and the uninstall waits for it.
+TEST_F(ObjectLifetime, AnUninstallFromTheLoadersThreadTakesTheMapDownOnTheGameThread)
+{
+    Player player = LivePlayer();
+    ASSERT_FALSE(Sim::ViewportWidgets().empty());
+    const Sim::Observed before = Sim::Observations();
+    std::atomic<bool> done{false};
+    std::thread loader([&] {
+        Orv::LiveOrvantaMod::Uninstall(mod_.release());
+        done = true;
+    });
+    int frames = 0;
+    while (!done.load())
+    {
+        Sim::TickEngine(kFrame);
+        ++frames;
+        std::this_thread::yield();
+    }
+    loader.join();
+    EXPECT_TRUE(Sim::FailedChecks().empty()) << "no engine call off the game thread";
+    EXPECT_GE(frames, 1) << "the uninstall waited for a frame";
+    EXPECT_TRUE(Sim::ViewportWidgets().empty());
+    EXPECT_EQ(Sim::Observations().captureActorsDestroyed, before.captureActorsDestroyed + 1);
+    EXPECT_EQ(Sim::ScriptHookCount(), 0u);
+    EXPECT_EQ(Sim::TickCallbackCount(), 0u);
+    EXPECT_EQ(Sim::ActorCallbackCount() + Sim::MapCallbackCount(), 0u);
+    Frames(3);
+    EXPECT_EQ(Sim::Counters().CallsOnFreedObjects, 0u);
+}
+
+// Without a one-shot tick to go on (the loader refuses it), a mod uninstalled from the
+// loader's thread is left retired, and the next instance's first tick takes it down before it
+// starts: one map, one set of hooks.
+TEST_F(ObjectLifetime, WhatAnUninstalledModCouldNotTakeDownTheNextOneDoes)
+{
+    Player player = LivePlayer();
+    Sim::RefuseTickCallbacks(true);
+    std::thread loader([this] { Orv::LiveOrvantaMod::Uninstall(mod_.release()); });
+    loader.join();
+    EXPECT_TRUE(Sim::FailedChecks().empty());
+    EXPECT_EQ(Sim::ScriptHookCount(), 32u) << "still registered: nothing ran on the game thread yet";
+    Frames(2);
+    EXPECT_FALSE(Sim::ViewportWidgets().empty()) << "retired, it leaves the world as it is";
+    Sim::RefuseTickCallbacks(false);
+
+    mod_ = std::make_unique<OrvTest::TestMod>();
+    std::thread next([this] { mod_->on_unreal_init(); });
+    next.join();
+    const Sim::Observed before = Sim::Observations();
+    Frames(2);
+    EXPECT_EQ(Sim::ScriptHookCount(), 32u) << "the old hooks went before the new ones came";
+    EXPECT_EQ(Sim::Observations().captureActorsDestroyed, before.captureActorsDestroyed + 1);
+    EXPECT_EQ(Sim::ViewportWidgets().size(), 1u);
+    EXPECT_EQ(Session().discovery.pawn, player.pawn);
+    EXPECT_TRUE(Sim::FailedChecks().empty());
 }
 
 // A hooked function the engine frees leaves its registration behind: at destruction the mod

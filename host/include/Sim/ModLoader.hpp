@@ -46,6 +46,8 @@ class UE4SS_API ModLoader
     int Reloads() const { return reloads_.load(); }
     // Whether the library was still mapped after the last reload freed it (it pinned itself).
     bool StayedMappedOnReload() const { return stayedMapped_.load(); }
+    // Whether the library is mapped into the process now, loaded by this loader or not.
+    bool LibraryMapped() const;
     void Uninstall();
     void Unload();
     // The game's exit (DLL_PROCESS_DETACH, UE4SSProgram::static_cleanup): the loader's program

@@ -240,6 +240,8 @@ void ModLoader::Reload()
     Detail::SendLoaderLine(L"All mods re-installed\n", 0);
 }
 
+bool ModLoader::LibraryMapped() const { return IsMapped(LibraryPath()); }
+
 void ModLoader::ExitWithTheGame()
 {
     WaitForUnrealInit();
