@@ -3,6 +3,7 @@
 #ifdef ORVANTA_WITH_SIM
 #include "SimRun.hpp"
 #include "support/EngineFixture.hpp"
+#include "support/SimSessions.hpp"
 
 #include <Sim/Engine.hpp>
 #include <Sim/World.hpp>
@@ -34,36 +35,9 @@ struct Expected
 
 const nlohmann::json kNothingRegistered = {{"script", 0}, {"tick", 0}, {"actor", 0}, {"map", 0}};
 
-class SimScenarioRuns : public ::testing::Test
+class SimScenarioRuns : public OrvTest::SimSessions
 {
   protected:
-    void TearDown() override
-    {
-        std::error_code ignored;
-        fs::remove_all(root_, ignored);
-    }
-
-    // The engine by its version or short name ("4.27", "5.1", "5.5"; "4", "5").
-    nlohmann::json Play(const std::string& scenario, int frames, const std::string& engine = "5", std::uint64_t seed = 1,
-                        const std::function<void(OrvSim::RunOptions&)>& adjust = {})
-    {
-        OrvSim::RunOptions options;
-        options.library = ORVANTA_MAIN_LIBRARY;
-        options.modDir = root_ / (scenario + "-" + std::to_string(runs_++));
-        options.scenario = scenario;
-        options.frames = frames;
-        EXPECT_TRUE(Sim::ParseEngineVersion(engine, options.engine)) << engine;
-        options.seed = seed;
-        options.echoLog = false;
-        if (adjust)
-        {
-            adjust(options);
-        }
-        OrvSim::RunResult result = OrvSim::RunSession(options);
-        EXPECT_TRUE(result.ok) << result.error;
-        return result.report;
-    }
-
     // The controller the engine last gave its local player, and that controller's pawn.
     static UObject* LocalController() { return Sim::ObjectReference(Sim::LocalPlayer(), L"PlayerController"); }
     static UObject* LocalPawn() { return Sim::ObjectReference(LocalController(), L"Pawn"); }
@@ -74,8 +48,6 @@ class SimScenarioRuns : public ::testing::Test
         return item != nullptr && item->GetUObject() == object && item->IsValid(false);
     }
 
-    fs::path root_ = fs::temp_directory_path() / ("orvanta-scenarios-" + std::to_string(std::random_device{}()));
-    int runs_ = 0;
 };
 
 TEST_F(SimScenarioRuns, EveryScenarioRegistersWhatTheGameAllowsAndUnloadsClean)

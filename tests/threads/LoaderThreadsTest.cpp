@@ -4,6 +4,7 @@
 // and was told, not by the mod's fields. A ThreadSanitizer build runs this suite alone.
 #ifdef ORVANTA_WITH_SIM
 #include "SimRun.hpp"
+#include "support/SimSessions.hpp"
 
 #include <Sim/Engine.hpp>
 #include <Sim/Faults.hpp>
@@ -12,16 +13,12 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <functional>
-#include <random>
 #include <string>
 #include <vector>
 
 namespace
 {
-namespace fs = std::filesystem;
-
 const nlohmann::json kNothingRegistered = {{"script", 0}, {"tick", 0}, {"actor", 0}, {"map", 0}};
 
 // Under ThreadSanitizer every access is watched and a frame costs ten times as much: there the
@@ -67,37 +64,17 @@ int CountLines(const nlohmann::json& log, const std::string& start)
     return count;
 }
 
-class LoaderThreads : public ::testing::Test
+class LoaderThreads : public OrvTest::SimSessions
 {
   protected:
-    void TearDown() override
-    {
-        std::error_code ignored;
-        fs::remove_all(root_, ignored);
-    }
-
+    // A session whose engine made no failed check.
     nlohmann::json Play(const std::string& scenario, int frames, const std::string& engine,
                         const std::function<void(OrvSim::RunOptions&)>& adjust = {})
     {
-        OrvSim::RunOptions options;
-        options.library = ORVANTA_MAIN_LIBRARY;
-        options.modDir = root_ / (scenario + "-" + std::to_string(runs_++));
-        options.scenario = scenario;
-        options.frames = frames;
-        EXPECT_TRUE(Sim::ParseEngineVersion(engine, options.engine)) << engine;
-        options.echoLog = false;
-        if (adjust)
-        {
-            adjust(options);
-        }
-        OrvSim::RunResult result = OrvSim::RunSession(options);
-        EXPECT_TRUE(result.ok) << result.error;
-        EXPECT_EQ(result.report["engine"]["checks_failed"], 0) << result.report["engine"]["failed_checks"].dump();
-        return result.report;
+        nlohmann::json report = SimSessions::Play(scenario, frames, engine, 1, adjust);
+        EXPECT_EQ(report["engine"]["checks_failed"], 0) << report["engine"]["failed_checks"].dump();
+        return report;
     }
-
-    fs::path root_ = fs::temp_directory_path() / ("orvanta-threads-" + std::to_string(std::random_device{}()));
-    int runs_ = 0;
 };
 
 // The loader reloads the library on its own thread while the game ticks: the old mod goes on

@@ -1,0 +1,53 @@
+// orvanta-sim's sessions played in the test's own process with the built mod loaded, each in a
+// mod folder of its own under one temporary folder that goes with the test.
+#pragma once
+
+#include "SimRun.hpp"
+
+#include <Sim/Engine.hpp>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <random>
+#include <string>
+
+namespace OrvTest
+{
+class SimSessions : public ::testing::Test
+{
+  protected:
+    void TearDown() override
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(root_, ignored);
+    }
+
+    // The engine by its version or short name ("4.27", "5.1", "5.5"; "4", "5").
+    nlohmann::json Play(const std::string& scenario, int frames, const std::string& engine = "5", std::uint64_t seed = 1,
+                        const std::function<void(OrvSim::RunOptions&)>& adjust = {})
+    {
+        OrvSim::RunOptions options;
+        options.library = ORVANTA_MAIN_LIBRARY;
+        options.modDir = root_ / (scenario + "-" + std::to_string(runs_++));
+        options.scenario = scenario;
+        options.frames = frames;
+        EXPECT_TRUE(Sim::ParseEngineVersion(engine, options.engine)) << engine;
+        options.seed = seed;
+        options.echoLog = false;
+        if (adjust)
+        {
+            adjust(options);
+        }
+        OrvSim::RunResult result = OrvSim::RunSession(options);
+        EXPECT_TRUE(result.ok) << result.error;
+        return result.report;
+    }
+
+    std::filesystem::path root_ = std::filesystem::temp_directory_path() /
+                                  ("orvanta-sessions-" + std::to_string(std::random_device{}()));
+    int runs_ = 0;
+};
+} // namespace OrvTest
