@@ -291,7 +291,7 @@ TEST_F(ObjectSystem, AtTheArraysEndEveryListenerMustLeaveOrTheEngineStops)
 {
     struct Leaving final : FUObjectDeleteListener
     {
-        explicit Leaving(std::vector<const void*>& heard) : heard(heard) {}
+        explicit Leaving(std::vector<const void*>& log) : heard(log) {}
         void NotifyUObjectDeleted(const UObjectBase*, int32) override {}
         void OnUObjectArrayShutdown() override
         {

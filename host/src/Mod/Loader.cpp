@@ -245,10 +245,12 @@ bool ModLoader::LibraryMapped() const { return IsMapped(LibraryPath()); }
 void ModLoader::ExitWithTheGame()
 {
     WaitForUnrealInit();
-    static std::vector<RC::CppUserModBase*> leftAtExit;
+    // The game's process ends with the mod object still allocated, as the loader leaves it; the
+    // list is never destroyed so that a leak check at exit still finds the objects held.
+    static auto* leftAtExit = new std::vector<RC::CppUserModBase*>;
     if (mod_ != nullptr)
     {
-        leftAtExit.push_back(mod_);
+        leftAtExit->push_back(mod_);
     }
     mod_ = nullptr;
     FreeHere();

@@ -416,6 +416,8 @@ void RaiseFault(FaultKind fault);
 bool CallFits(UObject* target, UFunction* function, const void* parms);
 
 void MarkBlueprintClass(UClass* cls);
+// A class whose objects (its default object included) are of an engine C++ type.
+UClass* DefineNativeClass(const ClassDef& def, NativeConstructor construct, std::size_t nativeSize);
 bool IsBlueprintClass(const UClass* cls);
 // Whether actors of the world may run script: it is live, its actors are initialised and it
 // is not being torn down.

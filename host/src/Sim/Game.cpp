@@ -94,12 +94,10 @@ void TurnActor(Call& call)
 // Instances of the class and its subclasses are objects of the engine's C++ type, as in the
 // engine, so a mod's casts to that type are sound. The type adds no data to UObject.
 template <typename T> UObject* ConstructAs(void* memory) { return new (memory) T(); }
-template <typename T> void GiveNativeType(UClass* cls)
+template <typename T> UClass* DefineClassOfType(const ClassDef& def)
 {
     static_assert(sizeof(T) == sizeof(UObject));
-    auto& info = State().classInfo[cls];
-    info.construct = &ConstructAs<T>;
-    info.nativeSize = sizeof(T);
+    return DefineNativeClass(def, &ConstructAs<T>, sizeof(T));
 }
 
 void DefineEngineClasses()
@@ -132,7 +130,7 @@ void DefineEngineClasses()
     DefineClass({.path = L"/Script/Engine.ChildActorComponent",
                  .super = L"/Script/Engine.SceneComponent",
                  .properties = {{L"ChildActor", Object(L"/Script/Engine.Actor")}}});
-    UClass* actorClass = DefineClass(
+    UClass* actorClass = DefineClassOfType<AActor>(
         {.path = L"/Script/Engine.Actor",
          .properties = {{L"bHidden", Bitfield()}, {L"bActorIsBeingDestroyed", Bitfield()}, {L"bCanBeDamaged", Bitfield()},
                         {L"Owner", Object(L"/Script/Engine.Actor")},
@@ -170,7 +168,6 @@ void DefineEngineClasses()
                                   }
                               })},
          .castFlags = CASTCLASS_AActor});
-    GiveNativeType<AActor>(actorClass);
     State().actorClass = actorClass;
     // Every actor gets a root to place it by; subclasses add theirs.
     SetDefaultComponents(actorClass, {{L"RootComponent", L"/Script/Engine.SceneComponent", L"DefaultSceneRoot"}});
@@ -231,10 +228,9 @@ void DefineEngineClasses()
     DefineClass({.path = L"/Script/Engine.GameEngine", .super = L"/Script/Engine.Engine"});
     DefineClass({.path = L"/Script/Engine.Level", .castFlags = CASTCLASS_ULevel});
     // The engine has no cast flag for worlds: a world is known by its class.
-    UClass* worldClass = DefineClass({.path = L"/Script/Engine.World",
+    UClass* worldClass = DefineClassOfType<UWorld>({.path = L"/Script/Engine.World",
                                       .properties = {{L"PersistentLevel", Object(L"/Script/Engine.Level")},
                                                      {L"OwningGameInstance", Object(L"/Script/Engine.GameInstance")}}});
-    GiveNativeType<UWorld>(worldClass);
     State().worldClass = worldClass;
 }
 

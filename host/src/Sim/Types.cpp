@@ -464,7 +464,11 @@ namespace Sim
 {
 using namespace Detail;
 
-UClass* DefineClass(const ClassDef& def)
+UClass* DefineClass(const ClassDef& def) { return DefineNativeClass(def, nullptr, 0); }
+
+// The engine builds a class's default object with the class's own C++ constructor, so the
+// native type must be known before the default object is made.
+UClass* Detail::DefineNativeClass(const ClassDef& def, NativeConstructor construct, std::size_t nativeSize)
 {
     auto& s = State();
     if (auto* existing = FindClass(def.path))
@@ -476,7 +480,7 @@ UClass* DefineClass(const ClassDef& def)
     {
         throw DefinitionError(L"unknown super class", def.super);
     }
-    UClass* cls = EngineAccess::MakeClass(def.path, super, nullptr, 0, def.castFlags);
+    UClass* cls = EngineAccess::MakeClass(def.path, super, construct, nativeSize, def.castFlags);
     if (def.blueprint)
     {
         MarkBlueprintClass(cls);
