@@ -89,7 +89,7 @@ void LiveOrvantaMod::RunTick(Hook::TCallbackIterationData<void>& run)
     }
     try
     {
-        ForgetFreedElsewhere();
+        CatchUpWithTheCollector();
         if (!engineStarted.load() && !StartOnGameThread())
         {
             // Inert: nothing would ever use the frames. The one safe way out of the loader's

@@ -143,7 +143,7 @@ LiveOrvantaMod::~LiveOrvantaMod()
         }
         {
             std::lock_guard lock(gameWork);
-            ForgetFreedElsewhere();
+            CatchUpWithTheCollector();
             UnregisterAll();
             TearDownSession(true);
             reflection.Clear();
@@ -280,7 +280,7 @@ template <typename Work> void LiveOrvantaMod::RunHook(Work&& work)
     }
     try
     {
-        ForgetFreedElsewhere();
+        CatchUpWithTheCollector();
         work();
     }
     catch (const std::exception& exception)

@@ -366,8 +366,10 @@ class LiveOrvantaMod : public RC::CppUserModBase
     // A hook's work on the game thread; false when the mod is going.
     template <typename Work> void RunHook(Work&& work);
     bool OnGameThread() const { return std::this_thread::get_id() == gameThread.load(std::memory_order_acquire); }
-    // Objects freed on another thread, forgotten now; gameWork is held.
-    void ForgetFreedElsewhere();
+    // At every entry, before anything is read: objects freed on another thread are forgotten,
+    // and a widget tree the collector marked is let go whole. gameWork is held.
+    void CatchUpWithTheCollector();
+    void DropWidgetTree();
     // An exception stopped the work: logged once per world, and the next frame goes on.
     void ReportCaught(std::wstring_view where, const char* what);
     // True when the mod may go on this thread at once: on the game thread, or with nothing of

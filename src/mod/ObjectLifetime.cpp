@@ -3,6 +3,7 @@
 // object's bytes, or take a new object at the old address for the old one. Every pointer the
 // mod keeps across frames is dropped here, before that can happen.
 #include "mod/LiveOrvantaMod.hpp"
+#include "reflection/Lookup.hpp"
 
 #include <algorithm>
 
@@ -63,13 +64,29 @@ void LiveOrvantaMod::ObjectForgetter::OnUObjectArrayShutdown()
     mod.ForgetEngine();
 }
 
-void LiveOrvantaMod::ForgetFreedElsewhere()
+void LiveOrvantaMod::CatchUpWithTheCollector()
 {
     for (const void* object : freedElsewhere)
     {
         ForgetObject(object);
     }
     freedElsewhere.clear();
+    // A purge frees an unreachable tree over several frames and in any order, so one of its
+    // widgets may be gone while its root still stands. The collector marks the whole tree
+    // before it frees any of it, and the root carries that mark until it goes itself.
+    if (session.widget.userWidget != nullptr && !IsLive(session.widget.userWidget, false))
+    {
+        DropWidgetTree();
+    }
+}
+
+void LiveOrvantaMod::DropWidgetTree()
+{
+    // Every handle into the tree goes, and with them what was last applied to its arrow, so
+    // the next tree's arrow gets its picture and angle.
+    session.widget = WidgetState{};
+    session.markers = MarkerPools{};
+    session.arrow = ArrowState{};
 }
 
 void LiveOrvantaMod::ForgetObject(const void* object)
@@ -85,14 +102,11 @@ void LiveOrvantaMod::ForgetObject(const void* object)
     Drop(capture.captureComponent, object);
     Drop(capture.renderTarget, object);
 
-    // The tree dies as a whole (nothing but its root holds it), and a purge frees before it
-    // reuses: one of its frame widgets going means every handle into it goes, and with them
-    // what was last applied to its arrow, so the next tree's arrow gets its picture and angle.
+    // The tree dies as a whole (nothing but its root holds it): one of its frame widgets
+    // going means all of it goes.
     if (HoldsFrameWidget(session.widget, object))
     {
-        session.widget = WidgetState{};
-        session.markers = MarkerPools{};
-        session.arrow = ArrowState{};
+        DropWidgetTree();
     }
     Drop(session.arrow.arrowTexture, object);
     for (std::size_t index = session.mapIcons.count; index-- > 0;)

@@ -293,40 +293,44 @@ TEST_F(SimScenarioRuns, TheMenuNeverGainsAPawnAndNothingPilesUpWhileItRuns)
 // engine) with them silent: the mod never calls into freed memory, fails no engine check, leaves
 // nothing registered and no old world behind, and the engine really did reuse memory and slots
 // under it.
-TEST_F(SimScenarioRuns, EveryScenarioOnEveryEngineWithOrWithoutHooksTouchesNoFreedObject)
+// One test per scenario, so that each stays within the suite's time limit under the sanitizers.
+class EveryScenario : public SimScenarioRuns, public ::testing::WithParamInterface<std::string>
 {
-    for (const auto& name : OrvSim::ScenarioNames())
+};
+
+TEST_P(EveryScenario, OnEveryEngineWithOrWithoutHooksTouchesNoFreedObject)
+{
+    const std::string& name = GetParam();
+    for (const std::string engine : {"4.27", "5.1", "5.5"})
     {
-        for (const std::string engine : {"4.27", "5.1", "5.5"})
+        for (bool silent : {false, true})
         {
-            for (bool silent : {false, true})
+            if (silent && engine == "5.1")
             {
-                if (silent && engine == "5.1")
-                {
-                    continue;
-                }
-                SCOPED_TRACE(name + " engine " + engine + (silent ? " silent" : ""));
-                auto report = Play(name, 600, engine, 1, [&](OrvSim::RunOptions& options) { options.silentEvents = silent; });
-                EXPECT_EQ(Sim::Counters().CallsOnFreedObjects, 0u);
-                EXPECT_EQ(report["hooks_after_unload"], kNothingRegistered);
-                EXPECT_EQ(report["silent_events"], silent);
-                const auto& engineReport = report["engine"];
-                EXPECT_GE(engineReport["collections"].get<int>(), 9) << "one a second, and one after unload";
-                EXPECT_EQ(engineReport["checks_failed"], 0) << engineReport["failed_checks"].dump();
-                EXPECT_EQ(engineReport["worlds_alive"], 1) << "a map load leaves nothing of the old world behind";
-                if (name == "walk" || name == "world-change" || name == "respawn")
-                {
-                    EXPECT_GT(engineReport["addresses_reused"].get<int>(), 0);
-                    EXPECT_GT(engineReport["slots_reused"].get<int>(), 0);
-                }
-                if (silent)
-                {
-                    EXPECT_EQ(engineReport["script_hooks_fired"], 0);
-                }
+                continue;
+            }
+            SCOPED_TRACE(name + " engine " + engine + (silent ? " silent" : ""));
+            auto report = Play(name, 600, engine, 1, [&](OrvSim::RunOptions& options) { options.silentEvents = silent; });
+            EXPECT_EQ(Sim::Counters().CallsOnFreedObjects, 0u);
+            EXPECT_EQ(report["hooks_after_unload"], kNothingRegistered);
+            EXPECT_EQ(report["silent_events"], silent);
+            const auto& engineReport = report["engine"];
+            EXPECT_GE(engineReport["collections"].get<int>(), 9) << "one a second, and one after unload";
+            EXPECT_EQ(engineReport["checks_failed"], 0) << engineReport["failed_checks"].dump();
+            EXPECT_EQ(engineReport["worlds_alive"], 1) << "a map load leaves nothing of the old world behind";
+            if (name == "walk" || name == "world-change" || name == "respawn")
+            {
+                EXPECT_GT(engineReport["addresses_reused"].get<int>(), 0);
+                EXPECT_GT(engineReport["slots_reused"].get<int>(), 0);
+            }
+            if (silent)
+            {
+                EXPECT_EQ(engineReport["script_hooks_fired"], 0);
             }
         }
     }
 }
+INSTANTIATE_TEST_SUITE_P(SimScenarioRuns, EveryScenario, ::testing::ValuesIn(OrvSim::ScenarioNames()), OrvTest::ScenarioTestName);
 
 TEST_F(SimScenarioRuns, WorldChangesByMapLoadOrSeamlessTravelEndInTheLastWorldAloneWithItsMap)
 {

@@ -5,6 +5,7 @@
 // thread is safe while the game ticks.
 #include "ModFixture.hpp"
 
+#include <Sim/Calls.hpp>
 #include <Sim/Types.hpp>
 #include <Sim/World.hpp>
 #include <Unreal/UObjectArray.hpp>
@@ -217,6 +218,39 @@ TEST_F(ObjectLifetime, AMapLoadWithinOneFrameCostsNothingAndTheNextSessionIsInTh
     EXPECT_EQ(Sim::Counters().CallsOnFreedObjects, 0u);
 }
 
+// A game that clears its viewport leaves the map's tree to the collector, which frees it over
+// several frames in any order: a marker widget may go while the tree's root still stands,
+// unreachable, and a new widget may take its address. The map lets the old tree go at once
+// and is back on screen the next frame, calling nothing on the stranger.
+TEST_F(ObjectLifetime, ATreeFreedPieceByPieceIsLetGoWholeAndTheMapComesBack)
+{
+    Player player = LivePlayer();
+    const std::vector<UObject*> before = Sim::ViewportWidgets();
+    ASSERT_EQ(before.size(), 1u);
+    UObject* markerRoot = Session().markers.iconSlots[3].root;
+    ASSERT_NE(markerRoot, nullptr);
+    UClass* overlay = markerRoot->GetClassPrivate();
+
+    Sim::RemoveAllViewportWidgets();
+    Sim::CollectGarbage(false);
+    ASSERT_TRUE(Sim::HoldsObject(before.front())) << "marked, not yet freed";
+    Sim::DestroyObject(markerRoot);
+    UObject* stranger = Sim::NewObject(overlay, AsObject(player.world));
+    ASSERT_EQ(stranger, markerRoot) << "the engine reuses the freed memory at once";
+    Sim::ForgetCalls();
+    Frames(1);
+
+    const std::vector<UObject*> after = Sim::ViewportWidgets();
+    ASSERT_EQ(after.size(), 1u) << "the map is back on screen";
+    EXPECT_NE(after.front(), before.front());
+    EXPECT_EQ(Sim::CallCount(stranger, L"SetVisibility"), 0u);
+    EXPECT_EQ(Sim::CallCount(stranger, L"SetRenderTransformAngle"), 0u);
+    Sim::CollectGarbage();
+    Frames(5);
+    EXPECT_EQ(Sim::Counters().CallsOnFreedObjects, 0u);
+    EXPECT_EQ(Sim::ViewportWidgets(), after);
+}
+
 // Told nothing at all: no script hook fires, and the loader's settings leave out its actor and
 // map-load callbacks.
 class SilentEvents : public ObjectLifetime
@@ -321,7 +355,7 @@ TEST_F(ObjectLifetime, ASetUpOnTheLoadersThreadIsSafeWhileTheGameTicksAndFrees)
 // engine side goes on the game thread's next frame, and the uninstall waits for it.
 TEST_F(ObjectLifetime, AnUninstallFromTheLoadersThreadTakesTheMapDownOnTheGameThread)
 {
-    Player player = LivePlayer();
+    LivePlayer();
     ASSERT_FALSE(Sim::ViewportWidgets().empty());
     const Sim::Observed before = Sim::Observations();
     std::atomic<bool> done{false};

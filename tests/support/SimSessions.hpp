@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -16,6 +17,14 @@
 
 namespace OrvTest
 {
+// A scenario's name as a test's name: gtest takes letters, digits and underscores.
+inline std::string ScenarioTestName(const ::testing::TestParamInfo<std::string>& info)
+{
+    std::string name = info.param;
+    std::replace(name.begin(), name.end(), '-', '_');
+    return name;
+}
+
 class SimSessions : public ::testing::Test
 {
   protected:

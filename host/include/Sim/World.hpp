@@ -154,6 +154,9 @@ UE4SS_API UObject* ObjectReference(const UObject* object, StringViewType propert
 
 // Widgets in the game viewport, kept alive by it until they are removed from it.
 UE4SS_API std::vector<UObject*> ViewportWidgets();
+// UGameViewportClient::RemoveAllViewportWidgets, as a game calls it when it resets its UI: every
+// widget leaves the viewport, and whatever nothing else holds is the collector's.
+UE4SS_API void RemoveAllViewportWidgets();
 // Worlds still in the object array (class defaults aside), torn down or not.
 UE4SS_API std::size_t LiveWorldCount();
 

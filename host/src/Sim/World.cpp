@@ -1547,6 +1547,15 @@ UObject* ObjectReference(const UObject* object, StringViewType property)
 
 std::vector<UObject*> ViewportWidgets() { return Play().viewport; }
 
+void RemoveAllViewportWidgets()
+{
+    const std::vector<UObject*> viewport = Play().viewport;
+    for (UObject* widget : viewport)
+    {
+        RemoveFromViewport(widget);
+    }
+}
+
 std::size_t LiveWorldCount()
 {
     std::size_t worlds = 0;
