@@ -41,7 +41,13 @@ double SmoothYaw(double current, double target, double dtSeconds)
 
 float Exposure(bool night, bool inDungeon, float dayBrightness, float nightBrightness, float trim, float dungeonBoost)
 {
-    return (night ? nightBrightness : dayBrightness) + trim - 1.0f + (inDungeon ? dungeonBoost : 0.0f);
+    // Neither the sun nor the night reaches a cave: the day's brightness, which tones down a
+    // sunlit map, would darken it, and the night's would flood it four times over.
+    if (inDungeon)
+    {
+        return trim + dungeonBoost;
+    }
+    return (night ? nightBrightness : dayBrightness) + trim - 1.0f;
 }
 
 float TintFor(float exposure, bool biasFailed)

@@ -17,7 +17,8 @@ std::int32_t RenderTargetSide(double mapSize, double renderScale);
 double HeightBlend(double dtSeconds, double transitionSpeed);
 // The smoothed yaw after dt seconds (limited to 0 … 0.1 s), turning the short way round.
 double SmoothYaw(double current, double target, double dtSeconds);
-// Exposure in stops: the day or night brightness, the user's trim less one, the dungeon boost.
+// Exposure in stops: above ground the day or night brightness and the user's trim, less one;
+// underground the trim and the dungeon boost alone.
 float Exposure(bool night, bool inDungeon, float dayBrightness, float nightBrightness, float trim, float dungeonBoost);
 // The map image's grey for an exposure that the capture's bias does not carry: 2^(t × 0.5).
 float TintFor(float exposure, bool biasFailed);

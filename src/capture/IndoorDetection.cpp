@@ -19,6 +19,7 @@ namespace
 constexpr double kLowestHeight = 100.0;
 constexpr double kRetraceDistanceSquared = 200.0 * 200.0;
 constexpr double kRetraceRise = 75.0;
+constexpr double kOverheadRetraceDistanceSquared = 25.0 * 25.0;
 constexpr int kGridReach = 3;              // columns -3 … 3 each way in a dungeon
 constexpr int kGridRadiusSquared = 9;      // the disc a round map shows
 constexpr double kGridSpacingShare = 0.15; // of the orthographic width
@@ -87,18 +88,45 @@ void LiveOrvantaMod::DetectIndoors()
     const double z = location.z;
     const double dx = x - indoor.lastTraceX;
     const double dy = y - indoor.lastTraceY;
-    if (!indoor.roofTraceDone || dx * dx + dy * dy >= kRetraceDistanceSquared || std::abs(z - indoor.lastTraceZ) >= kRetraceRise)
+    const bool retrace =
+        !indoor.roofTraceDone || dx * dx + dy * dy >= kRetraceDistanceSquared || std::abs(z - indoor.lastTraceZ) >= kRetraceRise;
+    if (retrace)
     {
         indoor.roofFound = TraceRoof(x, y, z, indoor.roofHeight);
         indoor.roofTraceDone = true;
+        // The grid's own trace from here took the ceiling over the player into account.
+        indoor.overheadFound = false;
+        indoor.overheadX = x;
+        indoor.overheadY = y;
+        indoor.overheadFromZ = z;
         indoor.lastTraceX = x;
         indoor.lastTraceY = y;
         indoor.lastTraceZ = z;
     }
     if (indoor.roofFound)
     {
+        // Underground the ceilings differ from place to place and the grid is only traced again
+        // after a walk: the ceiling right over the player is traced again after every step
+        // between, and a player standing still traces nothing.
+        double roof = indoor.roofHeight;
+        if (camera.inDungeon && !retrace)
+        {
+            const double ox = x - indoor.overheadX;
+            const double oy = y - indoor.overheadY;
+            if (ox * ox + oy * oy >= kOverheadRetraceDistanceSquared || std::abs(z - indoor.overheadFromZ) >= kRetraceRise)
+            {
+                indoor.overheadFound = TraceOverhead(x, y, z, indoor.overheadZ);
+                indoor.overheadX = x;
+                indoor.overheadY = y;
+                indoor.overheadFromZ = z;
+            }
+            if (indoor.overheadFound)
+            {
+                roof = std::min(roof, indoor.overheadZ);
+            }
+        }
         const double offset = camera.inDungeon ? settings.DungeonCeilingOffset : settings.IndoorCeilingOffset;
-        camera.targetHeight = std::max(indoor.roofHeight - z - offset, kLowestHeight);
+        camera.targetHeight = std::max(roof - z - offset, kLowestHeight);
     }
     else
     {
@@ -144,23 +172,39 @@ bool LiveOrvantaMod::TraceUp(const Vector3d& start, const Vector3d& end, const v
     return impactZ > start.z;
 }
 
-bool LiveOrvantaMod::TraceRoof(double x, double y, double z, double& ceilingZ)
+const void* LiveOrvantaMod::RoofTraceProfile()
 {
     UObject* pawn = session.discovery.pawn;
     if (!IsLive(pawn, false))
     {
-        return false;
+        return nullptr;
     }
     UObject* shelter = ShelterComponentOf(reflection, pawn);
     if (shelter == nullptr)
     {
-        return false;
+        return nullptr;
     }
     FProperty* profile = reflection.LookupProperty(shelter, L"RoofTraceCollisionProfileName");
     void* profileValue = PropertyAddress(reflection, shelter, L"RoofTraceCollisionProfileName");
     void* profileName = StructMemberAddress(profile, profileValue, L"Name");
     if (profileName == nullptr || reflection.LookupClassDefault(L"/Script/Engine.KismetSystemLibrary") == nullptr ||
         LookupFunctionByPath(reflection, L"/Script/Engine.KismetSystemLibrary:LineTraceSingleByProfile") == nullptr)
+    {
+        return nullptr;
+    }
+    return profileName;
+}
+
+bool LiveOrvantaMod::TraceOverhead(double x, double y, double z, double& ceilingZ)
+{
+    const void* profileName = RoofTraceProfile();
+    return profileName != nullptr && TraceUp({x, y, z}, {x, y, z + Settings().IndoorRoofTraceDistance}, profileName, ceilingZ);
+}
+
+bool LiveOrvantaMod::TraceRoof(double x, double y, double z, double& ceilingZ)
+{
+    const void* profileName = RoofTraceProfile();
+    if (profileName == nullptr)
     {
         return false;
     }
@@ -172,6 +216,8 @@ bool LiveOrvantaMod::TraceRoof(double x, double y, double z, double& ceilingZ)
     const double reachUp = Settings().IndoorRoofTraceDistance;
     bool found = false;
     double kept = 0.0;
+    bool overhead = false;
+    double overheadZ = 0.0;
     for (int j = -reach; j <= reach; ++j)
     {
         for (int i = -reach; i <= reach; ++i)
@@ -192,6 +238,11 @@ bool LiveOrvantaMod::TraceRoof(double x, double y, double z, double& ceilingZ)
                 if (!TraceUp(start, end, profileName, impactZ))
                 {
                     break;
+                }
+                if (!columnHit && i == 0 && j == 0)
+                {
+                    overhead = true;
+                    overheadZ = impactZ;
                 }
                 columnHit = true;
                 lastHit = impactZ;
@@ -216,6 +267,12 @@ bool LiveOrvantaMod::TraceRoof(double x, double y, double z, double& ceilingZ)
             }
             found = true;
         }
+    }
+    // A camera above the ceiling right over the player shows that ceiling's top and nothing of
+    // the floor under it: a higher ceiling elsewhere in the grid never lifts it past that one.
+    if (found && overhead)
+    {
+        kept = std::min(kept, overheadZ);
     }
     if (found)
     {

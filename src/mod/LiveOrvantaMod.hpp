@@ -201,6 +201,10 @@ class LiveOrvantaMod : public RC::CppUserModBase
     // ---- Scene capture: indoors and dungeons ----
     void DetectIndoors();
     bool TraceRoof(double x, double y, double z, double& ceilingZ);
+    // The first ceiling straight over the point.
+    bool TraceOverhead(double x, double y, double z, double& ceilingZ);
+    // The pawn's roof-trace collision profile's name, or null when a roof cannot be traced.
+    const void* RoofTraceProfile();
     void ResetIndoorDetection();
 
     // ---- Scene capture: brightness by day, at night and underground ----

@@ -270,6 +270,12 @@ struct IndoorState
     double lastTraceX = 0.0;
     double lastTraceY = 0.0;
     double lastTraceZ = 0.0;
+    // Underground: the first ceiling straight over the player, and where it was traced from.
+    bool overheadFound = false;
+    double overheadZ = 0.0; // world Z
+    double overheadX = 0.0;
+    double overheadY = 0.0;
+    double overheadFromZ = 0.0;
 };
 
 // The frame's place on screen and the viewport it was fitted to, in layout units; the

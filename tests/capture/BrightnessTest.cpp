@@ -198,7 +198,7 @@ TEST_F(MapPicture, UndergroundByDayTheDungeonsBoostLeavesThePictureUntinted)
                              .ceilings = {{{-8000, -8000, 0, 8000}, -1600.0}, {{0, -8000, 8000, 8000}, -1400.0}}});
     MovePawn(0.0, 0.0, -2000.0);
     FramesFor(kSecond / 2);
-    ASSERT_EQ(ExposureBias(Component()), 1.0) << "a day's -0.5 stops lifted by the dungeon's 1.5";
+    ASSERT_EQ(ExposureBias(Component()), 1.5) << "the dungeon's 1.5 stops; the day outside does not reach it";
     ExpectTint(1.0, 0.01, "in the dungeon");
 }
 

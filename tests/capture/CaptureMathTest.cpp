@@ -52,15 +52,17 @@ TEST(CameraSmoothing, TheYawTurnsTheShortWayByTheFractionOfItsCappedGap)
     EXPECT_LT(SmoothYaw(179.0, -179.0, 0.1), 0.0);
 }
 
-TEST(Exposure, TheDefaultsGiveTheFourStopsOfDayNightAndDungeon)
+// Underground the clock outside changes nothing.
+TEST(Exposure, TheDefaultsGiveTheStopsOfDayNightAndDungeon)
 {
     const float day = 0.5f;
     const float night = 2.5f;
     const float dungeon = 1.5f;
     EXPECT_FLOAT_EQ(Exposure(false, false, day, night, 0.0f, dungeon), -0.5f);
     EXPECT_FLOAT_EQ(Exposure(true, false, day, night, 0.0f, dungeon), 1.5f);
-    EXPECT_FLOAT_EQ(Exposure(false, true, day, night, 0.0f, dungeon), 1.0f);
-    EXPECT_FLOAT_EQ(Exposure(true, true, day, night, 0.0f, dungeon), 3.0f);
+    EXPECT_FLOAT_EQ(Exposure(false, true, day, night, 0.0f, dungeon), 1.5f);
+    EXPECT_FLOAT_EQ(Exposure(true, true, day, night, 0.0f, dungeon), 1.5f);
+    EXPECT_FLOAT_EQ(Exposure(true, true, day, night, -0.5f, dungeon), 1.0f);
     EXPECT_FLOAT_EQ(Exposure(false, false, day, night, -2.0f, dungeon), -2.5f);
     EXPECT_FLOAT_EQ(Exposure(true, false, day, night, 1.0f, dungeon), 2.5f);
 }

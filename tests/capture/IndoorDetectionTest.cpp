@@ -299,7 +299,10 @@ class DungeonCeiling : public Dungeon, public ::testing::WithParamInterface<Cave
 {
 };
 
-TEST_P(DungeonCeiling, TheHighestCeilingWithinAThousandUnitsOverTheGridCounts)
+// The first ceiling straight over the player counts when it is within a thousand units: a
+// camera above it would show its top and nothing of the floor under it. Without one there, the
+// highest ceiling within a thousand units over the rest of the grid does.
+TEST_P(DungeonCeiling, TheCeilingOverThePlayerOrElseTheHighestWithinAThousandOverTheGridCounts)
 {
     StartInCave(GetParam());
     EXPECT_EQ(Session().camera.targetHeight, GetParam().target);
@@ -308,19 +311,21 @@ TEST_P(DungeonCeiling, TheHighestCeilingWithinAThousandUnitsOverTheGridCounts)
 
 const Sim::Area kWest{-8000, -8000, 0, 8000};
 const Sim::Area kEast{0, -8000, 8000, 8000};
+// Beside the player: the grid's columns east of the middle one.
+const Sim::Area kEastOfThePlayer{300, -8000, 8000, 8000};
 
 INSTANTIATE_TEST_SUITE_P(
     Caves, DungeonCeiling,
     ::testing::Values(Cave{"UpperLevelBeyondReach", {{kCave, 400}}, 1500, 1850, 200},
-                      Cave{"UpperFloorWithinReach", {{kCave, 400}}, 900, 1300, 700},
+                      Cave{"UpperFloorWithinReach", {{kCave, 400}}, 900, 1300, 200},
                       Cave{"CeilingAtExactlyAThousand", {{kCave, 1000}}, 0, 0, 800},
-                      Cave{"HigherCeilingToTheEast", {{kWest, 400}, {kEast, 650}}, 0, 0, 450},
+                      Cave{"HigherCeilingToTheEast", {{kWest, 400}, {kEast, 650}}, 0, 0, 200},
                       Cave{"OnlyCeilingsBeyondAThousand", {{kCave, 1100}}, 0, 0, 350},
-                      // Eight traces a column reach the eighth of nine ceilings 100 apart.
-                      Cave{"NineCeilingsStacked",
+                      Cave{"BeyondAThousandOverThePlayerLowerBeside", {{kCave, 1100}, {kEastOfThePlayer, 600}}, 0, 0, 400},
+                      Cave{"LowestCeilingOverThePlayerKeepsTheLeastHeight",
                            {{kCave, 100}, {kCave, 200}, {kCave, 300}, {kCave, 400}, {kCave, 500}, {kCave, 600}, {kCave, 700},
                             {kCave, 800}, {kCave, 900}},
-                           0, 0, 600}),
+                           0, 0, 100}),
     [](const auto& cave) { return std::string(cave.param.name); });
 
 // What the roof trace needs from the game, taken away one at a time: the fallback height holds.
@@ -392,9 +397,28 @@ TEST_F(Dungeon, AColumnThatStartsInsideStoneFindsNoCeilingThere)
     EXPECT_EQ(CaptureHeight(), 100.0) << "the cave's ceiling 200 up, less the offset, at the lowest height";
 }
 
+// A few steps from where the grid was traced, under a lower ceiling: the camera goes under it
+// at the next picture, long before the grid is traced again, and one trace straight up did it.
+TEST_F(Dungeon, AFewStepsUnderALowerCeilingTakeTheCameraUnderItAtOnce)
+{
+    const Sim::Area west{-8000, -8000, -20, 8000};
+    const Sim::Area east{-20, -8000, 8000, 8000};
+    StartInCave({"Step", {{west, 400}, {east, 650}}, 0, 0, 450}, 10.0);
+    FramesFor(kSecond);
+    ASSERT_EQ(Session().camera.targetHeight, 450.0);
+    CallCounter traces(kTrace);
+    MovePawn(-50.0, 0.0, kDeep);
+    FramesFor(kSecond / 2);
+    EXPECT_EQ(Session().camera.targetHeight, 200.0);
+    EXPECT_EQ(CaptureLocation().z, kDeep + 200.0);
+    EXPECT_EQ(traces.Count(), 1);
+    FramesFor(kSecond);
+    EXPECT_EQ(traces.Count(), 1) << "standing still traces nothing";
+}
+
 TEST_F(Dungeon, EachColumnsTracesClimbFromAboveEachHitToTheSameEnd)
 {
-    StartInCave({"Stacked", {{kCave, 400}}, 900, 1300, 700});
+    StartInCave({"Stacked", {{kCave, 400}}, 900, 1300, 200});
     CallCounter traces(kTrace);
     FProperty* start = PropertyNamed(traces.Function(), L"Start");
     FProperty* end = PropertyNamed(traces.Function(), L"End");
@@ -410,7 +434,7 @@ TEST_F(Dungeon, EachColumnsTracesClimbFromAboveEachHitToTheSameEnd)
     });
     double ceiling = 0.0;
     ASSERT_TRUE(capture_->TraceRoof(0.0, 0.0, kDeep, ceiling));
-    EXPECT_EQ(ceiling, kDeep + 900.0);
+    EXPECT_EQ(ceiling, kDeep + 400.0) << "the upper floor at 900 is above the ceiling over the player";
     // The ceiling, the upper floor, the upper ceiling and the ground at the reach are hit; the
     // last trace, from above the ground back down to the fixed end, finds nothing above it.
     EXPECT_EQ(starts, (std::vector<double>{0.0, 450.0, 950.0, 1350.0, 2050.0}));
@@ -527,7 +551,7 @@ TEST_F(Dungeon, GoingDownSwitchesZoomDetailAndExposureAndComingUpRestoresThem)
     EXPECT_EQ(capture_->workingZoom, 2500.0f);
     EXPECT_EQ(RealField(Component(), L"OrthoWidth"), 2500.0);
     EXPECT_EQ(RealField(Component(), L"LODDistanceFactor"), 1.0);
-    EXPECT_EQ(ExposureBias(Component()), 1.0) << "a day's -0.5 stops lifted by the dungeon's 1.5";
+    EXPECT_EQ(ExposureBias(Component()), 1.5) << "the dungeon's 1.5 stops; the day outside does not reach it";
     EXPECT_EQ(flagsSent.Count(), 1);
 
     MovePawn(9000.0, 0.0, kStand);

@@ -6,6 +6,7 @@
 #include "support/SimSessions.hpp"
 
 #include <Sim/Engine.hpp>
+#include <Sim/Scene.hpp>
 #include <Sim/World.hpp>
 #include <Unreal/UObjectArray.hpp>
 #include <Unreal/UObjectGlobals.hpp>
@@ -13,9 +14,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <functional>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <map>
 #include <random>
 #include <string>
@@ -34,6 +37,31 @@ struct Expected
 };
 
 const nlohmann::json kNothingRegistered = {{"script", 0}, {"tick", 0}, {"actor", 0}, {"map", 0}};
+
+// The mean luminance (Rec. 709) of a disc of the radius in pixels at the picture's middle.
+double MeanLuminanceOfDisc(const Sim::RenderTargetImage& image, double radius)
+{
+    const double cx = image.width / 2.0;
+    const double cy = image.height / 2.0;
+    double sum = 0.0;
+    int count = 0;
+    for (int y = 0; y < image.height; ++y)
+    {
+        for (int x = 0; x < image.width; ++x)
+        {
+            const double dx = x + 0.5 - cx;
+            const double dy = y + 0.5 - cy;
+            if (dx * dx + dy * dy > radius * radius)
+            {
+                continue;
+            }
+            const std::uint8_t* p = &image.rgba[(static_cast<std::size_t>(y) * image.width + x) * 4];
+            sum += 0.2126 * p[0] + 0.7152 * p[1] + 0.0722 * p[2];
+            ++count;
+        }
+    }
+    return count > 0 ? sum / count : 0.0;
+}
 
 class SimScenarioRuns : public OrvTest::SimSessions
 {
@@ -207,11 +235,13 @@ TEST_F(SimScenarioRuns, TheWalksCaptureFollowsThePlayerInTheOpenIndoorsUndergrou
     EXPECT_EQ(house["ortho_width"], 3500.0);
     EXPECT_EQ(house["lod_factor"], 2.0);
     EXPECT_EQ(house["exposure_bias"], 0.0);
-    // The highest ceiling within the grid is 560 over the pawn; underground the height snaps.
-    EXPECT_EQ(cave["camera_height"], 360.0);
+    // The highest ceiling within the grid is 560 over the pawn, but the low one right over it
+    // 310, and 200 are kept below it; underground the height snaps, and the day outside does
+    // not darken the picture.
+    EXPECT_EQ(cave["camera_height"], 110.0);
     EXPECT_EQ(cave["ortho_width"], 2500.0);
     EXPECT_EQ(cave["lod_factor"], 1.0);
-    EXPECT_EQ(cave["exposure_bias"], 1.0);
+    EXPECT_EQ(cave["exposure_bias"], 1.5);
     EXPECT_NEAR(night["camera_height"].get<double>(), 8000.0, 0.01);
     EXPECT_EQ(night["ortho_width"], 8000.0);
     EXPECT_EQ(night["exposure_bias"], 1.5);
@@ -233,6 +263,46 @@ TEST_F(SimScenarioRuns, TheWalksCaptureFollowsThePlayerInTheOpenIndoorsUndergrou
     // picture keeps the engine's own weather and shadows.
     EXPECT_EQ(open["show_flags"], open["show_flag_settings"]);
     EXPECT_EQ(night["show_flags"], nlohmann::json::array());
+}
+
+// Underground the map shows the floor the player stands on: the capture stays under the ceiling
+// right over them, and the picture's middle (a disc an eighth of it across) is bright enough to
+// read, in the walk's cave under its middle and its low ceiling and in the dungeon's own map.
+TEST_F(SimScenarioRuns, UndergroundTheMapsMiddleShowsTheFloorUnderThePlayerBrightEnoughToRead)
+{
+    ORV_SKIP_WITHOUT_ENGINE_CLOCK();
+    struct Stop
+    {
+        const char* scenario;
+        int frames;
+        int frame;
+    };
+    for (const Stop& stop : {Stop{"walk", 1000, 540}, Stop{"walk", 1000, 660}, Stop{"world-change", 600, 500}})
+    {
+        SCOPED_TRACE(std::string(stop.scenario) + " frame " + std::to_string(stop.frame));
+        double middle = -1.0;
+        double ceilingOverPawn = 0.0;
+        double pawnZ = 0.0;
+        const nlohmann::json report = Play(stop.scenario, stop.frames, "5", 1, [&](OrvSim::RunOptions& options) {
+            options.pictureFrame = stop.frame;
+            options.atPictures = [&] {
+                UObject* pawn = LocalPawn();
+                const Sim::Placement at = Sim::ActorPlacement(pawn);
+                pawnZ = at.z;
+                const Sim::TraceResult up = Sim::TraceLine(pawn->GetWorld(), at.x, at.y, at.z, at.x, at.y, at.z + 5000);
+                ceilingOverPawn = up.hit ? up.z : std::numeric_limits<double>::infinity();
+                Sim::RenderTargetImage image;
+                const std::vector<UObject*> targets = Sim::CaptureTargets();
+                if (!targets.empty() && Sim::ReadRenderTarget(targets.back(), image))
+                {
+                    middle = MeanLuminanceOfDisc(image, image.width / 16.0);
+                }
+            };
+        });
+        EXPECT_LT(pawnZ + report["capture"]["camera_height"].get<double>(), ceilingOverPawn)
+            << "the camera is under the ceiling over the player";
+        EXPECT_GE(middle, 55.0);
+    }
 }
 
 // Each engine version declares its own script functions and parameters: on every one the
