@@ -284,6 +284,10 @@ void LiveOrvantaMod::ApplyIconAppearance(IconMarkerSlot& slot, const MapIconEntr
         return;
     }
     slot.category = entry.category;
+    if (const std::int32_t layer = LayerOf(entry.category); layer != slot.layer && SetSlotZOrder(reflection, slot.slot, layer))
+    {
+        slot.layer = layer;
+    }
     slot.tint = entry.tint;
     slot.iconSize = entry.iconSize;
     slot.rotationOffset = entry.rotationOffset;

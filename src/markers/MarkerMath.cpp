@@ -74,6 +74,21 @@ IconGroup GroupOf(std::uint8_t category)
     return IconGroup::Pois;
 }
 
+std::int32_t LayerOf(std::uint8_t category)
+{
+    constexpr std::uint8_t kWaypointCategory = 10;
+    if (category == kWaypointCategory)
+    {
+        return kWaypointLayer;
+    }
+    switch (GroupOf(category))
+    {
+    case IconGroup::Players: return kPlayerLayer;
+    case IconGroup::Quests: return kQuestLayer;
+    default: return kIconLayer;
+    }
+}
+
 int PriorityRank(std::uint8_t category)
 {
     switch (GroupOf(category))

@@ -54,6 +54,17 @@ enum class IconGroup : std::uint8_t
 IconGroup GroupOf(std::uint8_t category);
 // Players before quests before resources before everything else.
 int PriorityRank(std::uint8_t category);
+
+// The marker canvas draws bottom up by these: resources and every other icon; the creatures'
+// diamonds; quests; players; the game's waypoint; the compass letters. A marker the player
+// needs is never hidden under one they need less.
+inline constexpr std::int32_t kIconLayer = 0;
+inline constexpr std::int32_t kDiamondLayer = 1;
+inline constexpr std::int32_t kQuestLayer = 2;
+inline constexpr std::int32_t kPlayerLayer = 3;
+inline constexpr std::int32_t kWaypointLayer = 4;
+inline constexpr std::int32_t kCompassLayer = 6;
+std::int32_t LayerOf(std::uint8_t category);
 // The icon's render scale: its size against the 32-unit slot, the group's multiplier and clamp,
 // then the points-of-interest scale for every group but players (which may pass the clamp).
 float IconScale(float iconSize, IconGroup group, float poiIconScale);

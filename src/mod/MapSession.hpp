@@ -120,6 +120,7 @@ struct IconMarkerSlot
     LinearColor tint{-1.0f, -1.0f, -1.0f, -1.0f};
     float iconSize = -1.0f;
     float rotationOffset = -10000.0f;
+    std::int32_t layer = -1; // the drawing order last sent to the slot
     Vector2d sentPosition = kNoPosition; // as last sent to the slot
     bool shown = false;
 };

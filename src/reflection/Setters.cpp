@@ -234,6 +234,11 @@ void SetSlotPositionAndSize(Reflection& reflection, UObject* slot, Vector2d posi
     CallWithReals(reflection, slot, L"SetSize", L"InSize", ToEngine(size));
 }
 
+bool SetSlotZOrder(Reflection& reflection, UObject* slot, std::int32_t zOrder)
+{
+    return CallWithRaw(reflection, slot, L"SetZOrder", L"InZOrder", &zOrder, sizeof(zOrder));
+}
+
 bool SetBrushColor(Reflection& reflection, UObject* border, const LinearColor& color)
 {
     return CallWithRaw(reflection, border, L"SetBrushColor", L"InBrushColor", &color, sizeof(color));

@@ -37,6 +37,8 @@ void SetSlotPosition(Reflection& reflection, UObject* slot, Vector2d position);
 // through is remembered there. Start lastSent at NaN, which equals nothing.
 void MoveSlot(Reflection& reflection, UObject* slot, Vector2d position, Vector2d& lastSent);
 void SetSlotPositionAndSize(Reflection& reflection, UObject* slot, Vector2d position, Vector2d size);
+// A canvas slot's place in its panel's drawing order: higher draws later, over lower.
+bool SetSlotZOrder(Reflection& reflection, UObject* slot, std::int32_t zOrder);
 bool SetBrushColor(Reflection& reflection, UObject* border, const LinearColor& color);
 // "SetFont" with a copy of the block's current "Font" whose "Size" is replaced: as is for a
 // float size, truncated toward zero for an integer size. False for a size that is not a number.

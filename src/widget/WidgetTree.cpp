@@ -4,6 +4,7 @@
 #include "widget/WidgetTree.hpp"
 
 #include "input/Keys.hpp"
+#include "markers/MarkerMath.hpp"
 #include "mod/LiveOrvantaMod.hpp"
 #include "reflection/Calls.hpp"
 #include "reflection/PropertyAccess.hpp"
@@ -138,6 +139,7 @@ bool WidgetBuilder::CreateDiamondMarkerPool(UObject* markerCanvas, MarkerPools& 
             return false;
         }
         SetSlotPositionAndSize(reflection_, slot, {}, kDiamondMarkerSize);
+        SetSlotZOrder(reflection_, slot, kDiamondLayer);
         marker = DiamondMarkerSlot{};
         marker.root = marker.frame = outer;
         marker.fill = inner;
@@ -232,6 +234,7 @@ bool WidgetBuilder::CreateCompassLetters(UObject* markerCanvas, WidgetState& wid
             return false;
         }
         SetSlotPositionAndSize(reflection_, slot, {0.0, 0.0}, {kCompassLetterBoxSize, kCompassLetterBoxSize});
+        SetSlotZOrder(reflection_, slot, kCompassLayer);
         widget.compass[index] = {backdrop, slot, kNoPosition};
     }
     return true;
@@ -391,7 +394,7 @@ bool LiveOrvantaMod::CreateMapWidget()
     }
     SetSlotAlignment(reflection, built.mapImage, kAlignFill, kAlignFill);
     SetSlotAlignment(reflection, built.markerCanvas, kAlignFill, kAlignFill);
-    // Diamonds are added after the icons and draw above them.
+    // The slots' z-orders set which draws over which (see LayerOf).
     if (!builder.CreateIconMarkerPool(built.markerCanvas, pools) || !builder.CreateDiamondMarkerPool(built.markerCanvas, pools) ||
         !builder.CreateCompassLetters(built.markerCanvas, built))
     {

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
 
 namespace OrvTest
 {
@@ -285,6 +286,56 @@ TEST_F(Markers, WithoutALivePawnEveryIconCollapses)
 }
 
 // ---- AI and NPC diamonds ----
+
+// What the player needs most is drawn last, whatever order the list and the pools hold:
+// resources and other places under the creatures' diamonds, quests over those, players over
+// quests, the game's waypoint over players, the compass letters over every marker. The engine
+// draws a canvas's children by their slots' z-order.
+TEST_F(Markers, EachKindOfMarkerIsDrawnInItsLayerBottomUp)
+{
+    StartMarkers();
+    Sim::SpawnCreature(world_, {.x = 400}, false, 1);
+    UObject* giver = Sim::SpawnActor(world_, L"/Script/Engine.Actor", {.x = 400});
+    Sim::AddMapIconComponent(giver, {.category = L"QuestAvailable"});
+    UObject* ore = Sim::SpawnActor(world_, L"/Script/Engine.Actor", {.x = 400});
+    Sim::AddMapIconComponent(ore, {.category = L"ResourceIron"});
+    Sim::AddLodestone(world_, {400, 0, 0});
+    Sim::AddRegistryPlayer(world_, {7, 7, 7, 7}, {400, 0, 0}, {0.2f, 0.4f, 1.0f, 1.0f});
+    Sim::PlaceWaypoint(world_, {400, 0, 0});
+    Frames(30);
+    markerMod_->FullAiScan();
+    markerMod_->UpdateAiMarkers();
+    Redraw();
+
+    auto zOrderOf = [](const UObject* slot) { return *static_cast<const std::int32_t*>(MemberAt(const_cast<UObject*>(slot), L"ZOrder").second); };
+    std::map<std::uint8_t, std::int32_t> byCategory;
+    for (const auto& slot : Session().markers.iconSlots)
+    {
+        if (VisibilityOf(slot.root) == kVisibilityShown)
+        {
+            byCategory[slot.category] = zOrderOf(slot.slot);
+        }
+    }
+    ASSERT_TRUE(byCategory.contains(Sim::MapIconType::Lodestone));
+    ASSERT_TRUE(byCategory.contains(Sim::MapIconType::FirstResource + 2)) << "iron";
+    ASSERT_TRUE(byCategory.contains(15)) << "a quest to take";
+    ASSERT_TRUE(byCategory.contains(Sim::MapIconType::OtherPlayer));
+    ASSERT_TRUE(byCategory.contains(Sim::MapIconType::Waypoint));
+    ASSERT_EQ(DiamondsShown(), 1u);
+    const std::int32_t diamond = zOrderOf(Diamond(0).slot);
+    const std::int32_t letters = zOrderOf(Session().widget.compass[0].slot);
+
+    EXPECT_EQ(byCategory[Sim::MapIconType::Lodestone], byCategory[Sim::MapIconType::FirstResource + 2]);
+    EXPECT_LT(byCategory[Sim::MapIconType::Lodestone], diamond);
+    EXPECT_LT(diamond, byCategory[15]);
+    EXPECT_LT(byCategory[15], byCategory[Sim::MapIconType::OtherPlayer]);
+    EXPECT_LT(byCategory[Sim::MapIconType::OtherPlayer], byCategory[Sim::MapIconType::Waypoint]);
+    EXPECT_LT(byCategory[Sim::MapIconType::Waypoint], letters);
+    for (const auto& letter : Session().widget.compass)
+    {
+        EXPECT_EQ(zOrderOf(letter.slot), letters);
+    }
+}
 
 TEST_F(Markers, DiamondsShowEachKindInItsColourAndScale)
 {
