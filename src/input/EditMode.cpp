@@ -4,6 +4,7 @@
 #include "mod/LiveOrvantaMod.hpp"
 
 #include "capture/CaptureMath.hpp"
+#include "input/Hotkeys.hpp"
 #include "input/Keys.hpp"
 #include "reflection/Calls.hpp"
 #include "reflection/PropertyAccess.hpp"
@@ -39,8 +40,11 @@ std::size_t ValueFieldControl(EditingField field)
 void LiveOrvantaMod::UpdateInput()
 {
     EditState& edit = session.edit;
+    // The button and the keys are read from the whole desktop: a click or a key meant for
+    // another program in front acts on nothing here, as the hotkeys do not.
+    const bool inFront = GameWindowInFront();
     const bool down = IsKeyDown(VK_LBUTTON);
-    const bool pressed = down && !edit.leftButtonWasDown;
+    const bool pressed = down && !edit.leftButtonWasDown && inFront;
     const bool released = !down && edit.leftButtonWasDown;
     if (released && edit.inputRestorePending)
     {
@@ -53,7 +57,7 @@ void LiveOrvantaMod::UpdateInput()
     {
         // The game may have hidden the cursor again since the last frame.
         EnterEditInputMode();
-        ProcessTextEntryKeys();
+        ProcessTextEntryKeys(inFront);
     }
 
     double x = 0.0;
@@ -69,7 +73,7 @@ void LiveOrvantaMod::UpdateInput()
     {
         PressControl(hit, x, y);
     }
-    if (down && located)
+    if (down && located && inFront)
     {
         DragTo(x, y);
     }

@@ -84,7 +84,7 @@ void TakeReplacement(EditState& edit)
 }
 } // namespace
 
-bool LiveOrvantaMod::KeyPressed(int virtualKey)
+bool LiveOrvantaMod::KeyPressed(int virtualKey, bool inFront)
 {
     if (virtualKey < 0 || virtualKey >= kVirtualKeyCount)
     {
@@ -92,7 +92,8 @@ bool LiveOrvantaMod::KeyPressed(int virtualKey)
     }
     const bool down = IsKeyDown(virtualKey);
     bool& wasDown = session.edit.keyWasDown[static_cast<std::size_t>(virtualKey)];
-    const bool pressed = down && !wasDown;
+    // The state is kept either way, so a key held while the game comes back is no press.
+    const bool pressed = down && !wasDown && inFront;
     wasDown = down;
     return pressed;
 }
@@ -118,26 +119,26 @@ void LiveOrvantaMod::StartTextEntry(EditingField field)
     RefreshControlColours();
 }
 
-void LiveOrvantaMod::ProcessTextEntryKeys()
+void LiveOrvantaMod::ProcessTextEntryKeys(bool inFront)
 {
     EditState& edit = session.edit;
     if (edit.editingField == EditingField::None)
     {
         return;
     }
-    if (KeyPressed(VK_ESCAPE))
+    if (KeyPressed(VK_ESCAPE, inFront))
     {
         EndTextEntry(false);
         return;
     }
-    if (KeyPressed(VK_RETURN))
+    if (KeyPressed(VK_RETURN, inFront))
     {
         EndTextEntry(true);
         return;
     }
     bool changed = false;
     // Delete is looked at only when backspace brought no press.
-    if (KeyPressed(VK_BACK) || KeyPressed(VK_DELETE))
+    if (KeyPressed(VK_BACK, inFront) || KeyPressed(VK_DELETE, inFront))
     {
         if (edit.entryReplacePending)
         {
@@ -152,8 +153,8 @@ void LiveOrvantaMod::ProcessTextEntryKeys()
     for (int digit = 0; digit <= 9; ++digit)
     {
         // Both keys are polled every tick so neither keeps a stale state; a digit goes in once.
-        const bool mainRow = KeyPressed(kDigitKey0 + digit);
-        const bool keypad = KeyPressed(VK_NUMPAD0 + digit);
+        const bool mainRow = KeyPressed(kDigitKey0 + digit, inFront);
+        const bool keypad = KeyPressed(VK_NUMPAD0 + digit, inFront);
         if (!mainRow && !keypad)
         {
             continue;
@@ -165,8 +166,8 @@ void LiveOrvantaMod::ProcessTextEntryKeys()
             changed = true;
         }
     }
-    const bool period = KeyPressed(VK_OEM_PERIOD);
-    const bool decimal = KeyPressed(VK_DECIMAL);
+    const bool period = KeyPressed(VK_OEM_PERIOD, inFront);
+    const bool decimal = KeyPressed(VK_DECIMAL, inFront);
     // The shown value's own point does not count while that value is about to be replaced.
     const bool hasPoint = !edit.entryReplacePending &&
                           std::find(edit.entryText.begin(), edit.entryText.begin() + edit.entryLength, L'.') !=

@@ -316,10 +316,11 @@ class LiveOrvantaMod : public RC::CppUserModBase
     void SetMapHidden(bool hidden);
 
     // ---- Input and edit mode: typed performance values ----
-    // True once per press: the key is down now and was up at its last poll.
-    bool KeyPressed(int virtualKey);
+    // True once per press: the key is down now and was up at its last poll, and the game's
+    // window is in front.
+    bool KeyPressed(int virtualKey, bool inFront);
     void StartTextEntry(EditingField field);
-    void ProcessTextEntryKeys();
+    void ProcessTextEntryKeys(bool inFront);
     void EndTextEntry(bool commit);
     void ApplyPerformanceSettings(float captureFPS, float markerFPS, float renderScale);
 

@@ -363,6 +363,29 @@ TEST_F(EditMode, EachToggleFlipsItsSettingOnDiskAndItsColour)
     }
 }
 
+// The left button is read from the whole desktop: a click in another program's window in front
+// of the game presses nothing and drags nothing; the same click with the game in front does.
+TEST_F(EditMode, AClickWhileAnotherProgramIsInFrontPressesNothing)
+{
+    StartHud();
+    EnterEditMode();
+    const Sim::LayoutRect before = OnScreen(Widget().mapSizeBox);
+    Sim::SetForegroundWindow(Sim::Foreground::OtherProgram);
+    Click(Orv::kAiToggle);
+    EXPECT_EQ(SavedSetting("ShowAi"), "1");
+    MouseTo(OnMap());
+    Press();
+    MouseTo(OnMap(0.2, 0.2));
+    Frame();
+    Release();
+    EXPECT_EQ(OnScreen(Widget().mapSizeBox).x, before.x) << "no drag";
+    EXPECT_EQ(OnScreen(Widget().mapSizeBox).y, before.y);
+
+    Sim::SetForegroundWindow(Sim::Foreground::Game);
+    Click(Orv::kAiToggle);
+    EXPECT_EQ(SavedSetting("ShowAi"), "0");
+}
+
 TEST_F(EditMode, TheShapeToggleReshapesTheFrameAtOnce)
 {
     StartHud();

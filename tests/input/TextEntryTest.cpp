@@ -53,6 +53,33 @@ TEST_F(TextEntry, TheFirstDigitReplacesTheShownValueAndEnterAppliesIt)
     EXPECT_EQ(Field(Orv::kCaptureRateField), L"120");
 }
 
+// Keys typed into another program in front of the game reach no field, Enter included; a key
+// held as the game comes back is no press, and typing goes on once the game is in front.
+TEST_F(TextEntry, KeysTypedWhileAnotherProgramIsInFrontReachNoField)
+{
+    Click(Orv::kCaptureRateField);
+    ParkMouse();
+    Type("2");
+    for (Sim::Foreground elsewhere : {Sim::Foreground::OtherProgram, Sim::Foreground::GameConsole, Sim::Foreground::None})
+    {
+        Sim::SetForegroundWindow(elsewhere);
+        Type("15");
+        Tap(VK_RETURN);
+        EXPECT_EQ(Field(Orv::kCaptureRateField), L"2_");
+        EXPECT_EQ(SavedSetting("CaptureFPS"), "60");
+    }
+    Sim::SetKeyDown('7', true);
+    Frame();
+    Sim::SetForegroundWindow(Sim::Foreground::Game);
+    Frame();
+    Sim::SetKeyDown('7', false);
+    Frame();
+    EXPECT_EQ(Field(Orv::kCaptureRateField), L"2_") << "held since another program had the keys";
+    Type("5");
+    Tap(VK_RETURN);
+    EXPECT_EQ(SavedSetting("CaptureFPS"), "25");
+}
+
 TEST_F(TextEntry, KeypadDigitsCountAndADigitOnBothKeysInOneFrameGoesInOnce)
 {
     Click(Orv::kMarkerRateField);
