@@ -66,9 +66,10 @@ void LiveOrvantaMod::ApplyMapOpacity()
 {
     const WidgetState& widget = session.widget;
     const float opacity = kMapOpacityRange.Clamp(Hud().MapOpacity);
-    if (IsLive(widget.mapOverlay, false))
+    // The picture alone fades: the markers, the arrow and the letters a player reads stay solid.
+    if (IsLive(widget.mapImage, false))
     {
-        SetRenderOpacity(reflection, widget.mapOverlay, opacity);
+        SetRenderOpacity(reflection, widget.mapImage, opacity);
     }
     // The engine paints each widget at its own opacity, and each rim is a filled box beneath
     // the picture: rims left at any strength would cover the very world a see-through map is

@@ -181,16 +181,16 @@ TEST_F(HudExtras, CoordinatesShowMetresUnderTheMapAtMostTenTimesASecond)
     EXPECT_NE(HudFileText().find("Coordinates=1\r\n"), std::string::npos);
 }
 
-// The picture and everything on it (markers, the arrow) at the opacity, over the world: the
-// engine paints each widget at its own opacity, so the rims, filled boxes beneath the picture,
-// fade out whole below 100 % and let the world through as the player asked.
+// The picture at the opacity, over the world, and what a player reads on it (markers, the arrow,
+// the letters) solid: the engine paints each widget at its own opacity, so the rims, filled
+// boxes beneath the picture, fade out whole below 100 % and let the world through.
 TEST_F(HudExtras, TheOpacityButtonStepsTheMapSeeThroughOnScreen)
 {
     Orv::Hud().CompassLetters = false;
     StartHud();
     Frame();
     const Orv::WidgetState& w = Widget();
-    EXPECT_FLOAT_EQ(ValueField<float>(w.mapOverlay, L"RenderOpacity"), 1.0f);
+    EXPECT_FLOAT_EQ(ValueField<float>(w.mapImage, L"RenderOpacity"), 1.0f);
     Sim::RenderTargetImage opaque;
     Sim::RenderScreen(opaque);
 
@@ -200,13 +200,15 @@ TEST_F(HudExtras, TheOpacityButtonStepsTheMapSeeThroughOnScreen)
     for (std::size_t step = 0; step < 3; ++step)
     {
         Click(Orv::kOpacityButton);
-        EXPECT_FLOAT_EQ(ValueField<float>(w.mapOverlay, L"RenderOpacity"), steps[step]);
+        EXPECT_FLOAT_EQ(ValueField<float>(w.mapImage, L"RenderOpacity"), steps[step]);
         EXPECT_EQ(Caption(Orv::kOpacityButton), captions[step]);
     }
     for (UObject* rim : {w.outerRim, w.middleRim, w.innerRim})
     {
         EXPECT_EQ(ColourField(rim, L"BrushColor")[3], 0.0f);
     }
+    EXPECT_FLOAT_EQ(ValueField<float>(w.mapOverlay, L"RenderOpacity"), 1.0f);
+    EXPECT_FLOAT_EQ(ValueField<float>(w.markerCanvas, L"RenderOpacity"), 1.0f);
     Click(Orv::kEditButton);
     Frame();
     Sim::RenderTargetImage faint;
@@ -245,6 +247,15 @@ TEST_F(HudExtras, TheOpacityButtonStepsTheMapSeeThroughOnScreen)
     ASSERT_GE(inside.size(), 50u);
     std::sort(inside.begin(), inside.end());
     EXPECT_NEAR(inside[inside.size() / 2], 0.4, 0.02) << "the picture at 40 %, the world through the rest";
+    // The arrow in the middle is as it was at full opacity.
+    for (int channel = 0; channel < 3; ++channel)
+    {
+        const double arrow = kept(0.5, 0.5, channel);
+        if (!std::isnan(arrow))
+        {
+            EXPECT_NEAR(arrow, 1.0, 0.02) << channel;
+        }
+    }
     // The outer rim's bronze, left of the middle, is gone.
     for (int channel = 0; channel < 3; ++channel)
     {
@@ -259,7 +270,7 @@ TEST_F(HudExtras, TheOpacityButtonStepsTheMapSeeThroughOnScreen)
     CtrlM();
     EnterEditMode();
     Click(Orv::kOpacityButton);
-    EXPECT_FLOAT_EQ(ValueField<float>(Widget().mapOverlay, L"RenderOpacity"), 1.0f);
+    EXPECT_FLOAT_EQ(ValueField<float>(Widget().mapImage, L"RenderOpacity"), 1.0f);
     EXPECT_EQ(ColourField(Widget().outerRim, L"BrushColor"), Look::kBronze);
     EXPECT_EQ(ColourField(Widget().middleRim, L"BrushColor"), Look::kRimDarkFill);
     EXPECT_EQ(ColourField(Widget().innerRim, L"BrushColor"), Look::kRimLightBronze);
