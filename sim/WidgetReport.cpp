@@ -478,7 +478,8 @@ nlohmann::json DescribeExtras(bool modLoaded)
     UObject* coordinates = CoordinatesText(user);
     const Sim::WidgetPlacement at = Live(coordinates) ? Sim::PlacementOf(coordinates) : Sim::WidgetPlacement{};
     described["coordinates"] = at.arranged && at.drawn ? nlohmann::json(Caption(coordinates)) : nlohmann::json(false);
-    described["map_opacity"] = Number(MapOverlay(MapSizeBox(user)), L"RenderOpacity");
+    // The picture is the overlay's first child; the markers and the arrow over it stay solid.
+    described["map_opacity"] = Number(FirstChild(MapOverlay(MapSizeBox(user))), L"RenderOpacity");
     return described;
 }
 } // namespace OrvSim

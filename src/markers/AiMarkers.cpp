@@ -6,10 +6,12 @@
 #include "reflection/Calls.hpp"
 #include "reflection/PropertyAccess.hpp"
 #include "reflection/Setters.hpp"
+#include "settings/HudSettings.hpp"
 #include "settings/ModSettings.hpp"
 #include "widget/Palette.hpp"
 
 #include <algorithm>
+#include <numbers>
 
 namespace Orv
 {
@@ -19,6 +21,17 @@ namespace
 {
 constexpr double kDiamondMargin = 18.0;
 constexpr double kDiamondHalfSlot = 9.0;
+
+// How far from its centre a diamond may lie inside the picture's edge: its turned square's half
+// diagonal reaching to the rim, or the fixed margin.
+double DiamondReach(std::uint8_t kind, const ModSettings& settings)
+{
+    if (!Hud().MarkersToRim)
+    {
+        return kDiamondMargin;
+    }
+    return kDiamondHalfSlot * std::numbers::sqrt2 * static_cast<double>(settings.AiIconScale * DiamondLookOf(kind).scale);
+}
 } // namespace
 
 void LiveOrvantaMod::CollapseDiamonds(std::size_t from)
@@ -87,8 +100,13 @@ void LiveOrvantaMod::UpdateAiMarkers()
         {
             continue;
         }
-        const MapPoint point = ProjectToMap(view, at.x, at.y, kDiamondMargin);
+        const MapPoint point = ProjectToMap(view, at.x, at.y, 0.0);
         if (!point.inside)
+        {
+            continue;
+        }
+        const std::uint8_t kind = DiamondKind(actor);
+        if (!FitsInside(view, point, DiamondReach(kind, settings)))
         {
             continue;
         }
@@ -103,7 +121,6 @@ void LiveOrvantaMod::UpdateAiMarkers()
             return;
         }
         DiamondMarkerSlot& slot = slots[used];
-        const std::uint8_t kind = DiamondKind(actor);
         if (kind != slot.kind)
         {
             slot.kind = kind;

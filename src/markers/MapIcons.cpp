@@ -10,6 +10,7 @@
 #include "reflection/EngineSets.hpp"
 #include "reflection/PropertyAccess.hpp"
 #include "reflection/Setters.hpp"
+#include "settings/HudSettings.hpp"
 #include "settings/ModSettings.hpp"
 #include "widget/Palette.hpp"
 
@@ -43,6 +44,18 @@ bool DrawnUnderSettings(IconGroup group, const ModSettings& settings)
     case IconGroup::Pois: return settings.ShowPois;
     }
     return false;
+}
+
+// How far from its centre an icon may lie inside the picture's edge: its backdrop's half side
+// reaching to the rim, or the fixed margin.
+double IconReach(const MapIconEntry& entry, const ModSettings& settings)
+{
+    if (!Hud().MarkersToRim)
+    {
+        return kIconMargin;
+    }
+    const float scale = IconScale(entry.iconSize, GroupOf(entry.category), settings.PoiIconScale);
+    return kIconHalfSlot * static_cast<double>(scale * kBackgroundScale);
 }
 
 bool IconSlotLive(IconMarkerSlot& slot)
@@ -365,7 +378,7 @@ void LiveOrvantaMod::UpdateMapIconMarkers()
             list.RemoveAt(index);
             continue;
         }
-        const MapPoint point = ProjectToMap(view, entry.x, entry.y, kIconMargin);
+        const MapPoint point = ProjectToMap(view, entry.x, entry.y, IconReach(entry, settings));
         ++index;
         if (!DrawnUnderSettings(GroupOf(entry.category), settings) || !point.inside)
         {

@@ -42,15 +42,20 @@ MapView MakeMapView(double size, double zoom, double yawDegrees, double pawnX, d
 
 MapPoint ProjectToMap(const MapView& view, double x, double y, double margin)
 {
-    const double radius = view.half - margin;
     const double dx = x - view.pawnX;
     const double dy = y - view.pawnY;
     MapPoint point;
     point.right = (dy * view.cosYaw - dx * view.sinYaw) * view.scale;
     point.down = -(dy * view.sinYaw + dx * view.cosYaw) * view.scale;
-    point.inside = view.circular ? radius * radius >= point.right * point.right + point.down * point.down
-                                 : std::abs(point.right) <= radius && std::abs(point.down) <= radius;
+    point.inside = FitsInside(view, point, margin);
     return point;
+}
+
+bool FitsInside(const MapView& view, const MapPoint& point, double reach)
+{
+    const double radius = view.half - reach;
+    return view.circular ? radius * radius >= point.right * point.right + point.down * point.down
+                         : std::abs(point.right) <= radius && std::abs(point.down) <= radius;
 }
 
 IconGroup GroupOf(std::uint8_t category)

@@ -35,6 +35,8 @@ struct MapPoint
 // World +X is up on the unturned map and +Y is right. A point is inside when it lies within
 // margin of the disc's or square's edge.
 MapPoint ProjectToMap(const MapView& view, double x, double y, double margin);
+// Whether a marker reaching this far from its centre lies wholly inside the picture.
+bool FitsInside(const MapView& view, const MapPoint& point, double reach);
 
 // Top-left of a marker slot of half-side halfSlot centred on the point.
 inline Vector2d SlotPosition(const MapView& view, const MapPoint& point, double halfSlot)

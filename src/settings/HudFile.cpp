@@ -33,6 +33,7 @@ namespace Orv
             {"Hud", "CompassLetters", &HudSettings::CompassLetters},
             {"Hud", "Coordinates", &HudSettings::Coordinates},
             {"Hud", "MapOpacity", &HudSettings::MapOpacity},
+            {"Hud", "MarkersToRim", &HudSettings::MarkersToRim},
         };
 
         // Stores a valid value; anything else leaves the field alone (the default on a load, or

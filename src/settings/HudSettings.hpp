@@ -22,6 +22,9 @@ namespace Orv
         bool CompassLetters = true;
         bool Coordinates = false;
         float MapOpacity = 1.0f;
+        // A marker shows while its whole body fits inside the picture; off, the fixed margins
+        // of 20 (icons) and 18 (diamonds) from the picture's edge hold.
+        bool MarkersToRim = true;
 
         friend bool operator==(const HudSettings&, const HudSettings&) = default;
     };

@@ -350,7 +350,8 @@ TEST_F(InputScripts, TheExtrasScriptPlaysEveryKeyAndExtraAndLeavesThemOnScreenAn
                                                        {"NorthUp", "1"},
                                                        {"CompassLetters", "1"},
                                                        {"Coordinates", "1"},
-                                                       {"MapOpacity", "0.6"}}));
+                                                       {"MapOpacity", "0.6"},
+                                                       {"MarkersToRim", "1"}}));
 }
 
 TEST_F(InputScripts, AMapHiddenByCtrlMHasNoWidgetNorCaptureAndStartsHiddenNextTime)

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <numbers>
+
 namespace OrvTest
 {
 namespace
@@ -366,6 +368,7 @@ TEST_F(IconPool, AComponentOfAnotherWorldIsNeverLocatedOrDrawn)
 
 TEST_F(IconPool, AMarkerOnTheFramesEdgeIsDrawnInRoundAndSquareFrames)
 {
+    Orv::Hud().MarkersToRim = false;
     StartMarkers();
     ClearList();
     // S 264 and Z 8192: L 256, half 128, k 1/32 exactly; icons keep 20 from the edge (radius 108)
@@ -403,6 +406,42 @@ TEST_F(IconPool, AMarkerOnTheFramesEdgeIsDrawnInRoundAndSquareFrames)
     EXPECT_NE(VisibilityOf(IconSlot(3).root), 3);
     EXPECT_EQ(VisibilityOf(DiamondSlot(0).root), 3);
     EXPECT_NE(VisibilityOf(DiamondSlot(1).root), 3);
+}
+
+// Up to the rim: a marker shows while its whole body fits inside the picture, whatever its size:
+// an icon's backdrop (its half side, 10 units, at the icon's scale and 12 % more) and a diamond's
+// turned square (its half diagonal, 9 √2, at its kind's scale).
+TEST_F(IconPool, UpToTheRimAMarkerShowsWhileItsWholeBodyFitsInside)
+{
+    StartMarkers();
+    ClearList();
+    // S 264 and Z 8192: half 128, k 1/32 exactly.
+    widgetMod_->workingSize = 264;
+    widgetMod_->workingZoom = 8192;
+    const double small = 10.0 * static_cast<double>(Orv::IconScale(16.0f, Orv::IconGroup::Pois, 1.0f) * 1.12f);
+    const double large = 10.0 * static_cast<double>(Orv::IconScale(64.0f, Orv::IconGroup::Pois, 1.0f) * 1.12f);
+    ASSERT_LT(small, large);
+    markers_->AddMapMarker((128 - small) * 32 - 1, 0, StyleFor(4, 16.0f), nullptr);             // fits, ahead
+    markers_->AddMapMarker(0, -((128 - large) * 32 - 1), StyleFor(6, 64.0f), nullptr);          // fits, left
+    markers_->AddMapMarker(-((128 - small) * 32 + 1), 0, StyleFor(7, 16.0f), nullptr);          // a unit too far, behind
+    markers_->AddMapMarker(0, (128 - large) * 32 + 1, StyleFor(9, 64.0f), nullptr);             // a unit too far, right
+    const double passive = 9.0 * std::numbers::sqrt2 * 0.48;
+    Sim::SpawnCreature(world_, {.y = (128 - passive) * 32 - 1}, false, 2);
+    Sim::SpawnCreature(world_, {.y = -((128 - passive) * 32 + 1)}, false, 2);
+    markers_->FullAiScan();
+    markers_->UpdateMapIconMarkers();
+    markers_->UpdateAiMarkers();
+    EXPECT_EQ(VisibilityOf(IconSlot(0).root), 3);
+    EXPECT_EQ(VisibilityOf(IconSlot(1).root), 3);
+    EXPECT_NE(VisibilityOf(IconSlot(2).root), 3);
+    EXPECT_EQ(VisibilityOf(DiamondSlot(0).root), 3);
+    EXPECT_NE(VisibilityOf(DiamondSlot(1).root), 3);
+    EXPECT_GT(128 - small, 108.0) << "further out than the fixed margin of 20 allows";
+
+    widgetMod_->workingCircular = false;
+    markers_->UpdateMapIconMarkers();
+    EXPECT_EQ(VisibilityOf(IconSlot(1).root), 3);
+    EXPECT_NE(VisibilityOf(IconSlot(2).root), 3);
 }
 } // namespace
 } // namespace OrvTest

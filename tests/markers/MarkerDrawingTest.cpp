@@ -153,6 +153,7 @@ TEST_F(Markers, OnlyTheFirst96IconsAreDrawnAndTheRestAreNotEvenLocated)
 TEST_F(Markers, TheRoundFrameDrawsToItsEdgeAndTheSquareIntoItsCorners)
 {
     StartMarkers();
+    Orv::Hud().MarkersToRim = false;
     const double edge = 116.0 / 0.034;
     Sim::AddLodestone(world_, {edge - 1, 0, 0});
     Sim::AddLodestone(world_, {edge * 0.9, edge * 0.9, 0});

@@ -38,7 +38,7 @@ namespace
     }
 
     const char* const kAllKeys[] = {"ToggleKey", "ZoomInKey", "ZoomOutKey", "Hidden",
-                                    "NorthUp",   "CompassLetters", "Coordinates", "MapOpacity"};
+                                    "NorthUp",   "CompassLetters", "Coordinates", "MapOpacity", "MarkersToRim"};
 
     TEST(HudFormat, DefaultsAndEveryFieldByteForByte)
     {
@@ -53,9 +53,10 @@ namespace
         changed.CompassLetters = false;
         changed.Coordinates = true;
         changed.MapOpacity = 0.123456789f;
+        changed.MarkersToRim = false;
         EXPECT_EQ(Orv::FormatHudText(changed),
                   "[Keys]\r\nToggleKey=Shift+VK_F5\r\nZoomInKey=VK_ADD\r\nZoomOutKey=Ctrl+Shift+Alt+0xE9\r\n\r\n"
-                  "[Hud]\r\nHidden=1\r\nNorthUp=1\r\nCompassLetters=0\r\nCoordinates=1\r\nMapOpacity=0.123457\r\n");
+                  "[Hud]\r\nHidden=1\r\nNorthUp=1\r\nCompassLetters=0\r\nCoordinates=1\r\nMapOpacity=0.123457\r\nMarkersToRim=0\r\n");
     }
 
     TEST(HudFormat, ProgramWideLocaleDoesNotChangeTheFile)
@@ -85,6 +86,7 @@ namespace
         changed.CompassLetters = false;
         changed.Coordinates = true;
         changed.MapOpacity = 0.2f;
+        changed.MarkersToRim = false;
         const auto back = Read(Orv::FormatHudText(changed));
         EXPECT_EQ(back.result, SettingsReadResult::Complete);
         EXPECT_EQ(back.hud, changed);
@@ -106,6 +108,7 @@ namespace
             {"CompassLetters=False", [](HudSettings& h) { h.CompassLetters = false; }},
             {"Coordinates=True", [](HudSettings& h) { h.Coordinates = true; }},
             {"MapOpacity=0.55", [](HudSettings& h) { h.MapOpacity = 0.55f; }},
+            {"MarkersToRim=0", [](HudSettings& h) { h.MarkersToRim = false; }},
         };
         for (const auto& [text, set] : lines)
         {
@@ -121,7 +124,7 @@ namespace
     {
         const std::string changedFile =
             "[Keys]\r\nToggleKey=H\r\nZoomInKey=VK_PRIOR\r\nZoomOutKey=VK_NEXT\r\n\r\n"
-            "[Hud]\r\nHidden=1\r\nNorthUp=1\r\nCompassLetters=0\r\nCoordinates=1\r\nMapOpacity=0.5\r\n";
+            "[Hud]\r\nHidden=1\r\nNorthUp=1\r\nCompassLetters=0\r\nCoordinates=1\r\nMapOpacity=0.5\r\nMarkersToRim=0\r\n";
         const HudSettings changed = Read(changedFile).hud;
         for (const char* key : kAllKeys)
         {
@@ -139,6 +142,7 @@ namespace
             if (name == "CompassLetters") expected.CompassLetters = defaults.CompassLetters;
             if (name == "Coordinates") expected.Coordinates = defaults.Coordinates;
             if (name == "MapOpacity") expected.MapOpacity = defaults.MapOpacity;
+            if (name == "MarkersToRim") expected.MarkersToRim = defaults.MarkersToRim;
             EXPECT_EQ(outcome.hud, expected) << key;
         }
         EXPECT_EQ(Read("").result, SettingsReadResult::NeedsRewrite);
