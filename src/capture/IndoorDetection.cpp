@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace Orv
 {
@@ -216,8 +217,7 @@ bool LiveOrvantaMod::TraceRoof(double x, double y, double z, double& ceilingZ)
     const double reachUp = Settings().IndoorRoofTraceDistance;
     bool found = false;
     double kept = 0.0;
-    bool overhead = false;
-    double overheadZ = 0.0;
+    double overheadZ = std::numeric_limits<double>::infinity(); // none over the player
     for (int j = -reach; j <= reach; ++j)
     {
         for (int i = -reach; i <= reach; ++i)
@@ -241,7 +241,6 @@ bool LiveOrvantaMod::TraceRoof(double x, double y, double z, double& ceilingZ)
                 }
                 if (!columnHit && i == 0 && j == 0)
                 {
-                    overhead = true;
                     overheadZ = impactZ;
                 }
                 columnHit = true;
@@ -270,13 +269,9 @@ bool LiveOrvantaMod::TraceRoof(double x, double y, double z, double& ceilingZ)
     }
     // A camera above the ceiling right over the player shows that ceiling's top and nothing of
     // the floor under it: a higher ceiling elsewhere in the grid never lifts it past that one.
-    if (found && overhead)
-    {
-        kept = std::min(kept, overheadZ);
-    }
     if (found)
     {
-        ceilingZ = kept;
+        ceilingZ = std::min(kept, overheadZ);
     }
     return found;
 }
