@@ -603,8 +603,29 @@ void EngineAccess::CollectReferences(const UStruct* layout, const void* containe
         }
     }
 }
+
+// Windows ends every other thread of a process before its DLLs' static destructors run
+// (ExitProcess, then DLL_PROCESS_DETACH): a join, or a lock the ended thread held, would never
+// return there. The stand-in's threads are let go with the process, as an engine's are.
+static bool LetGoAtProcessEnd([[maybe_unused]] std::thread& thread)
+{
+#ifdef _WIN32
+    if (thread.joinable())
+    {
+        thread.detach();
+    }
+    return true;
+#else
+    return false;
+#endif
+}
+
 AsyncPurge::~AsyncPurge()
 {
+    if (LetGoAtProcessEnd(thread))
+    {
+        return;
+    }
     {
         std::lock_guard guard(lock);
         stop = true;
@@ -730,6 +751,10 @@ void StartCallbackCollector()
 
 CallbackCollector::~CallbackCollector()
 {
+    if (LetGoAtProcessEnd(thread))
+    {
+        return;
+    }
     // The process ends with the engine still up: the thread goes before what it reads.
     {
         std::lock_guard guard(lock);
