@@ -3,6 +3,7 @@
 // rims in their brush colours and the player's arrow in the middle of the map.
 #ifdef ORVANTA_WITH_SIM
 #include "SimRun.hpp"
+#include "support/SimSessions.hpp"
 #include "widget/Palette.hpp"
 
 #include <Sim/Engine.hpp>
@@ -21,7 +22,6 @@
 #include <fstream>
 #include <functional>
 #include <optional>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -38,33 +38,13 @@ bool IsPng(const fs::path& path)
     return in && std::string(signature + 1, 3) == "PNG";
 }
 
-class Screenshots : public ::testing::Test
+class Screenshots : public OrvTest::SimSessions
 {
   protected:
-    void TearDown() override
-    {
-        std::error_code ignored;
-        fs::remove_all(root_, ignored);
-    }
-
     OrvSim::RunResult Play(int frames, const std::function<void(OrvSim::RunOptions&)>& adjust = {})
     {
-        OrvSim::RunOptions options;
-        options.library = ORVANTA_MAIN_LIBRARY;
-        options.modDir = root_ / ("mod-" + std::to_string(runs_++));
-        options.frames = frames;
-        options.echoLog = false;
-        if (adjust)
-        {
-            adjust(options);
-        }
-        OrvSim::RunResult result = OrvSim::RunSession(options);
-        EXPECT_TRUE(result.ok) << result.error;
-        return result;
+        return Run(frames, adjust);
     }
-
-    fs::path root_ = fs::temp_directory_path() / ("orvanta-screens-" + std::to_string(std::random_device{}()));
-    int runs_ = 0;
 };
 
 TEST_F(Screenshots, ARunWritesItsScreenAtTheEndAndEveryFewFramesIntoAFolderItMakes)

@@ -34,17 +34,13 @@ class SimSessions : public ::testing::Test
         std::filesystem::remove_all(root_, ignored);
     }
 
-    // The engine by its version or short name ("4.27", "5.1", "5.5"; "4", "5").
-    nlohmann::json Play(const std::string& scenario, int frames, const std::string& engine = "5", std::uint64_t seed = 1,
-                        const std::function<void(OrvSim::RunOptions&)>& adjust = {})
+    // A session of the options as adjusted, in a mod folder of its own.
+    OrvSim::RunResult Run(int frames, const std::function<void(OrvSim::RunOptions&)>& adjust = {})
     {
         OrvSim::RunOptions options;
         options.library = ORVANTA_MAIN_LIBRARY;
-        options.modDir = root_ / (scenario + "-" + std::to_string(runs_++));
-        options.scenario = scenario;
+        options.modDir = root_ / ("mod-" + std::to_string(runs_++));
         options.frames = frames;
-        EXPECT_TRUE(Sim::ParseEngineVersion(engine, options.engine)) << engine;
-        options.seed = seed;
         options.echoLog = false;
         if (adjust)
         {
@@ -52,7 +48,22 @@ class SimSessions : public ::testing::Test
         }
         OrvSim::RunResult result = OrvSim::RunSession(options);
         EXPECT_TRUE(result.ok) << result.error;
-        return result.report;
+        return result;
+    }
+
+    // The engine by its version or short name ("4.27", "5.1", "5.5"; "4", "5").
+    nlohmann::json Play(const std::string& scenario, int frames, const std::string& engine = "5", std::uint64_t seed = 1,
+                        const std::function<void(OrvSim::RunOptions&)>& adjust = {})
+    {
+        return Run(frames, [&](OrvSim::RunOptions& options) {
+                   options.scenario = scenario;
+                   EXPECT_TRUE(Sim::ParseEngineVersion(engine, options.engine)) << engine;
+                   options.seed = seed;
+                   if (adjust)
+                   {
+                       adjust(options);
+                   }
+               }).report;
     }
 
     std::filesystem::path root_ = std::filesystem::temp_directory_path() /
