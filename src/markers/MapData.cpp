@@ -4,6 +4,7 @@
 // the waypoint read into marker requests.
 #include "mod/LiveOrvantaMod.hpp"
 
+#include "markers/MarkerMath.hpp"
 #include "reflection/Calls.hpp"
 #include "reflection/EngineSets.hpp"
 #include "reflection/PropertyAccess.hpp"
@@ -21,7 +22,6 @@ constexpr std::uint8_t kGravestoneType = 3;
 constexpr std::uint8_t kLodestoneType = 4;
 constexpr std::uint8_t kBedType = 5;
 constexpr std::uint8_t kDungeonType = 8;
-constexpr std::uint8_t kWaypointType = 10;
 constexpr std::uint8_t kLocalPlayerType = 1;
 constexpr std::size_t kGuidSize = 16;
 
@@ -370,7 +370,7 @@ void LiveOrvantaMod::ReadRegistryMarkers()
 void LiveOrvantaMod::ReadWaypointMarker()
 {
     UObject* component = FindMapCustomizationComponent();
-    const IconStyle* style = FindStyleById(kWaypointType);
+    const IconStyle* style = FindStyleById(kWaypointCategory);
     if (style == nullptr || !IsLive(component, false))
     {
         return;

@@ -81,7 +81,6 @@ IconGroup GroupOf(std::uint8_t category)
 
 std::int32_t LayerOf(std::uint8_t category)
 {
-    constexpr std::uint8_t kWaypointCategory = 10;
     if (category == kWaypointCategory)
     {
         return kWaypointLayer;

@@ -53,6 +53,9 @@ enum class IconGroup : std::uint8_t
     Pois,
 };
 
+// The game's icon type for its own waypoint.
+inline constexpr std::uint8_t kWaypointCategory = 10;
+
 IconGroup GroupOf(std::uint8_t category);
 // Players before quests before resources before everything else.
 int PriorityRank(std::uint8_t category);
