@@ -40,10 +40,11 @@ std::size_t ValueFieldControl(EditingField field)
 void LiveOrvantaMod::UpdateInput()
 {
     EditState& edit = session.edit;
-    // The button and the keys are read from the whole desktop: a click or a key meant for
-    // another program in front acts on nothing here, as the hotkeys do not.
-    const bool inFront = GameWindowInFront();
     const bool down = IsKeyDown(VK_LBUTTON);
+    // The button and the keys are read from the whole desktop: a click or a key meant for
+    // another program in front acts on nothing here, as the hotkeys do not. Asked only while
+    // the button is down or a value is typed, so an idle frame asks the desktop nothing.
+    const bool inFront = (down || edit.editingField != EditingField::None) && GameWindowInFront();
     const bool pressed = down && !edit.leftButtonWasDown && inFront;
     const bool released = !down && edit.leftButtonWasDown;
     if (released && edit.inputRestorePending)
