@@ -28,6 +28,14 @@ constexpr int kDungeonTraces = 8;          // stacked upward through floors
 constexpr double kLowCeilingReach = 1000.0;
 constexpr double kTraceStep = 50.0;
 
+// Whether the pawn went far enough, or rose or fell enough, from where it was traced from.
+bool MovedFrom(double x, double y, double z, double fromX, double fromY, double fromZ, double distanceSquared)
+{
+    const double dx = x - fromX;
+    const double dy = y - fromY;
+    return dx * dx + dy * dy >= distanceSquared || std::abs(z - fromZ) >= kRetraceRise;
+}
+
 UObject* ShelterComponentOf(Reflection& reflection, UObject* pawn)
 {
     UObject* component = nullptr;
@@ -87,10 +95,8 @@ void LiveOrvantaMod::DetectIndoors()
     const double x = location.x;
     const double y = location.y;
     const double z = location.z;
-    const double dx = x - indoor.lastTraceX;
-    const double dy = y - indoor.lastTraceY;
-    const bool retrace =
-        !indoor.roofTraceDone || dx * dx + dy * dy >= kRetraceDistanceSquared || std::abs(z - indoor.lastTraceZ) >= kRetraceRise;
+    const bool retrace = !indoor.roofTraceDone ||
+                         MovedFrom(x, y, z, indoor.lastTraceX, indoor.lastTraceY, indoor.lastTraceZ, kRetraceDistanceSquared);
     if (retrace)
     {
         indoor.roofFound = TraceRoof(x, y, z, indoor.roofHeight);
@@ -112,9 +118,7 @@ void LiveOrvantaMod::DetectIndoors()
         double roof = indoor.roofHeight;
         if (camera.inDungeon && !retrace)
         {
-            const double ox = x - indoor.overheadX;
-            const double oy = y - indoor.overheadY;
-            if (ox * ox + oy * oy >= kOverheadRetraceDistanceSquared || std::abs(z - indoor.overheadFromZ) >= kRetraceRise)
+            if (MovedFrom(x, y, z, indoor.overheadX, indoor.overheadY, indoor.overheadFromZ, kOverheadRetraceDistanceSquared))
             {
                 indoor.overheadFound = TraceOverhead(x, y, z, indoor.overheadZ);
                 indoor.overheadX = x;
@@ -199,7 +203,7 @@ const void* LiveOrvantaMod::RoofTraceProfile()
 bool LiveOrvantaMod::TraceOverhead(double x, double y, double z, double& ceilingZ)
 {
     const void* profileName = RoofTraceProfile();
-    return profileName != nullptr && TraceUp({x, y, z}, {x, y, z + Settings().IndoorRoofTraceDistance}, profileName, ceilingZ);
+    return profileName != nullptr && TraceUp({x, y, z}, {x, y, z + static_cast<double>(Settings().IndoorRoofTraceDistance)}, profileName, ceilingZ);
 }
 
 bool LiveOrvantaMod::TraceRoof(double x, double y, double z, double& ceilingZ)
