@@ -42,6 +42,7 @@ class CaptureMod : public TestMod
     using LiveOrvantaMod::ResetIndoorDetection;
     using LiveOrvantaMod::ResizeRenderTarget;
     using LiveOrvantaMod::StepZoom;
+    using LiveOrvantaMod::ToggleFrameShape;
     using LiveOrvantaMod::TraceRoof;
     using LiveOrvantaMod::UpdateCamera;
     using LiveOrvantaMod::workingBrightnessTrim;

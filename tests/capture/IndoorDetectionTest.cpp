@@ -501,6 +501,20 @@ TEST_F(Dungeon, TheIndoorAndDungeonWidthsStayWithinTheZoomLimits)
     EXPECT_EQ(RealField(Component(), L"OrthoWidth"), 8000.0);
 }
 
+// The shape decides which columns are traced: switching it traces the roof again at the next
+// check, now over the square's corners too, with the player where they were.
+TEST_F(Dungeon, SwitchingTheShapeTracesTheRoofAgainOverTheNewShape)
+{
+    StartInCave({"Low", {{kCave, 400}}, 0, 0, 200});
+    FramesFor(kSecond);
+    CallCounter traces(kTrace);
+    FramesFor(kSecond / 2);
+    ASSERT_EQ(traces.Count(), 0) << "standing still";
+    capture_->ToggleFrameShape();
+    FramesFor(kSecond / 2);
+    EXPECT_EQ(traces.Count(), 49 * 3) << "up each of the square's 49 columns: the ceiling, the ground above, nothing beyond";
+}
+
 TEST_F(Dungeon, TheRoundMapTracesOnlyTheColumnsOfItsDisc)
 {
     StartInCave({"Low", {{kCave, 400}}, 0, 0, 200});
