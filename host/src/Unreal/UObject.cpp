@@ -140,6 +140,8 @@ void UObject::ProcessEvent(UFunction* function, void* parms)
 UWorld* UObject::GetWorld() const
 {
     Sim::Detail::ThrowIfAsked(Sim::LoaderCall::GetWorld);
+    // The purge thread frees objects under the engine's records while the game thread asks.
+    auto guard = Sim::Detail::LockEngine();
     const auto& overrides = State().worldOverrides;
     for (const UObject* o = this; o != nullptr; o = o->GetOuter())
     {
