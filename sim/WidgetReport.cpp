@@ -420,6 +420,16 @@ std::vector<UObject*> CompassLetterDiscs(UObject* user)
     return letters;
 }
 
+// Drawn off the viewport's edge is not on the screen, whatever the layout reached.
+bool InsideViewport(const Sim::WidgetPlacement& at)
+{
+    const Sim::ViewportSize pixels = Sim::ViewportPixels();
+    const double scale = Sim::ViewportScale();
+    constexpr double kRounding = 0.01;
+    return at.rect.x >= -kRounding && at.rect.y >= -kRounding && at.rect.Right() * scale <= pixels.width + kRounding &&
+           at.rect.Bottom() * scale <= pixels.height + kRounding;
+}
+
 // The coordinates' text: on the HUD canvas, the border holding a text block (the controls and
 // the performance panel frame a border instead).
 UObject* CoordinatesText(UObject* user)
@@ -477,7 +487,7 @@ nlohmann::json DescribeExtras(bool modLoaded)
     DescribeLetters(user, described);
     UObject* coordinates = CoordinatesText(user);
     const Sim::WidgetPlacement at = Live(coordinates) ? Sim::PlacementOf(coordinates) : Sim::WidgetPlacement{};
-    described["coordinates"] = at.arranged && at.drawn ? nlohmann::json(Caption(coordinates)) : nlohmann::json(false);
+    described["coordinates"] = at.drawn && InsideViewport(at) ? nlohmann::json(Caption(coordinates)) : nlohmann::json(false);
     // The picture is the overlay's first child; the markers and the arrow over it stay solid.
     described["map_opacity"] = Number(FirstChild(MapOverlay(MapSizeBox(user))), L"RenderOpacity");
     return described;

@@ -114,21 +114,9 @@ bool LiveOrvantaMod::ReadMousePosition(double scale, double& x, double& y)
 std::size_t LiveOrvantaMod::ControlAt(double x, double y) const
 {
     const LayoutState& layout = session.layout;
-    for (std::size_t index = 0; index < kControlCount; ++index)
-    {
-        const ControlWidget& control = session.widget.controls[index];
-        if (control.frame == nullptr || !control.visible)
-        {
-            continue;
-        }
-        const double left = layout.frameX + control.x;
-        const double top = layout.frameY + control.y;
-        if (x >= left && x <= left + control.width && y >= top && y <= top + control.height)
-        {
-            return index;
-        }
-    }
-    return kControlCount;
+    const auto& controls = session.widget.controls;
+    return TopmostControlAt(layout.placed, x - layout.frameX, y - layout.frameY,
+                            [&](std::size_t index) { return controls[index].frame != nullptr; });
 }
 
 void LiveOrvantaMod::PressControl(std::size_t control, double x, double y)
@@ -171,9 +159,11 @@ void LiveOrvantaMod::StartMove(double x, double y)
 {
     EditState& edit = session.edit;
     const LayoutState& layout = session.layout;
-    // Only the picture below the control bar grabs the frame.
-    const double mapTop = layout.frameY + kButtonRowHeight;
-    if (!edit.editMode || x < layout.frameX || x > layout.frameX + workingSize || y < mapTop || y > mapTop + workingSize)
+    // Only the picture below the control bar grabs the frame, and not where the performance
+    // panel lies over it.
+    const double mapTop = layout.frameY + kButtonRowHeight * layout.controlScale;
+    if (!edit.editMode || x < layout.frameX || x > layout.frameX + workingSize || y < mapTop || y > mapTop + workingSize ||
+        layout.placed.panel.Contains(x - layout.frameX, y - layout.frameY))
     {
         return;
     }

@@ -33,7 +33,9 @@ struct RetiredMods
 
 RetiredMods& Retired()
 {
-    static RetiredMods retired;
+    // Never destroyed: at the game's exit a thread still waiting here has been ended by the
+    // system, and a wait it held may not be torn down after that.
+    static RetiredMods& retired = *new RetiredMods;
     return retired;
 }
 

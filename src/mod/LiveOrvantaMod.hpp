@@ -226,9 +226,14 @@ class LiveOrvantaMod : public RC::CppUserModBase
     void ApplyLayout();
     void SetMapSize(double requested);
     void SetFramePosition(double x, double y);
+    // What the pure layout needs of the session.
+    FrameLayoutInput LayoutInput() const;
     void LayoutControls();
     void LayoutPerformancePanel();
     void RefreshValueFields();
+    // Every text's font at the size that fits its box, times the control scale; the compass
+    // discs at their size. Sent again when the control scale changes.
+    void ApplyTextSizes();
 
     // ---- Map widget: compass letters, coordinates, north-up and opacity ----
     // The map's turn in degrees: the smoothed view yaw, or 0 when north is kept up.

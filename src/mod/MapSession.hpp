@@ -5,6 +5,7 @@
 
 #include "reflection/EngineValues.hpp"
 #include "reflection/Host.hpp"
+#include "widget/ControlLayout.hpp"
 #include "widget/Controls.hpp"
 
 #include <array>
@@ -39,19 +40,14 @@ struct CaptureState
     UObject* renderTarget = nullptr;
 };
 
-// One button, value field or handle of the edit mode, and where the layout put it within the
-// positioned canvas.
+// One button, value field or handle of the edit mode; where the layout put it is in
+// LayoutState::placed under the same index.
 struct ControlWidget
 {
     UObject* frame = nullptr; // the coloured edge
     UObject* fill = nullptr;  // its colour shows the control's state
     UObject* text = nullptr;  // null for a control without a caption
     UObject* slot = nullptr;
-    double x = 0.0;
-    double y = 0.0;
-    double width = 0.0;
-    double height = 0.0;
-    bool visible = false;
 };
 
 struct PerfText
@@ -68,6 +64,7 @@ inline constexpr Vector2d kNoPosition{std::numeric_limits<double>::quiet_NaN(), 
 struct CompassLetter
 {
     UObject* backdrop = nullptr;
+    UObject* text = nullptr;
     UObject* slot = nullptr;
     Vector2d sentPosition = kNoPosition;
 };
@@ -290,6 +287,13 @@ struct LayoutState
     bool panelOnLeft = true;
     double panelX = 0.0;
     double panelY = 0.0;
+    // 1 from 1080 lines up; above 1 the controls and their texts grow back to that size.
+    double controlScale = 1.0;
+    // The control scale the texts were last sized for; 0 before the first.
+    double textScale = 0.0;
+    FrameLayout placed;
+    // The font size each control's caption was given.
+    std::array<double, kControlCount> captionSizes{};
 };
 
 // The game's own objects the markers read, found on demand.

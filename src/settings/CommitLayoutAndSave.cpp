@@ -17,7 +17,7 @@ void LiveOrvantaMod::CommitLayoutAndSave()
     // file holds is kept rather than overwritten with the left and top edges.
     if (layout.viewportWidth > 0.0 || layout.viewportHeight > 0.0)
     {
-        const FreeSpace free = FrameFreeSpace(layout.viewportWidth, layout.viewportHeight, size);
+        const FreeSpace free = FrameFreeSpace(layout.viewportWidth, layout.viewportHeight, size, layout.controlScale);
         settings.PositionX = free.width > 0.0 ? layout.frameX / free.width : 0.0;
         settings.PositionY = free.height > 0.0 ? layout.frameY / free.height : 0.0;
     }

@@ -1,6 +1,6 @@
 // How the frame looks: round or square (written straight into the engine's brushes, since no
-// setter reaches their outline settings), and the fill colours that show each edit-mode
-// control's state.
+// setter reaches their outline settings), the fill colours that show each edit-mode control's
+// state, and the size of every text.
 #include "mod/LiveOrvantaMod.hpp"
 
 #include "reflection/PropertyAccess.hpp"
@@ -8,6 +8,7 @@
 #include "settings/HudSettings.hpp"
 #include "settings/ModSettings.hpp"
 #include "widget/Palette.hpp"
+#include "widget/TextFit.hpp"
 #include "widget/WidgetTree.hpp"
 
 #include <cstring>
@@ -46,7 +47,23 @@ void WriteCornerRadii(void* address, std::size_t size, double radius)
         std::memcpy(address, radii, sizeof(radii));
     }
 }
+
+// A control's caption must fit every text it can show: EDIT and LOCK alike.
+double FittedCaptionSize(std::size_t index, double nominal, double roomWidth, double roomHeight)
+{
+    double size = FittedFontSize(kControlCaptions[index].text, nominal, roomWidth, roomHeight);
+    if (index == kEditButton)
+    {
+        size = FittedFontSize(L"LOCK", size, roomWidth, roomHeight);
+    }
+    return size;
+}
 } // namespace
+
+double CaptionRoomWidth(const LayoutBox& box, double controlScale)
+{
+    return box.width - 2.0 * kRimPadding - 2.0 * kCaptionSideMargin * controlScale;
+}
 
 bool SetBrushShape(Reflection& reflection, UObject* widget, std::wstring_view brushName, bool round,
                    std::uint8_t squareDrawType)
@@ -159,6 +176,57 @@ void LiveOrvantaMod::RefreshControlColours()
             colour = Palette::kActive;
         }
         SetBrushColor(reflection, fill, colour);
+    }
+}
+
+void LiveOrvantaMod::ApplyTextSizes()
+{
+    LayoutState& layout = session.layout;
+    const double k = layout.controlScale;
+    const FrameLayout& placed = layout.placed;
+    WidgetState& widget = session.widget;
+    layout.textScale = k;
+    constexpr double kEdges = 2.0 * kRimPadding;
+    for (std::size_t index = 0; index < kControlCount; ++index)
+    {
+        const LayoutBox& box = placed.controls[index];
+        const double size =
+            FittedCaptionSize(index, kControlCaptions[index].fontSize * k, CaptionRoomWidth(box, k), box.height - kEdges);
+        layout.captionSizes[index] = size;
+        if (IsLive(widget.controls[index].text, false))
+        {
+            ApplyFontSize(reflection, widget.controls[index].text, static_cast<float>(size));
+        }
+    }
+    for (std::size_t index = 0; index < kPerfTextCount; ++index)
+    {
+        const LayoutBox& box = placed.captions[index];
+        if (IsLive(widget.perfTexts[index].text, false))
+        {
+            const double size = FittedFontSize(kPerfCaptions[index].text, kPerfCaptions[index].fontSize * k, box.width, box.height);
+            ApplyFontSize(reflection, widget.perfTexts[index].text, static_cast<float>(size));
+        }
+    }
+    if (IsLive(widget.coordinatesText, false))
+    {
+        ApplyFontSize(reflection, widget.coordinatesText,
+                      static_cast<float>(FittedFontSize(L"", kCoordinatesFontSize * k, placed.coordinates.width,
+                                                        placed.coordinates.height)));
+    }
+    const double disc = kCompassLetterBoxSize * k;
+    for (CompassLetter& letter : widget.compass)
+    {
+        if (!IsLive(letter.backdrop, false))
+        {
+            continue;
+        }
+        // The discs grow with the letters: they are placed again at the next update.
+        SetSlotPositionAndSize(reflection, letter.slot, {0.0, 0.0}, {disc, disc});
+        letter.sentPosition = kNoPosition;
+        if (IsLive(letter.text, false))
+        {
+            ApplyFontSize(reflection, letter.text, static_cast<float>(FittedFontSize(L"W", kCompassLetterFontSize * k, disc, disc)));
+        }
     }
 }
 } // namespace Orv

@@ -108,7 +108,8 @@ void LiveOrvantaMod::UpdateCompassLetters()
     }
     // A unit map around the origin: each letter's direction on screen, turned as the markers are.
     const MapView view = MakeMapView(workingSize, 1.0, MapYaw(), 0.0, 0.0, workingCircular);
-    const double reach = view.half - kLetterInset;
+    const double k = session.layout.controlScale;
+    const double reach = view.half - kLetterInset * k;
     for (std::size_t index = 0; index < kCompassLetterCount; ++index)
     {
         CompassLetter& letter = session.widget.compass[index];
@@ -122,7 +123,7 @@ void LiveOrvantaMod::UpdateCompassLetters()
         // On the square frame a letter goes out to the edge it points at, corners included.
         const double distance = view.circular ? reach : reach / std::max(std::abs(right), std::abs(down));
         const MapPoint place{true, right * distance, down * distance};
-        MoveSlot(reflection, letter.slot, SlotPosition(view, place, kCompassLetterBoxSize * 0.5), letter.sentPosition);
+        MoveSlot(reflection, letter.slot, SlotPosition(view, place, kCompassLetterBoxSize * k * 0.5), letter.sentPosition);
     }
 }
 

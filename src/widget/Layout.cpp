@@ -7,6 +7,8 @@
 #include "reflection/Setters.hpp"
 #include "settings/ModSettings.hpp"
 #include "widget/LayoutMath.hpp"
+#include "widget/TextFit.hpp"
+#include "widget/WidgetTree.hpp"
 
 #include <fmt/format.h>
 #include <fmt/xchar.h>
@@ -19,43 +21,9 @@ using namespace RC::Unreal;
 
 namespace
 {
-constexpr double kPanelWidth = 196.0;
-constexpr double kPanelHeight = 199.0;
-constexpr double kPanelGap = 6.0;
-// At or beyond this x the panel fits left of the frame: its width and the gap.
-constexpr double kPanelLeftRoom = kPanelWidth + kPanelGap;
-constexpr double kPanelInset = 8.0;
-constexpr double kValueFieldWidth = 96.0;
-constexpr double kToggleStride = 45.75;
-constexpr double kRowSpacing = 3.0;
 // A viewport change below this is the engine's rounding, not a new screen.
 constexpr double kViewportChangeThreshold = 0.5;
-
-struct CaptionPlace
-{
-    double dx, dy, width, height;
-};
-constexpr CaptionPlace kCaptionPlaces[kPerfTextCount] = {
-    {8, 5, 180, 18}, {8, 32, 70, 20}, {8, 59, 70, 20}, {8, 86, 70, 20}, {8, 111, 180, 14},
-};
-
-void Place(ControlWidget& control, double x, double y, double width, double height, bool visible)
-{
-    control.x = x;
-    control.y = y;
-    control.width = width;
-    control.height = height;
-    control.visible = visible;
-}
-
-// Width and height, leaving x alone: a hidden control keeps where it last was.
-void Size(ControlWidget& control, double width, double height, bool visible)
-{
-    control.y = 0.0;
-    control.width = width;
-    control.height = height;
-    control.visible = visible;
-}
+constexpr std::wstring_view kCaret = L"_";
 } // namespace
 
 double LiveOrvantaMod::ViewportScale()
@@ -100,37 +68,57 @@ bool LiveOrvantaMod::ViewportSize(double scale, double& width, double& height)
 void LiveOrvantaMod::ApplyLayout()
 {
     LayoutState& layout = session.layout;
+    const double scale = ViewportScale();
     double width = 0.0;
     double height = 0.0;
-    if (!ViewportSize(width, height))
+    if (!ViewportSize(scale, width, height))
     {
         width = layout.viewportWidth > 0.0 ? layout.viewportWidth : kFallbackViewportWidth;
         height = layout.viewportHeight > 0.0 ? layout.viewportHeight : kFallbackViewportHeight;
     }
     layout.viewportWidth = width;
     layout.viewportHeight = height;
+    const double controlScale = ControlScale(scale);
+    layout.controlScale = controlScale;
     const ModSettings& settings = Settings();
     SetMapSize(settings.Size);
-    const FreeSpace free = FrameFreeSpace(width, height, workingSize);
+    const FreeSpace free = FrameFreeSpace(width, height, workingSize, controlScale);
     SetFramePosition(StoredPositionX(settings.PositionX, free.width), StoredPositionY(settings.PositionY, free.height));
+    if (layout.textScale != controlScale)
+    {
+        ApplyTextSizes();
+    }
 }
 
 void LiveOrvantaMod::SetMapSize(double requested)
 {
     const LayoutState& layout = session.layout;
-    workingSize = ClampMapSize(requested, layout.viewportWidth, layout.viewportHeight);
+    workingSize = ClampMapSize(requested, layout.viewportWidth, layout.viewportHeight, layout.controlScale);
     LayoutControls();
     SetFramePosition(layout.frameX, layout.frameY);
+}
+
+FrameLayoutInput LiveOrvantaMod::LayoutInput() const
+{
+    const LayoutState& layout = session.layout;
+    return {workingSize,           layout.frameX,       layout.frameY, layout.viewportWidth,
+            layout.viewportHeight, layout.controlScale, session.edit.editMode};
 }
 
 void LiveOrvantaMod::SetFramePosition(double x, double y)
 {
     LayoutState& layout = session.layout;
-    const FreeSpace free = FrameFreeSpace(layout.viewportWidth, layout.viewportHeight, workingSize);
+    const FreeSpace free = FrameFreeSpace(layout.viewportWidth, layout.viewportHeight, workingSize, layout.controlScale);
     layout.frameX = x > free.width ? free.width : std::max(x, 0.0);
     layout.frameY = y > free.height ? free.height : std::max(y, 0.0);
     SetSlotPosition(reflection, session.widget.hudSlot, {layout.frameX, layout.frameY});
-    if (session.edit.editMode && (layout.frameX >= kPanelLeftRoom) != layout.panelOnLeft)
+    if (!session.edit.editMode)
+    {
+        return;
+    }
+    // The panel changes sides, or rises from the bottom edge, as the frame moves.
+    const LayoutBox panel = PanelPlace(LayoutInput());
+    if (panel.x != layout.panelX || panel.y != layout.panelY)
     {
         LayoutControls();
     }
@@ -138,65 +126,41 @@ void LiveOrvantaMod::SetFramePosition(double x, double y)
 
 void LiveOrvantaMod::LayoutControls()
 {
-    const double size = workingSize;
-    const bool edit = session.edit.editMode;
-    auto& controls = session.widget.controls;
-    constexpr double kRowHeight = 20.0;
-    Place(controls[kEditButton], size - 38.0, 0.0, 38.0, kRowHeight, true);
-    Size(controls[kZoomInButton], 20.0, kRowHeight, edit);
-    Size(controls[kZoomOutButton], 20.0, kRowHeight, edit);
-    Size(controls[kIndoorToggle], 22.0, kRowHeight, edit);
-    Size(controls[kShapeToggle], 22.0, kRowHeight, edit);
-    if (edit)
-    {
-        // The row runs leftwards from the map's right edge, 3 units apart.
-        controls[kZoomInButton].x = controls[kEditButton].x - kRowSpacing - 20.0;
-        controls[kZoomOutButton].x = controls[kZoomInButton].x - kRowSpacing - 20.0;
-        controls[kIndoorToggle].x = controls[kZoomOutButton].x - kRowSpacing - 22.0;
-        controls[kShapeToggle].x = controls[kIndoorToggle].x - kRowSpacing - 22.0;
-    }
+    LayoutState& layout = session.layout;
+    FrameLayout& placed = layout.placed;
+    ComputeFrameLayout(LayoutInput(), placed);
+    layout.panelOnLeft = placed.panelOnLeft;
+    layout.panelX = placed.panel.x;
+    layout.panelY = placed.panel.y;
     LayoutPerformancePanel();
-    // Under the map, at the handle's height: the locked layout keeps every place it had.
-    const double underMap = size + kButtonRowHeight + kHandleGap;
-    Place(controls[kResizeHandle], size + kHandleGap, underMap, kHandleSize, kHandleSize, edit);
-    Place(controls[kNorthUpToggle], 0.0, underMap, 38.0, kHandleSize, edit);
-    Place(controls[kCoordinatesToggle], 38.0 + kRowSpacing, underMap, 26.0, kHandleSize, edit);
-    Place(controls[kOpacityButton], 38.0 + kRowSpacing + 26.0 + kRowSpacing, underMap, 40.0, kHandleSize, edit);
-    // The coordinates sit under the map, and under the second row while it is shown.
-    const double coordinatesY = edit ? underMap + kHandleSize + kRowSpacing : underMap;
-    SetSlotPositionAndSize(reflection, session.widget.coordinatesSlot, {0.0, coordinatesY}, {size, kHandleSize});
-
-    for (ControlWidget& control : controls)
+    WidgetState& widget = session.widget;
+    SetSlotPositionAndSize(reflection, widget.coordinatesSlot, {placed.coordinates.x, placed.coordinates.y},
+                           {placed.coordinates.width, placed.coordinates.height});
+    for (std::size_t index = 0; index < kControlCount; ++index)
     {
+        const ControlWidget& control = widget.controls[index];
         if (!IsLive(control.frame, false))
         {
             continue;
         }
-        SetVisibility(reflection, control.frame, control.visible ? kVisibilityShown : kVisibilityCollapsed);
-        SetSlotPositionAndSize(reflection, control.slot, {control.x, control.y}, {control.width, control.height});
+        const LayoutBox& box = placed.controls[index];
+        SetVisibility(reflection, control.frame, placed.visible[index] ? kVisibilityShown : kVisibilityCollapsed);
+        SetSlotPositionAndSize(reflection, control.slot, {box.x, box.y}, {box.width, box.height});
     }
-    SetSlotPositionAndSize(reflection, session.widget.mapSlot, {0.0, kButtonRowHeight}, {size, size});
-    const LayoutState& layout = session.layout;
-    SetSlotPositionAndSize(reflection, session.widget.hudSlot, {layout.frameX, layout.frameY},
-                           {size + kFrameExtraWidth, size + kFrameExtraHeight});
+    SetSlotPositionAndSize(reflection, widget.mapSlot, {placed.map.x, placed.map.y}, {placed.map.width, placed.map.height});
+    SetSlotPositionAndSize(reflection, widget.hudSlot, {layout.frameX, layout.frameY}, {placed.hud.width, placed.hud.height});
 }
 
 void LiveOrvantaMod::LayoutPerformancePanel()
 {
-    LayoutState& layout = session.layout;
+    const FrameLayout& placed = session.layout.placed;
     WidgetState& widget = session.widget;
-    const bool edit = session.edit.editMode;
-    const std::uint8_t visibility = edit ? kVisibilityShown : kVisibilityCollapsed;
-    layout.panelOnLeft = layout.frameX >= kPanelLeftRoom;
-    layout.panelX = layout.panelOnLeft ? -kPanelLeftRoom : workingSize + kPanelGap;
-    layout.panelY = kButtonRowHeight;
-    const double x = layout.panelX;
-    const double y = layout.panelY;
-
+    const std::uint8_t visibility = session.edit.editMode ? kVisibilityShown : kVisibilityCollapsed;
     if (IsLive(widget.perfPanel, false))
     {
         SetVisibility(reflection, widget.perfPanel, visibility);
-        SetSlotPositionAndSize(reflection, widget.perfPanelSlot, {x, y}, {kPanelWidth, kPanelHeight});
+        SetSlotPositionAndSize(reflection, widget.perfPanelSlot, {placed.panel.x, placed.panel.y},
+                               {placed.panel.width, placed.panel.height});
     }
     for (std::size_t index = 0; index < kPerfTextCount; ++index)
     {
@@ -205,21 +169,9 @@ void LiveOrvantaMod::LayoutPerformancePanel()
         {
             continue;
         }
-        const CaptionPlace& place = kCaptionPlaces[index];
+        const LayoutBox& box = placed.captions[index];
         SetVisibility(reflection, caption.text, visibility);
-        SetSlotPositionAndSize(reflection, caption.slot, {x + place.dx, y + place.dy}, {place.width, place.height});
-    }
-
-    auto& controls = widget.controls;
-    const double valueX = x + kPanelWidth - kPanelInset - kValueFieldWidth;
-    Place(controls[kCaptureRateField], valueX, y + 29.0, kValueFieldWidth, 20.0, edit);
-    Place(controls[kMarkerRateField], valueX, y + 56.0, kValueFieldWidth, 20.0, edit);
-    Place(controls[kRenderScaleField], valueX, y + 83.0, kValueFieldWidth, 20.0, edit);
-    Place(controls[kResetButton], x + kPanelInset, y + 133.0, 180.0, 22.0, edit);
-    const std::size_t toggles[] = {kAiToggle, kResourcesToggle, kQuestsToggle, kPoisToggle};
-    for (std::size_t k = 0; k < std::size(toggles); ++k)
-    {
-        Place(controls[toggles[k]], x + kPanelInset + static_cast<double>(k) * kToggleStride, y + 165.0, 42.75, 22.0, edit);
+        SetSlotPositionAndSize(reflection, caption.slot, {box.x, box.y}, {box.width, box.height});
     }
 }
 
@@ -238,6 +190,7 @@ void LiveOrvantaMod::RefreshValueFields()
         {kRenderScaleField, EditingField::RenderScale, workingRenderScale, true},
     };
     const EditState& edit = session.edit;
+    const LayoutState& layout = session.layout;
     for (const ValueField& field : fields)
     {
         UObject* text = session.widget.controls[field.control].text;
@@ -249,9 +202,13 @@ void LiveOrvantaMod::RefreshValueFields()
         wchar_t buffer[32] = {};
         if (edit.editingField == field.field)
         {
+            // Longer than the field, the value shows its last characters before the caret.
             const std::size_t typed = std::min(edit.entryLength, edit.entryText.size() - 1);
-            std::copy_n(edit.entryText.begin(), typed, buffer);
-            buffer[typed] = L'_';
+            const std::wstring_view entry(edit.entryText.data(), typed);
+            const std::size_t shown = CharactersBeforeCaretThatFit(entry, kCaret, layout.captionSizes[field.control],
+                                                                   CaptionRoomWidth(layout.placed.controls[field.control], layout.controlScale));
+            std::copy_n(entry.end() - static_cast<std::ptrdiff_t>(shown), shown, buffer);
+            buffer[shown] = kCaret[0];
         }
         else
         {

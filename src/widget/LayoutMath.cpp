@@ -5,22 +5,25 @@
 
 namespace Orv
 {
-FreeSpace FrameFreeSpace(double viewportWidth, double viewportHeight, double mapSize)
+double ControlScale(double viewportScale) { return viewportScale > 0.0 && viewportScale < 1.0 ? 1.0 / viewportScale : 1.0; }
+
+FreeSpace FrameFreeSpace(double viewportWidth, double viewportHeight, double mapSize, double controlScale)
 {
-    return {std::max(viewportWidth - (mapSize + kFrameExtraWidth), 0.0),
-            std::max(viewportHeight - (mapSize + kFrameExtraHeight), 0.0)};
+    return {std::max(viewportWidth - (mapSize + kFrameExtraWidth * controlScale), 0.0),
+            std::max(viewportHeight - (mapSize + kFrameExtraHeight * controlScale), 0.0)};
 }
 
-double ClampMapSize(double requested, double viewportWidth, double viewportHeight)
+double ClampMapSize(double requested, double viewportWidth, double viewportHeight, double controlScale)
 {
-    double largest = kMaxMapSize;
+    const double smallest = kMinMapSize * controlScale;
+    double largest = std::max(kMaxMapSize, smallest);
     if (viewportWidth > 0.0 && viewportHeight > 0.0)
     {
-        const double byHeight = std::max(kMinMapSize, viewportHeight - kFrameExtraHeight);
-        const double byWidth = std::max(kMinMapSize, viewportWidth - kFrameExtraWidth);
-        largest = std::min(byHeight, std::min(byWidth, kMaxMapSize));
+        const double byHeight = std::max(smallest, viewportHeight - kFrameExtraHeight * controlScale);
+        const double byWidth = std::max(smallest, viewportWidth - kFrameExtraWidth * controlScale);
+        largest = std::min(byHeight, std::min(byWidth, largest));
     }
-    return requested > largest ? largest : std::max(requested, kMinMapSize);
+    return requested > largest ? largest : std::max(requested, smallest);
 }
 
 double StoredPositionX(double stored, double freeWidth)

@@ -1,6 +1,10 @@
 // The frame's geometry in layout units, apart from the engine: the footprint of the positioned
 // canvas around an S × S map, the map size a viewport allows, and the stored position (a
 // fraction of the free space) as a place on screen.
+//
+// Every control-sized length is multiplied by the control scale k (ControlScale): 1 on a
+// screen of 1080 lines and up, so the controls keep their 1080p size in pixels on smaller
+// screens, where the engine's DPI scale would shrink them to targets and texts too small to use.
 #pragma once
 
 namespace Orv
@@ -26,11 +30,16 @@ struct FreeSpace
     double height = 0.0;
 };
 
-// How far the positioned canvas can move within the viewport; never negative.
-FreeSpace FrameFreeSpace(double viewportWidth, double viewportHeight, double mapSize);
+// 1 at a DPI scale of 1 and above; below it, the factor that brings the controls back to
+// their size at scale 1.
+double ControlScale(double viewportScale);
 
-// 160 to 720, no larger than fits the viewport once measured, but at least 160 on any viewport.
-double ClampMapSize(double requested, double viewportWidth, double viewportHeight);
+// How far the positioned canvas can move within the viewport; never negative.
+FreeSpace FrameFreeSpace(double viewportWidth, double viewportHeight, double mapSize, double controlScale);
+
+// 160 (times the control scale, so the rows of controls fit over and under the map) to 720,
+// no larger than fits the viewport once measured, but at least the smallest on any viewport.
+double ClampMapSize(double requested, double viewportWidth, double viewportHeight, double controlScale);
 
 // A stored position is a fraction of the free space; a negative one is the default place,
 // 24 units in from the right edge and from the top (or less on a tiny screen).

@@ -23,13 +23,10 @@ constexpr Vector2d kCentrePivot{0.5, 0.5};
 // The arrow texture points along +X; turned a quarter back it points up the map.
 constexpr float kArrowAngle = 270.0f;
 constexpr float kArrowBoxSize = 30.0f;
-constexpr float kRimPadding = 1.0f;
 constexpr Vector2d kIconMarkerSize{20.0, 20.0};
 constexpr Vector2d kDiamondMarkerSize{18.0, 18.0};
 constexpr float kDiamondEdge = 2.0f;
 constexpr float kDiamondAngle = 45.0f;
-constexpr float kCompassLetterFontSize = 9.0f;
-constexpr float kCoordinatesFontSize = 8.0f;
 constexpr std::int32_t kHudZOrder = 50;
 
 UClass* FindClass(Reflection& reflection, std::wstring_view path)
@@ -60,21 +57,20 @@ UObject* WidgetBuilder::Make(UClass* cls) const
     return UObjectGlobals::StaticConstructObject(FStaticConstructObjectParameters(cls, tree_));
 }
 
-void WidgetBuilder::ApplyFontSize(UObject* textBlock, float size) const
+void ApplyFontSize(Reflection& reflection, UObject* textBlock, float size)
 {
-    if (!SetFontSize(reflection_, textBlock, size))
+    if (!SetFontSize(reflection, textBlock, size))
     {
         const double scale = static_cast<double>(size / kDefaultFontSize);
-        SetRenderScale(reflection_, textBlock, {scale, scale});
+        SetRenderScale(reflection, textBlock, {scale, scale});
     }
 }
 
-void WidgetBuilder::DressCaption(UObject* textBlock, const wchar_t* text, float size, std::uint8_t visibility) const
+void WidgetBuilder::DressCaption(UObject* textBlock, const wchar_t* text, std::uint8_t visibility) const
 {
     SetVisibility(reflection_, textBlock, visibility);
     SetText(reflection_, textBlock, text);
     SetTextColor(reflection_, textBlock, Palette::kCaptionText);
-    ApplyFontSize(textBlock, size);
 }
 
 bool WidgetBuilder::CreateIconMarkerPool(UObject* markerCanvas, MarkerPools& pools) const
@@ -176,7 +172,7 @@ bool WidgetBuilder::CreatePerformancePanel(WidgetState& widget) const
     widget.perfPanelSlot = slot;
     for (std::size_t index = 0; index < kPerfTextCount; ++index)
     {
-        if (!CreatePerfText(widget, index, kPerfCaptions[index].text, kPerfCaptions[index].fontSize))
+        if (!CreatePerfText(widget, index, kPerfCaptions[index].text))
         {
             return false;
         }
@@ -184,7 +180,7 @@ bool WidgetBuilder::CreatePerformancePanel(WidgetState& widget) const
     return true;
 }
 
-bool WidgetBuilder::CreatePerfText(WidgetState& widget, std::size_t index, const wchar_t* text, float size) const
+bool WidgetBuilder::CreatePerfText(WidgetState& widget, std::size_t index, const wchar_t* text) const
 {
     if (index >= kPerfTextCount)
     {
@@ -195,7 +191,7 @@ bool WidgetBuilder::CreatePerfText(WidgetState& widget, std::size_t index, const
     {
         return false;
     }
-    DressCaption(caption, text, size, kVisibilityCollapsed);
+    DressCaption(caption, text, kVisibilityCollapsed);
     UObject* slot = AddChildToCanvas(reflection_, widget.hudCanvas, caption);
     if (slot == nullptr)
     {
@@ -220,7 +216,7 @@ bool WidgetBuilder::CreateCompassLetters(UObject* markerCanvas, WidgetState& wid
         SetBrushColor(reflection_, backdrop, Palette::kIconBackdrop);
         SetBrushShape(reflection_, backdrop, L"Background", true, kDrawAsBox);
         SetPadding(reflection_, backdrop, 0.0f);
-        DressCaption(letter, kLetters[index], kCompassLetterFontSize, kVisibilityShown);
+        DressCaption(letter, kLetters[index], kVisibilityShown);
         // North stands out, as on any compass.
         SetTextColor(reflection_, letter, index == 0 ? Palette::kCompassNorth : Palette::kCaptionText);
         if (!SetContent(reflection_, backdrop, letter))
@@ -233,9 +229,9 @@ bool WidgetBuilder::CreateCompassLetters(UObject* markerCanvas, WidgetState& wid
         {
             return false;
         }
-        SetSlotPositionAndSize(reflection_, slot, {0.0, 0.0}, {kCompassLetterBoxSize, kCompassLetterBoxSize});
+        // Sized with the texts (ApplyTextSizes), placed by the letters' update.
         SetSlotZOrder(reflection_, slot, kCompassLayer);
-        widget.compass[index] = {backdrop, slot, kNoPosition};
+        widget.compass[index] = {backdrop, letter, slot, kNoPosition};
     }
     return true;
 }
@@ -251,7 +247,7 @@ bool WidgetBuilder::CreateCoordinates(WidgetState& widget) const
     SetVisibility(reflection_, backdrop, kVisibilityCollapsed);
     SetBrushColor(reflection_, backdrop, Palette::kControlDarkFill);
     SetPadding(reflection_, backdrop, 0.0f);
-    DressCaption(text, L"", kCoordinatesFontSize, kVisibilityShown);
+    DressCaption(text, L"", kVisibilityShown);
     if (!SetContent(reflection_, backdrop, text))
     {
         return false;
@@ -268,7 +264,7 @@ bool WidgetBuilder::CreateCoordinates(WidgetState& widget) const
     return true;
 }
 
-bool WidgetBuilder::CreateControl(WidgetState& widget, std::size_t index, const wchar_t* text, float size) const
+bool WidgetBuilder::CreateControl(WidgetState& widget, std::size_t index, const wchar_t* text) const
 {
     if (index >= kControlCount)
     {
@@ -290,7 +286,7 @@ bool WidgetBuilder::CreateControl(WidgetState& widget, std::size_t index, const 
     SetPadding(reflection_, fill, 0.0f);
     if (captioned)
     {
-        DressCaption(caption, text, size, kVisibilityShown);
+        DressCaption(caption, text, kVisibilityShown);
         if (!SetContent(reflection_, fill, caption))
         {
             return false;
@@ -414,7 +410,7 @@ bool LiveOrvantaMod::CreateMapWidget()
     }
     for (std::size_t index = 0; index < kControlCount; ++index)
     {
-        if (!builder.CreateControl(built, index, kControlCaptions[index].text, kControlCaptions[index].fontSize))
+        if (!builder.CreateControl(built, index, kControlCaptions[index].text))
         {
             return false;
         }

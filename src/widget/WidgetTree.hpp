@@ -36,12 +36,21 @@ bool SetBrushShape(Reflection& reflection, UObject* widget, std::wstring_view br
 
 // A brush drawn as a plain box: the square frame's rims, and the backdrops.
 inline constexpr std::uint8_t kDrawAsBox = 1;
-// A compass letter's disc, on the marker canvas.
+// A compass letter's disc, on the marker canvas, at a control scale of 1.
 inline constexpr double kCompassLetterBoxSize = 16.0;
+inline constexpr float kCompassLetterFontSize = 9.0f;
+inline constexpr float kCoordinatesFontSize = 8.0f;
+// The bronze edge of a control, the panel and each rim.
+inline constexpr float kRimPadding = 1.0f;
 
 // The size a text block's font would have, as a render scale of the engine's default 24 when
 // the block has no usable font.
 inline constexpr float kDefaultFontSize = 24.0f;
+
+// "SetFont" with the size, or a render scale of size / 24 when the block has no font.
+void ApplyFontSize(Reflection& reflection, UObject* textBlock, float size);
+// The width a control's caption may take: its box less the bronze edge and the side margins.
+double CaptionRoomWidth(const LayoutBox& box, double controlScale);
 
 // Makes widgets inside one widget tree. Each Create returns false at the first step the tree
 // cannot do without; widgets made before it are left to the engine's collector.
@@ -60,19 +69,17 @@ class WidgetBuilder
     bool CreateDiamondMarkerPool(UObject* markerCanvas, MarkerPools& pools) const;
     // The panel's background and its five captions, children of the positioned canvas.
     bool CreatePerformancePanel(WidgetState& widget) const;
-    bool CreatePerfText(WidgetState& widget, std::size_t index, const wchar_t* text, float size) const;
+    bool CreatePerfText(WidgetState& widget, std::size_t index, const wchar_t* text) const;
     // Frame, fill and (for a non-empty text) caption, added to the positioned canvas.
-    bool CreateControl(WidgetState& widget, std::size_t index, const wchar_t* text, float size) const;
+    bool CreateControl(WidgetState& widget, std::size_t index, const wchar_t* text) const;
     // N, E, S and W on dark discs, on the marker canvas above every marker.
     bool CreateCompassLetters(UObject* markerCanvas, WidgetState& widget) const;
     // The coordinates' text on a dark backdrop, on the positioned canvas.
     bool CreateCoordinates(WidgetState& widget) const;
-    // "SetFont" with the size, or a render scale of size / 24 when the block has no font.
-    void ApplyFontSize(UObject* textBlock, float size) const;
 
   private:
-    // Visibility, text, colour and size of a caption.
-    void DressCaption(UObject* textBlock, const wchar_t* text, float size, std::uint8_t visibility) const;
+    // Visibility, text and colour of a caption; its size comes with the layout (ApplyTextSizes).
+    void DressCaption(UObject* textBlock, const wchar_t* text, std::uint8_t visibility) const;
 
     Reflection& reflection_;
     const WidgetClasses& classes_;

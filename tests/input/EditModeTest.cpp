@@ -313,6 +313,29 @@ TEST_F(EditMode, TheHandleResizesByTheLargerMovementAndTheTargetFollowsAtTheRele
     EXPECT_EQ(SavedSetting("Size"), "340");
 }
 
+// A small map at the bottom-left corner: the panel stands right of it and rises to the screen's
+// bottom, and the handle, which its AI toggle once lay under, still takes its own click.
+TEST_F(EditMode, ASmallMapsHandleAtTheBottomLeftResizesAndTogglesNothing)
+{
+    Orv::Settings().Size = 170;
+    Orv::Settings().PositionX = 0;
+    Orv::Settings().PositionY = 1;
+    StartHud();
+    EnterEditMode();
+    const Point handle = Centre(Orv::kResizeHandle);
+    const Sim::LayoutRect panel = OnScreen(Widget().perfPanel);
+    EXPECT_EQ(panel.y + panel.height, 1080.0);
+    // Clear of the handle: right of it, with the gap the panel keeps from the frame.
+    EXPECT_EQ(panel.x, handle.x + 8 + 6);
+    MouseTo(handle);
+    Press();
+    MouseTo({handle.x + 40, handle.y + 20});
+    Frame();
+    Release();
+    EXPECT_EQ(SlotRect(Widget().mapSlot).width, 210.0);
+    EXPECT_EQ(SavedSetting("ShowAi"), "1");
+}
+
 TEST_F(EditMode, ZoomStepsSaveOnlyWhenTheWidthChanges)
 {
     StartHud();

@@ -214,29 +214,32 @@ TEST_F(TextEntry, EscapeCancelsAndALonePointIsNoNumber)
     EXPECT_EQ(SavedSetting("RenderScale"), "0.25") << "0. is a number: 0, limited to 0.25";
 }
 
-TEST_F(TextEntry, AtMostFifteenCharacters)
+TEST_F(TextEntry, AtMostFifteenCharactersOfWhichALongValueShowsItsLast)
 {
     Click(Orv::kRenderScaleField);
     Type("1234567890123");
     Type(".");
     Type("45");
-    EXPECT_EQ(Field(Orv::kRenderScaleField), L"1234567890123.4_");
+    // Ten digits and the caret fill the 96-unit field; the latest typed stay in view.
+    EXPECT_EQ(Field(Orv::kRenderScaleField), L"67890123.4_");
     Tap(VK_RETURN);
     EXPECT_EQ(SavedSetting("RenderScale"), "4");
 
-    // A point still fits as the fifteenth character.
+    // A point still fits as the fifteenth character; a digit after it does not (0.5 would stay
+    // 0.5, 000000000000005 would be limited to 4).
     Click(Orv::kRenderScaleField);
     Type("00000000000000");
     Type(".");
-    EXPECT_EQ(Field(Orv::kRenderScaleField), L"00000000000000._");
-    Tap(VK_ESCAPE);
+    Type("5");
+    Tap(VK_RETURN);
+    EXPECT_EQ(SavedSetting("RenderScale"), "0.25");
 
     Click(Orv::kCaptureRateField);
     Type("000000000000001");
     Type("2");
-    EXPECT_EQ(Field(Orv::kCaptureRateField), L"000000000000001_");
+    EXPECT_EQ(Field(Orv::kCaptureRateField), L"0000000001_");
     Tap(VK_BACK);
-    EXPECT_EQ(Field(Orv::kCaptureRateField), L"00000000000000_") << "the dropped digit left nothing behind";
+    EXPECT_EQ(Field(Orv::kCaptureRateField), L"0000000000_") << "the dropped digit left nothing behind";
     Type("1");
     Tap(VK_RETURN);
     EXPECT_EQ(SavedSetting("CaptureFPS"), "1");

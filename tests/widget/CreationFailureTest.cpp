@@ -93,10 +93,10 @@ TEST_F(OptionalCalls, ADressingCallThatFailsLeavesTheHudBuilt)
     }
     EXPECT_EQ(Sim::ViewportWidgets().size(), 1u);
     EXPECT_EQ(Sim::Observations().captureActorsDestroyed, 0u);
-    // The one caption whose font could not be set (the first made: the compass's N) is scaled
-    // instead.
-    UObject* north = Children(Widget().compass[0].backdrop).front();
-    EXPECT_FLOAT_EQ(static_cast<float>(RealMember(north, L"RenderTransform.Scale.X")), 9.0f / 24.0f);
+    // The one caption whose font could not be set (the first sized: EDIT, at the size LOCK fits
+    // its 32 units in, 32 / (2.998 em × 4/3 units a point)) is scaled instead.
+    UObject* edit = Widget().controls[Orv::kEditButton].text;
+    EXPECT_NEAR(RealMember(edit, L"RenderTransform.Scale.X"), 8.005 / 24.0, 0.001);
     EXPECT_FLOAT_EQ(static_cast<float>(RealMember(Widget().perfTexts[0].text, L"RenderTransform.Scale.X")), 1.0f);
 }
 

@@ -21,24 +21,41 @@ using Orv::FrameFreeSpace;
 
 TEST(LayoutMath, TheMapSizeIsClampedToTheViewportButNeverBelow160)
 {
-    EXPECT_EQ(ClampMapSize(1000, 1920, 1080), 720);
-    EXPECT_EQ(ClampMapSize(1000, 600, 400), 358);  // 400 − 42
-    EXPECT_EQ(ClampMapSize(1000, 300, 1080), 281); // 300 − 19
-    EXPECT_EQ(ClampMapSize(100, 1920, 1080), 160);
-    EXPECT_EQ(ClampMapSize(300, 100, 100), 160);
-    EXPECT_EQ(ClampMapSize(719, 1920, 1080), 719);
+    EXPECT_EQ(ClampMapSize(1000, 1920, 1080, 1), 720);
+    EXPECT_EQ(ClampMapSize(1000, 600, 400, 1), 358);  // 400 − 42
+    EXPECT_EQ(ClampMapSize(1000, 300, 1080, 1), 281); // 300 − 19
+    EXPECT_EQ(ClampMapSize(100, 1920, 1080, 1), 160);
+    EXPECT_EQ(ClampMapSize(300, 100, 100, 1), 160);
+    EXPECT_EQ(ClampMapSize(719, 1920, 1080, 1), 719);
     // Before any measurement only the absolute limits hold.
-    EXPECT_EQ(ClampMapSize(1000, 0, 1080), 720);
-    EXPECT_EQ(ClampMapSize(500, 1920, 0), 500);
+    EXPECT_EQ(ClampMapSize(1000, 0, 1080, 1), 720);
+    EXPECT_EQ(ClampMapSize(500, 1920, 0, 1), 500);
+}
+
+// Below a DPI scale of 1 the controls keep their size at 1: the footprint and the smallest map
+// grow by the control scale, the largest map stays 720.
+TEST(LayoutMath, AControlScaleGrowsTheFootprintAndTheSmallestMap)
+{
+    EXPECT_EQ(Orv::ControlScale(2.0 / 3.0), 1.5);
+    EXPECT_EQ(Orv::ControlScale(1.0), 1.0);
+    EXPECT_EQ(Orv::ControlScale(2.0), 1.0);
+    EXPECT_EQ(Orv::ControlScale(0.0), 1.0);
+    EXPECT_EQ(ClampMapSize(100, 1920, 1080, 1.5), 240);
+    EXPECT_EQ(ClampMapSize(1000, 1920, 1080, 1.5), 720);
+    EXPECT_EQ(ClampMapSize(1000, 1920, 400, 1.5), 337); // 400 − 63
+    EXPECT_EQ(ClampMapSize(1000, 300, 1080, 1.5), 271.5); // 300 − 28.5
+    const Orv::FreeSpace free = FrameFreeSpace(1920, 1080, 280, 1.5);
+    EXPECT_EQ(free.width, 1611.5);
+    EXPECT_EQ(free.height, 737);
 }
 
 TEST(LayoutMath, StoredPositionsAreFractionsOfTheFreeSpaceAndNegativeMeansTopRight)
 {
-    const Orv::FreeSpace free = FrameFreeSpace(1920, 1080, 280);
+    const Orv::FreeSpace free = FrameFreeSpace(1920, 1080, 280, 1);
     EXPECT_EQ(free.width, 1621);
     EXPECT_EQ(free.height, 758);
-    EXPECT_EQ(FrameFreeSpace(200, 100, 280).width, 0);
-    EXPECT_EQ(FrameFreeSpace(200, 100, 280).height, 0);
+    EXPECT_EQ(FrameFreeSpace(200, 100, 280, 1).width, 0);
+    EXPECT_EQ(FrameFreeSpace(200, 100, 280, 1).height, 0);
     EXPECT_EQ(Orv::StoredPositionX(-1, 1621), 1597);
     EXPECT_EQ(Orv::StoredPositionY(-1, 758), 24);
     EXPECT_EQ(Orv::StoredPositionX(-1, 10), 0);
@@ -131,7 +148,7 @@ TEST_F(FrameLayout, TheEditModeShowsTheButtonRowFromTheRightEdgeLeftwards)
     for (std::size_t index = 0; index < Orv::kControlCount; ++index)
     {
         EXPECT_EQ(VisibilityOf(Widget().controls[index].frame), Orv::kVisibilityShown) << index;
-        EXPECT_TRUE(Session().widget.controls[index].visible) << index;
+        EXPECT_TRUE(Session().layout.placed.visible[index]) << index;
     }
     EXPECT_EQ(VisibilityOf(Widget().perfPanel), Orv::kVisibilityShown);
     for (const auto& caption : Widget().perfTexts)
@@ -361,14 +378,25 @@ TEST_F(FrameLayout, ValueFieldsShowTheWorkingRatesAndWhatIsBeingTyped)
     EXPECT_EQ(TextOf(controls[Orv::kRenderScaleField].text), L"_");
 }
 
-TEST_F(FrameLayout, TypedTextIsCutAtFifteenCharacters)
+TEST_F(FrameLayout, TypedTextLongerThanItsFieldShowsItsLastCharactersThatFit)
 {
     StartHud();
+    Edit().editMode = true;
+    widgetMod_->LayoutControls();
     Edit().editingField = Orv::EditingField{1};
     Edit().entryText.fill(L'7');
+    Edit().entryText[0] = L'1';
     Edit().entryLength = 99;
     widgetMod_->RefreshValueFields();
-    EXPECT_EQ(TextOf(Widget().controls[Orv::kCaptureRateField].text), std::wstring(15, L'7') + L"_");
+    const std::wstring shown = TextOf(Widget().controls[Orv::kCaptureRateField].text);
+    EXPECT_EQ(shown, std::wstring(10, L'7') + L"_");
+    // As the screen lays it out, the text fits inside the field's bronze edge.
+    Sim::LayOutScreen();
+    const Sim::WidgetPlacement text = Sim::PlacementOf(Widget().controls[Orv::kCaptureRateField].text);
+    const Sim::WidgetPlacement fill = Sim::PlacementOf(Widget().controls[Orv::kCaptureRateField].fill);
+    ASSERT_TRUE(text.arranged);
+    EXPECT_LE(text.desiredWidth, fill.rect.width);
+    EXPECT_LE(text.desiredHeight, fill.rect.height);
 }
 
 TEST_F(FrameLayout, CommittedPlacesAreStoredAsFractionsOfTheFreeSpace)

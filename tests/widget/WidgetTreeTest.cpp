@@ -200,7 +200,10 @@ TEST_P(WidgetTree, EveryControlHasFrameFillAndItsCaption)
     const wchar_t* texts[] = {L"EDIT", L"+",  L"-",  L"AI",   L"O",    L"IN",   L"RES",
                               L"QUEST", L"POI", L"60", L"60", L"4.00", L"RESET DEFAULTS", L"",
                               L"N-UP", L"XY", L"100%"};
-    const double sizes[] = {9, 12, 12, 9, 12, 9, 9, 9, 9, 9, 9, 9, 9, 0, 8, 8, 8};
+    // Each caption's own size where it fits its control, else the size at which it does (one
+    // point less where the engine keeps whole points): LOCK in EDIT's 38, a 20-unit row's height
+    // for + - O, QUEST in its 42.75.
+    const double sizes[] = {8, 11.5, 11.5, 9, 11.5, 9, 9, 7.35, 9, 9, 9, 9, 9, 0, 8, 8, 8};
     static_assert(std::size(texts) == Orv::kControlCount && std::size(sizes) == Orv::kControlCount);
     for (std::size_t i = 0; i < Orv::kControlCount; ++i)
     {
@@ -219,7 +222,7 @@ TEST_P(WidgetTree, EveryControlHasFrameFillAndItsCaption)
         }
         EXPECT_EQ(Children(control.fill), std::vector<UObject*>{control.text});
         EXPECT_EQ(TextOf(control.text), texts[i]) << i;
-        EXPECT_EQ(RealMember(control.text, L"Font.Size"), sizes[i]) << i;
+        EXPECT_NEAR(RealMember(control.text, L"Font.Size"), sizes[i], 0.6) << i;
         EXPECT_EQ(VisibilityOf(control.text), kVisibilityShown);
         EXPECT_EQ(ColourField(control.text, L"ColorAndOpacity"), Look::kCaptionText) << i;
         EXPECT_EQ(ByteMember(SlotOf(control.text), L"HorizontalAlignment"), 2);
@@ -397,9 +400,10 @@ TEST_P(WidgetTree, TextBlocksWithoutAFontAreScaledFromTheDefaultSize)
     StartHud();
     UObject* edit = Widget().controls[Orv::kEditButton].text;
     EXPECT_EQ(TextOf(edit), L"EDIT");
-    EXPECT_EQ(RealMember(edit, L"RenderTransform.Scale.X"), 0.375);
-    EXPECT_EQ(RealMember(edit, L"RenderTransform.Scale.Y"), 0.375);
-    EXPECT_EQ(RealMember(Widget().controls[Orv::kZoomInButton].text, L"RenderTransform.Scale.X"), 0.5);
+    // LOCK's size in EDIT's 38 units, and a 20-unit row's height for +, over the default 24.
+    EXPECT_NEAR(RealMember(edit, L"RenderTransform.Scale.X"), 8.005 / 24, 0.001);
+    EXPECT_NEAR(RealMember(edit, L"RenderTransform.Scale.Y"), 8.005 / 24, 0.001);
+    EXPECT_NEAR(RealMember(Widget().controls[Orv::kZoomInButton].text, L"RenderTransform.Scale.X"), 11.538 / 24, 0.001);
     EXPECT_FLOAT_EQ(static_cast<float>(RealMember(Widget().perfTexts[4].text, L"RenderTransform.Scale.X")), 7.0f / 24.0f);
 }
 
@@ -546,9 +550,9 @@ TEST_P(WidgetTree, APerformanceCaptionBeyondTheFiveFails)
     Orv::WidgetState spare;
     spare.hudCanvas = Widget().hudCanvas;
     const auto made = Sim::Observations().widgetsConstructed;
-    EXPECT_FALSE(builder.CreatePerfText(spare, 5, L"SIXTH", 9));
+    EXPECT_FALSE(builder.CreatePerfText(spare, 5, L"SIXTH"));
     EXPECT_EQ(Sim::Observations().widgetsConstructed, made);
-    EXPECT_TRUE(builder.CreatePerfText(spare, 4, L"FIFTH", 9));
+    EXPECT_TRUE(builder.CreatePerfText(spare, 4, L"FIFTH"));
     EXPECT_EQ(TextOf(spare.perfTexts[4].text), L"FIFTH");
     EXPECT_EQ(Children(Widget().hudCanvas).back(), spare.perfTexts[4].text);
 }
@@ -562,9 +566,9 @@ TEST_P(WidgetTree, AControlBeyondTheFourteenFails)
     Orv::WidgetState spare;
     spare.hudCanvas = Widget().hudCanvas;
     const auto made = Sim::Observations().widgetsConstructed;
-    EXPECT_FALSE(builder.CreateControl(spare, Orv::kControlCount, L"X", 9));
+    EXPECT_FALSE(builder.CreateControl(spare, Orv::kControlCount, L"X"));
     EXPECT_EQ(Sim::Observations().widgetsConstructed, made);
-    EXPECT_TRUE(builder.CreateControl(spare, Orv::kResizeHandle, L"", 12));
+    EXPECT_TRUE(builder.CreateControl(spare, Orv::kResizeHandle, L""));
     EXPECT_EQ(Sim::Observations().widgetsConstructed, made + 2);
 }
 

@@ -30,6 +30,9 @@ struct WidgetPlacement
     bool arranged = false;
     bool drawn = false;
     LayoutRect rect;
+    // What the widget asked of its slot (Slate's desired size): for a text block, its text
+    // measured at its font, which a rect smaller than this cuts off or lets spill.
+    double desiredWidth = 0, desiredHeight = 0;
 };
 
 // The screen at the viewport's size and scale, RGBA8 rows from the top, opaque.

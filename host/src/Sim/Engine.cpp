@@ -629,7 +629,7 @@ AsyncPurge::~AsyncPurge()
     {
         std::lock_guard guard(lock);
         stop = true;
-        wake.notify_all();
+        wake->notify_all();
     }
     if (thread.joinable())
     {
@@ -653,7 +653,7 @@ void HandToPurgeThread(std::vector<std::pair<UObject*, int32>> objects)
             std::unique_lock held(purge.lock);
             for (;;)
             {
-                purge.wake.wait(held, [&] { return purge.stop || !purge.pending.empty(); });
+                purge.wake->wait(held, [&] { return purge.stop || !purge.pending.empty(); });
                 if (purge.pending.empty())
                 {
                     return;
@@ -668,18 +668,18 @@ void HandToPurgeThread(std::vector<std::pair<UObject*, int32>> objects)
                 }
                 held.lock();
                 purge.busy = false;
-                purge.idle.notify_all();
+                purge.idle->notify_all();
             }
         });
     }
-    purge.wake.notify_all();
+    purge.wake->notify_all();
 }
 
 void WaitForPurgeThread()
 {
     auto& purge = State().asyncPurge;
     std::unique_lock guard(purge.lock);
-    purge.idle.wait(guard, [&] { return purge.pending.empty() && !purge.busy; });
+    purge.idle->wait(guard, [&] { return purge.pending.empty() && !purge.busy; });
 }
 
 void StopAsyncPurge()
@@ -688,7 +688,7 @@ void StopAsyncPurge()
     {
         std::lock_guard guard(purge.lock);
         purge.stop = true;
-        purge.wake.notify_all();
+        purge.wake->notify_all();
     }
     if (purge.thread.joinable())
     {
@@ -718,7 +718,7 @@ void StartCallbackCollector()
         std::unique_lock guard(collector.lock);
         while (!collector.stop)
         {
-            const bool woken = collector.wake.wait_for(guard, collector.period, [&] { return collector.stop || collector.forced; });
+            const bool woken = collector.wake->wait_for(guard, collector.period, [&] { return collector.stop || collector.forced; });
             if (collector.stop)
             {
                 break;
@@ -743,7 +743,7 @@ void StartCallbackCollector()
             if (forced)
             {
                 collector.forced = false;
-                collector.wake.notify_all();
+                collector.wake->notify_all();
             }
         }
     });
@@ -759,7 +759,7 @@ CallbackCollector::~CallbackCollector()
     {
         std::lock_guard guard(lock);
         stop = true;
-        wake.notify_all();
+        wake->notify_all();
     }
     if (thread.joinable())
     {
@@ -773,7 +773,7 @@ void StopCallbackCollector()
     {
         std::lock_guard guard(collector.lock);
         collector.stop = true;
-        collector.wake.notify_all();
+        collector.wake->notify_all();
     }
     if (collector.thread.joinable())
     {
@@ -1175,7 +1175,7 @@ void SetCallbackCollectorPeriod(std::chrono::milliseconds period)
     auto& collector = State().callbackCollector;
     std::lock_guard guard(collector.lock);
     collector.period = period;
-    collector.wake.notify_all();
+    collector.wake->notify_all();
 }
 
 void CollectStaleCallbacks()
@@ -1189,7 +1189,7 @@ void CollectStaleCallbacks()
         return;
     }
     collector.forced = true;
-    collector.wake.notify_all();
-    collector.wake.wait(guard, [&] { return !collector.forced || collector.stop; });
+    collector.wake->notify_all();
+    collector.wake->wait(guard, [&] { return !collector.forced || collector.stop; });
 }
 } // namespace Sim

@@ -17,6 +17,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <new>
 #include <cwctype>
 #include <deque>
 #include <functional>
@@ -56,6 +57,29 @@ struct FunctionState
     bool textParamsFound = false;
 };
 
+// Windows ends every other thread at ExitProcess, before the static destructors run; a
+// condition variable one of them waited on cannot be destroyed after that (winpthreads'
+// pthread_cond_destroy spins for ever on the inner lock the ended waiter held). There it is left
+// with the process, as the threads are (LetGoAtProcessEnd).
+class ProcessWait
+{
+  public:
+    ProcessWait() { new (storage_) std::condition_variable(); }
+    ~ProcessWait()
+    {
+#ifndef _WIN32
+        Get().~condition_variable();
+#endif
+    }
+    ProcessWait(const ProcessWait&) = delete;
+    ProcessWait& operator=(const ProcessWait&) = delete;
+    std::condition_variable& Get() { return *std::launder(reinterpret_cast<std::condition_variable*>(storage_)); }
+    std::condition_variable* operator->() { return &Get(); }
+
+  private:
+    alignas(std::condition_variable) unsigned char storage_[sizeof(std::condition_variable)];
+};
+
 // FAsyncPurge: the part of a purge the engine hands to a thread of its own. The game thread
 // marks the objects unreachable and finishes destroying them (FinishDestroy); that thread then
 // runs what is left of each object's death (~UObjectBase, FUObjectArray::FreeUObjectIndex
@@ -65,8 +89,8 @@ struct AsyncPurge
     ~AsyncPurge();
     std::thread thread;
     std::mutex lock;
-    std::condition_variable wake;
-    std::condition_variable idle;
+    ProcessWait wake;
+    ProcessWait idle;
     std::vector<std::pair<UObject*, int32>> pending;
     bool busy = false;
     bool stop = false;
@@ -79,7 +103,7 @@ struct CallbackCollector
     ~CallbackCollector();
     std::thread thread;
     std::mutex lock;
-    std::condition_variable wake;
+    ProcessWait wake;
     bool stop = false;
     bool forced = false;
     std::chrono::milliseconds period{3000}; // HOOK_GC_INTERVAL_SECONDS

@@ -688,7 +688,8 @@ class ScreenPass
             return;
         }
         shown = shown && visibility != Visibility::Hidden;
-        Placements()[widget] = {true, shown, rect};
+        const Vec2 desired = Desired(widget);
+        Placements()[widget] = {true, shown, rect, desired.x, desired.y};
         const bool paint = shown && frame_ != nullptr;
         const StructView self = Of(widget);
         tint.a *= static_cast<float>(std::clamp(fields_.Real(self, L"RenderOpacity", 1), 0.0, 1.0));
