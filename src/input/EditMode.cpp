@@ -276,6 +276,8 @@ void LiveOrvantaMod::ToggleNorthUp()
     {
         UpdateAiMarkers();
     }
+    // The north mark shows only on a turning map.
+    ApplyExtrasVisibility();
     UpdateCompassLetters();
     RefreshControlColours();
 }

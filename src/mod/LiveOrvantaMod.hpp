@@ -243,6 +243,11 @@ class LiveOrvantaMod : public RC::CppUserModBase
     // The opacity button shows the map's opacity in whole percent.
     void RefreshOpacityCaption();
     void UpdateCompassLetters();
+    // Without the letters and on a turning map, the north mark shows on the rim.
+    bool NorthTickShown() const;
+    // Moves a letter or the north mark to the rim point in the direction (N, E, S, W) at reach
+    // from the map's middle.
+    void PlaceOnRim(const MapView& view, std::size_t direction, double reach, double boxSize, CompassLetter& mark);
     void UpdateCoordinates();
 
     // ---- Markers: the map icons, the arrow and the AI diamonds ----

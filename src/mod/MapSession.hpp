@@ -94,6 +94,8 @@ struct WidgetState
     std::array<PerfText, kPerfTextCount> perfTexts{};
     std::array<ControlWidget, kControlCount> controls{};
     std::array<CompassLetter, kCompassLetterCount> compass{};
+    // Without the letters, a small north mark on the rim of a turning map; it holds no text.
+    CompassLetter northTick{};
     UObject* coordinatesBackdrop = nullptr; // under the map, holding coordinatesText
     UObject* coordinatesText = nullptr;
     UObject* coordinatesSlot = nullptr;

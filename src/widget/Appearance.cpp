@@ -213,6 +213,9 @@ void LiveOrvantaMod::ApplyTextSizes()
                       static_cast<float>(FittedFontSize(L"", kCoordinatesFontSize * k, placed.coordinates.width,
                                                         placed.coordinates.height)));
     }
+    const double tick = kNorthTickSize * k;
+    SetSlotPositionAndSize(reflection, widget.northTick.slot, {0.0, 0.0}, {tick, tick});
+    widget.northTick.sentPosition = kNoPosition;
     const double disc = kCompassLetterBoxSize * k;
     for (CompassLetter& letter : widget.compass)
     {

@@ -22,6 +22,8 @@ namespace
 {
 // From the picture's edge to a letter's centre: inside the rim, clear of the edge markers.
 constexpr double kLetterInset = 11.0;
+// From the picture's edge to the north mark's centre: on the rim itself.
+constexpr double kTickInset = 5.0;
 constexpr Nanoseconds kCoordinatesPeriod = kSecond / 10;
 
 // N, E, S and W as world directions: +X is north and +Y east, as the unturned map shows them.
@@ -53,6 +55,11 @@ void LiveOrvantaMod::ApplyExtrasVisibility()
         {
             SetVisibility(reflection, letter.backdrop, hud.CompassLetters ? kVisibilityShown : kVisibilityCollapsed);
         }
+    }
+    if (IsLive(widget.northTick.backdrop, false))
+    {
+        SetVisibility(reflection, widget.northTick.backdrop, NorthTickShown() ? kVisibilityShown : kVisibilityCollapsed);
+        widget.northTick.sentPosition = kNoPosition;
     }
     if (IsLive(widget.coordinatesBackdrop, false))
     {
@@ -100,31 +107,47 @@ void LiveOrvantaMod::RefreshOpacityCaption()
     SetText(reflection, text, caption);
 }
 
+bool LiveOrvantaMod::NorthTickShown() const
+{
+    const HudSettings& hud = Hud();
+    return !hud.CompassLetters && !hud.NorthUp;
+}
+
 void LiveOrvantaMod::UpdateCompassLetters()
 {
-    if (!Hud().CompassLetters)
+    const bool letters = Hud().CompassLetters;
+    if (!letters && !NorthTickShown())
     {
         return;
     }
     // A unit map around the origin: each letter's direction on screen, turned as the markers are.
     const MapView view = MakeMapView(workingSize, 1.0, MapYaw(), 0.0, 0.0, workingCircular);
     const double k = session.layout.controlScale;
-    const double reach = view.half - kLetterInset * k;
+    if (!letters)
+    {
+        CompassLetter& tick = session.widget.northTick;
+        PlaceOnRim(view, 0, view.half - kTickInset * k, kNorthTickSize * k, tick);
+        return;
+    }
     for (std::size_t index = 0; index < kCompassLetterCount; ++index)
     {
-        CompassLetter& letter = session.widget.compass[index];
-        if (!IsLive(letter.slot, false))
-        {
-            continue;
-        }
-        const MapPoint direction = ProjectToMap(view, kLetterDirectionX[index], kLetterDirectionY[index], 0.0);
-        const double right = direction.right / view.scale;
-        const double down = direction.down / view.scale;
-        // On the square frame a letter goes out to the edge it points at, corners included.
-        const double distance = view.circular ? reach : reach / std::max(std::abs(right), std::abs(down));
-        const MapPoint place{true, right * distance, down * distance};
-        MoveSlot(reflection, letter.slot, SlotPosition(view, place, kCompassLetterBoxSize * k * 0.5), letter.sentPosition);
+        PlaceOnRim(view, index, view.half - kLetterInset * k, kCompassLetterBoxSize * k, session.widget.compass[index]);
     }
+}
+
+void LiveOrvantaMod::PlaceOnRim(const MapView& view, std::size_t direction, double reach, double boxSize, CompassLetter& mark)
+{
+    if (!IsLive(mark.slot, false))
+    {
+        return;
+    }
+    const MapPoint onMap = ProjectToMap(view, kLetterDirectionX[direction], kLetterDirectionY[direction], 0.0);
+    const double right = onMap.right / view.scale;
+    const double down = onMap.down / view.scale;
+    // On the square frame a mark goes out to the edge it points at, corners included.
+    const double distance = view.circular ? reach : reach / std::max(std::abs(right), std::abs(down));
+    const MapPoint place{true, right * distance, down * distance};
+    MoveSlot(reflection, mark.slot, SlotPosition(view, place, boxSize * 0.5), mark.sentPosition);
 }
 
 void LiveOrvantaMod::UpdateCoordinates()

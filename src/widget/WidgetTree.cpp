@@ -233,6 +233,24 @@ bool WidgetBuilder::CreateCompassLetters(UObject* markerCanvas, WidgetState& wid
         SetSlotZOrder(reflection_, slot, kCompassLayer);
         widget.compass[index] = {backdrop, letter, slot, kNoPosition};
     }
+    UObject* tick = Make(classes_.border);
+    if (tick == nullptr)
+    {
+        return false;
+    }
+    SetVisibility(reflection_, tick, kVisibilityCollapsed);
+    SetBrushColor(reflection_, tick, Palette::kCompassNorth);
+    SetBrushShape(reflection_, tick, L"Background", false, kDrawAsBox);
+    SetPadding(reflection_, tick, 0.0f);
+    SetRenderPivot(reflection_, tick, kCentrePivot);
+    SetRenderAngle(reflection_, tick, kDiamondAngle);
+    UObject* tickSlot = AddChildToCanvas(reflection_, markerCanvas, tick);
+    if (tickSlot == nullptr)
+    {
+        return false;
+    }
+    SetSlotZOrder(reflection_, tickSlot, kCompassLayer);
+    widget.northTick = {tick, nullptr, tickSlot, kNoPosition};
     return true;
 }
 

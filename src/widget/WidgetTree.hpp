@@ -39,6 +39,8 @@ inline constexpr std::uint8_t kDrawAsBox = 1;
 // A compass letter's disc, on the marker canvas, at a control scale of 1.
 inline constexpr double kCompassLetterBoxSize = 16.0;
 inline constexpr float kCompassLetterFontSize = 9.0f;
+// The north mark's square, turned a quarter of a right angle into a point.
+inline constexpr double kNorthTickSize = 7.0;
 inline constexpr float kCoordinatesFontSize = 8.0f;
 // The bronze edge of a control, the panel and each rim.
 inline constexpr float kRimPadding = 1.0f;
@@ -72,7 +74,7 @@ class WidgetBuilder
     bool CreatePerfText(WidgetState& widget, std::size_t index, const wchar_t* text) const;
     // Frame, fill and (for a non-empty text) caption, added to the positioned canvas.
     bool CreateControl(WidgetState& widget, std::size_t index, const wchar_t* text) const;
-    // N, E, S and W on dark discs, on the marker canvas above every marker.
+    // N, E, S and W on dark discs, and the north mark, on the marker canvas above every marker.
     bool CreateCompassLetters(UObject* markerCanvas, WidgetState& widget) const;
     // The coordinates' text on a dark backdrop, on the positioned canvas.
     bool CreateCoordinates(WidgetState& widget) const;

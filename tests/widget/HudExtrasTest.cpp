@@ -138,6 +138,45 @@ TEST_F(HudExtras, LettersOffInHudIniAreNeverDrawn)
     }
 }
 
+// Without the letters a turning map still shows where north is: a small red mark on the rim,
+// 5 units inside the picture's edge, which a north-up map has no need of.
+TEST_F(HudExtras, WithoutLettersASmallNorthMarkStaysOnTheRimOfATurningMap)
+{
+    Orv::Hud().CompassLetters = false;
+    StartHud();
+    UObject* tick = Widget().northTick.backdrop;
+    const auto tickCentre = [&] {
+        const Point corner = SentPosition(Widget().northTick.slot);
+        return Point{corner.x + 3.5, corner.y + 3.5};
+    };
+    Look(0.0);
+    EXPECT_AT(tickCentre(), (Point{136, 5}), 1e-9);
+    Look(90.0);
+    EXPECT_AT(tickCentre(), (Point{5, 136}), 1e-6);
+    Sim::LayOutScreen();
+    const Sim::WidgetPlacement shown = Sim::PlacementOf(tick);
+    EXPECT_TRUE(shown.drawn);
+    EXPECT_EQ(shown.rect.width, 7.0);
+    EXPECT_EQ(ColourField(tick, L"BrushColor"), (std::array<float, 4>{0.95f, 0.22f, 0.12f, 1.0f}));
+    EXPECT_EQ(*static_cast<const std::int32_t*>(MemberAt(Widget().northTick.slot, L"ZOrder").second), Orv::kCompassLayer);
+
+    EnterEditMode();
+    Click(Orv::kNorthUpToggle);
+    Sim::LayOutScreen();
+    EXPECT_FALSE(Sim::PlacementOf(tick).drawn) << "north is up";
+    Click(Orv::kNorthUpToggle);
+    Sim::LayOutScreen();
+    EXPECT_TRUE(Sim::PlacementOf(tick).drawn);
+}
+
+TEST_F(HudExtras, WithTheLettersThereIsNoNorthMark)
+{
+    StartHud();
+    Look(30.0);
+    Sim::LayOutScreen();
+    EXPECT_FALSE(Sim::PlacementOf(Widget().northTick.backdrop).drawn);
+}
+
 TEST_F(HudExtras, CoordinatesShowMetresUnderTheMapAtMostTenTimesASecond)
 {
     StartHud();
