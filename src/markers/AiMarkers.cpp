@@ -69,21 +69,42 @@ void LiveOrvantaMod::UpdateAiMarkers()
 {
     bool pawnLive = false;
     const MapView view = CurrentMapView(pawnLive);
-    const ModSettings& settings = Settings();
-    if (!settings.ShowAi || !pawnLive)
+    if (!Settings().ShowAi || !pawnLive)
     {
         CollapseDiamonds(0);
         return;
     }
-    auto& slots = session.markers.diamondSlots;
+    std::vector<DiamondCandidate>& candidates = session.markers.diamondCandidates;
+    GatherDiamondCandidates(view, candidates);
+    const std::size_t pool = session.markers.diamondSlots.size();
+    if (Hud().NearestFirst && candidates.size() > pool)
+    {
+        // Bosses first, then the rest, each nearest first; the chosen keep the list's order so
+        // a diamond stays in its slot while the crowd moves.
+        const auto before = [](const DiamondCandidate& a, const DiamondCandidate& b) {
+            const bool aBoss = a.kind == kDiamondBoss;
+            const bool bBoss = b.kind == kDiamondBoss;
+            if (aBoss != bBoss)
+            {
+                return aBoss;
+            }
+            return a.right * a.right + a.down * a.down < b.right * b.right + b.down * b.down;
+        };
+        const auto chosenEnd = candidates.begin() + static_cast<std::ptrdiff_t>(pool);
+        std::nth_element(candidates.begin(), chosenEnd - 1, candidates.end(), before);
+        std::sort(candidates.begin(), chosenEnd, [](const DiamondCandidate& a, const DiamondCandidate& b) { return a.order < b.order; });
+        candidates.resize(pool);
+    }
+    DrawDiamonds(view, candidates);
+}
+
+void LiveOrvantaMod::GatherDiamondCandidates(const MapView& view, std::vector<DiamondCandidate>& candidates)
+{
+    const ModSettings& settings = Settings();
     std::vector<UObject*>& pendingEndPlay = session.actors.pendingEndPlay;
-    std::size_t used = 0;
+    candidates.clear();
     for (UObject* actor : session.actors.trackedActors)
     {
-        if (used == slots.size())
-        {
-            return;
-        }
         // UWorld::DestroyActor raises an actor's being-destroyed flag and marks it pending kill in
         // one go, and frames never run inside it: the object's flags tell a dying actor here
         // without the script call per actor per update that "IsActorBeingDestroyed" would be.
@@ -110,6 +131,22 @@ void LiveOrvantaMod::UpdateAiMarkers()
         {
             continue;
         }
+        candidates.push_back({actor, point.right, point.down, kind, candidates.size()});
+        // Without a choice to make, the list's first 64 are all that is drawn.
+        if (!Hud().NearestFirst && candidates.size() == session.markers.diamondSlots.size())
+        {
+            return;
+        }
+    }
+}
+
+void LiveOrvantaMod::DrawDiamonds(const MapView& view, const std::vector<DiamondCandidate>& candidates)
+{
+    const ModSettings& settings = Settings();
+    auto& slots = session.markers.diamondSlots;
+    std::size_t used = 0;
+    for (const DiamondCandidate& candidate : candidates)
+    {
         // A dead slot is passed over; kept free, it would turn every later actor away.
         while (used < slots.size() && !(IsLive(slots[used].root, false) && IsLive(slots[used].frame, false) &&
                                         IsLive(slots[used].fill, false)))
@@ -121,6 +158,7 @@ void LiveOrvantaMod::UpdateAiMarkers()
             return;
         }
         DiamondMarkerSlot& slot = slots[used];
+        const std::uint8_t kind = candidate.kind;
         if (kind != slot.kind)
         {
             slot.kind = kind;
@@ -132,6 +170,7 @@ void LiveOrvantaMod::UpdateAiMarkers()
             const double scale = static_cast<double>(settings.AiIconScale * look.scale);
             SetRenderScale(reflection, slot.frame, {scale, scale});
         }
+        const MapPoint point{true, candidate.right, candidate.down};
         MoveSlot(reflection, slot.slot, SlotPosition(view, point, kDiamondHalfSlot), slot.sentPosition);
         if (!slot.shown)
         {

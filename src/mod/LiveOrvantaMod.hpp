@@ -257,6 +257,10 @@ class LiveOrvantaMod : public RC::CppUserModBase
     void ApplyIconAppearance(IconMarkerSlot& slot, const MapIconEntry& entry);
     void UpdatePlayerArrow();
     void UpdateAiMarkers();
+    // The tracked actors inside the frame, with their places and kinds; the dead ones are
+    // queued for removal on the way.
+    void GatherDiamondCandidates(const MapView& view, std::vector<DiamondCandidate>& candidates);
+    void DrawDiamonds(const MapView& view, const std::vector<DiamondCandidate>& candidates);
     void CollapseDiamonds(std::size_t from);
     std::uint8_t DiamondKind(UObject* actor);
 

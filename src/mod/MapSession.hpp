@@ -182,10 +182,22 @@ struct ArrowState
 };
 
 // Marker widgets made once with the tree and reused for whatever is nearest.
+// A tracked actor inside the frame this update, waiting for a diamond.
+struct DiamondCandidate
+{
+    UObject* actor = nullptr;
+    double right = 0.0; // place on the map, as MapPoint has it
+    double down = 0.0;
+    std::uint8_t kind = 0;
+    std::size_t order = 0; // in the tracked list
+};
+
 struct MarkerPools
 {
     std::array<IconMarkerSlot, kIconMarkerCount> iconSlots{};
     std::array<DiamondMarkerSlot, kDiamondMarkerCount> diamondSlots{};
+    // Kept between updates so a steady frame allocates nothing.
+    std::vector<DiamondCandidate> diamondCandidates;
 };
 
 // What entering the edit mode changed on the player controller, so leaving it gives back

@@ -34,6 +34,7 @@ namespace Orv
             {"Hud", "Coordinates", &HudSettings::Coordinates},
             {"Hud", "MapOpacity", &HudSettings::MapOpacity},
             {"Hud", "MarkersToRim", &HudSettings::MarkersToRim},
+            {"Hud", "NearestFirst", &HudSettings::NearestFirst},
         };
 
         // Stores a valid value; anything else leaves the field alone (the default on a load, or

@@ -25,6 +25,9 @@ namespace Orv
         // A marker shows while its whole body fits inside the picture; off, the fixed margins
         // of 20 (icons) and 18 (diamonds) from the picture's edge hold.
         bool MarkersToRim = true;
+        // With more tracked actors in the frame than diamonds, bosses and then the others get
+        // them nearest first; off, the tracked list's order decides.
+        bool NearestFirst = true;
 
         friend bool operator==(const HudSettings&, const HudSettings&) = default;
     };

@@ -351,7 +351,7 @@ TEST_F(InputScripts, TheExtrasScriptPlaysEveryKeyAndExtraAndLeavesThemOnScreenAn
                                                        {"CompassLetters", "1"},
                                                        {"Coordinates", "1"},
                                                        {"MapOpacity", "0.6"},
-                                                       {"MarkersToRim", "1"}}));
+                                                       {"MarkersToRim", "1"}, {"NearestFirst", "1"}}));
 }
 
 TEST_F(InputScripts, AMapHiddenByCtrlMHasNoWidgetNorCaptureAndStartsHiddenNextTime)

@@ -115,6 +115,66 @@ TEST_F(DiamondPool, ADiamondSitsWhereItsActorProjectsAndAllCollapseWithoutAPawn)
     EXPECT_EQ(VisibilityOf(DiamondSlot(0).root), 1);
 }
 
+// A crowd larger than the pool: 70 creatures found first at three quarters of the radius, a
+// boss among them farther out, then six close by. Nearest first, the boss and the six all get diamonds;
+// in the list's order, the far ones took every diamond before the near were reached.
+class CrowdedFrame : public DiamondPool, public ::testing::WithParamInterface<bool>
+{
+  protected:
+    // Shown diamonds within 30 units of the map's middle, and whether the boss's colour shows.
+    std::pair<int, bool> NearAndBossShown() const
+    {
+        int near = 0;
+        bool boss = false;
+        for (std::size_t index = 0; index < Orv::kDiamondMarkerCount; ++index)
+        {
+            if (VisibilityOf(DiamondSlot(index).root) != 3)
+            {
+                continue;
+            }
+            const Sim::RecordedCall place = Sim::LastCall(DiamondSlot(index).slot, L"SetPosition");
+            const double dx = place.Number(L"InPosition.X") + 9 - 136;
+            const double dy = place.Number(L"InPosition.Y") + 9 - 136;
+            near += std::hypot(dx, dy) < 30 ? 1 : 0;
+            boss = boss || BrushSent(DiamondSlot(index).fill) == Fill(0.88f, 0.38f, 1.0f, 1.0f);
+        }
+        return {near, boss};
+    }
+};
+
+TEST_P(CrowdedFrame, TheDiamondsGoToTheBossThenTheNearestOrInTheListsOrder)
+{
+    Orv::Hud().NearestFirst = GetParam();
+    StartMarkers();
+    for (int i = 0; i < 70; ++i)
+    {
+        const double angle = i * 2 * std::numbers::pi / 70;
+        // The boss farthest of all: only its rank brings it in.
+        const double radius = i == 35 ? 3500 : 3000;
+        Sim::SpawnCreature(world_, {.x = radius * std::cos(angle), .y = radius * std::sin(angle)}, i == 35, 0);
+    }
+    for (int i = 0; i < 6; ++i)
+    {
+        const double angle = i * 2 * std::numbers::pi / 6;
+        Sim::SpawnCreature(world_, {.x = 400 * std::cos(angle), .y = 400 * std::sin(angle)}, false, 1);
+    }
+    markers_->FullAiScan();
+    markers_->UpdateAiMarkers();
+    const auto [near, boss] = NearAndBossShown();
+    if (GetParam())
+    {
+        EXPECT_EQ(near, 6);
+        EXPECT_TRUE(boss);
+    }
+    else
+    {
+        EXPECT_EQ(near, 0);
+        EXPECT_TRUE(boss) << "the 36th found";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(NearestFirst, CrowdedFrame, ::testing::Bool());
+
 TEST_F(DiamondPool, TheAiSetIsReadAgainEveryHalfSecond)
 {
     ORV_SKIP_WITHOUT_ENGINE_CLOCK();

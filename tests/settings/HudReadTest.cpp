@@ -38,7 +38,7 @@ namespace
     }
 
     const char* const kAllKeys[] = {"ToggleKey", "ZoomInKey", "ZoomOutKey", "Hidden",
-                                    "NorthUp",   "CompassLetters", "Coordinates", "MapOpacity", "MarkersToRim"};
+                                    "NorthUp",   "CompassLetters", "Coordinates", "MapOpacity", "MarkersToRim", "NearestFirst"};
 
     TEST(HudFormat, DefaultsAndEveryFieldByteForByte)
     {
@@ -54,9 +54,10 @@ namespace
         changed.Coordinates = true;
         changed.MapOpacity = 0.123456789f;
         changed.MarkersToRim = false;
+        changed.NearestFirst = false;
         EXPECT_EQ(Orv::FormatHudText(changed),
                   "[Keys]\r\nToggleKey=Shift+VK_F5\r\nZoomInKey=VK_ADD\r\nZoomOutKey=Ctrl+Shift+Alt+0xE9\r\n\r\n"
-                  "[Hud]\r\nHidden=1\r\nNorthUp=1\r\nCompassLetters=0\r\nCoordinates=1\r\nMapOpacity=0.123457\r\nMarkersToRim=0\r\n");
+                  "[Hud]\r\nHidden=1\r\nNorthUp=1\r\nCompassLetters=0\r\nCoordinates=1\r\nMapOpacity=0.123457\r\nMarkersToRim=0\r\nNearestFirst=0\r\n");
     }
 
     TEST(HudFormat, ProgramWideLocaleDoesNotChangeTheFile)
@@ -87,6 +88,7 @@ namespace
         changed.Coordinates = true;
         changed.MapOpacity = 0.2f;
         changed.MarkersToRim = false;
+        changed.NearestFirst = false;
         const auto back = Read(Orv::FormatHudText(changed));
         EXPECT_EQ(back.result, SettingsReadResult::Complete);
         EXPECT_EQ(back.hud, changed);
@@ -109,6 +111,7 @@ namespace
             {"Coordinates=True", [](HudSettings& h) { h.Coordinates = true; }},
             {"MapOpacity=0.55", [](HudSettings& h) { h.MapOpacity = 0.55f; }},
             {"MarkersToRim=0", [](HudSettings& h) { h.MarkersToRim = false; }},
+            {"NearestFirst=0", [](HudSettings& h) { h.NearestFirst = false; }},
         };
         for (const auto& [text, set] : lines)
         {
@@ -124,7 +127,7 @@ namespace
     {
         const std::string changedFile =
             "[Keys]\r\nToggleKey=H\r\nZoomInKey=VK_PRIOR\r\nZoomOutKey=VK_NEXT\r\n\r\n"
-            "[Hud]\r\nHidden=1\r\nNorthUp=1\r\nCompassLetters=0\r\nCoordinates=1\r\nMapOpacity=0.5\r\nMarkersToRim=0\r\n";
+            "[Hud]\r\nHidden=1\r\nNorthUp=1\r\nCompassLetters=0\r\nCoordinates=1\r\nMapOpacity=0.5\r\nMarkersToRim=0\r\nNearestFirst=0\r\n";
         const HudSettings changed = Read(changedFile).hud;
         for (const char* key : kAllKeys)
         {
@@ -143,6 +146,7 @@ namespace
             if (name == "Coordinates") expected.Coordinates = defaults.Coordinates;
             if (name == "MapOpacity") expected.MapOpacity = defaults.MapOpacity;
             if (name == "MarkersToRim") expected.MarkersToRim = defaults.MarkersToRim;
+            if (name == "NearestFirst") expected.NearestFirst = defaults.NearestFirst;
             EXPECT_EQ(outcome.hud, expected) << key;
         }
         EXPECT_EQ(Read("").result, SettingsReadResult::NeedsRewrite);
