@@ -124,7 +124,7 @@ class CrowdedFrame : public DiamondPool, public ::testing::WithParamInterface<bo
     // Shown diamonds within 30 units of the map's middle, and whether the boss's colour shows.
     std::pair<int, bool> NearAndBossShown() const
     {
-        int near = 0;
+        int nearby = 0;
         bool boss = false;
         for (std::size_t index = 0; index < Orv::kDiamondMarkerCount; ++index)
         {
@@ -135,10 +135,10 @@ class CrowdedFrame : public DiamondPool, public ::testing::WithParamInterface<bo
             const Sim::RecordedCall place = Sim::LastCall(DiamondSlot(index).slot, L"SetPosition");
             const double dx = place.Number(L"InPosition.X") + 9 - 136;
             const double dy = place.Number(L"InPosition.Y") + 9 - 136;
-            near += std::hypot(dx, dy) < 30 ? 1 : 0;
+            nearby += std::hypot(dx, dy) < 30 ? 1 : 0;
             boss = boss || BrushSent(DiamondSlot(index).fill) == Fill(0.88f, 0.38f, 1.0f, 1.0f);
         }
-        return {near, boss};
+        return {nearby, boss};
     }
 };
 
@@ -160,15 +160,15 @@ TEST_P(CrowdedFrame, TheDiamondsGoToTheBossThenTheNearestOrInTheListsOrder)
     }
     markers_->FullAiScan();
     markers_->UpdateAiMarkers();
-    const auto [near, boss] = NearAndBossShown();
+    const auto [nearby, boss] = NearAndBossShown();
     if (GetParam())
     {
-        EXPECT_EQ(near, 6);
+        EXPECT_EQ(nearby, 6);
         EXPECT_TRUE(boss);
     }
     else
     {
-        EXPECT_EQ(near, 0);
+        EXPECT_EQ(nearby, 0);
         EXPECT_TRUE(boss) << "the 36th found";
     }
 }
