@@ -65,9 +65,13 @@ class EditModeOnScreen : public WidgetFixture, public ::testing::WithParamInterf
     {
         const Sim::WidgetPlacement at = Sim::PlacementOf(text);
         ASSERT_TRUE(at.drawn) << what;
-        EXPECT_LE(at.desiredWidth, box.rect.width + 1e-9) << what;
-        EXPECT_LE(at.desiredHeight, box.rect.height + 1e-9) << what;
         EXPECT_GE(RealMember(text, L"Font.Size") * 4.0 / 3.0 * scale_, 9.0) << what;
+        // A build without the fonts measures a text by a rough width per character only.
+        if (Sim::ScreenDrawsText())
+        {
+            EXPECT_LE(at.desiredWidth, box.rect.width + 1e-9) << what;
+            EXPECT_LE(at.desiredHeight, box.rect.height + 1e-9) << what;
+        }
     }
 
     double scale_ = 1.0;

@@ -9,6 +9,7 @@
 #include <fmt/xchar.h>
 
 #include <stdexcept>
+#include <thread>
 
 namespace RC::Unreal::Hook
 {
@@ -35,13 +36,19 @@ bool FCallbackMetadata::TryBeginExecution(bool once)
     }
 }
 
+// The loader parks a waiter with the atomic's wait and wakes it with notify_all. MinGW's
+// standard library parks atomic waits in a static pool of condition variables, destroyed after
+// ExitProcess has ended the threads: one ended inside a notify leaves the destructor spinning
+// for ever. There the stand-in's waiter yields instead, and no notify is needed.
 void FCallbackMetadata::EndExecution()
 {
-    const uint64_t before = State.fetch_sub(1, std::memory_order_acq_rel);
+    [[maybe_unused]] const uint64_t before = State.fetch_sub(1, std::memory_order_acq_rel);
+#ifndef _WIN32
     if ((before & EXECUTOR_MASK) == 1)
     {
         State.notify_all();
     }
+#endif
 }
 
 void FCallbackMetadata::WaitForExecutorsToFinish()
@@ -49,7 +56,11 @@ void FCallbackMetadata::WaitForExecutorsToFinish()
     uint64_t current = State.load(std::memory_order_acquire);
     while ((current & EXECUTOR_MASK) != 0)
     {
+#ifdef _WIN32
+        std::this_thread::yield();
+#else
         State.wait(current, std::memory_order_acquire);
+#endif
         current = State.load(std::memory_order_acquire);
     }
 }
