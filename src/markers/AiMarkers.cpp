@@ -102,6 +102,8 @@ void LiveOrvantaMod::GatherDiamondCandidates(const MapView& view, std::vector<Di
 {
     const ModSettings& settings = Settings();
     std::vector<UObject*>& pendingEndPlay = session.actors.pendingEndPlay;
+    // Without a choice to make, the list's first 64 are all that is drawn.
+    const std::size_t enough = Hud().NearestFirst ? session.actors.trackedActors.size() : session.markers.diamondSlots.size();
     candidates.clear();
     for (UObject* actor : session.actors.trackedActors)
     {
@@ -132,8 +134,7 @@ void LiveOrvantaMod::GatherDiamondCandidates(const MapView& view, std::vector<Di
             continue;
         }
         candidates.push_back({actor, point.right, point.down, kind, candidates.size()});
-        // Without a choice to make, the list's first 64 are all that is drawn.
-        if (!Hud().NearestFirst && candidates.size() == session.markers.diamondSlots.size())
+        if (candidates.size() == enough)
         {
             return;
         }
