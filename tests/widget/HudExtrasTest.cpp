@@ -177,6 +177,19 @@ TEST_F(HudExtras, WithTheLettersThereIsNoNorthMark)
     EXPECT_FALSE(Sim::PlacementOf(Widget().northTick.backdrop).drawn);
 }
 
+// Hidden, the coordinates cost nothing: the walking player's place is never formatted and sent.
+TEST_F(HudExtras, HiddenCoordinatesAreNeverSent)
+{
+    StartHud();
+    const std::uint64_t before = Sim::CallCount(Widget().coordinatesText, L"SetText");
+    for (int step = 0; step < 30; ++step)
+    {
+        Sim::SetActorPlacement(pawn_, {.x = 100.0 * step, .y = -50.0 * step});
+        Frame();
+    }
+    EXPECT_EQ(Sim::CallCount(Widget().coordinatesText, L"SetText"), before);
+}
+
 TEST_F(HudExtras, CoordinatesShowMetresUnderTheMapAtMostTenTimesASecond)
 {
     StartHud();
