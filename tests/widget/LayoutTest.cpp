@@ -145,6 +145,10 @@ TEST_F(FrameLayout, TheEditModeShowsTheButtonRowFromTheRightEdgeLeftwards)
     EXPECT_EQ(ControlRect(Orv::kZoomOutButton), (Rect{196, 0, 20, 20}));
     EXPECT_EQ(ControlRect(Orv::kIndoorToggle), (Rect{171, 0, 22, 20}));
     EXPECT_EQ(ControlRect(Orv::kShapeToggle), (Rect{146, 0, 22, 20}));
+    // The second row under the map, at the handle's height, 3 units apart from the left edge.
+    EXPECT_EQ(ControlRect(Orv::kNorthUpToggle), (Rect{0, 306, 38, 16}));
+    EXPECT_EQ(ControlRect(Orv::kCoordinatesToggle), (Rect{41, 306, 26, 16}));
+    EXPECT_EQ(ControlRect(Orv::kOpacityButton), (Rect{70, 306, 40, 16}));
     for (std::size_t index = 0; index < Orv::kControlCount; ++index)
     {
         EXPECT_EQ(VisibilityOf(Widget().controls[index].frame), Orv::kVisibilityShown) << index;
