@@ -39,6 +39,8 @@ namespace
     void RequireUsable(const HudSettings& hud)
     {
         Require(hud.MapOpacity >= 0.2f && hud.MapOpacity <= 1.0f);
+        Require(hud.OtherFloors == Orv::OtherFloorsMode::Dim || hud.OtherFloors == Orv::OtherFloorsMode::Show ||
+                hud.OtherFloors == Orv::OtherFloorsMode::Hide);
         RequireUsableChord(hud.ToggleKey);
         RequireUsableChord(hud.ZoomInKey);
         RequireUsableChord(hud.ZoomOutKey);

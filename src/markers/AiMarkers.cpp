@@ -1,6 +1,6 @@
 // Creatures, bosses and NPCs as coloured diamonds from the 64-slot pool: each tracked actor in
-// the frame gets the next slot, coloured by its kind, and the dead ones are queued for removal
-// instead of drawn.
+// the frame gets the next slot, coloured by its kind and dimmed or left out on another floor,
+// and the dead ones are queued for removal instead of drawn.
 #include "mod/LiveOrvantaMod.hpp"
 
 #include "reflection/Calls.hpp"
@@ -101,6 +101,7 @@ void LiveOrvantaMod::UpdateAiMarkers()
 void LiveOrvantaMod::GatherDiamondCandidates(const MapView& view, std::vector<DiamondCandidate>& candidates)
 {
     const ModSettings& settings = Settings();
+    const OtherFloorsMode otherFloors = Hud().OtherFloors;
     std::vector<UObject*>& pendingEndPlay = session.actors.pendingEndPlay;
     // Without a choice to make, the list's first 64 are all that is drawn.
     const std::size_t enough = Hud().NearestFirst ? session.actors.trackedActors.size() : session.markers.diamondSlots.size();
@@ -124,7 +125,8 @@ void LiveOrvantaMod::GatherDiamondCandidates(const MapView& view, std::vector<Di
             continue;
         }
         const MapPoint point = ProjectToMap(view, at.x, at.y, 0.0);
-        if (!point.inside)
+        const bool otherFloor = OnOtherFloor(view, at.z);
+        if (!point.inside || (otherFloor && otherFloors == OtherFloorsMode::Hide))
         {
             continue;
         }
@@ -133,7 +135,7 @@ void LiveOrvantaMod::GatherDiamondCandidates(const MapView& view, std::vector<Di
         {
             continue;
         }
-        candidates.push_back({actor, point.right, point.down, kind, candidates.size()});
+        candidates.push_back({actor, point.right, point.down, kind, candidates.size(), otherFloor && otherFloors == OtherFloorsMode::Dim});
         if (candidates.size() == enough)
         {
             return;
@@ -160,13 +162,15 @@ void LiveOrvantaMod::DrawDiamonds(const MapView& view, const std::vector<Diamond
         }
         DiamondMarkerSlot& slot = slots[used];
         const std::uint8_t kind = candidate.kind;
-        if (kind != slot.kind)
+        if (kind != slot.kind || candidate.dimmed != slot.dimmed)
         {
             slot.kind = kind;
+            slot.dimmed = candidate.dimmed;
             const DiamondLook look = DiamondLookOf(kind);
-            SetBrushColor(reflection, slot.fill, {look.r, look.g, look.b, settings.MarkerOpacity});
+            const float opacity = settings.MarkerOpacity * (candidate.dimmed ? kOtherFloorOpacity : 1.0f);
+            SetBrushColor(reflection, slot.fill, {look.r, look.g, look.b, opacity});
             LinearColor edge = Palette::kDiamondEdge;
-            edge.a = settings.MarkerOpacity;
+            edge.a = opacity;
             SetBrushColor(reflection, slot.frame, edge);
             const double scale = static_cast<double>(settings.AiIconScale * look.scale);
             SetRenderScale(reflection, slot.frame, {scale, scale});

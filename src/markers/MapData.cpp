@@ -32,17 +32,15 @@ UObject* ObjectAt(Reflection& reflection, UObject* object, std::wstring_view pro
                                  : nullptr;
 }
 
-// X and Y of an engine vector member of an array element.
-bool ReadLocation(FProperty* element, void* address, std::wstring_view member, double& x, double& y)
+// An engine vector member of an array element.
+bool ReadLocation(FProperty* element, void* address, std::wstring_view member, Vector3d& at)
 {
     const void* vector = StructMemberAddress(element, address, member);
     if (vector == nullptr)
     {
         return false;
     }
-    const Vector3d at = Vector3FromEngine(vector);
-    x = at.x;
-    y = at.y;
+    at = Vector3FromEngine(vector);
     return true;
 }
 
@@ -275,17 +273,16 @@ void LiveOrvantaMod::ReadRegistryMarkers()
     const IconStyle* lodestones = FindStyleById(kLodestoneType);
     const IconStyle* beds = FindStyleById(kBedType);
     UObject* revealed = FindRevealedIconsComponent();
-    double x = 0.0;
-    double y = 0.0;
+    Vector3d at;
 
     ForEachArrayElement(reflection, registry, L"PlayerCharacters", [&](FProperty* element, void* entry) {
         if (players == nullptr || IsOwnCharacterGuid(element, entry, L"OwningCharacterGuid") ||
-            !ReadLocation(element, entry, L"Location", x, y))
+            !ReadLocation(element, entry, L"Location", at))
         {
             return;
         }
         const std::size_t before = session.mapIcons.count;
-        AddMapMarker(x, y, *players, nullptr);
+        AddMapMarker(at, *players, nullptr);
         FProperty* colourMember = nullptr;
         const void* colour = StructMemberAddress(element, entry, L"Color", &colourMember);
         if (session.mapIcons.count == before + 1 && colour != nullptr)
@@ -296,22 +293,22 @@ void LiveOrvantaMod::ReadRegistryMarkers()
     });
     ForEachArrayElement(reflection, registry, L"Gravestones", [&](FProperty* element, void* entry) {
         if (gravestones != nullptr && IsOwnCharacterGuid(element, entry, L"OwningCharGuid") &&
-            ReadLocation(element, entry, L"Location", x, y))
+            ReadLocation(element, entry, L"Location", at))
         {
-            AddMapMarker(x, y, *gravestones, nullptr);
+            AddMapMarker(at, *gravestones, nullptr);
         }
     });
     ForEachArrayElement(reflection, registry, L"Lodestones", [&](FProperty* element, void* entry) {
-        if (lodestones != nullptr && ReadLocation(element, entry, L"Location", x, y))
+        if (lodestones != nullptr && ReadLocation(element, entry, L"Location", at))
         {
-            AddMapMarker(x, y, *lodestones, nullptr);
+            AddMapMarker(at, *lodestones, nullptr);
         }
     });
     ForEachArrayElement(reflection, registry, L"Beds", [&](FProperty* element, void* entry) {
         if (beds != nullptr && IsOwnCharacterGuid(element, entry, L"ClaimingCharacterGuid") &&
-            ReadLocation(element, entry, L"Location", x, y))
+            ReadLocation(element, entry, L"Location", at))
         {
-            AddMapMarker(x, y, *beds, nullptr);
+            AddMapMarker(at, *beds, nullptr);
         }
     });
     std::wstring tag;
@@ -331,9 +328,9 @@ void LiveOrvantaMod::ReadRegistryMarkers()
             return;
         }
         const IconStyle* style = FindStyleByTag(tag);
-        if (style != nullptr && style->category != kLocalPlayerType && ReadLocation(element, entry, L"Location", x, y))
+        if (style != nullptr && style->category != kLocalPlayerType && ReadLocation(element, entry, L"Location", at))
         {
-            AddMapMarker(x, y, *style, nullptr);
+            AddMapMarker(at, *style, nullptr);
         }
     });
     UObject* poiSystem = FindPoiDiscoverySystem();
@@ -360,9 +357,9 @@ void LiveOrvantaMod::ReadRegistryMarkers()
         {
             style = FindStyleById(kDungeonType);
         }
-        if (style != nullptr && ReadLocation(element, entry, L"EntranceLocation", x, y))
+        if (style != nullptr && ReadLocation(element, entry, L"EntranceLocation", at))
         {
-            AddMapMarker(x, y, *style, nullptr);
+            AddMapMarker(at, *style, nullptr);
         }
     });
 }
@@ -385,6 +382,6 @@ void LiveOrvantaMod::ReadWaypointMarker()
     {
         return;
     }
-    AddMapMarker(at.x, at.y, *style, nullptr);
+    AddMapMarker(at, *style, nullptr);
 }
 } // namespace Orv

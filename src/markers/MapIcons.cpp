@@ -1,7 +1,9 @@
 // The map marker list and the icon markers: requests from the game's map data and its map-icon
 // components enter the list through one gate (a texture, room, no near twin), the list is
 // ordered most important and nearest first, and each update draws its first 96 visible
-// entries into the icon pool, re-dressing a slot only when what it shows changes.
+// entries into the icon pool (the waypoint and other players beyond the edge pinned to the rim,
+// markers of other floors dimmed or left out), re-dressing a slot only when what it shows
+// changes.
 #include "mod/LiveOrvantaMod.hpp"
 
 #include "markers/MarkerList.hpp"
@@ -30,6 +32,9 @@ constexpr double kTwinDistance = 10.0;
 // The game's own icon for a player this close to the pawn is the local player's.
 constexpr double kOwnIconDistance = 100.0;
 constexpr float kBackgroundScale = 1.12f;
+// A marker pinned to the rim is smaller and fainter than one on the map.
+constexpr float kPinScale = 0.75f;
+constexpr float kPinOpacity = 0.6f;
 constexpr std::uint8_t kLocalPlayerType = 1;
 constexpr std::uint8_t kOtherPlayersType = 2;
 
@@ -46,16 +51,28 @@ bool DrawnUnderSettings(IconGroup group, const ModSettings& settings)
     return false;
 }
 
+// How an icon is drawn beyond its entry's own look.
+struct IconPlacing
+{
+    bool pinned = false;
+    bool dimmed = false;
+};
+
+float IconRenderScale(const MapIconEntry& entry, const ModSettings& settings, bool pinned)
+{
+    const float scale = IconScale(entry.iconSize, GroupOf(entry.category), settings.PoiIconScale);
+    return pinned ? scale * kPinScale : scale;
+}
+
 // How far from its centre an icon may lie inside the picture's edge: its backdrop's half side
 // reaching to the rim, or the fixed margin.
-double IconReach(const MapIconEntry& entry, const ModSettings& settings)
+double IconReach(const MapIconEntry& entry, const ModSettings& settings, bool pinned)
 {
     if (!Hud().MarkersToRim)
     {
         return kIconMargin;
     }
-    const float scale = IconScale(entry.iconSize, GroupOf(entry.category), settings.PoiIconScale);
-    return kIconHalfSlot * static_cast<double>(scale * kBackgroundScale);
+    return kIconHalfSlot * static_cast<double>(IconRenderScale(entry, settings, pinned) * kBackgroundScale);
 }
 
 bool IconSlotLive(IconMarkerSlot& slot)
@@ -64,18 +81,18 @@ bool IconSlotLive(IconMarkerSlot& slot)
 }
 
 // An unordered comparison (a NaN) counts as a change.
-bool SameAppearance(const IconMarkerSlot& slot, const MapIconEntry& entry)
+bool SameAppearance(const IconMarkerSlot& slot, const MapIconEntry& entry, IconPlacing placing)
 {
     return slot.category == entry.category && slot.tint.r == entry.tint.r && slot.tint.g == entry.tint.g &&
            slot.tint.b == entry.tint.b && slot.tint.a == entry.tint.a && slot.iconSize == entry.iconSize &&
-           slot.rotationOffset == entry.rotationOffset;
+           slot.rotationOffset == entry.rotationOffset && slot.pinned == placing.pinned && slot.dimmed == placing.dimmed;
 }
 } // namespace
 
-bool MarkerPriority(const MapIconEntry& a, const MapIconEntry& b, double px, double py)
+bool MarkerPriority(const MapIconEntry& a, const MapIconEntry& b, double px, double py, bool waypointWithPlayers)
 {
-    const int rankA = PriorityRank(a.category);
-    const int rankB = PriorityRank(b.category);
+    const int rankA = PriorityRank(a.category, waypointWithPlayers);
+    const int rankB = PriorityRank(b.category, waypointWithPlayers);
     if (rankA != rankB)
     {
         return rankA < rankB;
@@ -85,13 +102,13 @@ bool MarkerPriority(const MapIconEntry& a, const MapIconEntry& b, double px, dou
     return da < db;
 }
 
-void SortByPriority(MapIconList& list, double px, double py)
+void SortByPriority(MapIconList& list, double px, double py, bool waypointWithPlayers)
 {
     for (std::size_t i = 1; i < list.count; ++i)
     {
         const MapIconEntry moving = list.entries[i];
         std::size_t j = i;
-        while (j > 0 && MarkerPriority(moving, list.entries[j - 1], px, py))
+        while (j > 0 && MarkerPriority(moving, list.entries[j - 1], px, py, waypointWithPlayers))
         {
             list.entries[j] = list.entries[j - 1];
             --j;
@@ -100,7 +117,7 @@ void SortByPriority(MapIconList& list, double px, double py)
     }
 }
 
-void LiveOrvantaMod::AddMapMarker(double x, double y, const IconStyle& style, UObject* component)
+void LiveOrvantaMod::AddMapMarker(const Vector3d& at, const IconStyle& style, UObject* component)
 {
     MapIconList& list = session.mapIcons;
     if (!IsTexture2D(style.texture) || style.texture == placeholderTexture || list.Full())
@@ -112,13 +129,13 @@ void LiveOrvantaMod::AddMapMarker(double x, double y, const IconStyle& style, UO
         const bool twin = component != nullptr
                               ? entry.component == component
                               : entry.component == nullptr && entry.texture == style.texture &&
-                                    std::abs(entry.x - x) < kTwinDistance && std::abs(entry.y - y) < kTwinDistance;
+                                    std::abs(entry.x - at.x) < kTwinDistance && std::abs(entry.y - at.y) < kTwinDistance;
         if (twin)
         {
             return;
         }
     }
-    list.entries[list.count++] = {x, y, component, style.category, style.texture, style.tint, style.iconSize, style.rotationOffset};
+    list.entries[list.count++] = {at.x, at.y, at.z, component, style.category, style.texture, style.tint, style.iconSize, style.rotationOffset};
 }
 
 void LiveOrvantaMod::RebuildMapMarkers()
@@ -145,7 +162,7 @@ void LiveOrvantaMod::RebuildMapMarkers()
     Vector3d at;
     if (IsLive(pawn, false) && ReadActorLocation(reflection, pawn, at))
     {
-        SortByPriority(session.mapIcons, at.x, at.y);
+        SortByPriority(session.mapIcons, at.x, at.y, Hud().EdgePins);
     }
 }
 
@@ -267,7 +284,7 @@ void LiveOrvantaMod::AddIconComponent(UObject* component)
             return;
         }
     }
-    AddMapMarker(at.x, at.y, *style, component);
+    AddMapMarker(at, *style, component);
 }
 
 MapView LiveOrvantaMod::CurrentMapView(bool& pawnLive)
@@ -280,11 +297,14 @@ MapView LiveOrvantaMod::CurrentMapView(bool& pawnLive)
     {
         return {};
     }
-    return MakeMapView(workingSize, workingZoom, MapYaw(), at.x, at.y, workingCircular);
+    MapView view = MakeMapView(workingSize, workingZoom, MapYaw(), at.x, at.y, workingCircular);
+    view.pawnZ = at.z;
+    return view;
 }
 
-void LiveOrvantaMod::ApplyIconAppearance(IconMarkerSlot& slot, const MapIconEntry& entry)
+void LiveOrvantaMod::ApplyIconAppearance(IconMarkerSlot& slot, const MapIconEntry& entry, bool pinned, bool dimmed)
 {
+    const IconPlacing placing{pinned, dimmed};
     const bool newTexture = slot.texture != entry.texture;
     if (newTexture)
     {
@@ -292,24 +312,28 @@ void LiveOrvantaMod::ApplyIconAppearance(IconMarkerSlot& slot, const MapIconEntr
         SetBrushFromTexture(reflection, slot.background, entry.texture);
         SetBrushFromTexture(reflection, slot.icon, entry.texture);
     }
-    if (!newTexture && SameAppearance(slot, entry))
+    if (!newTexture && SameAppearance(slot, entry, placing))
     {
         return;
     }
     slot.category = entry.category;
-    if (const std::int32_t layer = LayerOf(entry.category); layer != slot.layer && SetSlotZOrder(reflection, slot.slot, layer))
+    const std::int32_t layer = pinned ? kRimPinLayer : LayerOf(entry.category);
+    if (layer != slot.layer && SetSlotZOrder(reflection, slot.slot, layer))
     {
         slot.layer = layer;
     }
     slot.tint = entry.tint;
     slot.iconSize = entry.iconSize;
     slot.rotationOffset = entry.rotationOffset;
+    slot.pinned = pinned;
+    slot.dimmed = dimmed;
     const ModSettings& settings = Settings();
+    const float opacity = settings.MarkerOpacity * (pinned ? kPinOpacity : 1.0f) * (dimmed ? kOtherFloorOpacity : 1.0f);
     LinearColor backdrop = Palette::kIconBackdrop;
-    backdrop.a *= settings.MarkerOpacity;
+    backdrop.a *= opacity;
     SetImageColor(reflection, slot.background, backdrop);
-    SetImageColor(reflection, slot.icon, {entry.tint.r, entry.tint.g, entry.tint.b, entry.tint.a * settings.MarkerOpacity});
-    const float scale = IconScale(entry.iconSize, GroupOf(entry.category), settings.PoiIconScale);
+    SetImageColor(reflection, slot.icon, {entry.tint.r, entry.tint.g, entry.tint.b, entry.tint.a * opacity});
+    const float scale = IconRenderScale(entry, settings, pinned);
     const double backgroundScale = static_cast<double>(scale * kBackgroundScale);
     SetRenderScale(reflection, slot.background, {backgroundScale, backgroundScale});
     SetRenderScale(reflection, slot.icon, {static_cast<double>(scale), static_cast<double>(scale)});
@@ -342,20 +366,23 @@ void LiveOrvantaMod::UpdateMapIconMarkers()
     if (!pawnLive)
     {
         CollapseIconMarkers(0);
+        HideWaypointDistance();
         return;
     }
     const ModSettings& settings = Settings();
+    const HudSettings& hud = Hud();
     MapIconList& list = session.mapIcons;
     auto& slots = session.markers.iconSlots;
+    // The game's waypoint as pinned to the rim this update, for its distance.
+    bool waypointPinned = false;
+    MapPoint waypointPin;
+    Vector3d waypointAt;
+    double waypointReach = 0.0;
     std::size_t used = 0;
     std::size_t index = 0;
-    while (index < list.count)
+    // Once every slot is taken the rest of the list stays as it is.
+    while (index < list.count && used < slots.size())
     {
-        if (used == slots.size())
-        {
-            // Every slot is taken: the rest stay as they are.
-            return;
-        }
         MapIconEntry& entry = list.entries[index];
         if (entry.component != nullptr)
         {
@@ -372,17 +399,29 @@ void LiveOrvantaMod::UpdateMapIconMarkers()
             }
             entry.x = at.x;
             entry.y = at.y;
+            entry.z = at.z;
         }
         if (entry.texture == nullptr || !IsTexture2D(entry.texture))
         {
             list.RemoveAt(index);
             continue;
         }
-        const MapPoint point = ProjectToMap(view, entry.x, entry.y, IconReach(entry, settings));
         ++index;
-        if (!DrawnUnderSettings(GroupOf(entry.category), settings) || !point.inside)
+        const bool otherFloor = OnOtherFloor(view, entry.z);
+        if (!DrawnUnderSettings(GroupOf(entry.category), settings) || (otherFloor && hud.OtherFloors == OtherFloorsMode::Hide))
         {
             continue;
+        }
+        MapPoint point = ProjectToMap(view, entry.x, entry.y, IconReach(entry, settings, false));
+        const bool pinned = !point.inside && hud.EdgePins && PinsToRim(entry.category);
+        if (!point.inside && !pinned)
+        {
+            continue;
+        }
+        const double pinReach = pinned ? IconReach(entry, settings, true) : 0.0;
+        if (pinned)
+        {
+            point = PinToRim(view, point, pinReach);
         }
         // A slot whose widgets died is passed over, not kept free: kept free, it would turn
         // away every later entry too and leave the map without icons.
@@ -392,10 +431,10 @@ void LiveOrvantaMod::UpdateMapIconMarkers()
         }
         if (used == slots.size())
         {
-            return;
+            break;
         }
         IconMarkerSlot& slot = slots[used];
-        ApplyIconAppearance(slot, entry);
+        ApplyIconAppearance(slot, entry, pinned, otherFloor && hud.OtherFloors == OtherFloorsMode::Dim);
         MoveSlot(reflection, slot.slot, SlotPosition(view, point, kIconHalfSlot), slot.sentPosition);
         if (!slot.shown)
         {
@@ -403,7 +442,22 @@ void LiveOrvantaMod::UpdateMapIconMarkers()
             SetVisibility(reflection, slot.root, kVisibilityShown);
         }
         ++used;
+        if (pinned && entry.category == kWaypointCategory && !waypointPinned)
+        {
+            waypointPinned = true;
+            waypointPin = point;
+            waypointAt = {entry.x, entry.y, entry.z};
+            waypointReach = pinReach;
+        }
     }
     CollapseIconMarkers(used);
+    if (waypointPinned)
+    {
+        ShowWaypointDistance(view, waypointPin, waypointReach, waypointAt);
+    }
+    else
+    {
+        HideWaypointDistance();
+    }
 }
 } // namespace Orv

@@ -37,7 +37,7 @@ MapView MakeMapView(double size, double zoom, double yawDegrees, double pawnX, d
 {
     const double length = size - kRimInset;
     const double radians = yawDegrees * std::numbers::pi / 180.0;
-    return {length * 0.5, length / zoom, std::sin(radians), std::cos(radians), pawnX, pawnY, circular};
+    return {length * 0.5, length / zoom, std::sin(radians), std::cos(radians), pawnX, pawnY, 0.0, circular};
 }
 
 MapPoint ProjectToMap(const MapView& view, double x, double y, double margin)
@@ -56,6 +56,24 @@ bool FitsInside(const MapView& view, const MapPoint& point, double reach)
     const double radius = view.half - reach;
     return view.circular ? radius * radius >= point.right * point.right + point.down * point.down
                          : std::abs(point.right) <= radius && std::abs(point.down) <= radius;
+}
+
+MapPoint PinToRim(const MapView& view, const MapPoint& point, double reach)
+{
+    const double radius = std::max(view.half - reach, 0.0);
+    const double extent = view.circular ? std::hypot(point.right, point.down)
+                                        : std::max(std::abs(point.right), std::abs(point.down));
+    if (extent <= 0.0)
+    {
+        return {true, 0.0, 0.0};
+    }
+    const double shrink = std::min(radius / extent, 1.0);
+    return {true, point.right * shrink, point.down * shrink};
+}
+
+bool OnOtherFloor(const MapView& view, double z)
+{
+    return std::abs(z - view.pawnZ) > kOtherFloorHeight;
 }
 
 IconGroup GroupOf(std::uint8_t category)
@@ -79,6 +97,11 @@ IconGroup GroupOf(std::uint8_t category)
     return IconGroup::Pois;
 }
 
+bool PinsToRim(std::uint8_t category)
+{
+    return category == kWaypointCategory || GroupOf(category) == IconGroup::Players;
+}
+
 std::int32_t LayerOf(std::uint8_t category)
 {
     if (category == kWaypointCategory)
@@ -93,8 +116,12 @@ std::int32_t LayerOf(std::uint8_t category)
     }
 }
 
-int PriorityRank(std::uint8_t category)
+int PriorityRank(std::uint8_t category, bool waypointWithPlayers)
 {
+    if (waypointWithPlayers && category == kWaypointCategory)
+    {
+        return 0;
+    }
     switch (GroupOf(category))
     {
     case IconGroup::Players: return 0;

@@ -10,7 +10,7 @@
 namespace Orv
 {
 // The map as one update draws it: the frame's size, the capture's width, the turn of the map
-// and the pawn at its centre.
+// and the pawn at its centre (its height tells the floor it stands on).
 struct MapView
 {
     double half = 0.0;  // half the picture's side inside the rims
@@ -19,6 +19,7 @@ struct MapView
     double cosYaw = 1.0;
     double pawnX = 0.0;
     double pawnY = 0.0;
+    double pawnZ = 0.0;
     bool circular = true;
 };
 
@@ -37,6 +38,16 @@ struct MapPoint
 MapPoint ProjectToMap(const MapView& view, double x, double y, double margin);
 // Whether a marker reaching this far from its centre lies wholly inside the picture.
 bool FitsInside(const MapView& view, const MapPoint& point, double reach);
+// A point beyond the edge brought in along its direction from the centre until a marker
+// reaching this far fits just inside: on the disc's rim, or on the square's edge it points at.
+MapPoint PinToRim(const MapView& view, const MapPoint& point, double reach);
+
+// A marker this much above or below the pawn stands on another floor: a cave under the
+// fields, a house's upper storey.
+inline constexpr double kOtherFloorHeight = 400.0;
+bool OnOtherFloor(const MapView& view, double z);
+// How much of its opacity a marker of another floor keeps when dimmed.
+inline constexpr float kOtherFloorOpacity = 0.5f;
 
 // Top-left of a marker slot of half-side halfSlot centred on the point.
 inline Vector2d SlotPosition(const MapView& view, const MapPoint& point, double halfSlot)
@@ -57,18 +68,23 @@ enum class IconGroup : std::uint8_t
 inline constexpr std::uint8_t kWaypointCategory = 10;
 
 IconGroup GroupOf(std::uint8_t category);
-// Players before quests before resources before everything else.
-int PriorityRank(std::uint8_t category);
+// The game's waypoint and other players stay on the rim beyond the edge (EdgePins).
+bool PinsToRim(std::uint8_t category);
+// Players before quests before resources before everything else. With waypointWithPlayers the
+// game's waypoint ranks with the players: pinned to the rim it is drawn however crowded the
+// frame is.
+int PriorityRank(std::uint8_t category, bool waypointWithPlayers);
 
 // The marker canvas draws bottom up by these: resources and every other icon; the creatures'
-// diamonds; quests; players; the game's waypoint; the compass letters. A marker the player
-// needs is never hidden under one they need less.
+// diamonds; quests; players; the game's waypoint; markers pinned to the rim; the compass
+// letters. A marker the player needs is never hidden under one they need less.
 inline constexpr std::int32_t kIconLayer = 0;
 inline constexpr std::int32_t kDiamondLayer = 1;
 inline constexpr std::int32_t kQuestLayer = 2;
 inline constexpr std::int32_t kPlayerLayer = 3;
 inline constexpr std::int32_t kWaypointLayer = 4;
-inline constexpr std::int32_t kCompassLayer = 6;
+inline constexpr std::int32_t kRimPinLayer = 6;
+inline constexpr std::int32_t kCompassLayer = 7;
 std::int32_t LayerOf(std::uint8_t category);
 // The icon's render scale: its size against the 32-unit slot, the group's multiplier and clamp,
 // then the points-of-interest scale for every group but players (which may pass the clamp).

@@ -254,7 +254,12 @@ class LiveOrvantaMod : public RC::CppUserModBase
     MapView CurrentMapView(bool& pawnLive);
     void UpdateMapIconMarkers();
     void CollapseIconMarkers(std::size_t from);
-    void ApplyIconAppearance(IconMarkerSlot& slot, const MapIconEntry& entry);
+    // pinned: on the rim beyond the edge; dimmed: on another floor.
+    void ApplyIconAppearance(IconMarkerSlot& slot, const MapIconEntry& entry, bool pinned, bool dimmed);
+    // The distance from the pawn to the waypoint, beside its pin (reaching pinReach from its
+    // centre) on the side towards the map's middle.
+    void ShowWaypointDistance(const MapView& view, const MapPoint& pin, double pinReach, const Vector3d& waypoint);
+    void HideWaypointDistance();
     void UpdatePlayerArrow();
     void UpdateAiMarkers();
     // The tracked actors inside the frame, with their places and kinds; the dead ones are
@@ -266,7 +271,7 @@ class LiveOrvantaMod : public RC::CppUserModBase
 
     // ---- Markers: the marker list and the game's icon styles ----
     bool IsTexture2D(UObject* object);
-    void AddMapMarker(double x, double y, const IconStyle& style, UObject* component);
+    void AddMapMarker(const Vector3d& at, const IconStyle& style, UObject* component);
     void RebuildMapMarkers();
     void AddIconComponent(UObject* component);
     // Each component the game's map tracker lists in its "MapIcons" array.

@@ -122,6 +122,8 @@ struct IconMarkerSlot
     std::int32_t layer = -1; // the drawing order last sent to the slot
     Vector2d sentPosition = kNoPosition; // as last sent to the slot
     bool shown = false;
+    bool pinned = false; // on the rim, beyond the edge: smaller and fainter
+    bool dimmed = false; // on another floor
 };
 
 struct DiamondMarkerSlot
@@ -133,6 +135,7 @@ struct DiamondMarkerSlot
     std::uint8_t kind = kNoMarkerKind;
     Vector2d sentPosition = kNoPosition; // as last sent to the slot
     bool shown = false;
+    bool dimmed = false; // on another floor
 };
 
 // One icon the map should show: where, following which component (or none for a fixed place),
@@ -141,6 +144,7 @@ struct MapIconEntry
 {
     double x = 0.0;
     double y = 0.0;
+    double z = 0.0;
     UObject* component = nullptr;
     std::uint8_t category = 0;
     UObject* texture = nullptr;
@@ -181,7 +185,6 @@ struct ArrowState
     float arrowAngle = -10000.0f;
 };
 
-// Marker widgets made once with the tree and reused for whatever is nearest.
 // A tracked actor inside the frame this update, waiting for a diamond.
 struct DiamondCandidate
 {
@@ -190,12 +193,29 @@ struct DiamondCandidate
     double down = 0.0;
     std::uint8_t kind = 0;
     std::size_t order = 0; // in the tracked list
+    bool dimmed = false;   // on another floor
 };
 
+// The distance beside the game's waypoint while it is pinned to the rim: a text on a dark
+// backdrop, its box sized to the text.
+struct DistanceLabel
+{
+    UObject* backdrop = nullptr;
+    UObject* text = nullptr;
+    UObject* slot = nullptr;
+    Vector2d sentPosition = kNoPosition;
+    Vector2d size{}; // the box as last sized
+    bool shown = false;
+    std::int64_t metres = -1; // what the text says; -1 until it says something
+    Nanoseconds nextText = 0;
+};
+
+// Marker widgets made once with the tree and reused for whatever is nearest.
 struct MarkerPools
 {
     std::array<IconMarkerSlot, kIconMarkerCount> iconSlots{};
     std::array<DiamondMarkerSlot, kDiamondMarkerCount> diamondSlots{};
+    DistanceLabel waypointDistance;
     // Kept between updates so a steady frame allocates nothing.
     std::vector<DiamondCandidate> diamondCandidates;
 };

@@ -5,6 +5,7 @@
 #include "settings/SettingsFile.hpp"
 
 #include <istream>
+#include <optional>
 #include <string_view>
 #include <variant>
 
@@ -12,7 +13,28 @@ namespace Orv
 {
     namespace
     {
-        using HudField = std::variant<KeyChord HudSettings::*, bool HudSettings::*, float HudSettings::*>;
+        using HudField = std::variant<KeyChord HudSettings::*, bool HudSettings::*, float HudSettings::*,
+                                      OtherFloorsMode HudSettings::*>;
+
+        // As written, then as also read: the value's own spelling, and capitalised like True.
+        constexpr std::wstring_view kOtherFloorsNames[][2] = {{L"dim", L"Dim"}, {L"show", L"Show"}, {L"hide", L"Hide"}};
+
+        std::optional<OtherFloorsMode> ParseOtherFloors(std::wstring_view value)
+        {
+            for (std::size_t i = 0; i < std::size(kOtherFloorsNames); ++i)
+            {
+                if (value == kOtherFloorsNames[i][0] || value == kOtherFloorsNames[i][1])
+                    return static_cast<OtherFloorsMode>(i);
+            }
+            return std::nullopt;
+        }
+
+        // A value no name belongs to is written as the default.
+        std::wstring_view OtherFloorsName(OtherFloorsMode mode)
+        {
+            const auto index = static_cast<std::size_t>(mode);
+            return kOtherFloorsNames[index < std::size(kOtherFloorsNames) ? index : 0][0];
+        }
 
         // One line of the file, in the order written; a key whose section differs from the one
         // before it opens that section. Every line must be there, or the file is rewritten.
@@ -35,6 +57,8 @@ namespace Orv
             {"Hud", "MapOpacity", &HudSettings::MapOpacity},
             {"Hud", "MarkersToRim", &HudSettings::MarkersToRim},
             {"Hud", "NearestFirst", &HudSettings::NearestFirst},
+            {"Hud", "EdgePins", &HudSettings::EdgePins},
+            {"Hud", "OtherFloors", &HudSettings::OtherFloors},
         };
 
         // Stores a valid value; anything else leaves the field alone (the default on a load, or
@@ -52,6 +76,13 @@ namespace Orv
                 hud.*(*flag) = *value;
                 return true;
             }
+            if (const auto* mode = std::get_if<OtherFloorsMode HudSettings::*>(&key.field))
+            {
+                const auto value = ParseOtherFloors(std::wstring_view(line).substr(valueStart));
+                if (!value) return false;
+                hud.*(*mode) = *value;
+                return true;
+            }
             const auto value = ParseIniFloat(line, valueStart);
             if (!value || !kMapOpacityRange.Contains(*value)) return false;
             hud.*std::get<float HudSettings::*>(key.field) = *value;
@@ -64,6 +95,7 @@ namespace Orv
         {
             hud.MapOpacity = kMapOpacityRange.Clamp(hud.MapOpacity);
             constexpr HudSettings defaults{};
+            if (static_cast<std::size_t>(hud.OtherFloors) >= std::size(kOtherFloorsNames)) hud.OtherFloors = defaults.OtherFloors;
             for (KeyChord HudSettings::*chord : {&HudSettings::ToggleKey, &HudSettings::ZoomInKey,
                                                  &HudSettings::ZoomOutKey})
             {
@@ -111,6 +143,8 @@ namespace Orv
                 value << FormatKeyChord(hud.*(*chord));
             else if (const auto* flag = std::get_if<bool HudSettings::*>(&key.field))
                 value << hud.*(*flag);
+            else if (const auto* mode = std::get_if<OtherFloorsMode HudSettings::*>(&key.field))
+                for (const wchar_t c : OtherFloorsName(hud.*(*mode))) value << static_cast<char>(c);
             else
                 value << hud.*std::get<float HudSettings::*>(key.field);
             writer.EndLine();

@@ -62,7 +62,7 @@ double FittedCaptionSize(std::size_t index, double nominal, double roomWidth, do
 
 double CaptionRoomWidth(const LayoutBox& box, double controlScale)
 {
-    return box.width - 2.0 * kRimPadding - 2.0 * kCaptionSideMargin * controlScale;
+    return box.width - 2.0 * static_cast<double>(kRimPadding) - 2.0 * kCaptionSideMargin * controlScale;
 }
 
 bool SetBrushShape(Reflection& reflection, UObject* widget, std::wstring_view brushName, bool round,
@@ -186,12 +186,12 @@ void LiveOrvantaMod::ApplyTextSizes()
     const FrameLayout& placed = layout.placed;
     WidgetState& widget = session.widget;
     layout.textScale = k;
-    constexpr double kEdges = 2.0 * kRimPadding;
+    constexpr double kEdges = 2.0 * static_cast<double>(kRimPadding);
     for (std::size_t index = 0; index < kControlCount; ++index)
     {
         const LayoutBox& box = placed.controls[index];
         const double size =
-            FittedCaptionSize(index, kControlCaptions[index].fontSize * k, CaptionRoomWidth(box, k), box.height - kEdges);
+            FittedCaptionSize(index, static_cast<double>(kControlCaptions[index].fontSize) * k, CaptionRoomWidth(box, k), box.height - kEdges);
         layout.captionSizes[index] = size;
         if (IsLive(widget.controls[index].text, false))
         {
@@ -203,15 +203,22 @@ void LiveOrvantaMod::ApplyTextSizes()
         const LayoutBox& box = placed.captions[index];
         if (IsLive(widget.perfTexts[index].text, false))
         {
-            const double size = FittedFontSize(kPerfCaptions[index].text, kPerfCaptions[index].fontSize * k, box.width, box.height);
+            const double size = FittedFontSize(kPerfCaptions[index].text, static_cast<double>(kPerfCaptions[index].fontSize) * k, box.width, box.height);
             ApplyFontSize(reflection, widget.perfTexts[index].text, static_cast<float>(size));
         }
     }
     if (IsLive(widget.coordinatesText, false))
     {
         ApplyFontSize(reflection, widget.coordinatesText,
-                      static_cast<float>(FittedFontSize(L"", kCoordinatesFontSize * k, placed.coordinates.width,
+                      static_cast<float>(FittedFontSize(L"", static_cast<double>(kCoordinatesFontSize) * k, placed.coordinates.width,
                                                         placed.coordinates.height)));
+    }
+    if (IsLive(session.markers.waypointDistance.text, false))
+    {
+        ApplyFontSize(reflection, session.markers.waypointDistance.text, static_cast<float>(static_cast<double>(kDistanceFontSize) * k));
+        // Its box is sized anew with the next text.
+        session.markers.waypointDistance.metres = -1;
+        session.markers.waypointDistance.nextText = 0;
     }
     const double tick = kNorthTickSize * k;
     SetSlotPositionAndSize(reflection, widget.northTick.slot, {0.0, 0.0}, {tick, tick});
@@ -228,7 +235,7 @@ void LiveOrvantaMod::ApplyTextSizes()
         letter.sentPosition = kNoPosition;
         if (IsLive(letter.text, false))
         {
-            ApplyFontSize(reflection, letter.text, static_cast<float>(FittedFontSize(L"W", kCompassLetterFontSize * k, disc, disc)));
+            ApplyFontSize(reflection, letter.text, static_cast<float>(FittedFontSize(L"W", static_cast<double>(kCompassLetterFontSize) * k, disc, disc)));
         }
     }
 }

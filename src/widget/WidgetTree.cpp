@@ -254,6 +254,33 @@ bool WidgetBuilder::CreateCompassLetters(UObject* markerCanvas, WidgetState& wid
     return true;
 }
 
+bool WidgetBuilder::CreateWaypointDistance(UObject* markerCanvas, MarkerPools& pools) const
+{
+    UObject* backdrop = Make(classes_.border);
+    UObject* text = Make(classes_.textBlock);
+    if (backdrop == nullptr || text == nullptr)
+    {
+        return false;
+    }
+    SetVisibility(reflection_, backdrop, kVisibilityCollapsed);
+    SetBrushColor(reflection_, backdrop, Palette::kIconBackdrop);
+    SetPadding(reflection_, backdrop, 0.0f);
+    DressCaption(text, L"", kVisibilityShown);
+    if (!SetContent(reflection_, backdrop, text))
+    {
+        return false;
+    }
+    SetSlotAlignment(reflection_, text, kAlignCentre, kAlignCentre);
+    UObject* slot = AddChildToCanvas(reflection_, markerCanvas, backdrop);
+    if (slot == nullptr)
+    {
+        return false;
+    }
+    SetSlotZOrder(reflection_, slot, kRimPinLayer);
+    pools.waypointDistance = {backdrop, text, slot};
+    return true;
+}
+
 bool WidgetBuilder::CreateCoordinates(WidgetState& widget) const
 {
     UObject* backdrop = Make(classes_.border);
@@ -410,7 +437,7 @@ bool LiveOrvantaMod::CreateMapWidget()
     SetSlotAlignment(reflection, built.markerCanvas, kAlignFill, kAlignFill);
     // The slots' z-orders set which draws over which (see LayerOf).
     if (!builder.CreateIconMarkerPool(built.markerCanvas, pools) || !builder.CreateDiamondMarkerPool(built.markerCanvas, pools) ||
-        !builder.CreateCompassLetters(built.markerCanvas, built))
+        !builder.CreateCompassLetters(built.markerCanvas, built) || !builder.CreateWaypointDistance(built.markerCanvas, pools))
     {
         return false;
     }

@@ -42,6 +42,8 @@ inline constexpr float kCompassLetterFontSize = 9.0f;
 // The north mark's square, turned a quarter of a right angle into a point.
 inline constexpr double kNorthTickSize = 7.0;
 inline constexpr float kCoordinatesFontSize = 8.0f;
+// The waypoint's distance beside its pin on the rim.
+inline constexpr float kDistanceFontSize = 8.0f;
 // The bronze edge of a control, the panel and each rim.
 inline constexpr float kRimPadding = 1.0f;
 
@@ -78,6 +80,8 @@ class WidgetBuilder
     bool CreateCompassLetters(UObject* markerCanvas, WidgetState& widget) const;
     // The coordinates' text on a dark backdrop, on the positioned canvas.
     bool CreateCoordinates(WidgetState& widget) const;
+    // The waypoint's distance on a dark backdrop, on the marker canvas with the rim pins.
+    bool CreateWaypointDistance(UObject* markerCanvas, MarkerPools& pools) const;
 
   private:
     // Visibility, text and colour of a caption; its size comes with the layout (ApplyTextSizes).

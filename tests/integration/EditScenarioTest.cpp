@@ -351,7 +351,10 @@ TEST_F(InputScripts, TheExtrasScriptPlaysEveryKeyAndExtraAndLeavesThemOnScreenAn
                                                        {"CompassLetters", "1"},
                                                        {"Coordinates", "1"},
                                                        {"MapOpacity", "0.6"},
-                                                       {"MarkersToRim", "1"}, {"NearestFirst", "1"}}));
+                                                       {"MarkersToRim", "1"},
+                                                       {"NearestFirst", "1"},
+                                                       {"EdgePins", "1"},
+                                                       {"OtherFloors", "dim"}}));
 }
 
 TEST_F(InputScripts, AMapHiddenByCtrlMHasNoWidgetNorCaptureAndStartsHiddenNextTime)

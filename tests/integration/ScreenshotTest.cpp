@@ -118,7 +118,7 @@ TEST_F(Screenshots, TheMinimapsRimsAndArrowAreOnTheScreenWhereItsLayoutPutsThem)
     EXPECT_EQ(widget["circular"], true);
     // The frame, its markers and controls, and the extras: four letters on their discs and the
     // coordinates on theirs.
-    EXPECT_EQ(widget["widgets_constructed"], 496);
+    EXPECT_EQ(widget["widgets_constructed"], 498);
     ASSERT_EQ(image.width, 3840);
 
     auto pixel = [&](double x, double y) {

@@ -254,6 +254,7 @@ TEST_F(MarkerList, PlayersComeFirstThenQuestsResourcesAndTheRestEachNearestFirst
 {
     const double px = 5000;
     const double py = -3000;
+    Orv::Hud().EdgePins = false;
     StartMarkers({.x = px, .y = py});
     // Arrival order: registry (players, lodestones, landmarks), waypoint, components.
     Sim::AddRegistryPlayer(world_, kOtherGuid, {px + 3000, py, 0}, {1, 1, 1, 1});
@@ -282,6 +283,12 @@ TEST_F(MarkerList, PlayersComeFirstThenQuestsResourcesAndTheRestEachNearestFirst
                                           {px, py + 230},
                                           {px, py - 400},
                                           {px - 600, py}}));
+    // Pinned to the rim, the waypoint ranks with the players: here nearer than both.
+    Orv::Hud().EdgePins = true;
+    Rebuild();
+    EXPECT_EQ(Categories(), (std::vector<std::uint8_t>{Icon::Waypoint, Icon::OtherPlayer, Icon::OtherPlayer, 12, Icon::QuestMain,
+                                                       25, Icon::FirstResource, Icon::Lodestone, Icon::Lodestone,
+                                                       Icon::Lodestone, Icon::Landmark}));
 }
 
 TEST_F(MarkerList, WithoutALivePawnTheListKeepsItsArrivalOrder)

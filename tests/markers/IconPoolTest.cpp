@@ -37,7 +37,7 @@ class IconPool : public MapDataFixture
     // A fixed request straight ahead of the pawn (world +X), x units away.
     void Ahead(double x, const Orv::IconStyle& style, UObject* component = nullptr) const
     {
-        markers_->AddMapMarker(x, 0, style, component);
+        markers_->AddMapMarker({x, 0, 0.0}, style, component);
     }
 
     static std::vector<Spot> AheadAt(std::initializer_list<double> xs)
@@ -375,10 +375,10 @@ TEST_F(IconPool, AMarkerOnTheFramesEdgeIsDrawnInRoundAndSquareFrames)
     // and diamonds 18 (radius 110).
     widgetMod_->workingSize = 264;
     widgetMod_->workingZoom = 8192;
-    markers_->AddMapMarker(108 * 32, 0, StyleFor(4), nullptr);                               // ahead, on the edge
-    markers_->AddMapMarker(108 * 32 + 1, 0, StyleFor(6, 32, 0, L"T_MapIcon_Skull"), nullptr); // a unit past it
-    markers_->AddMapMarker(0, -108 * 32, StyleFor(7), nullptr);                              // left, on the edge
-    markers_->AddMapMarker(108 * 32, 108 * 32, StyleFor(9), nullptr);                        // the corner
+    markers_->AddMapMarker({108 * 32, 0, 0.0}, StyleFor(4), nullptr);                               // ahead, on the edge
+    markers_->AddMapMarker({108 * 32 + 1, 0, 0.0}, StyleFor(6, 32, 0, L"T_MapIcon_Skull"), nullptr); // a unit past it
+    markers_->AddMapMarker({0, -108 * 32, 0.0}, StyleFor(7), nullptr);                              // left, on the edge
+    markers_->AddMapMarker({108 * 32, 108 * 32, 0.0}, StyleFor(9), nullptr);                        // the corner
     Sim::SpawnCreature(world_, {.y = 110 * 32}, false, 2);
     Sim::SpawnCreature(world_, {.y = -110 * 32 - 1}, false, 2);
     markers_->FullAiScan();
@@ -421,10 +421,10 @@ TEST_F(IconPool, UpToTheRimAMarkerShowsWhileItsWholeBodyFitsInside)
     const double small = 10.0 * static_cast<double>(Orv::IconScale(16.0f, Orv::IconGroup::Pois, 1.0f) * 1.12f);
     const double large = 10.0 * static_cast<double>(Orv::IconScale(64.0f, Orv::IconGroup::Pois, 1.0f) * 1.12f);
     ASSERT_LT(small, large);
-    markers_->AddMapMarker((128 - small) * 32 - 1, 0, StyleFor(4, 16.0f), nullptr);             // fits, ahead
-    markers_->AddMapMarker(0, -((128 - large) * 32 - 1), StyleFor(6, 64.0f), nullptr);          // fits, left
-    markers_->AddMapMarker(-((128 - small) * 32 + 1), 0, StyleFor(7, 16.0f), nullptr);          // a unit too far, behind
-    markers_->AddMapMarker(0, (128 - large) * 32 + 1, StyleFor(9, 64.0f), nullptr);             // a unit too far, right
+    markers_->AddMapMarker({(128 - small) * 32 - 1, 0, 0.0}, StyleFor(4, 16.0f), nullptr);             // fits, ahead
+    markers_->AddMapMarker({0, -((128 - large) * 32 - 1), 0.0}, StyleFor(6, 64.0f), nullptr);          // fits, left
+    markers_->AddMapMarker({-((128 - small) * 32 + 1), 0, 0.0}, StyleFor(7, 16.0f), nullptr);          // a unit too far, behind
+    markers_->AddMapMarker({0, (128 - large) * 32 + 1, 0.0}, StyleFor(9, 64.0f), nullptr);             // a unit too far, right
     const double passive = 9.0 * std::numbers::sqrt2 * 0.48;
     Sim::SpawnCreature(world_, {.y = (128 - passive) * 32 - 1}, false, 2);
     Sim::SpawnCreature(world_, {.y = -((128 - passive) * 32 + 1)}, false, 2);

@@ -73,20 +73,62 @@ TEST(IconGroups, CategoriesFallIntoTheirGroupsAndRanks)
     for (int c : {11, 16, 51, 53})
     {
         EXPECT_EQ(GroupOf(static_cast<std::uint8_t>(c)), IconGroup::Quests) << c;
-        EXPECT_EQ(PriorityRank(static_cast<std::uint8_t>(c)), 1) << c;
+        EXPECT_EQ(PriorityRank(static_cast<std::uint8_t>(c), true), 1) << c;
     }
     for (int c : {23, 49})
     {
         EXPECT_EQ(GroupOf(static_cast<std::uint8_t>(c)), IconGroup::Resources) << c;
-        EXPECT_EQ(PriorityRank(static_cast<std::uint8_t>(c)), 2) << c;
+        EXPECT_EQ(PriorityRank(static_cast<std::uint8_t>(c), true), 2) << c;
     }
     for (int c : {0, 3, 10, 17, 22, 50, 54, 255})
     {
         EXPECT_EQ(GroupOf(static_cast<std::uint8_t>(c)), IconGroup::Pois) << c;
-        EXPECT_EQ(PriorityRank(static_cast<std::uint8_t>(c)), 3) << c;
+        EXPECT_EQ(PriorityRank(static_cast<std::uint8_t>(c), false), 3) << c;
     }
-    EXPECT_EQ(PriorityRank(2), 0);
-    EXPECT_EQ(PriorityRank(1), 3);
+    EXPECT_EQ(PriorityRank(2, false), 0);
+    EXPECT_EQ(PriorityRank(1, true), 3);
+    // The game's waypoint alone joins the players when it may be pinned to the rim.
+    EXPECT_EQ(PriorityRank(kWaypointCategory, true), 0);
+    EXPECT_EQ(PriorityRank(9, true), 3);
+    EXPECT_EQ(PriorityRank(11, false), 1);
+}
+
+TEST(RimPins, APointBeyondTheEdgeComesInAlongItsDirectionUntilItsMarkerFits)
+{
+    // half 100: a 208 map with its 8-unit rim inset.
+    const MapView round = MakeMapView(208, 1000, 0, 0, 0, true);
+    const MapPoint far{false, 300, -400}; // 500 out, along (0.6, -0.8)
+    const MapPoint pinned = PinToRim(round, far, 10);
+    EXPECT_TRUE(pinned.inside);
+    EXPECT_NEAR(pinned.right, 54, 1e-9);
+    EXPECT_NEAR(pinned.down, -72, 1e-9);
+    EXPECT_TRUE(FitsInside(round, pinned, 10));
+    // On the square the larger of the two offsets reaches the edge, corners included.
+    const MapView square = MakeMapView(208, 1000, 0, 0, 0, false);
+    const MapPoint onSide = PinToRim(square, far, 10);
+    EXPECT_NEAR(onSide.right, 67.5, 1e-9);
+    EXPECT_NEAR(onSide.down, -90, 1e-9);
+    const MapPoint corner = PinToRim(square, {false, -500, -500}, 10);
+    EXPECT_NEAR(corner.right, -90, 1e-9);
+    EXPECT_NEAR(corner.down, -90, 1e-9);
+    // A point already inside stays where it is; a marker wider than the map sits at the centre.
+    const MapPoint within = PinToRim(round, {true, 30, 40}, 10);
+    EXPECT_NEAR(within.right, 30, 1e-9);
+    EXPECT_NEAR(within.down, 40, 1e-9);
+    const MapPoint huge = PinToRim(round, far, 150);
+    EXPECT_EQ(huge.right, 0);
+    EXPECT_EQ(huge.down, 0);
+}
+
+TEST(OtherFloors, MoreThanFourHundredUnitsAboveOrBelowThePawn)
+{
+    MapView view = MakeMapView(208, 1000, 0, 0, 0, true);
+    view.pawnZ = -2500;
+    EXPECT_FALSE(OnOtherFloor(view, -2500 + 400));
+    EXPECT_FALSE(OnOtherFloor(view, -2500 - 400));
+    EXPECT_TRUE(OnOtherFloor(view, -2500 + 400.5));
+    EXPECT_TRUE(OnOtherFloor(view, -2500 - 400.5));
+    EXPECT_TRUE(OnOtherFloor(view, 0));
 }
 
 TEST(IconScale, TheClampComesBeforeThePointsOfInterestScale)
@@ -139,16 +181,23 @@ TEST(MarkerOrder, PlayersFirstThenEachGroupNearestFirstAndTiesKeepTheirOrder)
     {
         list.entries[list.count++] = entry;
     }
-    SortByPriority(list, 0, 0);
-    const double expectedX[] = {5000, 0, -200, 300, 10, 0, 0};
-    const double expectedY[] = {0, 200, 0, 0, 0, 5, 10};
+    list.entries[list.count++] = At(6000, 0, kWaypointCategory);
+    MapIconList withPins = list;
+    SortByPriority(list, 0, 0, false);
+    const double expectedX[] = {5000, 0, -200, 300, 10, 0, 0, 6000};
+    const double expectedY[] = {0, 200, 0, 0, 0, 5, 10, 0};
     for (std::size_t i = 0; i < list.count; ++i)
     {
         EXPECT_EQ(list.entries[i].x, expectedX[i]) << i;
         EXPECT_EQ(list.entries[i].y, expectedY[i]) << i;
     }
-    EXPECT_TRUE(MarkerPriority(At(200, 0, 11), At(300, 0, 11), 0, 0));
-    EXPECT_FALSE(MarkerPriority(At(300, 0, 11), At(300, 0, 11), 0, 0)) << "equal keys keep their order";
-    EXPECT_TRUE(MarkerPriority(At(4, 0, 11), At(0, 5, 11), 0, 0)) << "squared distances";
+    // With the pins the far waypoint follows the nearer player, ahead of every quest.
+    SortByPriority(withPins, 0, 0, true);
+    EXPECT_EQ(withPins.entries[0].x, 5000);
+    EXPECT_EQ(withPins.entries[1].x, 6000);
+    EXPECT_EQ(withPins.entries[2].y, 200);
+    EXPECT_TRUE(MarkerPriority(At(200, 0, 11), At(300, 0, 11), 0, 0, false));
+    EXPECT_FALSE(MarkerPriority(At(300, 0, 11), At(300, 0, 11), 0, 0, false)) << "equal keys keep their order";
+    EXPECT_TRUE(MarkerPriority(At(4, 0, 11), At(0, 5, 11), 0, 0, false)) << "squared distances";
 }
 } // namespace

@@ -57,7 +57,7 @@ namespace
     {
         const std::string good =
             "[Keys]\r\nToggleKey=Alt+H\r\nZoomInKey=VK_ADD\r\nZoomOutKey=VK_SUBTRACT\r\n\r\n"
-            "[Hud]\r\nHidden=1\r\nNorthUp=1\r\nCompassLetters=0\r\nCoordinates=1\r\nMapOpacity=0.4\r\nMarkersToRim=0\r\nNearestFirst=1\r\n";
+            "[Hud]\r\nHidden=1\r\nNorthUp=1\r\nCompassLetters=0\r\nCoordinates=1\r\nMapOpacity=0.4\r\nMarkersToRim=0\r\nNearestFirst=1\r\nEdgePins=0\r\nOtherFloors=hide\r\n";
         const HudSettings kept = LoadWithContent(good);
         ASSERT_EQ(ReadBytes(HudFile()), good);
         const struct
@@ -75,6 +75,8 @@ namespace
             {"MapOpacity=0.15", [](HudSettings& h) { h.MapOpacity = HudSettings{}.MapOpacity; }},
             {"MapOpacity=1.5", [](HudSettings& h) { h.MapOpacity = HudSettings{}.MapOpacity; }},
             {"MapOpacity=x", [](HudSettings& h) { h.MapOpacity = HudSettings{}.MapOpacity; }},
+            {"EdgePins=off", [](HudSettings& h) { h.EdgePins = HudSettings{}.EdgePins; }},
+            {"OtherFloors=DIM", [](HudSettings& h) { h.OtherFloors = HudSettings{}.OtherFloors; }},
         };
         for (const auto& [line, toDefault] : bad)
         {

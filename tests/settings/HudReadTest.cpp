@@ -38,7 +38,7 @@ namespace
     }
 
     const char* const kAllKeys[] = {"ToggleKey", "ZoomInKey", "ZoomOutKey", "Hidden",
-                                    "NorthUp",   "CompassLetters", "Coordinates", "MapOpacity", "MarkersToRim", "NearestFirst"};
+                                    "NorthUp",   "CompassLetters", "Coordinates", "MapOpacity", "MarkersToRim", "NearestFirst", "EdgePins", "OtherFloors"};
 
     TEST(HudFormat, DefaultsAndEveryFieldByteForByte)
     {
@@ -55,9 +55,17 @@ namespace
         changed.MapOpacity = 0.123456789f;
         changed.MarkersToRim = false;
         changed.NearestFirst = false;
+        changed.EdgePins = false;
+        changed.OtherFloors = Orv::OtherFloorsMode::Show;
         EXPECT_EQ(Orv::FormatHudText(changed),
                   "[Keys]\r\nToggleKey=Shift+VK_F5\r\nZoomInKey=VK_ADD\r\nZoomOutKey=Ctrl+Shift+Alt+0xE9\r\n\r\n"
-                  "[Hud]\r\nHidden=1\r\nNorthUp=1\r\nCompassLetters=0\r\nCoordinates=1\r\nMapOpacity=0.123457\r\nMarkersToRim=0\r\nNearestFirst=0\r\n");
+                  "[Hud]\r\nHidden=1\r\nNorthUp=1\r\nCompassLetters=0\r\nCoordinates=1\r\nMapOpacity=0.123457\r\nMarkersToRim=0\r\nNearestFirst=0\r\n"
+                  "EdgePins=0\r\nOtherFloors=show\r\n");
+        changed.OtherFloors = Orv::OtherFloorsMode::Hide;
+        EXPECT_NE(Orv::FormatHudText(changed).find("\r\nOtherFloors=hide\r\n"), std::string::npos);
+        // A value no name belongs to is written as the default, never as stray bytes.
+        changed.OtherFloors = static_cast<Orv::OtherFloorsMode>(7);
+        EXPECT_NE(Orv::FormatHudText(changed).find("\r\nOtherFloors=dim\r\n"), std::string::npos);
     }
 
     TEST(HudFormat, ProgramWideLocaleDoesNotChangeTheFile)
@@ -89,6 +97,8 @@ namespace
         changed.MapOpacity = 0.2f;
         changed.MarkersToRim = false;
         changed.NearestFirst = false;
+        changed.EdgePins = false;
+        changed.OtherFloors = Orv::OtherFloorsMode::Hide;
         const auto back = Read(Orv::FormatHudText(changed));
         EXPECT_EQ(back.result, SettingsReadResult::Complete);
         EXPECT_EQ(back.hud, changed);
@@ -112,6 +122,9 @@ namespace
             {"MapOpacity=0.55", [](HudSettings& h) { h.MapOpacity = 0.55f; }},
             {"MarkersToRim=0", [](HudSettings& h) { h.MarkersToRim = false; }},
             {"NearestFirst=0", [](HudSettings& h) { h.NearestFirst = false; }},
+            {"EdgePins=0", [](HudSettings& h) { h.EdgePins = false; }},
+            {"OtherFloors=show", [](HudSettings& h) { h.OtherFloors = Orv::OtherFloorsMode::Show; }},
+            {"OtherFloors=Hide", [](HudSettings& h) { h.OtherFloors = Orv::OtherFloorsMode::Hide; }},
         };
         for (const auto& [text, set] : lines)
         {
@@ -127,7 +140,8 @@ namespace
     {
         const std::string changedFile =
             "[Keys]\r\nToggleKey=H\r\nZoomInKey=VK_PRIOR\r\nZoomOutKey=VK_NEXT\r\n\r\n"
-            "[Hud]\r\nHidden=1\r\nNorthUp=1\r\nCompassLetters=0\r\nCoordinates=1\r\nMapOpacity=0.5\r\nMarkersToRim=0\r\nNearestFirst=0\r\n";
+            "[Hud]\r\nHidden=1\r\nNorthUp=1\r\nCompassLetters=0\r\nCoordinates=1\r\nMapOpacity=0.5\r\nMarkersToRim=0\r\nNearestFirst=0\r\n"
+            "EdgePins=0\r\nOtherFloors=show\r\n";
         const HudSettings changed = Read(changedFile).hud;
         for (const char* key : kAllKeys)
         {
@@ -147,6 +161,8 @@ namespace
             if (name == "MapOpacity") expected.MapOpacity = defaults.MapOpacity;
             if (name == "MarkersToRim") expected.MarkersToRim = defaults.MarkersToRim;
             if (name == "NearestFirst") expected.NearestFirst = defaults.NearestFirst;
+            if (name == "EdgePins") expected.EdgePins = defaults.EdgePins;
+            if (name == "OtherFloors") expected.OtherFloors = defaults.OtherFloors;
             EXPECT_EQ(outcome.hud, expected) << key;
         }
         EXPECT_EQ(Read("").result, SettingsReadResult::NeedsRewrite);
@@ -196,6 +212,26 @@ namespace
                     EXPECT_EQ(outcome.result, SettingsReadResult::NeedsRewrite) << name << "=" << word;
                 }
             }
+        }
+    }
+
+    // The three words, as written or capitalised; anything else keeps the value before it.
+    TEST(HudRead, OtherFloorsTakesDimShowOrHideAndNothingElse)
+    {
+        using Orv::OtherFloorsMode;
+        for (const auto& [text, mode] : {std::pair{"dim", OtherFloorsMode::Dim}, std::pair{"Dim", OtherFloorsMode::Dim},
+                                         std::pair{"show", OtherFloorsMode::Show}, std::pair{"Show", OtherFloorsMode::Show},
+                                         std::pair{"hide", OtherFloorsMode::Hide}, std::pair{"Hide", OtherFloorsMode::Hide}})
+        {
+            const auto outcome = ReadWith(std::string("OtherFloors=show\r\nOtherFloors=hide\r\nOtherFloors=") + text + "\r\n");
+            EXPECT_EQ(outcome.hud.OtherFloors, mode) << text;
+            EXPECT_EQ(outcome.result, SettingsReadResult::Complete) << text;
+        }
+        for (const char* text : {"", "HIDE", "hidden", " show", "show ", "0", "1", "2", "dim\x01", "dimm"})
+        {
+            const auto outcome = ReadWith(std::string("OtherFloors=hide\r\nOtherFloors=") + text + "\r\n");
+            EXPECT_EQ(outcome.hud.OtherFloors, OtherFloorsMode::Hide) << text;
+            EXPECT_EQ(outcome.result, SettingsReadResult::NeedsRewrite) << text;
         }
     }
 

@@ -53,7 +53,7 @@ namespace OrvTest
 
     inline const std::string kDefaultHudFile =
         "[Keys]\r\nToggleKey=Ctrl+M\r\nZoomInKey=Ctrl+VK_OEM_PLUS\r\nZoomOutKey=Ctrl+VK_OEM_MINUS\r\n\r\n"
-        "[Hud]\r\nHidden=0\r\nNorthUp=0\r\nCompassLetters=1\r\nCoordinates=0\r\nMapOpacity=1\r\nMarkersToRim=1\r\nNearestFirst=1\r\n";
+        "[Hud]\r\nHidden=0\r\nNorthUp=0\r\nCompassLetters=1\r\nCoordinates=0\r\nMapOpacity=1\r\nMarkersToRim=1\r\nNearestFirst=1\r\nEdgePins=1\r\nOtherFloors=dim\r\n";
 
     // Groups thousands and writes a decimal comma, as many user locales do.
     struct CommaNumbers : std::numpunct<char>

@@ -100,11 +100,14 @@ TEST_P(WidgetTree, TheTreeIsBuiltInItsOrderAndShownInTheViewport)
         EXPECT_EQ(SlotOf(letter.backdrop), letter.slot);
         EXPECT_EQ(Children(letter.backdrop).size(), 1u);
     }
-    // The north mark last, holding nothing.
+    // The north mark, holding nothing; last the waypoint's distance, holding its text.
     markers.push_back(w.northTick.backdrop);
     EXPECT_TRUE(Children(w.northTick.backdrop).empty());
+    const Orv::DistanceLabel& distance = Session().markers.waypointDistance;
+    markers.push_back(distance.backdrop);
+    EXPECT_EQ(Children(distance.backdrop), std::vector<UObject*>{distance.text});
     EXPECT_EQ(Children(w.markerCanvas), markers);
-    EXPECT_EQ(Sim::Observations().widgetsConstructed, 496u);
+    EXPECT_EQ(Sim::Observations().widgetsConstructed, 498u);
 }
 
 TEST_P(WidgetTree, TheFrameIsDressedAsBuilt)
@@ -653,9 +656,10 @@ TEST_F(WidgetCreation, AFailureIsReportedOnceAndRetriedEverySecond)
 
 TEST_F(WidgetCreation, AWidgetTheEngineCannotMakeFailsCreationWhereverItComes)
 {
-    // The user widget, the tree, the frame, an icon, a diamond, a compass letter, the panel,
-    // the coordinates, a control, and the opacity button's caption, the last widget of all.
-    for (int made : {0, 1, 5, 13, 200, 420, 430, 438, 445, 470, 495})
+    // The user widget, the tree, the frame, an icon, a diamond, a compass letter, the waypoint's
+    // distance, the panel, the coordinates, a control, and the opacity button's caption, the
+    // last widget of all.
+    for (int made : {0, 1, 5, 13, 200, 420, 430, 438, 439, 447, 472, 497})
     {
         SCOPED_TRACE(made);
         mod_.reset();
@@ -679,9 +683,10 @@ TEST_F(WidgetCreation, AWidgetTheEngineCannotMakeFailsCreationWhereverItComes)
         EXPECT_EQ(Sim::Observations().widgetsConstructed, static_cast<Sim::uint64>(made <= 1 ? made : made - 1));
         ExpectCreationAbandoned(reports);
         // Nothing is built past the widget that could not be made: the arrow box is centred
-        // (the step after the marker pools and the letters) only when those were whole.
+        // (the step after the marker pools, the letters and the distance) only when those
+        // were whole.
         EXPECT_EQ(Sim::LastCallOf(L"/Script/UMG.OverlaySlot:SetHorizontalAlignment").Number(L"InHorizontalAlignment") == 2,
-                  made >= 438);
+                  made >= 440);
         Sim::RefuseConstructionAfter(-1);
     }
 }
