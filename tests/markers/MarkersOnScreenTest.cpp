@@ -1,0 +1,148 @@
+// The markers' extras in the screen's pixels, each on and off: the game's waypoint beyond the
+// edge on the rim with its distance beside it, and a boss underfoot dimmed, solid or gone.
+#include "widget/WidgetFixture.hpp"
+
+#include <Sim/MapData.hpp>
+#include <Sim/Scene.hpp>
+#include <Sim/Screen.hpp>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace OrvTest
+{
+namespace
+{
+struct Pixel
+{
+    int r = 0, g = 0, b = 0;
+};
+
+class MarkersOnScreen : public WidgetFixture
+{
+  protected:
+    // North up and no letters: the world's +Y is right on the map, and nothing covers its rim.
+    void StartNorthUp()
+    {
+        Orv::Hud().NorthUp = true;
+        Orv::Hud().CompassLetters = false;
+        StartHud();
+        pawnAt_ = Sim::ActorPlacement(pawn_);
+    }
+
+    void Render()
+    {
+        Sim::RenderScreen(screen_);
+        Sim::LayOutScreen();
+    }
+
+    Pixel At(double x, double y) const
+    {
+        const auto index = (static_cast<std::size_t>(y) * static_cast<std::size_t>(screen_.width) + static_cast<std::size_t>(x)) * 4;
+        return {screen_.rgba[index], screen_.rgba[index + 1], screen_.rgba[index + 2]};
+    }
+
+    // Pixels inside the rect (screen pixels at scale 1) that pass the test.
+    template <typename Test> int Count(const Sim::LayoutRect& rect, Test test) const
+    {
+        int count = 0;
+        for (double y = std::ceil(rect.y); y < rect.Bottom(); ++y)
+        {
+            for (double x = std::ceil(rect.x); x < rect.Right(); ++x)
+            {
+                count += test(At(x, y)) ? 1 : 0;
+            }
+        }
+        return count;
+    }
+
+    const Orv::IconMarkerSlot* ShownIcon(std::uint8_t category) const
+    {
+        for (const Orv::IconMarkerSlot& slot : Session().markers.iconSlots)
+        {
+            if (slot.category == category && Sim::PlacementOf(slot.root).drawn)
+            {
+                return &slot;
+            }
+        }
+        return nullptr;
+    }
+
+    Sim::RenderTargetImage screen_;
+    Sim::Placement pawnAt_;
+};
+
+// The pin's yellow (1, 0.85, 0.2) at 60 % over the map's greens and browns, never in them.
+bool Yellowish(Pixel p) { return p.r > 150 && p.g > 120 && p.b < 120 && p.r - p.b > 70; }
+// The caption colour of the distance's text.
+bool Light(Pixel p) { return p.r > 190 && p.g > 160 && p.b > 100; }
+
+TEST_F(MarkersOnScreen, TheWaypointBeyondTheEdgeIsOnTheRimWithItsDistanceAndGoneWithoutThePins)
+{
+    StartNorthUp();
+    Sim::PlaceWaypoint(world_, {pawnAt_.x, pawnAt_.y + 60000, pawnAt_.z});
+    FramesFor(Orv::kSecond + 2 * kFrameNs);
+    Render();
+    const Sim::LayoutRect map = Sim::PlacementOf(Widget().mapImage).rect;
+    const Orv::IconMarkerSlot* pin = ShownIcon(Sim::MapIconType::Waypoint);
+    ASSERT_NE(pin, nullptr);
+    const Sim::LayoutRect at = Sim::PlacementOf(pin->root).rect;
+    // On the right rim, level with the middle, inside the picture.
+    EXPECT_NEAR(at.x + at.width / 2, map.Right() - 10.0 * 1.1 * 0.75 * 1.12, 1.0);
+    EXPECT_NEAR(at.y + at.height / 2, map.y + map.height / 2, 1.0);
+    const Sim::LayoutRect middle{at.x + at.width * 0.3, at.y + at.height * 0.3, at.width * 0.4, at.height * 0.4};
+    EXPECT_GE(Count(middle, Yellowish), 6);
+
+    // The distance left of the pin: a dark box with light text, inside the picture.
+    const Orv::DistanceLabel& distance = Session().markers.waypointDistance;
+    const Sim::WidgetPlacement label = Sim::PlacementOf(distance.backdrop);
+    ASSERT_TRUE(label.drawn);
+    EXPECT_EQ(TextOf(distance.text), L"600 m");
+    EXPECT_LT(label.rect.Right(), at.x + at.width / 2);
+    EXPECT_GT(label.rect.x, map.x + map.width / 2);
+    EXPECT_GT(Count(label.rect, [](Pixel p) { return p.r < 70 && p.g < 70 && p.b < 70; }), label.rect.width * label.rect.height / 3);
+    if (Sim::ScreenDrawsText())
+    {
+        EXPECT_GE(Count(label.rect, Light), 10);
+    }
+
+    // Without the pins, neither shows.
+    Orv::Hud().EdgePins = false;
+    Frames(2);
+    Render();
+    EXPECT_EQ(ShownIcon(Sim::MapIconType::Waypoint), nullptr);
+    EXPECT_FALSE(Sim::PlacementOf(distance.backdrop).drawn);
+    EXPECT_EQ(Count(middle, Yellowish), 0);
+    EXPECT_EQ(Count(label.rect, Light), 0);
+}
+
+TEST_F(MarkersOnScreen, ABossUnderfootIsDimmedShownSolidOrLeftOut)
+{
+    StartNorthUp();
+    Sim::SpawnCreature(world_, {.x = pawnAt_.x, .y = pawnAt_.y + 1500, .z = pawnAt_.z - 2500}, true, 2);
+    FramesFor(2 * Orv::kSecond);
+    const Orv::DiamondMarkerSlot& slot = Session().markers.diamondSlots[0];
+    // The fill's middle, and how far it lies from the boss's purple (0.88, 0.38, 1).
+    const auto offPurple = [&] {
+        Render();
+        const Sim::WidgetPlacement fill = Sim::PlacementOf(slot.fill);
+        if (!fill.drawn)
+        {
+            return -1.0;
+        }
+        const Pixel p = At(fill.rect.x + fill.rect.width / 2, fill.rect.y + fill.rect.height / 2);
+        return std::hypot(p.r - 241, p.g - 166, p.b - 255);
+    };
+    const double dim = offPurple();
+    ASSERT_GE(dim, 0.0) << "the boss has its diamond";
+    EXPECT_GT(dim, 40.0) << "half its opacity: the map shows through";
+    Orv::Hud().OtherFloors = Orv::OtherFloorsMode::Show;
+    Frames(2);
+    EXPECT_LT(offPurple(), 6.0) << "solid";
+    Orv::Hud().OtherFloors = Orv::OtherFloorsMode::Hide;
+    Frames(2);
+    EXPECT_EQ(offPurple(), -1.0) << "not drawn";
+}
+} // namespace
+} // namespace OrvTest
