@@ -1,5 +1,7 @@
 // The markers' extras in the screen's pixels, each on and off: the game's waypoint beyond the
-// edge on the rim with its distance beside it, and a boss underfoot dimmed, solid or gone.
+// edge on the rim with its distance beside it; an icon near the rim drawn only when its body
+// may reach it; the north mark of a turning map without letters; a boss underfoot dimmed,
+// solid or gone.
 #include "widget/WidgetFixture.hpp"
 
 #include <Sim/MapData.hpp>
@@ -88,9 +90,12 @@ TEST_F(MarkersOnScreen, TheWaypointBeyondTheEdgeIsOnTheRimWithItsDistanceAndGone
     const Orv::IconMarkerSlot* pin = ShownIcon(Sim::MapIconType::Waypoint);
     ASSERT_NE(pin, nullptr);
     const Sim::LayoutRect at = Sim::PlacementOf(pin->root).rect;
-    // On the right rim, level with the middle, inside the picture.
-    EXPECT_NEAR(at.x + at.width / 2, map.Right() - 10.0 * 1.1 * 0.75 * 1.12, 1.0);
-    EXPECT_NEAR(at.y + at.height / 2, map.y + map.height / 2, 1.0);
+    // On the right rim, level with the middle: its body (the pin's size 24 is 0.825 of the
+    // slot, at three quarters on the rim, and its backdrop 12 % more) just inside the picture.
+    const double reach = 10.0 * 0.825 * 0.75 * 1.12;
+    EXPECT_LE(at.x + at.width / 2 + reach, map.Right());
+    EXPECT_GE(at.x + at.width / 2 + reach, map.Right() - 3.0);
+    EXPECT_NEAR(at.y + at.height / 2, map.y + map.height / 2, 1.5);
     const Sim::LayoutRect middle{at.x + at.width * 0.3, at.y + at.height * 0.3, at.width * 0.4, at.height * 0.4};
     EXPECT_GE(Count(middle, Yellowish), 6);
 
@@ -115,6 +120,70 @@ TEST_F(MarkersOnScreen, TheWaypointBeyondTheEdgeIsOnTheRimWithItsDistanceAndGone
     EXPECT_FALSE(Sim::PlacementOf(distance.backdrop).drawn);
     EXPECT_EQ(Count(middle, Yellowish), 0);
     EXPECT_EQ(Count(label.rect, Light), 0);
+}
+
+TEST_F(MarkersOnScreen, AnIconWhoseBodyFitsIsDrawnUpToTheRimOnlyWithMarkersToRim)
+{
+    StartNorthUp();
+    Render();
+    const Sim::LayoutRect map = Sim::PlacementOf(Widget().mapImage).rect;
+    const std::vector<UObject*> captures = Sim::CaptureComponents();
+    ASSERT_EQ(captures.size(), 1u);
+    const double perWorldUnit = map.width / RealMember(captures.front(), L"OrthoWidth");
+    // Its centre 15 units inside the edge: nearer than the fixed margin of 20, and a
+    // lodestone's body (size 20: 10 × 0.6875 × 1.1 × 1.12 ≈ 8.5) fits.
+    Sim::AddLodestone(world_, {pawnAt_.x, pawnAt_.y + (map.width / 2 - 15) / perWorldUnit, pawnAt_.z});
+    FramesFor(Orv::kSecond + 2 * kFrameNs);
+    Render();
+    const Orv::IconMarkerSlot* lodestone = ShownIcon(Sim::MapIconType::Lodestone);
+    ASSERT_NE(lodestone, nullptr);
+    const Sim::LayoutRect at = Sim::PlacementOf(lodestone->root).rect;
+    EXPECT_NEAR(at.x + at.width / 2, map.Right() - 15, 2.0);
+    const Sim::RenderTargetImage drawn = screen_;
+
+    Orv::Hud().MarkersToRim = false;
+    Frames(2);
+    Render();
+    EXPECT_EQ(ShownIcon(Sim::MapIconType::Lodestone), nullptr);
+    int changed = 0;
+    for (double y = std::ceil(at.y); y < at.Bottom(); ++y)
+    {
+        for (double x = std::ceil(at.x); x < at.Right(); ++x)
+        {
+            const auto index = (static_cast<std::size_t>(y) * static_cast<std::size_t>(screen_.width) + static_cast<std::size_t>(x)) * 4;
+            changed += std::abs(drawn.rgba[index] - screen_.rgba[index]) + std::abs(drawn.rgba[index + 2] - screen_.rgba[index + 2]) > 60;
+        }
+    }
+    EXPECT_GE(changed, 30) << "the icon's pixels are gone";
+}
+
+// The north mark's red (0.95, 0.22, 0.12 in linear light; 250, 130, 97 on screen), nowhere in
+// the map's colours.
+bool Red(Pixel p) { return p.r > 220 && p.g < 160 && p.b < 130 && p.r - p.g > 80; }
+
+TEST_F(MarkersOnScreen, WithoutLettersTheNorthMarkIsOnTheRimOfATurningMap)
+{
+    Orv::Hud().CompassLetters = false;
+    StartHud();
+    Sim::SetControlRotation(controller_, 0, 90.0, 0);
+    FramesFor(4 * Orv::kSecond);
+    Render();
+    const Sim::LayoutRect map = Sim::PlacementOf(Widget().mapImage).rect;
+    // Looking east, north is to the left: the mark on the left rim, level with the middle.
+    EXPECT_GE(Count({map.x, map.y + map.height / 2 - 8, 12, 16}, Red), 10);
+    EXPECT_EQ(Count({map.x + map.width / 2 - 8, map.y, 16, 12}, Red), 0);
+}
+
+TEST_F(MarkersOnScreen, ANorthUpMapNeedsNoNorthMark)
+{
+    Orv::Hud().CompassLetters = false;
+    StartNorthUp();
+    Sim::SetControlRotation(controller_, 0, 90.0, 0);
+    FramesFor(4 * Orv::kSecond);
+    Render();
+    const Sim::LayoutRect map = Sim::PlacementOf(Widget().mapImage).rect;
+    EXPECT_EQ(Count({map.x + map.width / 2 - 8, map.y, 16, 12}, Red), 0);
+    EXPECT_EQ(Count({map.x, map.y + map.height / 2 - 8, 12, 16}, Red), 0);
 }
 
 TEST_F(MarkersOnScreen, ABossUnderfootIsDimmedShownSolidOrLeftOut)
