@@ -118,6 +118,10 @@ TEST(RimPins, APointBeyondTheEdgeComesInAlongItsDirectionUntilItsMarkerFits)
     const MapPoint huge = PinToRim(round, far, 150);
     EXPECT_EQ(huge.right, 0);
     EXPECT_EQ(huge.down, 0);
+    // The middle itself, with no direction to follow, stays the middle, never NaN.
+    const MapPoint middle = PinToRim(round, {false, 0, 0}, 128);
+    EXPECT_EQ(middle.right, 0);
+    EXPECT_EQ(middle.down, 0);
 }
 
 TEST(OtherFloors, MoreThanFourHundredUnitsAboveOrBelowThePawn)
