@@ -97,15 +97,15 @@ TEST(RimPins, APointBeyondTheEdgeComesInAlongItsDirectionUntilItsMarkerFits)
 {
     // half 100: a 208 map with its 8-unit rim inset.
     const MapView round = MakeMapView(208, 1000, 0, 0, 0, true);
-    const MapPoint far{false, 300, -400}; // 500 out, along (0.6, -0.8)
-    const MapPoint pinned = PinToRim(round, far, 10);
+    const MapPoint beyond{false, 300, -400}; // 500 out, along (0.6, -0.8)
+    const MapPoint pinned = PinToRim(round, beyond, 10);
     EXPECT_TRUE(pinned.inside);
     EXPECT_NEAR(pinned.right, 54, 1e-9);
     EXPECT_NEAR(pinned.down, -72, 1e-9);
     EXPECT_TRUE(FitsInside(round, pinned, 10));
     // On the square the larger of the two offsets reaches the edge, corners included.
     const MapView square = MakeMapView(208, 1000, 0, 0, 0, false);
-    const MapPoint onSide = PinToRim(square, far, 10);
+    const MapPoint onSide = PinToRim(square, beyond, 10);
     EXPECT_NEAR(onSide.right, 67.5, 1e-9);
     EXPECT_NEAR(onSide.down, -90, 1e-9);
     const MapPoint corner = PinToRim(square, {false, -500, -500}, 10);
@@ -115,7 +115,7 @@ TEST(RimPins, APointBeyondTheEdgeComesInAlongItsDirectionUntilItsMarkerFits)
     const MapPoint within = PinToRim(round, {true, 30, 40}, 10);
     EXPECT_NEAR(within.right, 30, 1e-9);
     EXPECT_NEAR(within.down, 40, 1e-9);
-    const MapPoint huge = PinToRim(round, far, 150);
+    const MapPoint huge = PinToRim(round, beyond, 150);
     EXPECT_EQ(huge.right, 0);
     EXPECT_EQ(huge.down, 0);
     // The middle itself, with no direction to follow, stays the middle, never NaN.
