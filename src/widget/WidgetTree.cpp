@@ -254,59 +254,43 @@ bool WidgetBuilder::CreateCompassLetters(UObject* markerCanvas, WidgetState& wid
     return true;
 }
 
-bool WidgetBuilder::CreateWaypointDistance(UObject* markerCanvas, MarkerPools& pools) const
+UObject* WidgetBuilder::CreateTextOnBackdrop(UObject* canvas, const LinearColor& fill, UObject*& backdrop, UObject*& text) const
 {
-    UObject* backdrop = Make(classes_.border);
-    UObject* text = Make(classes_.textBlock);
+    backdrop = Make(classes_.border);
+    text = Make(classes_.textBlock);
     if (backdrop == nullptr || text == nullptr)
     {
-        return false;
+        return nullptr;
     }
     SetVisibility(reflection_, backdrop, kVisibilityCollapsed);
-    SetBrushColor(reflection_, backdrop, Palette::kIconBackdrop);
+    SetBrushColor(reflection_, backdrop, fill);
     SetPadding(reflection_, backdrop, 0.0f);
     DressCaption(text, L"", kVisibilityShown);
     if (!SetContent(reflection_, backdrop, text))
     {
-        return false;
+        return nullptr;
     }
     SetSlotAlignment(reflection_, text, kAlignCentre, kAlignCentre);
-    UObject* slot = AddChildToCanvas(reflection_, markerCanvas, backdrop);
-    if (slot == nullptr)
+    return AddChildToCanvas(reflection_, canvas, backdrop);
+}
+
+bool WidgetBuilder::CreateWaypointDistance(UObject* markerCanvas, MarkerPools& pools) const
+{
+    DistanceLabel& label = pools.waypointDistance;
+    label.slot = CreateTextOnBackdrop(markerCanvas, Palette::kIconBackdrop, label.backdrop, label.text);
+    if (label.slot == nullptr)
     {
         return false;
     }
-    SetSlotZOrder(reflection_, slot, kRimPinLayer);
-    pools.waypointDistance = {backdrop, text, slot};
+    SetSlotZOrder(reflection_, label.slot, kRimPinLayer);
     return true;
 }
 
 bool WidgetBuilder::CreateCoordinates(WidgetState& widget) const
 {
-    UObject* backdrop = Make(classes_.border);
-    UObject* text = Make(classes_.textBlock);
-    if (backdrop == nullptr || text == nullptr)
-    {
-        return false;
-    }
-    SetVisibility(reflection_, backdrop, kVisibilityCollapsed);
-    SetBrushColor(reflection_, backdrop, Palette::kControlDarkFill);
-    SetPadding(reflection_, backdrop, 0.0f);
-    DressCaption(text, L"", kVisibilityShown);
-    if (!SetContent(reflection_, backdrop, text))
-    {
-        return false;
-    }
-    SetSlotAlignment(reflection_, text, kAlignCentre, kAlignCentre);
-    UObject* slot = AddChildToCanvas(reflection_, widget.hudCanvas, backdrop);
-    if (slot == nullptr)
-    {
-        return false;
-    }
-    widget.coordinatesBackdrop = backdrop;
-    widget.coordinatesText = text;
-    widget.coordinatesSlot = slot;
-    return true;
+    widget.coordinatesSlot =
+        CreateTextOnBackdrop(widget.hudCanvas, Palette::kControlDarkFill, widget.coordinatesBackdrop, widget.coordinatesText);
+    return widget.coordinatesSlot != nullptr;
 }
 
 bool WidgetBuilder::CreateControl(WidgetState& widget, std::size_t index, const wchar_t* text) const

@@ -84,6 +84,9 @@ class WidgetBuilder
     bool CreateWaypointDistance(UObject* markerCanvas, MarkerPools& pools) const;
 
   private:
+    // An empty caption, centred on a collapsed backdrop of the fill added to the canvas; the
+    // canvas slot, or null at the first step that failed.
+    UObject* CreateTextOnBackdrop(UObject* canvas, const LinearColor& fill, UObject*& backdrop, UObject*& text) const;
     // Visibility, text and colour of a caption; its size comes with the layout (ApplyTextSizes).
     void DressCaption(UObject* textBlock, const wchar_t* text, std::uint8_t visibility) const;
 
